@@ -1,0 +1,10 @@
+# Sanitizer builds: SORVEL_SANITIZE=address gives ASan with UBSan, =thread gives TSan.
+if(SORVEL_SANITIZE STREQUAL "address")
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+elseif(SORVEL_SANITIZE STREQUAL "thread")
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+elseif(NOT SORVEL_SANITIZE STREQUAL "")
+  message(FATAL_ERROR "SORVEL_SANITIZE must be empty, 'address' or 'thread'")
+endif()

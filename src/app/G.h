@@ -1,0 +1,44 @@
+#pragma once
+// The process-wide shared record and the message-box helpers.
+// Everything here is used on the user-interface thread only.
+
+#include <QString>
+#include <cstdint>
+#include <functional>
+
+struct G_STRUCT_tag {
+    std::uint8_t Reserved = 0;   // first byte, not used by any operation
+    bool Playing = false;        // a song was started and not stopped: auto-advance is on
+    bool ViewPlayList = false;   // playlist window was showing at the last exit
+    std::int32_t MainX = 0;
+    std::int32_t MainY = 0;
+    std::int32_t PlayListX = 0;
+    std::int32_t PlayListY = 0;
+    std::int32_t PlayListW = 0;
+    std::int32_t PlayListH = 0;
+    std::int32_t Volume = 0;     // player volume knob offset in pixels from its track's left end
+};
+
+extern G_STRUCT_tag Settings;
+
+// Message-box flags of the original desktop, as the callers pass them.
+enum MessageBoxFlags : int {
+    MB_OK = 0,
+    MB_ICONHAND = 16,         // error icon
+    MB_ICONQUESTION = 32,
+    MB_ICONEXCLAMATION = 48,  // warning icon
+    MB_ICONASTERISK = 64,     // information icon
+};
+constexpr int IDOK = 1;
+
+// Modal box captioned "알림". Returns the pressed button's code.
+int ShowNotice(const QString& text, int flags);
+// Modal box captioned "경고". Returns the pressed button's code.
+int ShowWarning(const QString& text, int flags);
+// Modal box with any caption; the two helpers above and the engine's error box go through it.
+int ShowMessageBox(const QString& caption, const QString& text, int flags);
+
+// Seam for tests: when set, every box is handed to the handler instead of being shown,
+// and the handler's result is returned. An empty handler restores real boxes.
+using MessageBoxHandler = std::function<int(const QString& caption, const QString& text, int flags)>;
+void SetMessageBoxHandler(MessageBoxHandler handler);
