@@ -31,11 +31,12 @@ void SetMessageBoxHandler(MessageBoxHandler handler)
     handlerSlot() = std::move(handler);
 }
 
-int ShowMessageBox(const QString& caption, const QString& text, int flags)
+int ShowMessageBox(const QString& caption, const QString& text, int flags, bool ownedByApp)
 {
     if (handlerSlot())
         return handlerSlot()(caption, text, flags);
-    QMessageBox box(iconForFlags(flags), caption, text, QMessageBox::Ok, QApplication::activeWindow());
+    QMessageBox box(iconForFlags(flags), caption, text, QMessageBox::Ok,
+                    ownedByApp ? QApplication::activeWindow() : nullptr);
     box.setWindowModality(Qt::ApplicationModal);
     box.exec();
     return IDOK;

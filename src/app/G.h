@@ -36,7 +36,8 @@ int ShowNotice(const QString& text, int flags);
 // Modal box captioned "경고". Returns the pressed button's code.
 int ShowWarning(const QString& text, int flags);
 // Modal box with any caption; the two helpers above and the engine's error box go through it.
-int ShowMessageBox(const QString& caption, const QString& text, int flags);
+// ownedByApp false gives a box with no owner window.
+int ShowMessageBox(const QString& caption, const QString& text, int flags, bool ownedByApp = true);
 
 // Seam for tests: when set, every box is handed to the handler instead of being shown,
 // and the handler's result is returned. An empty handler restores real boxes.

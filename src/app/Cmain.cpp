@@ -1,0 +1,47 @@
+#include "Cmain.h"
+
+#include "AppFolder.h"
+#include "G.h"
+#include "ProfileFile.h"
+
+CMain App;
+
+namespace {
+
+QString settingsPath()
+{
+    return ProgramFolder() + QStringLiteral("Sorvel.ini");
+}
+
+const QString kControl = QStringLiteral("Control");
+const QString kData = QStringLiteral("Data");
+
+} // namespace
+
+int CMain::LoadSettings()
+{
+    const ProfileFile ini(settingsPath());
+    Settings.ViewPlayList = ini.ReadBool(kControl, QStringLiteral("ViewPlayList"), true);
+    Settings.MainX = ini.ReadInteger(kData, QStringLiteral("MainX"), 200);
+    Settings.MainY = ini.ReadInteger(kData, QStringLiteral("MainY"), 100);
+    Settings.PlayListX = ini.ReadInteger(kData, QStringLiteral("PlayListX"), 200);
+    Settings.PlayListY = ini.ReadInteger(kData, QStringLiteral("PlayListY"), 200);
+    Settings.PlayListW = ini.ReadInteger(kData, QStringLiteral("PlayListW"), 400);
+    Settings.PlayListH = ini.ReadInteger(kData, QStringLiteral("PlayListH"), 600);
+    Settings.Volume = ini.ReadInteger(kData, QStringLiteral("Volume"), 30);
+    return 1;
+}
+
+int CMain::SaveSettings()
+{
+    ProfileFile ini(settingsPath());
+    ini.WriteBool(kControl, QStringLiteral("ViewPlayList"), Settings.ViewPlayList);
+    ini.WriteInteger(kData, QStringLiteral("MainX"), Settings.MainX);
+    ini.WriteInteger(kData, QStringLiteral("MainY"), Settings.MainY);
+    ini.WriteInteger(kData, QStringLiteral("PlayListX"), Settings.PlayListX);
+    ini.WriteInteger(kData, QStringLiteral("PlayListY"), Settings.PlayListY);
+    ini.WriteInteger(kData, QStringLiteral("PlayListW"), Settings.PlayListW);
+    ini.WriteInteger(kData, QStringLiteral("PlayListH"), Settings.PlayListH);
+    ini.WriteInteger(kData, QStringLiteral("Volume"), Settings.Volume);
+    return ini.UpdateFile() ? 1 : 0;
+}

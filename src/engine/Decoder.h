@@ -1,0 +1,77 @@
+#pragma once
+// One audio file decoded with FFmpeg and resampled to interleaved float samples at the
+// output's rate and channel count. Not thread-safe: the owner serialises calls.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct AVFormatContext;
+struct AVCodecContext;
+struct SwrContext;
+struct AVPacket;
+struct AVFrame;
+
+namespace fsound {
+
+class Decoder {
+public:
+    Decoder() = default;
+    ~Decoder();
+    Decoder(const Decoder&) = delete;
+    Decoder& operator=(const Decoder&) = delete;
+
+    // Opens the file's best audio stream. rawMode gives the sample format of files that
+    // FFmpeg cannot identify and that are named .raw or .pcm (44.1 kHz raw PCM).
+    bool open(const std::string& path, int outRate, int outChannels, unsigned rawMode);
+
+    std::int64_t durationMs() const { return m_durationMs; }
+    std::int64_t fileBytes() const { return m_fileBytes; }
+    int sampleRate() const { return m_sampleRate; }
+
+    // The next decodeChunk starts at this position (clamped at 0). Works before the
+    // first decode and at any time after.
+    void seekMs(std::int64_t ms);
+
+    // Appends the next decoded samples to `out`. Returns false once the file has no
+    // more data; damaged data ends the stream cleanly instead of failing.
+    bool decodeChunk(std::vector<float>& out);
+
+private:
+    bool configureResampler(const AVFrame* frame);
+    bool emitFrame(AVFrame* frame, std::vector<float>& out);
+    bool drainResampler(std::vector<float>& out);
+    void closeAll();
+    // Timestamp of the first sample the decoder puts out, found by decoding once at open.
+    // Some formats (ASF/WMA) stamp their first audible frame later than 0; positions
+    // count from this stamp so that 0 ms is the first sample heard.
+    void findOrigin();
+
+    AVFormatContext* m_format = nullptr;
+    AVCodecContext* m_codec = nullptr;
+    SwrContext* m_swr = nullptr;
+    AVPacket* m_packet = nullptr;
+    AVFrame* m_frame = nullptr;
+    int m_streamIndex = -1;
+    std::int64_t m_originPts = 0;   // in the stream's time base
+    int m_outRate = 44100;
+    int m_outChannels = 2;
+    int m_sampleRate = 0;
+    std::int64_t m_durationMs = 0;
+    std::int64_t m_fileBytes = 0;
+
+    // What the resampler was configured for, to notice format changes mid-stream.
+    int m_swrInRate = 0;
+    int m_swrInFormat = -1;
+    int m_swrInChannels = 0;
+    std::uint64_t m_swrInMask = 0;
+
+    // Seek trimming: samples (at the input rate) before this position are dropped.
+    std::int64_t m_trimUntilSample = 0;
+    std::int64_t m_nextSample = 0;   // input-rate sample index of the next frame without a timestamp
+    bool m_flushSent = false;
+    bool m_finished = false;
+    int m_errorRun = 0;
+};
+
+} // namespace fsound

@@ -1,0 +1,37 @@
+#include "FrameSink.h"
+
+#include <algorithm>
+#include <cstring>
+
+void SpectrumFrameSink::SetDIBits(const BitmapInfo& info, const std::uint8_t* bits)
+{
+    if (!bits || info.biBitCount != 32 || info.biWidth != kWidth || info.biHeight <= 0)
+        return;
+    const int lines = std::min<int>(info.biHeight, kHeight);
+    {
+        std::lock_guard guard(m_mutex);
+        std::memcpy(m_frame.data(), bits, static_cast<std::size_t>(lines) * kWidth * 4);
+        m_hasFrame = true;
+    }
+    m_count.fetch_add(1);
+    if (m_repaint)
+        m_repaint();
+}
+
+bool SpectrumFrameSink::HasFrame() const
+{
+    std::lock_guard guard(m_mutex);
+    return m_hasFrame;
+}
+
+SpectrumFrameSink::Frame SpectrumFrameSink::LatestFrame() const
+{
+    std::lock_guard guard(m_mutex);
+    return m_frame;
+}
+
+void SpectrumFrameSink::Clear()
+{
+    std::lock_guard guard(m_mutex);
+    m_hasFrame = false;
+}

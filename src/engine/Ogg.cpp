@@ -1,0 +1,177 @@
+#include "Ogg.h"
+
+#include "G.h"
+#include "OggThread.h"
+
+#include <QByteArray>
+#include <QFileInfo>
+
+COgg* Ogg = nullptr;
+
+namespace {
+
+QString formatMinSec(int seconds)
+{
+    return QString::asprintf("%02d:%02d", seconds / 60, seconds - (seconds / 60) * 60);
+}
+
+QByteArray localPath(const QString& path)
+{
+    return path.toUtf8();
+}
+
+} // namespace
+
+COgg::COgg(SpectrumFrameSink* canvas, const std::uint8_t* backBits)
+    : m_strTotalTime(QStringLiteral("00:00"))
+    , m_pCanvas(canvas)
+    , m_pBackBits(backBits)
+{
+}
+
+COgg::~COgg()
+{
+    // The thread draws into this object's memory: it must have left its loop first.
+    if (m_pThread) {
+        m_pThread->Terminate();
+        m_pThread->WaitFor();
+        m_pThread.reset();
+    }
+}
+
+void COgg::m_InitSound()
+{
+    FSOUND_Init(44100, 32, 0);
+}
+
+void COgg::m_StartThread()
+{
+    if (!m_pThread)
+        m_pThread = std::make_unique<TOggThread>(this);
+}
+
+bool COgg::m_OpenOGG(const QString& path)
+{
+    if (FSOUND_STREAM* old = m_hStream.exchange(nullptr))
+        FSOUND_Stream_Stop(old);
+    FSOUND_STREAM* stream = FSOUND_Stream_Open(localPath(path).constData(), 0x130, 0, 0);
+    if (!stream)
+        return false;
+    m_hStream.store(stream);
+    m_strFileName = path;
+    return true;
+}
+
+void COgg::m_PlayOGG()
+{
+    FSOUND_STREAM* stream = m_hStream.load();
+    FSOUND_Stream_Play(FSOUND_FREE, stream);
+    const int seconds = FSOUND_Stream_GetLengthMs(stream) / 1000;
+    m_strTotalTime = formatMinSec(seconds);
+    m_nCurSec = 0;
+    m_nTotalSec = seconds;
+    FSOUND_DSP_SetActive(FSOUND_DSP_GetFFTUnit(), 1);
+}
+
+void COgg::m_ControlOGG(int code)
+{
+    switch (code) {
+    case 1: {
+        FSOUND_STREAM* stream = m_hStream.load();
+        m_nPausePos = FSOUND_Stream_GetTime(stream);
+        FSOUND_Stream_Stop(stream);
+        m_hStream.store(nullptr);
+        break;
+    }
+    case 2:
+        if (m_OpenOGG(m_strFileName)) {
+            FSOUND_STREAM* stream = m_hStream.load();
+            FSOUND_Stream_SetTime(stream, m_nPausePos);
+            FSOUND_Stream_Play(FSOUND_FREE, stream);
+        } else {
+            ShowMessageBox(QStringLiteral("오류"),
+                           QStringLiteral("음악파일이 잘못되었습니다. \n(오류위치 : m_ControlOGG)"),
+                           MB_ICONHAND, false);
+        }
+        break;
+    case 3:
+        FSOUND_Stream_Stop(m_hStream.exchange(nullptr));
+        break;
+    default:
+        break;
+    }
+}
+
+bool COgg::m_IsOpen() const
+{
+    return m_hStream.load() != nullptr;
+}
+
+bool COgg::m_IsEnd() const
+{
+    return m_nCurSec >= m_nTotalSec;
+}
+
+QString COgg::m_GetTimeText()
+{
+    m_nCurSec = FSOUND_Stream_GetTime(m_hStream.load()) / 1000;
+    m_strCurTime = formatMinSec(m_nCurSec);
+    return m_strCurTime + QLatin1Char('-') + m_strTotalTime;
+}
+
+strOggTagInfo& COgg::m_GetTagInfo()
+{
+    m_TagInfo.Artist = QStringLiteral("가수");
+    m_TagInfo.Title = QStringLiteral("노래");
+    return m_TagInfo;
+}
+
+int COgg::EstimateKbps(std::int64_t bytes, int lengthMs, const QString& fileName)
+{
+    if (lengthMs <= 0)
+        return 0;
+    // Bytes per millisecond times eight is kbit/s.
+    int kbps = static_cast<int>(static_cast<double>(bytes) / lengthMs * 8.0);
+    kbps %= 10000;
+
+    const int dot = fileName.lastIndexOf(QLatin1Char('.'));
+    const QString ext = dot >= 0 ? fileName.mid(dot).toLower() : QString();
+    if (ext == QLatin1String(".mp3") || ext == QLatin1String(".mp2")) {
+        for (const auto& row : m_KbpsTable) {
+            for (int c : row) {
+                if (c - 2 <= kbps && kbps <= c + 2)
+                    return c;
+            }
+        }
+    }
+    return kbps;
+}
+
+bool COgg::m_GetStreamInfo(int& kbps, int& khz)
+{
+    FSOUND_STREAM* stream = m_hStream.load();
+    kbps = EstimateKbps(FSOUND_Stream_GetLength(stream), FSOUND_Stream_GetLengthMs(stream), m_strFileName);
+    khz = FSOUND_GetFrequency(FSOUND_GetChannelsPlaying()) / 1000;
+    return true;
+}
+
+void COgg::m_SetVolume(int volume)
+{
+    FSOUND_SetVolume(FSOUND_ALL, volume);
+}
+
+void COgg::m_SetPosition(int ms)
+{
+    FSOUND_Stream_SetTime(m_hStream.load(), ms);
+}
+
+int COgg::m_GetLengthMs() const
+{
+    return FSOUND_Stream_GetLengthMs(m_hStream.load());
+}
+
+int COgg::m_GetTimeMs() const
+{
+    FSOUND_STREAM* stream = m_hStream.load();
+    return stream ? FSOUND_Stream_GetTime(stream) : 0;
+}

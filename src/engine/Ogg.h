@@ -1,0 +1,73 @@
+#pragma once
+// The stream player: at most one open stream, its transport, time texts, bit rate and
+// sample rate, and the spectrum thread with the memory it draws in.
+// Everything runs on the window thread except where TOggThread says otherwise.
+
+#include "FrameSink.h"
+#include "fsound.h"
+
+#include <QString>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+class TOggThread;
+
+struct strOggTagInfo {
+    QString Artist;
+    QString Title;
+};
+
+class COgg {
+public:
+    // canvas: where the spectrum thread copies its frames (not owned, may be null).
+    // backBits: the 60 x 30 spectrum background, 32-bit BGRA, bottom row first (not owned).
+    COgg(SpectrumFrameSink* canvas, const std::uint8_t* backBits);
+    virtual ~COgg();
+    COgg(const COgg&) = delete;
+    COgg& operator=(const COgg&) = delete;
+
+    void m_InitSound();
+    void m_StartThread();
+    bool m_OpenOGG(const QString& path);
+    void m_PlayOGG();
+    // 1 pause (close and remember the position), 2 resume (reopen and seek), 3 stop.
+    void m_ControlOGG(int code);
+    bool m_IsOpen() const;
+    bool m_IsEnd() const;
+    QString m_GetTimeText();
+    strOggTagInfo& m_GetTagInfo();
+    bool m_GetStreamInfo(int& kbps, int& khz);
+    void m_SetVolume(int volume);
+    void m_SetPosition(int ms);
+    int m_GetLengthMs() const;
+    int m_GetTimeMs() const;
+
+    // Bit rate from file size and length, snapped to the standard MPEG rates for
+    // .mp3 and .mp2 names. A length of 0 gives 0.
+    static int EstimateKbps(std::int64_t bytes, int lengthMs, const QString& fileName);
+
+    // Read by the spectrum thread without a lock; it only tests it for null.
+    std::atomic<FSOUND_STREAM*> m_hStream{nullptr};
+    QString m_strCurTime;
+    QString m_strTotalTime;
+    QString m_strFileName;
+    std::int32_t m_nCurSec = 0;
+    std::int32_t m_nPausePos = 0;
+    strOggTagInfo m_TagInfo;
+    std::unique_ptr<TOggThread> m_pThread;
+    std::int32_t m_nTotalSec = 0;
+    static constexpr std::uint16_t m_KbpsTable[2][14] = {
+        {32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
+        {32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320},
+    };
+    SpectrumFrameSink* const m_pCanvas;
+    const std::uint8_t* const m_pBackBits;
+    // Written only by the spectrum thread.
+    BitmapInfo m_BmpInfo{};
+    std::uint8_t m_FrameBits[SpectrumFrameSink::kBytes] = {};
+};
+
+// The one player, created and deleted by the player window.
+extern COgg* Ogg;

@@ -1,0 +1,75 @@
+#include "AudioOutput.h"
+
+#include <SDL.h>
+
+namespace fsound {
+
+namespace {
+
+// About 93 ms at 44.1 kHz: large enough that the sound server is not woken every few
+// milliseconds, small enough that pause and seek feel immediate.
+constexpr Uint16 kDeviceFrames = 4096;
+
+class SdlOutput final : public AudioOutput {
+public:
+    ~SdlOutput() override { close(); }
+
+    bool open(int rate, Callback callback) override
+    {
+        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+        SDL_SetHint(SDL_HINT_APP_NAME, "Sorvel");
+        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
+            return false;
+        m_callback = std::move(callback);
+        SDL_AudioSpec want{};
+        want.freq = rate;
+        want.format = AUDIO_F32SYS;
+        want.channels = 2;
+        want.samples = kDeviceFrames;
+        want.callback = &SdlOutput::trampoline;
+        want.userdata = this;
+        SDL_AudioSpec have{};
+        // No changes allowed: SDL converts to whatever the device really takes.
+        m_device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+        if (m_device == 0) {
+            SDL_QuitSubSystem(SDL_INIT_AUDIO);
+            return false;
+        }
+        m_latency = have.samples;
+        SDL_PauseAudioDevice(m_device, 0);
+        return true;
+    }
+
+    void close() override
+    {
+        if (m_device != 0) {
+            SDL_CloseAudioDevice(m_device);
+            m_device = 0;
+            SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        }
+    }
+
+    std::size_t latencyFrames() const override { return m_latency; }
+    void lock() override { SDL_LockAudioDevice(m_device); }
+    void unlock() override { SDL_UnlockAudioDevice(m_device); }
+
+private:
+    static void SDLCALL trampoline(void* self, Uint8* stream, int bytes)
+    {
+        auto* output = static_cast<SdlOutput*>(self);
+        output->m_callback(reinterpret_cast<float*>(stream), static_cast<std::size_t>(bytes) / (2 * sizeof(float)));
+    }
+
+    SDL_AudioDeviceID m_device = 0;
+    std::size_t m_latency = kDeviceFrames;
+    Callback m_callback;
+};
+
+} // namespace
+
+std::unique_ptr<AudioOutput> makeSdlOutput()
+{
+    return std::make_unique<SdlOutput>();
+}
+
+} // namespace fsound

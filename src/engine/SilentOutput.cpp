@@ -1,0 +1,83 @@
+#include "AudioOutput.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace fsound {
+
+namespace {
+
+constexpr std::size_t kPeriodFrames = 1024;
+
+// Stands in for a sound device: consumes sound at real time and throws it away, so
+// positions, end of song and the spectrum behave as they would with a device.
+class SilentOutput final : public AudioOutput {
+public:
+    ~SilentOutput() override { close(); }
+
+    bool open(int rate, Callback callback) override
+    {
+        m_callback = std::move(callback);
+        m_rate = rate > 0 ? rate : 44100;
+        m_buffer.assign(kPeriodFrames * 2, 0.0f);
+        m_stop = false;
+        m_thread = std::thread([this] { run(); });
+        return true;
+    }
+
+    void close() override
+    {
+        {
+            std::lock_guard guard(m_stopMutex);
+            m_stop = true;
+        }
+        m_wake.notify_all();
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+    std::size_t latencyFrames() const override { return kPeriodFrames; }
+    void lock() override { m_lock.lock(); }
+    void unlock() override { m_lock.unlock(); }
+
+private:
+    void run()
+    {
+        using Clock = std::chrono::steady_clock;
+        const auto period = std::chrono::duration_cast<Clock::duration>(
+            std::chrono::duration<double>(static_cast<double>(kPeriodFrames) / m_rate));
+        auto next = Clock::now();
+        for (;;) {
+            {
+                std::unique_lock guard(m_stopMutex);
+                if (m_wake.wait_until(guard, next, [this] { return m_stop; }))
+                    return;
+            }
+            next += period;
+            std::lock_guard guard(m_lock);
+            m_callback(m_buffer.data(), kPeriodFrames);
+        }
+    }
+
+    Callback m_callback;
+    int m_rate = 44100;
+    std::vector<float> m_buffer;   // touched by the sink thread only
+    std::mutex m_lock;             // the output lock: held around every callback
+    std::mutex m_stopMutex;        // guards m_stop
+    std::condition_variable m_wake;
+    bool m_stop = false;
+    std::thread m_thread;
+};
+
+} // namespace
+
+std::unique_ptr<AudioOutput> makeSilentOutput()
+{
+    return std::make_unique<SilentOutput>();
+}
+
+} // namespace fsound

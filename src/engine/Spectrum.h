@@ -1,0 +1,48 @@
+#pragma once
+// Magnitude spectrum of the last 1024 samples played: a Hann-windowed radix-2 FFT,
+// scaled so that a full-scale sine centred on a bin reads 1.0 there.
+
+#include <array>
+#include <atomic>
+#include <complex>
+#include <cstdint>
+#include <vector>
+
+namespace fsound {
+
+constexpr int kFftSize = 1024;
+constexpr int kSpectrumBins = kFftSize / 2;
+
+class FftAnalyser {
+public:
+    FftAnalyser();
+    // samples: kFftSize mono samples, oldest first. out: kSpectrumBins magnitudes in 0..1.
+    void analyse(const float* samples, float* out);
+
+private:
+    std::array<float, kFftSize> m_window{};
+    std::array<int, kFftSize> m_bitReverse{};
+    std::vector<std::complex<float>> m_twiddle;
+    std::vector<std::complex<float>> m_work;
+};
+
+// History of the mono mix handed to the device, written by the device callback and
+// read by whichever thread asks for the spectrum. Samples are atomics so a reader
+// racing the writer sees old or new values, never torn ones.
+class PlayedHistory {
+public:
+    static constexpr std::size_t kSize = 16384;  // holds the device latency plus one FFT window
+
+    // Callback side.
+    void append(const float* stereo, std::size_t frames);
+    // Copies the kFftSize samples that end `latencyFrames` before the newest one.
+    // Returns false (and leaves `out` alone) when not enough has been played yet.
+    bool latest(float* out, std::size_t latencyFrames) const;
+    void clear();
+
+private:
+    std::array<std::atomic<float>, kSize> m_samples{};
+    std::atomic<std::uint64_t> m_written{0};
+};
+
+} // namespace fsound

@@ -1,0 +1,426 @@
+#include "fsound.h"
+
+#include "AudioOutput.h"
+#include "Decoder.h"
+#include "SampleRing.h"
+#include "Spectrum.h"
+
+#include <SDL.h>
+
+extern "C" {
+#include <libavutil/log.h>
+}
+
+#include <algorithm>
+#include <atomic>
+#include <climits>
+#include <condition_variable>
+#include <cstdint>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+// Lock order: a stream's decodeMutex, then the output lock. streamsMutex is never held
+// together with either.
+
+namespace fsound {
+namespace {
+
+constexpr std::size_t kRingFrames = 32768;      // about 0.74 s at 44.1 kHz
+constexpr std::size_t kScratchFrames = 4096;
+constexpr auto kFeederPeriod = std::chrono::milliseconds(20);
+
+struct Stream {
+    // Held by the audio thread while it decodes, and by SetTime while it seeks.
+    std::mutex decodeMutex;
+    Decoder decoder;              // decodeMutex
+    std::vector<float> pending;   // decodeMutex: decoded samples not yet in the ring
+    std::size_t pendingPos = 0;   // decodeMutex
+    bool decoderFinished = false; // decodeMutex
+
+    SampleRing ring{kRingFrames * 2};          // audio thread writes, callback reads
+    std::atomic<bool> playing{false};          // changed under the output lock
+    std::atomic<bool> decodeDone{false};       // audio thread: every sample is in the ring
+    std::atomic<std::int64_t> pushedFrames{0}; // audio thread, since the last seek
+    std::atomic<std::int64_t> consumedFrames{0}; // callback, since the last seek
+    std::atomic<std::int64_t> startMs{0};      // position of the first frame after the last seek
+    int channel = -1;                          // window thread, under the output lock
+
+    // Fixed once opened.
+    int lengthMs = 0;
+    int fileBytes = 0;
+    int sampleRate = 0;
+};
+
+struct Library {
+    std::unique_ptr<AudioOutput> output;
+    bool silent = false;
+    int rate = 44100;
+
+    std::mutex streamsMutex;                                    // guards streams, nextId
+    std::map<std::uintptr_t, std::shared_ptr<Stream>> streams;
+    std::uintptr_t nextId = 0;
+
+    std::vector<Stream*> channels;    // changed under the output lock; read by the callback
+    std::vector<float> scratch;       // callback only
+    std::atomic<int> volume{255};
+    std::atomic<bool> fftActive{false};
+    PlayedHistory history;
+
+    std::thread feeder;
+    std::mutex feederMutex;           // guards feederStop, feederPoked
+    std::condition_variable feederWake;
+    bool feederStop = false;
+    bool feederPoked = false;
+
+    void mix(float* out, std::size_t frames);
+    void feed();
+    void fill(Stream& stream);
+    void poke()
+    {
+        {
+            std::lock_guard guard(feederMutex);
+            feederPoked = true;
+        }
+        feederWake.notify_one();
+    }
+    std::shared_ptr<Stream> find(FSOUND_STREAM* handle)
+    {
+        std::lock_guard guard(streamsMutex);
+        auto it = streams.find(reinterpret_cast<std::uintptr_t>(handle));
+        return it == streams.end() ? nullptr : it->second;
+    }
+};
+
+std::atomic<Library*> g_library{nullptr};
+char g_fftUnit;  // the FFT unit's identity; it has no state of its own
+
+// Device thread, output lock held.
+void Library::mix(float* out, std::size_t frames)
+{
+    std::fill(out, out + frames * 2, 0.0f);
+    const float gain = static_cast<float>(volume.load(std::memory_order_relaxed)) / 255.0f;
+    for (Stream* stream : channels) {
+        if (!stream || !stream->playing.load(std::memory_order_relaxed))
+            continue;
+        std::size_t done = 0;
+        while (done < frames) {
+            const std::size_t want = std::min(frames - done, kScratchFrames);
+            const std::size_t got = stream->ring.read(scratch.data(), want * 2) / 2;
+            float* dst = out + done * 2;
+            for (std::size_t i = 0; i < got * 2; ++i)
+                dst[i] += gain * scratch[i];
+            done += got;
+            if (got < want)
+                break;
+        }
+        // After the last sample the padding silence still counts, so the position
+        // reaches the end even though nothing more is decoded.
+        const bool draining = done < frames && stream->decodeDone.load(std::memory_order_acquire);
+        stream->consumedFrames.fetch_add(static_cast<std::int64_t>(draining ? frames : done),
+                                         std::memory_order_release);
+    }
+    history.append(out, frames);
+}
+
+// Audio thread, stream's decodeMutex held.
+void Library::fill(Stream& stream)
+{
+    for (;;) {
+        if (stream.pendingPos < stream.pending.size()) {
+            const std::size_t left = stream.pending.size() - stream.pendingPos;
+            const std::size_t room = stream.ring.writable() & ~std::size_t{1};
+            const std::size_t wrote = stream.ring.write(stream.pending.data() + stream.pendingPos, std::min(left, room));
+            stream.pendingPos += wrote;
+            stream.pushedFrames.fetch_add(static_cast<std::int64_t>(wrote / 2), std::memory_order_release);
+            if (wrote < left)
+                return;  // ring full
+            continue;
+        }
+        if (stream.decoderFinished) {
+            stream.decodeDone.store(true, std::memory_order_release);
+            return;
+        }
+        stream.pending.clear();
+        stream.pendingPos = 0;
+        if (!stream.decoder.decodeChunk(stream.pending))
+            stream.decoderFinished = true;
+    }
+}
+
+void Library::feed()
+{
+    std::vector<std::shared_ptr<Stream>> active;
+    for (;;) {
+        {
+            std::unique_lock guard(feederMutex);
+            feederWake.wait_for(guard, kFeederPeriod, [this] { return feederStop || feederPoked; });
+            if (feederStop)
+                return;
+            feederPoked = false;
+        }
+        active.clear();
+        {
+            std::lock_guard guard(streamsMutex);
+            for (auto& [id, stream] : streams)
+                if (stream->playing.load(std::memory_order_relaxed))
+                    active.push_back(stream);
+        }
+        for (auto& stream : active) {
+            std::lock_guard guard(stream->decodeMutex);
+            fill(*stream);
+        }
+        active.clear();  // a stream stopped meanwhile is released here, off the window thread
+    }
+}
+
+int clampToInt(std::int64_t value)
+{
+    return static_cast<int>(std::clamp<std::int64_t>(value, 0, INT_MAX));
+}
+
+} // namespace
+
+void Shutdown()
+{
+    Library* lib = g_library.exchange(nullptr);
+    if (!lib)
+        return;
+    {
+        std::lock_guard guard(lib->feederMutex);
+        lib->feederStop = true;
+    }
+    lib->feederWake.notify_all();
+    if (lib->feeder.joinable())
+        lib->feeder.join();
+    lib->output->close();
+    delete lib;
+}
+
+bool UsingSilentSink()
+{
+    Library* lib = g_library.load();
+    return lib && lib->silent;
+}
+
+} // namespace fsound
+
+using namespace fsound;
+
+signed char FSOUND_Init(int mixrate, int maxchannels, unsigned int /*flags*/)
+{
+    if (g_library.load())
+        return 1;
+    av_log_set_level(AV_LOG_QUIET);  // damaged files are expected; the library stays silent
+    auto lib = std::make_unique<Library>();
+    lib->rate = mixrate > 0 ? mixrate : 44100;
+    lib->channels.assign(static_cast<std::size_t>(std::clamp(maxchannels, 1, 64)), nullptr);
+    lib->scratch.assign(kScratchFrames * 2, 0.0f);
+    Library* raw = lib.get();
+    auto callback = [raw](float* out, std::size_t frames) { raw->mix(out, frames); };
+    lib->output = makeSdlOutput();
+    if (!lib->output->open(lib->rate, callback)) {
+        std::fprintf(stderr, "sorvel: no sound device (%s), playing into a silent sink\n", SDL_GetError());
+        lib->output = makeSilentOutput();
+        lib->output->open(lib->rate, callback);
+        lib->silent = true;
+    }
+    lib->feeder = std::thread([raw] { raw->feed(); });
+    g_library.store(lib.release());
+    return 1;
+}
+
+FSOUND_STREAM* FSOUND_Stream_Open(const char* name, unsigned int mode, int /*offset*/, int /*length*/)
+{
+    Library* lib = g_library.load();
+    if (!lib || !name || !*name)
+        return nullptr;
+    auto stream = std::make_shared<Stream>();
+    if (!stream->decoder.open(name, lib->rate, 2, mode))
+        return nullptr;
+    stream->lengthMs = clampToInt(stream->decoder.durationMs());
+    stream->fileBytes = clampToInt(stream->decoder.fileBytes());
+    stream->sampleRate = stream->decoder.sampleRate();
+    std::lock_guard guard(lib->streamsMutex);
+    const std::uintptr_t id = ++lib->nextId;
+    lib->streams.emplace(id, std::move(stream));
+    return reinterpret_cast<FSOUND_STREAM*>(id);
+}
+
+int FSOUND_Stream_Play(int channel, FSOUND_STREAM* handle)
+{
+    Library* lib = g_library.load();
+    if (!lib)
+        return -1;
+    auto stream = lib->find(handle);
+    if (!stream)
+        return -1;
+    int slot = -1;
+    {
+        OutputLock guard(*lib->output);
+        if (stream->playing.load())
+            return stream->channel;
+        const int count = static_cast<int>(lib->channels.size());
+        if (channel >= 0 && channel < count && !lib->channels[channel])
+            slot = channel;
+        for (int i = 0; slot < 0 && i < count; ++i)
+            if (!lib->channels[i])
+                slot = i;
+        if (slot < 0)
+            return -1;
+        lib->channels[slot] = stream.get();
+        stream->channel = slot;
+        stream->playing.store(true);
+    }
+    lib->poke();
+    return slot;
+}
+
+signed char FSOUND_Stream_Stop(FSOUND_STREAM* handle)
+{
+    Library* lib = g_library.load();
+    if (!lib)
+        return 0;
+    std::shared_ptr<Stream> stream;
+    {
+        std::lock_guard guard(lib->streamsMutex);
+        auto it = lib->streams.find(reinterpret_cast<std::uintptr_t>(handle));
+        if (it == lib->streams.end())
+            return 0;
+        stream = std::move(it->second);
+        lib->streams.erase(it);
+    }
+    OutputLock guard(*lib->output);
+    if (stream->channel >= 0)
+        lib->channels[stream->channel] = nullptr;
+    stream->channel = -1;
+    stream->playing.store(false);
+    return 1;
+}
+
+signed char FSOUND_Stream_SetTime(FSOUND_STREAM* handle, int ms)
+{
+    Library* lib = g_library.load();
+    if (!lib)
+        return 0;
+    auto stream = lib->find(handle);
+    if (!stream)
+        return 0;
+    ms = std::max(ms, 0);
+    {
+        std::lock_guard decodeGuard(stream->decodeMutex);
+        stream->decoder.seekMs(ms);
+        stream->pending.clear();
+        stream->pendingPos = 0;
+        stream->decoderFinished = false;
+        OutputLock guard(*lib->output);
+        stream->ring.reset();
+        stream->pushedFrames.store(0);
+        stream->consumedFrames.store(0);
+        stream->startMs.store(ms);
+        stream->decodeDone.store(false);
+    }
+    lib->poke();
+    return 1;
+}
+
+int FSOUND_Stream_GetTime(FSOUND_STREAM* handle)
+{
+    Library* lib = g_library.load();
+    if (!lib)
+        return 0;
+    auto stream = lib->find(handle);
+    if (!stream)
+        return 0;
+    const auto latency = static_cast<std::int64_t>(lib->output->latencyFrames());
+    const std::int64_t consumed = stream->consumedFrames.load(std::memory_order_acquire);
+    const std::int64_t pushed = stream->pushedFrames.load(std::memory_order_acquire);
+    const bool done = stream->decodeDone.load(std::memory_order_acquire);
+    const std::int64_t audible = std::clamp<std::int64_t>(consumed - latency, 0, pushed);
+    std::int64_t ms = stream->startMs.load() + audible * 1000 / lib->rate;
+    if (done && consumed >= pushed + latency)
+        ms = std::max<std::int64_t>(ms, stream->lengthMs);
+    return clampToInt(ms);
+}
+
+int FSOUND_Stream_GetLengthMs(FSOUND_STREAM* handle)
+{
+    Library* lib = g_library.load();
+    auto stream = lib ? lib->find(handle) : nullptr;
+    return stream ? stream->lengthMs : 0;
+}
+
+int FSOUND_Stream_GetLength(FSOUND_STREAM* handle)
+{
+    Library* lib = g_library.load();
+    auto stream = lib ? lib->find(handle) : nullptr;
+    return stream ? stream->fileBytes : 0;
+}
+
+signed char FSOUND_SetVolume(int channel, int volume)
+{
+    Library* lib = g_library.load();
+    if (!lib || channel != FSOUND_ALL)
+        return 0;
+    lib->volume.store(std::clamp(volume, 0, 255));
+    return 1;
+}
+
+int FSOUND_GetChannelsPlaying()
+{
+    Library* lib = g_library.load();
+    if (!lib)
+        return 0;
+    OutputLock guard(*lib->output);
+    return static_cast<int>(std::count_if(lib->channels.begin(), lib->channels.end(),
+                                          [](Stream* s) { return s && s->playing.load(); }));
+}
+
+int FSOUND_GetFrequency(int channel)
+{
+    Library* lib = g_library.load();
+    if (!lib)
+        return 0;
+    const int wanted = std::max(channel, 1);
+    int seen = 0;
+    OutputLock guard(*lib->output);
+    for (Stream* stream : lib->channels)
+        if (stream && stream->playing.load() && ++seen == wanted)
+            return stream->sampleRate;
+    return 0;
+}
+
+FSOUND_DSPUNIT* FSOUND_DSP_GetFFTUnit()
+{
+    return g_library.load() ? reinterpret_cast<FSOUND_DSPUNIT*>(&g_fftUnit) : nullptr;
+}
+
+signed char FSOUND_DSP_SetActive(FSOUND_DSPUNIT* unit, signed char active)
+{
+    Library* lib = g_library.load();
+    if (!lib || unit != reinterpret_cast<FSOUND_DSPUNIT*>(&g_fftUnit))
+        return 0;
+    lib->fftActive.store(active != 0);
+    return 1;
+}
+
+float* FSOUND_DSP_GetSpectrum()
+{
+    Library* lib = g_library.load();
+    if (!lib)
+        return nullptr;
+    thread_local std::vector<float> bins(kSpectrumBins, 0.0f);
+    thread_local std::vector<float> samples(kFftSize, 0.0f);
+    thread_local std::unique_ptr<FftAnalyser> analyser;
+    if (!lib->fftActive.load() || !lib->history.latest(samples.data(), lib->output->latencyFrames())) {
+        std::fill(bins.begin(), bins.end(), 0.0f);
+        return bins.data();
+    }
+    if (!analyser)
+        analyser = std::make_unique<FftAnalyser>();
+    analyser->analyse(samples.data(), bins.data());
+    return bins.data();
+}

@@ -1,0 +1,73 @@
+#pragma once
+// Sorvel's audio library: the FSOUND_ functions the player calls, built on FFmpeg
+// for decoding and SDL2 for output.
+//
+// Threads: every function may be called from the window thread. FSOUND_DSP_GetSpectrum
+// may also be called from the spectrum thread at the same time. Decoding runs on the
+// library's own audio thread, never on the caller's.
+//
+// Handles are opaque. A null handle means "no stream"; a handle that was stopped is
+// forgotten by the library and every function treats it like a null handle.
+
+typedef struct FSOUND_STREAM FSOUND_STREAM;
+typedef struct FSOUND_DSPUNIT FSOUND_DSPUNIT;
+
+// Open-mode bits. They describe raw PCM files only; compressed files play in their
+// own channel layout whatever the mode says.
+enum : unsigned int {
+    FSOUND_8BITS = 0x08,
+    FSOUND_16BITS = 0x10,
+    FSOUND_MONO = 0x20,
+    FSOUND_STEREO = 0x40,
+    FSOUND_UNSIGNED = 0x80,
+    FSOUND_SIGNED = 0x100,
+};
+
+constexpr int FSOUND_FREE = -1;  // any free channel
+constexpr int FSOUND_ALL = -3;   // every channel
+constexpr int FSOUND_SPECTRUM_BINS = 512;
+
+// Opens the output device at the given rate. Without a usable sound device the library
+// falls back to a silent sink that keeps real time. Calling it again does nothing.
+signed char FSOUND_Init(int mixrate, int maxchannels, unsigned int flags);
+
+// A stream for the file, or null when it cannot be opened as audio (missing, empty
+// path, not a regular file, not audio).
+FSOUND_STREAM* FSOUND_Stream_Open(const char* name, unsigned int mode, int offset, int length);
+// Starts the stream on a free channel; returns the channel, or -1.
+int FSOUND_Stream_Play(int channel, FSOUND_STREAM* stream);
+// Stops the stream and releases it; the handle is invalid afterwards.
+signed char FSOUND_Stream_Stop(FSOUND_STREAM* stream);
+// Moves the stream to the position; before play it sets where playback starts.
+signed char FSOUND_Stream_SetTime(FSOUND_STREAM* stream, int ms);
+// The position that is audible now, in ms; 0 for a null handle. Monotonic while playing.
+// Once the stream has played to its end it reports at least its length.
+int FSOUND_Stream_GetTime(FSOUND_STREAM* stream);
+// The song's duration in ms; 0 for a null handle.
+int FSOUND_Stream_GetLengthMs(FSOUND_STREAM* stream);
+// The file's size in bytes; 0 for a null handle.
+int FSOUND_Stream_GetLength(FSOUND_STREAM* stream);
+
+// Volume 0..255. FSOUND_ALL scales everything playing, and what plays later.
+signed char FSOUND_SetVolume(int channel, int volume);
+int FSOUND_GetChannelsPlaying();
+// Sample rate of the song on the channel, counting playing channels from 1 (0 also
+// addresses the first), so FSOUND_GetFrequency(FSOUND_GetChannelsPlaying()) is the
+// newest song's rate. 0 when there is no such channel.
+int FSOUND_GetFrequency(int channel);
+
+FSOUND_DSPUNIT* FSOUND_DSP_GetFFTUnit();
+signed char FSOUND_DSP_SetActive(FSOUND_DSPUNIT* unit, signed char active);
+// FSOUND_SPECTRUM_BINS magnitudes, lowest frequency first, about 0..1, from the last
+// 1024 samples actually played; zeros while the FFT unit is off or nothing plays.
+// Null only when the library is not initialised. The buffer belongs to the calling
+// thread and stays valid until that thread's next call.
+float* FSOUND_DSP_GetSpectrum();
+
+namespace fsound {
+// Stops the audio thread, closes the device and releases every stream. For program
+// exit, tests and benchmarks; FSOUND_Init may be called again afterwards.
+void Shutdown();
+// True when the silent fallback sink is in use instead of a sound device.
+bool UsingSilentSink();
+}

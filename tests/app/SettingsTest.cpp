@@ -1,0 +1,142 @@
+#include "AppFolder.h"
+#include "Cmain.h"
+#include "G.h"
+#include "ProfileFile.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+
+namespace {
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeAll(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+class SettingsFile : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        SetProgramFolderOverride(dir.path());
+        Settings = G_STRUCT_tag{};
+    }
+    void TearDown() override { SetProgramFolderOverride({}); }
+    QString ini() const { return dir.path() + "/Sorvel.ini"; }
+
+    QTemporaryDir dir;
+};
+
+TEST_F(SettingsFile, FirstStartGivesTheDefaults)
+{
+    EXPECT_EQ(App.LoadSettings(), 1);
+    EXPECT_TRUE(Settings.ViewPlayList);
+    EXPECT_EQ(Settings.MainX, 200);
+    EXPECT_EQ(Settings.MainY, 100);
+    EXPECT_EQ(Settings.PlayListX, 200);
+    EXPECT_EQ(Settings.PlayListY, 200);
+    EXPECT_EQ(Settings.PlayListW, 400);
+    EXPECT_EQ(Settings.PlayListH, 600);
+    EXPECT_EQ(Settings.Volume, 30);
+    EXPECT_FALSE(QFile::exists(ini())) << "loading never creates the file";
+}
+
+TEST_F(SettingsFile, SaveWritesBothSectionsInTableOrder)
+{
+    App.LoadSettings();
+    Settings.ViewPlayList = false;
+    Settings.MainX = -5;
+    Settings.Volume = 55;
+    ASSERT_EQ(App.SaveSettings(), 1);
+    EXPECT_EQ(readAll(ini()),
+              "[Control]\r\nViewPlayList=0\r\n[Data]\r\nMainX=-5\r\nMainY=100\r\nPlayListX=200\r\n"
+              "PlayListY=200\r\nPlayListW=400\r\nPlayListH=600\r\nVolume=55\r\n");
+    Settings = G_STRUCT_tag{};
+    App.LoadSettings();
+    EXPECT_FALSE(Settings.ViewPlayList);
+    EXPECT_EQ(Settings.MainX, -5);
+    EXPECT_EQ(Settings.Volume, 55);
+}
+
+TEST_F(SettingsFile, BadValuesGiveDefaultsAndMatchingIgnoresCase)
+{
+    writeAll(ini(), "[control]\nviewplaylist=7\n[DATA]\nMainX=abc\nMAINY = 42 \nPlayListX=12abc\n"
+                    "PlayListY=99999999999\nPlayListW=\nVolume=+3\n");
+    App.LoadSettings();
+    EXPECT_TRUE(Settings.ViewPlayList);  // any non-zero integer is true
+    EXPECT_EQ(Settings.MainX, 200);
+    EXPECT_EQ(Settings.MainY, 42);
+    EXPECT_EQ(Settings.PlayListX, 200);
+    EXPECT_EQ(Settings.PlayListY, 200);
+    EXPECT_EQ(Settings.PlayListW, 400);
+    EXPECT_EQ(Settings.Volume, 3);
+}
+
+TEST_F(SettingsFile, SaveKeepsForeignLinesAndLineEnds)
+{
+    writeAll(ini(), "; my notes\n[Other]\nKeep=this\n\n[Data]\nMainX=1\nExtra=yes\n\n[Tail]\nx=1\n");
+    App.LoadSettings();
+    Settings.MainX = 300;
+    ASSERT_EQ(App.SaveSettings(), 1);
+    EXPECT_EQ(readAll(ini()),
+              "; my notes\n[Other]\nKeep=this\n\n[Data]\nMainX=300\nExtra=yes\nMainY=100\nPlayListX=200\n"
+              "PlayListY=200\nPlayListW=400\nPlayListH=600\nVolume=30\n\n[Tail]\nx=1\n[Control]\nViewPlayList=1\n");
+}
+
+TEST_F(SettingsFile, FailedSaveReportsItAndKeepsTheOldFile)
+{
+    writeAll(ini(), "[Data]\nMainX=1\n");
+    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
+    const bool canStillWrite = QFile(dir.path() + "/probe").open(QIODevice::WriteOnly);  // root ignores modes
+    if (!canStillWrite) {
+        EXPECT_EQ(App.SaveSettings(), 0);
+        EXPECT_EQ(readAll(ini()), "[Data]\nMainX=1\n");
+    }
+    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+TEST(ProfileFileRead, KeysOutsideTheirSectionAreNotSeen)
+{
+    QTemporaryDir dir;
+    const QString path = dir.path() + "/p.ini";
+    writeAll(path, "MainX=5\n[Data]\n[Control]\nMainX=6\n");
+    ProfileFile ini(path);
+    EXPECT_EQ(ini.ReadInteger("Data", "MainX", 200), 200);
+    EXPECT_EQ(ini.ReadInteger("Control", "MainX", 200), 6);
+    EXPECT_EQ(ini.ReadString("Nope", "x", "d"), "d");
+}
+
+TEST(ProgramFolderChoice, OverrideEndsWithSlash)
+{
+    SetProgramFolderOverride("/tmp/somewhere");
+    EXPECT_EQ(ProgramFolder(), "/tmp/somewhere/");
+    SetProgramFolderOverride({});
+}
+
+TEST(MessageBoxes, CaptionsAndFlagsReachTheSeam)
+{
+    std::vector<std::tuple<QString, QString, int>> seen;
+    SetMessageBoxHandler([&](const QString& c, const QString& t, int f) {
+        seen.emplace_back(c, t, f);
+        return IDOK;
+    });
+    EXPECT_EQ(ShowNotice("n", 64), IDOK);
+    EXPECT_EQ(ShowWarning("w", 48), IDOK);
+    SetMessageBoxHandler({});
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(std::get<0>(seen[0]), "알림");
+    EXPECT_EQ(std::get<2>(seen[0]), 64);
+    EXPECT_EQ(std::get<0>(seen[1]), "경고");
+    EXPECT_EQ(std::get<1>(seen[1]), "w");
+}
+
+} // namespace

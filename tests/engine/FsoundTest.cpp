@@ -1,0 +1,168 @@
+#include "support/EngineEnvironment.h"
+
+#include <algorithm>
+#include <fstream>
+#include <filesystem>
+#include <vector>
+
+using namespace std::chrono_literals;
+using fixtures::Library;
+using fixtures::waitFor;
+
+namespace {
+
+const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new fixtures::EngineEnvironment);
+
+int peakBin(const float* bins)
+{
+    return static_cast<int>(std::max_element(bins, bins + FSOUND_SPECTRUM_BINS) - bins);
+}
+
+class FsoundOpen : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(FsoundOpen, OpensEveryFormatWithItsLengthAndRate)
+{
+    const std::string path = Library::instance().tone(GetParam(), 1.5);
+    ASSERT_FALSE(path.empty()) << "fixture for " << GetParam();
+    FSOUND_STREAM* stream = FSOUND_Stream_Open(path.c_str(), 0x130, 0, 0);
+    ASSERT_NE(stream, nullptr);
+    EXPECT_NEAR(FSOUND_Stream_GetLengthMs(stream), 1500, 80);
+    EXPECT_EQ(FSOUND_Stream_GetLength(stream), static_cast<int>(std::filesystem::file_size(path)));
+    ASSERT_GE(FSOUND_Stream_Play(FSOUND_FREE, stream), 0);
+    EXPECT_EQ(FSOUND_GetChannelsPlaying(), 1);
+    EXPECT_EQ(FSOUND_GetFrequency(FSOUND_GetChannelsPlaying()), 44100);
+    EXPECT_TRUE(FSOUND_Stream_Stop(stream));
+    EXPECT_EQ(FSOUND_GetChannelsPlaying(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, FsoundOpen, ::testing::Values("mp3", "mp2", "ogg", "wav", "aiff", "wma", "flac"));
+
+TEST(FsoundBadInput, RefusesWhatIsNotAudio)
+{
+    const std::string dir = Library::instance().folder();
+    EXPECT_EQ(FSOUND_Stream_Open("", 0x130, 0, 0), nullptr);
+    EXPECT_EQ(FSOUND_Stream_Open(nullptr, 0x130, 0, 0), nullptr);
+    EXPECT_EQ(FSOUND_Stream_Open((dir + "/missing.mp3").c_str(), 0x130, 0, 0), nullptr);
+    EXPECT_EQ(FSOUND_Stream_Open(dir.c_str(), 0x130, 0, 0), nullptr);
+    const std::string text = dir + "/notes.txt";
+    { std::ofstream(text) << "not a song\n"; }
+    EXPECT_EQ(FSOUND_Stream_Open(text.c_str(), 0x130, 0, 0), nullptr);
+    EXPECT_EQ(FSOUND_Stream_Open("/dev/zero", 0x130, 0, 0), nullptr);
+}
+
+TEST(FsoundBadInput, DamagedFilesOpenNullOrEndCleanly)
+{
+    const std::string dir = Library::instance().folder();
+    const std::string mp3 = Library::instance().tone("mp3", 2.0);
+    const std::string random = dir + "/random.mp3";
+    const std::string truncated = dir + "/truncated.mp3";
+    ASSERT_TRUE(fixtures::WriteRandomBytes(random, 40000, 7));
+    ASSERT_TRUE(fixtures::Truncate(mp3, truncated, std::filesystem::file_size(mp3) / 3));
+    for (const std::string& path : {random, truncated}) {
+        FSOUND_STREAM* stream = FSOUND_Stream_Open(path.c_str(), 0x130, 0, 0);
+        if (!stream)
+            continue;
+        FSOUND_Stream_Play(FSOUND_FREE, stream);
+        const int length = FSOUND_Stream_GetLengthMs(stream);
+        // Whatever is decodable plays; then the position reaches the length and stays.
+        EXPECT_TRUE(waitFor([&] { return FSOUND_Stream_GetTime(stream) >= length; }, 5s)) << path;
+        FSOUND_Stream_Stop(stream);
+    }
+}
+
+TEST(FsoundNullHandle, AnswersZero)
+{
+    EXPECT_EQ(FSOUND_Stream_GetTime(nullptr), 0);
+    EXPECT_EQ(FSOUND_Stream_GetLengthMs(nullptr), 0);
+    EXPECT_EQ(FSOUND_Stream_GetLength(nullptr), 0);
+    EXPECT_FALSE(FSOUND_Stream_Stop(nullptr));
+    EXPECT_EQ(FSOUND_Stream_Play(FSOUND_FREE, nullptr), -1);
+    EXPECT_EQ(FSOUND_GetFrequency(1), 0);
+}
+
+TEST(FsoundPlayback, PositionRunsInRealTimeAndReachesTheEnd)
+{
+    const std::string path = Library::instance().tone("wav", 1.0);
+    FSOUND_STREAM* stream = FSOUND_Stream_Open(path.c_str(), 0x130, 0, 0);
+    ASSERT_NE(stream, nullptr);
+    const auto start = std::chrono::steady_clock::now();
+    FSOUND_Stream_Play(FSOUND_FREE, stream);
+    int last = 0;
+    bool monotonic = true;
+    ASSERT_TRUE(waitFor([&] {
+        const int now = FSOUND_Stream_GetTime(stream);
+        monotonic = monotonic && now >= last;
+        last = now;
+        return now >= 1000;
+    }, 4s));
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    EXPECT_TRUE(monotonic);
+    EXPECT_GE(elapsed, 900ms) << "played faster than real time";
+    EXPECT_LE(elapsed, 2500ms);
+    FSOUND_Stream_Stop(stream);
+}
+
+TEST(FsoundPlayback, SetTimeBeforePlayStartsThere)
+{
+    const std::string path = Library::instance().tone("ogg", 3.0);
+    FSOUND_STREAM* stream = FSOUND_Stream_Open(path.c_str(), 0x130, 0, 0);
+    ASSERT_NE(stream, nullptr);
+    ASSERT_TRUE(FSOUND_Stream_SetTime(stream, 2000));
+    EXPECT_EQ(FSOUND_Stream_GetTime(stream), 2000);
+    const auto start = std::chrono::steady_clock::now();
+    FSOUND_Stream_Play(FSOUND_FREE, stream);
+    ASSERT_TRUE(waitFor([&] { return FSOUND_Stream_GetTime(stream) >= 3000; }, 4s));
+    // Only the last second was played.
+    EXPECT_LE(std::chrono::steady_clock::now() - start, 2000ms);
+    FSOUND_Stream_Stop(stream);
+}
+
+TEST(FsoundSpectrum, ToneAndVolumeShowInTheBins)
+{
+    ASSERT_NE(FSOUND_DSP_GetSpectrum(), nullptr);
+    FSOUND_DSP_SetActive(FSOUND_DSP_GetFFTUnit(), 1);
+    const std::string path = Library::instance().tone("wav", 3.0);
+    FSOUND_STREAM* stream = FSOUND_Stream_Open(path.c_str(), 0x130, 0, 0);
+    ASSERT_NE(stream, nullptr);
+    FSOUND_SetVolume(FSOUND_ALL, 255);
+    FSOUND_Stream_Play(FSOUND_FREE, stream);
+    // 1 kHz lies at 1000 / (44100 / 1024) = bin 23.2.
+    ASSERT_TRUE(waitFor([] { return FSOUND_DSP_GetSpectrum()[23] > 0.5f; }, 2s));
+    const float* bins = FSOUND_DSP_GetSpectrum();
+    EXPECT_EQ(peakBin(bins), 23);
+    EXPECT_NEAR(bins[23], 0.8 * 0.95, 0.12);  // 0.8 amplitude, a little scalloping off-centre
+    EXPECT_LT(bins[100], 0.01f);
+
+    FSOUND_SetVolume(FSOUND_ALL, 0);
+    EXPECT_TRUE(waitFor([] { return FSOUND_DSP_GetSpectrum()[23] < 0.001f; }, 1s));
+    FSOUND_SetVolume(FSOUND_ALL, 255);
+    FSOUND_Stream_Stop(stream);
+    // Silence after the stop reaches the analysed window too.
+    EXPECT_TRUE(waitFor([] { return FSOUND_DSP_GetSpectrum()[23] < 0.001f; }, 1s));
+}
+
+TEST(FsoundSpectrum, FftUnitOffGivesZerosNotNull)
+{
+    FSOUND_DSP_SetActive(FSOUND_DSP_GetFFTUnit(), 0);
+    const float* bins = FSOUND_DSP_GetSpectrum();
+    ASSERT_NE(bins, nullptr);
+    EXPECT_TRUE(std::all_of(bins, bins + FSOUND_SPECTRUM_BINS, [](float v) { return v == 0.0f; }));
+    FSOUND_DSP_SetActive(FSOUND_DSP_GetFFTUnit(), 1);
+}
+
+TEST(FsoundStreams, StopReleasesTheHandleAndOpeningAgainWorks)
+{
+    const std::string path = Library::instance().tone("mp3", 1.0);
+    for (int i = 0; i < 50; ++i) {
+        FSOUND_STREAM* stream = FSOUND_Stream_Open(path.c_str(), 0x130, 0, 0);
+        ASSERT_NE(stream, nullptr);
+        FSOUND_Stream_Play(FSOUND_FREE, stream);
+        FSOUND_Stream_Stop(stream);
+        // A forgotten handle is a null handle.
+        EXPECT_EQ(FSOUND_Stream_GetLengthMs(stream), 0);
+        EXPECT_FALSE(FSOUND_Stream_Stop(stream));
+    }
+    EXPECT_EQ(FSOUND_GetChannelsPlaying(), 0);
+}
+
+} // namespace

@@ -1,0 +1,130 @@
+#include "Ogg.h"
+#include "OggThread.h"
+#include "support/EngineEnvironment.h"
+
+#include <array>
+
+using namespace std::chrono_literals;
+using fixtures::Library;
+using fixtures::waitFor;
+
+namespace {
+
+const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new fixtures::EngineEnvironment);
+
+constexpr int W = SpectrumFrameSink::kWidth;
+constexpr int H = SpectrumFrameSink::kHeight;
+
+// A background whose every pixel is distinct, alpha byte included.
+std::array<std::uint8_t, SpectrumFrameSink::kBytes> patternBackground()
+{
+    std::array<std::uint8_t, SpectrumFrameSink::kBytes> back{};
+    for (int i = 0; i < W * H; ++i) {
+        back[i * 4 + 0] = static_cast<std::uint8_t>(i);
+        back[i * 4 + 1] = static_cast<std::uint8_t>(i >> 8);
+        back[i * 4 + 2] = 7;
+        back[i * 4 + 3] = 0xA5;
+    }
+    return back;
+}
+
+const std::uint8_t* pixel(const std::uint8_t* frame, int column, int rowFromBottom)
+{
+    return frame + (rowFromBottom * W + column) * 4;
+}
+
+int barHeight(const std::uint8_t* frame, const std::uint8_t* back, int column)
+{
+    int h = 0;
+    while (h < H && std::memcmp(pixel(frame, column, h), pixel(back, column, h), 4) != 0)
+        ++h;
+    return h;
+}
+
+TEST(SpectrumFrame, BarHeightsCapAndColours)
+{
+    const auto back = patternBackground();
+    std::array<float, 512> spectrum{};
+    spectrum[0] = 1.0f;        // column 59: full scale, capped at 29
+    spectrum[2] = 0.05f;       // column 57: 9 pixels
+    spectrum[4] = 0.1f;        // column 55: 18
+    spectrum[6] = 30.0f / 180; // column 53: 29
+    spectrum[8] = -0.5f;       // column 51: nothing
+    spectrum[10] = std::nanf("");
+    spectrum[1] = 1.0f;        // odd bins are never drawn
+    std::array<std::uint8_t, SpectrumFrameSink::kBytes> frame{};
+    TOggThread::ComposeFrame(spectrum.data(), back.data(), frame.data());
+
+    EXPECT_EQ(barHeight(frame.data(), back.data(), 59), 29);
+    EXPECT_EQ(barHeight(frame.data(), back.data(), 57), 9);
+    EXPECT_EQ(barHeight(frame.data(), back.data(), 55), 18);
+    EXPECT_EQ(barHeight(frame.data(), back.data(), 53), 29);
+    EXPECT_EQ(barHeight(frame.data(), back.data(), 51), 0);
+    EXPECT_EQ(barHeight(frame.data(), back.data(), 49), 0);
+    // Even columns and the top row always show the background.
+    for (int c = 0; c < W; c += 2)
+        EXPECT_EQ(barHeight(frame.data(), back.data(), c), 0) << "column " << c;
+    EXPECT_EQ(std::memcmp(pixel(frame.data(), 59, 29), pixel(back.data(), 59, 29), 4), 0);
+
+    const std::uint8_t* bottom = pixel(frame.data(), 59, 0);
+    EXPECT_EQ(bottom[0], 250);
+    EXPECT_EQ(bottom[1], 255);
+    EXPECT_EQ(bottom[2], 100);
+    EXPECT_EQ(bottom[3], 0xA5);  // the fourth byte stays the background's
+    const std::uint8_t* top = pixel(frame.data(), 59, 28);
+    EXPECT_EQ(top[0], 250);
+    EXPECT_EQ(top[1], 143);
+    EXPECT_EQ(top[2], 212);
+}
+
+TEST(SpectrumThread, DrawsOnlyWhileAStreamIsOpenAndStopsPromptly)
+{
+    const auto back = patternBackground();
+    SpectrumFrameSink sink;
+    std::atomic<int> repaints{0};
+    sink.SetRepaintRequest([&] { repaints.fetch_add(1); });
+    auto ogg = std::make_unique<COgg>(&sink, back.data());
+    ogg->m_InitSound();
+    ogg->m_StartThread();
+
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(sink.FrameCount(), 0u) << "no stream, no frames";
+
+    ASSERT_TRUE(ogg->m_OpenOGG(QString::fromStdString(Library::instance().tone("wav", 3.0))));
+    ogg->m_PlayOGG();
+    // A 1 kHz tone lights the bars of bins 22 and 24 (columns 37 and 35).
+    ASSERT_TRUE(waitFor([&] {
+        const auto frame = sink.LatestFrame();
+        return sink.HasFrame() && barHeight(frame.data(), back.data(), 37) > 5
+            && barHeight(frame.data(), back.data(), 35) > 5;
+    }, 3s));
+    EXPECT_GT(repaints.load(), 0);
+    const auto frame = sink.LatestFrame();
+    EXPECT_EQ(barHeight(frame.data(), back.data(), 59), 0);
+    EXPECT_EQ(ogg->m_BmpInfo.biSize, 40u);
+    EXPECT_EQ(ogg->m_BmpInfo.biHeight, 30);
+    EXPECT_EQ(ogg->m_BmpInfo.biBitCount, 32);
+
+    ogg->m_ControlOGG(1);  // paused: the last frame stays, nothing new is drawn
+    std::this_thread::sleep_for(100ms);
+    const auto count = sink.FrameCount();
+    std::this_thread::sleep_for(250ms);
+    EXPECT_EQ(sink.FrameCount(), count);
+
+    const auto start = std::chrono::steady_clock::now();
+    ogg.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 100ms);
+}
+
+TEST(SpectrumThread, WaitForTwiceAndAfterTheThreadEndedIsHarmless)
+{
+    COgg ogg(nullptr, nullptr);
+    ogg.m_InitSound();
+    TOggThread thread(&ogg);
+    thread.Terminate();
+    thread.WaitFor();
+    EXPECT_TRUE(thread.Finished());
+    thread.WaitFor();
+}
+
+} // namespace

@@ -1,0 +1,68 @@
+#pragma once
+// Brings the audio library up once per test program and down at its end, and makes
+// the audio fixtures the engine tests share.
+
+#include "AudioFixtures.h"
+#include "fsound.h"
+
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+#include <filesystem>
+
+#include <chrono>
+#include <functional>
+#include <map>
+#include <string>
+#include <thread>
+
+namespace fixtures {
+
+class EngineEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override { FSOUND_Init(44100, 32, 0); }
+    void TearDown() override { fsound::Shutdown(); }
+};
+
+// Generated files, made on first use and kept for the whole test program.
+class Library {
+public:
+    static Library& instance()
+    {
+        static Library library;
+        return library;
+    }
+    // A 1 kHz stereo tone of `seconds` in the named kind (see MakeFile).
+    std::string tone(const std::string& kind, double seconds = 1.5)
+    {
+        const std::string key = kind + "/" + std::to_string(seconds);
+        auto it = m_files.find(key);
+        if (it != m_files.end())
+            return it->second;
+        const std::string folder = m_dir.path().toStdString() + "/" + std::to_string(m_files.size());
+        std::filesystem::create_directories(folder);
+        const std::string path = MakeFile(folder, kind, Spec{44100, 2, seconds}, Tone(1000.0));
+        m_files[key] = path;
+        return path;
+    }
+    std::string folder() const { return m_dir.path().toStdString(); }
+
+private:
+    QTemporaryDir m_dir;
+    std::map<std::string, std::string> m_files;
+};
+
+// Polls `done` every 10 ms until it holds or `timeout` passes.
+inline bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout)
+{
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    while (std::chrono::steady_clock::now() < end) {
+        if (done())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return done();
+}
+
+} // namespace fixtures
