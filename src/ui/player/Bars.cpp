@@ -1,0 +1,83 @@
+#include "Bars.h"
+
+void KnobBar::PressKnob(int x, int y)
+{
+    m_drag = true;
+    m_downX = x;
+    m_downY = y;
+}
+
+bool KnobBar::MoveKnob(int x)
+{
+    if (!m_drag || x == m_downX)
+        return false;
+    const int left = m_knobLeft + (x - m_downX);
+    if (left < m_trackLeft || left > m_trackLeft + Range())
+        return false;
+    m_knobLeft = left;
+    return true;
+}
+
+bool KnobBar::ReleaseKnob()
+{
+    const bool was = m_drag;
+    m_drag = false;
+    return was;
+}
+
+void KnobBar::ClickTrack(int x)
+{
+    const int half = m_knobWidth / 2;
+    const int p = x - half;
+    if (p > 0 && p <= Range())
+        m_knobLeft = m_trackLeft + p;
+    else if (p <= half)
+        m_knobLeft = m_trackLeft;
+    else
+        m_knobLeft = m_trackLeft + Range();
+}
+
+namespace bars {
+
+int VolumeForOffset(int offset, int range)
+{
+    return range > 0 ? offset * 255 / range : 0;
+}
+
+int SeekTargetMs(int lengthMs, int offset, int range)
+{
+    if (range <= 0)
+        return 0;
+    return static_cast<int>(static_cast<std::int64_t>(lengthMs) * offset / range);
+}
+
+int KnobLeftForTime(int trackLeft, int range, int timeMs, int lengthMs)
+{
+    if (lengthMs == 0)
+        return trackLeft;
+    return trackLeft + static_cast<int>(static_cast<std::int64_t>(range) * timeMs / lengthMs);
+}
+
+QString KbpsText(int kbps)
+{
+    return QString::asprintf("%3dKB", kbps % 1000);
+}
+
+QString KhzText(int khz)
+{
+    return QString::asprintf("%2dKH", khz % 100);
+}
+
+int NextTitleLeft(bool reset, int left, int titleWidth, int stripWidth)
+{
+    if (reset)
+        left = titleWidth > stripWidth ? 15 : stripWidth / 2 - titleWidth / 2;
+    if (titleWidth > stripWidth) {
+        left -= 1;
+        if (left + titleWidth < stripWidth - 20)
+            left = 15;
+    }
+    return left;
+}
+
+} // namespace bars
