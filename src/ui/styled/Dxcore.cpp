@@ -341,6 +341,8 @@ void TdxCustomControl::Click()
     QPointer<TdxCustomControl> self(this);
     if (OnClick)
         OnClick(this);
+    else
+        ExecuteAction();
     if (self)
         emit clicked();
     // A handler may have set the result back to 0 to keep the dialog open.
@@ -355,6 +357,11 @@ bool TdxCustomControl::CMDialogChar(QChar ch, bool altDown)
         return false;
     Click();
     return true;
+}
+
+bool TdxCustomControl::ExecuteAction()
+{
+    return false;
 }
 
 bool TdxCustomControl::CMDialogKey(int, Qt::KeyboardModifiers)

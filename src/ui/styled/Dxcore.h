@@ -168,7 +168,7 @@ public:
     virtual void BeginUpdate();
     virtual void EndUpdate();
     // Writes ModalResult into the window (a QDialog shown modally closes when it is not 0),
-    // then runs OnClick and emits clicked().
+    // then runs OnClick, or the linked action when OnClick is empty, and emits clicked().
     virtual void Click();
 
     // The window offers a character (accelerator) or a dialog key (VK_RETURN, VK_ESCAPE)
@@ -188,6 +188,9 @@ signals:
 protected:
     // Draws the whole control; the canvas is an off-screen image of the control's size.
     virtual void Paint(QPainter& canvas);
+    // Runs the linked action, if any; true when there was one.
+    virtual bool ExecuteAction();
+    // Key handlers; setting key to 0 marks it consumed, else it travels on to the window.
     virtual void KeyDown(int& key, Qt::KeyboardModifiers shift);
     virtual void KeyUp(int& key, Qt::KeyboardModifiers shift);
     // Name used for accessibility when there is neither caption nor hint.
