@@ -1,23 +1,24 @@
-#include "AppFolder.h"
-#include "Cmain.h"
-#include "Ogg.h"
+#include "Main.h"
+#include "fsound.h"
 
 #include <QApplication>
-#include <QDir>
 
 int main(int argc, char** argv)
 {
+    // The windows place themselves, which Wayland does not allow: use X11 (XWayland) there.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+        && !qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Sorvel"));
-    QDir::setCurrent(ProgramFolder());
-    App.LoadSettings();
 
-    // The windows are not there yet: bring the engine up and down cleanly.
-    Ogg = new COgg(nullptr, nullptr);
-    Ogg->m_InitSound();
-    Ogg->m_StartThread();
-    delete Ogg;
-    Ogg = nullptr;
+    int result = 0;
+    {
+        TFormMain formMain;
+        formMain.show();
+        result = QApplication::exec();
+    }
     fsound::Shutdown();
-    return 0;
+    return result;
 }

@@ -23,6 +23,14 @@ public:
     bool Dragging() const { return m_drag; }
 
     void SetKnobLeft(int left) { m_knobLeft = left; }
+    // Takes the controls' current geometry; the drag state stays.
+    void Sync(int trackLeft, int trackWidth, int knobWidth, int knobLeft)
+    {
+        m_trackLeft = trackLeft;
+        m_trackWidth = trackWidth;
+        m_knobWidth = knobWidth;
+        m_knobLeft = knobLeft;
+    }
     void SetOffset(int offset) { m_knobLeft = m_trackLeft + offset; }
 
     // Press on the knob at (x, y) in knob coordinates: starts a drag.

@@ -1,0 +1,27 @@
+#pragma once
+// What the player window needs from the playlist window. The playlist window implements
+// it; tests use a double. Everything is called on the window thread.
+
+#include <QRect>
+#include <QString>
+
+class IPlayListLink {
+public:
+    virtual ~IPlayListLink() = default;
+    // Full path of the current song, or empty when there is none.
+    virtual QString CurrentSong() = 0;
+    // Full path of the song after the current one (which becomes current), or empty.
+    virtual QString NextSong() = 0;
+    // Bracket around several AddTempPath calls on the temporary list.
+    virtual void BeginTempUpdate() = 0;
+    virtual void EndTempUpdate() = 0;
+    // Adds a file or folder to the temporary list.
+    virtual void AddTempPath(const QString& path) = 0;
+    // Writes the temporary list file.
+    virtual void SaveTempList() = 0;
+    virtual void ShowWindow() = 0;
+    virtual void HideWindow() = 0;
+    virtual bool IsWindowVisible() const = 0;
+    // Frame geometry of the playlist window in screen coordinates.
+    virtual QRect WindowGeometry() const = 0;
+};

@@ -1,0 +1,351 @@
+#include "AppFolder.h"
+#include "Dxbuttons.h"
+#include "G.h"
+#include "Main.h"
+#include "Ogg.h"
+#include "Panel.h"
+#include "PlayListLink.h"
+#include "support/EngineEnvironment.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTest>
+
+using namespace std::chrono_literals;
+using fixtures::waitFor;
+
+namespace {
+
+const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new fixtures::EngineEnvironment);
+
+class FakePlayList : public IPlayListLink {
+public:
+    QStringList songs;
+    int current = 0;
+    bool visible = false;
+    QStringList temp;
+    int updates = 0;
+    int saves = 0;
+
+    QString CurrentSong() override { return songs.value(current); }
+    QString NextSong() override
+    {
+        if (songs.isEmpty())
+            return {};
+        current = (current + 1) % songs.size();
+        return songs[current];
+    }
+    void BeginTempUpdate() override { ++updates; }
+    void EndTempUpdate() override { ++updates; }
+    void AddTempPath(const QString& path) override { temp << path; }
+    void SaveTempList() override { ++saves; }
+    void ShowWindow() override { visible = true; }
+    void HideWindow() override { visible = false; }
+    bool IsWindowVisible() const override { return visible; }
+    QRect WindowGeometry() const override { return {210, 220, 410, 620}; }
+};
+
+class PlayerWindow : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        static int argc = 1;
+        static char name[] = "player_window_tests";
+        static char* argv[] = {name, nullptr};
+        if (!QApplication::instance())
+            new QApplication(argc, argv);
+        const std::string folder = fixtures::Library::instance().folder();
+        songA = QString::fromStdString(fixtures::Library::instance().tone("wav", 3.0));
+        songB = QString::fromStdString(fixtures::Library::instance().tone("ogg", 3.0));
+        longSong = QString::fromStdString(folder + "/long.wav");
+        fixtures::WriteWav(longSong.toStdString(), {8000, 1, 200.0}, fixtures::Tone(440, 0.5, 8000));
+    }
+
+    void SetUp() override
+    {
+        SetProgramFolderOverride(dir.path());
+        Settings = G_STRUCT_tag{};
+        SetMessageBoxHandler([this](const QString& caption, const QString& text, int flags) {
+            boxes << caption + "|" + text + "|" + QString::number(flags);
+            return IDOK;
+        });
+        playList.songs = {songA, songB};
+        form = std::make_unique<TFormMain>(&playList);
+    }
+
+    void TearDown() override
+    {
+        form.reset();
+        SetMessageBoxHandler({});
+        SetProgramFolderOverride({});
+    }
+
+    bool playing() const { return Ogg && Ogg->m_IsOpen(); }
+    bool showsPause() const { return form->BPlay->Glyph() == form->BPauseImg->Glyph(); }
+
+    static inline QString songA, songB, longSong;
+    QTemporaryDir dir;
+    FakePlayList playList;
+    std::unique_ptr<TFormMain> form;
+    QStringList boxes;
+};
+
+TEST_F(PlayerWindow, StripGeometryNamesAndFirstStartDefaults)
+{
+    EXPECT_EQ(form->size(), QSize(218, 49));
+    EXPECT_EQ(form->pos(), QPoint(200, 100));
+    EXPECT_EQ(form->windowTitle(), "마루엘의 뮤직플레이어 Sorvel");
+    EXPECT_TRUE(form->windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_TRUE(form->windowFlags() & Qt::WindowStaysOnTopHint);
+    const std::pair<const char*, QRect> expected[] = {
+        {"PanelBack", {0, 0, 218, 49}},      {"Panel1", {1, 1, 216, 33}},      {"Image1", {62, 1, 154, 49}},
+        {"LKBPS", {64, 1, 27, 12}},          {"LFrequency", {95, 1, 23, 12}},  {"LTime", {121, 2, 77, 13}},
+        {"BPlay", {63, 11, 18, 14}},         {"BStop", {81, 11, 19, 14}},      {"dxButton1", {100, 11, 19, 14}},
+        {"ShapeVolume", {132, 18, 67, 5}},   {"ShapePosition", {63, 26, 136, 5}}, {"ImgPosition", {63, 25, 12, 7}},
+        {"BToTray", {200, 0, 15, 15}},       {"BPlayList", {200, 16, 15, 16}}, {"PanelTitleBack", {19, 34, 197, 14}},
+        {"Image4", {0, 32, 17, 16}},         {"Image3", {121, 15, 10, 11}},
+    };
+    for (const auto& [name, rect] : expected) {
+        auto* widget = form->findChild<QWidget*>(name);
+        ASSERT_NE(widget, nullptr) << name;
+        EXPECT_EQ(widget->geometry(), rect) << name;
+        EXPECT_FALSE(widget->accessibleName().isEmpty() && !qobject_cast<QLabel*>(widget)) << name;
+    }
+    for (const char* hidden : {"BPlayImg", "BPauseImg", "dxButton3", "ImgSpectrumBack", "ImgSpectrumBack2",
+                               "ImgSpectrumBack3", "Label1", "Label2", "Label3", "Edit1", "Button1", "Button4"}) {
+        auto* widget = form->findChild<QWidget*>(hidden);
+        ASSERT_NE(widget, nullptr) << hidden;
+        EXPECT_FALSE(QRect(0, 0, 218, 49).intersects(widget->geometry())) << hidden << " lies outside the strip";
+    }
+    // The volume knob stands 30 pixels into its track.
+    EXPECT_EQ(form->ImgVolume->x(), 132 + 30);
+    EXPECT_EQ(form->SpectrumBack().size(), QSize(60, 30));
+}
+
+TEST_F(PlayerWindow, TransportStateTable)
+{
+    // Idle.
+    EXPECT_FALSE(playing());
+    EXPECT_FALSE(showsPause());
+    EXPECT_FALSE(Settings.Playing);
+
+    form->BPlay->Click();  // play
+    EXPECT_TRUE(playing());
+    EXPECT_TRUE(showsPause());
+    EXPECT_EQ(form->BPlayTag(), 0);
+    EXPECT_TRUE(Settings.Playing);
+    EXPECT_EQ(form->LTitle->text(), "tone.wav");
+    EXPECT_TRUE(form->BToTray->hasFocus() || !form->isActiveWindow());
+    ASSERT_TRUE(waitFor([&] { return Ogg->m_GetTimeMs() >= 500; }, 2s));
+
+    form->BPlay->Click();  // pause
+    EXPECT_FALSE(playing());
+    EXPECT_FALSE(showsPause());
+    EXPECT_EQ(form->BPlayTag(), 1);
+    EXPECT_TRUE(Settings.Playing);
+    const int saved = Ogg->m_nPausePos;
+
+    form->BPlay->Click();  // resume
+    EXPECT_TRUE(playing());
+    EXPECT_TRUE(showsPause());
+    EXPECT_EQ(form->BPlayTag(), 0);
+    EXPECT_GE(Ogg->m_GetTimeMs(), saved);
+
+    form->BStop->Click();  // stop
+    EXPECT_FALSE(playing());
+    EXPECT_FALSE(showsPause());
+    EXPECT_FALSE(Settings.Playing);
+    EXPECT_FALSE(form->FrameSink().HasFrame());
+    EXPECT_TRUE(boxes.isEmpty());
+}
+
+TEST_F(PlayerWindow, NextAfterPauseKeepsThePlayGlyphAndNoSenderRestarts)
+{
+    form->BPlay->Click();
+    form->BPlay->Click();  // paused
+    form->dxButton1->Click();
+    EXPECT_TRUE(playing());
+    EXPECT_FALSE(showsPause()) << "next keeps glyph and tag";
+    EXPECT_EQ(form->BPlayTag(), 1);
+    EXPECT_EQ(form->LTitle->text(), "tone.ogg");
+    form->BPlay->Click();  // the next click pauses the song that plays
+    EXPECT_FALSE(playing());
+
+    // The playlist's request (no sender) starts the current song from its beginning.
+    form->BPlayClick(nullptr);
+    EXPECT_TRUE(playing());
+    EXPECT_LT(Ogg->m_GetTimeMs(), 300);
+    EXPECT_TRUE(showsPause());
+    EXPECT_EQ(form->BPlayTag(), 0);
+}
+
+TEST_F(PlayerWindow, NoCurrentSongShowsTheNoticeAndABadFileChangesNothing)
+{
+    playList.songs.clear();
+    form->BPlay->Click();
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_EQ(boxes[0], "알림|플레이할 음악 파일이 등록되어 있지 않습니다.\n\n탐색기에서 <음악파일리스트>창으로 "
+                        "파일을 끌어다 놓으면 됩니다.|48");
+    EXPECT_FALSE(showsPause());
+
+    EXPECT_FALSE(form->PlayFile(dir.path() + "/missing.mp3"));
+    EXPECT_FALSE(Settings.Playing);
+    playList.songs = {dir.path() + "/missing.mp3"};
+    form->BPlay->Click();
+    EXPECT_FALSE(playing());
+    EXPECT_TRUE(showsPause()) << "the glyph changes even when the file does not open";
+}
+
+TEST_F(PlayerWindow, TestControlsDriveThePlayerDirectly)
+{
+    form->Edit1->setText(songA);
+    form->Button1->click();
+    EXPECT_TRUE(playing());
+    form->Button3->click();
+    EXPECT_FALSE(playing());
+    form->Button4->click();
+    EXPECT_TRUE(playing());
+    form->Button2->click();
+    EXPECT_FALSE(playing());
+    EXPECT_FALSE(showsPause()) << "test controls leave the glyph alone";
+}
+
+TEST_F(PlayerWindow, KnobsAndTracksSetVolumeAndSeek)
+{
+    QTest::mouseClick(form->ShapeVolume, Qt::LeftButton, {}, QPoint(0, 2));
+    EXPECT_EQ(form->ImgVolume->x(), 132);
+    QTest::mouseClick(form->ShapeVolume, Qt::RightButton, {}, QPoint(55 + 6, 2));
+    EXPECT_EQ(form->ImgVolume->x(), 132 + 55);
+    QTest::mouseClick(form->ShapeVolume, Qt::LeftButton, {}, QPoint(66, 2));
+    EXPECT_EQ(form->ImgVolume->x(), 132 + 55);
+
+    // Drag the volume knob left past the start: it stops at the last place inside.
+    QTest::mousePress(form->ImgVolume, Qt::LeftButton, {}, QPoint(5, 3));
+    QMouseEvent move(QEvent::MouseMove, QPointF(5 - 20, 3), form->ImgVolume->mapToGlobal(QPointF(5 - 20, 3)),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(form->ImgVolume, &move);
+    EXPECT_EQ(form->ImgVolume->x(), 132 + 35);
+    QMouseEvent far(QEvent::MouseMove, QPointF(5 - 50, 3), form->ImgVolume->mapToGlobal(QPointF(5 - 50, 3)),
+                    Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(form->ImgVolume, &far);
+    EXPECT_EQ(form->ImgVolume->x(), 132 + 35);
+    QTest::mouseRelease(form->ImgVolume, Qt::LeftButton, {}, QPoint(5, 3));
+
+    // Seek: knob at 62 of 124 in a 200 s song goes to 100 s.
+    ASSERT_TRUE(form->PlayFile(longSong));
+    QTest::mouseClick(form->ShapePosition, Qt::LeftButton, {}, QPoint(62 + 6, 2));
+    EXPECT_EQ(form->ImgPosition->x(), 63 + 62);
+    EXPECT_GE(Ogg->m_GetTimeMs(), 100000);
+    EXPECT_LT(Ogg->m_GetTimeMs(), 100400);
+    form->TimerPositionTimer();
+    EXPECT_EQ(form->ImgPosition->x(), 63 + 62);
+
+    // While stopped a seek does nothing and the next tick returns the knob to the start.
+    form->BStop->Click();
+    QTest::mouseClick(form->ShapePosition, Qt::LeftButton, {}, QPoint(100, 2));
+    form->TimerPositionTimer();
+    EXPECT_EQ(form->ImgPosition->x(), 63);
+}
+
+TEST_F(PlayerWindow, ClockLabelsAndTitle)
+{
+    form->Timer1Timer();
+    EXPECT_EQ(form->LTime->text(), "00:00-00:00");
+    ASSERT_TRUE(form->PlayFile(longSong));
+    EXPECT_EQ(form->LFrequency->text(), " 8KH");
+    EXPECT_EQ(form->LKBPS->text(), "128KB");  // 8 kHz mono 16-bit
+    form->Timer1Timer();
+    EXPECT_EQ(form->LTime->text(), "00:00-03:20");
+    form->BStop->Click();
+    form->Timer1Timer();
+    EXPECT_EQ(form->LTime->text(), "00:00-03:20") << "the last total stays";
+
+    const QString longName = dir.path() + "/a & b with a title far too long to fit into the strip.wav";
+    ASSERT_TRUE(QFile::copy(songA, longName));
+    ASSERT_TRUE(form->PlayFile(longName));
+    EXPECT_EQ(form->LTitle->text(), "a & b with a title far too long to fit into the strip.wav");
+    EXPECT_GT(form->LTitle->width(), 197);
+    EXPECT_EQ(form->LTitle->x(), 14);
+    form->TimerPositionTimer();
+    EXPECT_EQ(form->LTitle->x(), 13);
+    ASSERT_TRUE(form->PlayFile(songA));
+    EXPECT_EQ(form->LTitle->x(), 197 / 2 - form->LTitle->width() / 2);
+}
+
+TEST_F(PlayerWindow, EndOfSongAdvancesWhilePlaying)
+{
+    playList.songs = {QString::fromStdString(fixtures::Library::instance().tone("wav", 1.2)), songB};
+    form->BPlay->Click();
+    ASSERT_TRUE(waitFor([&] {
+        form->Timer1Timer();
+        return form->LTitle->text() == "tone.ogg";
+    }, 4s));
+    EXPECT_EQ(playList.current, 1);
+}
+
+TEST_F(PlayerWindow, PlayListButtonFileDialogAndFirstShow)
+{
+    Settings.ViewPlayList = true;
+    form->FirstActivate();
+    EXPECT_TRUE(playList.visible);
+    form->FirstActivate();  // later activations change nothing
+    form->BPlayList->Click();
+    EXPECT_FALSE(playList.visible);
+    form->BPlayList->Click();
+    EXPECT_TRUE(playList.visible);
+
+    form->ChooseFiles = [] { return QStringList{"/music/a.mp3", "/music/b.ogg"}; };
+    form->dxButton3->Click();
+    EXPECT_EQ(playList.temp, QStringList({"/music/a.mp3", "/music/b.ogg"}));
+    EXPECT_EQ(playList.updates, 2);
+    EXPECT_EQ(playList.saves, 1);
+}
+
+TEST_F(PlayerWindow, ClosingWritesTheSettings)
+{
+    form->move(321, 123);
+    QTest::mouseClick(form->ShapeVolume, Qt::LeftButton, {}, QPoint(66, 2));
+    playList.visible = false;
+    form->close();
+    EXPECT_EQ(Ogg, nullptr);
+    form->Timer1Timer();  // a late tick must not touch the deleted player
+    form->TimerPositionTimer();
+    form.reset();
+    QFile ini(dir.path() + "/Sorvel.ini");
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    const QByteArray text = ini.readAll();
+    EXPECT_TRUE(text.contains("ViewPlayList=0")) << text.constData();
+    EXPECT_TRUE(text.contains("MainX=321"));
+    EXPECT_TRUE(text.contains("PlayListW=410"));
+    EXPECT_TRUE(text.contains("Volume=55"));
+}
+
+TEST_F(PlayerWindow, PressesMoveTheWindowOnlyFromThePanelsAndTheClock)
+{
+    struct Recorder : IMoveSizeHook {
+        int enters = 0, exits = 0;
+        void EnterSizeMove() override { ++enters; }
+        bool Moving(QRect&) override { return true; }
+        void ExitSizeMove() override { ++exits; }
+    } hook;
+    form->SetMoveHook(&hook);
+    QTest::mousePress(form->Panel1, Qt::RightButton, {}, QPoint(10, 10));
+    QTest::mouseRelease(form->Panel1, Qt::RightButton, {}, QPoint(10, 10));
+    QTest::mousePress(form->LTime, Qt::LeftButton, {}, QPoint(3, 3));
+    QTest::mouseRelease(form->LTime, Qt::LeftButton, {}, QPoint(3, 3));
+    EXPECT_EQ(hook.enters, 2);
+    EXPECT_EQ(hook.exits, 2);
+    for (QWidget* still : {static_cast<QWidget*>(form->Image1), static_cast<QWidget*>(form->LKBPS),
+                           static_cast<QWidget*>(form->LTitle), static_cast<QWidget*>(form->PanelTitleBack),
+                           static_cast<QWidget*>(form->Image4)}) {
+        QTest::mousePress(still, Qt::LeftButton, {}, QPoint(2, 2));
+        QTest::mouseRelease(still, Qt::LeftButton, {}, QPoint(2, 2));
+    }
+    EXPECT_EQ(hook.enters, 2);
+}
+
+} // namespace

@@ -1,0 +1,214 @@
+#!/usr/bin/env python3
+"""Draws the player strip's pictures and writes them as PNG files under resources/player.
+
+Run it again after changing a picture; the PNG files are committed and compiled in with
+Qt's resource system. Only the standard library is used.
+"""
+import math
+import os
+import struct
+import zlib
+
+OUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "resources", "player")
+
+
+def write_png(name, width, height, pixel):
+    """pixel(x, y) -> (r, g, b) or (r, g, b, a), y from the top."""
+    rows = []
+    for y in range(height):
+        row = bytearray([0])
+        for x in range(width):
+            p = pixel(x, y)
+            if len(p) == 3:
+                p = (*p, 255)
+            row += bytes(max(0, min(255, int(round(c)))) for c in p)
+        rows.append(bytes(row))
+    raw = b"".join(rows)
+
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF)
+
+    png = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 6, 0, 0, 0))
+    png += chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b"")
+    with open(os.path.join(OUT, name), "wb") as f:
+        f.write(png)
+
+
+def mix(a, b, t):
+    return tuple(a[i] + (b[i] - a[i]) * t for i in range(3))
+
+
+def globe(x, y):
+    """A lit globe with meridians and parallels on a deep-blue ground, 60 x 30."""
+    ground = mix((4, 10, 60), (10, 30, 110), y / 29)
+    cx, cy, r = 44.5, 15.5, 12.5
+    dx, dy = (x + 0.5 - cx) / r, (y + 0.5 - cy) / r
+    d = dx * dx + dy * dy
+    if d > 1.0:
+        # a faint halo around the globe
+        halo = max(0.0, 1.0 - (math.sqrt(d) - 1.0) * 4)
+        return mix(ground, (40, 90, 170), 0.35 * halo)
+    z = math.sqrt(1.0 - d)
+    lat = math.asin(-dy)
+    lon = math.atan2(dx, z) + 0.35
+    light = max(0.15, 0.55 * z + 0.45 * (-dx * 0.5 - dy * 0.5 + 0.5))
+    sea = (20, 70, 170)
+    land = (40, 140, 90)
+    # blobs of land from a few sine terms
+    shape = math.sin(lon * 3.0 + 1.0) * math.cos(lat * 2.5) + 0.6 * math.sin(lon * 5.0 - lat * 4.0)
+    base = land if shape > 0.55 else sea
+    grid = min(abs(math.sin(lon * 4.0)), abs(math.sin(lat * 6.0)))
+    colour = tuple(c * light for c in base)
+    if grid < 0.08:
+        colour = mix(colour, (120, 180, 255), 0.5)
+    return colour
+
+
+def grid_back(x, y):
+    ground = mix((0, 20, 40), (0, 40, 80), y / 29)
+    if x % 6 == 0 or y % 6 == 0:
+        return mix(ground, (0, 120, 160), 0.35)
+    return ground
+
+
+def dusk_back(x, y):
+    return mix((70, 20, 90), (10, 10, 50), y / 29)
+
+
+def display_gradient(x, y):
+    return mix((52, 120, 232), (10, 40, 120), y / 40)
+
+
+TRANSPARENT = (255, 255, 255)  # glyphs: the bottom-left pixel's colour is see-through
+INK = (20, 30, 70)
+
+
+def glyph(rows):
+    def pixel(x, y):
+        return INK if rows[y][x] == "#" else TRANSPARENT
+    return len(rows[0]), len(rows), pixel
+
+
+GLYPHS = {
+    "play.png": [  # 8 x 9
+        "..#.....",
+        "..##....",
+        "..###...",
+        "..####..",
+        "..#####.",
+        "..####..",
+        "..###...",
+        "..##....",
+        "........",
+    ],
+    "pause.png": [  # 8 x 7
+        ".##..##.",
+        ".##..##.",
+        ".##..##.",
+        ".##..##.",
+        ".##..##.",
+        ".##..##.",
+        "........",
+    ],
+    "stop.png": [  # 8 x 10
+        "........",
+        ".######.",
+        ".######.",
+        ".######.",
+        ".######.",
+        ".######.",
+        ".######.",
+        ".######.",
+        "........",
+        "........",
+    ],
+    "next.png": [  # 9 x 8
+        "#...#....",
+        "##..##...",
+        "###.###..",
+        "########.",
+        "###.###..",
+        "##..##...",
+        "#...#....",
+        ".........",
+    ],
+    "playlist.png": [  # 11 x 9
+        "...........",
+        "#.########.",
+        "...........",
+        "#.########.",
+        "...........",
+        "#.########.",
+        "...........",
+        "#.########.",
+        "...........",
+    ],
+    "addfile.png": [  # 12 x 10
+        ".....##.....",
+        "....####....",
+        "...######...",
+        "..########..",
+        ".##########.",
+        "............",
+        ".##########.",
+        ".##########.",
+        "............",
+        "............",
+    ],
+}
+
+
+def note(x, y):
+    """A teal eighth note, 17 x 16, on a transparent ground."""
+    teal = (0, 128, 128, 255)
+    clear = (0, 0, 0, 0)
+    if 9 <= x <= 10 and 2 <= y <= 12:
+        return teal
+    if 10 <= x <= 13 and 2 <= y <= 4 and (x - 10) <= (y - 1):
+        return teal
+    if ((x - 7.5) / 2.6) ** 2 + ((y - 12.5) / 1.9) ** 2 <= 1.0:
+        return teal
+    return clear
+
+
+def speaker(x, y):
+    """A white speaker with one sound wave, 10 x 11, transparent ground."""
+    white = (255, 255, 255, 255)
+    clear = (0, 0, 0, 0)
+    if 0 <= x <= 1 and 4 <= y <= 6:
+        return white
+    if 2 <= x <= 5 and abs(y - 5) <= x - 1:
+        return white
+    if x in (7, 8) and abs(y - 5) <= (3 if x == 7 else 4) and abs(y - 5) >= (2 if x == 7 else 3):
+        return white
+    return clear
+
+
+def knob(x, y):
+    """A 12 x 7 silver knob with a dark outline and a centre groove."""
+    if x in (0, 11) or y in (0, 6):
+        if (x, y) in ((0, 0), (11, 0), (0, 6), (11, 6)):
+            return (0, 0, 0, 0)
+        return (40, 40, 60, 255)
+    if x == 6:
+        return (90, 90, 110, 255)
+    shade = 235 - y * 14
+    return (shade, shade, shade + 10, 255)
+
+
+def main():
+    os.makedirs(OUT, exist_ok=True)
+    write_png("spectrum_back.png", 60, 30, grid_back)
+    write_png("spectrum_back2.png", 60, 30, dusk_back)
+    write_png("spectrum_back3.png", 60, 30, globe)
+    write_png("display.png", 5, 41, display_gradient)
+    write_png("note.png", 17, 16, note)
+    write_png("speaker.png", 10, 11, speaker)
+    write_png("knob.png", 12, 7, knob)
+    for name, rows in GLYPHS.items():
+        w, h, pixel = glyph(rows)
+        write_png(name, w, h, pixel)
+
+
+if __name__ == "__main__":
+    main()
