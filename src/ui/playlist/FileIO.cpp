@@ -39,6 +39,15 @@ bool TFILE::Finish()
     return ok;
 }
 
+void TFILE::SetBufferBytes(std::size_t bytes)
+{
+    if (!stream_ || bytes == 0)
+        return;
+    auto buffer = std::make_unique<char[]>(bytes);
+    if (std::setvbuf(stream_, buffer.get(), _IOFBF, bytes) == 0)
+        buffer_ = std::move(buffer);
+}
+
 namespace {
 
 // The mode a newly created file would get, so a replaced file looks like one

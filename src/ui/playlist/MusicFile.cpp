@@ -130,6 +130,7 @@ bool CMusicFile::WriteFile(const QString& path)
         ShowWarning(QStringLiteral("파일을 열수 없습니다. #11"), MB_ICONEXCLAMATION);
         return false;
     }
+    file.SetBufferBytes(256 * 1024);
     setHeaderCount(Entries->Count());
     bool ok = file.Write(Header, HeaderSize, 1) == 1;
     for (int i = 0; ok && i < Entries->Count(); ++i)

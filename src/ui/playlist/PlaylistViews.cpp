@@ -134,12 +134,20 @@ TDropListView::TDropListView(QWidget* parent) : QTreeWidget(parent)
             loweredValid_ = false;
     };
     QAbstractItemModel* m = model();
-    connect(m, &QAbstractItemModel::rowsInserted, this, invalidate);
-    connect(m, &QAbstractItemModel::rowsRemoved, this, invalidate);
-    connect(m, &QAbstractItemModel::rowsMoved, this, invalidate);
-    connect(m, &QAbstractItemModel::dataChanged, this, invalidate);
-    connect(m, &QAbstractItemModel::modelReset, this, invalidate);
-    connect(m, &QAbstractItemModel::layoutChanged, this, invalidate);
+    modelConnections_ = {
+        connect(m, &QAbstractItemModel::rowsInserted, this, invalidate),
+        connect(m, &QAbstractItemModel::rowsRemoved, this, invalidate),
+        connect(m, &QAbstractItemModel::rowsMoved, this, invalidate),
+        connect(m, &QAbstractItemModel::dataChanged, this, invalidate),
+        connect(m, &QAbstractItemModel::modelReset, this, invalidate),
+        connect(m, &QAbstractItemModel::layoutChanged, this, invalidate),
+    };
+}
+
+TDropListView::~TDropListView()
+{
+    for (const auto& connection : modelConnections_)
+        disconnect(connection);
 }
 
 QString TDropListView::Caption(int index) const

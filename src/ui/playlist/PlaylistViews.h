@@ -70,6 +70,7 @@ class TDropListView : public QTreeWidget {
     Q_OBJECT
 public:
     explicit TDropListView(QWidget* parent = nullptr);
+    ~TDropListView() override;
 
     QString Caption(int index) const;
     QStringList Captions() const;
@@ -92,4 +93,7 @@ private:
     QSet<QString> lowered_;
     bool loweredValid_ = false;
     bool appending_ = false;
+    // The model outlives this class's part of the object and reports its own
+    // teardown; these connections must be gone by then.
+    QList<QMetaObject::Connection> modelConnections_;
 };
