@@ -1,6 +1,7 @@
 #include "FileIO.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <cstdlib>
 #include <fcntl.h>
@@ -66,7 +67,11 @@ mode_t modeFor(const QByteArray& target)
 
 CReplaceFile::CReplaceFile(const QString& target) : target_(target)
 {
-    const QByteArray targetBytes = QFile::encodeName(target);
+    // A link is kept and the file it leads to replaced, as a write in place would.
+    const QFileInfo info(target);
+    if (info.isSymLink() && info.exists())
+        target_ = info.canonicalFilePath();
+    const QByteArray targetBytes = QFile::encodeName(target_);
     QByteArray templ = targetBytes + ".tmp-XXXXXX";
     const int fd = ::mkstemp(templ.data());
     if (fd < 0)

@@ -212,3 +212,13 @@ void CPlaylist::AddTempItem(const QString& text)
 {
     list_->AppendCaption(text);
 }
+
+void CPlaylist::AddChosenFiles(const QStringList& paths)
+{
+    {
+        UpdateGuard update(list_);
+        for (const QString& path : paths)
+            AddTempPath(path);
+    }
+    SaveTempList();
+}

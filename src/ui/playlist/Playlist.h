@@ -53,6 +53,9 @@ public:
     void AddTempPath(const QString& path);
     void AddTempFile(const QString& path);
     void AddTempItem(const QString& text);
+    // The player window's file dialog: every chosen file through AddTempPath in one
+    // update of the list, then the list's file is written.
+    void AddChosenFiles(const QStringList& paths);
 
 private:
     std::array<TDropTreeView*, 5> trees_;

@@ -5,6 +5,8 @@
 #include "CodePage.h"
 #include "FileIO.h"
 
+#include <QFileInfo>
+
 #include <csignal>
 #include <sys/resource.h>
 
@@ -254,6 +256,17 @@ TEST_F(PageFileWriteFailure, UnmodifiedPageIsNotWritten)
     EXPECT_EQ(FolderNames(), QStringList{QStringLiteral("MusicList1.dat")});
 }
 
+TEST_F(PageFileWriteFailure, LinkedPageFileStaysALink)
+{
+    ASSERT_TRUE(QDir().mkpath(Path(QStringLiteral("elsewhere"))));
+    WriteBytes(QStringLiteral("elsewhere/pages.dat"), "old");
+    ASSERT_TRUE(QFile::link(Path(QStringLiteral("elsewhere/pages.dat")), Path(QStringLiteral("MusicList1.dat"))));
+    CMusicFile page(1);
+    ASSERT_TRUE(page.Save());
+    EXPECT_TRUE(QFileInfo(Path(QStringLiteral("MusicList1.dat"))).isSymLink());
+    EXPECT_EQ(ReadBytes(QStringLiteral("elsewhere/pages.dat")), FreshHeader());
+}
+
 class RecordPaths : public ScratchFolderTest {};
 
 TEST_F(RecordPaths, KoreanIsStoredInCodePage949)
@@ -320,48 +333,6 @@ TEST_F(RecordPaths, UndecodableBytesBecomeReplacementNotLoss)
     const QByteArray utf8 = QStringLiteral("/m/🎵.mp3").toUtf8();
     EXPECT_EQ(DecodeCodePage949Text(utf8.constData(), static_cast<std::size_t>(utf8.size())),
               QStringLiteral("/m/🎵.mp3"));
-}
-
-class PageStore : public ::testing::Test {};
-
-TEST_F(PageStore, PagesAreNumberedOneToFiveWithFreshHeaders)
-{
-    TM_PlayList store;
-    for (int n = 1; n <= 5; ++n) {
-        EXPECT_EQ(store.Pages[n - 1].PageNo, n);
-        EXPECT_EQ(store.Pages[n - 1].Modified, 0);
-        EXPECT_EQ(store.Pages[n - 1].Tree, nullptr);
-        EXPECT_EQ(store.Pages[n - 1].HeaderCount(), 0);
-    }
-    EXPECT_FALSE(store.VolumeDragging);
-    EXPECT_EQ(store.DragStart.X, 0);
-}
-
-TEST_F(PageStore, ClearingCarrierLeavesRecordsIntact)
-{
-    TMusicFile record = MakeRecord(false, 2, 7, QStringLiteral("/m/a.mp3"));
-    const QByteArray before = RecordBytes(record);
-    {
-        CMusicFile page(1);
-        page.Entries->Add(&record);
-        page.Entries->Clear();
-        page.Entries->Add(&record);
-    }
-    EXPECT_EQ(RecordBytes(record), before);
-}
-
-TEST_F(PageStore, OwningTypedListFreesItsEntries)
-{
-    static int destroyed = 0;
-    struct Probe {
-        ~Probe() { ++destroyed; }
-    };
-    {
-        TTypedList<Probe> owning(true);
-        owning.Add(new Probe);
-        owning.Add(new Probe);
-    }
-    EXPECT_EQ(destroyed, 2);
 }
 
 } // namespace

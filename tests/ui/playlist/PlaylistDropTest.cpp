@@ -2,6 +2,8 @@
 
 #include "PlaylistGuiSupport.h"
 
+#include "TempList.h"
+
 #include <QDropEvent>
 #include <QMimeData>
 #include <QUrl>
@@ -112,6 +114,15 @@ TEST_F(PlaylistDrop, FolderOnListAddsMusicInWalkOrderAndWritesFile)
     EXPECT_EQ(RelativeCaptions(), (QStringList{"D/a/c.OGG", "D/b.mp3"}));
     const QByteArray expected = (list_->Captions().join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8();
     EXPECT_EQ(ReadBytes(QStringLiteral("Temprary.txt")), expected);
+}
+
+TEST_F(PlaylistDrop, ChosenFilesGoToListAndFile)
+{
+    MakeFile(QStringLiteral("D/x.mp3"), 10);
+    playlist_->AddChosenFiles({Path(QStringLiteral("b.wav")), Path(QStringLiteral("D")), Path(QStringLiteral("B.WAV")),
+                               Path(QStringLiteral("c.txt"))});
+    EXPECT_EQ(RelativeCaptions(), (QStringList{"b.wav", "D/x.mp3"}));
+    EXPECT_EQ(DecodeTempListText(ReadBytes(QStringLiteral("Temprary.txt"))), list_->Captions());
 }
 
 TEST_F(PlaylistDrop, SymlinkLoopEnds)
