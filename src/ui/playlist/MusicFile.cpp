@@ -101,10 +101,13 @@ bool CMusicFile::ReadFile(const QString& path)
 bool CMusicFile::ReadFrom(TFILE& file)
 {
     Entries->Clear();
-    if (file.Read(Header, HeaderSize, 1) != 1) {
+    // A short header must not leave half of itself behind to be written back later.
+    std::uint8_t header[HeaderSize];
+    if (file.Read(header, HeaderSize, 1) != 1) {
         ShowWarning(QStringLiteral("파일을 읽을 수 없습니다. #2"), MB_ICONEXCLAMATION);
         return false;
     }
+    std::memcpy(Header, header, HeaderSize);
     // Records are read one by one as long as the file has them; `Count` comes from
     // the file and may be anything, so nothing is reserved by it.
     const std::int32_t count = HeaderCount();

@@ -129,7 +129,7 @@ TEST_F(PageFileDamage, MissingFileIsSilent)
 
 TEST_F(PageFileDamage, ShortHeaderWarnsNumberTwo)
 {
-    WriteBytes(QStringLiteral("MusicList1.dat"), FreshHeader().left(499));
+    WriteBytes(QStringLiteral("MusicList1.dat"), QByteArray(499, '\x7F'));
     CMusicFile page(1);
     EXPECT_FALSE(page.Load());
     EXPECT_EQ(page.Entries->Count(), 0);
@@ -137,6 +137,8 @@ TEST_F(PageFileDamage, ShortHeaderWarnsNumberTwo)
     EXPECT_EQ(boxes_[0].Caption, QStringLiteral("경고"));
     EXPECT_EQ(boxes_[0].Text, QStringLiteral("파일을 읽을 수 없습니다. #2"));
     EXPECT_EQ(boxes_[0].Flags, 48);
+    ASSERT_TRUE(page.Save());
+    EXPECT_EQ(ReadBytes(QStringLiteral("MusicList1.dat")), FreshHeader());
 }
 
 TEST_F(PageFileDamage, CountBeyondRecordsKeepsWholeRecordsSilently)
