@@ -31,10 +31,10 @@ struct FolderEntry {
 class CFolderLister {
 public:
     virtual ~CFolderLister() = default;
-    // Every name except "." and "..", sorted as the design's system listed them
-    // (case-insensitively, then by code point), so a dropped album keeps its order;
-    // false when the folder cannot be read. Names that vanish or cannot be examined
-    // meanwhile are left out.
+    // Every name except "." and "..", sorted case-insensitively, then by code point.
+    // readdir's order is the file system's hash order; users expect a dropped album
+    // to arrive in the order the file manager shows. False when the folder cannot
+    // be read; names that vanish or cannot be examined meanwhile are left out.
     virtual bool List(const QString& folder, std::vector<FolderEntry>& entries);
     // The identity of a folder, to recognise it when a link leads back into it.
     virtual bool Identify(const QString& folder, std::uint64_t& device, std::uint64_t& inode);

@@ -47,6 +47,9 @@ void CPlaylist::GatherPage(CMusicFile& page)
 void CPlaylist::FillTree(CMusicFile& page)
 {
     if (!page.Tree) {
+        // Only a read fills the carrier without a tree, so no node owns these.
+        for (int i = 0; i < page.Entries->Count(); ++i)
+            delete page.Entries->Get(i);
         page.Entries->Clear();
         return;
     }

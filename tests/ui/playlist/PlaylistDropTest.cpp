@@ -194,7 +194,7 @@ TEST_F(PlaylistDrop, DroppedUrlsReachThePlaylist)
     EXPECT_EQ(Tree(5)->topLevelItemCount(), 1);
 }
 
-TEST_F(PlaylistDrop, WidgetsCarryDesignNames)
+TEST_F(PlaylistDrop, WidgetsCarryTheirNamesAndPages)
 {
     for (int n = 1; n <= 5; ++n) {
         EXPECT_EQ(Tree(n)->Tag, n);
