@@ -1,0 +1,61 @@
+#pragma once
+// C stdio files behind an owning handle, and the replace-by-rename that every file
+// the program writes goes through.
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstddef>
+#include <cstdio>
+#include <memory>
+
+// One stdio stream, opened in the constructor and closed in the destructor.
+class TFILE {
+public:
+    TFILE(const QString& path, const char* mode);
+    // Takes over a stream opened elsewhere (a memory stream, for instance); may be null.
+    explicit TFILE(std::FILE* stream) : stream_(stream) {}
+    ~TFILE();
+    TFILE(const TFILE&) = delete;
+    TFILE& operator=(const TFILE&) = delete;
+
+    bool IsNull() const { return stream_ == nullptr; }
+    // Both return the number of whole items transferred, as fread and fwrite do.
+    std::size_t Read(void* buffer, std::size_t size, std::size_t count);
+    std::size_t Write(const void* buffer, std::size_t size, std::size_t count);
+    // Flushes, forces the data to the disk and closes; false when any of it failed,
+    // which is where a full disk shows itself for buffered writes.
+    bool Finish();
+    // Gives the stream a buffer of its own of this size; big sequential writes then
+    // reach the system in fewer, larger pieces. Call before the first transfer.
+    void SetBufferBytes(std::size_t bytes);
+
+private:
+    std::unique_ptr<char[]> buffer_;
+    std::FILE* stream_;
+};
+
+// Writes a file by way of a temporary file in the same folder, renamed over the
+// target only by Commit. Until then the target keeps its old contents, whatever
+// happens to the process or the disk; without Commit the temporary file is removed.
+class CReplaceFile {
+public:
+    explicit CReplaceFile(const QString& target);
+    ~CReplaceFile();
+    CReplaceFile(const CReplaceFile&) = delete;
+    CReplaceFile& operator=(const CReplaceFile&) = delete;
+
+    // False when no temporary file could be created beside the target.
+    bool IsOpen() const { return !tempPath_.isEmpty(); }
+    const QString& TempPath() const { return tempPath_; }
+    // Call after the temporary file was written and closed.
+    bool Commit();
+
+private:
+    QString target_;
+    QString tempPath_;
+    bool committed_ = false;
+};
+
+// Replaces `target` with `bytes`; false (target unchanged) on any failure.
+bool ReplaceFileContents(const QString& target, const QByteArray& bytes);

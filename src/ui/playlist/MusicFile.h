@@ -1,0 +1,116 @@
+#pragma once
+// The playlist's records and pages: `TMusicFile` (one entry, the same 500 bytes in
+// memory and in a page file), `CMusicFile` (one page with its header and the page
+// file operations) and `TM_PlayList` (the five pages, one process-wide instance).
+// Used on the user-interface thread only.
+
+#include "Lists.h"
+
+#include <QString>
+
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+class TFILE;
+class TDropTreeView;
+
+struct TMusicFile {
+    std::uint8_t Reserved = 0;      // always 0
+    std::uint8_t IsFolder = 0;      // 1 for a folder heading
+    std::uint8_t Level = 0;         // indentation level
+    // 0: `Path` is code page 949, as every reader of the format expects. 1: `Path`
+    // is UTF-8 because code page 949 has no form for it; other readers never look here.
+    std::uint8_t PathIsUtf8 = 0;
+    std::int32_t No = 0;            // display number of a file entry, little-endian
+    char Path[492] = {};            // NUL-terminated unless read from a damaged file
+
+    static constexpr std::size_t PathCapacity = sizeof(Path) - 1;
+
+    // A zero-filled record with the folder flag and the path; null when the path's
+    // stored form is longer than 491 bytes: a path is refused, never cut.
+    static std::unique_ptr<TMusicFile> Create(bool isFolder, const QString& path);
+};
+
+static_assert(sizeof(TMusicFile) == 500);
+static_assert(offsetof(TMusicFile, IsFolder) == 1);
+static_assert(offsetof(TMusicFile, Level) == 2);
+static_assert(offsetof(TMusicFile, PathIsUtf8) == 3);
+static_assert(offsetof(TMusicFile, No) == 4);
+static_assert(offsetof(TMusicFile, Path) == 8);
+static_assert(std::endian::native == std::endian::little, "records are stored as they lie in memory");
+
+// Stores `path` in the record (code page 949, else UTF-8 with the mark); false and
+// the record unchanged when it does not fit.
+bool SetEntryPath(TMusicFile& record, const QString& path);
+// The record's path, read no further than the end of the field.
+QString EntryPath(const TMusicFile& record);
+// The part of a path after its last '/': a file's name, a folder's own name.
+QString EntryDisplayName(const QString& path);
+QString EntryDisplayName(const TMusicFile& record);
+
+class CMusicFile {
+public:
+    static constexpr int HeaderSize = 500;
+    static constexpr int MarkerOffset = 41;
+    static constexpr std::uint8_t MarkerValue = 27;
+    static constexpr int CountOffset = 42;
+    static constexpr int RecordSize = sizeof(TMusicFile);
+    // The 34 bytes a page header begins with: product, version pattern, credit.
+    static constexpr char Signature[] = "Sorvel  1.x.x   Written by Sorvel.";
+    static_assert(sizeof(Signature) == 35);
+
+    explicit CMusicFile(int pageNo);
+    ~CMusicFile();
+    CMusicFile(const CMusicFile&) = delete;
+    CMusicFile& operator=(const CMusicFile&) = delete;
+
+    void ResetHeader();
+    std::int32_t HeaderCount() const;
+
+    QString FileName() const;
+    // Appends the file's records to `Entries` (emptied first, never freed). False,
+    // silently, when the file cannot be opened or a record is short; false with
+    // warning #2 when the header is short.
+    bool ReadFile(const QString& path);
+    // The same read from an already opened stream.
+    bool ReadFrom(TFILE& file);
+    // Writes `Header` with the current count and the records of `Entries`. The file
+    // is replaced only when everything was written; otherwise it keeps its old
+    // contents and warning #11 (no file could be created) or #12 is shown.
+    bool WriteFile(const QString& path);
+    bool Load();
+    bool Save();
+    bool SaveIfModified();
+
+    std::uint8_t Header[HeaderSize];
+    std::uint8_t PageNo;
+    std::uint8_t Modified;
+    // Carrier between the tree and the page file; never owns its records.
+    SvTypedList<TMusicFile> Entries;
+    // Set by the playlist window; not owned, null before.
+    TDropTreeView* Tree;
+
+private:
+    void setHeaderCount(std::int32_t count);
+};
+
+struct TPoint32 {
+    std::int32_t X = 0;
+    std::int32_t Y = 0;
+};
+
+class TM_PlayList {
+public:
+    TM_PlayList() = default;
+    TM_PlayList(const TM_PlayList&) = delete;
+    TM_PlayList& operator=(const TM_PlayList&) = delete;
+
+    bool VolumeDragging = false;
+    TPoint32 DragStart;
+    // Page n is element n-1; built 1 to 5 and, being an array, destroyed 5 to 1.
+    CMusicFile Pages[5] = {CMusicFile(1), CMusicFile(2), CMusicFile(3), CMusicFile(4), CMusicFile(5)};
+};
+
+extern TM_PlayList PlayLists;

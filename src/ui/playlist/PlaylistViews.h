@@ -1,0 +1,99 @@
+#pragma once
+// The widgets of the playlist window that hold entries: the five page trees and the
+// temporary list. Both take files dropped from the file manager and hand the local
+// paths on through `FilesDropped`; what becomes of them is `CPlaylist`'s business.
+
+#include <QSet>
+#include <QStringList>
+#include <QTreeWidget>
+
+#include <memory>
+
+class QMimeData;
+struct TMusicFile;
+
+// A top-level node of a page tree. It owns its record: deleting the node frees it.
+class TMusicNode : public QTreeWidgetItem {
+public:
+    static constexpr int NodeType = QTreeWidgetItem::UserType + 1;
+
+    explicit TMusicNode(std::unique_ptr<TMusicFile> record);
+    ~TMusicNode() override;
+
+    TMusicFile* Data() const { return record_.get(); }
+    // The record of any node of a page tree; null for a node of another kind.
+    static TMusicFile* DataOf(const QTreeWidgetItem* item);
+
+private:
+    std::unique_ptr<TMusicFile> record_;
+};
+
+// The text a page row shows: the number ("%5d", five blanks for a folder heading),
+// 2 × `Level` blanks, one blank, then the node text.
+QString EntryRowText(const TMusicFile& record, const QString& nodeText);
+
+// The local file paths of a drop, in order; empty when it carries none.
+QStringList DroppedLocalPaths(const QMimeData* mime);
+
+// Keeps a widget from repainting until the outermost guard ends.
+class UpdateGuard {
+public:
+    explicit UpdateGuard(QWidget* widget);
+    ~UpdateGuard();
+    UpdateGuard(const UpdateGuard&) = delete;
+    UpdateGuard& operator=(const UpdateGuard&) = delete;
+
+private:
+    QWidget* widget_;
+    bool wasEnabled_;
+};
+
+// One page's tree: `TreeView1` to `TreeView5`, with `Tag` = page number.
+class TDropTreeView : public QTreeWidget {
+    Q_OBJECT
+public:
+    TDropTreeView(int tag, QWidget* parent = nullptr);
+
+    const int Tag;
+
+signals:
+    void FilesDropped(const QStringList& paths);
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+};
+
+// The temporary list, `ListView1`: one column whose item captions are the entries.
+class TDropListView : public QTreeWidget {
+    Q_OBJECT
+public:
+    explicit TDropListView(QWidget* parent = nullptr);
+    ~TDropListView() override;
+
+    QString Caption(int index) const;
+    QStringList Captions() const;
+    void AppendCaption(const QString& caption);
+    // True when some caption, lower-cased, equals `lowered`.
+    bool HasLoweredCaption(const QString& lowered);
+
+signals:
+    void FilesDropped(const QStringList& paths);
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    // Lower-cased captions, so a drop of thousands of files does not compare each
+    // one with every item. Any change to the items not made by AppendCaption
+    // invalidates it; it is rebuilt at the next question.
+    QSet<QString> lowered_;
+    bool loweredValid_ = false;
+    bool appending_ = false;
+    // The model outlives this class's part of the object and reports its own
+    // teardown; these connections must be gone by then.
+    QList<QMetaObject::Connection> modelConnections_;
+};

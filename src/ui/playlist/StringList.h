@@ -1,0 +1,48 @@
+#pragma once
+// An ordered list of strings, each with an attached pointer-sized value, and the
+// owning handle the playlist code holds it by.
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+class TStringList {
+public:
+    int Count() const { return static_cast<int>(items_.size()); }
+    int Add(const QString& text) { return AddObject(text, 0); }
+    int AddObject(const QString& text, std::intptr_t value)
+    {
+        items_.emplace_back(text, value);
+        return Count() - 1;
+    }
+    const QString& Strings(int index) const { return items_.at(static_cast<std::size_t>(index)).first; }
+    std::intptr_t Objects(int index) const { return items_.at(static_cast<std::size_t>(index)).second; }
+    QStringList ToStringList() const;
+    void Clear() { items_.clear(); }
+
+    // Appends the lines of a "Temprary.txt"-style text file; false, adding nothing,
+    // when the file cannot be read.
+    bool LoadFromFile(const QString& path);
+    // Replaces the file with the strings as lines; false (file unchanged) on failure.
+    bool SaveToFile(const QString& path) const;
+
+private:
+    std::vector<std::pair<QString, std::intptr_t>> items_;
+};
+
+class SvStringList {
+public:
+    SvStringList() : list_(new TStringList) {}
+    ~SvStringList() { delete list_; }
+    SvStringList(const SvStringList&) = delete;
+    SvStringList& operator=(const SvStringList&) = delete;
+
+    TStringList* operator->() const { return list_; }
+    TStringList& operator*() const { return *list_; }
+
+private:
+    TStringList* const list_;
+};

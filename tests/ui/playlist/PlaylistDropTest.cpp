@@ -1,0 +1,211 @@
+// Files and folders dropped onto a page tree or the temporary list.
+
+#include "PlaylistGuiSupport.h"
+
+#include "TempList.h"
+
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
+
+#include <unistd.h>
+
+namespace {
+
+class PlaylistDrop : public PlaylistTest {
+protected:
+    void MakeFile(const QString& name, int bytes)
+    {
+        QDir().mkpath(QFileInfo(Path(name)).path());
+        WriteBytes(name, QByteArray(bytes, 'x'));
+    }
+    void DropOnPage(int page, const QStringList& names)
+    {
+        QStringList paths;
+        for (const QString& name : names)
+            paths.append(Path(name));
+        playlist_->WMDropFiles(Tree(page), paths);
+    }
+    void DropOnList(const QStringList& names)
+    {
+        QStringList paths;
+        for (const QString& name : names)
+            paths.append(Path(name));
+        playlist_->WMDropFiles(list_.get(), paths);
+    }
+    QStringList RelativeCaptions() const
+    {
+        QStringList out;
+        for (const QString& caption : list_->Captions())
+            out.append(caption.startsWith(dir_.path()) ? caption.mid(dir_.path().size() + 1) : caption);
+        return out;
+    }
+};
+
+TEST_F(PlaylistDrop, FolderGivesHeadingsLevelsAndNumbers)
+{
+    MakeFile(QStringLiteral("D/a.mp3"), 300);
+    MakeFile(QStringLiteral("D/notes.txt"), 300);
+    MakeFile(QStringLiteral("D/sub/b.ogg"), 300);
+    DropOnPage(1, {QStringLiteral("D")});
+    EXPECT_EQ(Rows(1), (QStringList{"D|1|0|0", "a.mp3|0|1|1", "sub|1|1|0", "b.ogg|0|2|2"}));
+    EXPECT_EQ(EntryPath(*Record(1, 3)), Path(QStringLiteral("D/sub/b.ogg")));
+    EXPECT_FALSE(QFile::exists(Path(QStringLiteral("Temprary.txt"))));
+}
+
+TEST_F(PlaylistDrop, FolderWithOnlyTextFileGivesLoneHeading)
+{
+    MakeFile(QStringLiteral("T/readme.txt"), 300);
+    QDir().mkpath(Path(QStringLiteral("E")));
+    DropOnPage(2, {QStringLiteral("T"), QStringLiteral("E")});
+    EXPECT_EQ(Rows(2), QStringList{"T|1|0|0"});
+}
+
+TEST_F(PlaylistDrop, LastFolderOfWalkGetsNoHeading)
+{
+    MakeFile(QStringLiteral("D/a.mp3"), 300);
+    QDir().mkpath(Path(QStringLiteral("D/zz/empty")));
+    DropOnPage(1, {QStringLiteral("D")});
+    EXPECT_EQ(Rows(1), (QStringList{"D|1|0|0", "a.mp3|0|1|1", "zz|1|1|0"}));
+}
+
+TEST_F(PlaylistDrop, SmallMusicFileDependsOnHowItArrives)
+{
+    MakeFile(QStringLiteral("D/small.mp3"), 100);
+    MakeFile(QStringLiteral("D/big.mp3"), 256);
+    DropOnPage(1, {QStringLiteral("D")});
+    EXPECT_EQ(Rows(1), (QStringList{"D|1|0|0", "big.mp3|0|1|1"}));
+    DropOnPage(2, {QStringLiteral("D/small.mp3")});
+    EXPECT_EQ(Rows(2), QStringList{"small.mp3|0|0|1"});
+    DropOnList({QStringLiteral("D")});
+    EXPECT_EQ(RelativeCaptions(), (QStringList{"D/big.mp3", "D/small.mp3"}));
+}
+
+TEST_F(PlaylistDrop, PagesKeepDuplicates)
+{
+    MakeFile(QStringLiteral("a.mp3"), 300);
+    DropOnPage(3, {QStringLiteral("a.mp3")});
+    DropOnPage(3, {QStringLiteral("a.mp3"), QStringLiteral("b.txt")});
+    EXPECT_EQ(Rows(3), (QStringList{"a.mp3|0|0|1", "a.mp3|0|0|2"}));
+    EXPECT_NE(Record(3, 0), Record(3, 1));
+}
+
+TEST_F(PlaylistDrop, ListRefusesCaseInsensitiveDuplicates)
+{
+    playlist_->WMDropFiles(list_.get(), {QStringLiteral("/Music/A.mp3")});
+    playlist_->WMDropFiles(list_.get(), {QStringLiteral("/music/a.MP3"), QStringLiteral("/Music/A.mp3")});
+    EXPECT_EQ(list_->Captions(), QStringList{"/Music/A.mp3"});
+    // After the list changed by other means the test still sees every caption.
+    list_->clear();
+    playlist_->AddTempItem(QStringLiteral("/X/B.WAV"));
+    playlist_->AddTempFile(QStringLiteral("/x/b.wav"));
+    EXPECT_EQ(list_->Captions(), QStringList{"/X/B.WAV"});
+    delete list_->takeTopLevelItem(0);
+    playlist_->AddTempFile(QStringLiteral("/x/b.wav"));
+    EXPECT_EQ(list_->Captions(), QStringList{"/x/b.wav"});
+}
+
+TEST_F(PlaylistDrop, FolderOnListAddsMusicInWalkOrderAndWritesFile)
+{
+    MakeFile(QStringLiteral("D/b.mp3"), 300);
+    MakeFile(QStringLiteral("D/a/c.OGG"), 300);
+    MakeFile(QStringLiteral("D/notes.txt"), 300);
+    DropOnList({QStringLiteral("D")});
+    EXPECT_EQ(RelativeCaptions(), (QStringList{"D/a/c.OGG", "D/b.mp3"}));
+    const QByteArray expected = (list_->Captions().join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8();
+    EXPECT_EQ(ReadBytes(QStringLiteral("Temprary.txt")), expected);
+}
+
+TEST_F(PlaylistDrop, ChosenFilesGoToListAndFile)
+{
+    MakeFile(QStringLiteral("D/x.mp3"), 10);
+    playlist_->AddChosenFiles({Path(QStringLiteral("b.wav")), Path(QStringLiteral("D")), Path(QStringLiteral("B.WAV")),
+                               Path(QStringLiteral("c.txt"))});
+    EXPECT_EQ(RelativeCaptions(), (QStringList{"b.wav", "D/x.mp3"}));
+    EXPECT_EQ(DecodeTempListText(ReadBytes(QStringLiteral("Temprary.txt"))), list_->Captions());
+}
+
+TEST_F(PlaylistDrop, SymlinkLoopEnds)
+{
+    MakeFile(QStringLiteral("L/a.mp3"), 300);
+    QDir().mkpath(Path(QStringLiteral("L/in")));
+    ASSERT_EQ(::symlink(Path(QStringLiteral("L")).toLocal8Bit().constData(),
+                        Path(QStringLiteral("L/in/loop")).toLocal8Bit().constData()),
+              0);
+    DropOnPage(1, {QStringLiteral("L")});
+    EXPECT_EQ(Rows(1), (QStringList{"L|1|0|0", "a.mp3|0|1|1"}));
+    DropOnList({QStringLiteral("L")});
+    EXPECT_EQ(RelativeCaptions(), QStringList{"L/a.mp3"});
+}
+
+TEST_F(PlaylistDrop, UnreadableFolderIsSkipped)
+{
+    class Refusing : public CFolderLister {
+    public:
+        bool List(const QString& folder, std::vector<FolderEntry>& entries) override
+        {
+            return !folder.endsWith(QStringLiteral("/no")) && CFolderLister::List(folder, entries);
+        }
+    } lister;
+    playlist_->SetFolderLister(&lister);
+    MakeFile(QStringLiteral("D/no/x.mp3"), 300);
+    MakeFile(QStringLiteral("D/yes.mp3"), 300);
+    DropOnPage(1, {QStringLiteral("D")});
+    DropOnList({QStringLiteral("D")});
+    playlist_->SetFolderLister(nullptr);
+    EXPECT_EQ(Rows(1), (QStringList{"D|1|0|0", "no|1|1|0", "yes.mp3|0|1|1"}));
+    EXPECT_EQ(RelativeCaptions(), QStringList{"D/yes.mp3"});
+}
+
+TEST_F(PlaylistDrop, OverlongPathIsRefusedNotCut)
+{
+    const QString longPath = QLatin1Char('/') + QString(487, QLatin1Char('x')) + QStringLiteral(".mp3");
+    ASSERT_EQ(longPath.toUtf8().size(), 492);
+    playlist_->WMDropFiles(Tree(1), {longPath, longPath.mid(1)});
+    ASSERT_EQ(Tree(1)->topLevelItemCount(), 1);
+    EXPECT_EQ(EntryPath(*Record(1, 0)), longPath.mid(1));
+}
+
+// A drop reaches a view only after the drag entered it, as from a real file manager.
+bool DragAndDrop(QWidget* viewport, const QMimeData* mime)
+{
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(viewport, &enter);
+    if (!enter.isAccepted())
+        return false;
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(viewport, &drop);
+    return drop.isAccepted();
+}
+
+TEST_F(PlaylistDrop, DroppedUrlsReachThePlaylist)
+{
+    MakeFile(QStringLiteral("a.mp3"), 300);
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(Path(QStringLiteral("a.mp3"))), QUrl(QStringLiteral("https://example.com/b.mp3"))});
+    EXPECT_TRUE(DragAndDrop(Tree(5)->viewport(), &mime));
+    EXPECT_EQ(Rows(5), QStringList{"a.mp3|0|0|1"});
+    EXPECT_TRUE(DragAndDrop(list_->viewport(), &mime));
+    EXPECT_EQ(RelativeCaptions(), QStringList{"a.mp3"});
+
+    QMimeData text;
+    text.setText(QStringLiteral("/m/c.mp3"));
+    EXPECT_FALSE(DragAndDrop(Tree(5)->viewport(), &text));
+    EXPECT_EQ(Tree(5)->topLevelItemCount(), 1);
+}
+
+TEST_F(PlaylistDrop, WidgetsCarryTheirNamesAndPages)
+{
+    for (int n = 1; n <= 5; ++n) {
+        EXPECT_EQ(Tree(n)->Tag, n);
+        EXPECT_EQ(Tree(n)->objectName(), QStringLiteral("TreeView%1").arg(n));
+        EXPECT_FALSE(Tree(n)->accessibleName().isEmpty());
+        EXPECT_EQ(store_->Pages[n - 1].Tree, Tree(n));
+    }
+    EXPECT_EQ(list_->objectName(), QStringLiteral("ListView1"));
+    EXPECT_EQ(list_->headerItem()->text(0), QStringLiteral("음악 파일명"));
+    playlist_.reset();
+    EXPECT_EQ(store_->Pages[0].Tree, nullptr);
+}
+
+} // namespace

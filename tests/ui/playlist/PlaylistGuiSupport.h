@@ -1,0 +1,76 @@
+#pragma once
+// A playlist with its five trees and list, on a store of its own, in a scratch
+// program folder. The widgets are never shown.
+
+#include "PlaylistTestSupport.h"
+
+#include "Playlist.h"
+
+#include <QApplication>
+
+#include <memory>
+
+inline void EnsureQtApplication()
+{
+    static int argc = 1;
+    static char name[] = "test_playlist_views";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = QApplication::instance() ? nullptr : new QApplication(argc, argv);
+    (void)app;
+}
+
+class PlaylistTest : public ScratchFolderTest {
+protected:
+    void SetUp() override
+    {
+        ScratchFolderTest::SetUp();
+        EnsureQtApplication();
+        Rebuild();
+    }
+    void TearDown() override
+    {
+        Destroy();
+        ScratchFolderTest::TearDown();
+    }
+    // A fresh window's worth of widgets over the same store, as after a restart.
+    void Rebuild()
+    {
+        Destroy();
+        std::array<TDropTreeView*, 5> trees {};
+        for (int n = 1; n <= 5; ++n) {
+            trees_[n - 1] = std::make_unique<TDropTreeView>(n);
+            trees[n - 1] = trees_[n - 1].get();
+        }
+        list_ = std::make_unique<TDropListView>();
+        playlist_ = std::make_unique<CPlaylist>(trees, list_.get(), *store_);
+    }
+    void Destroy()
+    {
+        playlist_.reset();
+        for (auto& tree : trees_)
+            tree.reset();
+        list_.reset();
+    }
+
+    TDropTreeView* Tree(int n) const { return trees_[n - 1].get(); }
+    TMusicFile* Record(int page, int index) const { return TMusicNode::DataOf(Tree(page)->topLevelItem(index)); }
+    // "text|IsFolder|Level|No" for every node of a page, for compact comparisons.
+    QStringList Rows(int page) const
+    {
+        QStringList rows;
+        for (int i = 0; i < Tree(page)->topLevelItemCount(); ++i) {
+            const TMusicFile* r = Record(page, i);
+            rows.append(QStringLiteral("%1|%2|%3|%4")
+                            .arg(Tree(page)->topLevelItem(i)->text(0))
+                            .arg(r->IsFolder)
+                            .arg(r->Level)
+                            .arg(r->No));
+        }
+        return rows;
+    }
+
+    std::unique_ptr<TM_PlayList> store_ = std::make_unique<TM_PlayList>();
+    std::unique_ptr<TDropTreeView> trees_[5];
+    std::unique_ptr<TDropListView> list_;
+    std::unique_ptr<CPlaylist> playlist_;
+};

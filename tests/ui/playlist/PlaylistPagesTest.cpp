@@ -1,0 +1,186 @@
+// Pages on their trees: filling, gathering, saving, reloading, numbering, and the
+// temporary list's file.
+
+#include "PlaylistGuiSupport.h"
+
+namespace {
+
+QByteArray PageFile(const std::vector<TMusicFile>& records, char headerFill = 0)
+{
+    QByteArray bytes = HeaderBytes(static_cast<std::int32_t>(records.size()), headerFill);
+    for (const auto& record : records)
+        bytes += RecordBytes(record);
+    return bytes;
+}
+
+class PageLoading : public PlaylistTest {};
+
+TEST_F(PageLoading, FilledTreeShowsNamesLevelsAndFreshNumbers)
+{
+    WriteBytes(QStringLiteral("MusicList2.dat"),
+               PageFile({MakeRecord(true, 0, 0, QStringLiteral("/m/D")), MakeRecord(false, 1, 9, QStringLiteral("/m/D/a.mp3")),
+                         MakeRecord(true, 1, 4, QStringLiteral("/m/D/sub")),
+                         MakeRecord(false, 2, 9, QStringLiteral("/m/D/sub/b.ogg"))}));
+    EXPECT_TRUE(playlist_->LoadPages());
+    EXPECT_EQ(Rows(2), (QStringList{"D|1|0|0", "a.mp3|0|1|1", "sub|1|1|4", "b.ogg|0|2|2"}));
+    EXPECT_EQ(store_->Pages[1].Entries->Count(), 0);
+    for (int n : {1, 3, 4, 5})
+        EXPECT_EQ(Tree(n)->topLevelItemCount(), 0);
+    EXPECT_TRUE(boxes_.empty());
+}
+
+TEST_F(PageLoading, DamagedPageLoadsWhatItHolds)
+{
+    QByteArray bytes = PageFile({MakeRecord(false, 0, 0, QStringLiteral("/m/a.mp3"))});
+    bytes.replace(42, 4, QByteArray("\x05\0\0\0", 4));
+    WriteBytes(QStringLiteral("MusicList1.dat"), bytes);
+    WriteBytes(QStringLiteral("MusicList3.dat"), QByteArray(100, 'z'));
+    playlist_->LoadPages();
+    EXPECT_EQ(Rows(1), QStringList{"a.mp3|0|0|1"});
+    EXPECT_EQ(Tree(3)->topLevelItemCount(), 0);
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].Text, QStringLiteral("파일을 읽을 수 없습니다. #2"));
+}
+
+TEST_F(PageLoading, ReloadAppendsAndCopiesAreIndependent)
+{
+    WriteBytes(QStringLiteral("MusicList1.dat"), PageFile({MakeRecord(false, 0, 0, QStringLiteral("/m/a.mp3")),
+                                                            MakeRecord(false, 0, 0, QStringLiteral("/m/b.mp3"))}));
+    playlist_->LoadPages();
+    playlist_->LoadPages();
+    EXPECT_EQ(Rows(1), (QStringList{"a.mp3|0|0|1", "b.mp3|0|0|2", "a.mp3|0|0|3", "b.mp3|0|0|4"}));
+    EXPECT_NE(Record(1, 0), Record(1, 2));
+
+    delete Tree(1)->takeTopLevelItem(0);
+    CPlaylist::RenumberPage(Tree(1));
+    EXPECT_EQ(Rows(1), (QStringList{"b.mp3|0|0|1", "a.mp3|0|0|2", "b.mp3|0|0|3"}));
+    EXPECT_EQ(EntryPath(*Record(1, 1)), QStringLiteral("/m/a.mp3"));
+}
+
+class PageSaving : public PlaylistTest {};
+
+TEST_F(PageSaving, SaveToFileWritesEveryPageThenNotice)
+{
+    playlist_->AddPageEntry(Tree(3), QStringLiteral("/m/a.mp3"), false, 0);
+    playlist_->SaveToFile();
+    for (int n : {1, 2, 4, 5})
+        EXPECT_EQ(ReadBytes(QStringLiteral("MusicList%1.dat").arg(n)).size(), 500) << n;
+    EXPECT_EQ(ReadBytes(QStringLiteral("MusicList3.dat")).size(), 1000);
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].Caption, QStringLiteral("알림"));
+    EXPECT_EQ(boxes_[0].Text, QStringLiteral("MusicFile1~5.dat 로 각 페이지별로 저장 되었습니다."));
+    EXPECT_EQ(boxes_[0].Flags, 48);
+    for (int n = 1; n <= 5; ++n)
+        EXPECT_EQ(store_->Pages[n - 1].Entries->Count(), 0);
+}
+
+TEST_F(PageSaving, FailedPageWarnsBeforeNoticeAndOthersAreWritten)
+{
+    // A folder where the page file should be: the rename over it fails, also for root.
+    ASSERT_TRUE(QDir().mkpath(Path(QStringLiteral("MusicList2.dat"))));
+    playlist_->SaveToFile();
+    ASSERT_EQ(boxes_.size(), 2u);
+    EXPECT_EQ(boxes_[0].Text, QStringLiteral("파일을 쓸수 없습니다. #12"));
+    EXPECT_EQ(boxes_[1].Caption, QStringLiteral("알림"));
+    EXPECT_EQ(ReadBytes(QStringLiteral("MusicList5.dat")).size(), 500);
+    EXPECT_TRUE(QFileInfo(Path(QStringLiteral("MusicList2.dat"))).isDir());
+}
+
+TEST_F(PageSaving, HeadingsAndLevelsSurviveSaveAndReload)
+{
+    playlist_->AddPageEntry(Tree(4), QStringLiteral("/m/D"), true, 0);
+    playlist_->AddPageEntry(Tree(4), QStringLiteral("/m/D/a.mp3"), false, 1);
+    playlist_->AddPageEntry(Tree(4), QStringLiteral("/m/D/sub"), true, 1);
+    playlist_->AddPageEntry(Tree(4), QStringLiteral("/m/D/sub/음악.ogg"), false, 2);
+    CPlaylist::RenumberPage(Tree(4));
+    const QStringList before = Rows(4);
+    playlist_->SavePages(true);
+
+    Rebuild();
+    playlist_->LoadPages();
+    EXPECT_EQ(Rows(4), before);
+    EXPECT_EQ(before, (QStringList{"D|1|0|0", "a.mp3|0|1|1", "sub|1|1|0", "음악.ogg|0|2|2"}));
+}
+
+TEST_F(PageSaving, SaveAfterReloadWritesDuplicates)
+{
+    playlist_->AddPageEntry(Tree(1), QStringLiteral("/m/a.mp3"), false, 0);
+    playlist_->SavePages(true);
+    playlist_->LoadPages();
+    playlist_->SavePages(true);
+    const QByteArray bytes = ReadBytes(QStringLiteral("MusicList1.dat"));
+    ASSERT_EQ(bytes.size(), 1500);
+    EXPECT_EQ(bytes.mid(508, 8), QByteArray("/m/a.mp3"));
+    EXPECT_EQ(bytes.mid(1008, 8), QByteArray("/m/a.mp3"));
+}
+
+TEST_F(PageSaving, ForeignHeaderIsWrittenBack)
+{
+    WriteBytes(QStringLiteral("MusicList1.dat"), PageFile({}, '\x33'));
+    playlist_->LoadPages();
+    playlist_->AddPageEntry(Tree(1), QStringLiteral("/m/a.mp3"), false, 0);
+    playlist_->SavePages(true);
+    QByteArray expected = HeaderBytes(1, '\x33');
+    EXPECT_EQ(ReadBytes(QStringLiteral("MusicList1.dat")).left(500), expected);
+}
+
+TEST_F(PageSaving, ClosingWithoutSaveLeavesPageFiles)
+{
+    WriteBytes(QStringLiteral("MusicList1.dat"), PageFile({}));
+    playlist_->LoadPages();
+    playlist_->AddPageEntry(Tree(1), QStringLiteral("/m/a.mp3"), false, 0);
+    playlist_->SaveTempList();
+    playlist_->SavePages(false);
+    EXPECT_EQ(ReadBytes(QStringLiteral("MusicList1.dat")), PageFile({}));
+    EXPECT_FALSE(QFile::exists(Path(QStringLiteral("MusicList2.dat"))));
+}
+
+class PageNumbering : public PlaylistTest {};
+
+TEST_F(PageNumbering, DeletingEntriesRenumbersTheRest)
+{
+    for (const char* name : {"a", "b", "c", "d", "e"})
+        playlist_->AddPageEntry(Tree(1), QStringLiteral("/m/%1.mp3").arg(QLatin1String(name)), false, 0);
+    CPlaylist::RenumberPage(Tree(1));
+    delete Tree(1)->takeTopLevelItem(3);
+    delete Tree(1)->takeTopLevelItem(1);
+    CPlaylist::RenumberPage(Tree(1));
+    EXPECT_EQ(Rows(1), (QStringList{"a.mp3|0|0|1", "c.mp3|0|0|2", "e.mp3|0|0|3"}));
+}
+
+TEST_F(PageNumbering, RowTextShowsNumberLevelAndName)
+{
+    TMusicFile song = MakeRecord(false, 2, 7, QStringLiteral("/m/a.mp3"));
+    EXPECT_EQ(EntryRowText(song, QStringLiteral("a.mp3")), QStringLiteral("    7     a.mp3"));
+    TMusicFile heading = MakeRecord(true, 1, 3, QStringLiteral("/m/D"));
+    EXPECT_EQ(EntryRowText(heading, QStringLiteral("D")), QStringLiteral("        D"));
+}
+
+class TempListPage : public PlaylistTest {};
+
+TEST_F(TempListPage, LinesBecomeEntriesInOrder)
+{
+    WriteBytes(QStringLiteral("Temprary.txt"), "/m/a.mp3\r\n\r\n/m/c.txt\r\n");
+    playlist_->LoadTempList();
+    EXPECT_EQ(list_->Captions(), (QStringList{"/m/a.mp3", "", "/m/c.txt"}));
+}
+
+TEST_F(TempListPage, SaveWritesCaptionsWithCrLf)
+{
+    playlist_->AddTempItem(QStringLiteral("/m/a.mp3"));
+    playlist_->AddTempItem(QStringLiteral("/음악/b.mp3"));
+    ASSERT_TRUE(playlist_->SaveTempList());
+    EXPECT_EQ(ReadBytes(QStringLiteral("Temprary.txt")), QByteArray("/m/a.mp3\r\n/\xC0\xBD\xBE\xC7/b.mp3\r\n"));
+    list_->clear();
+    ASSERT_TRUE(playlist_->SaveTempList());
+    EXPECT_EQ(ReadBytes(QStringLiteral("Temprary.txt")), QByteArray());
+}
+
+TEST_F(TempListPage, MissingFileLeavesListEmpty)
+{
+    playlist_->LoadTempList();
+    EXPECT_EQ(list_->topLevelItemCount(), 0);
+    EXPECT_TRUE(boxes_.empty());
+}
+
+} // namespace
