@@ -75,48 +75,16 @@ const char* const kRouterProperty = "_dxFormKeyRouter";
 // controls.
 class FormKeyRouter : public QObject {
 public:
-    explicit FormKeyRouter(QWidget* form) : QObject(form), m_Form(form)
+    explicit FormKeyRouter(QWidget* form) : QObject(form), m_Form(form), m_AltFilter(this)
     {
         form->installEventFilter(this);
-        qApp->installEventFilter(this);
+        qApp->installEventFilter(&m_AltFilter);
         connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
             if ((now && now->window() == m_Form) || (old && old->window() == m_Form))
                 TdxCustomControl::BroadcastFocusChanged(m_Form);
         });
     }
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (event->type() != QEvent::KeyPress)
-            return false;
-        const auto* key = static_cast<QKeyEvent*>(event);
-        const bool alt = key->modifiers() & Qt::AltModifier;
-        if (watched != m_Form) {
-            // First delivery of an Alt key to a widget of this window.
-            auto* target = qobject_cast<QWidget*>(watched);
-            if (!alt || !target || target->window() != m_Form || target != FirstReceiver())
-                return false;
-            const QChar ch = TypedChar(key);
-            return !ch.isNull() && OfferChar(ch, true);
-        }
-        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter || key->key() == Qt::Key_Escape) {
-            const int vk = key->key() == Qt::Key_Escape ? VK_ESCAPE : VK_RETURN;
-            for (const QPointer<TdxCustomControl>& c : ControlsOf(m_Form))
-                if (c && c->CMDialogKey(vk, key->modifiers()))
-                    return true;
-            return false;
-        }
-        const QChar ch = TypedChar(key);
-        return !alt && !ch.isNull() && OfferChar(ch, false);
-    }
-
-private:
-    QWidget* FirstReceiver() const
-    {
-        QWidget* focus = m_Form->focusWidget();
-        return focus ? focus : m_Form;
-    }
     bool OfferChar(QChar ch, bool alt)
     {
         for (const QPointer<TdxCustomControl>& c : ControlsOf(m_Form))
@@ -125,7 +93,52 @@ private:
         return false;
     }
 
+protected:
+    // Keys that reached the window unhandled.
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched != m_Form || event->type() != QEvent::KeyPress)
+            return false;
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter || key->key() == Qt::Key_Escape) {
+            const int vk = key->key() == Qt::Key_Escape ? VK_ESCAPE : VK_RETURN;
+            for (const QPointer<TdxCustomControl>& c : ControlsOf(m_Form))
+                if (c && c->CMDialogKey(vk, key->modifiers()))
+                    return true;
+            return false;
+        }
+        const QChar ch = TypedChar(key);
+        return !ch.isNull() && OfferChar(ch, key->modifiers() & Qt::AltModifier);
+    }
+
+private:
+    // Application-wide: Alt+character on its way to the focus widget of this window.
+    class AltCharFilter : public QObject {
+    public:
+        explicit AltCharFilter(FormKeyRouter* router) : m_Router(router) {}
+
+    protected:
+        bool eventFilter(QObject* watched, QEvent* event) override
+        {
+            if (event->type() != QEvent::KeyPress)
+                return false;
+            const auto* key = static_cast<QKeyEvent*>(event);
+            if (!(key->modifiers() & Qt::AltModifier))
+                return false;
+            QWidget* form = m_Router->m_Form;
+            QWidget* first = form->focusWidget() ? form->focusWidget() : form;
+            if (watched != first || first->window() != form)
+                return false;
+            const QChar ch = TypedChar(key);
+            return !ch.isNull() && m_Router->OfferChar(ch, true);
+        }
+
+    private:
+        FormKeyRouter* m_Router;
+    };
+
     QWidget* m_Form;
+    AltCharFilter m_AltFilter;
 };
 
 }  // namespace

@@ -437,6 +437,7 @@ TEST_F(ToolButtonTest, WindowsXpFramesAndShiftedGlyph)
     EXPECT_EQ(PixelAt(img, 0, 0), clWhite);
     EXPECT_EQ(PixelAt(img, 14, 14), clBlack);
     Press(tool, {7, 7});
+    EXPECT_TRUE(tool->Focused()) << "not a tab stop, but a press focuses it";
     img = tool->PaintToImage();
     EXPECT_EQ(PixelAt(img, 0, 0), clBlack) << "sunken";
     EXPECT_EQ(PixelAt(img, 14, 14), clWhite);
