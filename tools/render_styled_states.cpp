@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QSaveFile>
 
 #include <cstdio>
 #include <functional>
@@ -51,6 +52,15 @@ QImage DemoGlyph()
         for (int x = 2; x < 2 + (y < 5 ? y : 9 - y) * 2; ++x)
             g.setPixel(x, y, qRgb(0, 96, 0));
     return g;
+}
+
+// Written to a temporary file in the same folder and renamed over the old picture.
+bool SavePng(const QImage& image, const QString& path)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || !image.save(&file, "PNG"))
+        return false;
+    return file.commit();
 }
 
 struct State {
@@ -171,7 +181,8 @@ std::vector<std::vector<QImage>> RenderAll(const std::vector<Variant>& variants,
             QApplication::processEvents();
             s.apply(control, edit);
             const QImage image = control->PaintToImage();
-            image.save(QStringLiteral("%1/%2-%3-%4.png").arg(folder, prefix, v.name, QLatin1String(s.name)));
+            if (!SavePng(image, QStringLiteral("%1/%2-%3-%4.png").arg(folder, prefix, v.name, QLatin1String(s.name))))
+                std::fprintf(stderr, "cannot write into %s\n", qPrintable(folder));
             row.push_back(image);
         }
         rows.push_back(row);
@@ -201,7 +212,8 @@ void SaveSheet(const std::vector<std::vector<QImage>>& rows, int scale, const QS
                         img);
         }
     p.end();
-    sheet.save(path);
+    if (!SavePng(sheet, path))
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
 }
 
 }  // namespace

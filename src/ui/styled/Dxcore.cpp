@@ -1,4 +1,5 @@
 #include "Dxcore.h"
+#include "Dxregistry.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -19,23 +20,6 @@ QString dxLibraryVersion()
 
 namespace {
 
-// Every live control, in creation order. Walking this instead of the widget tree keeps
-// broadcasts safe while a window is deleting its children.
-std::vector<TdxCustomControl*>& LiveControls()
-{
-    static std::vector<TdxCustomControl*> controls;
-    return controls;
-}
-
-QList<QPointer<TdxCustomControl>> ControlsOf(const QWidget* form)
-{
-    QList<QPointer<TdxCustomControl>> out;
-    for (TdxCustomControl* c : LiveControls())
-        if (c->window() == form)
-            out.append(c);
-    return out;
-}
-
 // The accelerator of a caption: the character after the first single ampersand.
 QChar AccelChar(const QString& caption)
 {
@@ -48,85 +32,6 @@ QChar AccelChar(const QString& caption)
     }
     return {};
 }
-
-QChar TypedChar(const QKeyEvent* event)
-{
-    if (event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier))
-        return {};
-    const QString text = event->text();
-    if (!text.isEmpty() && text.at(0).isPrint())
-        return text.at(0);
-    const int key = event->key();
-    if ((event->modifiers() & Qt::AltModifier) &&
-        ((key >= Qt::Key_A && key <= Qt::Key_Z) || (key >= Qt::Key_0 && key <= Qt::Key_9)))
-        return QChar(key);
-    return {};
-}
-
-const char* const kRouterProperty = "_dxFormKeyRouter";
-
-// Installed once per top-level window that holds styled controls.
-//
-// Keys the focus widget leaves unhandled travel up to the window: there Enter and Escape
-// are offered to the styled controls as dialog keys and printable characters as
-// accelerators (which only a focused control takes without Alt). Alt+character is offered
-// before the focus widget sees it, since text fields would otherwise insert it.
-// Every change of the window's focus widget becomes HookFocusedChanged on its styled
-// controls.
-class FormKeyRouter : public QObject {
-public:
-    explicit FormKeyRouter(QWidget* form) : QObject(form), m_Form(form)
-    {
-        form->installEventFilter(this);
-        qApp->installEventFilter(this);
-        connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
-            if ((now && now->window() == m_Form) || (old && old->window() == m_Form))
-                TdxCustomControl::BroadcastFocusChanged(m_Form);
-        });
-    }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (event->type() != QEvent::KeyPress)
-            return false;
-        const auto* key = static_cast<QKeyEvent*>(event);
-        const bool alt = key->modifiers() & Qt::AltModifier;
-        if (watched != m_Form) {
-            // First delivery of an Alt key to a widget of this window.
-            auto* target = qobject_cast<QWidget*>(watched);
-            if (!alt || !target || target->window() != m_Form || target != FirstReceiver())
-                return false;
-            const QChar ch = TypedChar(key);
-            return !ch.isNull() && OfferChar(ch, true);
-        }
-        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter || key->key() == Qt::Key_Escape) {
-            const int vk = key->key() == Qt::Key_Escape ? VK_ESCAPE : VK_RETURN;
-            for (const QPointer<TdxCustomControl>& c : ControlsOf(m_Form))
-                if (c && c->CMDialogKey(vk, key->modifiers()))
-                    return true;
-            return false;
-        }
-        const QChar ch = TypedChar(key);
-        return !alt && !ch.isNull() && OfferChar(ch, false);
-    }
-
-private:
-    QWidget* FirstReceiver() const
-    {
-        QWidget* focus = m_Form->focusWidget();
-        return focus ? focus : m_Form;
-    }
-    bool OfferChar(QChar ch, bool alt)
-    {
-        for (const QPointer<TdxCustomControl>& c : ControlsOf(m_Form))
-            if (c && c->CMDialogChar(ch, alt))
-                return true;
-        return false;
-    }
-
-    QWidget* m_Form;
-};
 
 }  // namespace
 
@@ -149,14 +54,14 @@ TdxCustomControl::TdxCustomControl(QWidget* parent) : QWidget(parent)
     setMouseTracking(true);
     // Focus is taken by HookMouseDown on a left press only, never by Qt on other buttons.
     setFocusPolicy(Qt::NoFocus);
-    LiveControls().push_back(this);
+    dxLiveControls().push_back(this);
     connect(this, &QObject::objectNameChanged, this, [this] { UpdateAccessibleName(); });
     UpdateAccessibleName();
 }
 
 TdxCustomControl::~TdxCustomControl()
 {
-    auto& live = LiveControls();
+    auto& live = dxLiveControls();
     live.erase(std::remove(live.begin(), live.end(), this), live.end());
 }
 
@@ -373,7 +278,7 @@ void TdxCustomControl::BroadcastFocusChanged(QWidget* form)
 {
     if (!form)
         return;
-    for (const QPointer<TdxCustomControl>& c : ControlsOf(form))
+    for (const QPointer<TdxCustomControl>& c : dxControlsOf(form))
         if (c)
             c->HookFocusedChanged();
 }
@@ -412,9 +317,7 @@ void TdxCustomControl::KeyUp(int& key, Qt::KeyboardModifiers shift)
 
 void TdxCustomControl::EnsureFormRouter()
 {
-    QWidget* form = window();
-    if (!form->property(kRouterProperty).value<QObject*>())
-        form->setProperty(kRouterProperty, QVariant::fromValue<QObject*>(new FormKeyRouter(form)));
+    dxEnsureFormRouter(window());
 }
 
 // --- Qt events ---
@@ -551,189 +454,4 @@ bool TdxCustomControl::event(QEvent* event)
     if (event->type() == QEvent::ParentChange || event->type() == QEvent::Show)
         EnsureFormRouter();
     return result;
-}
-
-// ---------------------------------------------------------------------------------------
-// Styles
-
-TdxTheme TdxStyle::GetTheme() const
-{
-    if (m_UseStyleManager && m_OwnerControl && m_OwnerControl->StyleManager())
-        return m_OwnerControl->StyleManager()->Theme();
-    return m_Theme;
-}
-
-void TdxStyle::SetTheme(TdxTheme value)
-{
-    if (m_Theme == value)
-        return;
-    m_Theme = value;
-    if (m_OwnerControl)
-        m_OwnerControl->InternalRedraw();
-}
-
-void TdxStyle::SetUseStyleManager(bool value)
-{
-    if (m_UseStyleManager == value)
-        return;
-    m_UseStyleManager = value;
-    if (m_OwnerControl)
-        m_OwnerControl->InternalRedraw();
-}
-
-TdxCustomStyleControl::TdxCustomStyleControl(QWidget* parent)
-    : TdxCustomControl(parent), m_Style(std::make_unique<TdxStyle>(this))
-{
-}
-
-TdxCustomStyleControl::~TdxCustomStyleControl()
-{
-    if (m_StyleManager)
-        m_StyleManager->UnregisterControls({this});
-}
-
-void TdxCustomStyleControl::SetStyleManager(TdxStyleManager* value)
-{
-    if (value == m_StyleManager)
-        return;
-    if (value)
-        value->RegisterControls({this});
-    if (m_StyleManager)
-        m_StyleManager->UnregisterControls({this});
-    m_StyleManager = value;
-    InternalRedraw();
-}
-
-void TdxCustomStyleControl::Notification(QObject* component, TOperation operation)
-{
-    if (operation != opRemove)
-        return;
-    auto* manager = qobject_cast<TdxStyleManager*>(component);
-    if (!manager)
-        return;
-    if (m_StyleManager && m_StyleManager != manager)
-        m_StyleManager->UnregisterControls({this});
-    if (m_StyleManager) {
-        m_StyleManager = nullptr;
-        InternalRedraw();
-    }
-}
-
-TdxStyleManager::TdxStyleManager(QObject* owner) : TdxCustomComponent(owner) {}
-
-TdxStyleManager::~TdxStyleManager()
-{
-    InvalidateControls();
-    const QList<TdxCustomStyleControl*> registered = m_RegisteredControls;
-    m_RegisteredControls.clear();
-    const auto* ownerWidget = qobject_cast<QWidget*>(parent());
-    const QWidget* ownerWindow = ownerWidget ? ownerWidget->window() : nullptr;
-    std::vector<QPointer<TdxCustomStyleControl>> affected;
-    for (TdxCustomControl* c : LiveControls()) {
-        auto* styled = qobject_cast<TdxCustomStyleControl*>(c);
-        if (styled && (registered.contains(styled) || (ownerWindow && styled->window() == ownerWindow)))
-            affected.emplace_back(styled);
-    }
-    for (const QPointer<TdxCustomStyleControl>& c : affected)
-        if (c)
-            c->Notification(this, opRemove);
-}
-
-void TdxStyleManager::SetTheme(TdxTheme value)
-{
-    if (m_Theme == value)
-        return;
-    m_Theme = value;
-    if (OnThemeChanged)
-        OnThemeChanged(this);
-    emit themeChanged();
-    InvalidateControls();
-}
-
-void TdxStyleManager::RegisterControls(std::initializer_list<TdxCustomStyleControl*> controls)
-{
-    for (TdxCustomStyleControl* c : controls)
-        if (c && !m_RegisteredControls.contains(c))
-            m_RegisteredControls.append(c);
-}
-
-void TdxStyleManager::UnregisterControls(std::initializer_list<TdxCustomStyleControl*> controls)
-{
-    for (TdxCustomStyleControl* c : controls)
-        m_RegisteredControls.removeAll(c);
-}
-
-void TdxStyleManager::InvalidateControls()
-{
-    const QList<TdxCustomStyleControl*> controls = m_RegisteredControls;
-    for (TdxCustomStyleControl* c : controls)
-        c->InternalRedraw();
-}
-
-// ---------------------------------------------------------------------------------------
-// TdxGradient
-
-void TdxGradient::Changed()
-{
-    RecreateBands();
-    if (m_HostControl)
-        m_HostControl->InternalRedraw();
-}
-
-void TdxGradient::SetColors(TdxGradientColors value)
-{
-    value = TdxGradientColors(std::max(2, int(value)));
-    if (m_Colors == value)
-        return;
-    m_Colors = value;
-    Changed();
-}
-
-void TdxGradient::SetDithered(bool value)
-{
-    if (m_Dithered == value)
-        return;
-    m_Dithered = value;
-    Changed();
-}
-
-void TdxGradient::SetEnabled(bool value)
-{
-    if (m_Enabled == value)
-        return;
-    m_Enabled = value;
-    if (m_HostControl)
-        m_HostControl->InternalRedraw();
-}
-
-void TdxGradient::SetEndColor(TColor value)
-{
-    if (m_EndColor == value)
-        return;
-    m_EndColor = value;
-    Changed();
-}
-
-void TdxGradient::SetStartColor(TColor value)
-{
-    if (m_StartColor == value)
-        return;
-    m_StartColor = value;
-    Changed();
-}
-
-void TdxGradient::SetGradientStyle(TdxGradientStyle value)
-{
-    if (m_Style == value)
-        return;
-    m_Style = value;
-    Changed();
-}
-
-void TdxGradient::RecreateBands()
-{
-    if (!m_HostControl)
-        return;
-    dxCreateGradientRect(m_HostControl->width(), m_HostControl->height(), m_StartColor, m_EndColor, m_Colors,
-                         m_Style, m_Dithered, m_BandImage);
 }

@@ -142,9 +142,13 @@ TEST_F(ControlStateTest, AcceleratorNeedsAltUnlessTheControlIsFocused)
     EXPECT_EQ(clicks, 2);
     Type(form, Qt::Key_B, Qt::AltModifier, QStringLiteral("b"));
     EXPECT_EQ(clicks, 2);
+    a->clearFocus();
+    ASSERT_EQ(form->focusWidget(), nullptr);
+    Type(form, Qt::Key_A, Qt::AltModifier, QStringLiteral("a"));
+    EXPECT_EQ(clicks, 3) << "with no focus widget the window itself receives the key";
     a->SetEnabled(false);
     Type(form, Qt::Key_A, Qt::AltModifier, QStringLiteral("a"));
-    EXPECT_EQ(clicks, 2) << "a control that cannot take the focus ignores its accelerator";
+    EXPECT_EQ(clicks, 3) << "a control that cannot take the focus ignores its accelerator";
 }
 
 TEST_F(ControlStateTest, ClickWritesTheModalResultEvenWhenZero)

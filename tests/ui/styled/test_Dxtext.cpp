@@ -181,3 +181,28 @@ TEST_F(TextTest, RightToLeftControlMirrorsTheAlignment)
     EXPECT_GT(rightmost, 196 - fm.horizontalAdvance(QStringLiteral("ab")) / 2);
     EXPECT_LT(rightmost, 196);
 }
+
+TEST_F(TextTest, RightAlignedWrappedLinesShareTheRightEdge)
+{
+    const QFontMetrics fm(font);
+    const int width = fm.horizontalAdvance(QStringLiteral("Save To")) + 4;
+    {
+        QPainter p(&canvas);
+        p.setPen(Qt::black);
+        TRect r{10, 4, 10 + width, 56};
+        dxRenderText(&widget, p, QStringLiteral("Save To File"), font, true, true, r, DT_WORDBREAK | DT_RIGHT);
+    }
+    auto rightmostInk = [&](int top, int bottom) {
+        int right = -1;
+        for (int y = top; y < bottom; ++y)
+            for (int x = 0; x < canvas.width(); ++x)
+                if (PixelAt(canvas, x, y) != clWhite)
+                    right = std::max(right, x);
+        return right;
+    };
+    const int first = rightmostInk(4, 4 + fm.height());
+    const int second = rightmostInk(4 + fm.height(), 4 + 2 * fm.height());
+    ASSERT_GT(second, 0) << "two lines";
+    EXPECT_LE(std::abs(first - second), 2);
+    EXPECT_GE(first, 10 + width - 3);
+}
