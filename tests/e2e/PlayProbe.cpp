@@ -44,7 +44,7 @@ int play(const std::string& folder, double seconds)
     return 0;
 }
 
-int analyse(const std::string& file)
+int analyse(const std::string& file, bool anyTone)
 {
     std::ifstream in(file, std::ios::binary);
     std::vector<char> bytes;
@@ -76,7 +76,7 @@ int analyse(const std::string& file)
     std::printf("recorded %.2f s, RMS %.4f (%.1f dBFS), spectrum peak in bin %d (%.0f Hz)\n",
                 static_cast<double>(frames) / 44100, rms, 20 * std::log10(std::max(rms, 1e-9)), peak,
                 peak * 44100.0 / fsound::kFftSize);
-    return rms > 0.05 && (peak == 23 || peak == 24) ? 0 : 1;
+    return rms > 0.05 && (anyTone || peak == 23 || peak == 24) ? 0 : 1;
 }
 
 } // namespace
@@ -87,7 +87,9 @@ int main(int argc, char** argv)
     if (argc == 4 && std::string(argv[1]) == "play")
         return play(argv[2], std::stod(argv[3]));
     if (argc == 3 && std::string(argv[1]) == "analyse")
-        return analyse(argv[2]);
-    std::fprintf(stderr, "usage: %s play FOLDER SECONDS | analyse FILE\n", argv[0]);
+        return analyse(argv[2], false);
+    if (argc == 3 && std::string(argv[1]) == "analyse-any")
+        return analyse(argv[2], true);
+    std::fprintf(stderr, "usage: %s play FOLDER SECONDS | analyse FILE | analyse-any FILE\n", argv[0]);
     return 2;
 }

@@ -12,12 +12,12 @@ export HOME=$work
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 cleanup() {
   [ -n "${rec:-}" ] && kill "$rec" 2>/dev/null || true
-  pactl exit >/dev/null 2>&1 || true
+  pulseaudio --kill >/dev/null 2>&1 || true
   rm -rf "$work"
 }
 trap cleanup EXIT
 
-pulseaudio --daemonize=yes --exit-idle-time=-1 --disallow-exit -n \
+pulseaudio --daemonize=yes --exit-idle-time=-1 -n \
   --load="module-null-sink sink_name=sorvel_null" \
   --load="module-native-protocol-unix" --log-target=file:"$work/pa.log" 2>/dev/null
 for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done

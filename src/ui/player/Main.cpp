@@ -9,6 +9,7 @@
 #include "PlayListLink.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -505,6 +506,9 @@ void TFormMain::closeEvent(QCloseEvent* event)
         Ogg = nullptr;
         Settings.ViewPlayList = m_playList && m_playList->IsWindowVisible();
         StorePlayListGeometry();
+        // The program runs until the player window closes; a tool window alone does not
+        // end Qt's event loop.
+        QCoreApplication::quit();
     }
     event->accept();
 }

@@ -1,0 +1,85 @@
+// Shows the real player strip with a one-song playlist, presses play and keeps running
+// for a while, so a script can look at it (screenshot) and listen to it (sound server).
+// Prints what the strip showed; exit code 0 when the clock ran and the spectrum moved.
+// Usage: sorvel_strip_demo FOLDER SECONDS
+
+#include "AppFolder.h"
+#include "Dxbuttons.h"
+#include "Main.h"
+#include "Ogg.h"
+#include "PlayListLink.h"
+#include "fsound.h"
+#include "support/AudioFixtures.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QTimer>
+
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+class OneSong : public IPlayListLink {
+public:
+    explicit OneSong(QString path) : m_path(std::move(path)) {}
+    QString CurrentSong() override { return m_path; }
+    QString NextSong() override { return m_path; }
+    void BeginTempUpdate() override {}
+    void EndTempUpdate() override {}
+    void AddTempPath(const QString&) override {}
+    void SaveTempList() override {}
+    void ShowWindow() override {}
+    void HideWindow() override {}
+    bool IsWindowVisible() const override { return false; }
+    QRect WindowGeometry() const override { return {}; }
+
+private:
+    QString m_path;
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: %s FOLDER SECONDS\n", argv[0]);
+        return 2;
+    }
+    const QString folder = QString::fromLocal8Bit(argv[1]);
+    SetProgramFolderOverride(folder);
+    // Tones on even spectrum bins (43.07 Hz apart) with a slow tremolo, so the bars move.
+    auto signal = [](std::int64_t frame, int) {
+        const double t = static_cast<double>(frame) / 44100;
+        const double bin = 44100.0 / 1024;
+        double sum = 0;
+        for (int k = 2; k <= 40; k += 6)
+            sum += (0.7 + 0.3 * std::sin(2 * M_PI * (0.5 + k * 0.05) * t)) * std::sin(2 * M_PI * k * bin * t) / 5;
+        return static_cast<float>(sum);
+    };
+    const std::string song = fixtures::MakeFile(folder.toStdString(), "mp3", {44100, 2, 30.0}, signal);
+    OneSong playList(QString::fromStdString(song));
+
+    int result = 1;
+    {
+        TFormMain form(&playList);
+        form.show();
+        QString firstClock;
+        QTimer::singleShot(200, &form, [&] { form.BPlay->Click(); });
+        QTimer::singleShot(1300, &form, [&] { firstClock = form.LTime->text(); });
+        QTimer::singleShot(static_cast<int>(std::atof(argv[2]) * 1000), &form, [&] {
+            const QString clock = form.LTime->text();
+            std::printf("clock %s then %s, title \"%s\", %s, %s, %llu spectrum frames\n",
+                        firstClock.toUtf8().constData(), clock.toUtf8().constData(),
+                        form.LTitle->text().toUtf8().constData(), form.LKBPS->text().toUtf8().constData(),
+                        form.LFrequency->text().toUtf8().constData(),
+                        static_cast<unsigned long long>(form.FrameSink().FrameCount()));
+            result = (clock != firstClock && form.FrameSink().FrameCount() > 5) ? 0 : 1;
+            form.close();
+        });
+        QApplication::exec();
+    }
+    fsound::Shutdown();
+    return result;
+}
