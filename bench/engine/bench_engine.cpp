@@ -1,7 +1,8 @@
 // Engine figures: (a) decoding throughput against FFmpeg alone, (b) CPU seconds per minute
 // of real-time playback with the spectrum thread drawing, (c) resident memory around
-// 1,000 open/play/stop cycles. Playback goes to whatever SDL opens (set SDL_AUDIODRIVER);
-// when a PulseAudio server runs, its CPU time is counted too.
+// open/play/stop cycles. Arguments: playback seconds (15) and cycles (1,000).
+// Playback goes to whatever SDL opens (set SDL_AUDIODRIVER); when a PulseAudio or
+// PipeWire server runs, its CPU time is counted too.
 
 #include "Decoder.h"
 #include "FrameSink.h"
@@ -182,16 +183,17 @@ int main(int argc, char** argv)
         player->m_PlayOGG();
         player->m_ControlOGG(3);
     }
+    const int cycles = argc > 2 ? std::atoi(argv[2]) : 1000;
     const long before = residentKiB();
-    for (int i = 0; i < 1000; ++i) {
+    for (int i = 0; i < cycles; ++i) {
         player->m_OpenOGG(QString::fromStdString(i % 2 ? mp3 : wav));
         player->m_PlayOGG();
         player->m_ControlOGG(3);
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     const long after = residentKiB();
-    std::printf("(c) resident memory around 1,000 open/play/stop cycles: %ld KiB before, %ld KiB after (%+ld KiB)\n",
-                before, after, after - before);
+    std::printf("(c) resident memory around %d open/play/stop cycles: %ld KiB before, %ld KiB after (%+ld KiB)\n",
+                cycles, before, after, after - before);
     delete player;
     fsound::Shutdown();
     return 0;

@@ -46,9 +46,9 @@ void putExtended(std::ofstream& out, double value)
     putBE(out, static_cast<std::uint32_t>(bits & 0xFFFFFFFFu), 4);
 }
 
-std::int64_t frameCount(const Spec& spec)
+std::int64_t frameCount(const Clip& clip)
 {
-    return static_cast<std::int64_t>(std::llround(spec.seconds * spec.rate));
+    return static_cast<std::int64_t>(std::llround(clip.seconds * clip.rate));
 }
 
 } // namespace
@@ -78,57 +78,57 @@ Signal Noise(std::uint32_t seed, double amplitude)
     };
 }
 
-bool WriteWav(const std::string& path, const Spec& spec, const Signal& signal)
+bool WriteWav(const std::string& path, const Clip& clip, const Signal& signal)
 {
     std::ofstream out(path, std::ios::binary);
     if (!out)
         return false;
-    const std::int64_t frames = frameCount(spec);
-    const std::uint32_t dataBytes = static_cast<std::uint32_t>(frames * spec.channels * 2);
+    const std::int64_t frames = frameCount(clip);
+    const std::uint32_t dataBytes = static_cast<std::uint32_t>(frames * clip.channels * 2);
     out.write("RIFF", 4);
     putLE(out, 36 + dataBytes, 4);
     out.write("WAVEfmt ", 8);
     putLE(out, 16, 4);
     putLE(out, 1, 2);
-    putLE(out, static_cast<std::uint32_t>(spec.channels), 2);
-    putLE(out, static_cast<std::uint32_t>(spec.rate), 4);
-    putLE(out, static_cast<std::uint32_t>(spec.rate * spec.channels * 2), 4);
-    putLE(out, static_cast<std::uint32_t>(spec.channels * 2), 2);
+    putLE(out, static_cast<std::uint32_t>(clip.channels), 2);
+    putLE(out, static_cast<std::uint32_t>(clip.rate), 4);
+    putLE(out, static_cast<std::uint32_t>(clip.rate * clip.channels * 2), 4);
+    putLE(out, static_cast<std::uint32_t>(clip.channels * 2), 2);
     putLE(out, 16, 2);
     out.write("data", 4);
     putLE(out, dataBytes, 4);
     for (std::int64_t f = 0; f < frames; ++f)
-        for (int c = 0; c < spec.channels; ++c)
+        for (int c = 0; c < clip.channels; ++c)
             putLE(out, static_cast<std::uint16_t>(toS16(signal(f, c))), 2);
     return static_cast<bool>(out);
 }
 
-bool WriteAiff(const std::string& path, const Spec& spec, const Signal& signal)
+bool WriteAiff(const std::string& path, const Clip& clip, const Signal& signal)
 {
     std::ofstream out(path, std::ios::binary);
     if (!out)
         return false;
-    const std::int64_t frames = frameCount(spec);
-    const std::uint32_t dataBytes = static_cast<std::uint32_t>(frames * spec.channels * 2);
+    const std::int64_t frames = frameCount(clip);
+    const std::uint32_t dataBytes = static_cast<std::uint32_t>(frames * clip.channels * 2);
     out.write("FORM", 4);
     putBE(out, 4 + 26 + 16 + dataBytes, 4);
     out.write("AIFFCOMM", 8);
     putBE(out, 18, 4);
-    putBE(out, static_cast<std::uint32_t>(spec.channels), 2);
+    putBE(out, static_cast<std::uint32_t>(clip.channels), 2);
     putBE(out, static_cast<std::uint32_t>(frames), 4);
     putBE(out, 16, 2);
-    putExtended(out, spec.rate);
+    putExtended(out, clip.rate);
     out.write("SSND", 4);
     putBE(out, 8 + dataBytes, 4);
     putBE(out, 0, 4);
     putBE(out, 0, 4);
     for (std::int64_t f = 0; f < frames; ++f)
-        for (int c = 0; c < spec.channels; ++c)
+        for (int c = 0; c < clip.channels; ++c)
             putBE(out, static_cast<std::uint16_t>(toS16(signal(f, c))), 2);
     return static_cast<bool>(out);
 }
 
-bool Encode(const std::string& path, const char* container, const char* codecName, int bitRate, const Spec& spec,
+bool Encode(const std::string& path, const char* container, const char* codecName, int bitRate, const Clip& clip,
             const Signal& signal)
 {
     const AVCodec* codec = avcodec_find_encoder_by_name(codecName);
@@ -164,11 +164,11 @@ bool Encode(const std::string& path, const char* container, const char* codecNam
         if (!ctx || !stream || !frame || !packet)
             break;
         ctx->sample_fmt = codec->sample_fmts ? codec->sample_fmts[0] : AV_SAMPLE_FMT_S16;
-        ctx->sample_rate = spec.rate;
-        av_channel_layout_default(&ctx->ch_layout, spec.channels);
+        ctx->sample_rate = clip.rate;
+        av_channel_layout_default(&ctx->ch_layout, clip.channels);
         if (bitRate > 0)
             ctx->bit_rate = bitRate;
-        ctx->time_base = AVRational{1, spec.rate};
+        ctx->time_base = AVRational{1, clip.rate};
         if (format->oformat->flags & AVFMT_GLOBALHEADER)
             ctx->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
         if (avcodec_open2(ctx, codec, nullptr) < 0)
@@ -182,25 +182,25 @@ bool Encode(const std::string& path, const char* container, const char* codecNam
             break;
 
         AVChannelLayout layout;
-        av_channel_layout_default(&layout, spec.channels);
-        if (swr_alloc_set_opts2(&swr, &layout, ctx->sample_fmt, spec.rate, &layout, AV_SAMPLE_FMT_FLT, spec.rate, 0,
+        av_channel_layout_default(&layout, clip.channels);
+        if (swr_alloc_set_opts2(&swr, &layout, ctx->sample_fmt, clip.rate, &layout, AV_SAMPLE_FMT_FLT, clip.rate, 0,
                                 nullptr) < 0
             || swr_init(swr) < 0)
             break;
 
         const int chunk = ctx->frame_size > 0 ? ctx->frame_size : 1024;
-        const std::int64_t total = frameCount(spec);
-        std::vector<float> interleaved(static_cast<std::size_t>(chunk) * spec.channels);
+        const std::int64_t total = frameCount(clip);
+        std::vector<float> interleaved(static_cast<std::size_t>(chunk) * clip.channels);
         bool failed = false;
         for (std::int64_t pos = 0; pos < total && !failed; pos += chunk) {
             const int n = static_cast<int>(std::min<std::int64_t>(chunk, total - pos));
             for (int i = 0; i < n; ++i)
-                for (int c = 0; c < spec.channels; ++c)
-                    interleaved[static_cast<std::size_t>(i) * spec.channels + c] = signal(pos + i, c);
+                for (int c = 0; c < clip.channels; ++c)
+                    interleaved[static_cast<std::size_t>(i) * clip.channels + c] = signal(pos + i, c);
             av_frame_unref(frame);
             frame->nb_samples = n;
             frame->format = ctx->sample_fmt;
-            frame->sample_rate = spec.rate;
+            frame->sample_rate = clip.rate;
             av_channel_layout_copy(&frame->ch_layout, &ctx->ch_layout);
             if (av_frame_get_buffer(frame, 0) < 0) {
                 failed = true;
@@ -226,25 +226,25 @@ bool Encode(const std::string& path, const char* container, const char* codecNam
     return ok;
 }
 
-std::string MakeFile(const std::string& folder, const std::string& kind, const Spec& spec, const Signal& signal)
+std::string MakeFile(const std::string& folder, const std::string& kind, const Clip& clip, const Signal& signal)
 {
     const std::string ext = kind == "wma" ? "wma" : kind;
     const std::string path = folder + "/tone." + ext;
     bool ok = false;
     if (kind == "wav")
-        ok = WriteWav(path, spec, signal);
+        ok = WriteWav(path, clip, signal);
     else if (kind == "aiff")
-        ok = WriteAiff(path, spec, signal);
+        ok = WriteAiff(path, clip, signal);
     else if (kind == "mp3")
-        ok = Encode(path, "mp3", "libmp3lame", 128000, spec, signal);
+        ok = Encode(path, "mp3", "libmp3lame", 128000, clip, signal);
     else if (kind == "mp2")
-        ok = Encode(path, "mp2", "mp2", 192000, spec, signal);
+        ok = Encode(path, "mp2", "mp2", 192000, clip, signal);
     else if (kind == "ogg")
-        ok = Encode(path, "ogg", "libvorbis", 0, spec, signal);
+        ok = Encode(path, "ogg", "libvorbis", 0, clip, signal);
     else if (kind == "wma")
-        ok = Encode(path, "asf", "wmav2", 128000, spec, signal);
+        ok = Encode(path, "asf", "wmav2", 128000, clip, signal);
     else if (kind == "flac")
-        ok = Encode(path, "flac", "flac", 0, spec, signal);
+        ok = Encode(path, "flac", "flac", 0, clip, signal);
     return ok ? path : std::string();
 }
 

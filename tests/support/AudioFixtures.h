@@ -16,22 +16,22 @@ Signal Tone(double hz, double amplitude = 0.8, int rate = 44100);
 // Deterministic noise, low-passed a little so compressed formats keep its shape.
 Signal Noise(std::uint32_t seed, double amplitude = 0.5);
 
-struct Spec {
+struct Clip {
     int rate = 44100;
     int channels = 2;
     double seconds = 1.0;
 };
 
-bool WriteWav(const std::string& path, const Spec& spec, const Signal& signal);
-bool WriteAiff(const std::string& path, const Spec& spec, const Signal& signal);
+bool WriteWav(const std::string& path, const Clip& clip, const Signal& signal);
+bool WriteAiff(const std::string& path, const Clip& clip, const Signal& signal);
 // container: "mp3", "mp2", "ogg", "asf", "flac"; codec: "libmp3lame", "mp2",
 // "libvorbis", "wmav2", "flac". bitRate in bit/s (0 for the encoder's default).
-bool Encode(const std::string& path, const char* container, const char* codec, int bitRate, const Spec& spec,
+bool Encode(const std::string& path, const char* container, const char* codec, int bitRate, const Clip& clip,
             const Signal& signal);
 
 // Convenience: a file of the named kind ("mp3", "mp2", "ogg", "wav", "aiff", "wma", "flac")
 // in `folder`, named tone.<ext>. Returns the path, or empty on failure.
-std::string MakeFile(const std::string& folder, const std::string& kind, const Spec& spec, const Signal& signal);
+std::string MakeFile(const std::string& folder, const std::string& kind, const Clip& clip, const Signal& signal);
 
 // Writes `bytes` pseudo-random bytes.
 bool WriteRandomBytes(const std::string& path, std::size_t bytes, std::uint32_t seed);

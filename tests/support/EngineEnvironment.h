@@ -47,7 +47,7 @@ public:
             return it->second;
         const std::string folder = m_dir.path().toStdString() + "/" + std::to_string(m_files.size());
         std::filesystem::create_directories(folder);
-        const std::string path = MakeFile(folder, kind, Spec{44100, 2, seconds}, Tone(1000.0));
+        const std::string path = MakeFile(folder, kind, Clip{44100, 2, seconds}, Tone(1000.0));
         m_files[key] = path;
         return path;
     }
