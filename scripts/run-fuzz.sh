@@ -5,6 +5,8 @@
 set -euo pipefail
 build=${1:?usage: run-fuzz.sh BUILD_FOLDER}
 seconds=${FUZZ_SECONDS:-30}
+# A fixed seed keeps CI runs comparable; FUZZ_SEED=0 lets libFuzzer pick one.
+seed=${FUZZ_SEED:-1}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 artifacts="$build/fuzz-artifacts"
@@ -30,7 +32,7 @@ status=0
 run() {
   local target=$1 corpus=$2
   echo "== $target (${seconds}s)"
-  if ! "$build/fuzz/$target" -max_total_time="$seconds" -rss_limit_mb=2048 -max_len=8192 \
+  if ! "$build/fuzz/$target" -max_total_time="$seconds" -seed="$seed" -rss_limit_mb=2048 -max_len=8192 \
        -artifact_prefix="$artifacts/$target-" -print_final_stats=1 "$corpus"; then
     echo "$target: crash, input kept in $artifacts" >&2
     status=1

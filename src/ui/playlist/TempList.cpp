@@ -2,6 +2,8 @@
 
 #include "CodePage.h"
 
+#include <QStringDecoder>
+
 namespace {
 
 constexpr char kUtf8Mark[] = "\xEF\xBB\xBF";
@@ -22,10 +24,14 @@ QStringList DecodeTempListText(const QByteArray& bytes)
         while (end < size && data[end] != '\r' && data[end] != '\n')
             ++end;
         const auto length = static_cast<std::size_t>(end - pos);
-        if (utf8)
-            lines.append(QString::fromUtf8(data + pos, end - pos));
-        else
+        if (utf8) {
+            // Only the file's first three bytes are its mark; a U+FEFF that starts a line
+            // is part of the path and must survive (QString::fromUtf8 would drop it).
+            QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+            lines.append(decoder.decode(QByteArrayView(data + pos, end - pos)));
+        } else {
             lines.append(DecodeCodePage949Text(data + pos, length));
+        }
         pos = end;
         if (pos < size && data[pos] == '\r') {
             ++pos;

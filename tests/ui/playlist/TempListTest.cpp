@@ -45,6 +45,15 @@ TEST_F(TempListText, LineWithoutCodePage949FormMakesUtf8FileWithMark)
     EXPECT_EQ(DecodeTempListText(bytes), lines);
 }
 
+TEST_F(TempListText, OnlyTheFilesFirstMarkIsTakenAway)
+{
+    // A line that itself begins with U+FEFF keeps it, however often it is read and written.
+    const QByteArray bytes("\xEF\xBB\xBF\xEF\xBB\xBF\xEF\xBB\xBF");
+    const QStringList lines = DecodeTempListText(bytes);
+    ASSERT_EQ(lines, QStringList{QString(2, QChar(0xFEFF))});
+    EXPECT_EQ(DecodeTempListText(EncodeTempListText(lines)), lines);
+}
+
 class TempListFile : public ScratchFolderTest {};
 
 TEST_F(TempListFile, RoundTripsKoreanJapaneseAndEmoji)
