@@ -4,7 +4,7 @@
 #include "OggThread.h"
 
 #include <QByteArray>
-#include <QFileInfo>
+#include <QFile>
 
 COgg* Ogg = nullptr;
 
@@ -15,9 +15,10 @@ QString formatMinSec(int seconds)
     return QString::asprintf("%02d:%02d", seconds / 60, seconds - (seconds / 60) * 60);
 }
 
+// File names are bytes on this system; Qt knows their encoding.
 QByteArray localPath(const QString& path)
 {
-    return path.toUtf8();
+    return QFile::encodeName(path);
 }
 
 } // namespace

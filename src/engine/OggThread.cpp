@@ -105,7 +105,9 @@ void TOggThread::Execute()
         if (!spectrum)
             break;
         ComposeFrame(spectrum, m_pOgg->m_pBackBits, m_pOgg->m_FrameBits);
-        if (m_pOgg->m_pCanvas)
+        // Looked at again: a stop while this frame was drawn has erased the area, and a
+        // late frame would put bars back on it.
+        if (m_pOgg->m_pCanvas && m_pOgg->m_IsOpen())
             m_pOgg->m_pCanvas->SetDIBits(info, m_pOgg->m_FrameBits);
     }
     m_Finished.store(true);
