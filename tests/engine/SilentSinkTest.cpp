@@ -1,0 +1,34 @@
+#include "fsound.h"
+#include "support/EngineEnvironment.h"
+
+#include <cstdlib>
+
+using namespace std::chrono_literals;
+using fixtures::Library;
+using fixtures::waitFor;
+
+namespace {
+
+// Without any usable sound device the library plays into a silent sink that keeps real
+// time: positions, the end of a song and the spectrum behave as with a device.
+TEST(SilentSink, KeepsRealTimeWhenNoDeviceOpens)
+{
+    ::setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+    FSOUND_Init(44100, 32, 0);
+    ASSERT_TRUE(fsound::UsingSilentSink());
+
+    FSOUND_DSP_SetActive(FSOUND_DSP_GetFFTUnit(), 1);
+    FSOUND_STREAM* stream = FSOUND_Stream_Open(Library::instance().tone("wav", 1.0).c_str(), 0x130, 0, 0);
+    ASSERT_NE(stream, nullptr);
+    const auto start = std::chrono::steady_clock::now();
+    FSOUND_Stream_Play(FSOUND_FREE, stream);
+    EXPECT_TRUE(waitFor([] { return FSOUND_DSP_GetSpectrum()[23] > 0.3f; }, 2s));
+    ASSERT_TRUE(waitFor([&] { return FSOUND_Stream_GetTime(stream) >= 1000; }, 3s));
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(elapsed, 900ms);
+    EXPECT_LE(elapsed, 2000ms);
+    FSOUND_Stream_Stop(stream);
+    fsound::Shutdown();
+}
+
+} // namespace
