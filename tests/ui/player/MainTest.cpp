@@ -346,6 +346,36 @@ TEST_F(PlayerWindow, PressesMoveTheWindowOnlyFromThePanelsAndTheClock)
         QTest::mouseRelease(still, Qt::LeftButton, {}, QPoint(2, 2));
     }
     EXPECT_EQ(hook.enters, 2);
+
+    // A drag moves the window by the pointer's travel.
+    const QPoint start = form->pos();
+    QTest::mousePress(form->Panel1, Qt::LeftButton, {}, QPoint(10, 10));
+    const QPoint grab = form->Panel1->mapToGlobal(QPoint(10, 10));
+    QMouseEvent drag(QEvent::MouseMove, QPointF(30, 25), QPointF(grab + QPoint(20, 15)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(form->Panel1, &drag);
+    QTest::mouseRelease(form->Panel1, Qt::LeftButton, {}, QPoint(30, 25));
+    EXPECT_EQ(form->pos(), start + QPoint(20, 15));
+}
+
+TEST_F(PlayerWindow, PanelsPaintByTagAndStopLeavesTheBareBackground)
+{
+    const QImage back = form->PanelBack->grab().toImage();
+    EXPECT_EQ(back.pixelColor(0, 0), QColor(192, 192, 192));
+    EXPECT_EQ(back.pixelColor(217, 48), QColor(192, 192, 192));
+    EXPECT_EQ(back.pixelColor(5, 47), QColor(Qt::white)) << "plain fill, no bevel";
+
+    auto spectrumArea = [&] { return form->Panel1->grab(TPanel::kSpectrumArea).toImage().convertToFormat(QImage::Format_RGB32); };
+    EXPECT_EQ(spectrumArea(), form->SpectrumBack());
+    form->BPlay->Click();
+    ASSERT_TRUE(waitFor([&] {
+        QApplication::processEvents();
+        return form->FrameSink().HasFrame() && spectrumArea() != form->SpectrumBack();
+    }, 3s)) << "bars over the background while a song plays";
+    form->BStop->Click();
+    QApplication::processEvents();
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(spectrumArea(), form->SpectrumBack());
 }
 
 } // namespace
