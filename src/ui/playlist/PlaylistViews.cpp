@@ -84,7 +84,7 @@ bool acceptFileDrag(Event* event)
 
 } // namespace
 
-TDropTreeView::TDropTreeView(int tag, QWidget* parent) : QTreeWidget(parent), Tag(tag)
+TDropTreeView::TDropTreeView(int tag, QWidget* parent) : TFileDropTree(parent), Tag(tag)
 {
     setUpEntryView(this, QStringLiteral("TreeView%1").arg(tag));
     setHeaderHidden(true);
@@ -96,19 +96,19 @@ TDropTreeView::TDropTreeView(int tag, QWidget* parent) : QTreeWidget(parent), Ta
     }
 }
 
-void TDropTreeView::dragEnterEvent(QDragEnterEvent* event)
+void TFileDropTree::dragEnterEvent(QDragEnterEvent* event)
 {
     if (!acceptFileDrag(event))
         QTreeWidget::dragEnterEvent(event);
 }
 
-void TDropTreeView::dragMoveEvent(QDragMoveEvent* event)
+void TFileDropTree::dragMoveEvent(QDragMoveEvent* event)
 {
     if (!acceptFileDrag(event))
         QTreeWidget::dragMoveEvent(event);
 }
 
-void TDropTreeView::dropEvent(QDropEvent* event)
+void TFileDropTree::dropEvent(QDropEvent* event)
 {
     const QStringList paths = DroppedLocalPaths(event->mimeData());
     if (paths.isEmpty()) {
@@ -120,7 +120,7 @@ void TDropTreeView::dropEvent(QDropEvent* event)
     emit FilesDropped(paths);
 }
 
-TDropListView::TDropListView(QWidget* parent) : QTreeWidget(parent)
+TDropListView::TDropListView(QWidget* parent) : TFileDropTree(parent)
 {
     setUpEntryView(this, QStringLiteral("ListView1"));
     setHeaderLabels({QStringLiteral("음악 파일명")});
@@ -188,26 +188,3 @@ bool TDropListView::HasLoweredCaption(const QString& lowered)
     return lowered_.contains(lowered);
 }
 
-void TDropListView::dragEnterEvent(QDragEnterEvent* event)
-{
-    if (!acceptFileDrag(event))
-        QTreeWidget::dragEnterEvent(event);
-}
-
-void TDropListView::dragMoveEvent(QDragMoveEvent* event)
-{
-    if (!acceptFileDrag(event))
-        QTreeWidget::dragMoveEvent(event);
-}
-
-void TDropListView::dropEvent(QDropEvent* event)
-{
-    const QStringList paths = DroppedLocalPaths(event->mimeData());
-    if (paths.isEmpty()) {
-        QTreeWidget::dropEvent(event);
-        return;
-    }
-    event->setDropAction(Qt::CopyAction);
-    event->accept();
-    emit FilesDropped(paths);
-}

@@ -48,13 +48,12 @@ private:
     bool wasEnabled_;
 };
 
-// One page's tree: `TreeView1` to `TreeView5`, with `Tag` = page number.
-class TDropTreeView : public QTreeWidget {
+// A tree widget that takes files dropped from the file manager and hands their local
+// paths on through `FilesDropped`; other drags get the tree's own handling.
+class TFileDropTree : public QTreeWidget {
     Q_OBJECT
 public:
-    TDropTreeView(int tag, QWidget* parent = nullptr);
-
-    const int Tag;
+    using QTreeWidget::QTreeWidget;
 
 signals:
     void FilesDropped(const QStringList& paths);
@@ -65,8 +64,17 @@ protected:
     void dropEvent(QDropEvent* event) override;
 };
 
+// One page's tree: `TreeView1` to `TreeView5`, with `Tag` = page number.
+class TDropTreeView : public TFileDropTree {
+    Q_OBJECT
+public:
+    TDropTreeView(int tag, QWidget* parent = nullptr);
+
+    const int Tag;
+};
+
 // The temporary list, `ListView1`: one column whose item captions are the entries.
-class TDropListView : public QTreeWidget {
+class TDropListView : public TFileDropTree {
     Q_OBJECT
 public:
     explicit TDropListView(QWidget* parent = nullptr);
@@ -77,14 +85,6 @@ public:
     void AppendCaption(const QString& caption);
     // True when some caption, lower-cased, equals `lowered`.
     bool HasLoweredCaption(const QString& lowered);
-
-signals:
-    void FilesDropped(const QStringList& paths);
-
-protected:
-    void dragEnterEvent(QDragEnterEvent* event) override;
-    void dragMoveEvent(QDragMoveEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
 
 private:
     // Lower-cased captions, so a drop of thousands of files does not compare each
