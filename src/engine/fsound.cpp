@@ -177,6 +177,14 @@ void Library::feed()
     }
 }
 
+// The library and the live stream behind a handle; the stream is null when the library
+// is not initialised or the handle is null or forgotten.
+std::pair<Library*, std::shared_ptr<Stream>> lookUp(FSOUND_STREAM* handle)
+{
+    Library* lib = g_library.load();
+    return {lib, lib ? lib->find(handle) : nullptr};
+}
+
 int clampToInt(std::int64_t value)
 {
     return static_cast<int>(std::clamp<std::int64_t>(value, 0, INT_MAX));
@@ -252,10 +260,7 @@ FSOUND_STREAM* FSOUND_Stream_Open(const char* name, unsigned int mode, int /*off
 
 int FSOUND_Stream_Play(int channel, FSOUND_STREAM* handle)
 {
-    Library* lib = g_library.load();
-    if (!lib)
-        return -1;
-    auto stream = lib->find(handle);
+    auto [lib, stream] = lookUp(handle);
     if (!stream)
         return -1;
     int slot = -1;
@@ -303,10 +308,7 @@ signed char FSOUND_Stream_Stop(FSOUND_STREAM* handle)
 
 signed char FSOUND_Stream_SetTime(FSOUND_STREAM* handle, int ms)
 {
-    Library* lib = g_library.load();
-    if (!lib)
-        return 0;
-    auto stream = lib->find(handle);
+    auto [lib, stream] = lookUp(handle);
     if (!stream)
         return 0;
     ms = std::max(ms, 0);
@@ -329,10 +331,7 @@ signed char FSOUND_Stream_SetTime(FSOUND_STREAM* handle, int ms)
 
 int FSOUND_Stream_GetTime(FSOUND_STREAM* handle)
 {
-    Library* lib = g_library.load();
-    if (!lib)
-        return 0;
-    auto stream = lib->find(handle);
+    auto [lib, stream] = lookUp(handle);
     if (!stream)
         return 0;
     const auto latency = static_cast<std::int64_t>(lib->output->latencyFrames());
@@ -348,15 +347,13 @@ int FSOUND_Stream_GetTime(FSOUND_STREAM* handle)
 
 int FSOUND_Stream_GetLengthMs(FSOUND_STREAM* handle)
 {
-    Library* lib = g_library.load();
-    auto stream = lib ? lib->find(handle) : nullptr;
+    auto stream = lookUp(handle).second;
     return stream ? stream->lengthMs : 0;
 }
 
 int FSOUND_Stream_GetLength(FSOUND_STREAM* handle)
 {
-    Library* lib = g_library.load();
-    auto stream = lib ? lib->find(handle) : nullptr;
+    auto stream = lookUp(handle).second;
     return stream ? stream->fileBytes : 0;
 }
 
