@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Draws the player strip's pictures and writes them as PNG files under resources/player.
+"""Draws the player's pictures and writes them as PNG files under resources/player and
+resources/playlist.
 
 Run it again after changing a picture; the PNG files are committed and compiled in with
 Qt's resource system. Only the standard library is used.
@@ -12,7 +13,7 @@ import zlib
 OUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "resources", "player")
 
 
-def write_png(name, width, height, pixel):
+def write_png(name, width, height, pixel, out=None):
     """pixel(x, y) -> (r, g, b) or (r, g, b, a), y from the top."""
     rows = []
     for y in range(height):
@@ -30,7 +31,7 @@ def write_png(name, width, height, pixel):
 
     png = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 6, 0, 0, 0))
     png += chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b"")
-    with open(os.path.join(OUT, name), "wb") as f:
+    with open(os.path.join(out or OUT, name), "wb") as f:
         f.write(png)
 
 
@@ -196,8 +197,53 @@ def knob(x, y):
     return (shade, shade, shade + 10, 255)
 
 
+PLAYLIST_OUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "resources", "playlist")
+
+
+def badge(size):
+    """A green eighth note on a yellow round badge with a darker rim, size x size."""
+    s = size / 16.0
+    c = (size - 1) / 2.0
+    r = size / 2.0 - 0.3 * s
+
+    def pixel(x, y):
+        d = math.hypot(x - c, y - c)
+        if d > r:
+            return (0, 0, 0, 0)
+        ground = (255, 214, 0, 255) if d < r - 1.2 * s else (190, 140, 0, 255)
+        green = (0, 128, 0, 255)
+        if 8.6 * s <= x <= 9.9 * s and 3 * s <= y <= 11.5 * s:
+            return green
+        if 9.4 * s <= x <= 12.5 * s and 3 * s <= y <= 5 * s and (x - 9.4 * s) <= (y - 2 * s) * 1.3:
+            return green
+        if ((x - 6.9 * s) / (2.5 * s)) ** 2 + ((y - 11.6 * s) / (1.8 * s)) ** 2 <= 1.0:
+            return green
+        return ground
+    return pixel
+
+
+def yellow_speaker(x, y):
+    """The speaker of the strip, in yellow, 10 x 11."""
+    p = speaker(x, y)
+    return (255, 255, 0, 255) if p[3] else p
+
+
+def grey_knob(x, y):
+    """A small grey bar with a dark outline, 12 x 7."""
+    if (x, y) in ((0, 0), (11, 0), (0, 6), (11, 6)):
+        return (0, 0, 0, 0)
+    if x in (0, 11) or y in (0, 6):
+        return (64, 64, 64, 255)
+    shade = 200 - y * 10
+    return (shade, shade, shade, 255)
+
+
 def main():
     os.makedirs(OUT, exist_ok=True)
+    os.makedirs(PLAYLIST_OUT, exist_ok=True)
+    write_png("badge.png", 16, 16, badge(16), PLAYLIST_OUT)
+    write_png("speaker.png", 10, 11, yellow_speaker, PLAYLIST_OUT)
+    write_png("knob.png", 12, 7, grey_knob, PLAYLIST_OUT)
     write_png("spectrum_back.png", 60, 30, grid_back)
     write_png("spectrum_back2.png", 60, 30, dusk_back)
     write_png("spectrum_back3.png", 60, 30, globe)

@@ -4,7 +4,7 @@
 
 #include "AppFolder.h"
 #include "G.h"
-#include "Playlist.h"
+#include "PlaylistPages.h"
 
 #include <QApplication>
 #include <QDir>

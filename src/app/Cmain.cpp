@@ -45,3 +45,10 @@ int CMain::SaveSettings()
     ini.WriteInteger(kData, QStringLiteral("Volume"), Settings.Volume);
     return ini.UpdateFile() ? 1 : 0;
 }
+
+int CMain::PlaySong(const QString&)
+{
+    if (m_playRequest)
+        m_playRequest();
+    return 1;
+}

@@ -1,6 +1,10 @@
 #pragma once
-// Process-level operations grouped in the one `App` object: settings now; the single
-// instance check, master volume and play request join it with their windows.
+// Process-level operations grouped in the one `App` object: the settings file, the
+// master volume and the play request. Window thread only.
+
+#include <QString>
+
+#include <functional>
 
 class CMain {
 public:
@@ -10,6 +14,21 @@ public:
     // Writes the eight keys from `Settings`, keeping every other line of the file.
     // Returns 1, or 0 when the file could not be written (the old file stays whole).
     int SaveSettings();
+
+    // The system's master volume in percent; 0 when there is no mixer or no volume
+    // control. Opens and closes the mixer on every call.
+    float GetMasterVolume();
+    // Sets the first and the last channel to `percent`; nothing without a mixer.
+    void SetMasterVolume(float percent);
+
+    // Asks the player window to start the playlist's current song from its beginning.
+    // `path` is not used: what plays is always what the playlist calls current. Returns 1.
+    int PlaySong(const QString& path);
+    // Whoever builds the program says how a play request reaches the player window.
+    void SetPlayRequest(std::function<void()> request) { m_playRequest = std::move(request); }
+
+private:
+    std::function<void()> m_playRequest;
 };
 
 extern CMain App;

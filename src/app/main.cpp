@@ -1,7 +1,80 @@
+// Builds the program: the player window, the playlist window and what connects them.
+// The player reaches the playlist only through `IPlayListLink`; the playlist reaches the
+// player only through `App.PlaySong`.
+
+#include "Cmain.h"
 #include "Main.h"
+#include "PlayListLink.h"
+#include "Playlist.h"
 #include "fsound.h"
 
 #include <QApplication>
+#include <QPointer>
+
+#include <memory>
+
+namespace {
+
+// The player's view of the playlist window. When the window is gone (at shut-down it
+// goes before the player), the last geometry and visibility are kept.
+class PlayListLink : public IPlayListLink {
+public:
+    explicit PlayListLink(TFormPlayList& form) : m_form(&form) {}
+
+    // Takes the window's last state; the window is about to be destroyed.
+    void Detach()
+    {
+        if (!m_form)
+            return;
+        m_geometry = m_form->frameGeometry();
+        m_visible = m_form->isVisible();
+        m_form = nullptr;
+    }
+
+    QString CurrentSong() override { return m_form ? m_form->CurrentSong() : QString(); }
+    QString NextSong() override { return m_form ? m_form->NextSong() : QString(); }
+    void BeginTempUpdate() override
+    {
+        if (m_form)
+            m_form->BeginTempUpdate();
+    }
+    void EndTempUpdate() override
+    {
+        if (m_form)
+            m_form->EndTempUpdate();
+    }
+    void AddTempPath(const QString& path) override
+    {
+        if (m_form)
+            m_form->AddTempPath(path);
+    }
+    void SaveTempList() override
+    {
+        if (m_form)
+            m_form->SaveTempList();
+    }
+    void ShowWindow() override
+    {
+        if (m_form) {
+            m_form->show();
+            m_form->raise();
+        }
+    }
+    void HideWindow() override
+    {
+        if (m_form)
+            m_form->hide();
+    }
+    bool IsWindowVisible() const override { return m_form ? m_form->isVisible() : m_visible; }
+    QRect WindowGeometry() const override { return m_form ? m_form->frameGeometry() : m_geometry; }
+
+private:
+    QPointer<TFormPlayList> m_form;
+    QRect m_geometry;
+    bool m_visible = false;
+};
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -15,9 +88,22 @@ int main(int argc, char** argv)
 
     int result = 0;
     {
+        // The player window loads the settings the playlist window is placed by.
         TFormMain formMain;
+        auto formPlayList = std::make_unique<TFormPlayList>();
+        PlayListLink link(*formPlayList);
+        formMain.SetPlayList(&link);
+        App.SetPlayRequest([&formMain] { formMain.BPlayClick(nullptr); });
+
         formMain.show();
         result = QApplication::exec();
+
+        // Windows go in reverse order of creation: the playlist window first (it writes
+        // "Temprary.txt"), then the player (it writes the settings, with the playlist
+        // window's last geometry).
+        App.SetPlayRequest({});
+        link.Detach();
+        formPlayList.reset();
     }
     fsound::Shutdown();
     return result;

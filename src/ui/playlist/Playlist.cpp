@@ -1,227 +1,325 @@
 #include "Playlist.h"
 
-#include "AppFolder.h"
+#include "Cmain.h"
+#include "Dxbuttons.h"
 #include "G.h"
 
-#include <QFileInfo>
+#include <QAction>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QTabWidget>
 
-#include <algorithm>
-
-CPlaylist::CPlaylist(const std::array<TDropTreeView*, 5>& trees, TDropListView* list, TM_PlayList& store)
-    : trees_(trees), list_(list), store_(store)
+TFormPlayList::TFormPlayList(TM_PlayList& store)
+    : QWidget(nullptr, Qt::FramelessWindowHint | Qt::Tool), m_store(store)
 {
-    for (int n = 1; n <= 5; ++n) {
-        TDropTreeView* tree = TreeView(n);
-        Page(n).Tree = tree;
-        connections_.push_back(QObject::connect(tree, &TDropTreeView::FilesDropped, tree,
-                                                [this, tree](const QStringList& paths) { WMDropFiles(tree, paths); }));
-    }
-    connections_.push_back(QObject::connect(list_, &TDropListView::FilesDropped, list_,
-                                            [this](const QStringList& paths) { WMDropFiles(list_, paths); }));
+    setObjectName(QStringLiteral("FormPlayList"));
+    setWindowTitle(QStringLiteral("음악파일 리스트 - Sorvel"));
+    setMouseTracking(true);
+    const std::array<TDropTreeView*, 5> trees = BuildComponents();
+    TreeViews = trees;
+    // The trees and the list take file-manager drops from here on.
+    Pages = std::make_unique<CPlaylist>(trees, ListView1, m_store);
+    Choice.Attach(trees, ListView1);
+    Pages->SetSongChoice(&Choice);
+    setMinimumSize(120, 17 + 20 + 19 + 2 * FrameWidth + 20);
+    m_sizeLoop.SetMinimumSize(minimumSize());
+
+    setGeometry(Settings.PlayListX, Settings.PlayListY, Settings.PlayListW, Settings.PlayListH);
+    ShowMasterVolume();
+    PageControl1->setCurrentIndex(0);
+    Pages->LoadTempList();
+    // The pages got their trees when `Pages` was made; now their files fill them.
+    Pages->LoadPages();
+    if (ListView1->topLevelItemCount() > 0)
+        PanelTemprary->SetCaption(QString());
+
+    connect(N2, &QAction::triggered, this, [this] { Pages->DeleteSelected(ShownTree()); });
+    connect(N1, &QAction::triggered, this, [this] { Pages->DeleteSelectedTemp(); });
+    dxButton2->OnClick = [this](QObject*) { Pages->SaveToFile(); };
+    dxButton4->OnClick = [this](QObject*) { Pages->LoadPages(); };
 }
 
-CPlaylist::~CPlaylist()
+TFormPlayList::~TFormPlayList()
 {
-    for (const auto& connection : connections_)
-        QObject::disconnect(connection);
-    for (int n = 1; n <= 5; ++n) {
-        CMusicFile& page = Page(n);
-        // The records on the carrier belong to nodes that die with the window.
-        page.Entries->Clear();
-        if (page.Tree == TreeView(n))
-            page.Tree = nullptr;
-    }
+    if (OnDestroy)
+        OnDestroy(this);
+    Pages->SaveTempList();
+    Pages->SavePages(false);
+    Pages.reset();
+    delete dxButton1;
+    delete dxButton3;
 }
 
-void CPlaylist::GatherPage(CMusicFile& page)
+// --- song choice ---
+
+void TFormPlayList::PlayFromTree(TDropTreeView* tree, int page)
 {
-    page.Entries->Clear();
-    if (!page.Tree)
+    if (!tree || tree->Tag != page || !Choice.ChooseFromTree(tree))
         return;
-    const int count = page.Tree->topLevelItemCount();
-    for (int i = 0; i < count; ++i)
-        if (TMusicFile* record = TMusicNode::DataOf(page.Tree->topLevelItem(i)))
-            page.Entries->Add(record);
+    App.PlaySong(EntryPath(*TMusicNode::DataOf(Choice.CurNode)));
 }
 
-void CPlaylist::FillTree(CMusicFile& page)
+void TFormPlayList::PlayFromList()
 {
-    if (!page.Tree) {
-        // Only a read fills the carrier without a tree, so no node owns these.
-        for (int i = 0; i < page.Entries->Count(); ++i)
-            delete page.Entries->Get(i);
-        page.Entries->Clear();
+    if (!Choice.ChooseFromList())
         return;
+    App.PlaySong(Choice.CurItem->text(0));
+}
+
+// --- pages and list ---
+
+void TFormPlayList::BeginTempUpdate()
+{
+    if (m_tempUpdates++ == 0)
+        ListView1->setUpdatesEnabled(false);
+}
+
+void TFormPlayList::EndTempUpdate()
+{
+    if (m_tempUpdates > 0 && --m_tempUpdates == 0)
+        ListView1->setUpdatesEnabled(true);
+}
+
+TDropTreeView* TFormPlayList::ShownTree() const
+{
+    const int index = PageControl1->currentIndex();
+    return index >= 0 && index < 5 ? TreeViews[static_cast<std::size_t>(index)] : TreeViews[0];
+}
+
+// --- master volume ---
+
+MasterVolumeBar TFormPlayList::VolumeBar() const
+{
+    return {ShapeVolume->x(), ShapeVolume->width(), ImgVolume->width()};
+}
+
+void TFormPlayList::ShowMasterVolume()
+{
+    m_showVolumeQueued = false;
+    ImgVolume->move(VolumeBar().KnobLeftFor(App.GetMasterVolume()), ImgVolume->y());
+}
+
+void TFormPlayList::ApplyKnobVolume()
+{
+    App.SetMasterVolume(static_cast<float>(VolumeBar().PercentFor(ImgVolume->x())));
+}
+
+bool TFormPlayList::HandleVolume(QObject* watched, QEvent* event)
+{
+    auto* mouse = static_cast<QMouseEvent*>(event);
+    const QPoint at = mouse->position().toPoint();
+    const MasterVolumeBar bar = VolumeBar();
+    if (watched == ShapeVolume) {
+        if (event->type() != QEvent::MouseButtonPress)
+            return true;
+        ImgVolume->move(bar.KnobLeftForClick(at.x()), ImgVolume->y());
+        ApplyKnobVolume();
+        return true;
     }
-    {
-        UpdateGuard update(page.Tree);
-        QList<QTreeWidgetItem*> nodes;
-        nodes.reserve(page.Entries->Count());
-        for (int i = 0; i < page.Entries->Count(); ++i)
-            nodes.append(new TMusicNode(std::unique_ptr<TMusicFile>(page.Entries->Get(i))));
-        page.Tree->addTopLevelItems(nodes);
-        RenumberPage(page.Tree);
-    }
-    page.Entries->Clear();
-}
-
-bool CPlaylist::LoadPages()
-{
-    for (int n = 1; n <= 5; ++n) {
-        Page(n).Load();
-        FillTree(Page(n));
-    }
-    return true;
-}
-
-bool CPlaylist::SavePages(bool all)
-{
-    for (int n = 1; n <= 5; ++n)
-        GatherPage(Page(n));
-    for (int n = 1; n <= 5; ++n) {
-        if (all)
-            Page(n).Save();
-        else
-            Page(n).SaveIfModified();
-    }
-    // The gathered records belong to the nodes; leaving them on the carriers would
-    // let a later fill attach them a second time.
-    for (int n = 1; n <= 5; ++n)
-        Page(n).Entries->Clear();
-    return true;
-}
-
-void CPlaylist::SaveToFile()
-{
-    SavePages(true);
-    ShowNotice(QStringLiteral("MusicFile1~5.dat 로 각 페이지별로 저장 되었습니다."), MB_ICONEXCLAMATION);
-}
-
-void CPlaylist::RenumberPage(QTreeWidget* tree)
-{
-    if (!tree)
-        return;
-    std::int32_t counter = 1;
-    const int count = tree->topLevelItemCount();
-    for (int i = 0; i < count; ++i) {
-        TMusicFile* record = TMusicNode::DataOf(tree->topLevelItem(i));
-        if (record && record->IsFolder == 0)
-            record->No = counter++;
-    }
-    tree->viewport()->update();
-}
-
-QString CPlaylist::TempListFileName()
-{
-    return ProgramFolder() + QStringLiteral("Temprary.txt");
-}
-
-void CPlaylist::LoadTempList()
-{
-    SvStringList lines;
-    if (!lines->LoadFromFile(TempListFileName()))
-        return;
-    UpdateGuard update(list_);
-    for (int i = 0; i < lines->Count(); ++i)
-        AddTempItem(lines->Strings(i));
-}
-
-bool CPlaylist::SaveTempList()
-{
-    SvStringList lines;
-    for (const QString& caption : list_->Captions())
-        lines->Add(caption);
-    return lines->SaveToFile(TempListFileName());
-}
-
-void CPlaylist::WMDropFiles(QWidget* target, const QStringList& names)
-{
-    if (names.isEmpty())
-        return;
-    const auto tree = std::find(trees_.begin(), trees_.end(), target);
-    if (tree != trees_.end()) {
-        UpdateGuard update(*tree);
-        for (const QString& name : names)
-            if (!name.isEmpty())
-                AddPagePath(*tree, name);
-        RenumberPage(*tree);
-    } else if (target == list_) {
-        {
-            UpdateGuard update(list_);
-            for (const QString& name : names)
-                if (!name.isEmpty())
-                    AddTempPath(name);
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+        m_store.VolumeDragging = true;
+        m_store.DragStart = {at.x(), at.y()};
+        break;
+    case QEvent::MouseMove:
+        if (m_store.VolumeDragging) {
+            const int left = bar.KnobLeftForDrag(ImgVolume->x(), m_store.DragStart.X, at.x());
+            if (left != ImgVolume->x()) {
+                ImgVolume->move(left, ImgVolume->y());
+                ApplyKnobVolume();
+            }
         }
-        SaveTempList();
+        break;
+    case QEvent::MouseButtonRelease:
+        m_store.VolumeDragging = false;
+        break;
+    default:
+        break;
+    }
+    return true;
+}
+
+// --- moving and sizing ---
+
+void TFormPlayList::SetMoveHook(IMoveSizeHook* hook)
+{
+    m_moveLoop.SetHook(hook);
+    m_sizeLoop.SetHook(hook);
+}
+
+bool TFormPlayList::HandleMove(QEvent* event)
+{
+    auto* mouse = static_cast<QMouseEvent*>(event);
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+        m_moveLoop.Begin(mouse->globalPosition().toPoint(), frameGeometry());
+        return true;
+    case QEvent::MouseMove: {
+        QRect target;
+        if (m_moveLoop.Move(mouse->globalPosition().toPoint(), target))
+            move(target.topLeft());
+        return true;
+    }
+    case QEvent::MouseButtonRelease:
+        if (mouse->buttons() == Qt::NoButton)
+            m_moveLoop.End();
+        return true;
+    case QEvent::MouseButtonDblClick:
+        return true;
+    default:
+        return false;
     }
 }
 
-void CPlaylist::AddPagePath(TDropTreeView* tree, const QString& path)
+namespace {
+
+Qt::CursorShape cursorFor(SizeEdge edge)
 {
-    if (!QFileInfo(path).isDir()) {
-        AddPageEntry(tree, path, false, 0);
+    switch (edge) {
+    case SizeEdge::Left:
+    case SizeEdge::Right:
+        return Qt::SizeHorCursor;
+    case SizeEdge::Top:
+    case SizeEdge::Bottom:
+        return Qt::SizeVerCursor;
+    case SizeEdge::TopLeft:
+    case SizeEdge::BottomRight:
+        return Qt::SizeFDiagCursor;
+    case SizeEdge::TopRight:
+    case SizeEdge::BottomLeft:
+        return Qt::SizeBDiagCursor;
+    case SizeEdge::None:
+        break;
+    }
+    return Qt::ArrowCursor;
+}
+
+} // namespace
+
+void TFormPlayList::mousePressEvent(QMouseEvent* event)
+{
+    const SizeEdge edge = EdgeAt(event->position().toPoint(), size(), FrameWidth);
+    if (edge == SizeEdge::None || event->button() != Qt::LeftButton) {
+        QWidget::mousePressEvent(event);
         return;
     }
-    const QString folder = TrimFolderPath(path);
-    SvStringList list;
-    list->AddObject(folder, 0);
-    CFolderWalk(*lister_).CollectTree(*list, folder, 0);
-    const int count = list->Count();
-    for (int i = 0; i < count; ++i) {
-        const std::intptr_t value = list->Objects(i);
-        if (value >= FileValueBase)
-            AddPageEntry(tree, list->Strings(i), false, static_cast<int>(value - FileValueBase));
-        else if (i < count - 1 && list->Objects(i + 1) > value)
-            AddPageEntry(tree, list->Strings(i), true, static_cast<int>(value));
+    m_sizeLoop.Begin(edge, event->globalPosition().toPoint(), frameGeometry());
+    event->accept();
+}
+
+void TFormPlayList::mouseMoveEvent(QMouseEvent* event)
+{
+    if (!m_sizeLoop.Active()) {
+        setCursor(cursorFor(EdgeAt(event->position().toPoint(), size(), FrameWidth)));
+        return;
+    }
+    QRect target;
+    if (m_sizeLoop.Move(event->globalPosition().toPoint(), target))
+        setGeometry(target);
+    event->accept();
+}
+
+void TFormPlayList::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (m_sizeLoop.Active() && event->buttons() == Qt::NoButton)
+        m_sizeLoop.End();
+    event->accept();
+}
+
+void TFormPlayList::leaveEvent(QEvent* event)
+{
+    if (!m_sizeLoop.Active())
+        unsetCursor();
+    QWidget::leaveEvent(event);
+}
+
+// --- events ---
+
+bool TFormPlayList::HandleEntryView(QObject* watched, QEvent* event)
+{
+    QWidget* view = qobject_cast<QWidget*>(watched);
+    if (view && !qobject_cast<TFileDropTree*>(view))
+        view = view->parentWidget();  // the viewport of a tree or the list
+    auto* tree = qobject_cast<TDropTreeView*>(view);
+    const bool list = view == ListView1;
+    if (!tree && !list)
+        return false;
+    bool play = false;
+    if (event->type() == QEvent::MouseButtonDblClick) {
+        play = static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton;
+    } else if (event->type() == QEvent::KeyPress) {
+        // Enter plays the chosen entry and Delete removes the selection, as the
+        // double-click and the context menu do.
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            play = true;
+        } else if (key == Qt::Key_Delete) {
+            if (tree)
+                Pages->DeleteSelected(tree);
+            else
+                Pages->DeleteSelectedTemp();
+            return true;
+        }
+    }
+    if (!play)
+        return false;
+    if (tree)
+        PlayFromTree(tree, tree->Tag);
+    else
+        PlayFromList();
+    return true;
+}
+
+bool TFormPlayList::eventFilter(QObject* watched, QEvent* event)
+{
+    const QEvent::Type type = event->type();
+    if (watched == Panel4 && type == QEvent::Resize)
+        dxToolButton1->move(Panel4->width() - dxToolButton1->width(), 0);
+    const bool mouse = type == QEvent::MouseButtonPress || type == QEvent::MouseMove
+        || type == QEvent::MouseButtonRelease || type == QEvent::MouseButtonDblClick;
+    if (mouse && (watched == ImgVolume || watched == ShapeVolume))
+        return HandleVolume(watched, event);
+    if (mouse && (watched == Panel4 || watched == Label1 || watched == Label2))
+        return HandleMove(event);
+    if (type == QEvent::MouseButtonDblClick || type == QEvent::KeyPress)
+        if (HandleEntryView(watched, event))
+            return true;
+    return QWidget::eventFilter(watched, event);
+}
+
+bool TFormPlayList::event(QEvent* event)
+{
+    if (event->type() == QEvent::WindowActivate)
+        ShowMasterVolume();
+    return QWidget::event(event);
+}
+
+void TFormPlayList::paintEvent(QPaintEvent*)
+{
+    // The sizing frame: a raised edge around the panels.
+    QPainter painter(this);
+    const QRect r = rect();
+    painter.fillRect(r, QColor(212, 208, 200));
+    painter.setPen(QColor(64, 64, 64));
+    painter.drawRect(r.adjusted(0, 0, -1, -1));
+    painter.setPen(Qt::white);
+    painter.drawLine(1, 1, r.width() - 3, 1);
+    painter.drawLine(1, 1, 1, r.height() - 3);
+    // The mixer is asked after painting, not during it: moving the knob inside a paint
+    // would start another.
+    if (!m_showVolumeQueued) {
+        m_showVolumeQueued = true;
+        QMetaObject::invokeMethod(this, &TFormPlayList::ShowMasterVolume, Qt::QueuedConnection);
     }
 }
 
-void CPlaylist::AddPageEntry(TDropTreeView* tree, const QString& path, bool isFolder, int level)
+void TFormPlayList::closeEvent(QCloseEvent* event)
 {
-    if (!tree || !(isFolder || IsMusicFile(path)))
-        return;
-    auto record = TMusicFile::Create(isFolder, path);
-    if (!record)
-        return;
-    record->Level = static_cast<std::uint8_t>(std::clamp(level, 0, 255));
-    tree->addTopLevelItem(new TMusicNode(std::move(record)));
-}
-
-void CPlaylist::AddTempPath(const QString& path)
-{
-    if (!QFileInfo(path).isDir()) {
-        AddTempFile(path);
-        return;
-    }
-    SvStringList list;
-    CFolderWalk(*lister_).CollectFiles(*list, path);
-    for (int i = 0; i < list->Count(); ++i)
-        AddTempFile(list->Strings(i));
-}
-
-void CPlaylist::AddTempFile(const QString& path)
-{
-    if (!IsMusicFile(path))
-        return;
-    // A line break inside a name would turn one entry into two in "Temprary.txt".
-    if (path.contains(QLatin1Char('\n')) || path.contains(QLatin1Char('\r')))
-        return;
-    if (list_->HasLoweredCaption(path.toLower()))
-        return;
-    AddTempItem(path);
-}
-
-void CPlaylist::AddTempItem(const QString& text)
-{
-    list_->AppendCaption(text);
-}
-
-void CPlaylist::AddChosenFiles(const QStringList& paths)
-{
-    {
-        UpdateGuard update(list_);
-        for (const QString& path : paths)
-            AddTempPath(path);
-    }
-    SaveTempList();
+    // Closing only hides the window; the program goes on.
+    event->ignore();
+    hide();
 }

@@ -1,66 +1,158 @@
 #pragma once
-// The playlist's page and drop operations over its widgets: the five page trees and
-// the temporary list. The playlist window owns the widgets and one `CPlaylist`;
-// everything runs on the user-interface thread.
+// The playlist window: a frameless, resizable tool window with a title bar of its own
+// (`Panel4`: badge, master-volume bar, captions, close button), five page trees and the
+// temporary list on six tabs, and "Save To File" and "Reload". It decides which entry
+// plays (`CurrentSong`, `NextSong`) and asks the player to play through `App.PlaySong`.
+// Closing it hides it. Window thread only.
 
-#include "DropWalk.h"
-#include "MusicFile.h"
-#include "PlaylistViews.h"
+#include "MoveLoop.h"
+#include "PlaylistPages.h"
+#include "SongChoice.h"
+#include "VolumeBar.h"
 
-#include <QMetaObject>
-#include <QString>
-#include <QStringList>
+#include <QWidget>
 
 #include <array>
-#include <vector>
+#include <functional>
+#include <memory>
 
-class CPlaylist {
+class QLabel;
+class QMenu;
+class QAction;
+class QTabWidget;
+class TdxButton;
+class TdxToolButton;
+
+// A plain panel: a fill colour, an optional lowered bevel and a centred caption.
+class TPlainPanel : public QWidget {
+    Q_OBJECT
 public:
-    // Gives page n of `store` the tree with `Tag` n and routes the widgets' file drops
-    // here. The widgets must outlive this object.
-    CPlaylist(const std::array<TDropTreeView*, 5>& trees, TDropListView* list, TM_PlayList& store = PlayLists);
-    // Takes the trees back from the pages, which outlive the window.
-    ~CPlaylist();
-    CPlaylist(const CPlaylist&) = delete;
-    CPlaylist& operator=(const CPlaylist&) = delete;
+    explicit TPlainPanel(QWidget* parent = nullptr);
 
-    TDropTreeView* TreeView(int pageNo) const { return trees_.at(static_cast<std::size_t>(pageNo - 1)); }
-    TDropListView* ListView1() const { return list_; }
-    CMusicFile& Page(int pageNo) const { return store_.Pages[pageNo - 1]; }
-    // Seam for tests: the folder walks list folders through `lister` (not owned).
-    void SetFolderLister(CFolderLister* lister) { lister_ = lister ? lister : &DefaultFolderLister(); }
+    QColor Color() const { return m_color; }
+    void SetColor(const QColor& color);
+    void SetLowered(bool lowered);
+    QString Caption() const { return m_caption; }
+    void SetCaption(const QString& caption);
+    void SetCaptionColor(const QColor& color);
 
-    // Pages and their files.
-    void GatherPage(CMusicFile& page);
-    void FillTree(CMusicFile& page);
-    bool LoadPages();
-    bool SavePages(bool all);
-    // The "Save To File" button: every page written, then the notice.
-    void SaveToFile();
-    // Numbers the file entries 1, 2, 3, ... in tree order; headings keep theirs.
-    static void RenumberPage(QTreeWidget* tree);
-
-    // The temporary list and its file.
-    static QString TempListFileName();
-    void LoadTempList();
-    // False when the file could not be replaced; it then keeps its old contents.
-    bool SaveTempList();
-
-    // Drops. `names` are the dropped local paths; `target` a page tree or the list.
-    void WMDropFiles(QWidget* target, const QStringList& names);
-    void AddPagePath(TDropTreeView* tree, const QString& path);
-    void AddPageEntry(TDropTreeView* tree, const QString& path, bool isFolder, int level);
-    void AddTempPath(const QString& path);
-    void AddTempFile(const QString& path);
-    void AddTempItem(const QString& text);
-    // The player window's file dialog: every chosen file through AddTempPath in one
-    // update of the list, then the list's file is written.
-    void AddChosenFiles(const QStringList& paths);
+protected:
+    void paintEvent(QPaintEvent* event) override;
 
 private:
-    std::array<TDropTreeView*, 5> trees_;
-    TDropListView* list_;
-    TM_PlayList& store_;
-    CFolderLister* lister_ = &DefaultFolderLister();
-    std::vector<QMetaObject::Connection> connections_;
+    QColor m_color;
+    QColor m_captionColor = Qt::black;
+    QString m_caption;
+    bool m_lowered = false;
+};
+
+// A filled rectangle with a one-pixel black outline: the volume track.
+class TTrackShape : public QWidget {
+    Q_OBJECT
+public:
+    TTrackShape(QWidget* parent, const QColor& brush);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QColor m_brush;
+};
+
+class TFormPlayList : public QWidget {
+    Q_OBJECT
+public:
+    // Width of the sizing frame around the window's panels, in pixels.
+    static constexpr int FrameWidth = 3;
+
+    // Builds the window from `Settings` and loads "Temprary.txt" and the page files into
+    // `store` (the process-wide `PlayLists` unless a test brings its own).
+    explicit TFormPlayList(TM_PlayList& store = PlayLists);
+    // Writes "Temprary.txt" (and page files only when a page says it changed).
+    ~TFormPlayList() override;
+
+    // --- song choice ---
+    QString CurrentSong() { return Choice.CurrentSong(); }
+    QString NextSong() { return Choice.NextSong(); }
+    // A double-click on one of the five trees, `page` being its `Tag`.
+    void PlayFromTree(TDropTreeView* tree, int page);
+    // A double-click on the temporary list.
+    void PlayFromList();
+
+    // --- pages, list, drops ---
+    void AddTempPath(const QString& path) { Pages->AddTempPath(path); }
+    bool SaveTempList() { return Pages->SaveTempList(); }
+    void BeginTempUpdate();
+    void EndTempUpdate();
+    // The tree the shown tab holds: tabs 0 to 4 give TreeView1 to TreeView5, any other
+    // tab TreeView1.
+    TDropTreeView* ShownTree() const;
+
+    // --- master volume ---
+    void ShowMasterVolume();
+    void ApplyKnobVolume();
+
+    // The docking manager's entry into the move and size loops.
+    void SetMoveHook(IMoveSizeHook* hook);
+    // Which edge of the window a size loop drags, None when none runs.
+    SizeEdge SizingEdge() const { return m_sizeLoop.Edge(); }
+    // Runs when the window is destroyed, before the lists are written (the docking
+    // manager forgets it there).
+    std::function<void(QWidget*)> OnDestroy;
+
+    // Components, by their design names (also their object names).
+    QWidget* Panel1 = nullptr;
+    TPlainPanel* Panel4 = nullptr;
+    QLabel* Image4 = nullptr;
+    QLabel* Image3 = nullptr;
+    TTrackShape* ShapeVolume = nullptr;
+    QLabel* ImgVolume = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    TdxToolButton* dxToolButton1 = nullptr;
+    QTabWidget* PageControl1 = nullptr;
+    std::array<TDropTreeView*, 5> TreeViews{};
+    TDropListView* ListView1 = nullptr;
+    TPlainPanel* PanelTemprary = nullptr;
+    TPlainPanel* Panel2 = nullptr;
+    TdxButton* dxButton2 = nullptr;
+    TdxButton* dxButton4 = nullptr;
+    TdxButton* dxButton1 = nullptr;
+    TdxButton* dxButton3 = nullptr;
+    QMenu* PopupMenu1 = nullptr;
+    QAction* N1 = nullptr;
+    QMenu* PopupMenu2 = nullptr;
+    QAction* N2 = nullptr;
+
+    TDropTreeView* TreeView(int page) const { return TreeViews.at(static_cast<std::size_t>(page - 1)); }
+
+    // The page and drop operations, and the current page and entry.
+    std::unique_ptr<CPlaylist> Pages;
+    SongChoice Choice;
+
+protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+
+private:
+    std::array<TDropTreeView*, 5> BuildComponents();
+    void BuildPanel4();
+    void BuildPages(std::array<TDropTreeView*, 5>& trees);
+    void BuildPanel2();
+    bool HandleVolume(QObject* watched, QEvent* event);
+    bool HandleMove(QEvent* event);
+    bool HandleEntryView(QObject* watched, QEvent* event);
+    MasterVolumeBar VolumeBar() const;
+
+    TM_PlayList& m_store;
+    WindowMoveLoop m_moveLoop;
+    WindowSizeLoop m_sizeLoop;
+    int m_tempUpdates = 0;
+    bool m_showVolumeQueued = false;
 };

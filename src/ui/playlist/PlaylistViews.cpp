@@ -6,6 +6,7 @@
 #include <QDropEvent>
 #include <QHeaderView>
 #include <QMimeData>
+#include <QPainter>
 #include <QUrl>
 
 TMusicNode::TMusicNode(std::unique_ptr<TMusicFile> record)
@@ -70,6 +71,10 @@ void setUpEntryView(QTreeWidget* view, const QString& name)
     view->setSelectionMode(QAbstractItemView::ExtendedSelection);
     view->setAcceptDrops(true);
     view->viewport()->setAcceptDrops(true);
+    view->setDragEnabled(true);
+    view->setDragDropMode(QAbstractItemView::DragDrop);
+    view->setDefaultDropAction(Qt::MoveAction);
+    view->setDropIndicatorShown(true);
 }
 
 template <typename Event>
@@ -84,6 +89,8 @@ bool acceptFileDrag(Event* event)
 
 } // namespace
 
+TFileDropTree::TFileDropTree(QWidget* parent) : QTreeWidget(parent) {}
+
 TDropTreeView::TDropTreeView(int tag, QWidget* parent) : TFileDropTree(parent), Tag(tag)
 {
     setUpEntryView(this, QStringLiteral("TreeView%1").arg(tag));
@@ -96,28 +103,82 @@ TDropTreeView::TDropTreeView(int tag, QWidget* parent) : TFileDropTree(parent), 
     }
 }
 
+QColor TDropTreeView::RowColor(const TMusicFile* record, bool selected)
+{
+    if (selected)
+        return {128, 128, 128};
+    if (record && record->IsFolder == 1)
+        return {216, 216, 216};
+    return {240, 240, 240};
+}
+
+bool TDropTreeView::AcceptsSource(const QObject* source) const
+{
+    return qobject_cast<const TDropTreeView*>(source) != nullptr;
+}
+
+void TDropTreeView::drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    const QTreeWidgetItem* item = itemFromIndex(index);
+    const TMusicFile* record = TMusicNode::DataOf(item);
+    const bool selected = selectionModel() && selectionModel()->isSelected(index);
+    const QRect row(0, option.rect.top(), viewport()->width(), option.rect.height());
+    painter->fillRect(row, RowColor(record, selected));
+    if (!item)
+        return;
+    painter->setFont(font());
+    painter->setPen(selected ? QColor(Qt::white) : QColor(Qt::black));
+    const QString text = record ? EntryRowText(*record, item->text(0)) : item->text(0);
+    painter->drawText(row, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
+}
+
 void TFileDropTree::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (!acceptFileDrag(event))
-        QTreeWidget::dragEnterEvent(event);
+    if (acceptFileDrag(event))
+        return;
+    if (AcceptsSource(event->source())) {
+        event->setDropAction(Qt::MoveAction);
+        event->accept();
+        return;
+    }
+    event->ignore();
 }
 
 void TFileDropTree::dragMoveEvent(QDragMoveEvent* event)
 {
-    if (!acceptFileDrag(event))
+    if (acceptFileDrag(event))
+        return;
+    if (AcceptsSource(event->source())) {
+        // The base class scrolls near the edges and shows where the entries would go;
+        // whether the model could take the data does not matter here.
         QTreeWidget::dragMoveEvent(event);
+        event->setDropAction(Qt::MoveAction);
+        event->accept();
+        return;
+    }
+    event->ignore();
 }
 
 void TFileDropTree::dropEvent(QDropEvent* event)
 {
     const QStringList paths = DroppedLocalPaths(event->mimeData());
-    if (paths.isEmpty()) {
-        QTreeWidget::dropEvent(event);
+    if (!paths.isEmpty()) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+        emit FilesDropped(paths);
         return;
     }
+    if (!AcceptsSource(event->source())) {
+        event->ignore();
+        return;
+    }
+    // Reported as a copy, so the source view never removes what it thinks was moved.
     event->setDropAction(Qt::CopyAction);
     event->accept();
-    emit FilesDropped(paths);
+    stopAutoScroll();
+    setState(NoState);
+    viewport()->update();
+    emit EntriesDropped(qobject_cast<QWidget*>(event->source()), itemAt(event->position().toPoint()));
 }
 
 TDropListView::TDropListView(QWidget* parent) : TFileDropTree(parent)
@@ -148,6 +209,11 @@ TDropListView::~TDropListView()
 {
     for (const auto& connection : modelConnections_)
         disconnect(connection);
+}
+
+bool TDropListView::AcceptsSource(const QObject* source) const
+{
+    return qobject_cast<const TDropListView*>(source) != nullptr;
 }
 
 QString TDropListView::Caption(int index) const

@@ -49,28 +49,41 @@ private:
 };
 
 // A tree widget that takes files dropped from the file manager and hands their local
-// paths on through `FilesDropped`; other drags get the tree's own handling.
+// paths on through `FilesDropped`. Its own entries can be dragged: a drag whose source
+// the subclass accepts (`AcceptsSource`) is reported through `EntriesDropped` with the
+// item under the drop point (null below the last one); the view itself moves nothing.
 class TFileDropTree : public QTreeWidget {
     Q_OBJECT
 public:
-    using QTreeWidget::QTreeWidget;
+    explicit TFileDropTree(QWidget* parent = nullptr);
 
 signals:
     void FilesDropped(const QStringList& paths);
+    void EntriesDropped(QWidget* source, QTreeWidgetItem* target);
 
 protected:
+    virtual bool AcceptsSource(const QObject* source) const = 0;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 };
 
-// One page's tree: `TreeView1` to `TreeView5`, with `Tag` = page number.
+// One page's tree: `TreeView1` to `TreeView5`, with `Tag` = page number. Rows are drawn
+// as `EntryRowText` on the colour of `RowColor`.
 class TDropTreeView : public TFileDropTree {
     Q_OBJECT
 public:
     TDropTreeView(int tag, QWidget* parent = nullptr);
 
+    // Grey 128 when selected, 216 for a folder heading, else 240.
+    static QColor RowColor(const TMusicFile* record, bool selected);
+
     const int Tag;
+
+protected:
+    // Drags from any page tree are accepted; the drop handler ignores other pages.
+    bool AcceptsSource(const QObject* source) const override;
+    void drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 };
 
 // The temporary list, `ListView1`: one column whose item captions are the entries.
@@ -85,6 +98,9 @@ public:
     void AppendCaption(const QString& caption);
     // True when some caption, lower-cased, equals `lowered`.
     bool HasLoweredCaption(const QString& lowered);
+
+protected:
+    bool AcceptsSource(const QObject* source) const override;
 
 private:
     // Lower-cased captions, so a drop of thousands of files does not compare each

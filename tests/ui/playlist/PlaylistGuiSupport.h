@@ -4,7 +4,7 @@
 
 #include "PlaylistTestSupport.h"
 
-#include "Playlist.h"
+#include "PlaylistPages.h"
 
 #include <QApplication>
 

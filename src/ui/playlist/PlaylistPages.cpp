@@ -1,0 +1,341 @@
+#include "PlaylistPages.h"
+
+#include "AppFolder.h"
+#include "G.h"
+
+#include <QFileInfo>
+#include <QItemSelectionModel>
+
+#include <algorithm>
+
+CPlaylist::CPlaylist(const std::array<TDropTreeView*, 5>& trees, TDropListView* list, TM_PlayList& store)
+    : trees_(trees), list_(list), store_(store)
+{
+    for (int n = 1; n <= 5; ++n) {
+        TDropTreeView* tree = TreeView(n);
+        Page(n).Tree = tree;
+        connections_.push_back(QObject::connect(tree, &TDropTreeView::FilesDropped, tree,
+                                                [this, tree](const QStringList& paths) { WMDropFiles(tree, paths); }));
+        connections_.push_back(QObject::connect(
+            tree, &TDropTreeView::EntriesDropped, tree,
+            [this, tree](QWidget* source, QTreeWidgetItem* target) { MoveTreeEntries(tree, source, target); }));
+    }
+    connections_.push_back(QObject::connect(list_, &TDropListView::FilesDropped, list_,
+                                            [this](const QStringList& paths) { WMDropFiles(list_, paths); }));
+    connections_.push_back(QObject::connect(list_, &TDropListView::EntriesDropped, list_,
+                                            [this](QWidget* source, QTreeWidgetItem* target) {
+                                                MoveTempEntries(source, target);
+                                            }));
+}
+
+CPlaylist::~CPlaylist()
+{
+    for (const auto& connection : connections_)
+        QObject::disconnect(connection);
+    for (int n = 1; n <= 5; ++n) {
+        CMusicFile& page = Page(n);
+        // The records on the carrier belong to nodes that die with the window.
+        page.Entries->Clear();
+        if (page.Tree == TreeView(n))
+            page.Tree = nullptr;
+    }
+}
+
+void CPlaylist::GatherPage(CMusicFile& page)
+{
+    page.Entries->Clear();
+    if (!page.Tree)
+        return;
+    const int count = page.Tree->topLevelItemCount();
+    for (int i = 0; i < count; ++i)
+        if (TMusicFile* record = TMusicNode::DataOf(page.Tree->topLevelItem(i)))
+            page.Entries->Add(record);
+}
+
+void CPlaylist::FillTree(CMusicFile& page)
+{
+    if (!page.Tree) {
+        // Only a read fills the carrier without a tree, so no node owns these.
+        for (int i = 0; i < page.Entries->Count(); ++i)
+            delete page.Entries->Get(i);
+        page.Entries->Clear();
+        return;
+    }
+    {
+        UpdateGuard update(page.Tree);
+        QList<QTreeWidgetItem*> nodes;
+        nodes.reserve(page.Entries->Count());
+        for (int i = 0; i < page.Entries->Count(); ++i)
+            nodes.append(new TMusicNode(std::unique_ptr<TMusicFile>(page.Entries->Get(i))));
+        page.Tree->addTopLevelItems(nodes);
+        RenumberPage(page.Tree);
+    }
+    page.Entries->Clear();
+}
+
+bool CPlaylist::LoadPages()
+{
+    for (int n = 1; n <= 5; ++n) {
+        Page(n).Load();
+        FillTree(Page(n));
+    }
+    return true;
+}
+
+bool CPlaylist::SavePages(bool all)
+{
+    for (int n = 1; n <= 5; ++n)
+        GatherPage(Page(n));
+    for (int n = 1; n <= 5; ++n) {
+        if (all)
+            Page(n).Save();
+        else
+            Page(n).SaveIfModified();
+    }
+    // The gathered records belong to the nodes; leaving them on the carriers would
+    // let a later fill attach them a second time.
+    for (int n = 1; n <= 5; ++n)
+        Page(n).Entries->Clear();
+    return true;
+}
+
+void CPlaylist::SaveToFile()
+{
+    SavePages(true);
+    ShowNotice(QStringLiteral("MusicFile1~5.dat 로 각 페이지별로 저장 되었습니다."), MB_ICONEXCLAMATION);
+}
+
+void CPlaylist::RenumberPage(QTreeWidget* tree)
+{
+    if (!tree)
+        return;
+    std::int32_t counter = 1;
+    const int count = tree->topLevelItemCount();
+    for (int i = 0; i < count; ++i) {
+        TMusicFile* record = TMusicNode::DataOf(tree->topLevelItem(i));
+        if (record && record->IsFolder == 0)
+            record->No = counter++;
+    }
+    tree->viewport()->update();
+}
+
+namespace {
+
+// Rows of the selected top-level items, in order.
+std::vector<int> selectedRows(const QTreeWidget* view)
+{
+    std::vector<int> rows;
+    if (const QItemSelectionModel* selection = view->selectionModel())
+        for (const QModelIndex& index : selection->selectedRows())
+            if (!index.parent().isValid())
+                rows.push_back(index.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+} // namespace
+
+void CPlaylist::DeleteSelected(QTreeWidget* tree)
+{
+    if (!tree)
+        return;
+    {
+        UpdateGuard update(tree);
+        std::vector<int> rows = selectedRows(tree);
+        // From the last to the first, so the rows still to go keep their numbers.
+        for (auto row = rows.rbegin(); row != rows.rend(); ++row) {
+            QTreeWidgetItem* node = tree->takeTopLevelItem(*row);
+            if (choice_)
+                choice_->Forget(node);
+            delete node;  // frees its record
+        }
+    }
+    RenumberPage(tree);
+}
+
+void CPlaylist::DeleteSelectedTemp()
+{
+    UpdateGuard update(list_);
+    std::vector<int> rows = selectedRows(list_);
+    for (auto row = rows.rbegin(); row != rows.rend(); ++row) {
+        QTreeWidgetItem* item = list_->takeTopLevelItem(*row);
+        if (choice_)
+            choice_->Forget(item);
+        delete item;
+    }
+}
+
+void CPlaylist::MoveTreeEntries(TDropTreeView* tree, QWidget* source, QTreeWidgetItem* target)
+{
+    if (!tree || source != tree)
+        return;
+    std::vector<int> rows = selectedRows(tree);
+    if (rows.empty())
+        return;
+    {
+        UpdateGuard update(tree);
+        QList<QTreeWidgetItem*> moving;
+        for (int row : rows)
+            moving.append(tree->topLevelItem(row));
+        const TMusicFile* targetRecord = TMusicNode::DataOf(target);
+        for (QTreeWidgetItem* node : moving) {
+            if (node == target)
+                continue;  // an entry dropped on itself stays where it is
+            tree->takeTopLevelItem(tree->indexOfTopLevelItem(node));
+            if (target) {
+                tree->insertTopLevelItem(tree->indexOfTopLevelItem(target), node);
+                TMusicFile* record = TMusicNode::DataOf(node);
+                if (record && targetRecord && record->IsFolder == 0)
+                    record->Level = targetRecord->Level;
+            } else {
+                tree->addTopLevelItem(node);
+            }
+        }
+        // Taking a node out drops its selection; the moved entries stay selected.
+        for (QTreeWidgetItem* node : moving)
+            node->setSelected(true);
+    }
+    RenumberPage(tree);
+}
+
+void CPlaylist::MoveTempEntries(QWidget* source, QTreeWidgetItem* target)
+{
+    if (source != list_)
+        return;
+    std::vector<int> rows = selectedRows(list_);
+    if (rows.empty())
+        return;
+    UpdateGuard update(list_);
+    QList<QTreeWidgetItem*> originals;
+    for (int row : rows)
+        originals.append(list_->topLevelItem(row));
+    if (target) {
+        // Each copy goes in at the target's place, the last first: they end up in order.
+        const int at = list_->indexOfTopLevelItem(target);
+        for (auto it = originals.crbegin(); it != originals.crend(); ++it)
+            list_->insertTopLevelItem(at, (*it)->clone());
+    } else {
+        for (QTreeWidgetItem* item : originals)
+            list_->addTopLevelItem(item->clone());
+    }
+    for (QTreeWidgetItem* item : originals) {
+        if (choice_)
+            choice_->Forget(item);
+        delete list_->takeTopLevelItem(list_->indexOfTopLevelItem(item));
+    }
+}
+
+QString CPlaylist::TempListFileName()
+{
+    return ProgramFolder() + QStringLiteral("Temprary.txt");
+}
+
+void CPlaylist::LoadTempList()
+{
+    SvStringList lines;
+    if (!lines->LoadFromFile(TempListFileName()))
+        return;
+    UpdateGuard update(list_);
+    for (int i = 0; i < lines->Count(); ++i)
+        AddTempItem(lines->Strings(i));
+}
+
+bool CPlaylist::SaveTempList()
+{
+    SvStringList lines;
+    for (const QString& caption : list_->Captions())
+        lines->Add(caption);
+    return lines->SaveToFile(TempListFileName());
+}
+
+void CPlaylist::WMDropFiles(QWidget* target, const QStringList& names)
+{
+    if (names.isEmpty())
+        return;
+    const auto tree = std::find(trees_.begin(), trees_.end(), target);
+    if (tree != trees_.end()) {
+        UpdateGuard update(*tree);
+        for (const QString& name : names)
+            if (!name.isEmpty())
+                AddPagePath(*tree, name);
+        RenumberPage(*tree);
+    } else if (target == list_) {
+        {
+            UpdateGuard update(list_);
+            for (const QString& name : names)
+                if (!name.isEmpty())
+                    AddTempPath(name);
+        }
+        SaveTempList();
+    }
+}
+
+void CPlaylist::AddPagePath(TDropTreeView* tree, const QString& path)
+{
+    if (!QFileInfo(path).isDir()) {
+        AddPageEntry(tree, path, false, 0);
+        return;
+    }
+    const QString folder = TrimFolderPath(path);
+    SvStringList list;
+    list->AddObject(folder, 0);
+    CFolderWalk(*lister_).CollectTree(*list, folder, 0);
+    const int count = list->Count();
+    for (int i = 0; i < count; ++i) {
+        const std::intptr_t value = list->Objects(i);
+        if (value >= FileValueBase)
+            AddPageEntry(tree, list->Strings(i), false, static_cast<int>(value - FileValueBase));
+        else if (i < count - 1 && list->Objects(i + 1) > value)
+            AddPageEntry(tree, list->Strings(i), true, static_cast<int>(value));
+    }
+}
+
+void CPlaylist::AddPageEntry(TDropTreeView* tree, const QString& path, bool isFolder, int level)
+{
+    if (!tree || !(isFolder || IsMusicFile(path)))
+        return;
+    auto record = TMusicFile::Create(isFolder, path);
+    if (!record)
+        return;
+    record->Level = static_cast<std::uint8_t>(std::clamp(level, 0, 255));
+    tree->addTopLevelItem(new TMusicNode(std::move(record)));
+}
+
+void CPlaylist::AddTempPath(const QString& path)
+{
+    if (!QFileInfo(path).isDir()) {
+        AddTempFile(path);
+        return;
+    }
+    SvStringList list;
+    CFolderWalk(*lister_).CollectFiles(*list, path);
+    for (int i = 0; i < list->Count(); ++i)
+        AddTempFile(list->Strings(i));
+}
+
+void CPlaylist::AddTempFile(const QString& path)
+{
+    if (!IsMusicFile(path))
+        return;
+    // A line break inside a name would turn one entry into two in "Temprary.txt".
+    if (path.contains(QLatin1Char('\n')) || path.contains(QLatin1Char('\r')))
+        return;
+    if (list_->HasLoweredCaption(path.toLower()))
+        return;
+    AddTempItem(path);
+}
+
+void CPlaylist::AddTempItem(const QString& text)
+{
+    list_->AppendCaption(text);
+}
+
+void CPlaylist::AddChosenFiles(const QStringList& paths)
+{
+    {
+        UpdateGuard update(list_);
+        for (const QString& path : paths)
+            AddTempPath(path);
+    }
+    SaveTempList();
+}

@@ -1,0 +1,102 @@
+// Deleting and reordering entries on a page and on the temporary list.
+
+#include "PlaylistGuiSupport.h"
+
+#include <QDragEnterEvent>
+#include <QMimeData>
+
+namespace {
+
+class PageEdit : public PlaylistTest {
+protected:
+    // Files a1..aN at levels given by `levels`.
+    void Fill(int page, const std::vector<int>& levels)
+    {
+        int n = 0;
+        for (int level : levels)
+            playlist_->AddPageEntry(Tree(page), QStringLiteral("/m/a%1.mp3").arg(++n), false, level);
+        CPlaylist::RenumberPage(Tree(page));
+    }
+    void SelectRows(QTreeWidget* view, std::initializer_list<int> rows)
+    {
+        view->clearSelection();
+        for (int row : rows)
+            view->topLevelItem(row)->setSelected(true);
+    }
+};
+
+TEST_F(PageEdit, DeletingEntriesTwoAndFourRenumbersTheRest)
+{
+    Fill(1, {0, 0, 0, 0, 0});
+    SelectRows(Tree(1), {1, 3});
+    playlist_->DeleteSelected(Tree(1));
+    EXPECT_EQ(Rows(1), (QStringList{"a1.mp3|0|0|1", "a3.mp3|0|0|2", "a5.mp3|0|0|3"}));
+}
+
+TEST_F(PageEdit, EntriesDroppedOnTheFifthGoBeforeItWithItsLevel)
+{
+    Fill(1, {0, 1, 2, 0, 3, 0});
+    SelectRows(Tree(1), {5, 0, 2});
+    playlist_->MoveTreeEntries(Tree(1), Tree(1), Tree(1)->topLevelItem(4));
+    EXPECT_EQ(Rows(1), (QStringList{"a2.mp3|0|1|1", "a4.mp3|0|0|2", "a1.mp3|0|3|3", "a3.mp3|0|3|4",
+                                    "a6.mp3|0|3|5", "a5.mp3|0|3|6"}));
+    EXPECT_EQ(Tree(1)->selectedItems().size(), 3);
+}
+
+TEST_F(PageEdit, EntriesDroppedBelowTheLastGoToTheEndWithTheirLevels)
+{
+    Fill(2, {0, 1, 2, 0});
+    playlist_->AddPageEntry(Tree(2), QStringLiteral("/m/H"), true, 4);
+    CPlaylist::RenumberPage(Tree(2));
+    SelectRows(Tree(2), {0, 4, 2});
+    playlist_->MoveTreeEntries(Tree(2), Tree(2), nullptr);
+    EXPECT_EQ(Rows(2), (QStringList{"a2.mp3|0|1|1", "a4.mp3|0|0|2", "a1.mp3|0|0|3", "a3.mp3|0|2|4", "H|1|4|0"}));
+}
+
+TEST_F(PageEdit, HeadingDroppedOnAnEntryKeepsItsLevel)
+{
+    Fill(1, {0, 2});
+    playlist_->AddPageEntry(Tree(1), QStringLiteral("/m/H"), true, 1);
+    SelectRows(Tree(1), {2});
+    playlist_->MoveTreeEntries(Tree(1), Tree(1), Tree(1)->topLevelItem(1));
+    EXPECT_EQ(Rows(1), (QStringList{"a1.mp3|0|0|1", "H|1|1|0", "a2.mp3|0|2|2"}));
+}
+
+TEST_F(PageEdit, DragsBetweenPagesAndTheListChangeNothing)
+{
+    Fill(1, {0, 0});
+    Fill(2, {0});
+    playlist_->AddTempItem(QStringLiteral("/t/x.mp3"));
+    SelectRows(Tree(1), {0});
+    SelectRows(list_.get(), {0});
+    playlist_->MoveTreeEntries(Tree(2), Tree(1), nullptr);
+    playlist_->MoveTreeEntries(Tree(2), list_.get(), nullptr);
+    playlist_->MoveTempEntries(Tree(1), nullptr);
+    EXPECT_EQ(Rows(1), (QStringList{"a1.mp3|0|0|1", "a2.mp3|0|0|2"}));
+    EXPECT_EQ(Rows(2), QStringList{"a1.mp3|0|0|1"});
+    EXPECT_EQ(list_->Captions(), QStringList{"/t/x.mp3"});
+
+    // The views themselves only take drags from their own kind.
+    QMimeData entries;
+    entries.setData(QStringLiteral("application/x-qabstractitemmodeldatalist"), QByteArray());
+    QDragEnterEvent fromNowhere(QPoint(5, 5), Qt::MoveAction, &entries, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(Tree(1)->viewport(), &fromNowhere);
+    EXPECT_FALSE(fromNowhere.isAccepted());
+}
+
+TEST_F(PageEdit, ListEntriesMoveAsCopiesInTheirOrder)
+{
+    for (const char* name : {"1", "2", "3", "4", "5"})
+        playlist_->AddTempItem(QStringLiteral("/t/%1.mp3").arg(QLatin1String(name)));
+    SelectRows(list_.get(), {4, 1});
+    playlist_->MoveTempEntries(list_.get(), list_->topLevelItem(0));
+    EXPECT_EQ(list_->Captions(),
+              (QStringList{"/t/2.mp3", "/t/5.mp3", "/t/1.mp3", "/t/3.mp3", "/t/4.mp3"}));
+    // Deleting or moving never writes the list's file.
+    SelectRows(list_.get(), {0});
+    playlist_->DeleteSelectedTemp();
+    EXPECT_EQ(list_->Captions().size(), 4);
+    EXPECT_FALSE(QFile::exists(Path(QStringLiteral("Temprary.txt"))));
+}
+
+} // namespace

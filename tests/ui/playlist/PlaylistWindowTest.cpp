@@ -1,0 +1,285 @@
+// The playlist window as a user meets it, offscreen: its layout, the hint of the
+// temporary list, drawn rows, playing by double-click, the buttons, the master-volume bar,
+// moving and sizing, closing and what it writes at the end.
+
+#include "PlaylistGuiSupport.h"
+
+#include "Cmain.h"
+#include "Dxbuttons.h"
+#include "Playlist.h"
+#include "support/MixerDouble.h"
+
+#include <QLabel>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTest>
+
+namespace {
+
+class RecordingHook : public IMoveSizeHook {
+public:
+    void EnterSizeMove() override { log.append(QStringLiteral("enter")); }
+    bool Moving(QRect& proposed) override
+    {
+        log.append(QStringLiteral("moving"));
+        last = proposed;
+        return true;
+    }
+    bool Sizing(SizeEdge edge, QRect& proposed) override
+    {
+        log.append(QStringLiteral("sizing %1").arg(static_cast<int>(edge)));
+        last = proposed;
+        return true;
+    }
+    void ExitSizeMove() override { log.append(QStringLiteral("exit")); }
+
+    QStringList log;
+    QRect last;
+};
+
+class PlaylistWindow : public ScratchFolderTest {
+protected:
+    void SetUp() override
+    {
+        ScratchFolderTest::SetUp();
+        EnsureQtApplication();
+        Settings = G_STRUCT_tag{};
+        Settings.PlayListX = 200;
+        Settings.PlayListY = 200;
+        Settings.PlayListW = 400;
+        Settings.PlayListH = 600;
+        App.SetPlayRequest([this] { ++playRequests_; });
+    }
+    void TearDown() override
+    {
+        form_.reset();
+        App.SetPlayRequest({});
+        ScratchFolderTest::TearDown();
+    }
+    TFormPlayList& Open()
+    {
+        form_ = std::make_unique<TFormPlayList>(store_);
+        return *form_;
+    }
+    void AddFiles(int page, int count)
+    {
+        for (int i = 1; i <= count; ++i)
+            form_->Pages->AddPageEntry(form_->TreeView(page), QStringLiteral("/m/s%1.mp3").arg(i), false, 0);
+        CPlaylist::RenumberPage(form_->TreeView(page));
+    }
+    static QPoint RowCentre(QTreeWidget* view, int row)
+    {
+        return view->visualItemRect(view->topLevelItem(row)).center();
+    }
+
+    MixerState mixer_;
+    UseMixerDouble useMixer_{mixer_};
+    TM_PlayList store_;
+    std::unique_ptr<TFormPlayList> form_;
+    int playRequests_ = 0;
+};
+
+TEST_F(PlaylistWindow, OpensWhereTheSettingsSayWithItsTabsAndTitleBar)
+{
+    TFormPlayList& form = Open();
+    EXPECT_EQ(form.geometry(), QRect(200, 200, 400, 600));
+    EXPECT_EQ(form.windowTitle(), QStringLiteral("음악파일 리스트 - Sorvel"));
+    EXPECT_TRUE(form.windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_FALSE(form.isVisible());
+    QStringList tabs;
+    for (int i = 0; i < form.PageControl1->count(); ++i)
+        tabs.append(form.PageControl1->tabText(i));
+    EXPECT_EQ(tabs, (QStringList{"최신음악", "  가요  ", "외국음악", " 클래식 ", "즐겨듣기", "Temprary"}));
+    EXPECT_EQ(form.PageControl1->currentIndex(), 0);
+    for (int n = 1; n <= 5; ++n) {
+        EXPECT_EQ(form.TreeView(n)->Tag, n);
+        EXPECT_EQ(store_.Pages[n - 1].Tree, form.TreeView(n));
+    }
+    form.resize(400, 600);
+    form.show();
+    QApplication::processEvents();
+    EXPECT_EQ(form.Panel4->height(), 17);
+    EXPECT_EQ(form.Panel2->height(), 19);
+    EXPECT_EQ(form.Label1->text(), QStringLiteral("Play List - Sorvel"));
+    EXPECT_EQ(form.Label2->text(), QStringLiteral("v1.5"));
+    EXPECT_EQ(form.dxToolButton1->geometry().right(), form.Panel4->width() - 1);
+    EXPECT_EQ(form.dxButton2->Caption(), QStringLiteral("Save To File"));
+    EXPECT_EQ(form.dxButton4->Caption(), QStringLiteral("Reload"));
+    EXPECT_FALSE(form.dxButton1->isVisible());
+    EXPECT_EQ(form.PanelTemprary->Caption(), QStringLiteral("탐색기에서 음악 파일을 끌어다 놓으면 됩니다."));
+}
+
+TEST_F(PlaylistWindow, HintLeavesForGoodWhenTheListHadEntriesAtStart)
+{
+    WriteBytes(QStringLiteral("Temprary.txt"), QByteArray("/m/a.mp3\r\n/m/b.mp3\r\n"));
+    TFormPlayList& form = Open();
+    EXPECT_EQ(form.ListView1->Captions(), (QStringList{"/m/a.mp3", "/m/b.mp3"}));
+    EXPECT_TRUE(form.PanelTemprary->Caption().isEmpty());
+    form.ListView1->selectAll();
+    form.N1->trigger();
+    EXPECT_EQ(form.ListView1->topLevelItemCount(), 0);
+    EXPECT_TRUE(form.PanelTemprary->Caption().isEmpty());
+}
+
+TEST_F(PlaylistWindow, RowsArePaintedInTheirStateColours)
+{
+    TFormPlayList& form = Open();
+    form.Pages->AddPageEntry(form.TreeView(1), QStringLiteral("/m/D"), true, 0);
+    AddFiles(1, 2);
+    form.show();
+    QTreeWidget* tree = form.TreeView(1);
+    tree->setCurrentItem(tree->topLevelItem(2));
+    QApplication::processEvents();
+    const QImage shot = tree->viewport()->grab().toImage();
+    auto colourAt = [&](int row) {
+        const QRect r = tree->visualItemRect(tree->topLevelItem(row));
+        return QColor(shot.pixel(r.right() - 2, r.center().y()));
+    };
+    EXPECT_EQ(colourAt(0), QColor(216, 216, 216));
+    EXPECT_EQ(colourAt(1), QColor(240, 240, 240));
+    EXPECT_EQ(colourAt(2), QColor(128, 128, 128));
+    // The row text starts at the row's left edge: the number's blanks leave it empty.
+    const QRect first = tree->visualItemRect(tree->topLevelItem(1));
+    bool inked = false;
+    for (int x = first.left(); x < first.left() + 3; ++x)
+        for (int y = first.top(); y <= first.bottom(); ++y)
+            inked = inked || QColor(shot.pixel(x, y)) != QColor(240, 240, 240);
+    EXPECT_FALSE(inked);
+}
+
+TEST_F(PlaylistWindow, DoubleClickAndEnterAskThePlayerToPlay)
+{
+    TFormPlayList& form = Open();
+    AddFiles(3, 3);
+    form.show();
+    form.PageControl1->setCurrentIndex(2);
+    QTreeWidget* tree = form.TreeView(3);
+    QApplication::processEvents();
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, RowCentre(tree, 1));
+    QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, RowCentre(tree, 1));
+    EXPECT_EQ(playRequests_, 1);
+    EXPECT_EQ(form.Choice.CurPage, 3);
+    EXPECT_EQ(form.CurrentSong(), QStringLiteral("/m/s2.mp3"));
+    EXPECT_EQ(form.NextSong(), QStringLiteral("/m/s3.mp3"));
+
+    form.Pages->AddTempItem(QStringLiteral("/t/x.mp3"));
+    form.PageControl1->setCurrentIndex(5);
+    form.ListView1->setCurrentItem(form.ListView1->topLevelItem(0));
+    QTest::keyClick(form.ListView1, Qt::Key_Return);
+    EXPECT_EQ(playRequests_, 2);
+    EXPECT_EQ(form.CurrentSong(), QStringLiteral("/t/x.mp3"));
+}
+
+TEST_F(PlaylistWindow, DeleteMenuActsOnTheShownPage)
+{
+    TFormPlayList& form = Open();
+    AddFiles(1, 2);
+    AddFiles(4, 2);
+    form.TreeView(1)->selectAll();
+    form.TreeView(4)->selectAll();
+    form.PageControl1->setCurrentIndex(3);
+    form.N2->trigger();
+    EXPECT_EQ(form.TreeView(4)->topLevelItemCount(), 0);
+    EXPECT_EQ(form.TreeView(1)->topLevelItemCount(), 2);
+    // On the list's tab the page menu falls back to the first page.
+    form.PageControl1->setCurrentIndex(5);
+    EXPECT_EQ(form.ShownTree(), form.TreeView(1));
+}
+
+TEST_F(PlaylistWindow, SaveToFileThenReloadShowsEveryEntryTwice)
+{
+    TFormPlayList& form = Open();
+    AddFiles(2, 2);
+    form.dxButton2->Click();
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].Caption, QStringLiteral("알림"));
+    EXPECT_EQ(boxes_[0].Text, QStringLiteral("MusicFile1~5.dat 로 각 페이지별로 저장 되었습니다."));
+    EXPECT_EQ(ReadBytes(QStringLiteral("MusicList2.dat")).size(), 1500);
+    EXPECT_EQ(ReadBytes(QStringLiteral("MusicList1.dat")).size(), 500);
+    form.dxButton4->Click();
+    QStringList names;
+    for (int i = 0; i < form.TreeView(2)->topLevelItemCount(); ++i)
+        names.append(form.TreeView(2)->topLevelItem(i)->text(0));
+    EXPECT_EQ(names, (QStringList{"s1.mp3", "s2.mp3", "s1.mp3", "s2.mp3"}));
+    EXPECT_EQ(TMusicNode::DataOf(form.TreeView(2)->topLevelItem(3))->No, 4);
+}
+
+TEST_F(PlaylistWindow, ClosingHidesAndTheEndWritesOnlyTheList)
+{
+    TFormPlayList& form = Open();
+    AddFiles(1, 1);
+    form.Pages->AddTempItem(QStringLiteral("/t/바다.mp3"));
+    form.show();
+    form.dxToolButton1->Click();
+    EXPECT_FALSE(form.isVisible());
+    QWidget* destroyed = nullptr;
+    form.OnDestroy = [&](QWidget* window) { destroyed = window; };
+    form_.reset();
+    EXPECT_NE(destroyed, nullptr);
+    EXPECT_EQ(ReadBytes(QStringLiteral("Temprary.txt")), QByteArray("/t/\xB9\xD9\xB4\xD9.mp3\r\n"));
+    EXPECT_FALSE(QFile::exists(Path(QStringLiteral("MusicList1.dat"))));
+}
+
+TEST_F(PlaylistWindow, MasterVolumeBarFollowsTheMixerAndSetsIt)
+{
+    mixer_.Values = {32767, 32767};
+    TFormPlayList& form = Open();
+    EXPECT_EQ(form.ImgVolume->x(), 34 + 49 * 51 / 100);
+    form.show();
+
+    QTest::mouseClick(form.ShapeVolume, Qt::LeftButton, {}, QPoint(6, 2));
+    EXPECT_EQ(form.ImgVolume->x(), 34);
+    EXPECT_EQ(mixer_.Values, (std::vector<long>{0, 0}));
+    QTest::mouseClick(form.ShapeVolume, Qt::RightButton, {}, QPoint(58, 2));
+    EXPECT_EQ(form.ImgVolume->x(), 34 + 51);
+    EXPECT_EQ(mixer_.Values, (std::vector<long>{65535, 65535}));
+    QTest::mouseClick(form.ShapeVolume, Qt::LeftButton, {}, QPoint(31, 2));
+    EXPECT_EQ(form.ImgVolume->x(), 34 + 25);
+    EXPECT_EQ(mixer_.Values, (std::vector<long>{32112, 32112}));
+
+    // Dragging past the right end leaves the knob at its last place inside the track.
+    QTest::mousePress(form.ImgVolume, Qt::LeftButton, {}, QPoint(6, 3));
+    QMouseEvent right(QEvent::MouseMove, QPointF(6 + 20, 3), form.ImgVolume->mapToGlobal(QPointF(26, 3)),
+                      Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(form.ImgVolume, &right);
+    EXPECT_EQ(form.ImgVolume->x(), 34 + 45);
+    QMouseEvent past(QEvent::MouseMove, QPointF(6 + 10, 3), form.ImgVolume->mapToGlobal(QPointF(16, 3)),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(form.ImgVolume, &past);
+    EXPECT_EQ(form.ImgVolume->x(), 34 + 45);
+    QTest::mouseRelease(form.ImgVolume, Qt::LeftButton, {}, QPoint(6, 3));
+    EXPECT_FALSE(store_.VolumeDragging);
+    EXPECT_EQ(mixer_.Opened, mixer_.Released);
+}
+
+TEST_F(PlaylistWindow, TitleBarMovesAndEdgesSizeThroughTheHook)
+{
+    TFormPlayList& form = Open();
+    RecordingHook hook;
+    form.SetMoveHook(&hook);
+    form.show();
+    QApplication::processEvents();
+    const QRect start = form.frameGeometry();
+
+    QTest::mousePress(form.Label1, Qt::LeftButton, {}, QPoint(2, 2));
+    QMouseEvent drag(QEvent::MouseMove, QPointF(32, 22), form.Label1->mapToGlobal(QPointF(32, 22)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(form.Label1, &drag);
+    QTest::mouseRelease(form.Label1, Qt::LeftButton, {}, QPoint(32, 22));
+    EXPECT_EQ(hook.last.topLeft(), start.topLeft() + QPoint(30, 20));
+    EXPECT_EQ(form.pos(), start.topLeft() + QPoint(30, 20));
+
+    hook.log.clear();
+    const QPoint corner(form.width() - 1, form.height() - 1);
+    QTest::mousePress(&form, Qt::LeftButton, {}, corner);
+    EXPECT_EQ(form.SizingEdge(), SizeEdge::BottomRight);
+    QMouseEvent grow(QEvent::MouseMove, QPointF(corner + QPoint(40, 25)), form.mapToGlobal(QPointF(corner + QPoint(40, 25))),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&form, &grow);
+    QTest::mouseRelease(&form, Qt::LeftButton, {}, corner + QPoint(40, 25));
+    EXPECT_EQ(hook.log, (QStringList{"enter", "sizing 8", "exit"}));
+    EXPECT_EQ(form.size(), start.size() + QSize(40, 25));
+    EXPECT_EQ(form.SizingEdge(), SizeEdge::None);
+}
+
+} // namespace
