@@ -1,7 +1,9 @@
 // End-to-end probe. `play FOLDER SECONDS` makes an MP3 of a 1 kHz tone in FOLDER and plays
 // it through the stream player on whatever device SDL opens; `analyse FILE` reads raw
 // s16le stereo 44.1 kHz sound (recorded from the sound server) and checks that the tone
-// is in it. Exit code 0 means the check passed.
+// is in it. `make FILE SECONDS HZ` writes an MP3 of a tone; `tones FILE` prints, for each
+// quarter second of a recording that is not silent, its loudest frequency in Hz.
+// Exit code 0 means the check passed.
 
 #include "Ogg.h"
 #include "Spectrum.h"
@@ -79,6 +81,37 @@ int analyse(const std::string& file, bool anyTone)
     return rms > 0.05 && (anyTone || peak == 23 || peak == 24) ? 0 : 1;
 }
 
+int make(const std::string& file, double seconds, double hz)
+{
+    return fixtures::Encode(file, "mp3", "libmp3lame", 128000, {44100, 2, seconds}, fixtures::Tone(hz, 0.5)) ? 0 : 1;
+}
+
+int tones(const std::string& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    std::vector<char> bytes;
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    const auto* samples = reinterpret_cast<const std::int16_t*>(bytes.data());
+    const std::size_t frames = bytes.size() / 4;
+    const std::size_t step = 44100 / 4;
+    fsound::FftAnalyser fft;
+    std::vector<float> mono(fsound::kFftSize);
+    std::vector<float> bins(fsound::kSpectrumBins);
+    for (std::size_t at = 0; at + fsound::kFftSize <= frames; at += step) {
+        double sum = 0;
+        for (std::size_t i = 0; i < fsound::kFftSize; ++i) {
+            mono[i] = (samples[2 * (at + i)] + samples[2 * (at + i) + 1]) / 65536.0f;
+            sum += static_cast<double>(mono[i]) * mono[i];
+        }
+        if (std::sqrt(sum / fsound::kFftSize) < 0.02)
+            continue;
+        fft.analyse(mono.data(), bins.data());
+        const auto peak = std::max_element(bins.begin(), bins.end()) - bins.begin();
+        std::printf("%.2f %.0f\n", static_cast<double>(at) / 44100, peak * 44100.0 / fsound::kFftSize);
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -90,6 +123,10 @@ int main(int argc, char** argv)
         return analyse(argv[2], false);
     if (argc == 3 && std::string(argv[1]) == "analyse-any")
         return analyse(argv[2], true);
-    std::fprintf(stderr, "usage: %s play FOLDER SECONDS | analyse FILE | analyse-any FILE\n", argv[0]);
+    if (argc == 5 && std::string(argv[1]) == "make")
+        return make(argv[2], std::stod(argv[3]), std::stod(argv[4]));
+    if (argc == 3 && std::string(argv[1]) == "tones")
+        return tones(argv[2]);
+    std::fprintf(stderr, "usage: %s play FOLDER SECONDS | analyse FILE | analyse-any FILE | make FILE SECONDS HZ | tones FILE\n", argv[0]);
     return 2;
 }

@@ -12,6 +12,8 @@
 
 #include <QWidget>
 
+#include <functional>
+
 #include <array>
 #include <functional>
 #include <memory>
@@ -46,18 +48,26 @@ private:
     bool m_lowered = false;
 };
 
-// A filled rectangle with a one-pixel black outline: the volume track.
+// A filled rectangle with a one-pixel black outline: the volume track. Screen readers
+// and the keyboard see it as a slider of 0 to 100 through `Value` and `SetValue`.
 class TTrackShape : public QWidget {
     Q_OBJECT
 public:
     TTrackShape(QWidget* parent, const QColor& brush);
 
+    std::function<int()> Value;
+    std::function<void(int)> SetValue;
+
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QColor m_brush;
 };
+
+// Installs the accessibility of the playlist window's own widgets (once per process).
+void InstallPlaylistAccessibility();
 
 class TFormPlayList : public QWidget {
     Q_OBJECT

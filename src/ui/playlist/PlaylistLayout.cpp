@@ -1,5 +1,6 @@
 // The playlist window's components: their places, colours, fonts and pictures.
 
+#include "Cmain.h"
 #include "Dxbuttons.h"
 #include "Playlist.h"
 
@@ -159,9 +160,11 @@ void TTrackShape::paintEvent(QPaintEvent*)
 std::array<TDropTreeView*, 5> TFormPlayList::BuildComponents()
 {
     initPlaylistResources();
+    InstallPlaylistAccessibility();
     setFont(gulim(12));
     Panel1 = new QWidget(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setAccessibleName(QStringLiteral("음악파일 리스트"));
     auto* column = new QVBoxLayout(Panel1);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
@@ -185,14 +188,25 @@ void TFormPlayList::BuildPanel4()
     Panel4->setObjectName(QStringLiteral("Panel4"));
     Panel4->setFixedHeight(17);
     Panel4->SetColor(QColor(81, 117, 213));
+    Panel4->setAccessibleName(QStringLiteral("제목 표시줄"));
     Image4 = makePicture(Panel4, "Image4", {1, 1, 17, 16}, QStringLiteral(":/playlist/badge.png"), {});
+    Image4->setAccessibleName(QStringLiteral("Sorvel"));
     Image3 = makePicture(Panel4, "Image3", {22, 3, 10, 11}, QStringLiteral(":/playlist/speaker.png"), {});
+    Image3->setAccessibleName(QStringLiteral("스피커"));
     ShapeVolume = new TTrackShape(Panel4, QColor(0, 255, 0));
     ShapeVolume->setObjectName(QStringLiteral("ShapeVolume"));
     ShapeVolume->setGeometry(34, 6, 63, 5);
     ShapeVolume->setToolTip(QStringLiteral("마스터 볼륨 조정"));
+    ShapeVolume->setAccessibleName(QStringLiteral("마스터 볼륨"));
+    ShapeVolume->setFocusPolicy(Qt::TabFocus);
+    ShapeVolume->Value = [this] { return VolumeBar().PercentFor(ImgVolume->x()); };
+    ShapeVolume->SetValue = [this](int percent) {
+        App.SetMasterVolume(static_cast<float>(percent));
+        ImgVolume->move(VolumeBar().KnobLeftFor(static_cast<float>(percent)), ImgVolume->y());
+    };
     ImgVolume = makePicture(Panel4, "ImgVolume", {59, 5, 12, 7}, QStringLiteral(":/playlist/knob.png"),
                             QStringLiteral("마스터 볼륨 조정"));
+    ImgVolume->setAccessibleName(QStringLiteral("마스터 볼륨 손잡이"));
     Label1 = makeLabel(Panel4, "Label1", {104, 3}, QStringLiteral("Play List - Sorvel"), Qt::yellow);
     Label2 = makeLabel(Panel4, "Label2", {216, 3}, QStringLiteral("v1.5"), QColor(192, 220, 192));
     dxToolButton1 = new TdxToolButton(Panel4);
@@ -273,6 +287,7 @@ void TFormPlayList::BuildPanel2()
     Panel2->setObjectName(QStringLiteral("Panel2"));
     Panel2->setFixedHeight(19);
     Panel2->SetLowered(true);
+    Panel2->setAccessibleName(QStringLiteral("페이지 저장"));
     dxButton2 = makeButton(Panel2, "dxButton2", {4, 2, 101, 16}, QStringLiteral("Save To File"));
     dxButton4 = makeButton(Panel2, "dxButton4", {108, 2, 77, 16}, QStringLiteral("Reload"));
     // Two buttons without a function, never shown: kept off every screen and out of the
