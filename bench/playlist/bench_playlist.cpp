@@ -1,16 +1,28 @@
-// Playlist figures: five pages of 10,000 entries loaded and shown, saved, and a
-// folder tree of 10,000 files dropped onto a page and onto the temporary list.
-// Goals: load and show under 300 ms, save under 100 ms, each drop under 1 s.
+// Playlist figures, on the real playlist window:
+//   - start-up of the program's two windows, from the start of main to both painted,
+//     with no files and with five pages of 10,000 entries and a 10,000-line list
+//     (goal: the lists add under 150 ms), each run in a child process;
+//   - five pages of 10,000 entries loaded and shown (goal < 300 ms), and saved (< 100 ms);
+//   - a 10,000-entry page scrolled from its top to its end, a screenful at a time;
+//   - a folder tree of 10,000 files dropped onto a shown page and onto the temporary list
+//     (goal < 1 s each, the window repainted at the end).
 
 #include "AppFolder.h"
 #include "G.h"
-#include "PlaylistPages.h"
+#include "Main.h"
+#include "Panel.h"
+#include "Playlist.h"
+#include "fsound.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <algorithm>
 #include <array>
@@ -35,27 +47,20 @@ double median(std::vector<double> values)
     return values[values.size() / 2];
 }
 
-// The playlist window's entry widgets on tabs, shown, as the window will hold them.
+// The playlist window as the program shows it, over a store of its own.
 struct Window {
     Window()
     {
-        std::array<TDropTreeView*, 5> trees {};
-        for (int n = 1; n <= 5; ++n) {
-            trees[n - 1] = new TDropTreeView(n);
-            tabs.addTab(trees[n - 1], QStringLiteral("page %1").arg(n));
-        }
-        list = new TDropListView;
-        tabs.addTab(list, QStringLiteral("Temprary"));
-        tabs.resize(400, 500);
-        tabs.show();
+        Settings.PlayListX = 0;
+        Settings.PlayListY = 0;
+        Settings.PlayListW = 400;
+        Settings.PlayListH = 600;
+        form = std::make_unique<TFormPlayList>(store);
+        form->show();
         QApplication::processEvents();
-        playlist = std::make_unique<CPlaylist>(trees, list);
     }
-    ~Window() { playlist.reset(); }
-
-    QTabWidget tabs;
-    TDropListView* list = nullptr;
-    std::unique_ptr<CPlaylist> playlist;
+    TM_PlayList store;
+    std::unique_ptr<TFormPlayList> form;
 };
 
 void writePageFiles()
@@ -90,36 +95,126 @@ void makeDropTree(const QString& root)
     }
 }
 
+
+void writeTempList(int lines)
+{
+    QFile file(ProgramFolder() + QStringLiteral("Temprary.txt"));
+    if (!file.open(QIODevice::WriteOnly))
+        return;
+    for (int i = 0; i < lines; ++i)
+        file.write(QStringLiteral("/home/user/music/album %1/track %2.mp3\r\n").arg(i / 100).arg(i % 100).toUtf8());
+}
+
+// Counts the first painting of the strip and of the playlist window's page; quits when
+// both have painted and prints the microseconds since `clock` started.
+class BothPainted : public QObject {
+public:
+    explicit BothPainted(QElapsedTimer& clock) : m_clock(clock) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint && !m_seen.contains(watched)) {
+            m_seen.append(watched);
+            if (m_seen.size() == 2) {
+                std::printf("%lld\n", static_cast<long long>(m_clock.nsecsElapsed() / 1000));
+                std::fflush(stdout);
+                QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QElapsedTimer& m_clock;
+    QList<QObject*> m_seen;
+};
+
+int child(int argc, char** argv, const QString& folder)
+{
+    QElapsedTimer clock;
+    clock.start();
+    QApplication app(argc, argv);
+    SetProgramFolderOverride(folder);
+    int result = 0;
+    {
+        TFormMain formMain;
+        TFormPlayList formPlayList;
+        BothPainted watcher(clock);
+        formMain.PanelBack->installEventFilter(&watcher);
+        formPlayList.TreeView(1)->viewport()->installEventFilter(&watcher);
+        formMain.show();
+        formPlayList.show();
+        result = QApplication::exec();
+    }
+    fsound::Shutdown();
+    return result;
+}
+
+double startUp(const QString& folder)
+{
+    std::vector<double> runs;
+    for (int run = 0; run < kRuns; ++run) {
+        QProcess process;
+        process.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--child"), folder});
+        process.waitForFinished(30000);
+        const QByteArray out = process.readAllStandardOutput().trimmed();
+        if (out.isEmpty())
+            return -1;
+        runs.push_back(out.toLongLong() / 1000.0);
+    }
+    return median(runs);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc == 3 && QByteArray(argv[1]) == "--child")
+        return child(argc, argv, QString::fromLocal8Bit(argv[2]));
+
     QApplication app(argc, argv);
-    QTemporaryDir dir;
-    if (!dir.isValid())
+    QTemporaryDir dir, emptyDir, dropDir;
+    if (!dir.isValid() || !emptyDir.isValid() || !dropDir.isValid())
         return 1;
-    SetProgramFolderOverride(dir.path());
     int boxes = 0;
     SetMessageBoxHandler([&boxes](const QString&, const QString&, int) {
         ++boxes;
         return IDOK;
     });
 
+    SetProgramFolderOverride(dir.path());
     writePageFiles();
-    std::vector<double> load, save;
+    writeTempList(kEntriesPerPage);
+    const double emptyStart = startUp(emptyDir.path());
+    const double fullStart = startUp(dir.path());
+
+    std::vector<double> load, save, scroll;
+    int screens = 0;
     for (int run = 0; run < kRuns; ++run) {
-        Window window;
+        // The window reads the list and the five pages as it is built.
         auto start = std::chrono::steady_clock::now();
-        window.playlist->LoadPages();
-        QApplication::processEvents();
-        window.tabs.repaint();
+        Window window;
+        window.form->repaint();
         load.push_back(msSince(start));
 
         start = std::chrono::steady_clock::now();
-        window.playlist->SavePages(true);
+        window.form->Pages->SavePages(true);
         save.push_back(msSince(start));
+
+        QTreeWidget* tree = window.form->TreeView(1);
+        QScrollBar* bar = tree->verticalScrollBar();
+        start = std::chrono::steady_clock::now();
+        screens = 0;
+        for (int value = 0; value <= bar->maximum() + bar->pageStep() - 1; value += bar->pageStep()) {
+            bar->setValue(value);
+            tree->viewport()->repaint();
+            ++screens;
+        }
+        scroll.push_back(msSince(start));
     }
 
+    SetProgramFolderOverride(dropDir.path());
     const QString dropRoot = dir.filePath(QStringLiteral("drop"));
     makeDropTree(dropRoot);
     std::vector<double> pageDrop, listDrop;
@@ -127,25 +222,34 @@ int main(int argc, char** argv)
     for (int run = 0; run < kRuns; ++run) {
         Window window;
         auto start = std::chrono::steady_clock::now();
-        window.playlist->WMDropFiles(window.playlist->TreeView(1), {dropRoot});
-        QApplication::processEvents();
+        window.form->Pages->WMDropFiles(window.form->TreeView(1), {dropRoot});
+        window.form->repaint();
         pageDrop.push_back(msSince(start));
-        pageEntries = window.playlist->TreeView(1)->topLevelItemCount();
+        pageEntries = window.form->TreeView(1)->topLevelItemCount();
 
+        window.form->PageControl1->setCurrentIndex(5);
         start = std::chrono::steady_clock::now();
-        window.playlist->WMDropFiles(window.list, {dropRoot});
-        QApplication::processEvents();
+        window.form->Pages->WMDropFiles(window.form->ListView1, {dropRoot});
+        window.form->repaint();
         listDrop.push_back(msSince(start));
-        listEntries = window.list->topLevelItemCount();
+        listEntries = window.form->ListView1->topLevelItemCount();
+        QFile::remove(ProgramFolder() + QStringLiteral("Temprary.txt"));
     }
 
-    std::printf("pages: 5 x %d entries (1 heading per 100), median of %d runs\n", kEntriesPerPage, kRuns);
-    std::printf("load and show five pages: %8.1f ms  (goal < 300 ms)\n", median(load));
-    std::printf("save five pages:          %8.1f ms  (goal < 100 ms, includes fsync of each file)\n", median(save));
-    std::printf("drop 10,000 files on page:%8.1f ms  (goal < 1000 ms, %d entries)\n", median(pageDrop), pageEntries);
-    std::printf("drop 10,000 files on list:%8.1f ms  (goal < 1000 ms, %d entries, file written)\n", median(listDrop), listEntries);
+    std::printf("pages: 5 x %d entries (1 heading per 100), list of %d lines, median of %d runs\n", kEntriesPerPage,
+                kEntriesPerPage, kRuns);
+    std::printf("start-up to both windows painted, no lists: %8.1f ms\n", emptyStart);
+    std::printf("start-up to both windows painted, full:     %8.1f ms  (goal: under %.1f ms, 150 more)\n", fullStart,
+                emptyStart + 150);
+    std::printf("open the window with its lists:  %8.1f ms  (goal < 300 ms)\n", median(load));
+    std::printf("save five pages:                 %8.1f ms  (goal < 100 ms, includes fsync of each file)\n", median(save));
+    std::printf("scroll a page end to end:        %8.1f ms  (%d screens of %d rows, %.2f ms each)\n", median(scroll),
+                screens, kEntriesPerPage / std::max(screens, 1), median(scroll) / std::max(screens, 1));
+    std::printf("drop 10,000 files on shown page: %8.1f ms  (goal < 1000 ms, %d entries)\n", median(pageDrop), pageEntries);
+    std::printf("drop 10,000 files on shown list: %8.1f ms  (goal < 1000 ms, %d entries, file written)\n",
+                median(listDrop), listEntries);
     std::printf("message boxes shown: %d\n", boxes);
     SetMessageBoxHandler({});
     SetProgramFolderOverride({});
-    return boxes == 0 ? 0 : 1;
+    return boxes == 0 && emptyStart > 0 && fullStart > 0 ? 0 : 1;
 }

@@ -291,8 +291,9 @@ void TFormMain::closeEvent(QCloseEvent* event)
         Settings.ViewPlayList = m_playList && m_playList->IsWindowVisible();
         StorePlayListGeometry();
         // The program runs until the player window closes; a tool window alone does not
-        // end Qt's event loop.
-        QCoreApplication::quit();
+        // end Qt's event loop. Not quit(): that first asks every window to close, and the
+        // playlist window answers a close by hiding, which would cancel the quit.
+        QCoreApplication::exit(0);
     }
     event->accept();
 }

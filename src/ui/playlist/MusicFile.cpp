@@ -4,6 +4,7 @@
 #include "CodePage.h"
 #include "FileIO.h"
 #include "G.h"
+#include "RecordPool.h"
 
 #include <cstring>
 
@@ -42,6 +43,16 @@ QString EntryPath(const TMusicFile& record)
     if (record.PathIsUtf8 == 1)
         return QString::fromUtf8(record.Path, static_cast<qsizetype>(length));
     return DecodeCodePage949Text(record.Path, length);
+}
+
+void* TMusicFile::operator new(std::size_t size)
+{
+    return record_pool::Allocate(size);
+}
+
+void TMusicFile::operator delete(void* record, std::size_t size) noexcept
+{
+    record_pool::Free(record, size);
 }
 
 QString EntryDisplayName(const QString& path)

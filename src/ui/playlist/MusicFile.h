@@ -28,6 +28,10 @@ struct TMusicFile {
 
     static constexpr std::size_t PathCapacity = sizeof(Path) - 1;
 
+    // Records come from the record pool (RecordPool.h), which keeps large pages apart.
+    static void* operator new(std::size_t size);
+    static void operator delete(void* record, std::size_t size) noexcept;
+
     // A zero-filled record with the folder flag and the path; null when the path's
     // stored form is longer than 491 bytes: a path is refused, never cut.
     static std::unique_ptr<TMusicFile> Create(bool isFolder, const QString& path);

@@ -236,8 +236,8 @@ void CPlaylist::LoadTempList()
     if (!lines->LoadFromFile(TempListFileName()))
         return;
     UpdateGuard update(list_);
-    for (int i = 0; i < lines->Count(); ++i)
-        AddTempItem(lines->Strings(i));
+    // Every line becomes an item as AddTempItem makes it, all in one insertion.
+    list_->AppendCaptions(lines->ToStringList());
 }
 
 bool CPlaylist::SaveTempList()

@@ -12,8 +12,15 @@
 TMusicNode::TMusicNode(std::unique_ptr<TMusicFile> record)
     : QTreeWidgetItem(NodeType), record_(std::move(record))
 {
-    if (record_)
-        setText(0, EntryDisplayName(*record_));
+}
+
+QVariant TMusicNode::data(int column, int role) const
+{
+    // The name is read from the record when a row is shown, not stored beside it: a page
+    // of tens of thousands of entries then opens without decoding every path.
+    if (column == 0 && (role == Qt::DisplayRole || role == Qt::EditRole) && record_)
+        return EntryDisplayName(*record_);
+    return QTreeWidgetItem::data(column, role);
 }
 
 TMusicNode::~TMusicNode() = default;
@@ -240,6 +247,20 @@ void TDropListView::AppendCaption(const QString& caption)
     appending_ = false;
     if (loweredValid_)
         lowered_.insert(caption.toLower());
+}
+
+void TDropListView::AppendCaptions(const QStringList& captions)
+{
+    QList<QTreeWidgetItem*> items;
+    items.reserve(captions.size());
+    for (const QString& caption : captions)
+        items.append(new QTreeWidgetItem(QStringList{caption}));
+    appending_ = true;
+    addTopLevelItems(items);
+    appending_ = false;
+    if (loweredValid_)
+        for (const QString& caption : captions)
+            lowered_.insert(caption.toLower());
 }
 
 bool TDropListView::HasLoweredCaption(const QString& lowered)

@@ -21,6 +21,8 @@ public:
     ~TMusicNode() override;
 
     TMusicFile* Data() const { return record_.get(); }
+    // Column 0 shows `EntryDisplayName` of the record.
+    QVariant data(int column, int role) const override;
     // The record of any node of a page tree; null for a node of another kind.
     static TMusicFile* DataOf(const QTreeWidgetItem* item);
 
@@ -96,6 +98,8 @@ public:
     QString Caption(int index) const;
     QStringList Captions() const;
     void AppendCaption(const QString& caption);
+    // The same for many captions at once, in order.
+    void AppendCaptions(const QStringList& captions);
     // True when some caption, lower-cased, equals `lowered`.
     bool HasLoweredCaption(const QString& lowered);
 
