@@ -21,6 +21,13 @@ public:
     // Sets the first and the last channel to `percent`; nothing without a mixer.
     void SetMasterVolume(float percent);
 
+    // True when a running copy of the program was found and told to come forward (the
+    // caller then ends with exit code 1). Otherwise this process now owns the hand-over
+    // socket, which `TakeHandOverSocket` gives to the server. Runs before Qt is set up.
+    bool CheckRunningInstance();
+    // The listening socket bound by `CheckRunningInstance`, or -1; the caller owns it.
+    int TakeHandOverSocket();
+
     // Asks the player window to start the playlist's current song from its beginning.
     // `path` is not used: what plays is always what the playlist calls current. Returns 1.
     int PlaySong(const QString& path);
@@ -29,6 +36,7 @@ public:
 
 private:
     std::function<void()> m_playRequest;
+    int m_handOverSocket = -1;
 };
 
 extern CMain App;

@@ -1,11 +1,15 @@
-// Builds the program: the player window, the playlist window and what connects them.
-// The player reaches the playlist only through `IPlayListLink`; the playlist reaches the
-// player only through `App.PlaySong`.
+// Builds the program: the single-instance check and its server, the docking manager,
+// the player window, the playlist window and what connects them. The player reaches the
+// playlist only through `IPlayListLink`; the playlist reaches the player only through
+// `App.PlaySong`.
 
 #include "Cmain.h"
+#include "Magnetic.h"
+#include "MagneticRouter.h"
 #include "Main.h"
 #include "PlayListLink.h"
 #include "Playlist.h"
+#include "SingleInstance.h"
 #include "fsound.h"
 
 #include <QApplication>
@@ -67,6 +71,12 @@ public:
     }
     bool IsWindowVisible() const override { return m_form ? m_form->isVisible() : m_visible; }
     QRect WindowGeometry() const override { return m_form ? m_form->frameGeometry() : m_geometry; }
+    QWidget* Window() override { return m_form; }
+    void SetMoveHook(IMoveSizeHook* hook) override
+    {
+        if (m_form)
+            m_form->SetMoveHook(hook);
+    }
 
 private:
     QPointer<TFormPlayList> m_form;
@@ -78,6 +88,10 @@ private:
 
 int main(int argc, char** argv)
 {
+    // A copy already running is told to come forward, and this one ends.
+    if (App.CheckRunningInstance())
+        return 1;
+
     // The windows place themselves, which Wayland does not allow: use X11 (XWayland) there.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
         && !qEnvironmentVariableIsEmpty("DISPLAY"))
@@ -88,12 +102,20 @@ int main(int argc, char** argv)
 
     int result = 0;
     {
+        HandOverServer handOver(App.TakeHandOverSocket());
+        // The docking manager outlives both windows.
+        QtWindowSystem windowSystem;
+        TMagnetic magnetic(windowSystem);
+        MagneticWnd = &magnetic;
+
         // The player window loads the settings the playlist window is placed by.
         TFormMain formMain;
         auto formPlayList = std::make_unique<TFormPlayList>();
+        formPlayList->OnDestroy = RemoveFromMagnetic;
         PlayListLink link(*formPlayList);
         formMain.SetPlayList(&link);
         App.SetPlayRequest([&formMain] { formMain.BPlayClick(nullptr); });
+        handOver.OnMessage = [&formMain](int) { formMain.HandOverMessage(); };
 
         formMain.show();
         result = QApplication::exec();
@@ -102,6 +124,7 @@ int main(int argc, char** argv)
         // "Temprary.txt"), then the player (it writes the settings, with the playlist
         // window's last geometry).
         App.SetPlayRequest({});
+        handOver.OnMessage = {};
         link.Detach();
         formPlayList.reset();
     }

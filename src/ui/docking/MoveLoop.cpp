@@ -1,5 +1,8 @@
 #include "MoveLoop.h"
 
+#include <QMouseEvent>
+#include <QWidget>
+
 #include <algorithm>
 
 void WindowMoveLoop::Begin(QPoint globalPointer, QRect frame)
@@ -30,6 +33,30 @@ void WindowMoveLoop::End()
     m_active = false;
     if (m_hook)
         m_hook->ExitSizeMove();
+}
+
+bool DriveMoveLoop(WindowMoveLoop& loop, QWidget* window, QEvent* event)
+{
+    auto* mouse = static_cast<QMouseEvent*>(event);
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+        loop.Begin(mouse->globalPosition().toPoint(), window->frameGeometry());
+        return true;
+    case QEvent::MouseMove: {
+        QRect target;
+        if (loop.Move(mouse->globalPosition().toPoint(), target))
+            window->move(target.topLeft());
+        return true;
+    }
+    case QEvent::MouseButtonRelease:
+        if (mouse->buttons() == Qt::NoButton)
+            loop.End();
+        return true;
+    case QEvent::MouseButtonDblClick:
+        return true;
+    default:
+        return false;
+    }
 }
 
 SizeEdge EdgeAt(QPoint local, QSize size, int border)

@@ -7,6 +7,9 @@
 #include <QPoint>
 #include <QRect>
 
+class QEvent;
+class QWidget;
+
 // Which edge or corner a size loop drags; the numbers are the sizing messages' edge
 // codes, which the docking manager keys on.
 enum class SizeEdge : int {
@@ -55,6 +58,12 @@ private:
     QPoint m_grab;      // pointer minus window origin at the press
     QRect m_start;
 };
+
+// Drives `loop` from a mouse event on one of the handles `window` is moved by: a press of
+// any button starts it, moves move the window, the release of the last button ends it.
+// True when the event was a mouse press, move, release or double click (all of them
+// are the handle's: a double click does nothing).
+bool DriveMoveLoop(WindowMoveLoop& loop, QWidget* window, QEvent* event);
 
 // The edge under a point of a window of `size`, given the width of its sizing border.
 SizeEdge EdgeAt(QPoint local, QSize size, int border);

@@ -4,6 +4,7 @@
 #include "Cmain.h"
 #include "Dxbuttons.h"
 #include "G.h"
+#include "MagneticRouter.h"
 #include "Ogg.h"
 #include "Panel.h"
 #include "PlayListLink.h"
@@ -55,6 +56,10 @@ TFormMain::TFormMain(IPlayListLink* playList)
     Ogg = new COgg(&m_frameSink, backBits);
     Ogg->m_InitSound();
     Ogg->m_StartThread();
+
+    // The strip's own move loop talks to the docking manager once it has registered.
+    m_magneticRouter = std::make_unique<MagneticRouter>(this, &MagneticProc, &bMagneticHandled);
+    m_moveLoop.SetHook(m_magneticRouter.get());
 
     Timer1.setInterval(1000);
     connect(&Timer1, &QTimer::timeout, this, &TFormMain::Timer1Timer);
@@ -256,6 +261,15 @@ void TFormMain::FirstActivate()
     MainState.bFirstActivate = false;
     if (Settings.ViewPlayList && m_playList)
         m_playList->ShowWindow();
+    QWidget* playList = m_playList ? m_playList->Window() : nullptr;
+    if (!playList)
+        return;
+    // The playlist window's moving, sizing, showing and hiding reach the docking
+    // manager from here on, and it is glued to the strip.
+    m_playListRouter = std::make_unique<MagneticRouter>(playList, &MagneticProc);
+    m_playList->SetMoveHook(m_playListRouter.get());
+    if (MagneticWnd)
+        MagneticWnd->AddWindow(playList, this, MagneticProc);
 }
 
 void TFormMain::showEvent(QShowEvent* event)
@@ -263,10 +277,36 @@ void TFormMain::showEvent(QShowEvent* event)
     QWidget::showEvent(event);
     if (MainState.bTopMost)
         raise();
+    // The first showing registers the strip, free, with a snap width of 9.
+    if (MagneticWnd && MagneticWnd->GetSnapWidth() != 9) {
+        MagneticWnd->SetSnapWidth(9);
+        MagneticWnd->AddWindow(this, nullptr, MagneticProc);
+    }
     // Frameless tool windows are not always activated by the window manager; the first
     // showing stands in for the first activation.
     if (MainState.bFirstActivate)
         QTimer::singleShot(0, this, &TFormMain::FirstActivate);
+}
+
+void TFormMain::HandOverMessage()
+{
+    if (!isVisible())
+        RestoreFromTray();
+}
+
+void TFormMain::RestoreFromTray()
+{
+    show();
+    raise();
+    activateWindow();
+    if (bPlayListWasVisible && m_playList)
+        m_playList->ShowWindow();
+}
+
+void RemoveFromMagnetic(QWidget* window)
+{
+    if (MagneticWnd)
+        MagneticWnd->RemoveWindow(window);
 }
 
 void TFormMain::StorePlayListGeometry()
@@ -346,28 +386,6 @@ bool TFormMain::HandleTrack(TShape* track, QEvent* event)
     return true;
 }
 
-bool TFormMain::HandleMove(QEvent* event)
-{
-    auto* mouse = static_cast<QMouseEvent*>(event);
-    switch (event->type()) {
-    case QEvent::MouseButtonPress:
-        m_moveLoop.Begin(mouse->globalPosition().toPoint(), frameGeometry());
-        return true;
-    case QEvent::MouseMove: {
-        QRect target;
-        if (m_moveLoop.Move(mouse->globalPosition().toPoint(), target))
-            move(target.topLeft());
-        return true;
-    }
-    case QEvent::MouseButtonRelease:
-        if (mouse->buttons() == Qt::NoButton)
-            m_moveLoop.End();
-        return true;
-    default:
-        return false;
-    }
-}
-
 bool TFormMain::eventFilter(QObject* watched, QEvent* event)
 {
     const QEvent::Type type = event->type();
@@ -382,6 +400,6 @@ bool TFormMain::eventFilter(QObject* watched, QEvent* event)
     if (watched == ShapeVolume || watched == ShapePosition)
         return HandleTrack(static_cast<TShape*>(watched), event);
     if (watched == Panel1 || watched == PanelBack || watched == LTime)
-        return HandleMove(event);
+        return DriveMoveLoop(m_moveLoop, this, event);
     return true;  // pictures and labels keep their presses: no window move from them
 }

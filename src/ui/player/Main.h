@@ -6,6 +6,7 @@
 
 #include "Bars.h"
 #include "FrameSink.h"
+#include "Magnetic.h"
 #include "MoveLoop.h"
 
 #include <QImage>
@@ -14,8 +15,10 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 
 class IPlayListLink;
+class MagneticRouter;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -40,6 +43,9 @@ struct TMainState {
     bool bTopMost = true;
     bool bFirstActivate = true;
 };
+
+// Unregisters a window from the docking manager, when there is one.
+void RemoveFromMagnetic(QWidget* window);
 
 class TFormMain : public QWidget {
     Q_OBJECT
@@ -72,8 +78,20 @@ public:
     void TimerPositionTimer();
     void Timer1Timer();
 
-    // The first activation: shows the playlist window when the settings say so.
+    // The first activation: shows the playlist window when the settings say so and glues
+    // it to the strip.
     void FirstActivate();
+    // Message 1025, a second start's hand-over: a hidden player comes back.
+    void HandOverMessage();
+    // Brings the player back, with the playlist window when it was showing as the player
+    // was hidden.
+    void RestoreFromTray();
+
+    // The docking manager's callback, from the first registration on; null before.
+    TSubclassProc MagneticProc = nullptr;
+    // The handled flag of the messages passed on to the docking manager.
+    bool bMagneticHandled = false;
+    bool bPlayListWasVisible = false;
 
     TMainState MainState;
 
@@ -131,13 +149,14 @@ private:
     void BuildHiddenComponents();
     bool HandleKnob(QLabel* knob, QEvent* event);
     bool HandleTrack(TShape* track, QEvent* event);
-    bool HandleMove(QEvent* event);
     KnobBar& BarOf(QObject* control);
     void SyncBars();
     void StorePlayListGeometry();
 
     IPlayListLink* m_playList = nullptr;
     WindowMoveLoop m_moveLoop;
+    std::unique_ptr<MagneticRouter> m_magneticRouter;
+    std::unique_ptr<MagneticRouter> m_playListRouter;
     KnobBar m_volumeBar{132, 67, 12, 162};
     KnobBar m_positionBar{63, 136, 12, 63};
     int m_bPlayTag = 0;

@@ -5,6 +5,9 @@
 #include <QRect>
 #include <QString>
 
+class IMoveSizeHook;
+class QWidget;
+
 class IPlayListLink {
 public:
     virtual ~IPlayListLink() = default;
@@ -24,4 +27,8 @@ public:
     virtual bool IsWindowVisible() const = 0;
     // Frame geometry of the playlist window in screen coordinates.
     virtual QRect WindowGeometry() const = 0;
+    // The playlist window itself, for the docking manager; null when there is none.
+    virtual QWidget* Window() { return nullptr; }
+    // Routes the playlist window's move and size loops (the docking manager's hook).
+    virtual void SetMoveHook(IMoveSizeHook* hook) { (void)hook; }
 };

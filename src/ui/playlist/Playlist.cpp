@@ -151,30 +151,6 @@ void TFormPlayList::SetMoveHook(IMoveSizeHook* hook)
     m_sizeLoop.SetHook(hook);
 }
 
-bool TFormPlayList::HandleMove(QEvent* event)
-{
-    auto* mouse = static_cast<QMouseEvent*>(event);
-    switch (event->type()) {
-    case QEvent::MouseButtonPress:
-        m_moveLoop.Begin(mouse->globalPosition().toPoint(), frameGeometry());
-        return true;
-    case QEvent::MouseMove: {
-        QRect target;
-        if (m_moveLoop.Move(mouse->globalPosition().toPoint(), target))
-            move(target.topLeft());
-        return true;
-    }
-    case QEvent::MouseButtonRelease:
-        if (mouse->buttons() == Qt::NoButton)
-            m_moveLoop.End();
-        return true;
-    case QEvent::MouseButtonDblClick:
-        return true;
-    default:
-        return false;
-    }
-}
-
 namespace {
 
 Qt::CursorShape cursorFor(SizeEdge edge)
@@ -284,7 +260,7 @@ bool TFormPlayList::eventFilter(QObject* watched, QEvent* event)
     if (mouse && (watched == ImgVolume || watched == ShapeVolume))
         return HandleVolume(watched, event);
     if (mouse && (watched == Panel4 || watched == Label1 || watched == Label2))
-        return HandleMove(event);
+        return DriveMoveLoop(m_moveLoop, this, event);
     if (type == QEvent::MouseButtonDblClick || type == QEvent::KeyPress)
         if (HandleEntryView(watched, event))
             return true;

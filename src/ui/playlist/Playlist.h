@@ -156,7 +156,6 @@ private:
     void BuildPages(std::array<TDropTreeView*, 5>& trees);
     void BuildPanel2();
     bool HandleVolume(QObject* watched, QEvent* event);
-    bool HandleMove(QEvent* event);
     bool HandleEntryView(QObject* watched, QEvent* event);
     MasterVolumeBar VolumeBar() const;
 

@@ -1,8 +1,7 @@
 #pragma once
 // Colour and rectangle types of the styled controls.
-//
-// TColor and TRect are the program's shared value types; they live here until another
-// subsystem needs them, at which point this header is the one to move.
+
+#include "Geometry.h"
 
 #include <QColor>
 #include <QPalette>
@@ -76,29 +75,4 @@ QColor dxColorToQColor(TColor color, const QPalette& palette);
 QColor dxColorToQColor(TColor color);
 TColor dxQColorToColor(const QColor& color);
 
-// Left, Top, Right, Bottom; Right and Bottom are exclusive.
-struct TRect {
-    int Left = 0;
-    int Top = 0;
-    int Right = 0;
-    int Bottom = 0;
-
-    int Width() const { return Right - Left; }
-    int Height() const { return Bottom - Top; }
-    void Offset(int dx, int dy)
-    {
-        Left += dx;
-        Right += dx;
-        Top += dy;
-        Bottom += dy;
-    }
-    QRect toQRect() const { return QRect(Left, Top, Right - Left, Bottom - Top); }
-    static TRect fromQRect(const QRect& r) { return {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()}; }
-    friend bool operator==(const TRect&, const TRect&) = default;
-};
-
-struct TPoint {
-    int X = 0;
-    int Y = 0;
-    friend bool operator==(const TPoint&, const TPoint&) = default;
-};
+// TRect and TPoint are the program's own (Geometry.h).
