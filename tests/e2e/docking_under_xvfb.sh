@@ -9,14 +9,13 @@
 #   - a copy killed without tidying up does not block the next start.
 # Usage: docking_under_xvfb.sh SORVEL
 set -euo pipefail
-for tool in Xvfb openbox xdotool xwininfo xdpyinfo wmctrl; do
+for tool in Xvfb openbox xprop xdotool xwininfo wmctrl; do
   command -v $tool >/dev/null || { echo "$tool not installed"; exit 77; }
 done
 sorvel=$1
 work=$(mktemp -d)
 export XDG_RUNTIME_DIR=$work/run HOME=$work SDL_AUDIODRIVER=dummy QT_QPA_PLATFORM=xcb
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
-export DISPLAY=:$(( 300 + RANDOM % 100 ))
 pids=()
 cleanup() {
   for p in "${pids[@]}"; do kill -9 "$p" 2>/dev/null || true; done
@@ -31,10 +30,8 @@ cp "$sorvel" "$app/sorvel"
 # The playlist window stands right under the strip (218 x 49 at (200, 100)): glued.
 printf '[Control]\r\nViewPlayList=1\r\n[Data]\r\nMainX=200\r\nMainY=100\r\nPlayListX=200\r\nPlayListY=149\r\nPlayListW=300\r\nPlayListH=300\r\nVolume=30\r\n' > "$app/Sorvel.ini"
 
-Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 & pids+=($!)
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-openbox >/dev/null 2>&1 & pids+=($!)
-sleep 0.5
+source "$(dirname "$0")/desktop.sh"
+start_desktop 1024x768x24 || exit 1
 
 strips() { xdotool search --name "^마루엘의 뮤직플레이어 Sorvel\$" 2>/dev/null | wc -l; }
 position() { xwininfo -name "$1" | awk '/Absolute upper-left X/{x=$NF} /Absolute upper-left Y/{y=$NF} END{print x, y}'; }

@@ -13,7 +13,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 
 if [ -z "${SORVEL_E2E_INNER:-}" ]; then
-  for tool in Xvfb openbox pulseaudio parec pactl xdotool xwininfo wmctrl iconv dbus-run-session import; do
+  for tool in Xvfb openbox xprop pulseaudio parec pactl xdotool xwininfo wmctrl iconv dbus-run-session import; do
     command -v $tool >/dev/null || { echo "$tool not installed"; exit 77; }
   done
   [ -x /usr/libexec/at-spi-bus-launcher ] && /usr/bin/python3 -c 'import pyatspi' 2>/dev/null \
@@ -28,8 +28,6 @@ dragsource=$3
 work=$(mktemp -d)
 export XDG_RUNTIME_DIR=$work/run HOME=$work
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
-display=:$(( 200 + RANDOM % 100 ))
-export DISPLAY=$display
 pids=()
 cleanup() {
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
@@ -64,9 +62,8 @@ PY
 cp "$app/Temprary.txt" "$work/Temprary.before"
 cp "$app/MusicList1.dat" "$work/MusicList1.before"
 
-Xvfb "$display" -screen 0 1024x900x24 -nolisten tcp >/dev/null 2>&1 & pids+=($!)
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-openbox >/dev/null 2>&1 & pids+=($!)
+source "$here/desktop.sh"
+start_desktop 1024x900x24 || exit 1
 /usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 & pids+=($!)
 pulseaudio --daemonize=yes --exit-idle-time=-1 -n \
   --load="module-null-sink sink_name=sorvel_null" --load="module-native-protocol-unix" \
