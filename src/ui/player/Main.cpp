@@ -5,9 +5,15 @@
 #include "Dxbuttons.h"
 #include "G.h"
 #include "Ogg.h"
+#include "Fonts.h"
 #include "Panel.h"
+#include "Placement.h"
 #include "PlayListLink.h"
+#include "StripAccessible.h"
+#include "StripLabel.h"
+#include "WindowPlacement.h"
 
+#include <QAccessible>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
@@ -15,6 +21,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 
+#include <algorithm>
 #include <cstring>
 
 static void initPlayerResources()
@@ -27,6 +34,8 @@ TFormMain::TFormMain(IPlayListLink* playList)
     , m_playList(playList)
 {
     initPlayerResources();
+    InstallDesignFonts();
+    InstallStripAccessibility();
     setObjectName(QStringLiteral("FormMain"));
     QDir::setCurrent(ProgramFolder());
     App.LoadSettings();
@@ -35,10 +44,15 @@ TFormMain::TFormMain(IPlayListLink* playList)
     resize(472, 223);
     BuildComponents();
     BuildHiddenComponents();
-    move(Settings.MainX, Settings.MainY);
+    // The stored place and knob may come from a damaged or hand-edited file, or from a
+    // screen that is gone: the strip stands wholly on a screen and the knob on its track.
+    const StoredRect stored{Settings.MainX, Settings.MainY, PanelBack->width(), PanelBack->height()};
+    move(FitIntoWorkArea(stored, ChooseWorkArea(stored, ScreenWorkAreas())).topLeft());
     setFixedSize(PanelBack->size());
-    ImgVolume->move(ShapeVolume->x() + Settings.Volume, ImgVolume->y());
+    const int volumeRange = ShapeVolume->width() - ImgVolume->width();
+    ImgVolume->move(ShapeVolume->x() + std::clamp(Settings.Volume, 0, volumeRange), ImgVolume->y());
     SyncBars();
+    ConnectBars();
 
     // The spectrum background, as the painter wants it and as the thread reads it.
     m_spectrumBack = QImage(QStringLiteral(":/player/spectrum_back3.png")).convertToFormat(QImage::Format_RGB32);
@@ -193,6 +207,32 @@ void TFormMain::SyncBars()
     m_positionBar.Sync(ShapePosition->x(), ShapePosition->width(), ImgPosition->width(), ImgPosition->x());
 }
 
+void TFormMain::SetVolumeOffset(int offset)
+{
+    SyncBars();
+    m_volumeBar.SetOffset(std::clamp(offset, 0, m_volumeBar.Range()));
+    ImgVolume->move(m_volumeBar.KnobLeft(), ImgVolume->y());
+    ApplyVolume();
+}
+
+void TFormMain::SetSeekOffset(int offset)
+{
+    SyncBars();
+    m_positionBar.SetOffset(std::clamp(offset, 0, m_positionBar.Range()));
+    ImgPosition->move(m_positionBar.KnobLeft(), ImgPosition->y());
+    SeekToKnob();
+}
+
+void TFormMain::ConnectBars()
+{
+    ShapeVolume->SetBar({[this] { return ImgVolume->x() - ShapeVolume->x(); },
+                         [this] { return ShapeVolume->width() - ImgVolume->width(); },
+                         [this](int offset) { SetVolumeOffset(offset); }});
+    ShapePosition->SetBar({[this] { return ImgPosition->x() - ShapePosition->x(); },
+                           [this] { return ShapePosition->width() - ImgPosition->width(); },
+                           [this](int offset) { SetSeekOffset(offset); }});
+}
+
 void TFormMain::ApplyVolume()
 {
     SyncBars();
@@ -269,6 +309,15 @@ void TFormMain::showEvent(QShowEvent* event)
         QTimer::singleShot(0, this, &TFormMain::FirstActivate);
 }
 
+// A move the window system reports may carry a position relative to the window manager's
+// frame; the X server's own answer settles it.
+void TFormMain::moveEvent(QMoveEvent* event)
+{
+    QWidget::moveEvent(event);
+    if (event->spontaneous())
+        SyncPositionWithWindowSystem(this);
+}
+
 void TFormMain::StorePlayListGeometry()
 {
     if (!m_playList)
@@ -284,6 +333,7 @@ void TFormMain::closeEvent(QCloseEvent* event)
 {
     if (!m_closed) {
         m_closed = true;
+        SyncPositionWithWindowSystem(this);  // the place stored at exit is where the window stands
         Timer1.stop();
         TimerPosition.stop();
         delete Ogg;  // ends the spectrum thread; the sound ends with the process
@@ -350,6 +400,7 @@ bool TFormMain::HandleMove(QEvent* event)
     auto* mouse = static_cast<QMouseEvent*>(event);
     switch (event->type()) {
     case QEvent::MouseButtonPress:
+        SyncPositionWithWindowSystem(this);
         m_moveLoop.Begin(mouse->globalPosition().toPoint(), frameGeometry());
         return true;
     case QEvent::MouseMove: {
@@ -370,6 +421,11 @@ bool TFormMain::HandleMove(QEvent* event)
 bool TFormMain::eventFilter(QObject* watched, QEvent* event)
 {
     const QEvent::Type type = event->type();
+    if (type == QEvent::Move && (watched == ImgVolume || watched == ImgPosition) && QAccessible::isActive()) {
+        TShape* track = watched == ImgVolume ? ShapeVolume : ShapePosition;
+        QAccessibleValueChangeEvent changed(track, track->Bar().value ? track->Bar().value() : 0);
+        QAccessible::updateAccessibility(&changed);
+    }
     const bool mouse = type == QEvent::MouseButtonPress || type == QEvent::MouseMove
         || type == QEvent::MouseButtonRelease || type == QEvent::MouseButtonDblClick;
     if (!mouse)
