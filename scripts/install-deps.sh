@@ -11,7 +11,10 @@ packages=(
   libgtest-dev googletest libbenchmark-dev
   clang libclang-rt-14-dev
   pulseaudio pulseaudio-utils xvfb xauth x11-apps imagemagick
-  fonts-nanum
+  libxcb1-dev
+  fonts-nanum fonts-nanum-coding fonts-baekmuk fonts-liberation2
+  openbox xdotool x11-utils
+  dbus-daemon at-spi2-core python3-pyatspi
 )
 
 missing=()
