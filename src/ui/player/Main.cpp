@@ -4,8 +4,8 @@
 #include "Cmain.h"
 #include "Dxbuttons.h"
 #include "G.h"
-#include "Ogg.h"
 #include "Fonts.h"
+#include "Ogg.h"
 #include "Panel.h"
 #include "Placement.h"
 #include "PlayListLink.h"
@@ -53,6 +53,9 @@ TFormMain::TFormMain(IPlayListLink* playList)
     ImgVolume->move(ShapeVolume->x() + std::clamp(Settings.Volume, 0, volumeRange), ImgVolume->y());
     SyncBars();
     ConnectBars();
+    // The window opens with the focus where every transport click leaves it: on the tray
+    // button, which shows no focus look, rather than ringing the first transport button.
+    BToTray->setFocus();
 
     // The spectrum background, as the painter wants it and as the thread reads it.
     m_spectrumBack = QImage(QStringLiteral(":/player/spectrum_back3.png")).convertToFormat(QImage::Format_RGB32);
