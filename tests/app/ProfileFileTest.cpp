@@ -1,6 +1,7 @@
 #include "AppFolder.h"
 #include "Cmain.h"
 #include "Diagnostics.h"
+#include "FileBytes.h"
 #include "G.h"
 #include "ProfileFile.h"
 
@@ -14,19 +15,6 @@
 #include <unistd.h>
 
 namespace {
-
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeAll(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    ASSERT_EQ(file.write(bytes), bytes.size());
-}
 
 // A byte string literal with its embedded NULs.
 template <std::size_t N>

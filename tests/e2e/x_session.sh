@@ -6,14 +6,20 @@ x_session_start() {
   for tool in Xvfb openbox xdotool xwininfo xprop; do
     command -v $tool >/dev/null || { echo "$tool not installed"; exit 77; }
   done
-  display=:$(( 100 + RANDOM % 300 ))
-  Xvfb "$display" -screen 0 "$size" -nolisten tcp >/dev/null 2>&1 &
+  # Xvfb picks a free display number itself and writes it out once it accepts clients:
+  # a guessed number could be another session's display.
+  local number_file
+  number_file=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 "$size" -nolisten tcp 3>"$number_file" >/dev/null 2>&1 &
   x_server=$!
+  for _ in $(seq 200); do [ -s "$number_file" ] && break; sleep 0.05; done
+  display=:$(head -n 1 "$number_file")
+  rm -f "$number_file"
+  [ "$display" != ":" ] || { echo "Xvfb did not start"; exit 1; }
   export DISPLAY=$display
-  for _ in $(seq 100); do xprop -root >/dev/null 2>&1 && break; sleep 0.05; done
   openbox --sm-disable >/dev/null 2>&1 &
   x_manager=$!
-  for _ in $(seq 100); do
+  for _ in $(seq 200); do
     # Read whole before matching: with pipefail, grep -q closing the pipe early fails xprop.
     case "$(xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null)" in *"window id"*) return 0 ;; esac
     sleep 0.05
