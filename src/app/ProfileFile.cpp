@@ -107,7 +107,7 @@ void ProfileFile::readFrom(int fd, qint64 limit)
     if (got < 0) {
         m_source = Source::Refused;
         report(QStringLiteral("%1 cannot be read; its settings are ignored and it will not be written")
-                          .arg(fileName(m_path)));
+                   .arg(fileName(m_path)));
         return;
     }
     bytes.truncate(got);
@@ -119,7 +119,10 @@ void ProfileFile::readFrom(int fd, qint64 limit)
         struct stat st {};
         const qint64 size = ::fstat(fd, &st) == 0 ? qint64(st.st_size) : got;
         report(QStringLiteral("%1 is %2 bytes long; only its first %3 bytes were read, and it will not be "
-                                     "rewritten").arg(fileName(m_path)).arg(size).arg(limit));
+                              "rewritten")
+                   .arg(fileName(m_path))
+                   .arg(size)
+                   .arg(limit));
     }
     const qsizetype firstEnd = bytes.indexOf('\n');
     if (firstEnd >= 0)

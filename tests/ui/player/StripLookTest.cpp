@@ -85,6 +85,9 @@ TEST_F(StripLook, DesignFacesResolveToTheirStandIns)
 
 TEST_F(StripLook, NoTextIsClipped)
 {
+    ASSERT_EQ(form->LTitle->text(), "상생의 음악과 함께...");
+    EXPECT_EQ(ShownInk(form->LTitle), ReferenceInk(form->LTitle)) << "the title shown before any song";
+
     const std::pair<QLabel*, QStringList> cases[] = {
         {form->LKBPS, {"128KB", "320KB", "411KB", " 64KB"}},
         {form->LFrequency, {"44KH", "48KH", " 8KH"}},
