@@ -11,8 +11,9 @@ packages=(
   libgtest-dev googletest libbenchmark-dev
   clang libclang-rt-14-dev
   pulseaudio pulseaudio-utils xvfb xauth x11-apps x11-utils imagemagick
+  libxcb1-dev
+  fonts-nanum fonts-nanum-coding fonts-baekmuk fonts-liberation2
   openbox xdotool wmctrl dbus-daemon at-spi2-core python3-pyatspi
-  fonts-nanum
 )
 
 missing=()

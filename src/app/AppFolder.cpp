@@ -2,16 +2,19 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
-#include <QStandardPaths>
 #include <QTemporaryFile>
 
 namespace {
 
-QString& overrideSlot()
+struct Override {
+    QString folder;
+    bool writable = true;
+};
+
+Override& overrideSlot()
 {
-    static QString folder;
-    return folder;
+    static Override slot;
+    return slot;
 }
 
 QString withSlash(QString path)
@@ -29,28 +32,52 @@ bool canWriteIn(const QString& folder)
     return probe.open();
 }
 
+const FolderChoice& chosenFolder()
+{
+    static const FolderChoice chosen = [] {
+        const QString exeDir = QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QString();
+        return ChooseProgramFolder(exeDir, qEnvironmentVariable("XDG_CONFIG_HOME"), qEnvironmentVariable("HOME"),
+                                   [](const QString& folder) { return QDir().mkpath(folder); }, canWriteIn);
+    }();
+    return chosen;
+}
+
 } // namespace
 
-void SetProgramFolderOverride(const QString& folder)
+FolderChoice ChooseProgramFolder(const QString& exeFolder, const QString& xdgConfigHome, const QString& home,
+                                 const std::function<bool(const QString&)>& makeFolder,
+                                 const std::function<bool(const QString&)>& canWriteIn)
 {
-    overrideSlot() = folder;
+    if (!exeFolder.isEmpty() && canWriteIn(exeFolder))
+        return {withSlash(exeFolder), true};
+    QString base;
+    if (QDir::isAbsolutePath(xdgConfigHome))
+        base = xdgConfigHome;
+    else if (QDir::isAbsolutePath(home))
+        base = withSlash(home) + QStringLiteral(".config");
+    if (!base.isEmpty()) {
+        const QString folder = withSlash(base) + QStringLiteral("sorvel");
+        if (makeFolder(folder) && canWriteIn(folder))
+            return {withSlash(folder), true};
+    }
+    return {exeFolder.isEmpty() ? QString() : withSlash(exeFolder), false};
+}
+
+void SetProgramFolderOverride(const QString& folder, bool writable)
+{
+    overrideSlot() = {folder, writable};
 }
 
 QString ProgramFolder()
 {
-    if (!overrideSlot().isEmpty())
-        return withSlash(overrideSlot());
+    if (!overrideSlot().folder.isEmpty())
+        return withSlash(overrideSlot().folder);
+    return chosenFolder().folder;
+}
 
-    static const QString chosen = [] {
-        QString exeDir = QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QString();
-        if (!exeDir.isEmpty() && canWriteIn(exeDir))
-            return withSlash(exeDir);
-        QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
-        if (base.isEmpty())
-            base = QDir::homePath() + QStringLiteral("/.config");
-        QString folder = base + QStringLiteral("/sorvel");
-        QDir().mkpath(folder);
-        return withSlash(folder);
-    }();
-    return chosen;
+bool ProgramFolderWritable()
+{
+    if (!overrideSlot().folder.isEmpty())
+        return overrideSlot().writable;
+    return chosenFolder().writable;
 }

@@ -1,11 +1,32 @@
 #pragma once
 // The folder that holds the program's own files ("Sorvel.ini", the page files,
-// "Temprary.txt"): the executable's folder when it is writable, else a per-user
-// folder under $XDG_CONFIG_HOME/sorvel. The result always ends with '/'.
+// "Temprary.txt"): the executable's folder when it is writable, else a per-user folder
+// under $XDG_CONFIG_HOME/sorvel (or $HOME/.config/sorvel). The result always ends with '/'.
+//
+// When neither is writable (a read-only installation with no usable home), the
+// executable's folder is still returned so that files shipped beside the program can be
+// read, and ProgramFolderWritable() is false: the settings then stay in memory.
 
 #include <QString>
 
+#include <functional>
+
 QString ProgramFolder();
+bool ProgramFolderWritable();
 
 // Tests point the program at a temporary folder. An empty path restores the default.
-void SetProgramFolderOverride(const QString& folder);
+void SetProgramFolderOverride(const QString& folder, bool writable = true);
+
+struct FolderChoice {
+    QString folder;   // ends with '/'
+    bool writable = false;
+};
+
+// The choice itself, with the file system and the environment passed in. A relative or
+// empty $XDG_CONFIG_HOME is ignored, as the base directory rules say; an empty or
+// relative $HOME gives no per-user folder at all (never "/.config").
+// `makeFolder` creates a folder with its parents; `canWriteIn` tells whether a file can
+// really be created in a folder.
+FolderChoice ChooseProgramFolder(const QString& exeFolder, const QString& xdgConfigHome, const QString& home,
+                                 const std::function<bool(const QString&)>& makeFolder,
+                                 const std::function<bool(const QString&)>& canWriteIn);

@@ -1,6 +1,7 @@
 #include "Cmain.h"
 
 #include "AppFolder.h"
+#include "Diagnostics.h"
 #include "G.h"
 #include "ProfileFile.h"
 
@@ -20,6 +21,13 @@ const QString kData = QStringLiteral("Data");
 
 int CMain::LoadSettings()
 {
+    static bool toldUnsaved = false;
+    if (!ProgramFolderWritable() && !toldUnsaved) {
+        toldUnsaved = true;
+        ReportProblem(QStringLiteral("no writable folder for Sorvel.ini (the program's folder is read-only and "
+                                     "neither $XDG_CONFIG_HOME nor $HOME gives a usable one); settings are kept "
+                                     "in memory and will not be saved"));
+    }
     const ProfileFile ini(settingsPath());
     Settings.ViewPlayList = ini.ReadBool(kControl, QStringLiteral("ViewPlayList"), true);
     Settings.MainX = ini.ReadInteger(kData, QStringLiteral("MainX"), 200);
@@ -34,7 +42,9 @@ int CMain::LoadSettings()
 
 int CMain::SaveSettings()
 {
-    ProfileFile ini(settingsPath());
+    if (!ProgramFolderWritable())
+        return 0;
+    ProfileFile ini(settingsPath(), ProfileFile::Problems::Quiet);  // told at load already
     ini.WriteBool(kControl, QStringLiteral("ViewPlayList"), Settings.ViewPlayList);
     ini.WriteInteger(kData, QStringLiteral("MainX"), Settings.MainX);
     ini.WriteInteger(kData, QStringLiteral("MainY"), Settings.MainY);

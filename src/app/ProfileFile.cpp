@@ -1,58 +1,165 @@
 #include "ProfileFile.h"
 
-#include <QFile>
+#include "Diagnostics.h"
+
+#include <QFileInfo>
 #include <QSaveFile>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
-bool isSectionHeader(const QString& trimmed)
+bool isSectionHeader(const QByteArray& trimmed)
 {
-    return trimmed.startsWith(QLatin1Char('[')) && trimmed.contains(QLatin1Char(']'));
+    return trimmed.startsWith('[') && trimmed.contains(']');
 }
 
-QString sectionName(const QString& trimmed)
+QByteArray sectionName(const QByteArray& trimmed)
 {
-    return trimmed.mid(1, trimmed.indexOf(QLatin1Char(']')) - 1).trimmed();
+    return trimmed.mid(1, trimmed.indexOf(']') - 1).trimmed();
+}
+
+// The line end a stored line carries: "\r\n", "\n", or nothing for an unterminated last line.
+QByteArray lineEnd(const QByteArray& line)
+{
+    if (line.endsWith("\r\n"))
+        return QByteArrayLiteral("\r\n");
+    if (line.endsWith('\n'))
+        return QByteArrayLiteral("\n");
+    return {};
+}
+
+QByteArray content(const QByteArray& line)
+{
+    return line.left(line.size() - lineEnd(line).size());
+}
+
+QString fileName(const QString& path)
+{
+    return QFileInfo(path).fileName();
+}
+
+// Opening with O_NONBLOCK never waits for a FIFO's writer; the caller checks with fstat
+// that it got a regular file before reading from it.
+int openForReading(const QString& path)
+{
+    return ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+}
+
+bool isRegular(int fd)
+{
+    struct stat st {};
+    return ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// Reads up to `limit` bytes; -1 on a read error.
+qint64 readUpTo(int fd, char* buffer, qint64 limit)
+{
+    qint64 total = 0;
+    while (total < limit) {
+        const ssize_t got = ::read(fd, buffer + total, static_cast<size_t>(limit - total));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return -1;
+        if (got == 0)
+            break;
+        total += got;
+    }
+    return total;
 }
 
 } // namespace
 
-ProfileFile::ProfileFile(const QString& path)
+ProfileFile::ProfileFile(const QString& path, Problems problems)
     : m_path(path)
+    , m_reportProblems(problems == Problems::Report)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    const int fd = openForReading(path);
+    if (fd < 0) {
+        const int error = errno;
+        if (error != ENOENT) {
+            m_source = Source::Refused;
+            report(QStringLiteral("%1 cannot be read (%2); its settings are ignored and it will not be written")
+                       .arg(fileName(path), QString::fromLocal8Bit(std::strerror(error))));
+        }
         return;
-    const QByteArray bytes = file.readAll();
-    if (bytes.isEmpty())
+    }
+    if (!isRegular(fd)) {
+        ::close(fd);
+        m_source = Source::Refused;
+        report(QStringLiteral("%1 is not a regular file; its settings are ignored and it will not be written")
+                   .arg(fileName(path)));
         return;
-    // Keep the file's own line ends for lines we add.
-    m_newline = bytes.contains("\r\n") ? QStringLiteral("\r\n") : QStringLiteral("\n");
-    m_endsWithNewline = bytes.endsWith('\n');
-    QString text = QString::fromUtf8(bytes);
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    m_lines = text.split(QLatin1Char('\n'));
-    if (m_endsWithNewline)
-        m_lines.removeLast();
+    }
+    readFrom(fd, kReadLimitBytes);
+    ::close(fd);
 }
 
-int ProfileFile::findSection(const QString& section) const
+void ProfileFile::readFrom(int fd, qint64 limit)
+{
+    QByteArray bytes(limit + 1, Qt::Uninitialized);
+    const qint64 got = readUpTo(fd, bytes.data(), limit + 1);
+    if (got < 0) {
+        m_source = Source::Refused;
+        report(QStringLiteral("%1 cannot be read; its settings are ignored and it will not be written")
+                   .arg(fileName(m_path)));
+        return;
+    }
+    bytes.truncate(got);
+    m_source = Source::Read;
+    if (got > limit) {
+        // Whole lines of the first `limit` bytes are parsed; the file is left as it is.
+        bytes.truncate(bytes.lastIndexOf('\n', limit - 1) + 1);
+        m_source = Source::Truncated;
+        struct stat st {};
+        const qint64 size = ::fstat(fd, &st) == 0 ? qint64(st.st_size) : got;
+        report(QStringLiteral("%1 is %2 bytes long; only its first %3 bytes were read, and it will not be "
+                              "rewritten")
+                   .arg(fileName(m_path))
+                   .arg(size)
+                   .arg(limit));
+    }
+    const qsizetype firstEnd = bytes.indexOf('\n');
+    if (firstEnd >= 0)
+        m_newline = (firstEnd > 0 && bytes.at(firstEnd - 1) == '\r') ? QByteArrayLiteral("\r\n")
+                                                                     : QByteArrayLiteral("\n");
+    qsizetype start = 0;
+    while (start < bytes.size()) {
+        qsizetype end = bytes.indexOf('\n', start);
+        end = end < 0 ? bytes.size() : end + 1;
+        m_lines.append(bytes.mid(start, end - start));
+        start = end;
+    }
+}
+
+void ProfileFile::report(const QString& text) const
+{
+    if (m_reportProblems)
+        ReportProblem(text);
+}
+
+int ProfileFile::findSection(const QByteArray& section) const
 {
     for (int i = 0; i < m_lines.size(); ++i) {
-        const QString trimmed = m_lines[i].trimmed();
+        const QByteArray trimmed = m_lines[i].trimmed();
         if (isSectionHeader(trimmed) && sectionName(trimmed).compare(section, Qt::CaseInsensitive) == 0)
             return i;
     }
     return -1;
 }
 
-int ProfileFile::findKey(int header, const QString& key) const
+int ProfileFile::findKey(int header, const QByteArray& key) const
 {
     for (int i = header + 1; i < m_lines.size(); ++i) {
-        const QString trimmed = m_lines[i].trimmed();
+        const QByteArray trimmed = m_lines[i].trimmed();
         if (isSectionHeader(trimmed))
             return -1;
-        const int eq = trimmed.indexOf(QLatin1Char('='));
+        const qsizetype eq = trimmed.indexOf('=');
         if (eq > 0 && trimmed.left(eq).trimmed().compare(key, Qt::CaseInsensitive) == 0)
             return i;
     }
@@ -63,7 +170,7 @@ int ProfileFile::sectionEnd(int header) const
 {
     int end = header + 1;
     for (int i = header + 1; i < m_lines.size(); ++i) {
-        const QString trimmed = m_lines[i].trimmed();
+        const QByteArray trimmed = m_lines[i].trimmed();
         if (isSectionHeader(trimmed))
             break;
         if (!trimmed.isEmpty())
@@ -72,14 +179,20 @@ int ProfileFile::sectionEnd(int header) const
     return end;
 }
 
+void ProfileFile::terminateLine(int index)
+{
+    if (index >= 0 && index < m_lines.size() && lineEnd(m_lines[index]).isEmpty())
+        m_lines[index].append(m_newline);
+}
+
 QString ProfileFile::ReadString(const QString& section, const QString& key, const QString& def) const
 {
-    const int header = findSection(section);
-    const int line = header < 0 ? -1 : findKey(header, key);
+    const int header = findSection(section.toUtf8());
+    const int line = header < 0 ? -1 : findKey(header, key.toUtf8());
     if (line < 0)
         return def;
-    const QString& text = m_lines[line];
-    return text.mid(text.indexOf(QLatin1Char('=')) + 1).trimmed();
+    const QByteArray text = content(m_lines[line]);
+    return QString::fromUtf8(text.mid(text.indexOf('=') + 1).trimmed());
 }
 
 int ProfileFile::ReadInteger(const QString& section, const QString& key, int def) const
@@ -97,18 +210,22 @@ bool ProfileFile::ReadBool(const QString& section, const QString& key, bool def)
 
 void ProfileFile::WriteString(const QString& section, const QString& key, const QString& value)
 {
-    const QString entry = key + QLatin1Char('=') + value;
-    int header = findSection(section);
+    const QByteArray entry = key.toUtf8() + '=' + value.toUtf8();
+    const int header = findSection(section.toUtf8());
     if (header < 0) {
-        m_lines.append(QLatin1Char('[') + section + QLatin1Char(']'));
-        m_lines.append(entry);
+        terminateLine(int(m_lines.size()) - 1);
+        m_lines.append('[' + section.toUtf8() + ']' + m_newline);
+        m_lines.append(entry + m_newline);
         return;
     }
-    const int line = findKey(header, key);
-    if (line >= 0)
-        m_lines[line] = entry;
-    else
-        m_lines.insert(sectionEnd(header), entry);
+    const int line = findKey(header, key.toUtf8());
+    if (line >= 0) {
+        m_lines[line] = entry + lineEnd(m_lines[line]);
+        return;
+    }
+    const int at = sectionEnd(header);
+    terminateLine(at - 1);
+    m_lines.insert(at, entry + m_newline);
 }
 
 void ProfileFile::WriteInteger(const QString& section, const QString& key, int value)
@@ -123,14 +240,18 @@ void ProfileFile::WriteBool(const QString& section, const QString& key, bool val
 
 bool ProfileFile::UpdateFile() const
 {
+    if (m_source == Source::Refused || m_source == Source::Truncated)
+        return false;
+    // The path may have become something else since it was read.
+    struct stat st {};
+    if (::stat(QFile::encodeName(m_path).constData(), &st) == 0 && !S_ISREG(st.st_mode))
+        return false;
+
     QSaveFile file(m_path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    QString text = m_lines.join(m_newline);
-    if (!m_lines.isEmpty() && m_endsWithNewline)
-        text += m_newline;
-    const QByteArray bytes = text.toUtf8();
-    if (file.write(bytes) != bytes.size())
-        return false;
+    for (const QByteArray& line : m_lines)
+        if (file.write(line) != line.size())
+            return false;
     return file.commit();
 }

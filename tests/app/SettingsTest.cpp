@@ -1,5 +1,6 @@
 #include "AppFolder.h"
 #include "Cmain.h"
+#include "FileBytes.h"
 #include "G.h"
 #include "ProfileFile.h"
 
@@ -9,19 +10,6 @@
 #include <QTemporaryDir>
 
 namespace {
-
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeAll(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
 
 class SettingsFile : public ::testing::Test {
 protected:

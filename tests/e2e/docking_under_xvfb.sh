@@ -18,6 +18,7 @@ export XDG_RUNTIME_DIR=$work/run HOME=$work SDL_AUDIODRIVER=dummy QT_QPA_PLATFOR
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 pids=()
 cleanup() {
+  x_session_stop
   for p in "${pids[@]}"; do kill -9 "$p" 2>/dev/null || true; done
   rm -rf "$work"
 }
@@ -30,8 +31,8 @@ cp "$sorvel" "$app/sorvel"
 # The playlist window stands right under the strip (218 x 49 at (200, 100)): glued.
 printf '[Control]\r\nViewPlayList=1\r\n[Data]\r\nMainX=200\r\nMainY=100\r\nPlayListX=200\r\nPlayListY=149\r\nPlayListW=300\r\nPlayListH=300\r\nVolume=30\r\n' > "$app/Sorvel.ini"
 
-source "$(dirname "$0")/desktop.sh"
-start_desktop 1024x768x24 || exit 1
+. "$(dirname "$0")/x_session.sh"
+x_session_start 1024x768x24
 
 strips() { xdotool search --name "^마루엘의 뮤직플레이어 Sorvel\$" 2>/dev/null | wc -l; }
 position() { xwininfo -name "$1" | awk '/Absolute upper-left X/{x=$NF} /Absolute upper-left Y/{y=$NF} END{print x, y}'; }

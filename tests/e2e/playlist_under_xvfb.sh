@@ -26,10 +26,11 @@ sorvel=$1
 probe=$2
 dragsource=$3
 work=$(mktemp -d)
-export XDG_RUNTIME_DIR=$work/run HOME=$work
+export XDG_RUNTIME_DIR=$work/run HOME=$work QT_QPA_PLATFORM=xcb
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 pids=()
 cleanup() {
+  x_session_stop
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
   pulseaudio --kill >/dev/null 2>&1 || true
   rm -rf "$work"
@@ -62,8 +63,8 @@ PY
 cp "$app/Temprary.txt" "$work/Temprary.before"
 cp "$app/MusicList1.dat" "$work/MusicList1.before"
 
-source "$here/desktop.sh"
-start_desktop 1024x900x24 || exit 1
+. "$here/x_session.sh"
+x_session_start 1024x900x24
 /usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 & pids+=($!)
 pulseaudio --daemonize=yes --exit-idle-time=-1 -n \
   --load="module-null-sink sink_name=sorvel_null" --load="module-native-protocol-unix" \
@@ -73,7 +74,7 @@ pactl set-default-sink sorvel_null
 pactl set-sink-volume sorvel_null 100%
 sleep 0.5
 
-QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 SDL_AUDIODRIVER=pulseaudio \
+QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 SDL_AUDIODRIVER=pulseaudio \
   "$app/sorvel" > "$work/sorvel.log" 2>&1 &
 sorvel_pid=$!
 pids+=($sorvel_pid)
@@ -96,11 +97,19 @@ target=$(a11y find "tree" "최신음악") || fail "no first page"
 for attempt in 1 2 3 4 5; do
   "$dragsource" "$work/drop" > "$work/drag.log" 2>&1 & source_pid=$!
   pids+=($source_pid)
-  sleep 1.5
-  xdotool mousemove 60 40; sleep 0.3
+  source_window=
+  for _ in $(seq 50); do
+    source_window=$(xdotool search --name '^drag source$' 2>/dev/null | head -1) && [ -n "$source_window" ] && break
+    sleep 0.1
+  done
+  [ -n "$source_window" ] || fail "the drag source did not show"
+  sleep 0.5
+  eval "$(xdotool getwindowgeometry --shell "$source_window")"
+  sx=$(( X + WIDTH / 2 )); sy=$(( Y + HEIGHT / 2 ))
+  xdotool mousemove $sx $sy; sleep 0.3
   xdotool mousedown 1; sleep 0.3
   for step in $(seq 1 12); do
-    xdotool mousemove $(( 60 + step * (${target% *} - 60) / 12 )) $(( 40 + step * (${target#* } - 40) / 12 ))
+    xdotool mousemove $(( sx + step * (${target% *} - sx) / 12 )) $(( sy + step * (${target#* } - sy) / 12 ))
     sleep 0.05
   done
   sleep 0.3
@@ -109,7 +118,7 @@ for attempt in 1 2 3 4 5; do
   sleep 1.5
   grep -q '^dropped [1-9]' "$work/drag.log" && break
   kill $source_pid 2>/dev/null || true
-  echo "drag attempt $attempt was cancelled"
+  echo "drag attempt $attempt was cancelled (source at $X,$Y: $(cat "$work/drag.log"))"
 done
 page=$(a11y names "tree" "최신음악" | grep -v '^1$' | tr '\n' ' ')
 echo "first page after the drop: $page"

@@ -12,7 +12,6 @@ done
 work=$(mktemp -d)
 export XDG_RUNTIME_DIR=$work/run HOME=$work
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
-display=:$(( 90 + RANDOM % 100 ))
 cleanup() {
   [ -n "${rec:-}" ] && kill "$rec" 2>/dev/null || true
   [ -n "${xvfb:-}" ] && kill "$xvfb" 2>/dev/null || true
@@ -21,8 +20,11 @@ cleanup() {
 }
 trap cleanup EXIT
 
-Xvfb "$display" -screen 0 480x300x24 -nolisten tcp >/dev/null 2>&1 &
+# Xvfb picks a free display number and writes it out once it accepts clients.
+Xvfb -displayfd 3 -screen 0 480x300x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
 xvfb=$!
+for _ in $(seq 200); do [ -s "$work/display" ] && break; sleep 0.05; done
+display=:$(head -n 1 "$work/display")
 pulseaudio --daemonize=yes --exit-idle-time=-1 -n \
   --load="module-null-sink sink_name=sorvel_null" --load="module-native-protocol-unix" \
   --log-target=file:"$work/pa.log" 2>/dev/null

@@ -4,11 +4,17 @@
 #include "Cmain.h"
 #include "Dxbuttons.h"
 #include "G.h"
+#include "Fonts.h"
 #include "MagneticRouter.h"
 #include "Ogg.h"
 #include "Panel.h"
+#include "Placement.h"
 #include "PlayListLink.h"
+#include "StripAccessible.h"
+#include "StripLabel.h"
+#include "WindowPlacement.h"
 
+#include <QAccessible>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
@@ -16,6 +22,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 
+#include <algorithm>
 #include <cstring>
 
 static void initPlayerResources()
@@ -28,6 +35,8 @@ TFormMain::TFormMain(IPlayListLink* playList)
     , m_playList(playList)
 {
     initPlayerResources();
+    InstallDesignFonts();
+    InstallStripAccessibility();
     setObjectName(QStringLiteral("FormMain"));
     QDir::setCurrent(ProgramFolder());
     App.LoadSettings();
@@ -36,10 +45,18 @@ TFormMain::TFormMain(IPlayListLink* playList)
     resize(472, 223);
     BuildComponents();
     BuildHiddenComponents();
-    move(Settings.MainX, Settings.MainY);
+    // The stored place and knob may come from a damaged or hand-edited file, or from a
+    // screen that is gone: the strip stands wholly on a screen and the knob on its track.
+    const StoredRect stored{Settings.MainX, Settings.MainY, PanelBack->width(), PanelBack->height()};
+    move(FitIntoWorkArea(stored, ChooseWorkArea(stored, ScreenWorkAreas())).topLeft());
     setFixedSize(PanelBack->size());
-    ImgVolume->move(ShapeVolume->x() + Settings.Volume, ImgVolume->y());
+    const int volumeRange = ShapeVolume->width() - ImgVolume->width();
+    ImgVolume->move(ShapeVolume->x() + std::clamp(Settings.Volume, 0, volumeRange), ImgVolume->y());
     SyncBars();
+    ConnectBars();
+    // The window opens with the focus where every transport click leaves it: on the tray
+    // button, which shows no focus look, rather than ringing the first transport button.
+    BToTray->setFocus();
 
     // The spectrum background, as the painter wants it and as the thread reads it.
     m_spectrumBack = QImage(QStringLiteral(":/player/spectrum_back3.png")).convertToFormat(QImage::Format_RGB32);
@@ -198,6 +215,32 @@ void TFormMain::SyncBars()
     m_positionBar.Sync(ShapePosition->x(), ShapePosition->width(), ImgPosition->width(), ImgPosition->x());
 }
 
+void TFormMain::SetVolumeOffset(int offset)
+{
+    SyncBars();
+    m_volumeBar.SetOffset(std::clamp(offset, 0, m_volumeBar.Range()));
+    ImgVolume->move(m_volumeBar.KnobLeft(), ImgVolume->y());
+    ApplyVolume();
+}
+
+void TFormMain::SetSeekOffset(int offset)
+{
+    SyncBars();
+    m_positionBar.SetOffset(std::clamp(offset, 0, m_positionBar.Range()));
+    ImgPosition->move(m_positionBar.KnobLeft(), ImgPosition->y());
+    SeekToKnob();
+}
+
+void TFormMain::ConnectBars()
+{
+    ShapeVolume->SetBar({[this] { return ImgVolume->x() - ShapeVolume->x(); },
+                         [this] { return ShapeVolume->width() - ImgVolume->width(); },
+                         [this](int offset) { SetVolumeOffset(offset); }});
+    ShapePosition->SetBar({[this] { return ImgPosition->x() - ShapePosition->x(); },
+                           [this] { return ShapePosition->width() - ImgPosition->width(); },
+                           [this](int offset) { SetSeekOffset(offset); }});
+}
+
 void TFormMain::ApplyVolume()
 {
     SyncBars();
@@ -309,6 +352,15 @@ void RemoveFromMagnetic(QWidget* window)
         MagneticWnd->RemoveWindow(window);
 }
 
+// A move the window system reports may carry a position relative to the window manager's
+// frame; the X server's own answer settles it.
+void TFormMain::moveEvent(QMoveEvent* event)
+{
+    QWidget::moveEvent(event);
+    if (event->spontaneous())
+        SyncPositionWithWindowSystem(this);
+}
+
 void TFormMain::StorePlayListGeometry()
 {
     if (!m_playList)
@@ -324,6 +376,7 @@ void TFormMain::closeEvent(QCloseEvent* event)
 {
     if (!m_closed) {
         m_closed = true;
+        SyncPositionWithWindowSystem(this);  // the place stored at exit is where the window stands
         Timer1.stop();
         TimerPosition.stop();
         delete Ogg;  // ends the spectrum thread; the sound ends with the process
@@ -389,6 +442,11 @@ bool TFormMain::HandleTrack(TShape* track, QEvent* event)
 bool TFormMain::eventFilter(QObject* watched, QEvent* event)
 {
     const QEvent::Type type = event->type();
+    if (type == QEvent::Move && (watched == ImgVolume || watched == ImgPosition) && QAccessible::isActive()) {
+        TShape* track = watched == ImgVolume ? ShapeVolume : ShapePosition;
+        QAccessibleValueChangeEvent changed(track, track->Bar().value ? track->Bar().value() : 0);
+        QAccessible::updateAccessibility(&changed);
+    }
     const bool mouse = type == QEvent::MouseButtonPress || type == QEvent::MouseMove
         || type == QEvent::MouseButtonRelease || type == QEvent::MouseButtonDblClick;
     if (!mouse)
@@ -399,7 +457,11 @@ bool TFormMain::eventFilter(QObject* watched, QEvent* event)
         return HandleKnob(static_cast<QLabel*>(watched), event);
     if (watched == ShapeVolume || watched == ShapePosition)
         return HandleTrack(static_cast<TShape*>(watched), event);
-    if (watched == Panel1 || watched == PanelBack || watched == LTime)
+    if (watched == Panel1 || watched == PanelBack || watched == LTime) {
+        // The X server's idea of where the strip stands is the one a drag starts from.
+        if (type == QEvent::MouseButtonPress)
+            SyncPositionWithWindowSystem(this);
         return DriveMoveLoop(m_moveLoop, this, event);
+    }
     return true;  // pictures and labels keep their presses: no window move from them
 }

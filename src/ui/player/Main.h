@@ -8,6 +8,7 @@
 #include "FrameSink.h"
 #include "Magnetic.h"
 #include "MoveLoop.h"
+#include "StripLabel.h"
 
 #include <QImage>
 #include <QTimer>
@@ -26,17 +27,34 @@ class TPanel;
 class TdxButton;
 class TdxToolButton;
 
-// A filled rectangle with a one-pixel black outline (the bars' tracks).
+// A filled rectangle with a one-pixel black outline (the bars' tracks). A track that
+// knows its bar is a slider for the keyboard and for screen readers: the arrow keys move
+// the knob by one pixel, Page Up and Page Down by ten, Home and End to the ends; while it
+// has the focus its outline is orange.
 class TShape : public QWidget {
     Q_OBJECT
 public:
     explicit TShape(QWidget* parent, const QColor& brush = Qt::white);
 
+    // The bar's value (the knob's offset on the track), its maximum and a setter that
+    // clamps, moves the knob and acts on it. Empty members: the track is only a picture.
+    struct BarAccess {
+        std::function<int()> value;
+        std::function<int()> maximum;
+        std::function<void(int)> setValue;
+    };
+    void SetBar(BarAccess bar);
+    const BarAccess& Bar() const { return m_bar; }
+
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     QColor m_brush;
+    BarAccess m_bar;
 };
 
 struct TMainState {
@@ -100,9 +118,9 @@ public:
     QLabel* Image4 = nullptr;
     TPanel* Panel1 = nullptr;
     QLabel* Image1 = nullptr;
-    QLabel* LKBPS = nullptr;
-    QLabel* LFrequency = nullptr;
-    QLabel* LTime = nullptr;
+    StripLabel* LKBPS = nullptr;
+    StripLabel* LFrequency = nullptr;
+    StripLabel* LTime = nullptr;
     TdxButton* BPlay = nullptr;
     TdxButton* BStop = nullptr;
     TdxButton* dxButton1 = nullptr;
@@ -115,7 +133,7 @@ public:
     TdxToolButton* dxToolButton2 = nullptr;
     TdxButton* BPlayList = nullptr;
     TPanel* PanelTitleBack = nullptr;
-    QLabel* LTitle = nullptr;
+    StripLabel* LTitle = nullptr;
     // Outside the visible strip.
     TdxButton* BPlayImg = nullptr;
     TdxButton* BPauseImg = nullptr;
@@ -123,9 +141,9 @@ public:
     QLabel* ImgSpectrumBack = nullptr;
     QLabel* ImgSpectrumBack2 = nullptr;
     QLabel* ImgSpectrumBack3 = nullptr;
-    QLabel* Label1 = nullptr;
-    QLabel* Label2 = nullptr;
-    QLabel* Label3 = nullptr;
+    StripLabel* Label1 = nullptr;
+    StripLabel* Label2 = nullptr;
+    StripLabel* Label3 = nullptr;
     QLineEdit* Edit1 = nullptr;
     QPushButton* Button1 = nullptr;
     QPushButton* Button2 = nullptr;
@@ -141,6 +159,7 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
@@ -151,6 +170,10 @@ private:
     bool HandleTrack(TShape* track, QEvent* event);
     KnobBar& BarOf(QObject* control);
     void SyncBars();
+    // Keyboard and screen-reader access to the two bars: the knob to `offset`, clamped.
+    void SetVolumeOffset(int offset);
+    void SetSeekOffset(int offset);
+    void ConnectBars();
     void StorePlayListGeometry();
 
     IPlayListLink* m_playList = nullptr;

@@ -1,65 +1,61 @@
 // The player strip's components: their places, colours, fonts and pictures.
 
 #include "Dxbuttons.h"
+#include "Fonts.h"
 #include "Main.h"
 #include "Ogg.h"
 #include "Panel.h"
+#include "StripAccessible.h"
+#include "StripLabel.h"
 
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
 
-namespace {
+#include <algorithm>
 
-// Korean design fonts first, then what Debian installs.
-QFont designFont(const QStringList& families, int pixels)
-{
-    QFont font;
-    font.setFamilies(families);
-    font.setPixelSize(pixels);
-    return font;
-}
+namespace {
 
 QFont gulim(int pixels)
 {
-    return designFont({QStringLiteral("굴림"), QStringLiteral("Gulim"), QStringLiteral("NanumGothic"),
-                       QStringLiteral("NanumBarunGothic")}, pixels);
+    return DesignFont(QStringLiteral("굴림"), pixels);
 }
 
 QFont gulimChe(int pixels)
 {
-    return designFont({QStringLiteral("굴림체"), QStringLiteral("GulimChe"), QStringLiteral("NanumGothicCoding"),
-                       QStringLiteral("DejaVu Sans Mono")}, pixels);
+    return DesignFont(QStringLiteral("굴림체"), pixels);
 }
 
 QFont arial(int pixels)
 {
-    return designFont({QStringLiteral("Arial"), QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")},
-                      pixels);
+    return DesignFont(QStringLiteral("Arial"), pixels);
 }
 
-QLabel* makeLabel(QWidget* parent, const char* name, QRect geometry, const QString& text, const QColor& colour,
-                  const QFont& font, Qt::Alignment alignment)
+// A text label; `what` says to screen readers what the text is (its name is the text).
+StripLabel* makeLabel(QWidget* parent, const char* name, QRect geometry, const QString& text, const QColor& colour,
+                      const QFont& font, Qt::Alignment alignment, const QString& what)
 {
-    auto* label = new QLabel(text, parent);
+    auto* label = new StripLabel(text, parent);
     label->setObjectName(QLatin1String(name));
     label->setGeometry(geometry);
     label->setFont(font);
     label->setAlignment(alignment);
-    label->setTextFormat(Qt::PlainText);
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, colour);
     label->setPalette(palette);
-    label->setAttribute(Qt::WA_TranslucentBackground);
+    label->setAccessibleDescription(what);
     return label;
 }
 
-QLabel* makePicture(QWidget* parent, const char* name, QRect geometry, const QString& resource, bool stretch)
+// A picture, named for screen readers by what it shows.
+QLabel* makePicture(QWidget* parent, const char* name, QRect geometry, const QString& resource, bool stretch,
+                    const QString& seen)
 {
     auto* picture = new QLabel(parent);
     picture->setObjectName(QLatin1String(name));
-    picture->setAccessibleName(QLatin1String(name));
+    picture->setAccessibleName(seen);
     picture->setGeometry(geometry);
     picture->setPixmap(QPixmap(resource));
     picture->setScaledContents(stretch);
@@ -68,17 +64,55 @@ QLabel* makePicture(QWidget* parent, const char* name, QRect geometry, const QSt
     return picture;
 }
 
+// A glyph-only button: empty caption in a one-pixel font and no spacing, so the glyph is
+// centred in the button.
 TdxButton* makeButton(QWidget* parent, const char* name, QRect geometry, const QString& glyph, const QString& hint,
                       bool showHint)
 {
     auto* button = new TdxButton(parent);
     button->setObjectName(QLatin1String(name));
     button->setGeometry(geometry);
+    QFont tiny = button->font();
+    tiny.setPixelSize(1);
+    button->setFont(tiny);
+    button->SetSpacing(0);
     button->SetGlyph(QImage(glyph));
     if (showHint)
         button->SetHint(hint);
     else
         button->setAccessibleName(hint);
+    return button;
+}
+
+TPanel* makePanel(QWidget* parent, const char* name, QRect geometry, int tag, const QColor& colour, const QString& seen)
+{
+    auto* panel = new TPanel(parent);
+    panel->setObjectName(QLatin1String(name));
+    panel->setAccessibleName(seen);
+    panel->setGeometry(geometry);
+    panel->SetTag(tag);
+    panel->SetColor(colour);
+    return panel;
+}
+
+TShape* makeTrack(QWidget* parent, const char* name, QRect geometry, const QColor& brush, const QString& seen)
+{
+    auto* track = new TShape(parent, brush);
+    track->setObjectName(QLatin1String(name));
+    track->setAccessibleName(seen);
+    track->setGeometry(geometry);
+    track->setFocusPolicy(Qt::TabFocus);
+    return track;
+}
+
+TdxToolButton* makeToolButton(QWidget* parent, const char* name, QPoint at, TdxToolType type)
+{
+    auto* button = new TdxToolButton(parent);
+    button->setObjectName(QLatin1String(name));
+    button->SetToolType(type);
+    button->Style()->SetTheme(OfficeXP);
+    button->SetColor(clAqua);
+    button->move(at);
     return button;
 }
 
@@ -90,40 +124,68 @@ TShape::TShape(QWidget* parent, const QColor& brush)
 {
 }
 
+void TShape::SetBar(BarAccess bar)
+{
+    m_bar = std::move(bar);
+}
+
 void TShape::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.fillRect(rect(), m_brush);
-    painter.setPen(Qt::black);
+    painter.setPen(hasFocus() ? QColor(231, 150, 0) : QColor(Qt::black));
     painter.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+void TShape::keyPressEvent(QKeyEvent* event)
+{
+    if (!m_bar.value || !m_bar.setValue || event->modifiers() & ~Qt::KeypadModifier) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    const int value = m_bar.value();
+    switch (event->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Down: m_bar.setValue(value - 1); break;
+    case Qt::Key_Right:
+    case Qt::Key_Up: m_bar.setValue(value + 1); break;
+    case Qt::Key_PageDown: m_bar.setValue(value - 10); break;
+    case Qt::Key_PageUp: m_bar.setValue(value + 10); break;
+    case Qt::Key_Home: m_bar.setValue(0); break;
+    case Qt::Key_End: m_bar.setValue(m_bar.maximum ? m_bar.maximum() : value); break;
+    default: QWidget::keyPressEvent(event); return;
+    }
+    event->accept();
+}
+
+void TShape::focusInEvent(QFocusEvent* event)
+{
+    QWidget::focusInEvent(event);
+    update();
+}
+
+void TShape::focusOutEvent(QFocusEvent* event)
+{
+    QWidget::focusOutEvent(event);
+    update();
 }
 
 void TFormMain::BuildComponents()
 {
     setFont(gulim(12));
-    PanelBack = new TPanel(this);
-    PanelBack->setObjectName(QStringLiteral("PanelBack"));
-    PanelBack->setAccessibleName(QStringLiteral("PanelBack"));
-    PanelBack->setGeometry(0, 0, 218, 49);
-    PanelBack->SetTag(0);
-    PanelBack->SetColor(Qt::white);
+    PanelBack = makePanel(this, "PanelBack", {0, 0, 218, 49}, 0, Qt::white, QStringLiteral("플레이어"));
+    Image4 = makePicture(PanelBack, "Image4", {0, 32, 17, 16}, QStringLiteral(":/player/note.png"), false,
+                         QStringLiteral("음표"));
+    Panel1 = makePanel(PanelBack, "Panel1", {1, 1, 216, 33}, 1001, QColor(61, 149, 255), QStringLiteral("표시창"));
 
-    Image4 = makePicture(PanelBack, "Image4", {0, 32, 17, 16}, QStringLiteral(":/player/note.png"), false);
-
-    Panel1 = new TPanel(PanelBack);
-    Panel1->setObjectName(QStringLiteral("Panel1"));
-    Panel1->setAccessibleName(QStringLiteral("Panel1"));
-    Panel1->setGeometry(1, 1, 216, 33);
-    Panel1->SetTag(1001);
-    Panel1->SetColor(QColor(61, 149, 255));
-
-    Image1 = makePicture(Panel1, "Image1", {62, 1, 154, 49}, QStringLiteral(":/player/display.png"), true);
+    Image1 = makePicture(Panel1, "Image1", {62, 1, 154, 49}, QStringLiteral(":/player/display.png"), true,
+                         QStringLiteral("표시창 바탕"));
     LKBPS = makeLabel(Panel1, "LKBPS", {64, 1, 27, 12}, QStringLiteral("320KB"), Qt::yellow, arial(9),
-                      Qt::AlignRight | Qt::AlignTop);
+                      Qt::AlignRight | Qt::AlignTop, QStringLiteral("비트레이트"));
     LFrequency = makeLabel(Panel1, "LFrequency", {95, 1, 23, 12}, QStringLiteral("44KH"), QColor(0, 255, 0), arial(9),
-                           Qt::AlignRight | Qt::AlignTop);
+                           Qt::AlignRight | Qt::AlignTop, QStringLiteral("샘플링 주파수"));
     LTime = makeLabel(Panel1, "LTime", {121, 2, 77, 13}, QStringLiteral("00:00-00:00"), Qt::white, gulimChe(13),
-                      Qt::AlignLeft | Qt::AlignTop);
+                      Qt::AlignLeft | Qt::AlignTop, QStringLiteral("재생 시간 - 전체 시간"));
 
     BPlay = makeButton(Panel1, "BPlay", {63, 11, 18, 14}, QStringLiteral(":/player/play.png"),
                        QStringLiteral("Start / Pause"), false);
@@ -132,38 +194,27 @@ void TFormMain::BuildComponents()
     dxButton1 = makeButton(Panel1, "dxButton1", {100, 11, 19, 14}, QStringLiteral(":/player/next.png"),
                            QStringLiteral("Next Song"), false);
 
-    Image3 = makePicture(Panel1, "Image3", {121, 15, 10, 11}, QStringLiteral(":/player/speaker.png"), false);
-    ShapeVolume = new TShape(Panel1, Qt::yellow);
-    ShapeVolume->setObjectName(QStringLiteral("ShapeVolume"));
-    ShapeVolume->setAccessibleName(QStringLiteral("ShapeVolume"));
-    ShapeVolume->setGeometry(132, 18, 67, 5);
-    ImgVolume = makePicture(Panel1, "ImgVolume", {149, 17, 12, 7}, QStringLiteral(":/player/knob.png"), false);
-    ShapePosition = new TShape(Panel1);
-    ShapePosition->setObjectName(QStringLiteral("ShapePosition"));
-    ShapePosition->setAccessibleName(QStringLiteral("ShapePosition"));
-    ShapePosition->setGeometry(63, 26, 136, 5);
-    ImgPosition = makePicture(Panel1, "ImgPosition", {63, 25, 12, 7}, QStringLiteral(":/player/knob.png"), false);
+    Image3 = makePicture(Panel1, "Image3", {121, 15, 10, 11}, QStringLiteral(":/player/speaker.png"), false,
+                         QStringLiteral("스피커"));
+    ShapeVolume = makeTrack(Panel1, "ShapeVolume", {132, 18, 67, 5}, Qt::yellow, QStringLiteral("볼륨"));
+    ImgVolume = makePicture(Panel1, "ImgVolume", {149, 17, 12, 7}, QStringLiteral(":/player/knob.png"), false, {});
+    ShapePosition = makeTrack(Panel1, "ShapePosition", {63, 26, 136, 5}, Qt::white, QStringLiteral("재생 위치"));
+    ImgPosition = makePicture(Panel1, "ImgPosition", {63, 25, 12, 7}, QStringLiteral(":/player/knob.png"), false, {});
+    // The sliders stand for their knobs.
+    HideFromScreenReaders(ImgVolume);
+    HideFromScreenReaders(ImgPosition);
 
-    BToTray = new TdxToolButton(Panel1);
-    BToTray->setObjectName(QStringLiteral("BToTray"));
-    BToTray->SetToolType(ttPopup);
-    BToTray->move(200, 0);
+    BToTray = makeToolButton(Panel1, "BToTray", {200, 0}, ttPopup);
     BToTray->SetHint(QStringLiteral("트레이로 숨김"));
-    dxToolButton2 = new TdxToolButton(Panel1);
-    dxToolButton2->setObjectName(QStringLiteral("dxToolButton2"));
-    dxToolButton2->SetToolType(ttMaximize);
-    dxToolButton2->move(201, 16);
+    dxToolButton2 = makeToolButton(Panel1, "dxToolButton2", {201, 16}, ttMaximize);
+    HideFromScreenReaders(dxToolButton2);  // a decoration under BPlayList, never seen
     BPlayList = makeButton(Panel1, "BPlayList", {200, 16, 15, 16}, QStringLiteral(":/player/playlist.png"),
                            QStringLiteral("음악리스트 창 "), true);
 
-    PanelTitleBack = new TPanel(PanelBack);
-    PanelTitleBack->setObjectName(QStringLiteral("PanelTitleBack"));
-    PanelTitleBack->setAccessibleName(QStringLiteral("PanelTitleBack"));
-    PanelTitleBack->setGeometry(19, 34, 197, 14);
-    PanelTitleBack->SetTag(2000);
-    PanelTitleBack->SetColor(Qt::white);
+    PanelTitleBack = makePanel(PanelBack, "PanelTitleBack", {19, 34, 197, 14}, 2000, Qt::white,
+                               QStringLiteral("곡 제목 줄"));
     LTitle = makeLabel(PanelTitleBack, "LTitle", {43, 2, 105, 11}, QStringLiteral("상생의 음악과 함께..."),
-                       QColor(0, 128, 128), gulim(11), Qt::AlignHCenter | Qt::AlignTop);
+                       QColor(0, 128, 128), gulim(11), Qt::AlignHCenter | Qt::AlignTop, QStringLiteral("곡 제목"));
 
     BPlay->OnClick = [this](QObject* sender) { BPlayClick(sender); };
     BStop->OnClick = [this](QObject* sender) { BStopClick(sender); };
@@ -180,13 +231,13 @@ void TFormMain::BuildComponents()
         bar->installEventFilter(this);
 }
 
+// These lie outside the strip once the window is shrunk: they are hidden, so that neither
+// the Tab key nor a screen reader reaches them.
 void TFormMain::BuildHiddenComponents()
 {
     BPlayImg = makeButton(this, "BPlayImg", {240, 10, 25, 20}, QStringLiteral(":/player/play.png"), QString(), false);
-    BPlayImg->setAccessibleName(QStringLiteral("BPlayImg"));
     BPauseImg = makeButton(this, "BPauseImg", {270, 10, 25, 20}, QStringLiteral(":/player/pause.png"), QString(),
                            false);
-    BPauseImg->setAccessibleName(QStringLiteral("BPauseImg"));
     dxButton3 = makeButton(this, "dxButton3", {300, 10, 25, 20}, QStringLiteral(":/player/addfile.png"),
                            QStringLiteral("Add File"), false);
     BPlayImg->OnClick = [this](QObject* sender) { BPlayClick(sender); };
@@ -194,18 +245,20 @@ void TFormMain::BuildHiddenComponents()
     dxButton3->OnClick = [this](QObject* sender) { dxButton3Click(sender); };
 
     ImgSpectrumBack = makePicture(this, "ImgSpectrumBack", {240, 40, 60, 30},
-                                  QStringLiteral(":/player/spectrum_back.png"), false);
+                                  QStringLiteral(":/player/spectrum_back.png"), false, {});
     ImgSpectrumBack2 = makePicture(this, "ImgSpectrumBack2", {310, 40, 60, 30},
-                                   QStringLiteral(":/player/spectrum_back2.png"), false);
+                                   QStringLiteral(":/player/spectrum_back2.png"), false, {});
     ImgSpectrumBack3 = makePicture(this, "ImgSpectrumBack3", {380, 40, 60, 30},
-                                   QStringLiteral(":/player/spectrum_back3.png"), false);
-    Label1 = makeLabel(this, "Label1", {240, 80, 200, 14}, QStringLiteral("Label1"), Qt::black, gulim(12), Qt::AlignLeft);
-    Label2 = makeLabel(this, "Label2", {240, 96, 200, 14}, QStringLiteral("Label2"), Qt::black, gulim(12), Qt::AlignLeft);
-    Label3 = makeLabel(this, "Label3", {240, 112, 200, 14}, QStringLiteral("Label3"), Qt::black, gulim(12), Qt::AlignLeft);
+                                   QStringLiteral(":/player/spectrum_back3.png"), false, {});
+    Label1 = makeLabel(this, "Label1", {240, 80, 200, 14}, QStringLiteral("Label1"), Qt::black, gulim(12),
+                       Qt::AlignLeft, {});
+    Label2 = makeLabel(this, "Label2", {240, 96, 200, 14}, QStringLiteral("Label2"), Qt::black, gulim(12),
+                       Qt::AlignLeft, {});
+    Label3 = makeLabel(this, "Label3", {240, 112, 200, 14}, QStringLiteral("Label3"), Qt::black, gulim(12),
+                       Qt::AlignLeft, {});
 
     Edit1 = new QLineEdit(this);
     Edit1->setObjectName(QStringLiteral("Edit1"));
-    Edit1->setAccessibleName(QStringLiteral("Edit1"));
     Edit1->setGeometry(240, 140, 220, 20);
     const char* names[] = {"Button1", "Button2", "Button3", "Button4"};
     const char* captions[] = {"start", "stop", "pause", "resume"};
@@ -220,4 +273,9 @@ void TFormMain::BuildHiddenComponents()
     connect(Button2, &QPushButton::clicked, this, [] { if (Ogg) Ogg->m_ControlOGG(3); });
     connect(Button3, &QPushButton::clicked, this, [] { if (Ogg && Ogg->m_IsOpen()) Ogg->m_ControlOGG(1); });
     connect(Button4, &QPushButton::clicked, this, [] { if (Ogg) Ogg->m_ControlOGG(2); });
+
+    for (QWidget* hidden : std::initializer_list<QWidget*>{
+             BPlayImg, BPauseImg, dxButton3, ImgSpectrumBack, ImgSpectrumBack2, ImgSpectrumBack3, Label1, Label2,
+             Label3, Edit1, Button1, Button2, Button3, Button4})
+        hidden->hide();
 }

@@ -15,6 +15,11 @@ void TPanel::SetColor(const QColor& color)
     if (m_color == color)
         return;
     m_color = color;
+    // Children that follow their parent's colour (the styled buttons' corners, the tool
+    // buttons' fill) read it from the palette.
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, color);
+    setPalette(palette);
     update();
 }
 

@@ -3,6 +3,8 @@
 #include "Cmain.h"
 #include "Dxbuttons.h"
 #include "G.h"
+#include "Placement.h"
+#include "WindowPlacement.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -10,6 +12,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QMoveEvent>
 #include <QPainter>
 #include <QTabWidget>
 
@@ -28,7 +31,9 @@ TFormPlayList::TFormPlayList(TM_PlayList& store)
     setMinimumSize(120, 17 + 20 + 19 + 2 * FrameWidth + 20);
     m_sizeLoop.SetMinimumSize(minimumSize());
 
-    setGeometry(Settings.PlayListX, Settings.PlayListY, Settings.PlayListW, Settings.PlayListH);
+    // A stored place that would leave the window off the screen is brought back onto it.
+    const StoredRect stored{Settings.PlayListX, Settings.PlayListY, Settings.PlayListW, Settings.PlayListH};
+    setGeometry(FitIntoWorkArea(stored, ChooseWorkArea(stored, ScreenWorkAreas())));
     ShowMasterVolume();
     PageControl1->setCurrentIndex(0);
     Pages->LoadTempList();
@@ -176,6 +181,14 @@ Qt::CursorShape cursorFor(SizeEdge edge)
 
 } // namespace
 
+void TFormPlayList::moveEvent(QMoveEvent* event)
+{
+    QWidget::moveEvent(event);
+    // A move the window system reports may be relative to the window manager's frame.
+    if (event->spontaneous())
+        SyncPositionWithWindowSystem(this);
+}
+
 void TFormPlayList::mousePressEvent(QMouseEvent* event)
 {
     const SizeEdge edge = EdgeAt(event->position().toPoint(), size(), FrameWidth);
@@ -183,6 +196,7 @@ void TFormPlayList::mousePressEvent(QMouseEvent* event)
         QWidget::mousePressEvent(event);
         return;
     }
+    SyncPositionWithWindowSystem(this);
     m_sizeLoop.Begin(edge, event->globalPosition().toPoint(), frameGeometry());
     event->accept();
 }
@@ -259,8 +273,12 @@ bool TFormPlayList::eventFilter(QObject* watched, QEvent* event)
         || type == QEvent::MouseButtonRelease || type == QEvent::MouseButtonDblClick;
     if (mouse && (watched == ImgVolume || watched == ShapeVolume))
         return HandleVolume(watched, event);
-    if (mouse && (watched == Panel4 || watched == Label1 || watched == Label2))
+    if (mouse && (watched == Panel4 || watched == Label1 || watched == Label2)) {
+        // The X server's idea of where the window stands is the one a drag starts from.
+        if (type == QEvent::MouseButtonPress)
+            SyncPositionWithWindowSystem(this);
         return DriveMoveLoop(m_moveLoop, this, event);
+    }
     if (type == QEvent::MouseButtonDblClick || type == QEvent::KeyPress)
         if (HandleEntryView(watched, event))
             return true;

@@ -2,6 +2,7 @@
 
 #include "Cmain.h"
 #include "Dxbuttons.h"
+#include "Fonts.h"
 #include "Playlist.h"
 
 #include <QAction>
@@ -19,31 +20,19 @@ static void initPlaylistResources()
 
 namespace {
 
-QFont designFont(const QString& family, const QStringList& standIns, int pixels)
-{
-    QFont font;
-    QStringList families{family};
-    families.append(standIns);
-    font.setFamilies(families);
-    font.setPixelSize(pixels);
-    return font;
-}
-
 QFont gulim(int pixels)
 {
-    return designFont(QStringLiteral("굴림"), {QStringLiteral("Gulim"), QStringLiteral("NanumGothic")}, pixels);
+    return DesignFont(QStringLiteral("굴림"), pixels);
 }
 
 QFont gulimChe(int pixels)
 {
-    return designFont(QStringLiteral("굴림체"),
-                      {QStringLiteral("GulimChe"), QStringLiteral("NanumGothicCoding"), QStringLiteral("DejaVu Sans Mono")},
-                      pixels);
+    return DesignFont(QStringLiteral("굴림체"), pixels);
 }
 
 QFont dotum(int pixels)
 {
-    return designFont(QStringLiteral("돋움"), {QStringLiteral("Dotum"), QStringLiteral("NanumGothic")}, pixels);
+    return DesignFont(QStringLiteral("돋움"), pixels);
 }
 
 QLabel* makeLabel(QWidget* parent, const char* name, QPoint at, const QString& text, const QColor& colour)

@@ -55,6 +55,7 @@ TdxCustomControl::TdxCustomControl(QWidget* parent) : QWidget(parent)
     // Focus is taken by HookMouseDown on a left press only, never by Qt on other buttons.
     setFocusPolicy(Qt::NoFocus);
     dxLiveControls().push_back(this);
+    dxEnsureAccessibleFactory();
     connect(this, &QObject::objectNameChanged, this, [this] { UpdateAccessibleName(); });
     UpdateAccessibleName();
 }

@@ -14,5 +14,7 @@ class TdxCustomControl;
 std::vector<TdxCustomControl*>& dxLiveControls();
 // The live controls whose top-level window is `form`, guarded against deletion.
 QList<QPointer<TdxCustomControl>> dxControlsOf(const QWidget* form);
+// Makes screen readers see the buttons as push buttons with a press action; once per process.
+void dxEnsureAccessibleFactory();
 // Installs the key and focus router on `form` once.
 void dxEnsureFormRouter(QWidget* form);

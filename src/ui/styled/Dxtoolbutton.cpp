@@ -60,9 +60,19 @@ void TdxCustomToolButton::HookResized()
         resize(kSize, kSize);
 }
 
+// What a person sees on a tool button with neither caption nor hint: its symbol.
 QString TdxCustomToolButton::DesignName() const
 {
-    return objectName().isEmpty() ? dxToolTypeName(m_ToolType) : objectName();
+    switch (m_ToolType) {
+    case ttArrowLeft: return QStringLiteral("왼쪽");
+    case ttArrowRight: return QStringLiteral("오른쪽");
+    case ttClose: return QStringLiteral("닫기");
+    case ttMaximize: return QStringLiteral("최대화");
+    case ttMinimize: return QStringLiteral("최소화");
+    case ttPopup: return QStringLiteral("메뉴");
+    case ttRestore: return QStringLiteral("이전 크기로");
+    }
+    return {};
 }
 
 void TdxCustomToolButton::Paint(QPainter& canvas)

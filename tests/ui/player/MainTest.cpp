@@ -1,14 +1,9 @@
-#include "AppFolder.h"
-#include "Dxbuttons.h"
-#include "G.h"
-#include "Main.h"
-#include "Ogg.h"
 #include "Panel.h"
-#include "PlayListLink.h"
-#include "support/EngineEnvironment.h"
+#include "PlayerFixture.h"
 
 #include <QApplication>
 #include <QFile>
+#include <QScreen>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -21,78 +16,6 @@ using fixtures::waitFor;
 namespace {
 
 const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new fixtures::EngineEnvironment);
-
-class FakePlayList : public IPlayListLink {
-public:
-    QStringList songs;
-    int current = 0;
-    bool visible = false;
-    QStringList temp;
-    int updates = 0;
-    int saves = 0;
-
-    QString CurrentSong() override { return songs.value(current); }
-    QString NextSong() override
-    {
-        if (songs.isEmpty())
-            return {};
-        current = (current + 1) % songs.size();
-        return songs[current];
-    }
-    void BeginTempUpdate() override { ++updates; }
-    void EndTempUpdate() override { ++updates; }
-    void AddTempPath(const QString& path) override { temp << path; }
-    void SaveTempList() override { ++saves; }
-    void ShowWindow() override { visible = true; }
-    void HideWindow() override { visible = false; }
-    bool IsWindowVisible() const override { return visible; }
-    QRect WindowGeometry() const override { return {210, 220, 410, 620}; }
-};
-
-class PlayerWindow : public ::testing::Test {
-protected:
-    static void SetUpTestSuite()
-    {
-        static int argc = 1;
-        static char name[] = "player_window_tests";
-        static char* argv[] = {name, nullptr};
-        if (!QApplication::instance())
-            new QApplication(argc, argv);
-        const std::string folder = fixtures::Library::instance().folder();
-        songA = QString::fromStdString(fixtures::Library::instance().tone("wav", 3.0));
-        songB = QString::fromStdString(fixtures::Library::instance().tone("ogg", 3.0));
-        longSong = QString::fromStdString(folder + "/long.wav");
-        fixtures::WriteWav(longSong.toStdString(), {8000, 1, 200.0}, fixtures::Tone(440, 0.5, 8000));
-    }
-
-    void SetUp() override
-    {
-        SetProgramFolderOverride(dir.path());
-        Settings = G_STRUCT_tag{};
-        SetMessageBoxHandler([this](const QString& caption, const QString& text, int flags) {
-            boxes << caption + "|" + text + "|" + QString::number(flags);
-            return IDOK;
-        });
-        playList.songs = {songA, songB};
-        form = std::make_unique<TFormMain>(&playList);
-    }
-
-    void TearDown() override
-    {
-        form.reset();
-        SetMessageBoxHandler({});
-        SetProgramFolderOverride({});
-    }
-
-    bool playing() const { return Ogg && Ogg->m_IsOpen(); }
-    bool showsPause() const { return form->BPlay->Glyph() == form->BPauseImg->Glyph(); }
-
-    static inline QString songA, songB, longSong;
-    QTemporaryDir dir;
-    FakePlayList playList;
-    std::unique_ptr<TFormMain> form;
-    QStringList boxes;
-};
 
 TEST_F(PlayerWindow, StripGeometryNamesAndFirstStartDefaults)
 {
@@ -322,6 +245,26 @@ TEST_F(PlayerWindow, ClosingWritesTheSettings)
     EXPECT_TRUE(text.contains("MainX=321"));
     EXPECT_TRUE(text.contains("PlayListW=410"));
     EXPECT_TRUE(text.contains("Volume=55"));
+}
+
+TEST_F(PlayerWindow, StoredPlacesOffTheScreenComeBackAndTheKnobStaysOnItsTrack)
+{
+    const QRect work = QGuiApplication::primaryScreen()->availableGeometry();
+    RebuildWithSettings("[Data]\r\nMainX=-99999\r\nMainY=99999\r\nVolume=99999\r\n");
+    EXPECT_TRUE(work.contains(form->frameGeometry())) << "the whole strip is on the screen";
+    EXPECT_EQ(form->pos(), QPoint(work.left(), work.top() + work.height() - 49));
+    EXPECT_EQ(form->ImgVolume->x(), 132 + 55) << "at the end of the track, not beyond it";
+    form->close();
+    form.reset();
+    QFile ini(dir.path() + "/Sorvel.ini");
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    const QByteArray text = ini.readAll();
+    EXPECT_TRUE(text.contains("MainX=" + QByteArray::number(work.left()) + "\r\n")) << text.constData();
+    EXPECT_TRUE(text.contains("Volume=55\r\n"));
+
+    RebuildWithSettings("[Data]\r\nMainX=5\r\nMainY=7\r\nVolume=-3\r\n");
+    EXPECT_EQ(form->pos(), QPoint(5, 7)) << "a place on the screen is kept exactly";
+    EXPECT_EQ(form->ImgVolume->x(), 132);
 }
 
 TEST_F(PlayerWindow, PressesMoveTheWindowOnlyFromThePanelsAndTheClock)

@@ -2,6 +2,7 @@
 #include "Dxbuttons.h"
 #include "Dxglyphs.h"
 
+#include <QAccessible>
 #include <QCursor>
 #include <QFontMetrics>
 
@@ -349,6 +350,60 @@ TEST_F(ButtonKeyboardTest, QuickSecondPressIsASecondClick)
     EXPECT_EQ(clicks, 2);
 }
 
+// What a screen reader gets: a push button named by caption or hint whose default action
+// clicks it once the reader's request has been answered.
+class ButtonAccessibilityTest : public ButtonFixture {
+protected:
+    static QAccessibleActionInterface* Actions(QWidget* w)
+    {
+        QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(w);
+        return iface ? iface->actionInterface() : nullptr;
+    }
+};
+
+TEST_F(ButtonAccessibilityTest, PushButtonWhosePressActionClicks)
+{
+    button->SetHint(QStringLiteral("Stop"));
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(button);
+    ASSERT_NE(iface, nullptr);
+    EXPECT_EQ(iface->role(), QAccessible::Button);
+    EXPECT_EQ(iface->text(QAccessible::Name), QStringLiteral("Stop"));
+    QAccessibleActionInterface* actions = Actions(button);
+    ASSERT_NE(actions, nullptr);
+    ASSERT_FALSE(actions->actionNames().isEmpty());
+    EXPECT_EQ(actions->actionNames().first(), QAccessibleActionInterface::pressAction()) << "the default action";
+    actions->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(clicks, 0) << "the click waits until the request is answered";
+    QCoreApplication::processEvents();
+    EXPECT_EQ(clicks, 1);
+
+    button->SetDefault(true);
+    EXPECT_TRUE(iface->state().defaultButton);
+    button->SetEnabled(false);
+    EXPECT_FALSE(Actions(button)->actionNames().contains(QAccessibleActionInterface::pressAction()));
+    Actions(button)->doAction(QAccessibleActionInterface::pressAction());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(clicks, 1) << "a disabled button cannot be pressed";
+}
+
+TEST_F(ButtonAccessibilityTest, ToolButtonIsAPushButtonNamedByItsSymbolOrHint)
+{
+    auto* tool = new TdxToolButton(form);
+    tool->setObjectName(QStringLiteral("dxToolButton2"));
+    tool->SetToolType(ttMaximize);
+    int toolClicks = 0;
+    tool->OnClick = [&](QObject*) { ++toolClicks; };
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(tool);
+    ASSERT_NE(iface, nullptr);
+    EXPECT_EQ(iface->role(), QAccessible::Button);
+    EXPECT_EQ(iface->text(QAccessible::Name), QStringLiteral("최대화"));
+    tool->SetHint(QStringLiteral("트레이로 숨김"));
+    EXPECT_EQ(iface->text(QAccessible::Name), QStringLiteral("트레이로 숨김"));
+    Actions(tool)->doAction(QAccessibleActionInterface::pressAction());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(toolClicks, 1);
+}
+
 class ToolButtonTest : public FormFixture {
 protected:
     void SetUp() override
@@ -384,7 +439,7 @@ TEST_F(ToolButtonTest, AlwaysFifteenSquare)
     EXPECT_EQ(tool->size(), QSize(15, 15));
     EXPECT_EQ(tool->ToolType(), ttClose);
     EXPECT_EQ(tool->Color(), clBlack);
-    EXPECT_EQ(tool->accessibleName(), QStringLiteral("Close"));
+    EXPECT_EQ(tool->accessibleName(), QStringLiteral("닫기")) << "named by its symbol, never by its object name";
 }
 
 TEST_F(ToolButtonTest, EveryGlyphIsCentredBlackOnTheParentColour)

@@ -1,0 +1,26 @@
+#pragma once
+// The window system's side of placing a top-level window.
+//
+// On X11 a reparenting window manager can leave Qt with a wrong idea of where a window
+// stands: a configure notification relative to the manager's frame arrives as a move to
+// (0, 0) while the window stays where it was put. WindowSystemPosition asks the X server
+// itself; SyncPositionWithWindowSystem corrects Qt's idea when the two differ.
+
+#include <QList>
+#include <QPoint>
+#include <QRect>
+
+#include <optional>
+
+class QWidget;
+
+// The work areas of the screens (screen minus panels and docks), the primary screen's first.
+QList<QRect> ScreenWorkAreas();
+
+// Where the window's top-left corner stands on the X server, in root coordinates; empty
+// on other platforms and for a window that has no native window yet.
+std::optional<QPoint> WindowSystemPosition(const QWidget* window);
+
+// When the window system knows another position for `window` than Qt does, tells Qt
+// (through a move to where the window already is). Returns true when it corrected.
+bool SyncPositionWithWindowSystem(QWidget* window);

@@ -1,0 +1,182 @@
+#include "AppFolder.h"
+#include "Cmain.h"
+#include "Diagnostics.h"
+#include "FileBytes.h"
+#include "G.h"
+#include "ProfileFile.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <random>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// A byte string literal with its embedded NULs.
+template <std::size_t N>
+QByteArray bytesOf(const char (&literal)[N])
+{
+    return QByteArray(literal, qsizetype(N - 1));
+}
+
+QByteArray randomBytes(qsizetype size, unsigned seed)
+{
+    std::mt19937 random(seed);
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (char& b : bytes)
+        b = char(random() & 0xFF);
+    return bytes;
+}
+
+// One load and one save of the settings in a folder, with the problems reported collected.
+class SettingsBytes : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        SetProgramFolderOverride(dir.path());
+        SetProblemReporter([this](const QString& text) { problems << text; });
+        Settings = G_STRUCT_tag{};
+    }
+    void TearDown() override
+    {
+        SetProblemReporter({});
+        SetProgramFolderOverride({});
+    }
+    QString ini() const { return dir.path() + "/Sorvel.ini"; }
+    void loadAndSave()
+    {
+        App.LoadSettings();
+        App.SaveSettings();
+    }
+
+    QTemporaryDir dir;
+    QStringList problems;
+};
+
+TEST_F(SettingsBytes, CodePage949CommentsAndForeignSectionsKeepEveryByte)
+{
+    // "; 한글 설정" and a value "음악" in code page 949, mixed line ends, a NUL, no final line end.
+    const QByteArray comment = bytesOf("; \xC7\xD1\xB1\xDB \xBC\xB3\xC1\xA4\r\n");
+    const QByteArray foreign = bytesOf("[\xC0\xBD\xBE\xC7]\nName=\xC0\xBD\xBE\xC7\x00tail\r\n");
+    const QByteArray data = bytesOf("[Data]\r\nMainX=7\n\n");
+    const QByteArray last = bytesOf("[Other]\r\nx=\xFF\xFE");
+    writeAll(ini(), comment + foreign + data + last);
+    App.LoadSettings();
+    EXPECT_EQ(Settings.MainX, 7);
+    Settings.MainX = 300;
+    ASSERT_EQ(App.SaveSettings(), 1);
+    EXPECT_EQ(readAll(ini()),
+              comment + foreign
+                  + "[Data]\r\nMainX=300\nMainY=100\r\nPlayListX=200\r\nPlayListY=200\r\nPlayListW=400\r\n"
+                    "PlayListH=600\r\nVolume=30\r\n\n"
+                  + last + "\r\n[Control]\r\nViewPlayList=1\r\n");
+    EXPECT_TRUE(problems.isEmpty());
+}
+
+TEST_F(SettingsBytes, RandomBytesDoNotGrowBeyondTheEightKeys)
+{
+    const QByteArray junk = randomBytes(4096, 949);
+    writeAll(ini(), junk);
+    loadAndSave();
+    const QByteArray once = readAll(ini());
+    EXPECT_TRUE(once.startsWith(junk.left(junk.lastIndexOf('\n') + 1)));
+    EXPECT_LE(once.size(), junk.size() + 160) << "only the missing sections and keys are added";
+    loadAndSave();
+    EXPECT_EQ(readAll(ini()), once) << "a second exit changes nothing";
+}
+
+TEST_F(SettingsBytes, HugeFileIsReadOnlyUpToTheLimitAndLeftAsItIs)
+{
+    QByteArray bytes = "[Data]\r\nMainX=7\r\n";
+    const QByteArray line = "; filler line of a damaged settings file\r\n";
+    while (bytes.size() < 3 * 1024 * 1024)
+        bytes += line;
+    bytes += "[Control]\r\nViewPlayList=0\r\n";  // beyond the limit: not seen
+    writeAll(ini(), bytes);
+
+    App.LoadSettings();
+    EXPECT_EQ(Settings.MainX, 7);
+    EXPECT_TRUE(Settings.ViewPlayList);
+    ASSERT_EQ(problems.size(), 1);
+    EXPECT_TRUE(problems[0].contains("only its first 65536 bytes were read, and it will not be rewritten"))
+        << problems[0].toStdString();
+
+    Settings.MainX = 9;
+    EXPECT_EQ(App.SaveSettings(), 0) << "a file that was not read whole is not rewritten";
+    EXPECT_EQ(readAll(ini()), bytes);
+    EXPECT_EQ(problems.size(), 1);
+}
+
+TEST_F(SettingsBytes, FifoAndLinkToADeviceAreRefusedWithoutHanging)
+{
+    ASSERT_EQ(::mkfifo(ini().toLocal8Bit().constData(), 0600), 0);
+    loadAndSave();  // opening a FIFO for reading would wait for a writer forever
+    EXPECT_EQ(Settings.MainX, 200);
+    struct stat st {};
+    ASSERT_EQ(::lstat(ini().toLocal8Bit().constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode)) << "the FIFO is not replaced";
+    ASSERT_EQ(problems.size(), 1);
+    EXPECT_TRUE(problems[0].contains("not a regular file"));
+
+    ASSERT_TRUE(QFile::remove(ini()));
+    ASSERT_TRUE(QFile::link("/dev/zero", ini()));
+    App.LoadSettings();  // reading /dev/zero whole would never end
+    EXPECT_EQ(Settings.Volume, 30);
+    EXPECT_EQ(App.SaveSettings(), 0);
+    EXPECT_EQ(QFile::symLinkTarget(ini()), "/dev/zero");
+}
+
+TEST_F(SettingsBytes, LinkToARegularFileStaysALink)
+{
+    const QString target = dir.path() + "/real.ini";
+    writeAll(target, "[Data]\nMainX=5\n");
+    ASSERT_TRUE(QFile::link(target, ini()));
+    loadAndSave();
+    EXPECT_EQ(Settings.MainX, 5);
+    EXPECT_EQ(QFile::symLinkTarget(ini()), target);
+    EXPECT_TRUE(readAll(target).startsWith("[Data]\nMainX=5\nMainY=100\n"));
+}
+
+TEST_F(SettingsBytes, NoWritableFolderKeepsSettingsInMemoryAndSaysSoOnce)
+{
+    SetProgramFolderOverride(dir.path(), false);
+    App.LoadSettings();
+    Settings.MainX = 1;
+    EXPECT_EQ(App.SaveSettings(), 0);
+    App.LoadSettings();
+    EXPECT_EQ(App.SaveSettings(), 0);
+    EXPECT_FALSE(QFile::exists(ini()));
+    ASSERT_EQ(problems.size(), 1);
+    EXPECT_TRUE(problems[0].contains("will not be saved"));
+}
+
+TEST(ProgramFolderChoice, ReadOnlyProgramFolderWithoutAHomeNeverTriesTheRoot)
+{
+    QStringList made;
+    auto make = [&](const QString& folder) {
+        made << folder;
+        return true;
+    };
+    auto writable = [](const QString& folder) { return folder.startsWith("/home/u"); };
+
+    FolderChoice choice = ChooseProgramFolder("/opt/sorvel", "", "", make, writable);
+    EXPECT_EQ(choice.folder, "/opt/sorvel/");
+    EXPECT_FALSE(choice.writable);
+    choice = ChooseProgramFolder("/opt/sorvel", "relative/config", "", make, writable);
+    EXPECT_FALSE(choice.writable);
+    EXPECT_TRUE(made.isEmpty()) << made.join(", ").toStdString();
+
+    choice = ChooseProgramFolder("/opt/sorvel", "", "/home/u", make, writable);
+    EXPECT_EQ(choice.folder, "/home/u/.config/sorvel/");
+    EXPECT_TRUE(choice.writable);
+    choice = ChooseProgramFolder("/opt/sorvel", "/home/u/cfg", "/home/u", make, writable);
+    EXPECT_EQ(choice.folder, "/home/u/cfg/sorvel/");
+    choice = ChooseProgramFolder("/home/u/bin", "/x", "/y", make, writable);
+    EXPECT_EQ(choice.folder, "/home/u/bin/");
+}
+
+} // namespace

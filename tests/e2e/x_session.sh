@@ -1,0 +1,52 @@
+# Sourced by the end-to-end scripts: a private X display with the openbox window manager.
+# Sets $display and exports DISPLAY; x_session_stop ends what x_session_start started.
+
+x_session_start() {
+  local size=${1:-800x600x24}
+  for tool in Xvfb openbox xdotool xwininfo xprop; do
+    command -v $tool >/dev/null || { echo "$tool not installed"; exit 77; }
+  done
+  # Xvfb picks a free display number itself and writes it out once it accepts clients:
+  # a guessed number could be another session's display.
+  local number_file
+  number_file=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 "$size" -nolisten tcp 3>"$number_file" >/dev/null 2>&1 &
+  x_server=$!
+  for _ in $(seq 200); do [ -s "$number_file" ] && break; sleep 0.05; done
+  display=:$(head -n 1 "$number_file")
+  rm -f "$number_file"
+  [ "$display" != ":" ] || { echo "Xvfb did not start"; exit 1; }
+  export DISPLAY=$display
+  openbox --sm-disable >/dev/null 2>&1 &
+  x_manager=$!
+  for _ in $(seq 200); do
+    # Read whole before matching: with pipefail, grep -q closing the pipe early fails xprop.
+    case "$(xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null)" in *"window id"*) return 0 ;; esac
+    sleep 0.05
+  done
+  echo "openbox did not start"
+  exit 1
+}
+
+x_session_stop() {
+  [ -n "${x_manager:-}" ] && kill "$x_manager" 2>/dev/null || true
+  [ -n "${x_server:-}" ] && kill "$x_server" 2>/dev/null || true
+  x_manager= x_server=
+}
+
+# The visible player strip (not the playlist window, whose title also ends in "Sorvel"),
+# waiting for it.
+strip_window() {
+  for _ in $(seq 100); do
+    local id
+    id=$(xdotool search --onlyvisible --name '^마루엘의 뮤직플레이어 Sorvel$' 2>/dev/null | tail -n 1)
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.05
+  done
+  return 1
+}
+
+# "X Y" of a window's top-left corner as the X server has it.
+server_position() {
+  xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$4} /Absolute upper-left Y/ {y=$4} END {print x, y}'
+}
