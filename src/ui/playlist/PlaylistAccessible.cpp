@@ -1,5 +1,6 @@
-// What screen readers see of the playlist window's own widgets: the master-volume track
-// is a slider with a value that can be read and set.
+// What screen readers see of the playlist window's own widgets: the window is a frame
+// named by its caption, the master-volume track a slider with a value that can be read
+// and set.
 
 #include "Playlist.h"
 
@@ -35,10 +36,27 @@ private:
     TTrackShape* track() const { return static_cast<TTrackShape*>(widget()); }
 };
 
+// The window itself: a frame named by its caption.
+class PlayListWindowAccessible : public QAccessibleWidget {
+public:
+    explicit PlayListWindowAccessible(QWidget* window) : QAccessibleWidget(window, QAccessible::Window) {}
+
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Name)
+            return widget()->windowTitle();
+        return QAccessibleWidget::text(t);
+    }
+};
+
 QAccessibleInterface* playlistAccessible(const QString& className, QObject* object)
 {
-    if (className == QLatin1String("TTrackShape") && object && object->isWidgetType())
+    if (!object || !object->isWidgetType())
+        return nullptr;
+    if (className == QLatin1String("TTrackShape"))
         return new TrackAccessible(static_cast<TTrackShape*>(object));
+    if (className == QLatin1String("TFormPlayList"))
+        return new PlayListWindowAccessible(static_cast<QWidget*>(object));
     return nullptr;
 }
 

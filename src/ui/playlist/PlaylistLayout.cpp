@@ -13,6 +13,8 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 static void initPlaylistResources()
 {
     Q_INIT_RESOURCE(playlist);
@@ -197,7 +199,10 @@ void TFormPlayList::BuildPanel4()
                             QStringLiteral("마스터 볼륨 조정"));
     ImgVolume->setAccessibleName(QStringLiteral("마스터 볼륨 손잡이"));
     Label1 = makeLabel(Panel4, "Label1", {104, 3}, QStringLiteral("Play List - Sorvel"), Qt::yellow);
-    Label2 = makeLabel(Panel4, "Label2", {216, 3}, QStringLiteral("v1.5"), QColor(192, 220, 192));
+    // Where the stand-in face sets "Play List - Sorvel" wider than the design's, the version
+    // moves right rather than over it.
+    Label2 = makeLabel(Panel4, "Label2", {std::max(216, Label1->geometry().right() + 5), 3}, QStringLiteral("v1.5"),
+                       QColor(192, 220, 192));
     dxToolButton1 = new TdxToolButton(Panel4);
     dxToolButton1->setObjectName(QStringLiteral("dxToolButton1"));
     dxToolButton1->SetToolType(ttClose);

@@ -102,6 +102,10 @@ TEST_F(PlaylistWindow, OpensWhereTheSettingsSayWithItsTabsAndTitleBar)
     EXPECT_EQ(form.Panel2->height(), 19);
     EXPECT_EQ(form.Label1->text(), QStringLiteral("Play List - Sorvel"));
     EXPECT_EQ(form.Label2->text(), QStringLiteral("v1.5"));
+    // Neither caption is cut or covered, whatever face stands in for the design's.
+    EXPECT_GE(form.Label1->width(), form.Label1->fontMetrics().horizontalAdvance(form.Label1->text()));
+    EXPECT_GT(form.Label2->x(), form.Label1->geometry().right());
+    EXPECT_GE(form.Label2->x(), 216);
     EXPECT_EQ(form.dxToolButton1->geometry().right(), form.Panel4->width() - 1);
     EXPECT_EQ(form.dxButton2->Caption(), QStringLiteral("Save To File"));
     EXPECT_EQ(form.dxButton4->Caption(), QStringLiteral("Reload"));
