@@ -13,7 +13,7 @@ packages=(
   pulseaudio pulseaudio-utils xvfb xauth x11-apps x11-utils imagemagick
   libxcb1-dev
   fonts-nanum fonts-nanum-coding fonts-baekmuk fonts-liberation2
-  openbox xdotool wmctrl dbus-daemon at-spi2-core python3-pyatspi
+  openbox xdotool wmctrl trayer dbus-daemon at-spi2-core python3-pyatspi
 )
 
 missing=()

@@ -10,6 +10,7 @@
 #include "PlayListLink.h"
 #include "Playlist.h"
 #include "SingleInstance.h"
+#include "Trayicon.h"
 #include "fsound.h"
 
 #include <QApplication>
@@ -111,11 +112,23 @@ int main(int argc, char** argv)
         // The player window loads the settings the playlist window is placed by.
         TFormMain formMain;
         auto formPlayList = std::make_unique<TFormPlayList>();
+        // The note on the badge, the playlist window's own picture, is the program's icon.
+        QApplication::setWindowIcon(QIcon(QStringLiteral(":/playlist/badge.png")));
         formPlayList->OnDestroy = RemoveFromMagnetic;
         PlayListLink link(*formPlayList);
         formMain.SetPlayList(&link);
         App.SetPlayRequest([&formMain] { formMain.BPlayClick(nullptr); });
         handOver.OnMessage = [&formMain](int) { formMain.HandOverMessage(); };
+
+        // The notification-area icon, the player's way back from hiding.
+        TTrayIcon trayIcon(&formMain);
+        trayIcon.MinimizeToTray = true;
+        trayIcon.SetPopupMenu(formMain.PopupMenuTray);
+        trayIcon.SetIcon(QApplication::windowIcon());
+        trayIcon.SetHint(QStringLiteral("Sorvel - 소르벨"));
+        trayIcon.OnDblClick = [&formMain](QObject*) { formMain.RestoreFromTray(); };
+        trayIcon.SetIconVisible(true);
+        formMain.TrayIcon = &trayIcon;
 
         formMain.show();
         result = QApplication::exec();
@@ -123,6 +136,7 @@ int main(int argc, char** argv)
         // Windows go in reverse order of creation: the playlist window first (it writes
         // "Temprary.txt"), then the player (it writes the settings, with the playlist
         // window's last geometry).
+        formMain.TrayIcon = nullptr;
         App.SetPlayRequest({});
         handOver.OnMessage = {};
         link.Detach();

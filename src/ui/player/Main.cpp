@@ -4,6 +4,7 @@
 #include "Cmain.h"
 #include "Dxbuttons.h"
 #include "G.h"
+#include "About.h"
 #include "Fonts.h"
 #include "MagneticRouter.h"
 #include "Ogg.h"
@@ -12,10 +13,13 @@
 #include "PlayListLink.h"
 #include "StripAccessible.h"
 #include "StripLabel.h"
+#include "Trayicon.h"
 #include "WindowPlacement.h"
 
 #include <QAccessible>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
@@ -23,6 +27,7 @@
 #include <QMouseEvent>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 static void initPlayerResources()
@@ -333,17 +338,77 @@ void TFormMain::showEvent(QShowEvent* event)
 
 void TFormMain::HandOverMessage()
 {
-    if (!isVisible())
+    if (!isVisible() || isMinimized())
         RestoreFromTray();
 }
 
 void TFormMain::RestoreFromTray()
 {
-    show();
-    raise();
-    activateWindow();
+    if (m_minimisedWithoutTray) {
+        m_minimisedWithoutTray = false;
+        setWindowFlags((windowFlags() & ~Qt::WindowType_Mask) | Qt::Tool);
+        showNormal();
+    }
+    if (TrayIcon) {
+        TrayIcon->ShowMainForm();
+    } else {
+        if (isMinimized())
+            setWindowState(windowState() & ~Qt::WindowMinimized);
+        show();
+        raise();
+        activateWindow();
+    }
     if (bPlayListWasVisible && m_playList)
         m_playList->ShowWindow();
+}
+
+void TFormMain::BToTrayClick(QObject*)
+{
+    const bool playListShown = m_playList && m_playList->IsWindowVisible();
+    if (TrayIcon && TrayIcon->ShellAvailable()) {
+        TrayIcon->HideMainForm();
+    } else {
+        static bool told = false;
+        if (!told) {
+            told = true;
+            std::fprintf(stderr, "sorvel: the desktop has no notification area; "
+                                 "the windows are minimised instead of hidden to it\n");
+        }
+        // A tool window has no entry in the task switcher: the strip becomes an ordinary
+        // window while it is minimised, so the user can find it again.
+        m_minimisedWithoutTray = true;
+        setWindowFlags((windowFlags() & ~Qt::WindowType_Mask) | Qt::Window);
+        showMinimized();
+    }
+    bPlayListWasVisible = playListShown;
+    if (m_playList)
+        m_playList->HideWindow();
+}
+
+void TFormMain::N4Click()
+{
+    if (ShowAbout) {
+        ShowAbout();
+        return;
+    }
+    TFormAbout about(this);
+    about.exec();
+}
+
+void TFormMain::N5Click()
+{
+    ShowNotice(QStringLiteral("도움말이 필요없을 정도로 사용법이 간단해서\n\n이 버전에서는 생략합니다. ^^;\n\n"), 0x40);
+}
+
+void TFormMain::N2Click()
+{
+    close();
+}
+
+void TFormMain::contextMenuEvent(QContextMenuEvent* event)
+{
+    PopupMenuTray->popup(event->globalPos());
+    event->accept();
 }
 
 void RemoveFromMagnetic(QWidget* window)
@@ -442,6 +507,10 @@ bool TFormMain::HandleTrack(TShape* track, QEvent* event)
 bool TFormMain::eventFilter(QObject* watched, QEvent* event)
 {
     const QEvent::Type type = event->type();
+    // The strip's panels, pictures and bars open the popup menu when the right button is
+    // let go (below), not when it is pressed.
+    if (type == QEvent::ContextMenu)
+        return true;
     if (type == QEvent::Move && (watched == ImgVolume || watched == ImgPosition) && QAccessible::isActive()) {
         TShape* track = watched == ImgVolume ? ShapeVolume : ShapePosition;
         QAccessibleValueChangeEvent changed(track, track->Bar().value ? track->Bar().value() : 0);
@@ -461,7 +530,12 @@ bool TFormMain::eventFilter(QObject* watched, QEvent* event)
         // The X server's idea of where the strip stands is the one a drag starts from.
         if (type == QEvent::MouseButtonPress)
             SyncPositionWithWindowSystem(this);
-        return DriveMoveLoop(m_moveLoop, this, event);
+        DriveMoveLoop(m_moveLoop, this, event);
     }
+    // The right button, let go anywhere on the strip, opens the popup menu, as the
+    // desktop's context-menu request does after a press that may have moved the window.
+    if (type == QEvent::MouseButtonRelease && static_cast<QMouseEvent*>(event)->button() == Qt::RightButton
+        && !m_moveLoop.Active())
+        PopupMenuTray->popup(static_cast<QMouseEvent*>(event)->globalPosition().toPoint());
     return true;  // pictures and labels keep their presses: no window move from them
 }

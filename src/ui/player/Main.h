@@ -20,6 +20,9 @@
 
 class IPlayListLink;
 class MagneticRouter;
+class QMenu;
+class QAction;
+class TTrayIcon;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -99,11 +102,24 @@ public:
     // The first activation: shows the playlist window when the settings say so and glues
     // it to the strip.
     void FirstActivate();
-    // Message 1025, a second start's hand-over: a hidden player comes back.
+    // Message 1025, a second start's hand-over: a hidden (or minimised) player comes back.
     void HandOverMessage();
     // Brings the player back, with the playlist window when it was showing as the player
     // was hidden.
     void RestoreFromTray();
+    // `BToTray`: hides the player and the playlist window to the notification area. Where
+    // the desktop has none, both are minimised instead (the strip then has a task-switcher
+    // entry until it comes back), and stderr says so once.
+    void BToTrayClick(QObject* sender);
+    // The popup menu's items: the about box, the help notice, the end.
+    void N4Click();
+    void N5Click();
+    void N2Click();
+
+    // The notification-area icon; null without one (set by whoever builds the program).
+    TTrayIcon* TrayIcon = nullptr;
+    // Shows the about box modally; tests replace it.
+    std::function<void()> ShowAbout;
 
     // The docking manager's callback, from the first registration on; null before.
     TSubclassProc MagneticProc = nullptr;
@@ -151,6 +167,11 @@ public:
     QPushButton* Button4 = nullptr;
     QTimer Timer1;
     QTimer TimerPosition;
+    QMenu* PopupMenuTray = nullptr;
+    QAction* N4 = nullptr;
+    QAction* N5 = nullptr;
+    QAction* N3 = nullptr;
+    QAction* N2 = nullptr;
 
     // Transport state kept in BPlay's tag: 1 while paused, else 0.
     int BPlayTag() const { return m_bPlayTag; }
@@ -162,6 +183,7 @@ protected:
     void moveEvent(QMoveEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     void BuildComponents();
@@ -180,6 +202,8 @@ private:
     WindowMoveLoop m_moveLoop;
     std::unique_ptr<MagneticRouter> m_magneticRouter;
     std::unique_ptr<MagneticRouter> m_playListRouter;
+    // The strip lost its tool-window style to be reachable while minimised.
+    bool m_minimisedWithoutTray = false;
     KnobBar m_volumeBar{132, 67, 12, 162};
     KnobBar m_positionBar{63, 136, 12, 63};
     int m_bPlayTag = 0;

@@ -11,6 +11,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPainter>
 #include <QPushButton>
 
@@ -220,6 +221,19 @@ void TFormMain::BuildComponents()
     BStop->OnClick = [this](QObject* sender) { BStopClick(sender); };
     dxButton1->OnClick = [this](QObject*) { PlayNextSong(); };
     BPlayList->OnClick = [this](QObject* sender) { BPlayListClick(sender); };
+    BToTray->OnClick = [this](QObject* sender) { BToTrayClick(sender); };
+
+    // The window's context menu, which is also the tray icon's.
+    PopupMenuTray = new QMenu(this);
+    PopupMenuTray->setObjectName(QStringLiteral("PopupMenuTray"));
+    N4 = PopupMenuTray->addAction(QStringLiteral("프로그램 정보"), this, &TFormMain::N4Click);
+    N4->setObjectName(QStringLiteral("N4"));
+    N5 = PopupMenuTray->addAction(QStringLiteral("도움말"), this, &TFormMain::N5Click);
+    N5->setObjectName(QStringLiteral("N5"));
+    N3 = PopupMenuTray->addSeparator();
+    N3->setObjectName(QStringLiteral("N3"));
+    N2 = PopupMenuTray->addAction(QStringLiteral("종료"), this, &TFormMain::N2Click);
+    N2->setObjectName(QStringLiteral("N2"));
 
     // Presses on the pictures and labels stay there; the panels and the clock move the window.
     for (QWidget* quiet : std::initializer_list<QWidget*>{Image1, LKBPS, LFrequency, LTitle, PanelTitleBack, Image4,

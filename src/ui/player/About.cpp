@@ -1,0 +1,96 @@
+#include "About.h"
+
+#include "Fonts.h"
+
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPainter>
+#include <QScreen>
+
+namespace {
+
+// The title panel: white, a raised inner and a lowered outer bevel.
+class TitlePanel : public QWidget {
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        const QRect r = rect().adjusted(0, 0, -1, -1);
+        p.fillRect(rect(), Qt::white);
+        // Outer, lowered: dark top and left, light bottom and right.
+        p.setPen(QColor(128, 128, 128));
+        p.drawLine(r.topLeft(), r.topRight());
+        p.drawLine(r.topLeft(), r.bottomLeft());
+        p.setPen(Qt::white);
+        p.drawLine(r.bottomLeft(), r.bottomRight());
+        p.drawLine(r.topRight(), r.bottomRight());
+        // Inner, raised.
+        const QRect in = r.adjusted(1, 1, -1, -1);
+        p.setPen(QColor(240, 240, 240));
+        p.drawLine(in.topLeft(), in.topRight());
+        p.drawLine(in.topLeft(), in.bottomLeft());
+        p.setPen(QColor(160, 160, 160));
+        p.drawLine(in.bottomLeft(), in.bottomRight());
+        p.drawLine(in.topRight(), in.bottomRight());
+    }
+};
+
+QLabel* label(QWidget* parent, const char* name, QRect at, const QString& text, const QFont& font)
+{
+    auto* l = new QLabel(text, parent);
+    l->setObjectName(QLatin1String(name));
+    l->setFont(font);
+    l->setTextFormat(Qt::PlainText);
+    // Never cut: a stand-in face may set the text wider than the design's box.
+    l->setGeometry(at.x(), at.y(), std::max(at.width(), l->sizeHint().width()), std::max(at.height(), l->sizeHint().height()));
+    return l;
+}
+
+QLabel* picture(QWidget* parent, const char* name, QRect at, const QString& resource)
+{
+    auto* p = new QLabel(parent);
+    p->setObjectName(QLatin1String(name));
+    p->setGeometry(at);
+    if (!resource.isEmpty())
+        p->setPixmap(QPixmap(resource));
+    p->setAccessibleName(QStringLiteral("Sorvel"));
+    return p;
+}
+
+} // namespace
+
+TFormAbout::TFormAbout(QWidget* owner)
+    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+{
+    setObjectName(QStringLiteral("FormAbout"));
+    setWindowTitle(QStringLiteral("프로그램 정보"));
+    setFont(DesignFont(QStringLiteral("굴림"), 12));
+    setFixedSize(452, 152);
+    setModal(true);
+
+    Panel1 = new TitlePanel(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setGeometry(96, 24, 249, 33);
+    QFont title = DesignFont(QStringLiteral("굴림"), 13);
+    title.setBold(true);
+    Label3 = label(Panel1, "Label3", {68, 10, 0, 0}, QStringLiteral("Sorvel 소르벨"), title);
+    QPalette blue = Label3->palette();
+    blue.setColor(QPalette::WindowText, Qt::blue);
+    Label3->setPalette(blue);
+    Image4 = picture(Panel1, "Image4", {9, 8, 17, 16}, QStringLiteral(":/player/note.png"));
+    Image1 = picture(Panel1, "Image1", {225, 8, 17, 16}, QStringLiteral(":/player/note.png"));
+    ImgIcon = picture(this, "ImgIcon", {24, 24, 41, 33}, QString());
+    ImgIcon->setAccessibleName(QString());
+
+    const QFont text = DesignFont(QStringLiteral("굴림"), 12);
+    Label2 = label(this, "Label2", {80, 80, 279, 12}, QStringLiteral("누구나 자유롭게 쓰고 나눌 수 있는 프로그램입니다."), text);
+    Label4 = label(this, "Label4", {128, 96, 186, 12}, QStringLiteral("(음악 플레이를 위해 FFmpeg, SDL 사용함)"), text);
+    Label1 = label(this, "Label1", {8, 120, 432, 12},
+                   QStringLiteral("음악 파일이나 폴더를 목록 창에 끌어다 놓고, 두 번 누르면 바로 들립니다."), text);
+
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}

@@ -1,0 +1,160 @@
+#include "Simpletimer.h"
+
+#include <QTimerEvent>
+
+TSimpleTimerHandler* SimpleTimerHandler = nullptr;
+
+namespace {
+
+TSimpleTimerHandler& acquireHandler()
+{
+    if (!SimpleTimerHandler)
+        SimpleTimerHandler = new TSimpleTimerHandler;
+    ++SimpleTimerHandler->RefCount;
+    return *SimpleTimerHandler;
+}
+
+void releaseHandler()
+{
+    if (!SimpleTimerHandler)
+        return;
+    if (SimpleTimerHandler->RefCount > 0)
+        --SimpleTimerHandler->RefCount;
+    if (SimpleTimerHandler->RefCount == 0) {
+        delete SimpleTimerHandler;
+        SimpleTimerHandler = nullptr;
+    }
+}
+
+} // namespace
+
+bool TSimpleTimerHandler::SetTimer(TSimpleTimer* timer, std::uint32_t interval)
+{
+    if (interval > static_cast<std::uint32_t>(INT32_MAX))
+        return false;
+    const int id = startTimer(static_cast<int>(interval), Qt::PreciseTimer);
+    if (id == 0)
+        return false;
+    timer->m_systemId = id;
+    m_bySystemId[id] = timer;
+    ++TimersSet;
+    return true;
+}
+
+bool TSimpleTimerHandler::KillTimer(TSimpleTimer* timer)
+{
+    if (timer->m_systemId == 0)
+        return false;
+    killTimer(timer->m_systemId);
+    m_bySystemId.erase(timer->m_systemId);
+    timer->m_systemId = 0;
+    return true;
+}
+
+void TSimpleTimerHandler::TimerMessage(int systemId)
+{
+    const auto found = m_bySystemId.find(systemId);
+    if (found == m_bySystemId.end())
+        return;
+    TSimpleTimer* timer = found->second;
+    if (timer->OneShot)
+        timer->Stop(true);
+    if (timer->m_OnTimer)
+        timer->m_OnTimer(timer);
+}
+
+void TSimpleTimerHandler::timerEvent(QTimerEvent* event)
+{
+    TimerMessage(event->timerId());
+}
+
+TSimpleTimer::TSimpleTimer()
+{
+    Initialize(1000, {});
+}
+
+TSimpleTimer::TSimpleTimer(std::uint32_t interval, TSimpleTimerEvent onTimer)
+{
+    Initialize(interval, std::move(onTimer));
+}
+
+void TSimpleTimer::Initialize(std::uint32_t interval, TSimpleTimerEvent onTimer)
+{
+    m_TimerId = reinterpret_cast<std::uintptr_t>(this);
+    OneShot = false;
+    m_Enabled = false;
+    m_Interval = interval;
+    SetOnTimer(std::move(onTimer));
+    acquireHandler();
+}
+
+TSimpleTimer::~TSimpleTimer()
+{
+    if (m_Enabled)
+        Stop(true);
+    else if (m_systemId != 0 && SimpleTimerHandler)
+        SimpleTimerHandler->KillTimer(this);
+    releaseHandler();
+}
+
+void TSimpleTimer::SetEnabled(bool value)
+{
+    if (value)
+        Start();
+    else
+        Stop(true);
+}
+
+void TSimpleTimer::SetInterval(std::uint32_t value)
+{
+    if (value == m_Interval)
+        return;
+    m_Interval = value;
+    if (!m_Enabled)
+        return;
+    if (value != 0)
+        Start();
+    else
+        Stop(false);
+}
+
+void TSimpleTimer::SetOnTimer(TSimpleTimerEvent handler)
+{
+    m_OnTimer = std::move(handler);
+    if (!m_OnTimer && m_Enabled)
+        Stop(false);
+}
+
+bool TSimpleTimer::Start()
+{
+    if (m_Interval == 0)
+        return false;
+    if (m_Enabled)
+        Stop(true);
+    if (!SimpleTimerHandler || !SimpleTimerHandler->SetTimer(this, m_Interval))
+        return false;
+    m_Enabled = true;
+    ++SimpleTimerHandler->ActiveCount;
+    return true;
+}
+
+bool TSimpleTimer::Stop(bool disable)
+{
+    if (disable)
+        m_Enabled = false;
+    if (!SimpleTimerHandler || !SimpleTimerHandler->KillTimer(this))
+        return false;
+    if (SimpleTimerHandler->ActiveCount > 0)
+        --SimpleTimerHandler->ActiveCount;
+    return true;
+}
+
+std::uint32_t GetSimpleTimerCount()
+{
+    return SimpleTimerHandler ? SimpleTimerHandler->RefCount : 0;
+}
+
+std::uint32_t GetSimpleTimerActiveCount()
+{
+    return SimpleTimerHandler ? SimpleTimerHandler->ActiveCount : 0;
+}

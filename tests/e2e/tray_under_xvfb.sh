@@ -1,0 +1,128 @@
+#!/usr/bin/env bash
+# The shipped sorvel with a real notification area (trayer) on a virtual X display:
+#   - its icon appears in the tray;
+#   - the tray button hides the player and the playlist window; a double click on the
+#     icon brings both back;
+#   - hidden again, a second start (exit code 1) brings them back;
+#   - the icon's right button opens the popup menu, whose "프로그램 정보" shows the about box;
+#   - without any notification area the tray button minimises the strip instead, and
+#     stderr says so once.
+# Usage: tray_under_xvfb.sh SORVEL. SHOT=folder keeps screenshots of the tray and the about box.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+command -v trayer >/dev/null || { echo "trayer not installed"; exit 77; }
+sorvel=$1
+work=$(mktemp -d)
+export XDG_RUNTIME_DIR=$work/run HOME=$work SDL_AUDIODRIVER=dummy QT_QPA_PLATFORM=xcb
+mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill -9 "$p" 2>/dev/null || true; done
+  x_session_stop
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*"; exit 1; }
+. "$here/x_session.sh"
+x_session_start 1024x768x24
+
+app=$work/app
+mkdir -p "$app"
+cp "$sorvel" "$app/sorvel"
+visible() { xdotool search --onlyvisible --name "$1" 2>/dev/null | wc -l; }
+strip='^마루엘의 뮤직플레이어 Sorvel$'
+list='^음악파일 리스트 - Sorvel$'
+
+# --- without a notification area ---
+"$app/sorvel" > "$work/notray.log" 2>&1 & first=$!
+pids+=($first)
+window=$(strip_window) || fail "no strip"
+sleep 1
+read -r x y <<< "$(server_position "$window")"
+xdotool mousemove $((x + 207)) $((y + 7)) click 1   # BToTray
+sleep 1
+state=$(xprop -id "$(xdotool search --name "$strip" | head -1)" _NET_WM_STATE WM_STATE 2>/dev/null | tr '\n' ' ')
+echo "without a tray: $state"
+grep -q 'no notification area' "$work/notray.log" || fail "nothing said on stderr: $(cat "$work/notray.log")"
+[ "$(grep -c 'no notification area' "$work/notray.log")" -eq 1 ] || fail "said more than once"
+echo "$state" | grep -q -i 'iconic\|HIDDEN' || fail "the strip was not minimised"
+[ "$(visible "$list")" -eq 0 ] || fail "the playlist window stayed"
+status=0; timeout 10 "$app/sorvel" > /dev/null 2>&1 || status=$?
+[ $status -eq 1 ] || fail "a second start ended with $status"
+sleep 1
+[ "$(visible "$strip")" -eq 1 ] || fail "a second start did not bring the minimised strip back"
+[ "$(visible "$list")" -eq 1 ] || fail "the playlist window did not come back"
+wmctrl -c "마루엘의 뮤직플레이어 Sorvel"
+wait $first || fail "closing failed"
+
+# --- with one ---
+trayer --edge bottom --align right --widthtype pixel --width 120 --height 24 --SetDockType true \
+  > /dev/null 2>&1 & pids+=($!)
+sleep 1
+"$app/sorvel" > "$work/tray.log" 2>&1 & second=$!
+pids+=($second)
+window=$(strip_window) || fail "no strip"
+sleep 1.5
+# The icon is the program's small window docked at the bottom right, inside trayer.
+tray_icon_centre() {
+  local id w h x y
+  for id in $(xdotool search --class sorvel 2>/dev/null); do
+    read -r w h x y <<< "$(xwininfo -id "$id" | awk '/Width:/{w=$2} /Height:/{h=$2} /Absolute upper-left X/{x=$NF} /Absolute upper-left Y/{y=$NF} END{print w, h, x, y}')"
+    if [ "$w" -le 32 ] && [ "$h" -le 32 ] && [ "$y" -gt 700 ]; then
+      echo "$((x + w / 2)) $((y + h / 2))"
+      return 0
+    fi
+  done
+  return 0
+}
+icon=$(tray_icon_centre)
+[ -n "$icon" ] || fail "no icon in the tray"
+echo "icon in the tray at $icon"
+[ -n "${SHOT:-}" ] && import -window root "$SHOT/tray.png"
+
+read -r x y <<< "$(server_position "$window")"
+xdotool mousemove $((x + 207)) $((y + 7)) click 1
+sleep 0.7
+[ "$(visible "$strip")" -eq 0 ] && [ "$(visible "$list")" -eq 0 ] || fail "the tray button hid nothing"
+xdotool mousemove ${icon% *} ${icon#* } click --repeat 2 --delay 80 1
+sleep 1
+[ "$(visible "$strip")" -eq 1 ] && [ "$(visible "$list")" -eq 1 ] || fail "a double click did not bring both back"
+
+xdotool mousemove $((x + 207)) $((y + 7)) click 1
+sleep 0.7
+[ "$(visible "$strip")" -eq 0 ] || fail "not hidden the second time"
+status=0; timeout 10 "$app/sorvel" > /dev/null 2>&1 || status=$?
+[ $status -eq 1 ] || fail "a second start ended with $status"
+sleep 1
+[ "$(visible "$strip")" -eq 1 ] && [ "$(visible "$list")" -eq 1 ] || fail "a second start did not restore the hidden player"
+
+xdotool mousemove ${icon% *} ${icon#* } click 3
+sleep 0.7
+# The menu: the program's visible window that has no title and is wider than the icon.
+popup_menu() {
+  local id w
+  for id in $(xdotool search --onlyvisible --class sorvel 2>/dev/null); do
+    # Untitled windows carry the application's name.
+    case "$(xdotool getwindowname "$id" 2>/dev/null)" in ''|Sorvel) ;; *) continue ;; esac
+    w=$(xwininfo -id "$id" | awk '/Width:/{print $2}')
+    if [ "$w" -ge 60 ]; then echo "$id"; return 0; fi
+  done
+  return 0
+}
+menu=$(popup_menu)
+[ -n "$menu" ] || fail "no popup menu"
+# The first item, "프로그램 정보", opens the about box.
+read -r mx my <<< "$(server_position "$menu")"
+xdotool mousemove $((mx + 20)) $((my + 10)) click 1
+about=
+for _ in $(seq 30); do about=$(xdotool search --onlyvisible --name '^프로그램 정보$' 2>/dev/null | head -1) && [ -n "$about" ] && break; sleep 0.1; done
+[ -n "$about" ] || fail "no about box"
+size=$(xwininfo -id "$about" | awk '/Width:/{w=$2} /Height:/{h=$2} END{print w "x" h}')
+echo "about box $size"
+[ "$size" = "452x152" ] || fail "about box $size"
+[ -n "${SHOT:-}" ] && import -window root "$SHOT/about.png"
+wmctrl -c "프로그램 정보"
+sleep 0.5
+wmctrl -c "마루엘의 뮤직플레이어 Sorvel"
+wait $second || fail "closing failed"
+echo "ok"
