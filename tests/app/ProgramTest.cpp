@@ -1,6 +1,7 @@
 // The two windows as the program holds them: closing the strip must end the program
 // whatever the playlist window does with its own close.
 
+#include "support/QtApplication.h"
 #include "AppFolder.h"
 #include "G.h"
 #include "Main.h"
@@ -15,18 +16,9 @@
 
 namespace {
 
-void ensureApplication()
-{
-    static int argc = 1;
-    static char name[] = "app_program_tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = QApplication::instance() ? nullptr : new QApplication(argc, argv);
-    (void)app;
-}
-
 TEST(Program, ClosingTheStripEndsTheEventLoopWithTheListShown)
 {
-    ensureApplication();
+    EnsureQtApplication();
     QTemporaryDir dir;
     SetProgramFolderOverride(dir.path());
     SetMessageBoxHandler([](const QString&, const QString&, int) { return IDOK; });

@@ -1,6 +1,7 @@
 // One running copy: the look-up, the hand-over, a socket left by a crashed copy, and
 // what the running copy does with messages that are not a hand-over.
 
+#include "support/QtApplication.h"
 #include "Cmain.h"
 #include "SingleInstance.h"
 
@@ -20,20 +21,11 @@
 
 namespace {
 
-void ensureApplication()
-{
-    static int argc = 1;
-    static char name[] = "app_single_instance_tests";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication* app = QCoreApplication::instance() ? nullptr : new QCoreApplication(argc, argv);
-    (void)app;
-}
-
 class SingleInstance : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ensureApplication();
+        EnsureQtApplication();
         ASSERT_TRUE(runtime_.isValid());
         chmod(QFile::encodeName(runtime_.path()).constData(), 0700);
         saved_ = qgetenv("XDG_RUNTIME_DIR");

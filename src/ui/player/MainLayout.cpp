@@ -19,21 +19,6 @@
 
 namespace {
 
-QFont gulim(int pixels)
-{
-    return DesignFont(QStringLiteral("굴림"), pixels);
-}
-
-QFont gulimChe(int pixels)
-{
-    return DesignFont(QStringLiteral("굴림체"), pixels);
-}
-
-QFont arial(int pixels)
-{
-    return DesignFont(QStringLiteral("Arial"), pixels);
-}
-
 // A text label; `what` says to screen readers what the text is (its name is the text).
 StripLabel* makeLabel(QWidget* parent, const char* name, QRect geometry, const QString& text, const QColor& colour,
                       const QFont& font, Qt::Alignment alignment, const QString& what)
@@ -173,7 +158,7 @@ void TShape::focusOutEvent(QFocusEvent* event)
 
 void TFormMain::BuildComponents()
 {
-    setFont(gulim(12));
+    setFont(Gulim(12));
     PanelBack = makePanel(this, "PanelBack", {0, 0, 218, 49}, 0, Qt::white, QStringLiteral("플레이어"));
     Image4 = makePicture(PanelBack, "Image4", {0, 32, 17, 16}, QStringLiteral(":/player/note.png"), false,
                          QStringLiteral("음표"));
@@ -181,11 +166,11 @@ void TFormMain::BuildComponents()
 
     Image1 = makePicture(Panel1, "Image1", {62, 1, 154, 49}, QStringLiteral(":/player/display.png"), true,
                          QStringLiteral("표시창 바탕"));
-    LKBPS = makeLabel(Panel1, "LKBPS", {64, 1, 27, 12}, QStringLiteral("320KB"), Qt::yellow, arial(9),
+    LKBPS = makeLabel(Panel1, "LKBPS", {64, 1, 27, 12}, QStringLiteral("320KB"), Qt::yellow, Arial(9),
                       Qt::AlignRight | Qt::AlignTop, QStringLiteral("비트레이트"));
-    LFrequency = makeLabel(Panel1, "LFrequency", {95, 1, 23, 12}, QStringLiteral("44KH"), QColor(0, 255, 0), arial(9),
+    LFrequency = makeLabel(Panel1, "LFrequency", {95, 1, 23, 12}, QStringLiteral("44KH"), QColor(0, 255, 0), Arial(9),
                            Qt::AlignRight | Qt::AlignTop, QStringLiteral("샘플링 주파수"));
-    LTime = makeLabel(Panel1, "LTime", {121, 2, 77, 13}, QStringLiteral("00:00-00:00"), Qt::white, gulimChe(13),
+    LTime = makeLabel(Panel1, "LTime", {121, 2, 77, 13}, QStringLiteral("00:00-00:00"), Qt::white, GulimChe(13),
                       Qt::AlignLeft | Qt::AlignTop, QStringLiteral("재생 시간 - 전체 시간"));
 
     BPlay = makeButton(Panel1, "BPlay", {63, 11, 18, 14}, QStringLiteral(":/player/play.png"),
@@ -215,7 +200,7 @@ void TFormMain::BuildComponents()
     PanelTitleBack = makePanel(PanelBack, "PanelTitleBack", {19, 34, 197, 14}, 2000, Qt::white,
                                QStringLiteral("곡 제목 줄"));
     LTitle = makeLabel(PanelTitleBack, "LTitle", {43, 2, 105, 11}, QStringLiteral("상생의 음악과 함께..."),
-                       QColor(0, 128, 128), gulim(11), Qt::AlignHCenter | Qt::AlignTop, QStringLiteral("곡 제목"));
+                       QColor(0, 128, 128), Gulim(11), Qt::AlignHCenter | Qt::AlignTop, QStringLiteral("곡 제목"));
 
     BPlay->OnClick = [this](QObject* sender) { BPlayClick(sender); };
     BStop->OnClick = [this](QObject* sender) { BStopClick(sender); };
@@ -264,11 +249,11 @@ void TFormMain::BuildHiddenComponents()
                                    QStringLiteral(":/player/spectrum_back2.png"), false, {});
     ImgSpectrumBack3 = makePicture(this, "ImgSpectrumBack3", {380, 40, 60, 30},
                                    QStringLiteral(":/player/spectrum_back3.png"), false, {});
-    Label1 = makeLabel(this, "Label1", {240, 80, 200, 14}, QStringLiteral("Label1"), Qt::black, gulim(12),
+    Label1 = makeLabel(this, "Label1", {240, 80, 200, 14}, QStringLiteral("Label1"), Qt::black, Gulim(12),
                        Qt::AlignLeft, {});
-    Label2 = makeLabel(this, "Label2", {240, 96, 200, 14}, QStringLiteral("Label2"), Qt::black, gulim(12),
+    Label2 = makeLabel(this, "Label2", {240, 96, 200, 14}, QStringLiteral("Label2"), Qt::black, Gulim(12),
                        Qt::AlignLeft, {});
-    Label3 = makeLabel(this, "Label3", {240, 112, 200, 14}, QStringLiteral("Label3"), Qt::black, gulim(12),
+    Label3 = makeLabel(this, "Label3", {240, 112, 200, 14}, QStringLiteral("Label3"), Qt::black, Gulim(12),
                        Qt::AlignLeft, {});
 
     Edit1 = new QLineEdit(this);

@@ -22,27 +22,12 @@ static void initPlaylistResources()
 
 namespace {
 
-QFont gulim(int pixels)
-{
-    return DesignFont(QStringLiteral("굴림"), pixels);
-}
-
-QFont gulimChe(int pixels)
-{
-    return DesignFont(QStringLiteral("굴림체"), pixels);
-}
-
-QFont dotum(int pixels)
-{
-    return DesignFont(QStringLiteral("돋움"), pixels);
-}
-
 QLabel* makeLabel(QWidget* parent, const char* name, QPoint at, const QString& text, const QColor& colour)
 {
     auto* label = new QLabel(text, parent);
     label->setObjectName(QLatin1String(name));
     label->setTextFormat(Qt::PlainText);
-    label->setFont(gulim(12));
+    label->setFont(Gulim(12));
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, colour);
     label->setPalette(palette);
@@ -69,7 +54,7 @@ TdxButton* makeButton(QWidget* parent, const char* name, QRect geometry, const Q
     auto* button = new TdxButton(parent);
     button->setObjectName(QLatin1String(name));
     button->setGeometry(geometry);
-    button->setFont(dotum(12));
+    button->setFont(Dotum(12));
     button->SetCaption(caption);
     return button;
 }
@@ -152,7 +137,7 @@ std::array<TDropTreeView*, 5> TFormPlayList::BuildComponents()
 {
     initPlaylistResources();
     InstallPlaylistAccessibility();
-    setFont(gulim(12));
+    setFont(Gulim(12));
     Panel1 = new QWidget(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Panel1->setAccessibleName(QStringLiteral("음악파일 리스트"));
@@ -240,7 +225,7 @@ void TFormPlayList::BuildPages(std::array<TDropTreeView*, 5>& trees)
                                 QStringLiteral(" 클래식 "), QStringLiteral("즐겨듣기")};
     for (int n = 1; n <= 5; ++n) {
         auto* tree = new TDropTreeView(n);
-        tree->setFont(n == 1 ? gulimChe(12) : gulim(12));
+        tree->setFont(n == 1 ? GulimChe(12) : Gulim(12));
         tree->setAccessibleName(captions[n - 1].trimmed());
         tree->setContextMenuPolicy(Qt::CustomContextMenu);
         tree->viewport()->installEventFilter(this);
@@ -257,7 +242,7 @@ void TFormPlayList::BuildPages(std::array<TDropTreeView*, 5>& trees)
     tempColumn->setContentsMargins(0, 0, 0, 0);
     tempColumn->setSpacing(0);
     ListView1 = new TDropListView(tempPage);
-    ListView1->setFont(gulim(12));
+    ListView1->setFont(Gulim(12));
     ListView1->setAccessibleName(QStringLiteral("Temprary"));
     ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
     ListView1->viewport()->installEventFilter(this);

@@ -17,3 +17,9 @@ void InstallDesignFonts();
 
 // A font of `family` at `pixels`, drawn crisp.
 QFont DesignFont(const QString& family, int pixels);
+
+// The design's faces by name.
+inline QFont Gulim(int pixels) { return DesignFont(QStringLiteral("굴림"), pixels); }
+inline QFont GulimChe(int pixels) { return DesignFont(QStringLiteral("굴림체"), pixels); }
+inline QFont Dotum(int pixels) { return DesignFont(QStringLiteral("돋움"), pixels); }
+inline QFont Arial(int pixels) { return DesignFont(QStringLiteral("Arial"), pixels); }

@@ -5,19 +5,12 @@
 #include "PlaylistTestSupport.h"
 
 #include "PlaylistPages.h"
+#include "support/QtApplication.h"
 
 #include <QApplication>
 
 #include <memory>
 
-inline void EnsureQtApplication()
-{
-    static int argc = 1;
-    static char name[] = "test_playlist_views";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = QApplication::instance() ? nullptr : new QApplication(argc, argv);
-    (void)app;
-}
 
 class PlaylistTest : public ScratchFolderTest {
 protected:

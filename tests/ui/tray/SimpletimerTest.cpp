@@ -1,5 +1,6 @@
 // The simple timer's states, counts and ticks, and its shared handler's lifetime.
 
+#include "support/QtApplication.h"
 #include "Simpletimer.h"
 
 #include <QApplication>
@@ -9,18 +10,9 @@
 
 namespace {
 
-void ensureApplication()
-{
-    static int argc = 1;
-    static char name[] = "tray_tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = QApplication::instance() ? nullptr : new QApplication(argc, argv);
-    (void)app;
-}
-
 class SimpleTimer : public ::testing::Test {
 protected:
-    void SetUp() override { ensureApplication(); }
+    void SetUp() override { EnsureQtApplication(); }
     void Tick(TSimpleTimer& timer) { SimpleTimerHandler->TimerMessage(timer.SystemId()); }
 };
 

@@ -2,6 +2,7 @@
 // clicks, the popup, balloons, texts cut to size, the icon list, a shell restart, and the
 // main window going to the tray and back.
 
+#include "support/QtApplication.h"
 #include "Simpletimer.h"
 #include "Trayicon.h"
 
@@ -13,15 +14,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-void ensureApplication()
-{
-    static int argc = 1;
-    static char name[] = "tray_tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = QApplication::instance() ? nullptr : new QApplication(argc, argv);
-    (void)app;
-}
 
 struct ShellLog {
     std::vector<TNotifyMessage> messages;
@@ -60,7 +52,7 @@ private:
 
 // Made first, so the application exists before the fixture's widgets.
 struct WithApplication {
-    WithApplication() { ensureApplication(); }
+    WithApplication() { EnsureQtApplication(); }
 };
 
 class TrayIcon : public ::testing::Test, private WithApplication {
