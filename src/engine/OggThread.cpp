@@ -99,16 +99,20 @@ void TOggThread::Execute()
             if (m_wake.wait_for(guard, kPeriod, [this] { return m_Terminated.load(); }))
                 break;
         }
+        // Taken before the stream is looked at: a stop closes the stream before it
+        // erases the area, so a frame begun before the erase carries an old generation
+        // and the sink refuses it.
+        const std::uint64_t generation = m_pOgg->m_pCanvas ? m_pOgg->m_pCanvas->Generation() : 0;
         if (!m_pOgg->m_IsOpen())
             continue;
         const float* spectrum = FSOUND_DSP_GetSpectrum();
         if (!spectrum)
             break;
         ComposeFrame(spectrum, m_pOgg->m_pBackBits, m_pOgg->m_FrameBits);
-        // Looked at again: a stop while this frame was drawn has erased the area, and a
-        // late frame would put bars back on it.
-        if (m_pOgg->m_pCanvas && m_pOgg->m_IsOpen())
-            m_pOgg->m_pCanvas->SetDIBits(info, m_pOgg->m_FrameBits);
+        if (AfterCompose)
+            AfterCompose();
+        if (m_pOgg->m_pCanvas)
+            m_pOgg->m_pCanvas->SetDIBits(info, m_pOgg->m_FrameBits, generation);
     }
     m_Finished.store(true);
 }

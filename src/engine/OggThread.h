@@ -5,6 +5,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -31,6 +32,9 @@ public:
     static void ComposeFrame(const float* spectrum, const std::uint8_t* backBits, std::uint8_t* frameBits);
 
     COgg* const m_pOgg;
+    // Test seam: runs on the spectrum thread between drawing a frame and handing it
+    // over. Set it before the thread has a stream to draw.
+    std::function<void()> AfterCompose;
 
 private:
     void Execute();

@@ -208,6 +208,16 @@ void Shutdown()
     delete lib;
 }
 
+bool StreamPlayedOut(FSOUND_STREAM* handle)
+{
+    auto [lib, stream] = lookUp(handle);
+    if (!stream || !stream->decodeDone.load(std::memory_order_acquire))
+        return false;
+    const auto latency = static_cast<std::int64_t>(lib->output->latencyFrames());
+    return stream->consumedFrames.load(std::memory_order_acquire)
+        >= stream->pushedFrames.load(std::memory_order_acquire) + latency;
+}
+
 bool UsingSilentSink()
 {
     Library* lib = g_library.load();
@@ -347,8 +357,17 @@ int FSOUND_Stream_GetTime(FSOUND_STREAM* handle)
 
 int FSOUND_Stream_GetLengthMs(FSOUND_STREAM* handle)
 {
-    auto stream = lookUp(handle).second;
-    return stream ? stream->lengthMs : 0;
+    auto [lib, stream] = lookUp(handle);
+    if (!stream)
+        return 0;
+    // Once everything is decoded the real length is known; a header that stated less
+    // (or nothing) gives way to it.
+    if (stream->decodeDone.load(std::memory_order_acquire)) {
+        const std::int64_t decodedMs
+            = stream->startMs.load() + stream->pushedFrames.load(std::memory_order_acquire) * 1000 / lib->rate;
+        return clampToInt(std::max<std::int64_t>(stream->lengthMs, decodedMs));
+    }
+    return stream->lengthMs;
 }
 
 int FSOUND_Stream_GetLength(FSOUND_STREAM* handle)

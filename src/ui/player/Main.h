@@ -116,8 +116,8 @@ public:
     QTimer Timer1;
     QTimer TimerPosition;
 
-    // Transport state kept in BPlay's tag: 1 while paused, else 0.
-    int BPlayTag() const { return m_bPlayTag; }
+    // BPlay's tag: 1 while its play glyph stands for a paused song, else 0.
+    int BPlayTag() const;
     const QImage& SpectrumBack() const { return m_spectrumBack; }
     SpectrumFrameSink& FrameSink() { return m_frameSink; }
 
@@ -134,13 +134,15 @@ private:
     bool HandleMove(QEvent* event);
     KnobBar& BarOf(QObject* control);
     void SyncBars();
+    void ShowPlayGlyph(bool play);
+    void PublishTransport();
     void StorePlayListGeometry();
 
     IPlayListLink* m_playList = nullptr;
     WindowMoveLoop m_moveLoop;
     KnobBar m_volumeBar{132, 67, 12, 162};
     KnobBar m_positionBar{63, 136, 12, 63};
-    int m_bPlayTag = 0;
+    bool m_showsPlayGlyph = true;
     QImage m_spectrumBack;                      // 32-bit, top row first, for painting
     std::array<std::uint8_t, SpectrumFrameSink::kBytes> m_backBits{};  // bottom row first, for the thread
     SpectrumFrameSink m_frameSink;

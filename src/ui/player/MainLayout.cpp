@@ -217,7 +217,7 @@ void TFormMain::BuildHiddenComponents()
     }
     // Test controls: they drive the player directly, without the glyphs or the Playing flag.
     connect(Button1, &QPushButton::clicked, this, [this] { PlayFile(Edit1->text()); });
-    connect(Button2, &QPushButton::clicked, this, [] { if (Ogg) Ogg->m_ControlOGG(3); });
-    connect(Button3, &QPushButton::clicked, this, [] { if (Ogg && Ogg->m_IsOpen()) Ogg->m_ControlOGG(1); });
-    connect(Button4, &QPushButton::clicked, this, [] { if (Ogg) Ogg->m_ControlOGG(2); });
+    connect(Button2, &QPushButton::clicked, this, [] { if (Ogg) Ogg->m_ControlOGG(OggStop); });
+    connect(Button3, &QPushButton::clicked, this, [] { if (Ogg && Ogg->m_IsOpen()) Ogg->m_ControlOGG(OggPause); });
+    connect(Button4, &QPushButton::clicked, this, [] { if (Ogg) Ogg->m_ControlOGG(OggResume); });
 }

@@ -287,6 +287,20 @@ TEST_F(PlayerWindow, EndOfSongAdvancesWhilePlaying)
     EXPECT_EQ(playList.current, 1);
 }
 
+TEST_F(PlayerWindow, EndOfSongWaitsForItsLastSample)
+{
+    // 1.9 s: its last whole second is reached at 1.0 s, its sound ends at 1.9 s.
+    playList.songs = {QString::fromStdString(fixtures::Library::instance().tone("wav", 1.9)), songB};
+    const auto start = std::chrono::steady_clock::now();
+    form->BPlay->Click();
+    ASSERT_TRUE(waitFor([&] {
+        form->Timer1Timer();
+        return form->LTitle->text() == "tone.ogg";
+    }, 4s));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 1850ms);
+    EXPECT_EQ(Ogg->Snapshot().state, TransportState::Playing);
+}
+
 TEST_F(PlayerWindow, PlayListButtonFileDialogAndFirstShow)
 {
     Settings.ViewPlayList = true;
