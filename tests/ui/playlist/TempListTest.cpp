@@ -5,6 +5,8 @@
 #include "StringList.h"
 #include "TempList.h"
 
+#include <sys/stat.h>
+
 namespace {
 
 class TempListText : public ::testing::Test {};
@@ -54,7 +56,58 @@ TEST_F(TempListText, OnlyTheFilesFirstMarkIsTakenAway)
     EXPECT_EQ(DecodeTempListText(EncodeTempListText(lines)), lines);
 }
 
+// A list saved by a Linux text editor is UTF-8 without a mark; code page 949 text
+// almost never is valid UTF-8, so such a file is read as UTF-8.
+TEST_F(TempListText, Utf8WithoutMarkIsReadAsUtf8)
+{
+    const QByteArray bytes = QStringLiteral("/music/바다.mp3\n/music/abc.mp3\n").toUtf8();
+    EXPECT_EQ(TempListEncodingOf(bytes), TempListEncoding::Utf8);
+    EXPECT_EQ(DecodeTempListText(bytes), (QStringList{QStringLiteral("/music/바다.mp3"), "/music/abc.mp3"}));
+    // Plain ASCII and code page 949 files are code page 949, as before.
+    EXPECT_EQ(TempListEncodingOf("/m/a.mp3\r\n"), TempListEncoding::CodePage949);
+    EXPECT_EQ(TempListEncodingOf("/\xC0\xBD\xBE\xC7/\xB0\xA1.mp3\r\n"), TempListEncoding::CodePage949);
+}
+
+TEST_F(TempListText, BytesNeitherCodePageDecodesAreKept)
+{
+    // 0xFF is neither code page 949 nor UTF-8; the rest of each line is.
+    const QByteArray cp949("/\xC0\xBD\xBE\xC7/\xFF\xB0\xA1.mp3\r\n/m/ok.mp3\r\n");
+    EXPECT_EQ(EncodeTempListText(DecodeTempListText(cp949)), cp949);
+    const QByteArray utf8 = QByteArray("\xEF\xBB\xBF") + QStringLiteral("/음악/").toUtf8() + "\xFF\xFE.mp3\r\n";
+    EXPECT_EQ(EncodeTempListText(DecodeTempListText(utf8), TempListEncoding::Utf8), utf8);
+    EXPECT_EQ(DecodeTempListText(cp949).at(0).left(4), QStringLiteral("/음악/"));
+}
+
 class TempListFile : public ScratchFolderTest {};
+
+TEST_F(TempListFile, Utf8ListIsWrittenBackAsUtf8AndCodePageListAsBefore)
+{
+    const QString name = QStringLiteral("Temprary.txt");
+    WriteBytes(name, QStringLiteral("/music/바다.mp3\n").toUtf8());
+    TStringList list;
+    ASSERT_TRUE(list.LoadFromFile(Path(name)));
+    ASSERT_EQ(list.ToStringList(), QStringList{QStringLiteral("/music/바다.mp3")});
+    list.Add(QStringLiteral("/music/산.mp3"));
+    ASSERT_TRUE(list.SaveToFile(Path(name)));
+    EXPECT_EQ(ReadBytes(name), QByteArray("\xEF\xBB\xBF") + QStringLiteral("/music/바다.mp3\r\n/music/산.mp3\r\n").toUtf8());
+
+    WriteBytes(name, "/\xC0\xBD\xBE\xC7/\xB0\xA1.mp3\r\n");
+    TStringList cp949;
+    ASSERT_TRUE(cp949.LoadFromFile(Path(name)));
+    ASSERT_TRUE(cp949.SaveToFile(Path(name)));
+    EXPECT_EQ(ReadBytes(name), QByteArray("/\xC0\xBD\xBE\xC7/\xB0\xA1.mp3\r\n"));
+}
+
+TEST_F(TempListFile, FifoAndDeviceLinkAreNotRead)
+{
+    ASSERT_EQ(::mkfifo(QFile::encodeName(Path(QStringLiteral("fifo.txt"))).constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), Path(QStringLiteral("zero.txt"))));
+    for (const char* name : {"fifo.txt", "zero.txt"}) {
+        TStringList list;
+        EXPECT_FALSE(list.LoadFromFile(Path(QString::fromLatin1(name)))) << name;
+        EXPECT_EQ(list.Count(), 0) << name;
+    }
+}
 
 TEST_F(TempListFile, RoundTripsKoreanJapaneseAndEmoji)
 {
