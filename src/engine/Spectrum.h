@@ -31,7 +31,7 @@ private:
 // racing the writer sees old or new values, never torn ones.
 class PlayedHistory {
 public:
-    static constexpr std::size_t kSize = 16384;  // holds the device latency plus one FFT window
+    static constexpr std::size_t kSize = 65536;  // holds a sound server's half second plus one FFT window
 
     // Callback side.
     void append(const float* stereo, std::size_t frames);

@@ -1,0 +1,242 @@
+#include "AudioOutput.h"
+
+#include <pulse/pulseaudio.h>
+
+#include <atomic>
+#include <cstdint>
+
+namespace fsound {
+
+namespace {
+
+// About half a second queued in the sound server, as players built for music keep it:
+// the server then wakes a few times a second instead of every few milliseconds. Stop
+// and seek throw the queue away, so they stay immediate; the clock and the spectrum
+// are compensated for what is queued.
+constexpr double kServerBufferSeconds = 0.5;
+// The server asks for more once this much has room; it is what one write hands over.
+constexpr double kRequestSeconds = 0.125;
+// Playback starts (and restarts after an underrun) once this much is queued.
+constexpr double kStartSeconds = 0.02;
+constexpr std::size_t kFrameBytes = 2 * sizeof(float);
+
+// Output through the PulseAudio client library, which PipeWire desktops serve too.
+// Threads: the library's own mainloop thread runs the write callback (the device
+// callback); everything else takes the mainloop lock, which is the output lock.
+class PulseOutput final : public AudioOutput {
+public:
+    ~PulseOutput() override { close(); }
+
+    bool open(int rate, Callback callback) override
+    {
+        m_rate = rate > 0 ? rate : 44100;
+        m_callback = std::move(callback);
+        m_loop = pa_threaded_mainloop_new();
+        if (!m_loop)
+            return false;
+        pa_proplist* props = pa_proplist_new();
+        pa_proplist_sets(props, PA_PROP_APPLICATION_NAME, "Sorvel");
+        pa_proplist_sets(props, PA_PROP_MEDIA_ROLE, "music");
+        m_context = pa_context_new_with_proplist(pa_threaded_mainloop_get_api(m_loop), "Sorvel", props);
+        pa_proplist_free(props);
+        if (!m_context) {
+            close();
+            return false;
+        }
+        pa_context_set_state_callback(m_context, &PulseOutput::onContextState, this);
+        // No autospawn: without a running server the caller falls back at once.
+        if (pa_context_connect(m_context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0
+            || pa_threaded_mainloop_start(m_loop) < 0) {
+            close();
+            return false;
+        }
+        pa_threaded_mainloop_lock(m_loop);
+        bool ok = waitForContext() && createStream();
+        pa_threaded_mainloop_unlock(m_loop);
+        if (!ok) {
+            close();
+            return false;
+        }
+        return true;
+    }
+
+    void close() override
+    {
+        if (!m_loop)
+            return;
+        pa_threaded_mainloop_lock(m_loop);
+        if (m_stream) {
+            pa_stream_set_write_callback(m_stream, nullptr, nullptr);
+            pa_stream_set_state_callback(m_stream, nullptr, nullptr);
+            pa_stream_disconnect(m_stream);
+            pa_stream_unref(m_stream);
+            m_stream = nullptr;
+        }
+        if (m_context) {
+            pa_context_set_state_callback(m_context, nullptr, nullptr);
+            pa_context_disconnect(m_context);
+            pa_context_unref(m_context);
+            m_context = nullptr;
+        }
+        pa_threaded_mainloop_unlock(m_loop);
+        pa_threaded_mainloop_stop(m_loop);
+        pa_threaded_mainloop_free(m_loop);
+        m_loop = nullptr;
+    }
+
+    std::size_t latencyFrames() const override
+    {
+        if (!m_loop)
+            return 0;
+        pa_threaded_mainloop_lock(m_loop);
+        pa_usec_t usec = 0;
+        int negative = 0;
+        std::size_t frames = m_lastLatency;
+        if (m_stream && pa_stream_get_latency(m_stream, &usec, &negative) == 0)
+            frames = negative ? 0 : static_cast<std::size_t>(usec * static_cast<std::uint64_t>(m_rate) / 1000000);
+        m_lastLatency = frames;
+        pa_threaded_mainloop_unlock(m_loop);
+        return frames;
+    }
+
+    void setActive(bool active) override
+    {
+        if (!m_loop)
+            return;
+        pa_threaded_mainloop_lock(m_loop);
+        if (m_stream && m_active != active) {
+            m_active = active;
+            if (pa_operation* op = pa_stream_cork(m_stream, active ? 0 : 1, nullptr, nullptr))
+                pa_operation_unref(op);
+            if (active)
+                writeWhatIsReady();
+        }
+        pa_threaded_mainloop_unlock(m_loop);
+    }
+
+    void discardQueued() override
+    {
+        if (!m_loop)
+            return;
+        pa_threaded_mainloop_lock(m_loop);
+        if (m_stream)
+            if (pa_operation* op = pa_stream_flush(m_stream, nullptr, nullptr))
+                pa_operation_unref(op);
+        pa_threaded_mainloop_unlock(m_loop);
+    }
+
+    void dataReady() override
+    {
+        if (!m_loop)
+            return;
+        pa_threaded_mainloop_lock(m_loop);
+        if (m_active)
+            writeWhatIsReady();
+        pa_threaded_mainloop_unlock(m_loop);
+    }
+
+    void lock() override { pa_threaded_mainloop_lock(m_loop); }
+    void unlock() override { pa_threaded_mainloop_unlock(m_loop); }
+
+private:
+    bool waitForContext()
+    {
+        for (;;) {
+            const pa_context_state_t state = pa_context_get_state(m_context);
+            if (state == PA_CONTEXT_READY)
+                return true;
+            if (!PA_CONTEXT_IS_GOOD(state))
+                return false;
+            pa_threaded_mainloop_wait(m_loop);
+        }
+    }
+
+    bool createStream()
+    {
+        const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, static_cast<std::uint32_t>(m_rate), 2};
+        m_stream = pa_stream_new(m_context, "Music", &spec, nullptr);
+        if (!m_stream)
+            return false;
+        pa_stream_set_state_callback(m_stream, &PulseOutput::onStreamState, this);
+        pa_stream_set_write_callback(m_stream, &PulseOutput::onWrite, this);
+        auto bytes = [this](double seconds) {
+            return static_cast<std::uint32_t>(seconds * m_rate) * static_cast<std::uint32_t>(kFrameBytes);
+        };
+        pa_buffer_attr attr{};
+        attr.maxlength = static_cast<std::uint32_t>(-1);
+        attr.tlength = bytes(kServerBufferSeconds);
+        attr.prebuf = bytes(kStartSeconds);
+        attr.minreq = bytes(kRequestSeconds);
+        attr.fragsize = static_cast<std::uint32_t>(-1);
+        // Created corked: nothing playing holds no running stream.
+        const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_INTERPOLATE_TIMING
+                                                          | PA_STREAM_AUTO_TIMING_UPDATE);
+        if (pa_stream_connect_playback(m_stream, nullptr, &attr, flags, nullptr, nullptr) < 0)
+            return false;
+        for (;;) {
+            const pa_stream_state_t state = pa_stream_get_state(m_stream);
+            if (state == PA_STREAM_READY)
+                return true;
+            if (!PA_STREAM_IS_GOOD(state))
+                return false;
+            pa_threaded_mainloop_wait(m_loop);
+        }
+    }
+
+    // Lock held (the mainloop thread, or a caller that took it).
+    void writeWhatIsReady()
+    {
+        const std::size_t room = pa_stream_writable_size(m_stream);
+        if (room != static_cast<std::size_t>(-1) && room >= kFrameBytes)
+            write(room);
+    }
+
+    void write(std::size_t bytes)
+    {
+        void* buffer = nullptr;
+        std::size_t size = bytes - bytes % kFrameBytes;
+        if (size == 0 || pa_stream_begin_write(m_stream, &buffer, &size) < 0 || !buffer)
+            return;
+        const std::size_t frames = size / kFrameBytes;
+        const std::size_t made = m_callback(static_cast<float*>(buffer), frames, false);
+        if (made == 0) {
+            pa_stream_cancel_write(m_stream);
+            return;
+        }
+        pa_stream_write(m_stream, buffer, made * kFrameBytes, nullptr, 0, PA_SEEK_RELATIVE);
+    }
+
+    static void onContextState(pa_context*, void* self)
+    {
+        pa_threaded_mainloop_signal(static_cast<PulseOutput*>(self)->m_loop, 0);
+    }
+
+    static void onStreamState(pa_stream*, void* self)
+    {
+        pa_threaded_mainloop_signal(static_cast<PulseOutput*>(self)->m_loop, 0);
+    }
+
+    static void onWrite(pa_stream*, std::size_t bytes, void* self)
+    {
+        auto* output = static_cast<PulseOutput*>(self);
+        if (output->m_active)
+            output->write(bytes);
+    }
+
+    pa_threaded_mainloop* m_loop = nullptr;
+    pa_context* m_context = nullptr;        // the lock
+    pa_stream* m_stream = nullptr;          // the lock
+    bool m_active = false;                  // the lock
+    mutable std::size_t m_lastLatency = 0;  // the lock
+    int m_rate = 44100;
+    Callback m_callback;
+};
+
+} // namespace
+
+std::unique_ptr<AudioOutput> makePulseOutput()
+{
+    return std::make_unique<PulseOutput>();
+}
+
+} // namespace fsound
