@@ -76,8 +76,11 @@ void COgg::m_PlayOGG()
     m_nCurSec = 0;
     m_nTotalSec = seconds;
     FSOUND_DSP_SetActive(FSOUND_DSP_GetFFTUnit(), 1);
-    if (stream)
+    if (stream) {
         m_State.store(TransportState::Playing);
+        if (m_pThread)
+            m_pThread->Wake();
+    }
 }
 
 void COgg::m_ControlOGG(int code)
@@ -97,6 +100,8 @@ void COgg::m_ControlOGG(int code)
             FSOUND_Stream_SetTime(stream, m_nPausePos);
             FSOUND_Stream_Play(FSOUND_FREE, stream);
             m_State.store(TransportState::Playing);
+            if (m_pThread)
+                m_pThread->Wake();
         } else {
             m_State.store(TransportState::Stopped);
             ShowMessageBox(QStringLiteral("오류"),

@@ -47,6 +47,14 @@ void TOggThread::Terminate()
     m_wake.notify_all();
 }
 
+void TOggThread::Wake()
+{
+    {
+        std::lock_guard guard(m_sleepMutex);
+    }
+    m_wake.notify_all();
+}
+
 void TOggThread::WaitFor()
 {
     std::lock_guard guard(m_joinMutex);
@@ -96,6 +104,9 @@ void TOggThread::Execute()
     while (!m_Terminated.load()) {
         {
             std::unique_lock guard(m_sleepMutex);
+            // Nothing open: nothing would be drawn, so sleep until a song starts instead
+            // of waking 12.5 times a second.
+            m_wake.wait(guard, [this] { return m_Terminated.load() || m_pOgg->m_IsOpen(); });
             if (m_wake.wait_for(guard, kPeriod, [this] { return m_Terminated.load(); }))
                 break;
         }

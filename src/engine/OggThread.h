@@ -21,6 +21,8 @@ public:
     TOggThread& operator=(const TOggThread&) = delete;
 
     void Terminate();
+    // The player opened a stream: the thread, asleep while nothing is open, draws again.
+    void Wake();
     // Waits until the thread has ended; returns at once when it already has.
     void WaitFor();
     // True once Execute has returned (terminated, or ended on its own).

@@ -51,7 +51,7 @@ public:
             return false;
         }
         pa_threaded_mainloop_lock(m_loop);
-        bool ok = waitForContext() && createStream();
+        bool ok = waitForContext();
         pa_threaded_mainloop_unlock(m_loop);
         if (!ok) {
             close();
@@ -65,13 +65,7 @@ public:
         if (!m_loop)
             return;
         pa_threaded_mainloop_lock(m_loop);
-        if (m_stream) {
-            pa_stream_set_write_callback(m_stream, nullptr, nullptr);
-            pa_stream_set_state_callback(m_stream, nullptr, nullptr);
-            pa_stream_disconnect(m_stream);
-            pa_stream_unref(m_stream);
-            m_stream = nullptr;
-        }
+        destroyStream();
         if (m_context) {
             pa_context_set_state_callback(m_context, nullptr, nullptr);
             pa_context_disconnect(m_context);
@@ -103,14 +97,16 @@ public:
     {
         if (!m_loop)
             return;
+        // Idle holds no stream at all: a corked one would still exchange timing updates
+        // with the server several times a second.
         pa_threaded_mainloop_lock(m_loop);
-        if (m_stream && m_active != active) {
-            m_active = active;
-            if (pa_operation* op = pa_stream_cork(m_stream, active ? 0 : 1, nullptr, nullptr))
-                pa_operation_unref(op);
-            if (active)
-                writeWhatIsReady();
-        }
+        if (active && !m_stream && !createStream())
+            destroyStream();
+        m_active = active && m_stream;
+        if (m_active)
+            writeWhatIsReady();
+        else
+            destroyStream();
         pa_threaded_mainloop_unlock(m_loop);
     }
 
@@ -151,6 +147,18 @@ private:
         }
     }
 
+    void destroyStream()
+    {
+        if (!m_stream)
+            return;
+        pa_stream_set_write_callback(m_stream, nullptr, nullptr);
+        pa_stream_set_state_callback(m_stream, nullptr, nullptr);
+        pa_stream_disconnect(m_stream);
+        pa_stream_unref(m_stream);
+        m_stream = nullptr;
+        m_lastLatency = 0;
+    }
+
     bool createStream()
     {
         const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, static_cast<std::uint32_t>(m_rate), 2};
@@ -168,9 +176,7 @@ private:
         attr.prebuf = bytes(kStartSeconds);
         attr.minreq = bytes(kRequestSeconds);
         attr.fragsize = static_cast<std::uint32_t>(-1);
-        // Created corked: nothing playing holds no running stream.
-        const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_INTERPOLATE_TIMING
-                                                          | PA_STREAM_AUTO_TIMING_UPDATE);
+        const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE);
         if (pa_stream_connect_playback(m_stream, nullptr, &attr, flags, nullptr, nullptr) < 0)
             return false;
         for (;;) {

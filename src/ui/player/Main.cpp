@@ -58,10 +58,9 @@ TFormMain::TFormMain(IPlayListLink* playList)
 
     Timer1.setInterval(1000);
     connect(&Timer1, &QTimer::timeout, this, &TFormMain::Timer1Timer);
-    Timer1.start();
     TimerPosition.setInterval(333);
     connect(&TimerPosition, &QTimer::timeout, this, &TFormMain::TimerPositionTimer);
-    TimerPosition.start();
+    SyncTimers();
 }
 
 TFormMain::~TFormMain()
@@ -199,8 +198,29 @@ int TFormMain::BPlayTag() const
     return m_showsPlayGlyph && Ogg && Ogg->Snapshot().state != TransportState::Stopped ? 1 : 0;
 }
 
+void TFormMain::SyncTimers()
+{
+    if (m_closed)
+        return;
+    if (Ogg && Ogg->m_IsOpen()) {
+        if (!Timer1.isActive())
+            Timer1.start();
+        if (!TimerPosition.isActive())
+            TimerPosition.start();
+        return;
+    }
+    // With no stream open both timers would show the same thing at every tick (the
+    // knob at the start, the clock at 00:00): one tick now, then none until a song
+    // starts, so an idle strip does not wake four times a second.
+    Timer1.stop();
+    TimerPosition.stop();
+    TimerPositionTimer();
+    Timer1Timer();
+}
+
 void TFormMain::PublishTransport()
 {
+    SyncTimers();
     // The shared record's flag mirrors the transport for whoever reads the record;
     // the window itself decides from the player's snapshot.
     Settings.Playing = Ogg && Ogg->Snapshot().state != TransportState::Stopped;

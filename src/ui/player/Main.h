@@ -136,6 +136,8 @@ private:
     void SyncBars();
     void ShowPlayGlyph(bool play);
     void PublishTransport();
+    // The timers run while a stream is open; otherwise they tick once and rest.
+    void SyncTimers();
     void StorePlayListGeometry();
 
     IPlayListLink* m_playList = nullptr;

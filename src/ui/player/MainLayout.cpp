@@ -217,7 +217,11 @@ void TFormMain::BuildHiddenComponents()
     }
     // Test controls: they drive the player directly, without the glyphs or the Playing flag.
     connect(Button1, &QPushButton::clicked, this, [this] { PlayFile(Edit1->text()); });
-    connect(Button2, &QPushButton::clicked, this, [] { if (Ogg) Ogg->m_ControlOGG(OggStop); });
-    connect(Button3, &QPushButton::clicked, this, [] { if (Ogg && Ogg->m_IsOpen()) Ogg->m_ControlOGG(OggPause); });
-    connect(Button4, &QPushButton::clicked, this, [] { if (Ogg) Ogg->m_ControlOGG(OggResume); });
+    connect(Button2, &QPushButton::clicked, this, [this] { if (Ogg) Ogg->m_ControlOGG(OggStop); SyncTimers(); });
+    connect(Button3, &QPushButton::clicked, this, [this] {
+        if (Ogg && Ogg->m_IsOpen())
+            Ogg->m_ControlOGG(OggPause);
+        SyncTimers();
+    });
+    connect(Button4, &QPushButton::clicked, this, [this] { if (Ogg) Ogg->m_ControlOGG(OggResume); SyncTimers(); });
 }
