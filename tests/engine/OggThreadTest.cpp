@@ -2,7 +2,12 @@
 #include "OggThread.h"
 #include "support/EngineEnvironment.h"
 
+#include "Spectrum.h"
+
+#include <algorithm>
 #include <array>
+#include <cmath>
+#include <numbers>
 #include <condition_variable>
 #include <mutex>
 
@@ -171,6 +176,23 @@ TEST(SpectrumFrameSinkGeneration, OnlyFramesBegunAfterTheLastClearLand)
     EXPECT_FALSE(sink.HasFrame());
     sink.SetDIBits(info, bits.data(), sink.Generation());
     EXPECT_TRUE(sink.HasFrame());
+}
+
+TEST(SpectrumAnalyser, SineOnABinReadsFullScaleThereOnly)
+{
+    fsound::FftAnalyser analyser;
+    std::array<float, fsound::kFftSize> samples{};
+    std::array<float, fsound::kSpectrumBins> bins{};
+    for (int i = 0; i < fsound::kFftSize; ++i)
+        samples[i] = std::sin(2.0f * std::numbers::pi_v<float> * 40.0f * i / fsound::kFftSize);
+    analyser.analyse(samples.data(), bins.data());
+    EXPECT_NEAR(bins[40], 1.0f, 0.01f);
+    EXPECT_NEAR(bins[39], 0.5f, 0.02f);  // the Hann window's neighbours
+    EXPECT_LT(bins[45], 1e-3f);
+    EXPECT_LT(bins[200], 1e-3f);
+    samples.fill(0.0f);
+    analyser.analyse(samples.data(), bins.data());
+    EXPECT_EQ(*std::max_element(bins.begin(), bins.end()), 0.0f);
 }
 
 TEST(SpectrumThread, WaitForTwiceAndAfterTheThreadEndedIsHarmless)
