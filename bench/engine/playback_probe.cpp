@@ -168,27 +168,40 @@ bool findViewable(Display* display, Window window, const char* title, int depth)
     return found;
 }
 
+// Event-driven, so that waiting costs the launching program no CPU: every window made
+// at the top level is watched for its name and its mapping.
 int waitWindow(const char* title)
 {
-    Display* display = nullptr;
-    for (int i = 0; i < 2000 && !display; ++i) {
-        display = XOpenDisplay(nullptr);
-        if (!display)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    Display* display = XOpenDisplay(nullptr);
     if (!display)
         return 2;
-    const auto give = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (std::chrono::steady_clock::now() < give) {
-        if (findViewable(display, DefaultRootWindow(display), title, 0)) {
-            std::printf("%lld\n", nowNs());
-            XCloseDisplay(display);
-            return 0;
+    const Window root = DefaultRootWindow(display);
+    XSelectInput(display, root, SubstructureNotifyMask);
+    XSync(display, False);
+    auto seen = [&] {
+        std::printf("%lld\n", nowNs());
+        XCloseDisplay(display);
+        return 0;
+    };
+    if (findViewable(display, root, title, 0))
+        return seen();
+    for (;;) {
+        XEvent event;
+        XNextEvent(display, &event);
+        if (event.type == CreateNotify) {
+            XSelectInput(display, event.xcreatewindow.window, StructureNotifyMask | PropertyChangeMask);
+            XSync(display, False);
+            // It may have been mapped before it was watched.
+            if (findViewable(display, event.xcreatewindow.window, title, 3))
+                return seen();
+        } else if (event.type == MapNotify || event.type == PropertyNotify) {
+            const Window window = event.type == MapNotify ? event.xmap.window : event.xproperty.window;
+            XWindowAttributes attributes{};
+            if (XGetWindowAttributes(display, window, &attributes) && attributes.map_state != IsUnmapped
+                && nameContains(display, window, title))
+                return seen();
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    XCloseDisplay(display);
-    return 1;
 }
 
 int onsets(int argc, char** argv)

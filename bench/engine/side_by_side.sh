@@ -95,7 +95,7 @@ note() { echo "$1 $2" >> "$results"; }
 launch_sorvel() {
   local t0 t1 p
   t0=$(now); (cd "$work/app" && exec ./sorvel) >/dev/null 2>&1 & p=$!
-  t1=$("$probe" wait-window Sorvel)
+  t1=$(timeout 20 "$probe" wait-window Sorvel)
   note sorvel.launch_ms "$(( (t1 - t0) / 1000000 ))"
   sleep 1; kill "$p"; wait "$p" 2>/dev/null || true
 }
@@ -103,7 +103,7 @@ launch_sorvel() {
 launch_reference() {
   local t0 t1 p
   t0=$(now); $reference >/dev/null 2>&1 & p=$!
-  t1=$("$probe" wait-window Audacious)
+  t1=$(timeout 20 "$probe" wait-window Audacious)
   note ref.launch_ms "$(( (t1 - t0) / 1000000 ))"
   sleep 1; kill "$p"; wait "$p" 2>/dev/null || true
 }
@@ -112,7 +112,7 @@ round_sorvel() {
   local fifo=$work/cmd p presses=()
   rm -f "$fifo"; mkfifo "$fifo"
   "$probe" strip "$work/sorvel" "$work/song.mp3" "$fifo" > "$work/strip.log" 2>/dev/null & p=$!
-  "$probe" wait-window Sorvel >/dev/null
+  timeout 20 "$probe" wait-window Sorvel >/dev/null
   sleep 2
   record_start "$work/rec.raw"
   echo play > "$fifo"; sleep 2.5
@@ -138,7 +138,7 @@ round_sorvel() {
 round_reference() {
   local p t
   $reference "$work/song.mp3" >/dev/null 2>&1 & p=$!
-  "$probe" wait-window Audacious >/dev/null
+  timeout 20 "$probe" wait-window Audacious >/dev/null
   sleep 3
   read -r cpu srv wp ws < <(measure "$p")
   note ref.play_cpu "$cpu"; note ref.play_server_cpu "$srv"
@@ -189,7 +189,7 @@ sumrow() {
   awk -v n="$1" -v a="$(median "sorvel.$2")" -v b="$(median "sorvel.$3")" -v c="$(median "ref.$2")" \
       -v d="$(median "ref.$3")" 'BEGIN {
     s = a + b; r = c + d
-    printf "| %-44s | %10.3f | %10.3f | %6s |\n", n, s, r, r > 0 ? sprintf("%.2f", s / r) : "-" }'
+    printf "| %-44s | %10.3f | %10.3f | %6s |\n", n, s, r, (r > 0 ? sprintf("%.2f", s / r) : "-") }'
 }
 sumrow "player + server CPU s/min while playing" play_cpu play_server_cpu
 sumrow "idle: player + server CPU s/min" idle_cpu idle_server_cpu

@@ -2,7 +2,10 @@
 
 #include <pulse/pulseaudio.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cmath>
+#include <vector>
 #include <cstdint>
 
 namespace fsound {
@@ -13,12 +16,15 @@ namespace {
 // the server then wakes a few times a second instead of every few milliseconds. Stop
 // and seek throw the queue away, so they stay immediate; the clock and the spectrum
 // are compensated for what is queued.
-constexpr double kServerBufferSeconds = 0.5;
+constexpr double kServerBufferSeconds = 1.0;
 // The server asks for more once this much has room; it is what one write hands over.
-constexpr double kRequestSeconds = 0.125;
+constexpr double kRequestSeconds = 0.25;
 // Playback starts (and restarts after an underrun) once this much is queued.
 constexpr double kStartSeconds = 0.02;
-constexpr std::size_t kFrameBytes = 2 * sizeof(float);
+// Sent as 16-bit samples, as sinks take them: the server then mixes without converting,
+// and half as many bytes cross the socket.
+constexpr std::size_t kFrameBytes = 2 * sizeof(std::int16_t);
+constexpr std::size_t kMixFrames = 8192;  // one piece of a write
 
 // Output through the PulseAudio client library, which PipeWire desktops serve too.
 // Threads: the library's own mainloop thread runs the write callback (the device
@@ -98,7 +104,10 @@ public:
         if (!m_loop)
             return;
         // Idle holds no stream at all: a corked one would still exchange timing updates
-        // with the server several times a second.
+        // with the server several times a second. The stream is made here, before the
+        // decoder has its first sound ready, so that the server has set the sink's
+        // latency for it by the time that sound arrives (an idle sink may otherwise
+        // sleep for up to its full latency, seconds, before taking it).
         pa_threaded_mainloop_lock(m_loop);
         if (active && !m_stream && !createStream())
             destroyStream();
@@ -161,7 +170,7 @@ private:
 
     bool createStream()
     {
-        const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, static_cast<std::uint32_t>(m_rate), 2};
+        const pa_sample_spec spec{PA_SAMPLE_S16NE, static_cast<std::uint32_t>(m_rate), 2};
         m_stream = pa_stream_new(m_context, "Music", &spec, nullptr);
         if (!m_stream)
             return false;
@@ -176,7 +185,10 @@ private:
         attr.prebuf = bytes(kStartSeconds);
         attr.minreq = bytes(kRequestSeconds);
         attr.fragsize = static_cast<std::uint32_t>(-1);
-        const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE);
+        // The server sets the sink's own latency from these sizes, so that the whole
+        // queue, sink included, is about kServerBufferSeconds.
+        const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE
+                                                          | PA_STREAM_ADJUST_LATENCY);
         if (pa_stream_connect_playback(m_stream, nullptr, &attr, flags, nullptr, nullptr) < 0)
             return false;
         for (;;) {
@@ -203,8 +215,20 @@ private:
         std::size_t size = bytes - bytes % kFrameBytes;
         if (size == 0 || pa_stream_begin_write(m_stream, &buffer, &size) < 0 || !buffer)
             return;
+        auto* out = static_cast<std::int16_t*>(buffer);
         const std::size_t frames = size / kFrameBytes;
-        const std::size_t made = m_callback(static_cast<float*>(buffer), frames, false);
+        std::size_t made = 0;
+        while (made < frames) {
+            const std::size_t want = std::min(frames - made, kMixFrames);
+            const std::size_t got = m_callback(m_mix.data(), want, false);
+            for (std::size_t i = 0; i < got * 2; ++i) {
+                const float v = std::clamp(m_mix[i], -1.0f, 1.0f);
+                out[made * 2 + i] = static_cast<std::int16_t>(std::lrint(v * 32767.0f));
+            }
+            made += got;
+            if (got < want)
+                break;
+        }
         if (made == 0) {
             pa_stream_cancel_write(m_stream);
             return;
@@ -232,10 +256,11 @@ private:
     pa_threaded_mainloop* m_loop = nullptr;
     pa_context* m_context = nullptr;        // the lock
     pa_stream* m_stream = nullptr;          // the lock
-    bool m_active = false;                  // the lock
+    bool m_active = false;                  // the lock: a stream exists and takes sound
     mutable std::size_t m_lastLatency = 0;  // the lock
     int m_rate = 44100;
     Callback m_callback;
+    std::vector<float> m_mix = std::vector<float>(kMixFrames * 2);  // the lock
 };
 
 } // namespace
