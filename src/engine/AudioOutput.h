@@ -37,6 +37,10 @@ public:
     // The decoder thread has put sound in the rings. Outputs that write on demand and
     // were refused for lack of sound write it now. Not with the lock held.
     virtual void dataReady() {}
+    // Outputs that can change the loudness of what is already queued (a sound server)
+    // take the volume here and return true; the callback then mixes at full scale.
+    // Others return false and the callback applies the gain. Window thread.
+    virtual bool setVolume(float /*gain*/) { return false; }
     // Excludes the callback while the caller changes what it reads. Short holds only.
     virtual void lock() = 0;
     virtual void unlock() = 0;

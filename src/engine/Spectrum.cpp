@@ -46,11 +46,11 @@ void FftAnalyser::analyse(const float* samples, float* out)
     }
 }
 
-void PlayedHistory::append(const float* stereo, std::size_t frames)
+void PlayedHistory::append(const float* stereo, std::size_t frames, float gain)
 {
     std::uint64_t w = m_written.load(std::memory_order_relaxed);
     for (std::size_t i = 0; i < frames; ++i, ++w)
-        m_samples[w % kSize].store(0.5f * (stereo[2 * i] + stereo[2 * i + 1]), std::memory_order_relaxed);
+        m_samples[w % kSize].store(0.5f * gain * (stereo[2 * i] + stereo[2 * i + 1]), std::memory_order_relaxed);
     m_written.store(w, std::memory_order_release);
 }
 

@@ -41,7 +41,7 @@ public:
     static constexpr std::size_t kSize = 65536;  // holds a sound server's half second plus one FFT window
 
     // Callback side.
-    void append(const float* stereo, std::size_t frames);
+    void append(const float* stereo, std::size_t frames, float gain = 1.0f);
     // Copies the kFftSize samples that end `latencyFrames` before the newest one.
     // Returns false (and leaves `out` alone) when not enough has been played yet.
     bool latest(float* out, std::size_t latencyFrames) const;

@@ -67,6 +67,7 @@ struct Library {
     std::vector<Stream*> channels;    // changed under the output lock; read by the callback
     std::vector<float> scratch;       // callback only
     std::atomic<int> volume{255};
+    std::atomic<bool> outputHasVolume{false};  // the output applies `volume` itself
     std::atomic<bool> fftActive{false};
     PlayedHistory history;
 
@@ -121,7 +122,9 @@ std::size_t Library::mix(float* out, std::size_t frames, bool pad)
     if (frames == 0)
         return 0;
     std::fill(out, out + frames * 2, 0.0f);
-    const float gain = static_cast<float>(volume.load(std::memory_order_relaxed)) / 255.0f;
+    const float volumeGain = static_cast<float>(volume.load(std::memory_order_relaxed)) / 255.0f;
+    const bool outputGain = outputHasVolume.load(std::memory_order_relaxed);
+    const float gain = outputGain ? 1.0f : volumeGain;
     for (Stream* stream : channels) {
         if (!stream || !stream->playing.load(std::memory_order_relaxed))
             continue;
@@ -146,7 +149,8 @@ std::size_t Library::mix(float* out, std::size_t frames, bool pad)
             && !stream->feedAsked.exchange(true, std::memory_order_acq_rel))
             poke();
     }
-    history.append(out, frames);
+    // The spectrum shows what is heard, so it follows the volume either way.
+    history.append(out, frames, outputGain ? volumeGain : 1.0f);
     return frames;
 }
 
@@ -430,6 +434,9 @@ signed char FSOUND_SetVolume(int channel, int volume)
     if (!lib || channel != FSOUND_ALL)
         return 0;
     lib->volume.store(std::clamp(volume, 0, 255));
+    // A sound server changes the loudness of what it already holds, so the knob is heard
+    // at once instead of after the queue.
+    lib->outputHasVolume.store(lib->output->setVolume(static_cast<float>(lib->volume.load()) / 255.0f));
     return 1;
 }
 
