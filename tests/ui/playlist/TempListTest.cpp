@@ -99,8 +99,9 @@ TEST_F(TempListText, WrittenBackFilesAreStable)
         const QByteArray written = EncodeTempListText(DecodeTempListText(bytes), TempListEncodingOf(bytes));
         ASSERT_EQ(EncodeTempListText(DecodeTempListText(written), TempListEncodingOf(written)), written)
             << bytes.toHex().toStdString();
-        if (bytes.contains('\xFF'))  // a byte no code page decodes is kept
+        if (bytes.contains('\xFF')) {  // a byte no code page decodes is kept
             EXPECT_TRUE(written.contains('\xFF')) << bytes.toHex().toStdString();
+        }
     }
 }
 
