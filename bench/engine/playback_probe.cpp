@@ -14,9 +14,9 @@
 #include "AppFolder.h"
 #include "Dxbuttons.h"
 #include "Main.h"
-#include "PlayListLink.h"
 #include "fsound.h"
 #include "support/AudioFixtures.h"
+#include "support/OneSongList.h"
 
 #include <QApplication>
 #include <QSocketNotifier>
@@ -47,24 +47,6 @@ long long nowNs()
     return static_cast<long long>(ts.tv_sec) * 1000000000LL + ts.tv_nsec;
 }
 
-class OneSong : public IPlayListLink {
-public:
-    explicit OneSong(QString path) : m_path(std::move(path)) {}
-    QString CurrentSong() override { return m_path; }
-    QString NextSong() override { return m_path; }
-    void BeginTempUpdate() override {}
-    void EndTempUpdate() override {}
-    void AddTempPath(const QString&) override {}
-    void SaveTempList() override {}
-    void ShowWindow() override {}
-    void HideWindow() override {}
-    bool IsWindowVisible() const override { return false; }
-    QRect WindowGeometry() const override { return {}; }
-
-private:
-    QString m_path;
-};
-
 int makeSong(const std::string& path, double seconds, int kbps)
 {
     // Chords with a moving envelope and a little noise: the encoder works as on music.
@@ -83,7 +65,7 @@ int strip(int argc, char** argv)
 {
     QApplication app(argc, argv);
     SetProgramFolderOverride(QString::fromLocal8Bit(argv[2]));
-    OneSong playList(QString::fromLocal8Bit(argv[3]));
+    OneSongList playList(QString::fromLocal8Bit(argv[3]));
     // Opened read-write so the FIFO never reports end of file between writers.
     const int fd = ::open(argv[4], O_RDWR | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)

@@ -189,8 +189,8 @@ private:
 
     bool createStream()
     {
-        const pa_sample_spec spec{PA_SAMPLE_S16NE, static_cast<std::uint32_t>(m_rate), 2};
-        m_stream = pa_stream_new(m_context, "Music", &spec, nullptr);
+        const pa_sample_spec sampleFormat{PA_SAMPLE_S16NE, static_cast<std::uint32_t>(m_rate), 2};
+        m_stream = pa_stream_new(m_context, "Music", &sampleFormat, nullptr);
         if (!m_stream)
             return false;
         pa_stream_set_state_callback(m_stream, &PulseOutput::onStreamState, this);

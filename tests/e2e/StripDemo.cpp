@@ -7,9 +7,9 @@
 #include "Dxbuttons.h"
 #include "Main.h"
 #include "Ogg.h"
-#include "PlayListLink.h"
 #include "fsound.h"
 #include "support/AudioFixtures.h"
+#include "support/OneSongList.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -17,28 +17,6 @@
 
 #include <cmath>
 #include <cstdio>
-
-namespace {
-
-class OneSong : public IPlayListLink {
-public:
-    explicit OneSong(QString path) : m_path(std::move(path)) {}
-    QString CurrentSong() override { return m_path; }
-    QString NextSong() override { return m_path; }
-    void BeginTempUpdate() override {}
-    void EndTempUpdate() override {}
-    void AddTempPath(const QString&) override {}
-    void SaveTempList() override {}
-    void ShowWindow() override {}
-    void HideWindow() override {}
-    bool IsWindowVisible() const override { return false; }
-    QRect WindowGeometry() const override { return {}; }
-
-private:
-    QString m_path;
-};
-
-} // namespace
 
 int main(int argc, char** argv)
 {
@@ -59,7 +37,7 @@ int main(int argc, char** argv)
         return static_cast<float>(sum);
     };
     const std::string song = fixtures::MakeFile(folder.toStdString(), "mp3", {44100, 2, 30.0}, signal);
-    OneSong playList(QString::fromStdString(song));
+    OneSongList playList(QString::fromStdString(song));
 
     int result = 1;
     {
