@@ -2,6 +2,8 @@
 
 #include <SDL.h>
 
+#include <mutex>
+
 namespace fsound {
 
 namespace {
@@ -56,13 +58,16 @@ public:
             SDL_PauseAudioDevice(m_device, active ? 0 : 1);
     }
     void discardQueued() override {}
-    void lock() override { SDL_LockAudioDevice(m_device); }
-    void unlock() override { SDL_UnlockAudioDevice(m_device); }
+    // Our own mutex rather than SDL's device lock: the same exclusion, visible to the
+    // thread sanitizer, which does not follow locks taken inside SDL.
+    void lock() override { m_lock.lock(); }
+    void unlock() override { m_lock.unlock(); }
 
 private:
     static void SDLCALL trampoline(void* self, Uint8* stream, int bytes)
     {
         auto* output = static_cast<SdlOutput*>(self);
+        std::lock_guard guard(output->m_lock);
         output->m_callback(reinterpret_cast<float*>(stream), static_cast<std::size_t>(bytes) / (2 * sizeof(float)),
                            true);
     }
@@ -70,6 +75,7 @@ private:
     SDL_AudioDeviceID m_device = 0;
     std::size_t m_latency = kDeviceFrames;
     Callback m_callback;
+    std::mutex m_lock;  // the output lock: held around every callback
 };
 
 } // namespace
