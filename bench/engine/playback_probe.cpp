@@ -93,7 +93,7 @@ int strip(int argc, char** argv)
                     form.BStop->Click();
                 else if (command == "quit")
                     form.close();
-                std::printf("press %s %lld\n", command.c_str(), at);
+                std::printf("press %s %lld %lld\n", command.c_str(), at, nowNs());
                 std::fflush(stdout);
             }
         });

@@ -28,8 +28,9 @@ public:
     // Frames handed to the output that are not yet audible: the device buffer and,
     // for a sound server, everything queued in the server. Not with the lock held.
     virtual std::size_t latencyFrames() const = 0;
-    // Starts or stops asking for sound. Idle outputs hold no running stream and cost
-    // no wake-ups. Window thread; not with the lock held.
+    // Starts or stops asking for sound. An idle output holds no running stream (at
+    // most a corked one) and its callback is not called. Window thread; not with the
+    // lock held.
     virtual void setActive(bool active) = 0;
     // Throws away sound handed over but not yet heard (a stop or a seek). Window
     // thread; not with the lock held.

@@ -59,7 +59,7 @@ public:
             return false;
         }
         pa_threaded_mainloop_lock(m_loop);
-        bool ok = waitForContext();
+        bool ok = waitForContext() && createStream();
         pa_threaded_mainloop_unlock(m_loop);
         if (!ok) {
             close();
@@ -105,19 +105,24 @@ public:
     {
         if (!m_loop)
             return;
-        // Idle holds no stream at all: a corked one would still exchange timing updates
-        // with the server several times a second. The stream is made here, before the
-        // decoder has its first sound ready, so that the server has set the sink's
-        // latency for it by the time that sound arrives (an idle sink may otherwise
-        // sleep for up to its full latency, seconds, before taking it).
+        // Idle, the stream stays but corked and flushed: it costs the server nothing,
+        // and the sink keeps the latency set for it. A stream made only at the press
+        // can wait for an idle sink's next wake-up, up to its whole latency (seconds),
+        // before its first sound is heard.
         pa_threaded_mainloop_lock(m_loop);
-        if (active && !m_stream && !createStream())
+        if (active && (!m_stream || pa_stream_get_state(m_stream) != PA_STREAM_READY)) {
             destroyStream();
+            if (!createStream())
+                destroyStream();
+        }
+        if (m_stream && m_active != active) {
+            if (!active)
+                runOperation(pa_stream_flush(m_stream, nullptr, nullptr));
+            runOperation(pa_stream_cork(m_stream, active ? 0 : 1, nullptr, nullptr));
+        }
         m_active = active && m_stream;
         if (m_active)
             writeWhatIsReady();
-        else
-            destroyStream();
         pa_threaded_mainloop_unlock(m_loop);
     }
 
@@ -205,8 +210,9 @@ private:
         attr.minreq = bytes(kRequestSeconds);
         attr.fragsize = static_cast<std::uint32_t>(-1);
         // The server sets the sink's own latency from these sizes, so that the whole
-        // queue, sink included, is about kServerBufferSeconds.
-        const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE
+        // queue, sink included, is about kServerBufferSeconds. Timing is asked for with
+        // every write rather than automatically, which would go on while corked.
+        const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_INTERPOLATE_TIMING
                                                           | PA_STREAM_ADJUST_LATENCY);
         pa_cvolume volume;
         pa_cvolume_set(&volume, 2, m_volume);
@@ -255,6 +261,13 @@ private:
             return;
         }
         pa_stream_write(m_stream, buffer, made * kFrameBytes, nullptr, 0, PA_SEEK_RELATIVE);
+        runOperation(pa_stream_update_timing_info(m_stream, nullptr, nullptr));
+    }
+
+    static void runOperation(pa_operation* operation)
+    {
+        if (operation)
+            pa_operation_unref(operation);
     }
 
     static void onContextState(pa_context*, void* self)
