@@ -1,6 +1,7 @@
 #pragma once
-// Where mixed sound goes. The library opens one output at FSOUND_Init: the SDL device,
-// or the silent sink when no device can be opened.
+// Where mixed sound goes. The library opens one output at FSOUND_Init: the PulseAudio
+// client (the sound server's own library, on desktops with PulseAudio or PipeWire),
+// else SDL's device, else the silent sink when no device can be opened.
 
 #include <cstddef>
 #include <functional>
@@ -10,22 +11,43 @@ namespace fsound {
 
 class AudioOutput {
 public:
-    // Fills `frames` interleaved stereo float frames. Runs on the output's own thread
-    // with the output's lock held; it must not block, allocate or call FFmpeg.
-    using Callback = std::function<void(float* stereo, std::size_t frames)>;
+    // Mixes at most `frames` interleaved stereo float frames into `stereo` and returns
+    // how many it wrote. With `pad` it always writes all of them, silence after the
+    // sound that is ready; without, it writes only frames that are ready (and all of
+    // them once every playing stream has been decoded to its end), so an output that
+    // can wait need not queue silence ahead of the song. Runs on the output's device
+    // callback thread (or the decoder thread, see dataReady) with the output's lock
+    // held; it must not block, allocate or call FFmpeg.
+    using Callback = std::function<std::size_t(float* stereo, std::size_t frames, bool pad)>;
 
     virtual ~AudioOutput() = default;
-    // Opens two-channel float output at `rate` and starts calling `callback`.
+    // Opens two-channel float output at `rate`, idle (see setActive).
     virtual bool open(int rate, Callback callback) = 0;
     // Stops the callback for good. Must not be called with the lock held.
     virtual void close() = 0;
-    // Frames handed to the output that are not yet audible (the device buffer).
+    // Frames handed to the output that are not yet audible: the device buffer and,
+    // for a sound server, everything queued in the server. Not with the lock held.
     virtual std::size_t latencyFrames() const = 0;
+    // Starts or stops asking for sound. An idle output holds no running stream (at
+    // most a corked one) and its callback is not called. Window thread; not with the
+    // lock held.
+    virtual void setActive(bool active) = 0;
+    // Throws away sound handed over but not yet heard (a stop or a seek). Window
+    // thread; not with the lock held.
+    virtual void discardQueued() = 0;
+    // The decoder thread has put sound in the rings. Outputs that write on demand and
+    // were refused for lack of sound write it now. Not with the lock held.
+    virtual void dataReady() {}
+    // Outputs that can change the loudness of what is already queued (a sound server)
+    // take the volume here and return true; the callback then mixes at full scale.
+    // Others return false and the callback applies the gain. Window thread.
+    virtual bool setVolume(float /*gain*/) { return false; }
     // Excludes the callback while the caller changes what it reads. Short holds only.
     virtual void lock() = 0;
     virtual void unlock() = 0;
 };
 
+std::unique_ptr<AudioOutput> makePulseOutput();
 std::unique_ptr<AudioOutput> makeSdlOutput();
 std::unique_ptr<AudioOutput> makeSilentOutput();
 

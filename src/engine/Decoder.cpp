@@ -20,6 +20,25 @@ namespace {
 // Damaged files produce runs of errors; after this many in a row the stream ends.
 constexpr int kMaxErrorRun = 64;
 
+// What real audio files use, with room to spare. A header outside these (a WAV that
+// says 1 Hz, or 40,000 channels) would make the resampler produce hours of sound from
+// one packet, so such files are refused.
+constexpr int kMinSampleRate = 1000;
+constexpr int kMaxSampleRate = 768000;
+constexpr int kMaxChannels = 32;
+
+// One decodeChunk converts at most about this many output frames, so no step holds
+// the decoding lock, or memory, for long whatever the input rate.
+constexpr int kChunkOutputFrames = 8192;
+
+// Seeks that land after the target are retried this many times, each further back.
+constexpr int kMaxSeekRetries = 4;
+
+bool plausibleFormat(int rate, int channels)
+{
+    return rate >= kMinSampleRate && rate <= kMaxSampleRate && channels >= 1 && channels <= kMaxChannels;
+}
+
 bool isRegularFile(const std::string& path, std::int64_t& bytes)
 {
     struct stat st {};
@@ -57,6 +76,8 @@ Decoder::~Decoder()
 
 void Decoder::closeAll()
 {
+    m_holding = false;
+    m_heldOffset = 0;
     swr_free(&m_swr);
     avcodec_free_context(&m_codec);
     avformat_close_input(&m_format);
@@ -95,8 +116,11 @@ bool Decoder::open(const std::string& path, int outRate, int outChannels, unsign
     }
     AVStream* stream = m_format->streams[m_streamIndex];
     m_codec = avcodec_alloc_context3(codec);
+    if (m_codec)
+        m_codec->pkt_timebase = stream->time_base;
     if (!m_codec || avcodec_parameters_to_context(m_codec, stream->codecpar) < 0
-        || avcodec_open2(m_codec, codec, nullptr) < 0 || m_codec->sample_rate <= 0) {
+        || avcodec_open2(m_codec, codec, nullptr) < 0
+        || !plausibleFormat(m_codec->sample_rate, m_codec->ch_layout.nb_channels)) {
         closeAll();
         return false;
     }
@@ -105,6 +129,9 @@ bool Decoder::open(const std::string& path, int outRate, int outChannels, unsign
             m_format->streams[i]->discard = AVDISCARD_ALL;
 
     m_sampleRate = m_codec->sample_rate;
+    // The WMA decoders use their first packet only to prime the overlap: the first
+    // frame they put out is the file's second, so the song starts one frame earlier.
+    m_firstFrameEaten = m_codec->codec_id == AV_CODEC_ID_WMAV1 || m_codec->codec_id == AV_CODEC_ID_WMAV2;
     if (m_format->duration != AV_NOPTS_VALUE && m_format->duration > 0)
         m_durationMs = av_rescale(m_format->duration, 1000, AV_TIME_BASE);
     else if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0)
@@ -134,8 +161,12 @@ void Decoder::findOrigin()
     for (int packets = 0; packets < 64; ++packets) {
         const int got = avcodec_receive_frame(m_codec, m_frame);
         if (got == 0) {
-            if (m_frame->best_effort_timestamp != AV_NOPTS_VALUE)
+            if (m_frame->best_effort_timestamp != AV_NOPTS_VALUE) {
                 m_originPts = m_frame->best_effort_timestamp;
+                if (m_firstFrameEaten && m_frame->sample_rate > 0)
+                    m_originPts -= av_rescale_q(m_frame->nb_samples, AVRational{1, m_frame->sample_rate},
+                                                m_format->streams[m_streamIndex]->time_base);
+            }
             av_frame_unref(m_frame);
             break;
         }
@@ -153,12 +184,20 @@ void Decoder::seekMs(std::int64_t ms)
     if (!m_format)
         return;
     ms = std::max<std::int64_t>(ms, 0);
+    m_seekRetries = 0;
+    m_trimUntilSample = av_rescale(ms, m_sampleRate, 1000);
+    seekToSample(m_trimUntilSample);
+}
+
+void Decoder::seekToSample(std::int64_t sample)
+{
     AVStream* stream = m_format->streams[m_streamIndex];
     const std::int64_t start = m_originPts;
-    const std::int64_t target = start + av_rescale_q(ms, AVRational{1, 1000}, stream->time_base);
+    const std::int64_t target
+        = start + av_rescale_q(std::max<std::int64_t>(sample, 0), AVRational{1, m_sampleRate}, stream->time_base);
 
     // Land at or before the target; what lies before it is decoded and dropped.
-    int err = avformat_seek_file(m_format, m_streamIndex, INT64_MIN, target, target, 0);
+    int err = sample <= 0 ? -1 : avformat_seek_file(m_format, m_streamIndex, INT64_MIN, target, target, 0);
     if (err < 0)
         err = avformat_seek_file(m_format, m_streamIndex, INT64_MIN, start, start, AVSEEK_FLAG_ANY);
     if (err < 0)
@@ -166,11 +205,21 @@ void Decoder::seekMs(std::int64_t ms)
     avcodec_flush_buffers(m_codec);
     swr_free(&m_swr);  // drops what the resampler still held
     m_swrInRate = 0;
-    m_trimUntilSample = av_rescale(ms, m_sampleRate, 1000);
+    dropHeldFrame();
+    m_silenceFrames = 0;
+    m_firstAfterSeek = true;
     m_nextSample = 0;
     m_flushSent = false;
     m_finished = false;
     m_errorRun = 0;
+}
+
+void Decoder::dropHeldFrame()
+{
+    if (m_holding)
+        av_frame_unref(m_frame);
+    m_holding = false;
+    m_heldOffset = 0;
 }
 
 bool Decoder::configureResampler(const AVFrame* frame)
@@ -207,9 +256,9 @@ bool Decoder::configureResampler(const AVFrame* frame)
     return true;
 }
 
-bool Decoder::emitFrame(AVFrame* frame, std::vector<float>& out)
+bool Decoder::takeFrame(AVFrame* frame)
 {
-    if (frame->sample_rate <= 0 || frame->nb_samples <= 0)
+    if (!plausibleFormat(frame->sample_rate, frame->ch_layout.nb_channels) || frame->nb_samples <= 0)
         return false;
     // Where this frame starts, in input samples from the song's start.
     std::int64_t first = m_nextSample;
@@ -218,20 +267,50 @@ bool Decoder::emitFrame(AVFrame* frame, std::vector<float>& out)
         AVStream* stream = m_format->streams[m_streamIndex];
         first = av_rescale_q(pts - m_originPts, stream->time_base, AVRational{1, frame->sample_rate});
     }
+    const bool firstAfterSeek = m_firstAfterSeek;
+    m_firstAfterSeek = false;
     m_nextSample = first + frame->nb_samples;
 
     int skip = 0;
-    if (m_trimUntilSample > first) {
-        if (m_nextSample <= m_trimUntilSample)
-            return false;  // wholly before the seek target
-        skip = static_cast<int>(m_trimUntilSample - first);
+    if (m_trimUntilSample > 0) {
+        if (firstAfterSeek && first > m_trimUntilSample && m_seekRetries < kMaxSeekRetries) {
+            // The demuxer landed after the target (files without an index guess by byte
+            // position): go further back and decode forward from there.
+            ++m_seekRetries;
+            const std::int64_t back = static_cast<std::int64_t>(m_sampleRate) << m_seekRetries;
+            seekToSample(m_trimUntilSample - (first - m_trimUntilSample) - back);
+            return false;
+        }
+    }
+    if (firstAfterSeek && first > m_trimUntilSample) {
+        // Sound before this frame cannot be decoded (the start of a WMA file, or a seek
+        // that found nothing earlier): its time passes as silence, so positions hold.
+        const std::int64_t gap = std::min<std::int64_t>(first - m_trimUntilSample, frame->sample_rate);
+        m_silenceFrames = av_rescale(gap, m_outRate, frame->sample_rate);
+    }
+    if (m_trimUntilSample > 0) {
+        if (m_trimUntilSample > first) {
+            if (m_nextSample <= m_trimUntilSample)
+                return false;  // wholly before the seek target
+            skip = static_cast<int>(m_trimUntilSample - first);
+        }
     }
     m_trimUntilSample = 0;
-
     if (!configureResampler(frame))
         return false;
-    const int inCount = frame->nb_samples - skip;
-    const int capacity = swr_get_out_samples(m_swr, inCount) + 32;
+    m_holding = true;
+    m_heldOffset = skip;
+    return true;
+}
+
+bool Decoder::convertHeld(std::vector<float>& out)
+{
+    AVFrame* frame = m_frame;
+    const int left = frame->nb_samples - m_heldOffset;
+    // Input samples for about kChunkOutputFrames of output.
+    const int slice = static_cast<int>(std::clamp<std::int64_t>(
+        av_rescale(kChunkOutputFrames, frame->sample_rate, m_outRate), 1, left));
+    const int capacity = swr_get_out_samples(m_swr, slice) + 32;
     const std::size_t base = out.size();
     out.resize(base + static_cast<std::size_t>(capacity) * m_outChannels);
     std::uint8_t* dst = reinterpret_cast<std::uint8_t*>(out.data() + base);
@@ -241,9 +320,12 @@ bool Decoder::emitFrame(AVFrame* frame, std::vector<float>& out)
     const int planes = planar ? frame->ch_layout.nb_channels : 1;
     const int stride = planar ? bytesPerSample : bytesPerSample * frame->ch_layout.nb_channels;
     for (int p = 0; p < planes && p < AV_NUM_DATA_POINTERS; ++p)
-        src[p] = frame->extended_data[p] + static_cast<std::ptrdiff_t>(skip) * stride;
-    const int made = swr_convert(m_swr, &dst, capacity, src, inCount);
+        src[p] = frame->extended_data[p] + static_cast<std::ptrdiff_t>(m_heldOffset) * stride;
+    const int made = swr_convert(m_swr, &dst, capacity, src, slice);
     out.resize(base + static_cast<std::size_t>(std::max(made, 0)) * m_outChannels);
+    m_heldOffset += slice;
+    if (m_heldOffset >= frame->nb_samples)
+        dropHeldFrame();
     return made > 0;
 }
 
@@ -265,13 +347,22 @@ bool Decoder::decodeChunk(std::vector<float>& out)
     if (!m_format || m_finished)
         return false;
     for (;;) {
+        if (m_silenceFrames > 0) {
+            const std::int64_t frames = std::min<std::int64_t>(m_silenceFrames, kChunkOutputFrames);
+            out.resize(out.size() + static_cast<std::size_t>(frames * m_outChannels), 0.0f);
+            m_silenceFrames -= frames;
+            return true;
+        }
+        if (m_holding) {
+            if (convertHeld(out))
+                return true;
+            continue;
+        }
         int err = avcodec_receive_frame(m_codec, m_frame);
         if (err == 0) {
             m_errorRun = 0;
-            const bool produced = emitFrame(m_frame, out);
-            av_frame_unref(m_frame);
-            if (produced)
-                return true;
+            if (!takeFrame(m_frame))
+                av_frame_unref(m_frame);
             continue;
         }
         if (err == AVERROR_EOF) {

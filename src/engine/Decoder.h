@@ -33,13 +33,20 @@ public:
     // first decode and at any time after.
     void seekMs(std::int64_t ms);
 
-    // Appends the next decoded samples to `out`. Returns false once the file has no
-    // more data; damaged data ends the stream cleanly instead of failing.
+    // Appends the next decoded samples to `out`, at most a few thousand frames, so one
+    // call is short whatever the file says. Returns false once the file has no more
+    // data; damaged data ends the stream cleanly instead of failing.
     bool decodeChunk(std::vector<float>& out);
 
 private:
     bool configureResampler(const AVFrame* frame);
-    bool emitFrame(AVFrame* frame, std::vector<float>& out);
+    // Accepts a decoded frame: places it, trims what lies before a seek target, and
+    // keeps it in m_frame for convertHeld. False when nothing of it is to be played.
+    bool takeFrame(AVFrame* frame);
+    // Converts the next slice of the held frame (about kChunkOutputFrames of output).
+    bool convertHeld(std::vector<float>& out);
+    void dropHeldFrame();
+    void seekToSample(std::int64_t sample);
     bool drainResampler(std::vector<float>& out);
     void closeAll();
     // Timestamp of the first sample the decoder puts out, found by decoding once at open.
@@ -69,6 +76,12 @@ private:
     // Seek trimming: samples (at the input rate) before this position are dropped.
     std::int64_t m_trimUntilSample = 0;
     std::int64_t m_nextSample = 0;   // input-rate sample index of the next frame without a timestamp
+    int m_seekRetries = 0;
+    bool m_firstAfterSeek = false;
+    bool m_firstFrameEaten = false;
+    std::int64_t m_silenceFrames = 0;  // output frames of silence to put out first
+    bool m_holding = false;         // m_frame holds samples not yet converted
+    int m_heldOffset = 0;           // the first of them
     bool m_flushSent = false;
     bool m_finished = false;
     int m_errorRun = 0;

@@ -3,13 +3,15 @@
 #include <algorithm>
 #include <cstring>
 
-void SpectrumFrameSink::SetDIBits(const BitmapInfo& info, const std::uint8_t* bits)
+void SpectrumFrameSink::SetDIBits(const BitmapInfo& info, const std::uint8_t* bits, std::uint64_t generation)
 {
     if (!bits || info.biBitCount != 32 || info.biWidth != kWidth || info.biHeight <= 0)
         return;
     const int lines = std::min<int>(info.biHeight, kHeight);
     {
         std::lock_guard guard(m_mutex);
+        if (generation != m_generation)
+            return;
         std::memcpy(m_frame.data(), bits, static_cast<std::size_t>(lines) * kWidth * 4);
         m_hasFrame = true;
     }
@@ -34,4 +36,11 @@ void SpectrumFrameSink::Clear()
 {
     std::lock_guard guard(m_mutex);
     m_hasFrame = false;
+    ++m_generation;
+}
+
+std::uint64_t SpectrumFrameSink::Generation() const
+{
+    std::lock_guard guard(m_mutex);
+    return m_generation;
 }

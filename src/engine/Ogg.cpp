@@ -6,6 +6,8 @@
 #include <QByteArray>
 #include <QFile>
 
+#include <algorithm>
+
 COgg* Ogg = nullptr;
 
 namespace {
@@ -53,8 +55,10 @@ void COgg::m_StartThread()
 
 bool COgg::m_OpenOGG(const QString& path)
 {
-    if (FSOUND_STREAM* old = m_hStream.exchange(nullptr))
+    if (FSOUND_STREAM* old = m_hStream.exchange(nullptr)) {
         FSOUND_Stream_Stop(old);
+        m_State.store(TransportState::Stopped);
+    }
     FSOUND_STREAM* stream = FSOUND_Stream_Open(localPath(path).constData(), 0x130, 0, 0);
     if (!stream)
         return false;
@@ -72,31 +76,42 @@ void COgg::m_PlayOGG()
     m_nCurSec = 0;
     m_nTotalSec = seconds;
     FSOUND_DSP_SetActive(FSOUND_DSP_GetFFTUnit(), 1);
+    if (stream) {
+        m_State.store(TransportState::Playing);
+        if (m_pThread)
+            m_pThread->Wake();
+    }
 }
 
 void COgg::m_ControlOGG(int code)
 {
     switch (code) {
-    case 1: {
+    case OggPause: {
         FSOUND_STREAM* stream = m_hStream.load();
         m_nPausePos = FSOUND_Stream_GetTime(stream);
         FSOUND_Stream_Stop(stream);
         m_hStream.store(nullptr);
+        m_State.store(TransportState::Paused);
         break;
     }
-    case 2:
+    case OggResume:
         if (m_OpenOGG(m_strFileName)) {
             FSOUND_STREAM* stream = m_hStream.load();
             FSOUND_Stream_SetTime(stream, m_nPausePos);
             FSOUND_Stream_Play(FSOUND_FREE, stream);
+            m_State.store(TransportState::Playing);
+            if (m_pThread)
+                m_pThread->Wake();
         } else {
+            m_State.store(TransportState::Stopped);
             ShowMessageBox(QStringLiteral("오류"),
                            QStringLiteral("음악파일이 잘못되었습니다. \n(오류위치 : m_ControlOGG)"),
                            MB_ICONHAND, false);
         }
         break;
-    case 3:
+    case OggStop:
         FSOUND_Stream_Stop(m_hStream.exchange(nullptr));
+        m_State.store(TransportState::Stopped);
         break;
     default:
         break;
@@ -110,13 +125,32 @@ bool COgg::m_IsOpen() const
 
 bool COgg::m_IsEnd() const
 {
-    return m_nCurSec >= m_nTotalSec;
+    FSOUND_STREAM* stream = m_hStream.load();
+    return stream && fsound::StreamPlayedOut(stream);
+}
+
+TransportSnapshot COgg::Snapshot() const
+{
+    TransportSnapshot snapshot;
+    snapshot.state = m_State.load();
+    snapshot.playedOut = m_IsEnd();
+    return snapshot;
 }
 
 QString COgg::m_GetTimeText()
 {
-    m_nCurSec = FSOUND_Stream_GetTime(m_hStream.load()) / 1000;
+    FSOUND_STREAM* stream = m_hStream.load();
+    m_nCurSec = FSOUND_Stream_GetTime(stream) / 1000;
     m_strCurTime = formatMinSec(m_nCurSec);
+    // A song whose sound outlasts the length its file states (or that states none)
+    // shows its real length once that is known, and never less than it has played.
+    if (stream) {
+        const int seconds = std::max(FSOUND_Stream_GetLengthMs(stream) / 1000, m_nCurSec);
+        if (seconds > m_nTotalSec) {
+            m_nTotalSec = seconds;
+            m_strTotalTime = formatMinSec(seconds);
+        }
+    }
     return m_strCurTime + QLatin1Char('-') + m_strTotalTime;
 }
 

@@ -14,6 +14,20 @@
 
 class TOggThread;
 
+// What the player is doing. Stopped: nothing open and nothing to resume. Playing: a
+// stream is open (also once it has played out, until the next song starts). Paused:
+// nothing open, the file and position kept for a resume.
+enum class TransportState { Stopped, Playing, Paused };
+
+// The codes m_ControlOGG takes.
+enum OggControl : int { OggPause = 1, OggResume = 2, OggStop = 3 };
+
+// The transport as the window reads it, once per decision.
+struct TransportSnapshot {
+    TransportState state = TransportState::Stopped;
+    bool playedOut = false;  // the open stream has played every decoded sample
+};
+
 struct strOggTagInfo {
     QString Artist;
     QString Title;
@@ -32,10 +46,14 @@ public:
     void m_StartThread();
     bool m_OpenOGG(const QString& path);
     void m_PlayOGG();
-    // 1 pause (close and remember the position), 2 resume (reopen and seek), 3 stop.
+    // OggPause (close and remember the position), OggResume (reopen and seek), OggStop.
     void m_ControlOGG(int code);
     bool m_IsOpen() const;
+    // The open stream has played all of its sound out. Not a comparison of whole seconds:
+    // that would cut up to a second off every song, and more when the file's stated
+    // length is short or missing.
     bool m_IsEnd() const;
+    TransportSnapshot Snapshot() const;
     QString m_GetTimeText();
     strOggTagInfo& m_GetTagInfo();
     bool m_GetStreamInfo(int& kbps, int& khz);
@@ -50,6 +68,8 @@ public:
 
     // Read by the spectrum thread without a lock; it only tests it for null.
     std::atomic<FSOUND_STREAM*> m_hStream{nullptr};
+    // Written on the window thread; the spectrum thread reads it to sleep while idle.
+    std::atomic<TransportState> m_State{TransportState::Stopped};
     QString m_strCurTime;
     QString m_strTotalTime;
     QString m_strFileName;

@@ -47,6 +47,14 @@ void TOggThread::Terminate()
     m_wake.notify_all();
 }
 
+void TOggThread::Wake()
+{
+    {
+        std::lock_guard guard(m_sleepMutex);
+    }
+    m_wake.notify_all();
+}
+
 void TOggThread::WaitFor()
 {
     std::lock_guard guard(m_joinMutex);
@@ -96,19 +104,26 @@ void TOggThread::Execute()
     while (!m_Terminated.load()) {
         {
             std::unique_lock guard(m_sleepMutex);
+            // Nothing open: nothing would be drawn, so sleep until a song starts instead
+            // of waking 12.5 times a second.
+            m_wake.wait(guard, [this] { return m_Terminated.load() || m_pOgg->m_IsOpen(); });
             if (m_wake.wait_for(guard, kPeriod, [this] { return m_Terminated.load(); }))
                 break;
         }
+        // Taken before the stream is looked at: a stop closes the stream before it
+        // erases the area, so a frame begun before the erase carries an old generation
+        // and the sink refuses it.
+        const std::uint64_t generation = m_pOgg->m_pCanvas ? m_pOgg->m_pCanvas->Generation() : 0;
         if (!m_pOgg->m_IsOpen())
             continue;
         const float* spectrum = FSOUND_DSP_GetSpectrum();
         if (!spectrum)
             break;
         ComposeFrame(spectrum, m_pOgg->m_pBackBits, m_pOgg->m_FrameBits);
-        // Looked at again: a stop while this frame was drawn has erased the area, and a
-        // late frame would put bars back on it.
-        if (m_pOgg->m_pCanvas && m_pOgg->m_IsOpen())
-            m_pOgg->m_pCanvas->SetDIBits(info, m_pOgg->m_FrameBits);
+        if (AfterCompose)
+            AfterCompose();
+        if (m_pOgg->m_pCanvas)
+            m_pOgg->m_pCanvas->SetDIBits(info, m_pOgg->m_FrameBits, generation);
     }
     m_Finished.store(true);
 }

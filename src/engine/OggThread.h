@@ -5,6 +5,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -20,6 +21,8 @@ public:
     TOggThread& operator=(const TOggThread&) = delete;
 
     void Terminate();
+    // The player opened a stream: the thread, asleep while nothing is open, draws again.
+    void Wake();
     // Waits until the thread has ended; returns at once when it already has.
     void WaitFor();
     // True once Execute has returned (terminated, or ended on its own).
@@ -31,6 +34,9 @@ public:
     static void ComposeFrame(const float* spectrum, const std::uint8_t* backBits, std::uint8_t* frameBits);
 
     COgg* const m_pOgg;
+    // Test seam: runs on the spectrum thread between drawing a frame and handing it
+    // over. Set it before the thread has a stream to draw.
+    std::function<void()> AfterCompose;
 
 private:
     void Execute();

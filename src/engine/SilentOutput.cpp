@@ -41,6 +41,15 @@ public:
     }
 
     std::size_t latencyFrames() const override { return kPeriodFrames; }
+    void setActive(bool active) override
+    {
+        {
+            std::lock_guard guard(m_stopMutex);
+            m_active = active;
+        }
+        m_wake.notify_all();
+    }
+    void discardQueued() override {}
     void lock() override { m_lock.lock(); }
     void unlock() override { m_lock.unlock(); }
 
@@ -54,12 +63,17 @@ private:
         for (;;) {
             {
                 std::unique_lock guard(m_stopMutex);
+                if (!m_active) {
+                    // Idle: no ticks at all until something plays.
+                    m_wake.wait(guard, [this] { return m_stop || m_active; });
+                    next = Clock::now();
+                }
                 if (m_wake.wait_until(guard, next, [this] { return m_stop; }))
                     return;
             }
             next += period;
             std::lock_guard guard(m_lock);
-            m_callback(m_buffer.data(), kPeriodFrames);
+            m_callback(m_buffer.data(), kPeriodFrames, true);
         }
     }
 
@@ -67,9 +81,10 @@ private:
     int m_rate = 44100;
     std::vector<float> m_buffer;   // touched by the sink thread only
     std::mutex m_lock;             // the output lock: held around every callback
-    std::mutex m_stopMutex;        // guards m_stop
+    std::mutex m_stopMutex;        // guards m_stop, m_active
     std::condition_variable m_wake;
     bool m_stop = false;
+    bool m_active = false;
     std::thread m_thread;
 };
 

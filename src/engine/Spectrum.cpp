@@ -4,53 +4,53 @@
 #include <cmath>
 #include <numbers>
 
+extern "C" {
+#include <libavutil/mem.h>
+}
+
 namespace fsound {
 
 FftAnalyser::FftAnalyser()
-    : m_twiddle(kFftSize / 2)
-    , m_work(kFftSize)
 {
     for (int i = 0; i < kFftSize; ++i)
         m_window[i] = 0.5f * (1.0f - std::cos(2.0f * std::numbers::pi_v<float> * i / kFftSize));
-    int bits = 0;
-    while ((1 << bits) < kFftSize)
-        ++bits;
-    for (int i = 0; i < kFftSize; ++i) {
-        int r = 0;
-        for (int b = 0; b < bits; ++b)
-            r |= ((i >> b) & 1) << (bits - 1 - b);
-        m_bitReverse[i] = r;
-    }
-    for (int k = 0; k < kFftSize / 2; ++k)
-        m_twiddle[k] = std::polar(1.0f, -2.0f * std::numbers::pi_v<float> * k / kFftSize);
+    const float scale = 1.0f;
+    m_in = static_cast<float*>(av_malloc(sizeof(float) * (kFftSize + 2)));
+    m_out = static_cast<float*>(av_malloc(sizeof(float) * (kFftSize + 2)));
+    if (!m_in || !m_out || av_tx_init(&m_tx, &m_transform, AV_TX_FLOAT_RDFT, 0, kFftSize, &scale, 0) < 0)
+        m_transform = nullptr;
+}
+
+FftAnalyser::~FftAnalyser()
+{
+    av_tx_uninit(&m_tx);
+    av_free(m_in);
+    av_free(m_out);
 }
 
 void FftAnalyser::analyse(const float* samples, float* out)
 {
-    for (int i = 0; i < kFftSize; ++i)
-        m_work[m_bitReverse[i]] = {samples[i] * m_window[i], 0.0f};
-    for (int len = 2; len <= kFftSize; len <<= 1) {
-        const int half = len / 2;
-        const int step = kFftSize / len;
-        for (int start = 0; start < kFftSize; start += len) {
-            for (int k = 0; k < half; ++k) {
-                const std::complex<float> t = m_twiddle[k * step] * m_work[start + k + half];
-                m_work[start + k + half] = m_work[start + k] - t;
-                m_work[start + k] += t;
-            }
-        }
+    if (!m_transform) {
+        std::fill(out, out + kSpectrumBins, 0.0f);
+        return;
     }
+    for (int i = 0; i < kFftSize; ++i)
+        m_in[i] = samples[i] * m_window[i];
+    m_transform(m_tx, m_out, m_in, sizeof(float));
     // The Hann window's sum is N/2, and a real sine splits over two mirrored bins.
     const float scale = 4.0f / kFftSize;
-    for (int k = 0; k < kSpectrumBins; ++k)
-        out[k] = std::min(1.0f, std::abs(m_work[k]) * scale);
+    for (int k = 0; k < kSpectrumBins; ++k) {
+        const float re = m_out[2 * k];
+        const float im = m_out[2 * k + 1];
+        out[k] = std::min(1.0f, std::sqrt(re * re + im * im) * scale);
+    }
 }
 
-void PlayedHistory::append(const float* stereo, std::size_t frames)
+void PlayedHistory::append(const float* stereo, std::size_t frames, float gain)
 {
     std::uint64_t w = m_written.load(std::memory_order_relaxed);
     for (std::size_t i = 0; i < frames; ++i, ++w)
-        m_samples[w % kSize].store(0.5f * (stereo[2 * i] + stereo[2 * i + 1]), std::memory_order_relaxed);
+        m_samples[w % kSize].store(0.5f * gain * (stereo[2 * i] + stereo[2 * i + 1]), std::memory_order_relaxed);
     m_written.store(w, std::memory_order_release);
 }
 

@@ -1,29 +1,36 @@
 #pragma once
-// Magnitude spectrum of the last 1024 samples played: a Hann-windowed radix-2 FFT,
-// scaled so that a full-scale sine centred on a bin reads 1.0 there.
+// Magnitude spectrum of the last 1024 samples played: a Hann window and libavutil's
+// real-input transform, scaled so that a full-scale sine centred on a bin reads 1.0.
+
+extern "C" {
+#include <libavutil/tx.h>
+}
 
 #include <array>
 #include <atomic>
-#include <complex>
 #include <cstdint>
-#include <vector>
 
 namespace fsound {
 
 constexpr int kFftSize = 1024;
 constexpr int kSpectrumBins = kFftSize / 2;
 
+// One per thread that asks for the spectrum; not thread-safe.
 class FftAnalyser {
 public:
     FftAnalyser();
+    ~FftAnalyser();
+    FftAnalyser(const FftAnalyser&) = delete;
+    FftAnalyser& operator=(const FftAnalyser&) = delete;
     // samples: kFftSize mono samples, oldest first. out: kSpectrumBins magnitudes in 0..1.
     void analyse(const float* samples, float* out);
 
 private:
     std::array<float, kFftSize> m_window{};
-    std::array<int, kFftSize> m_bitReverse{};
-    std::vector<std::complex<float>> m_twiddle;
-    std::vector<std::complex<float>> m_work;
+    AVTXContext* m_tx = nullptr;
+    av_tx_fn m_transform = nullptr;
+    float* m_in = nullptr;    // kFftSize reals, aligned as the transform wants
+    float* m_out = nullptr;   // kFftSize / 2 + 1 complex values
 };
 
 // History of the mono mix handed to the device, written by the device callback and
@@ -31,10 +38,10 @@ private:
 // racing the writer sees old or new values, never torn ones.
 class PlayedHistory {
 public:
-    static constexpr std::size_t kSize = 16384;  // holds the device latency plus one FFT window
+    static constexpr std::size_t kSize = 65536;  // holds a sound server's half second plus one FFT window
 
     // Callback side.
-    void append(const float* stereo, std::size_t frames);
+    void append(const float* stereo, std::size_t frames, float gain = 1.0f);
     // Copies the kFftSize samples that end `latencyFrames` before the newest one.
     // Returns false (and leaves `out` alone) when not enough has been played yet.
     bool latest(float* out, std::size_t latencyFrames) const;

@@ -14,9 +14,9 @@ extern "C" {
 #include <algorithm>
 #include <atomic>
 #include <climits>
-#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -31,7 +31,6 @@ namespace {
 
 constexpr std::size_t kRingFrames = 32768;      // about 0.74 s at 44.1 kHz
 constexpr std::size_t kScratchFrames = 4096;
-constexpr auto kFeederPeriod = std::chrono::milliseconds(20);
 
 struct Stream {
     // Held by the audio thread while it decodes, and by SetTime while it seeks.
@@ -44,6 +43,7 @@ struct Stream {
     SampleRing ring{kRingFrames * 2};          // audio thread writes, callback reads
     std::atomic<bool> playing{false};          // changed under the output lock
     std::atomic<bool> decodeDone{false};       // audio thread: every sample is in the ring
+    std::atomic<bool> feedAsked{false};        // callback asked the feeder for more; feeder clears
     std::atomic<std::int64_t> pushedFrames{0}; // audio thread, since the last seek
     std::atomic<std::int64_t> consumedFrames{0}; // callback, since the last seek
     std::atomic<std::int64_t> startMs{0};      // position of the first frame after the last seek
@@ -67,24 +67,25 @@ struct Library {
     std::vector<Stream*> channels;    // changed under the output lock; read by the callback
     std::vector<float> scratch;       // callback only
     std::atomic<int> volume{255};
+    std::atomic<bool> outputHasVolume{false};  // the output applies `volume` itself
     std::atomic<bool> fftActive{false};
     PlayedHistory history;
 
+    // The feeder sleeps until this changes: a play, a seek, a ring below half, or the
+    // stop at shut-down. Waking it is a futex call, never a lock, so the device
+    // callback may do it.
     std::thread feeder;
-    std::mutex feederMutex;           // guards feederStop, feederPoked
-    std::condition_variable feederWake;
-    bool feederStop = false;
-    bool feederPoked = false;
+    std::atomic<unsigned> feederWake{0};
+    std::atomic<bool> feederStop{false};
+    int activeChannels = 0;           // window thread: streams started and not stopped
 
-    void mix(float* out, std::size_t frames);
+    std::size_t mix(float* out, std::size_t frames, bool pad);
+    std::size_t readyFrames(std::size_t frames) const;
     void feed();
-    void fill(Stream& stream);
+    bool fill(Stream& stream);
     void poke()
     {
-        {
-            std::lock_guard guard(feederMutex);
-            feederPoked = true;
-        }
+        feederWake.fetch_add(1, std::memory_order_release);
         feederWake.notify_one();
     }
     std::shared_ptr<Stream> find(FSOUND_STREAM* handle)
@@ -98,11 +99,32 @@ struct Library {
 std::atomic<Library*> g_library{nullptr};
 char g_fftUnit;  // the FFT unit's identity; it has no state of its own
 
-// Device thread, output lock held.
-void Library::mix(float* out, std::size_t frames)
+// Output lock held: how many of `frames` every playing stream can supply. A stream
+// decoded to its end supplies any number (the rest is its closing silence).
+std::size_t Library::readyFrames(std::size_t frames) const
 {
+    bool any = false;
+    for (const Stream* stream : channels) {
+        if (!stream || !stream->playing.load(std::memory_order_relaxed))
+            continue;
+        any = true;
+        if (!stream->decodeDone.load(std::memory_order_acquire))
+            frames = std::min(frames, stream->ring.readable() / 2);
+    }
+    return any ? frames : 0;
+}
+
+// Device callback, output lock held.
+std::size_t Library::mix(float* out, std::size_t frames, bool pad)
+{
+    if (!pad)
+        frames = readyFrames(frames);
+    if (frames == 0)
+        return 0;
     std::fill(out, out + frames * 2, 0.0f);
-    const float gain = static_cast<float>(volume.load(std::memory_order_relaxed)) / 255.0f;
+    const float volumeGain = static_cast<float>(volume.load(std::memory_order_relaxed)) / 255.0f;
+    const bool outputGain = outputHasVolume.load(std::memory_order_relaxed);
+    const float gain = outputGain ? 1.0f : volumeGain;
     for (Stream* stream : channels) {
         if (!stream || !stream->playing.load(std::memory_order_relaxed))
             continue;
@@ -122,13 +144,21 @@ void Library::mix(float* out, std::size_t frames)
         const bool draining = done < frames && stream->decodeDone.load(std::memory_order_acquire);
         stream->consumedFrames.fetch_add(static_cast<std::int64_t>(draining ? frames : done),
                                          std::memory_order_release);
+        if (stream->ring.readable() < stream->ring.capacity() / 2
+            && !stream->decodeDone.load(std::memory_order_relaxed)
+            && !stream->feedAsked.exchange(true, std::memory_order_acq_rel))
+            poke();
     }
-    history.append(out, frames);
+    // The spectrum shows what is heard, so it follows the volume either way.
+    history.append(out, frames, outputGain ? volumeGain : 1.0f);
+    return frames;
 }
 
-// Audio thread, stream's decodeMutex held.
-void Library::fill(Stream& stream)
+// Audio thread, stream's decodeMutex held. True when it put anything in the ring.
+bool Library::fill(Stream& stream)
 {
+    stream.feedAsked.store(false, std::memory_order_release);
+    bool wroteAny = false;
     for (;;) {
         if (stream.pendingPos < stream.pending.size()) {
             const std::size_t left = stream.pending.size() - stream.pendingPos;
@@ -136,13 +166,14 @@ void Library::fill(Stream& stream)
             const std::size_t wrote = stream.ring.write(stream.pending.data() + stream.pendingPos, std::min(left, room));
             stream.pendingPos += wrote;
             stream.pushedFrames.fetch_add(static_cast<std::int64_t>(wrote / 2), std::memory_order_release);
+            wroteAny = wroteAny || wrote > 0;
             if (wrote < left)
-                return;  // ring full
+                return wroteAny;  // ring full
             continue;
         }
         if (stream.decoderFinished) {
-            stream.decodeDone.store(true, std::memory_order_release);
-            return;
+            const bool news = !stream.decodeDone.exchange(true, std::memory_order_release);
+            return wroteAny || news;
         }
         stream.pending.clear();
         stream.pendingPos = 0;
@@ -155,13 +186,9 @@ void Library::feed()
 {
     std::vector<std::shared_ptr<Stream>> active;
     for (;;) {
-        {
-            std::unique_lock guard(feederMutex);
-            feederWake.wait_for(guard, kFeederPeriod, [this] { return feederStop || feederPoked; });
-            if (feederStop)
-                return;
-            feederPoked = false;
-        }
+        const unsigned seen = feederWake.load(std::memory_order_acquire);
+        if (feederStop.load())
+            return;
         active.clear();
         {
             std::lock_guard guard(streamsMutex);
@@ -169,11 +196,15 @@ void Library::feed()
                 if (stream->playing.load(std::memory_order_relaxed))
                     active.push_back(stream);
         }
+        bool news = false;
         for (auto& stream : active) {
             std::lock_guard guard(stream->decodeMutex);
-            fill(*stream);
+            news = fill(*stream) || news;
         }
         active.clear();  // a stream stopped meanwhile is released here, off the window thread
+        if (news)
+            output->dataReady();
+        feederWake.wait(seen, std::memory_order_acquire);
     }
 }
 
@@ -197,15 +228,22 @@ void Shutdown()
     Library* lib = g_library.exchange(nullptr);
     if (!lib)
         return;
-    {
-        std::lock_guard guard(lib->feederMutex);
-        lib->feederStop = true;
-    }
-    lib->feederWake.notify_all();
+    lib->feederStop.store(true);
+    lib->poke();
     if (lib->feeder.joinable())
         lib->feeder.join();
     lib->output->close();
     delete lib;
+}
+
+bool StreamPlayedOut(FSOUND_STREAM* handle)
+{
+    auto [lib, stream] = lookUp(handle);
+    if (!stream || !stream->decodeDone.load(std::memory_order_acquire))
+        return false;
+    const auto latency = static_cast<std::int64_t>(lib->output->latencyFrames());
+    return stream->consumedFrames.load(std::memory_order_acquire)
+        >= stream->pushedFrames.load(std::memory_order_acquire) + latency;
 }
 
 bool UsingSilentSink()
@@ -228,9 +266,20 @@ signed char FSOUND_Init(int mixrate, int maxchannels, unsigned int /*flags*/)
     lib->channels.assign(static_cast<std::size_t>(std::clamp(maxchannels, 1, 64)), nullptr);
     lib->scratch.assign(kScratchFrames * 2, 0.0f);
     Library* raw = lib.get();
-    auto callback = [raw](float* out, std::size_t frames) { raw->mix(out, frames); };
-    lib->output = makeSdlOutput();
-    if (!lib->output->open(lib->rate, callback)) {
+    auto callback = [raw](float* out, std::size_t frames, bool pad) { return raw->mix(out, frames, pad); };
+    // The sound server's own client first; SDL when the caller chose an SDL driver (the
+    // tests pick "dummy") or no server answers; the silent sink when nothing opens.
+    const char* sdlDriver = std::getenv("SDL_AUDIODRIVER");
+    bool opened = false;
+    if (!sdlDriver || !*sdlDriver) {
+        lib->output = makePulseOutput();
+        opened = lib->output->open(lib->rate, callback);
+    }
+    if (!opened) {
+        lib->output = makeSdlOutput();
+        opened = lib->output->open(lib->rate, callback);
+    }
+    if (!opened) {
         std::fprintf(stderr, "sorvel: no sound device (%s), playing into a silent sink\n", SDL_GetError());
         lib->output = makeSilentOutput();
         lib->output->open(lib->rate, callback);
@@ -280,6 +329,8 @@ int FSOUND_Stream_Play(int channel, FSOUND_STREAM* handle)
         stream->channel = slot;
         stream->playing.store(true);
     }
+    if (lib->activeChannels++ == 0)
+        lib->output->setActive(true);
     lib->poke();
     return slot;
 }
@@ -298,11 +349,20 @@ signed char FSOUND_Stream_Stop(FSOUND_STREAM* handle)
         stream = std::move(it->second);
         lib->streams.erase(it);
     }
-    OutputLock guard(*lib->output);
-    if (stream->channel >= 0)
-        lib->channels[stream->channel] = nullptr;
-    stream->channel = -1;
-    stream->playing.store(false);
+    bool wasPlaying = false;
+    {
+        OutputLock guard(*lib->output);
+        if (stream->channel >= 0)
+            lib->channels[stream->channel] = nullptr;
+        stream->channel = -1;
+        wasPlaying = stream->playing.exchange(false);
+    }
+    if (wasPlaying) {
+        // What the server still holds of this stream is not to be heard any more.
+        lib->output->discardQueued();
+        if (--lib->activeChannels == 0)
+            lib->output->setActive(false);
+    }
     return 1;
 }
 
@@ -325,6 +385,8 @@ signed char FSOUND_Stream_SetTime(FSOUND_STREAM* handle, int ms)
         stream->startMs.store(ms);
         stream->decodeDone.store(false);
     }
+    if (stream->playing.load())
+        lib->output->discardQueued();
     lib->poke();
     return 1;
 }
@@ -347,8 +409,17 @@ int FSOUND_Stream_GetTime(FSOUND_STREAM* handle)
 
 int FSOUND_Stream_GetLengthMs(FSOUND_STREAM* handle)
 {
-    auto stream = lookUp(handle).second;
-    return stream ? stream->lengthMs : 0;
+    auto [lib, stream] = lookUp(handle);
+    if (!stream)
+        return 0;
+    // Once everything is decoded the real length is known; a header that stated less
+    // (or nothing) gives way to it.
+    if (stream->decodeDone.load(std::memory_order_acquire)) {
+        const std::int64_t decodedMs
+            = stream->startMs.load() + stream->pushedFrames.load(std::memory_order_acquire) * 1000 / lib->rate;
+        return clampToInt(std::max<std::int64_t>(stream->lengthMs, decodedMs));
+    }
+    return stream->lengthMs;
 }
 
 int FSOUND_Stream_GetLength(FSOUND_STREAM* handle)
@@ -363,6 +434,9 @@ signed char FSOUND_SetVolume(int channel, int volume)
     if (!lib || channel != FSOUND_ALL)
         return 0;
     lib->volume.store(std::clamp(volume, 0, 255));
+    // A sound server changes the loudness of what it already holds, so the knob is heard
+    // at once instead of after the queue.
+    lib->outputHasVolume.store(lib->output->setVolume(static_cast<float>(lib->volume.load()) / 255.0f));
     return 1;
 }
 

@@ -2,9 +2,20 @@
 // Sorvel's audio library: the FSOUND_ functions the player calls, built on FFmpeg
 // for decoding and SDL2 for output.
 //
-// Threads: every function may be called from the window thread. FSOUND_DSP_GetSpectrum
-// may also be called from the spectrum thread at the same time. Decoding runs on the
-// library's own audio thread, never on the caller's.
+// Threads, by the names used everywhere in the engine:
+// - window: the Qt GUI thread. Calls every function here; owns COgg and the streams'
+//   handles. Never decodes more than one bounded chunk (open, seek).
+// - spectrum: TOggThread. Calls FSOUND_DSP_GetSpectrum only; owns COgg's frame memory
+//   and hands frames to the SpectrumFrameSink under the sink's lock.
+// - decoder: the library's feeder thread. Owns each stream's Decoder (under the
+//   stream's decodeMutex) and is the only writer of the sample rings.
+// - device callback: the output's own thread (SDL's, PulseAudio's mainloop, or the
+//   silent sink's). Only copies from the rings, applies the gain, pads with silence
+//   and counts frames; never allocates, logs, calls FFmpeg or waits on decodeMutex.
+//
+// Start-up: FSOUND_Init before any other call; COgg starts the spectrum thread after it.
+// Shut-down: the spectrum thread is joined (COgg's destructor) before fsound::Shutdown,
+// which joins the decoder, then closes the output, then frees the streams.
 //
 // Handles are opaque. A null handle means "no stream"; a handle that was stopped is
 // forgotten by the library and every function treats it like a null handle.
@@ -43,7 +54,8 @@ signed char FSOUND_Stream_SetTime(FSOUND_STREAM* stream, int ms);
 // The position that is audible now, in ms; 0 for a null handle. Monotonic while playing.
 // Once the stream has played to its end it reports at least its length.
 int FSOUND_Stream_GetTime(FSOUND_STREAM* stream);
-// The song's duration in ms; 0 for a null handle.
+// The song's duration in ms; 0 for a null handle. What the file states until all of it
+// is decoded; then the decoded length when that is longer.
 int FSOUND_Stream_GetLengthMs(FSOUND_STREAM* stream);
 // The file's size in bytes; 0 for a null handle.
 int FSOUND_Stream_GetLength(FSOUND_STREAM* stream);
@@ -68,6 +80,9 @@ namespace fsound {
 // Stops the audio thread, closes the device and releases every stream. For program
 // exit, tests and benchmarks; FSOUND_Init may be called again afterwards.
 void Shutdown();
+// True once every decoded sample of the stream has been played out by the device,
+// also when the file's stated length was wrong or missing. False for a null handle.
+bool StreamPlayedOut(FSOUND_STREAM* stream);
 // True when the silent fallback sink is in use instead of a sound device.
 bool UsingSilentSink();
 }

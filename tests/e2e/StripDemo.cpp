@@ -7,9 +7,9 @@
 #include "Dxbuttons.h"
 #include "Main.h"
 #include "Ogg.h"
-#include "OneSong.h"
 #include "fsound.h"
 #include "support/AudioFixtures.h"
+#include "support/OneSongList.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -37,7 +37,7 @@ int main(int argc, char** argv)
         return static_cast<float>(sum);
     };
     const std::string song = fixtures::MakeFile(folder.toStdString(), "mp3", {44100, 2, 30.0}, signal);
-    OneSong playList(QString::fromStdString(song));
+    OneSongList playList(QString::fromStdString(song));
 
     int result = 1;
     {

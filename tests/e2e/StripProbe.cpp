@@ -9,9 +9,9 @@
 
 #include "AppFolder.h"
 #include "Main.h"
-#include "OneSong.h"
 #include "fsound.h"
 #include "support/AudioFixtures.h"
+#include "support/OneSongList.h"
 
 #include <QApplication>
 #include <QFile>
@@ -45,7 +45,7 @@ int main(int argc, char** argv)
     SetProgramFolderOverride(folder);
     const std::string song =
         fixtures::MakeFile(folder.toStdString(), "mp3", {44100, 2, 30.0}, fixtures::Tone(440.0, 0.3));
-    OneSong playList(QString::fromStdString(song));
+    OneSongList playList(QString::fromStdString(song));
 
     {
         TFormMain form(&playList);

@@ -1,6 +1,7 @@
 #include "support/EngineEnvironment.h"
 
 #include <algorithm>
+#include <sys/stat.h>
 #include <fstream>
 #include <filesystem>
 #include <vector>
@@ -50,22 +51,45 @@ TEST(FsoundBadInput, RefusesWhatIsNotAudio)
     EXPECT_EQ(FSOUND_Stream_Open("/dev/zero", 0x130, 0, 0), nullptr);
 }
 
-TEST(FsoundBadInput, DamagedFilesOpenNullOrEndCleanly)
+TEST(FsoundBadInput, DamagedFilesAreOpenedOrRefusedAsExpected)
 {
-    const std::string dir = Library::instance().folder();
+    const std::string dir = Library::instance().folder() + "/damaged";
+    std::filesystem::create_directories(dir);
     const std::string mp3 = Library::instance().tone("mp3", 2.0);
-    const std::string random = dir + "/random.mp3";
-    const std::string truncated = dir + "/truncated.mp3";
-    ASSERT_TRUE(fixtures::WriteRandomBytes(random, 40000, 7));
-    ASSERT_TRUE(fixtures::Truncate(mp3, truncated, std::filesystem::file_size(mp3) / 3));
-    for (const std::string& path : {random, truncated}) {
-        FSOUND_STREAM* stream = FSOUND_Stream_Open(path.c_str(), 0x130, 0, 0);
+    const std::string wav = Library::instance().tone("wav", 1.0);
+    struct Case {
+        std::string name;
+        bool opens;
+    };
+    std::vector<Case> cases;
+    auto add = [&](const std::string& name, bool opens) { cases.push_back({dir + "/" + name, opens}); };
+
+    ASSERT_TRUE(fixtures::WriteRandomBytes(dir + "/random.mp3", 40000, 7));
+    add("random.mp3", false);
+    ASSERT_TRUE(fixtures::Truncate(mp3, dir + "/truncated.mp3", std::filesystem::file_size(mp3) / 3));
+    add("truncated.mp3", true);
+    ASSERT_TRUE(fixtures::Truncate(wav, dir + "/header-only.wav", 44));
+    add("header-only.wav", true);
+    ASSERT_TRUE(fixtures::WriteWav(dir + "/one-hertz.wav", {1, 2, 4096.0}, fixtures::Tone(0.1, 0.5, 1)));
+    add("one-hertz.wav", false);
+    ASSERT_TRUE(fixtures::WriteWav(dir + "/ten-hertz.wav", {10, 1, 400.0}, fixtures::Tone(1, 0.5, 10)));
+    add("ten-hertz.wav", false);
+    ASSERT_EQ(::mkfifo((dir + "/fifo.mp3").c_str(), 0600), 0);
+    add("fifo.mp3", false);
+    std::filesystem::create_symlink("/dev/zero", dir + "/zero.mp3");
+    add("zero.mp3", false);
+
+    for (const Case& c : cases) {
+        const auto start = std::chrono::steady_clock::now();
+        FSOUND_STREAM* stream = FSOUND_Stream_Open(c.name.c_str(), 0x130, 0, 0);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 500ms) << c.name;
+        EXPECT_EQ(stream != nullptr, c.opens) << c.name;
         if (!stream)
             continue;
         FSOUND_Stream_Play(FSOUND_FREE, stream);
-        const int length = FSOUND_Stream_GetLengthMs(stream);
-        // Whatever is decodable plays; then the position reaches the length and stays.
-        EXPECT_TRUE(waitFor([&] { return FSOUND_Stream_GetTime(stream) >= length; }, 5s)) << path;
+        // Whatever is decodable plays; then the stream is played out and stays so.
+        EXPECT_TRUE(waitFor([&] { return fsound::StreamPlayedOut(stream); }, 5s)) << c.name;
+        EXPECT_GE(FSOUND_Stream_GetTime(stream), FSOUND_Stream_GetLengthMs(stream)) << c.name;
         FSOUND_Stream_Stop(stream);
     }
 }

@@ -64,20 +64,23 @@ TEST_F(OggPlayer, PlayPauseResumeStop)
     ASSERT_TRUE(waitFor([&] { return ogg->m_GetTimeMs() >= 1000; }, 3s));
     EXPECT_EQ(ogg->m_GetTimeText(), "00:01-00:03");
 
-    ogg->m_ControlOGG(1);
+    ogg->m_ControlOGG(OggPause);
     EXPECT_FALSE(ogg->m_IsOpen());
+    EXPECT_EQ(ogg->Snapshot().state, TransportState::Paused);
     EXPECT_GE(ogg->m_nPausePos, 1000);
     const int paused = ogg->m_nPausePos;
 
-    ogg->m_ControlOGG(2);
+    ogg->m_ControlOGG(OggResume);
     ASSERT_TRUE(ogg->m_IsOpen());
+    EXPECT_EQ(ogg->Snapshot().state, TransportState::Playing);
     // Resumes where it paused, not from the start.
     EXPECT_GE(ogg->m_GetTimeMs(), paused);
     EXPECT_LE(ogg->m_GetTimeMs(), paused + 200);
     EXPECT_TRUE(boxes.empty());
 
-    ogg->m_ControlOGG(3);
+    ogg->m_ControlOGG(OggStop);
     EXPECT_FALSE(ogg->m_IsOpen());
+    EXPECT_EQ(ogg->Snapshot().state, TransportState::Stopped);
     EXPECT_EQ(ogg->m_nPausePos, paused);
 }
 
@@ -103,26 +106,76 @@ TEST_F(OggPlayer, ResumeAfterTheFileVanishedShowsTheErrorBox)
     ogg->m_PlayOGG();
     ogg->m_ControlOGG(1);
     QFile::remove(copy);
-    ogg->m_ControlOGG(2);
+    ogg->m_ControlOGG(OggResume);
     EXPECT_FALSE(ogg->m_IsOpen());
+    EXPECT_EQ(ogg->Snapshot().state, TransportState::Stopped);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].caption, "오류");
     EXPECT_EQ(boxes[0].text, "음악파일이 잘못되었습니다. \n(오류위치 : m_ControlOGG)");
     EXPECT_EQ(boxes[0].flags, MB_ICONHAND);
 }
 
-TEST_F(OggPlayer, EndIsReachedAtWholeSecondsAndTimeTextFollows)
+// A song ends when its last sample has been played, whatever its file says about its
+// length: the clock advances to the next song only then.
+class OggSongEnd : public OggPlayer {
+protected:
+    // Plays `path` and returns how long after the start m_IsEnd first held.
+    std::chrono::milliseconds playUntilEnd(const std::string& path, std::chrono::milliseconds limit)
+    {
+        EXPECT_TRUE(ogg->m_OpenOGG(QString::fromStdString(path)));
+        const auto start = std::chrono::steady_clock::now();
+        ogg->m_PlayOGG();
+        EXPECT_TRUE(waitFor([&] { ogg->m_GetTimeText(); return ogg->m_IsEnd(); }, limit)) << path;
+        return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    }
+    std::string scratch(const std::string& name)
+    {
+        const std::string folder = Library::instance().folder() + "/end";
+        std::filesystem::create_directories(folder);
+        return folder + "/" + name;
+    }
+};
+
+TEST_F(OggSongEnd, NotBeforeTheLastSampleHasPlayed)
 {
-    // 1.9 s: total 1 whole second, so the end counts from 1000 ms on.
-    const QString path = QString::fromStdString(Library::instance().tone("wav", 1.9));
-    ASSERT_TRUE(ogg->m_OpenOGG(path));
-    ogg->m_PlayOGG();
+    // 1.9 s: the file's whole seconds would call it ended at 1.0 s.
+    const auto took = playUntilEnd(Library::instance().tone("wav", 1.9), 4s);
+    EXPECT_GE(took, 1850ms);
     EXPECT_EQ(ogg->m_nTotalSec, 1);
-    ogg->m_GetTimeText();
-    EXPECT_FALSE(ogg->m_IsEnd());
-    ASSERT_TRUE(waitFor([&] { ogg->m_GetTimeText(); return ogg->m_IsEnd(); }, 3s));
-    EXPECT_GE(ogg->m_GetTimeMs(), 1000);
+    EXPECT_GE(ogg->m_GetTimeMs(), 1900);
+    EXPECT_EQ(ogg->Snapshot().state, TransportState::Playing);
+    EXPECT_TRUE(ogg->Snapshot().playedOut);
+}
+
+TEST_F(OggSongEnd, StreamWithoutAStatedLengthPlaysToItsEnd)
+{
+    const std::string path = scratch("piped.flac");
+    ASSERT_TRUE(fixtures::Encode(path, "flac", "flac", 0, {44100, 2, 1.6}, fixtures::Tone(440)));
+    ASSERT_TRUE(fixtures::ForgetFlacLength(path));
+    ASSERT_TRUE(ogg->m_OpenOGG(QString::fromStdString(path)));
+    EXPECT_EQ(ogg->m_GetLengthMs(), 0);
+    ogg->m_ControlOGG(OggStop);
+
+    const auto took = playUntilEnd(path, 4s);
+    EXPECT_GE(took, 1550ms);
+    // The total shown grows to what was really there.
     EXPECT_EQ(ogg->m_GetTimeText(), "00:01-00:01");
+}
+
+TEST_F(OggSongEnd, SoundBeyondTheStatedLengthIsPlayed)
+{
+    // An AIFF whose header counts half of the frames its sound chunk holds.
+    const std::string path = scratch("understated.aiff");
+    ASSERT_TRUE(fixtures::WriteAiff(path, {44100, 2, 2.0}, fixtures::Tone(440)));
+    ASSERT_TRUE(fixtures::OverwriteBigEndian32(path, 22, 44100));
+    ASSERT_TRUE(ogg->m_OpenOGG(QString::fromStdString(path)));
+    ASSERT_EQ(ogg->m_GetLengthMs(), 1000) << "the fixture must understate its length";
+    ogg->m_ControlOGG(OggStop);
+
+    const auto took = playUntilEnd(path, 5s);
+    EXPECT_GE(took, 1900ms);
+    EXPECT_GE(ogg->m_GetLengthMs(), 1990);
+    EXPECT_EQ(ogg->m_GetTimeText(), "00:02-00:02");
 }
 
 TEST_F(OggPlayer, SetPositionWhilePlayingMovesTheClock)

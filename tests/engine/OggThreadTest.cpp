@@ -2,7 +2,14 @@
 #include "OggThread.h"
 #include "support/EngineEnvironment.h"
 
+#include "Spectrum.h"
+
+#include <algorithm>
 #include <array>
+#include <cmath>
+#include <numbers>
+#include <condition_variable>
+#include <mutex>
 
 using namespace std::chrono_literals;
 using fixtures::Library;
@@ -105,7 +112,7 @@ TEST(SpectrumThread, DrawsOnlyWhileAStreamIsOpenAndStopsPromptly)
     EXPECT_EQ(ogg->m_BmpInfo.biHeight, 30);
     EXPECT_EQ(ogg->m_BmpInfo.biBitCount, 32);
 
-    ogg->m_ControlOGG(1);  // paused: the last frame stays, nothing new is drawn
+    ogg->m_ControlOGG(OggPause);  // paused: the last frame stays, nothing new is drawn
     std::this_thread::sleep_for(100ms);
     const auto count = sink.FrameCount();
     std::this_thread::sleep_for(250ms);
@@ -114,6 +121,78 @@ TEST(SpectrumThread, DrawsOnlyWhileAStreamIsOpenAndStopsPromptly)
     const auto start = std::chrono::steady_clock::now();
     ogg.reset();
     EXPECT_LT(std::chrono::steady_clock::now() - start, 100ms);
+}
+
+// A stop erases the area right after closing the stream. A frame the thread was
+// drawing at that moment must not put the bars back: the interleaving is forced by
+// holding the thread between drawing the frame and handing it over.
+TEST(SpectrumThread, FrameDrawnAcrossAStopIsDropped)
+{
+    SpectrumFrameSink sink;
+    auto ogg = std::make_unique<COgg>(&sink, nullptr);
+    ogg->m_InitSound();
+    ogg->m_StartThread();
+    std::mutex gate;
+    std::condition_variable changed;
+    bool composed = false;
+    bool stopped = false;
+    ogg->m_pThread->AfterCompose = [&] {
+        std::unique_lock guard(gate);
+        if (stopped)
+            return;
+        composed = true;
+        changed.notify_all();
+        changed.wait(guard, [&] { return stopped; });
+    };
+    ASSERT_TRUE(ogg->m_OpenOGG(QString::fromStdString(Library::instance().tone("wav", 3.0))));
+    ogg->m_PlayOGG();
+    {
+        std::unique_lock guard(gate);
+        ASSERT_TRUE(changed.wait_for(guard, 3s, [&] { return composed; }));
+        // What the stop button does: close the stream, then erase the area.
+        ogg->m_ControlOGG(OggStop);
+        sink.Clear();
+        stopped = true;
+    }
+    changed.notify_all();
+    std::this_thread::sleep_for(250ms);
+    EXPECT_FALSE(sink.HasFrame());
+    ogg.reset();
+}
+
+TEST(SpectrumFrameSinkGeneration, OnlyFramesBegunAfterTheLastClearLand)
+{
+    SpectrumFrameSink sink;
+    BitmapInfo info{};
+    info.biWidth = W;
+    info.biHeight = H;
+    info.biBitCount = 32;
+    const auto bits = patternBackground();
+    const std::uint64_t before = sink.Generation();
+    sink.SetDIBits(info, bits.data(), before);
+    EXPECT_TRUE(sink.HasFrame());
+    sink.Clear();
+    sink.SetDIBits(info, bits.data(), before);
+    EXPECT_FALSE(sink.HasFrame());
+    sink.SetDIBits(info, bits.data(), sink.Generation());
+    EXPECT_TRUE(sink.HasFrame());
+}
+
+TEST(SpectrumAnalyser, SineOnABinReadsFullScaleThereOnly)
+{
+    fsound::FftAnalyser analyser;
+    std::array<float, fsound::kFftSize> samples{};
+    std::array<float, fsound::kSpectrumBins> bins{};
+    for (int i = 0; i < fsound::kFftSize; ++i)
+        samples[i] = std::sin(2.0f * std::numbers::pi_v<float> * 40.0f * i / fsound::kFftSize);
+    analyser.analyse(samples.data(), bins.data());
+    EXPECT_NEAR(bins[40], 1.0f, 0.01f);
+    EXPECT_NEAR(bins[39], 0.5f, 0.02f);  // the Hann window's neighbours
+    EXPECT_LT(bins[45], 1e-3f);
+    EXPECT_LT(bins[200], 1e-3f);
+    samples.fill(0.0f);
+    analyser.analyse(samples.data(), bins.data());
+    EXPECT_EQ(*std::max_element(bins.begin(), bins.end()), 0.0f);
 }
 
 TEST(SpectrumThread, WaitForTwiceAndAfterTheThreadEndedIsHarmless)

@@ -1,6 +1,8 @@
+#include "AudioOutput.h"
 #include "fsound.h"
 #include "support/EngineEnvironment.h"
 
+#include <atomic>
 #include <cstdlib>
 
 using namespace std::chrono_literals;
@@ -29,6 +31,27 @@ TEST(SilentSink, KeepsRealTimeWhenNoDeviceOpens)
     EXPECT_LE(elapsed, 2000ms);
     FSOUND_Stream_Stop(stream);
     fsound::Shutdown();
+}
+
+// Nothing playing costs nothing: an idle output does not call for sound at all.
+TEST(SilentSink, IdleOutputDoesNotTick)
+{
+    auto output = fsound::makeSilentOutput();
+    std::atomic<int> calls{0};
+    ASSERT_TRUE(output->open(44100, [&](float*, std::size_t frames, bool) {
+        calls.fetch_add(1);
+        return frames;
+    }));
+    std::this_thread::sleep_for(150ms);
+    EXPECT_EQ(calls.load(), 0);
+    output->setActive(true);
+    EXPECT_TRUE(waitFor([&] { return calls.load() >= 3; }, 1s));
+    output->setActive(false);
+    std::this_thread::sleep_for(50ms);
+    const int settled = calls.load();
+    std::this_thread::sleep_for(150ms);
+    EXPECT_EQ(calls.load(), settled);
+    output->close();
 }
 
 } // namespace

@@ -268,4 +268,31 @@ bool Truncate(const std::string& from, const std::string& to, std::size_t bytes)
     return static_cast<bool>(out);
 }
 
+bool ForgetFlacLength(const std::string& path)
+{
+    std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+    char head[26] = {};
+    if (!file.read(head, sizeof head) || std::string(head, 4) != "fLaC")
+        return false;
+    // The 36-bit total sits in the low nibble of byte 21 and bytes 22 to 25.
+    head[21] = static_cast<char>(head[21] & 0xF0);
+    for (int i = 22; i < 26; ++i)
+        head[i] = 0;
+    file.seekp(0);
+    file.write(head, sizeof head);
+    return static_cast<bool>(file);
+}
+
+bool OverwriteBigEndian32(const std::string& path, std::size_t offset, std::uint32_t value)
+{
+    std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+    if (!file)
+        return false;
+    const char bytes[4] = {static_cast<char>(value >> 24), static_cast<char>(value >> 16),
+                           static_cast<char>(value >> 8), static_cast<char>(value)};
+    file.seekp(static_cast<std::streamoff>(offset));
+    file.write(bytes, 4);
+    return static_cast<bool>(file);
+}
+
 } // namespace fixtures

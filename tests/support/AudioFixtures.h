@@ -33,6 +33,12 @@ bool Encode(const std::string& path, const char* container, const char* codec, i
 // in `folder`, named tone.<ext>. Returns the path, or empty on failure.
 std::string MakeFile(const std::string& folder, const std::string& kind, const Clip& clip, const Signal& signal);
 
+// Clears the total sample count in a FLAC file's stream info, as an encoder writing to
+// a pipe leaves it: the length is then unknown until the stream has been decoded.
+bool ForgetFlacLength(const std::string& path);
+// Puts `value` as four big-endian bytes at `offset` of the file.
+bool OverwriteBigEndian32(const std::string& path, std::size_t offset, std::uint32_t value);
+
 // Writes `bytes` pseudo-random bytes.
 bool WriteRandomBytes(const std::string& path, std::size_t bytes, std::uint32_t seed);
 // Copies the first `bytes` bytes of `from` to `to`.

@@ -87,7 +87,7 @@ TFormAbout::TFormAbout(QWidget* owner)
 
     const QFont text = DesignFont(QStringLiteral("굴림"), 12);
     Label2 = label(this, "Label2", {80, 80, 279, 12}, QStringLiteral("누구나 자유롭게 쓰고 나눌 수 있는 프로그램입니다."), text);
-    Label4 = label(this, "Label4", {128, 96, 186, 12}, QStringLiteral("(음악 플레이를 위해 FFmpeg, SDL 사용함)"), text);
+    Label4 = label(this, "Label4", {128, 96, 186, 12}, QStringLiteral("(음악 플레이를 위해 FFmpeg, PulseAudio, SDL 사용함)"), text);
     Label1 = label(this, "Label1", {8, 120, 432, 12},
                    QStringLiteral("음악 파일이나 폴더를 목록 창에 끌어다 놓고, 두 번 누르면 바로 들립니다."), text);
 

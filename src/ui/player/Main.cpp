@@ -85,10 +85,9 @@ TFormMain::TFormMain(IPlayListLink* playList)
 
     Timer1.setInterval(1000);
     connect(&Timer1, &QTimer::timeout, this, &TFormMain::Timer1Timer);
-    Timer1.start();
     TimerPosition.setInterval(333);
     connect(&TimerPosition, &QTimer::timeout, this, &TFormMain::TimerPositionTimer);
-    TimerPosition.start();
+    SyncTimers();
 }
 
 TFormMain::~TFormMain()
@@ -110,10 +109,12 @@ TFormMain::~TFormMain()
 
 bool TFormMain::PlayFile(const QString& path)
 {
-    if (!Ogg || !Ogg->m_OpenOGG(path))
+    if (!Ogg || !Ogg->m_OpenOGG(path)) {
+        PublishTransport();
         return false;
-    Settings.Playing = true;
+    }
     Ogg->m_PlayOGG();
+    PublishTransport();
     ApplyVolume();
     // Qt labels show ampersands as they are; nothing to double.
     LTitle->setText(path.mid(path.lastIndexOf(QLatin1Char('/')) + 1));
@@ -147,18 +148,18 @@ void TFormMain::BPlayClick(QObject* sender)
     }
     if (!Ogg)
         return;
-    if (sender && Ogg->m_IsOpen()) {
-        Ogg->m_ControlOGG(1);
-        BPlay->SetGlyph(BPlayImg->Glyph());
-        m_bPlayTag = 1;
+    const TransportState state = Ogg->Snapshot().state;
+    if (sender && state == TransportState::Playing) {
+        Ogg->m_ControlOGG(OggPause);
+        ShowPlayGlyph(true);
     } else {
-        if (sender && m_bPlayTag != 0)
-            Ogg->m_ControlOGG(2);
+        if (sender && state == TransportState::Paused)
+            Ogg->m_ControlOGG(OggResume);
         else
             PlayFile(current);
-        BPlay->SetGlyph(BPauseImg->Glyph());
-        m_bPlayTag = 0;
+        ShowPlayGlyph(false);
     }
+    PublishTransport();
     ApplyVolume();
     BToTray->setFocus();
 }
@@ -166,10 +167,9 @@ void TFormMain::BPlayClick(QObject* sender)
 void TFormMain::BStopClick(QObject*)
 {
     if (Ogg)
-        Ogg->m_ControlOGG(3);
-    BPlay->SetGlyph(BPlayImg->Glyph());
-    m_bPlayTag = 0;
-    Settings.Playing = false;
+        Ogg->m_ControlOGG(OggStop);
+    ShowPlayGlyph(true);
+    PublishTransport();
     DrawSpectrumBack(Panel1);
     BToTray->setFocus();
 }
@@ -210,6 +210,47 @@ void TFormMain::dxButton3Click(QObject*)
         m_playList->AddTempPath(file);
     m_playList->EndTempUpdate();
     m_playList->SaveTempList();
+}
+
+void TFormMain::ShowPlayGlyph(bool play)
+{
+    m_showsPlayGlyph = play;
+    BPlay->SetGlyph(play ? BPlayImg->Glyph() : BPauseImg->Glyph());
+}
+
+int TFormMain::BPlayTag() const
+{
+    // 1 while the play glyph stands for a song that can go on: paused, or playing on
+    // after "next" was pressed during a pause.
+    return m_showsPlayGlyph && Ogg && Ogg->Snapshot().state != TransportState::Stopped ? 1 : 0;
+}
+
+void TFormMain::SyncTimers()
+{
+    if (m_closed)
+        return;
+    if (Ogg && Ogg->m_IsOpen()) {
+        if (!Timer1.isActive())
+            Timer1.start();
+        if (!TimerPosition.isActive())
+            TimerPosition.start();
+        return;
+    }
+    // With no stream open both timers would show the same thing at every tick (the
+    // knob at the start, the clock at 00:00): one tick now, then none until a song
+    // starts, so an idle strip does not wake four times a second.
+    Timer1.stop();
+    TimerPosition.stop();
+    TimerPositionTimer();
+    Timer1Timer();
+}
+
+void TFormMain::PublishTransport()
+{
+    SyncTimers();
+    // The shared record's flag mirrors the transport for whoever reads the record;
+    // the window itself decides from the player's snapshot.
+    Settings.Playing = Ogg && Ogg->Snapshot().state != TransportState::Stopped;
 }
 
 // --- bars, clock, labels ---
@@ -296,7 +337,10 @@ void TFormMain::Timer1Timer()
     if (!Ogg)
         return;
     LTime->setText(Ogg->m_GetTimeText());
-    if (Settings.Playing && Ogg->m_IsEnd())
+    // A song has ended when all of its sound has been heard, not when the clock reaches
+    // the length its file states.
+    const TransportSnapshot transport = Ogg->Snapshot();
+    if (transport.state == TransportState::Playing && transport.playedOut)
         PlayNextSong();
 }
 

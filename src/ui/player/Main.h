@@ -173,8 +173,8 @@ public:
     QAction* N3 = nullptr;
     QAction* N2 = nullptr;
 
-    // Transport state kept in BPlay's tag: 1 while paused, else 0.
-    int BPlayTag() const { return m_bPlayTag; }
+    // BPlay's tag: 1 while its play glyph stands for a paused song, else 0.
+    int BPlayTag() const;
     const QImage& SpectrumBack() const { return m_spectrumBack; }
     SpectrumFrameSink& FrameSink() { return m_frameSink; }
 
@@ -196,6 +196,10 @@ private:
     void SetVolumeOffset(int offset);
     void SetSeekOffset(int offset);
     void ConnectBars();
+    void ShowPlayGlyph(bool play);
+    void PublishTransport();
+    // The timers run while a stream is open; otherwise they tick once and rest.
+    void SyncTimers();
     void StorePlayListGeometry();
 
     IPlayListLink* m_playList = nullptr;
@@ -206,7 +210,7 @@ private:
     bool m_minimisedWithoutTray = false;
     KnobBar m_volumeBar{132, 67, 12, 162};
     KnobBar m_positionBar{63, 136, 12, 63};
-    int m_bPlayTag = 0;
+    bool m_showsPlayGlyph = true;
     QImage m_spectrumBack;                      // 32-bit, top row first, for painting
     std::array<std::uint8_t, SpectrumFrameSink::kBytes> m_backBits{};  // bottom row first, for the thread
     SpectrumFrameSink m_frameSink;

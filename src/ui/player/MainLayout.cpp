@@ -269,9 +269,13 @@ void TFormMain::BuildHiddenComponents()
     }
     // Test controls: they drive the player directly, without the glyphs or the Playing flag.
     connect(Button1, &QPushButton::clicked, this, [this] { PlayFile(Edit1->text()); });
-    connect(Button2, &QPushButton::clicked, this, [] { if (Ogg) Ogg->m_ControlOGG(3); });
-    connect(Button3, &QPushButton::clicked, this, [] { if (Ogg && Ogg->m_IsOpen()) Ogg->m_ControlOGG(1); });
-    connect(Button4, &QPushButton::clicked, this, [] { if (Ogg) Ogg->m_ControlOGG(2); });
+    connect(Button2, &QPushButton::clicked, this, [this] { if (Ogg) Ogg->m_ControlOGG(OggStop); SyncTimers(); });
+    connect(Button3, &QPushButton::clicked, this, [this] {
+        if (Ogg && Ogg->m_IsOpen())
+            Ogg->m_ControlOGG(OggPause);
+        SyncTimers();
+    });
+    connect(Button4, &QPushButton::clicked, this, [this] { if (Ogg) Ogg->m_ControlOGG(OggResume); SyncTimers(); });
 
     for (QWidget* hidden : std::initializer_list<QWidget*>{
              BPlayImg, BPauseImg, dxButton3, ImgSpectrumBack, ImgSpectrumBack2, ImgSpectrumBack3, Label1, Label2,

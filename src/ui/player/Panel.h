@@ -8,6 +8,7 @@
 #include <QWidget>
 
 class SpectrumFrameSink;
+class SpectrumArea;
 
 class TPanel : public QWidget {
     Q_OBJECT
@@ -20,11 +21,13 @@ public:
     void SetColor(const QColor& color);
 
     // Tag 1001 only: the 60 x 30 background and where the spectrum frames come from.
-    void SetSpectrumBack(const QImage* back) { m_spectrumBack = back; }
+    void SetSpectrumBack(const QImage* back);
     void SetFrameSink(SpectrumFrameSink* sink);
     SpectrumFrameSink* FrameSink() const { return m_sink; }
 
     static constexpr QRect kSpectrumArea{1, 1, 60, 30};
+    // Repaints the spectrum area only: the background with the latest frame over it.
+    void UpdateSpectrumArea();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -34,6 +37,7 @@ private:
     QColor m_color = Qt::white;
     const QImage* m_spectrumBack = nullptr;
     SpectrumFrameSink* m_sink = nullptr;
+    SpectrumArea* m_area = nullptr;  // child over kSpectrumArea, made with the sink
 };
 
 // Erases the spectrum area of `panel` down to its background: the last frame is

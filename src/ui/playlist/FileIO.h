@@ -12,6 +12,8 @@
 // One stdio stream, opened in the constructor and closed in the destructor.
 class TFILE {
 public:
+    // A mode that reads ("r...") opens regular files only: a FIFO would block the window
+    // thread and a link to a device would read forever, so both count as not opened.
     TFILE(const QString& path, const char* mode);
     // Takes over a stream opened elsewhere (a memory stream, for instance); may be null.
     explicit TFILE(std::FILE* stream) : stream_(stream) {}
@@ -23,6 +25,8 @@ public:
     // Both return the number of whole items transferred, as fread and fwrite do.
     std::size_t Read(void* buffer, std::size_t size, std::size_t count);
     std::size_t Write(const void* buffer, std::size_t size, std::size_t count);
+    // True once a transfer failed for another reason than the end of the file.
+    bool HadError() const { return stream_ && std::ferror(stream_) != 0; }
     // Flushes, forces the data to the disk and closes; false when any of it failed,
     // which is where a full disk shows itself for buffered writes.
     bool Finish();
@@ -56,6 +60,14 @@ private:
     QString tempPath_;
     bool committed_ = false;
 };
+
+// Opens `path` for reading if it is a regular file (after following links), without
+// blocking on a FIFO on the way. Null otherwise.
+std::FILE* OpenRegularFileForReading(const QString& path);
+
+// The whole of a regular file, at most `maxBytes`; false for anything else (missing,
+// not a regular file, unreadable, larger than the limit).
+bool ReadRegularFile(const QString& path, QByteArray& bytes, qint64 maxBytes);
 
 // Replaces `target` with `bytes`; false (target unchanged) on any failure.
 bool ReplaceFileContents(const QString& target, const QByteArray& bytes);

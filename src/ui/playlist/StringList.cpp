@@ -3,7 +3,6 @@
 #include "FileIO.h"
 #include "TempList.h"
 
-#include <QFile>
 
 QStringList TStringList::ToStringList() const
 {
@@ -14,13 +13,17 @@ QStringList TStringList::ToStringList() const
     return out;
 }
 
+namespace {
+
+// Far more than any list of paths; a larger "file" is not one of ours.
+constexpr qint64 kMaxListBytes = 64 * 1024 * 1024;
+
+} // namespace
+
 bool TStringList::LoadFromFile(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
+    QByteArray bytes;
+    if (!ReadRegularFile(path, bytes, kMaxListBytes))
         return false;
     for (const QString& line : DecodeTempListText(bytes))
         Add(line);
@@ -29,5 +32,9 @@ bool TStringList::LoadFromFile(const QString& path)
 
 bool TStringList::SaveToFile(const QString& path) const
 {
-    return ReplaceFileContents(path, EncodeTempListText(ToStringList()));
+    // The file is written back in the form it came in: a list that was UTF-8 stays so.
+    QByteArray old;
+    const TempListEncoding encoding = ReadRegularFile(path, old, kMaxListBytes) ? TempListEncodingOf(old)
+                                                                                : TempListEncoding::CodePage949;
+    return ReplaceFileContents(path, EncodeTempListText(ToStringList(), encoding));
 }

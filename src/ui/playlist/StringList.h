@@ -24,9 +24,10 @@ public:
     void Clear() { items_.clear(); }
 
     // Appends the lines of a "Temprary.txt"-style text file; false, adding nothing,
-    // when the file cannot be read.
+    // when the file cannot be read or is not a regular file.
     bool LoadFromFile(const QString& path);
-    // Replaces the file with the strings as lines; false (file unchanged) on failure.
+    // Replaces the file with the strings as lines, in the encoding the file it replaces
+    // was in; false (file unchanged) on failure.
     bool SaveToFile(const QString& path) const;
 
 private:

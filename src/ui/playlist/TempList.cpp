@@ -4,34 +4,147 @@
 
 #include <QStringDecoder>
 
+#include <optional>
+
 namespace {
 
 constexpr char kUtf8Mark[] = "\xEF\xBB\xBF";
 constexpr qsizetype kUtf8MarkSize = 3;
+constexpr char16_t kEscapeBase = 0xDC00;  // a kept byte b is U+DC00 + b (b >= 0x80)
+
+bool hasMark(const QByteArray& bytes)
+{
+    return bytes.startsWith(QByteArrayView(kUtf8Mark, kUtf8MarkSize));
+}
+
+bool isEscape(QChar c)
+{
+    return c.unicode() >= kEscapeBase + 0x80 && c.unicode() <= kEscapeBase + 0xFF;
+}
+
+// Decodes with `strict`; where it fails, decodes byte by byte, keeping each byte that
+// does not decode as an escape.
+template <typename Strict>
+QString decodeKeepingBytes(const char* bytes, qsizetype size, Strict strict)
+{
+    if (auto text = strict(bytes, size))
+        return *text;
+    QString result;
+    qsizetype pos = 0;
+    while (pos < size) {
+        // The longest prefix that decodes (sequences are at most 4 bytes long).
+        qsizetype good = 0;
+        for (qsizetype length = 1; length <= 4 && pos + length <= size; ++length) {
+            if (auto text = strict(bytes + pos, length)) {
+                result += *text;
+                good = length;
+                break;
+            }
+        }
+        if (good == 0) {
+            result += QChar(char16_t(kEscapeBase + static_cast<unsigned char>(bytes[pos])));
+            good = 1;
+        }
+        pos += good;
+    }
+    return result;
+}
+
+// Strict, and keeping a U+FEFF that starts the piece.
+std::optional<QString> strictUtf8(const char* bytes, qsizetype size)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8,
+                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    QString text = decoder.decode(QByteArrayView(bytes, size));
+    if (decoder.hasError())
+        return std::nullopt;
+    return text;
+}
+
+std::optional<QString> strictCodePage949(const char* bytes, qsizetype size)
+{
+    return FromCodePage949(bytes, static_cast<std::size_t>(size));
+}
+
+// A line of a code page 949 file: code page 949, else a line that is UTF-8 as a whole
+// (as before), else code page 949 keeping what does not decode.
+QString decodeCodePageLine(const char* bytes, qsizetype size)
+{
+    if (auto text = strictCodePage949(bytes, size))
+        return *text;
+    if (auto text = strictUtf8(bytes, size))
+        return *text;
+    return decodeKeepingBytes(bytes, size, strictCodePage949);
+}
+
+// Encodes `line` piece by piece: kept bytes as themselves, the rest with `encode`.
+template <typename Encode>
+std::optional<QByteArray> encodeKeepingBytes(const QString& line, Encode encode)
+{
+    QByteArray out;
+    qsizetype start = 0;
+    auto flush = [&](qsizetype end) -> bool {
+        if (end == start)
+            return true;
+        auto piece = encode(line.mid(start, end - start));
+        if (!piece)
+            return false;
+        out += *piece;
+        return true;
+    };
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        if (!isEscape(line[i]))
+            continue;
+        if (!flush(i))
+            return std::nullopt;
+        out += static_cast<char>(line[i].unicode() - kEscapeBase);
+        start = i + 1;
+    }
+    if (!flush(line.size()))
+        return std::nullopt;
+    return out;
+}
+
+std::optional<QByteArray> utf8(const QString& text)
+{
+    return text.toUtf8();
+}
 
 } // namespace
 
+TempListEncoding TempListEncodingOf(const QByteArray& bytes)
+{
+    if (hasMark(bytes))
+        return TempListEncoding::Utf8;
+    bool multiByte = false;
+    for (char c : bytes) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            multiByte = true;
+            break;
+        }
+    }
+    if (multiByte && strictUtf8(bytes.constData(), bytes.size()))
+        return TempListEncoding::Utf8;
+    return TempListEncoding::CodePage949;
+}
+
 QStringList DecodeTempListText(const QByteArray& bytes)
 {
-    const bool utf8 = bytes.startsWith(QByteArrayView(kUtf8Mark, kUtf8MarkSize));
+    const bool utf8File = TempListEncodingOf(bytes) == TempListEncoding::Utf8;
     const char* data = bytes.constData();
     const qsizetype size = bytes.size();
-    qsizetype pos = utf8 ? kUtf8MarkSize : 0;
+    qsizetype pos = hasMark(bytes) ? kUtf8MarkSize : 0;
 
     QStringList lines;
     while (pos < size) {
         qsizetype end = pos;
         while (end < size && data[end] != '\r' && data[end] != '\n')
             ++end;
-        const auto length = static_cast<std::size_t>(end - pos);
-        if (utf8) {
-            // Only the file's first three bytes are its mark; a U+FEFF that starts a line
-            // is part of the path and must survive (QString::fromUtf8 would drop it).
-            QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
-            lines.append(decoder.decode(QByteArrayView(data + pos, end - pos)));
-        } else {
-            lines.append(DecodeCodePage949Text(data + pos, length));
-        }
+        // Only the file's first three bytes are its mark; a U+FEFF that starts a line is
+        // part of the path and must survive (QString::fromUtf8 would drop it), which the
+        // strict decoder keeps.
+        lines.append(utf8File ? decodeKeepingBytes(data + pos, end - pos, strictUtf8)
+                              : decodeCodePageLine(data + pos, end - pos));
         pos = end;
         if (pos < size && data[pos] == '\r') {
             ++pos;
@@ -44,25 +157,26 @@ QStringList DecodeTempListText(const QByteArray& bytes)
     return lines;
 }
 
-QByteArray EncodeTempListText(const QStringList& lines)
+QByteArray EncodeTempListText(const QStringList& lines, TempListEncoding encoding)
 {
-    QByteArray out;
-    bool allFit = true;
-    for (const QString& line : lines) {
-        const auto encoded = ToCodePage949(line);
-        if (!encoded) {
-            allFit = false;
-            break;
+    if (encoding == TempListEncoding::CodePage949) {
+        QByteArray out;
+        bool allFit = true;
+        for (const QString& line : lines) {
+            const auto encoded = encodeKeepingBytes(line, ToCodePage949);
+            if (!encoded) {
+                allFit = false;
+                break;
+            }
+            out += *encoded;
+            out += "\r\n";
         }
-        out += *encoded;
-        out += "\r\n";
+        if (allFit)
+            return out;
     }
-    if (allFit)
-        return out;
-
-    out = QByteArray(kUtf8Mark, kUtf8MarkSize);
+    QByteArray out(kUtf8Mark, kUtf8MarkSize);
     for (const QString& line : lines) {
-        out += line.toUtf8();
+        out += *encodeKeepingBytes(line, utf8);
         out += "\r\n";
     }
     return out;

@@ -210,6 +210,46 @@ TEST_F(PlayerWindow, EndOfSongAdvancesWhilePlaying)
     EXPECT_EQ(playList.current, 1);
 }
 
+TEST_F(PlayerWindow, EndOfSongWaitsForItsLastSample)
+{
+    // 1.9 s: its last whole second is reached at 1.0 s, its sound ends at 1.9 s.
+    playList.songs = {QString::fromStdString(fixtures::Library::instance().tone("wav", 1.9)), songB};
+    const auto start = std::chrono::steady_clock::now();
+    form->BPlay->Click();
+    ASSERT_TRUE(waitFor([&] {
+        form->Timer1Timer();
+        return form->LTitle->text() == "tone.ogg";
+    }, 4s));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 1850ms);
+    EXPECT_EQ(Ogg->Snapshot().state, TransportState::Playing);
+}
+
+// An idle strip does not wake: the timers run only while a stream is open, and the
+// display they would keep showing is put in place once when the stream closes.
+TEST_F(PlayerWindow, TimersRestWhileNothingIsOpen)
+{
+    EXPECT_FALSE(form->Timer1.isActive());
+    EXPECT_FALSE(form->TimerPosition.isActive());
+    form->BPlay->Click();
+    EXPECT_TRUE(form->Timer1.isActive());
+    EXPECT_TRUE(form->TimerPosition.isActive());
+    ASSERT_TRUE(waitFor([&] { return Ogg->m_GetTimeMs() >= 1100; }, 3s));
+    form->TimerPositionTimer();
+    EXPECT_GT(form->ImgPosition->x(), form->ShapePosition->x());
+
+    form->BPlay->Click();  // pause
+    EXPECT_FALSE(form->Timer1.isActive());
+    EXPECT_FALSE(form->TimerPosition.isActive());
+    EXPECT_TRUE(form->LTime->text().startsWith("00:00-")) << form->LTime->text().toStdString();
+    EXPECT_EQ(form->ImgPosition->x(), form->ShapePosition->x());
+
+    form->BPlay->Click();  // resume
+    EXPECT_TRUE(form->Timer1.isActive());
+    form->BStop->Click();
+    EXPECT_FALSE(form->Timer1.isActive());
+    EXPECT_FALSE(form->TimerPosition.isActive());
+}
+
 TEST_F(PlayerWindow, PlayListButtonFileDialogAndFirstShow)
 {
     Settings.ViewPlayList = true;

@@ -2,6 +2,8 @@
 
 #include "PlaylistTestSupport.h"
 
+#include <sys/stat.h>
+
 #include "CodePage.h"
 #include "FileIO.h"
 
@@ -124,6 +126,20 @@ TEST_F(PageFileDamage, MissingFileIsSilent)
     CMusicFile page(1);
     EXPECT_FALSE(page.Load());
     EXPECT_EQ(page.Entries->Count(), 0);
+    EXPECT_TRUE(boxes_.empty());
+}
+
+// A FIFO would block the window for good and a link to /dev/zero would read without
+// end: neither is a page file, so the page stays empty, silently, as for a missing file.
+TEST_F(PageFileDamage, FifoAndDeviceLinkAreRefusedSilently)
+{
+    ASSERT_EQ(::mkfifo(QFile::encodeName(Path(QStringLiteral("MusicList1.dat"))).constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), Path(QStringLiteral("MusicList2.dat"))));
+    for (int pageNo : {1, 2}) {
+        CMusicFile page(pageNo);
+        EXPECT_FALSE(page.Load()) << pageNo;
+        EXPECT_EQ(page.Entries->Count(), 0) << pageNo;
+    }
     EXPECT_TRUE(boxes_.empty());
 }
 

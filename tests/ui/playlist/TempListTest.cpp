@@ -5,6 +5,11 @@
 #include "StringList.h"
 #include "TempList.h"
 
+#include <sys/stat.h>
+
+#include <cstdint>
+#include <iterator>
+
 namespace {
 
 class TempListText : public ::testing::Test {};
@@ -54,7 +59,82 @@ TEST_F(TempListText, OnlyTheFilesFirstMarkIsTakenAway)
     EXPECT_EQ(DecodeTempListText(EncodeTempListText(lines)), lines);
 }
 
+// A list saved by a Linux text editor is UTF-8 without a mark; code page 949 text
+// almost never is valid UTF-8, so such a file is read as UTF-8.
+TEST_F(TempListText, Utf8WithoutMarkIsReadAsUtf8)
+{
+    const QByteArray bytes = QStringLiteral("/music/바다.mp3\n/music/abc.mp3\n").toUtf8();
+    EXPECT_EQ(TempListEncodingOf(bytes), TempListEncoding::Utf8);
+    EXPECT_EQ(DecodeTempListText(bytes), (QStringList{QStringLiteral("/music/바다.mp3"), "/music/abc.mp3"}));
+    // Plain ASCII and code page 949 files are code page 949, as before.
+    EXPECT_EQ(TempListEncodingOf("/m/a.mp3\r\n"), TempListEncoding::CodePage949);
+    EXPECT_EQ(TempListEncodingOf("/\xC0\xBD\xBE\xC7/\xB0\xA1.mp3\r\n"), TempListEncoding::CodePage949);
+}
+
+TEST_F(TempListText, BytesNeitherCodePageDecodesAreKept)
+{
+    // 0xFF is neither code page 949 nor UTF-8; the rest of each line is.
+    const QByteArray cp949("/\xC0\xBD\xBE\xC7/\xFF\xB0\xA1.mp3\r\n/m/ok.mp3\r\n");
+    EXPECT_EQ(EncodeTempListText(DecodeTempListText(cp949)), cp949);
+    const QByteArray utf8 = QByteArray("\xEF\xBB\xBF") + QStringLiteral("/음악/").toUtf8() + "\xFF\xFE.mp3\r\n";
+    EXPECT_EQ(EncodeTempListText(DecodeTempListText(utf8), TempListEncoding::Utf8), utf8);
+    EXPECT_EQ(DecodeTempListText(cp949).at(0).left(4), QStringLiteral("/음악/"));
+}
+
+// Whatever the bytes (code page 949, UTF-8, bytes of neither, mixed), the file written
+// back from what was read keeps the bytes nothing decodes and is stable: read and
+// written again it stays byte for byte the same.
+TEST_F(TempListText, WrittenBackFilesAreStable)
+{
+    const char pieces[][8] = {"/m/", "\xC0\xBD", "\xEC\x9D\x8C", "\xFF", "\xEF\xBB\xBF", "\r\n", "\n",
+                              "\xC2\xA1", "\xE0\xA0", "\x80", "a", "\xB0"};
+    std::uint32_t seed = 12345;
+    for (int round = 0; round < 3000; ++round) {
+        QByteArray bytes;
+        const int count = 1 + round % 9;
+        for (int i = 0; i < count; ++i) {
+            seed = seed * 1664525u + 1013904223u;
+            bytes += pieces[(seed >> 16) % std::size(pieces)];
+        }
+        const QByteArray written = EncodeTempListText(DecodeTempListText(bytes), TempListEncodingOf(bytes));
+        ASSERT_EQ(EncodeTempListText(DecodeTempListText(written), TempListEncodingOf(written)), written)
+            << bytes.toHex().toStdString();
+        if (bytes.contains('\xFF')) {  // a byte no code page decodes is kept
+            EXPECT_TRUE(written.contains('\xFF')) << bytes.toHex().toStdString();
+        }
+    }
+}
+
 class TempListFile : public ScratchFolderTest {};
+
+TEST_F(TempListFile, Utf8ListIsWrittenBackAsUtf8AndCodePageListAsBefore)
+{
+    const QString name = QStringLiteral("Temprary.txt");
+    WriteBytes(name, QStringLiteral("/music/바다.mp3\n").toUtf8());
+    TStringList list;
+    ASSERT_TRUE(list.LoadFromFile(Path(name)));
+    ASSERT_EQ(list.ToStringList(), QStringList{QStringLiteral("/music/바다.mp3")});
+    list.Add(QStringLiteral("/music/산.mp3"));
+    ASSERT_TRUE(list.SaveToFile(Path(name)));
+    EXPECT_EQ(ReadBytes(name), QByteArray("\xEF\xBB\xBF") + QStringLiteral("/music/바다.mp3\r\n/music/산.mp3\r\n").toUtf8());
+
+    WriteBytes(name, "/\xC0\xBD\xBE\xC7/\xB0\xA1.mp3\r\n");
+    TStringList cp949;
+    ASSERT_TRUE(cp949.LoadFromFile(Path(name)));
+    ASSERT_TRUE(cp949.SaveToFile(Path(name)));
+    EXPECT_EQ(ReadBytes(name), QByteArray("/\xC0\xBD\xBE\xC7/\xB0\xA1.mp3\r\n"));
+}
+
+TEST_F(TempListFile, FifoAndDeviceLinkAreNotRead)
+{
+    ASSERT_EQ(::mkfifo(QFile::encodeName(Path(QStringLiteral("fifo.txt"))).constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), Path(QStringLiteral("zero.txt"))));
+    for (const char* name : {"fifo.txt", "zero.txt"}) {
+        TStringList list;
+        EXPECT_FALSE(list.LoadFromFile(Path(QString::fromLatin1(name)))) << name;
+        EXPECT_EQ(list.Count(), 0) << name;
+    }
+}
 
 TEST_F(TempListFile, RoundTripsKoreanJapaneseAndEmoji)
 {

@@ -1,12 +1,17 @@
 #pragma once
-// A playlist of one song for the end-to-end programs: the current and the next song are
-// always the same file, and the playlist window is never shown.
+// A playlist of one song for the programs that drive the real player strip (the
+// end-to-end demo and the playback benchmark): current and next are always that song.
 
 #include "PlayListLink.h"
 
-class OneSong : public IPlayListLink {
+#include <QRect>
+#include <QString>
+
+#include <utility>
+
+class OneSongList : public IPlayListLink {
 public:
-    explicit OneSong(QString path) : m_path(std::move(path)) {}
+    explicit OneSongList(QString path) : m_path(std::move(path)) {}
     QString CurrentSong() override { return m_path; }
     QString NextSong() override { return m_path; }
     void BeginTempUpdate() override {}

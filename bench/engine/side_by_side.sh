@@ -1,0 +1,197 @@
+#!/usr/bin/env bash
+# Sorvel side by side with a reference player on one private desktop: its own Xvfb,
+# openbox, a D-Bus session and a PulseAudio server with a null sink, all started here
+# and ended on exit. The same 60 s MP3 at 320 kbit/s plays in both; rounds alternate
+# between the players, and the table gives the median of the rounds. Only ratios taken
+# in one run are worth comparing on a shared machine.
+#
+#   bench/engine/side_by_side.sh [BUILD]      (ROUNDS=3 WINDOW=40 by default)
+#
+# Measured, per player: CPU of the player and of the sound server while playing and
+# while idle with the window shown (s per minute, all threads), their wake-ups (context
+# switches of all threads, per minute), resident memory while playing, launch to the
+# window mapped, and play press (and resume after pause) to the first sound at the
+# null sink's monitor. The reference is asked to play through its command-line remote
+# control, so its figure includes that client's start.
+set -euo pipefail
+[ -n "${TRACE:-}" ] && set -x
+build=$(cd "${1:-build}" && pwd)
+rounds=${ROUNDS:-3}
+window=${WINDOW:-40}
+probe=$build/bench/engine/playback_probe
+reference=${REFERENCE:-audacious}
+
+if [ -z "${DBUS_SESSION_BUS_ADDRESS:-}" ] || [ -z "${SIDE_BY_SIDE_INNER:-}" ]; then
+  need=(xvfb openbox pulseaudio pulseaudio-utils dbus-x11 audacious x11-utils)
+  missing=()
+  for p in "${need[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  if [ ${#missing[@]} -gt 0 ]; then
+    echo "installing ${missing[*]}"
+    apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  fi
+  [ -x "$probe" ] || { echo "build $probe first (cmake --build $build)"; exit 2; }
+  work=$(mktemp -d)
+  mkdir -p "$work/run" && chmod 700 "$work/run"
+  export SIDE_BY_SIDE_INNER=1 XDG_RUNTIME_DIR=$work/run HOME=$work SIDE_BY_SIDE_WORK=$work
+  unset SDL_AUDIODRIVER QT_QPA_PLATFORM PULSE_SERVER
+  status=0
+  dbus-run-session -- "$0" "$build" || status=$?
+  rm -rf "$work"
+  exit $status
+fi
+
+work=$SIDE_BY_SIDE_WORK
+hz=$(getconf CLK_TCK)
+display=:$(( 300 + RANDOM % 200 ))
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  pulseaudio --kill >/dev/null 2>&1 || true
+}
+trap cleanup EXIT
+
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+pids+=($!)
+export DISPLAY=$display
+sleep 0.5
+openbox >/dev/null 2>&1 &
+pids+=($!)
+pulseaudio --daemonize=yes --exit-idle-time=-1 -n --load="module-null-sink sink_name=bench_null" \
+  --load="module-native-protocol-unix" --log-target=file:"$work/pa.log" 2>/dev/null
+for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+pactl set-default-sink bench_null
+server=$(cat "$XDG_RUNTIME_DIR/pulse/pid" 2>/dev/null || true)
+[ -n "$server" ] && [ -d "/proc/$server" ] || { echo "no sound server"; exit 1; }
+
+"$probe" make-song "$work/song.mp3" 60 320
+mkdir -p "$work/sorvel" "$work/app"
+cp "$build/src/sorvel" "$work/app/sorvel"   # its settings go beside it, not into the build
+
+ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
+switches() { cat /proc/"$1"/task/*/status 2>/dev/null | awk '/^(non)?voluntary_ctxt_switches/ {s += $2} END {print s}'; }
+rss_mb() { awk '/^VmRSS/ {printf "%.1f", $2 / 1024}' "/proc/$1/status"; }
+now() { date +%s%N; }
+
+# measure PID: CPU s/min of PID and of the server, wake-ups/min of both, over $window s.
+measure() {
+  local p=$1 t0 s0 w0 v0 t1 s1 w1 v1
+  t0=$(ticks "$p"); s0=$(ticks "$server"); w0=$(switches "$p"); v0=$(switches "$server")
+  sleep "$window"
+  t1=$(ticks "$p"); s1=$(ticks "$server"); w1=$(switches "$p"); v1=$(switches "$server")
+  awk -v a="$t0" -v b="$t1" -v c="$s0" -v d="$s1" -v e="$w0" -v f="$w1" -v g="$v0" -v h="$v1" \
+      -v hz="$hz" -v w="$window" \
+      'BEGIN {m = 60 / w; printf "%.3f %.3f %.0f %.0f\n", (b-a)/hz*m, (d-c)/hz*m, (f-e)*m, (h-g)*m}'
+}
+
+record_start() { parec --latency-msec=5 -d bench_null.monitor --format=s16le --rate=44100 --channels=2 --raw > "$1" & rec=$!; sleep 1; }
+record_stop() { kill "$rec"; rec_end=$(now); wait "$rec" 2>/dev/null || true; }
+
+results=$work/results.txt
+: > "$results"
+note() { echo "$1 $2" >> "$results"; }
+
+launch_sorvel() {
+  local t0 t1 p
+  t0=$(now); (cd "$work/app" && exec ./sorvel) >/dev/null 2>&1 & p=$!
+  t1=$(timeout 20 "$probe" wait-window Sorvel)
+  note sorvel.launch_ms "$(( (t1 - t0) / 1000000 ))"
+  sleep 1; kill "$p"; wait "$p" 2>/dev/null || true
+}
+
+launch_reference() {
+  local t0 t1 p
+  t0=$(now); $reference >/dev/null 2>&1 & p=$!
+  t1=$(timeout 20 "$probe" wait-window Audacious)
+  note ref.launch_ms "$(( (t1 - t0) / 1000000 ))"
+  sleep 1; kill "$p"; wait "$p" 2>/dev/null || true
+}
+
+round_sorvel() {
+  local fifo=$work/cmd p presses=()
+  rm -f "$fifo"; mkfifo "$fifo"
+  "$probe" strip "$work/sorvel" "$work/song.mp3" "$fifo" > "$work/strip.log" 2>/dev/null & p=$!
+  timeout 20 "$probe" wait-window Sorvel >/dev/null
+  sleep 2
+  record_start "$work/rec.raw"
+  echo play > "$fifo"; sleep 2.5
+  echo play > "$fifo"; sleep 1.5       # pause
+  echo play > "$fifo"; sleep 1.5       # resume
+  record_stop
+  mapfile -t presses < <(awk '/^press play/ {print $3}' "$work/strip.log")
+  local lat; mapfile -t lat < <("$probe" onsets "$work/rec.raw" "$rec_end" "${presses[0]}" "${presses[2]}")
+  note sorvel.first_sound_ms "${lat[0]}"
+  note sorvel.resume_sound_ms "${lat[1]}"
+  sleep 2
+  read -r cpu srv wp ws < <(measure "$p")
+  note sorvel.play_cpu "$cpu"; note sorvel.play_server_cpu "$srv"
+  note sorvel.play_wakeups "$wp"; note sorvel.play_server_wakeups "$ws"
+  note sorvel.rss_mb "$(rss_mb "$p")"
+  echo stop > "$fifo"; sleep 3
+  read -r cpu srv wp ws < <(measure "$p")
+  note sorvel.idle_cpu "$cpu"; note sorvel.idle_server_cpu "$srv"
+  note sorvel.idle_wakeups "$wp"; note sorvel.idle_server_wakeups "$ws"
+  echo quit > "$fifo"; wait "$p" 2>/dev/null || true
+}
+
+round_reference() {
+  local p t
+  $reference "$work/song.mp3" >/dev/null 2>&1 & p=$!
+  timeout 20 "$probe" wait-window Audacious >/dev/null
+  sleep 3
+  read -r cpu srv wp ws < <(measure "$p")
+  note ref.play_cpu "$cpu"; note ref.play_server_cpu "$srv"
+  note ref.play_wakeups "$wp"; note ref.play_server_wakeups "$ws"
+  note ref.rss_mb "$(rss_mb "$p")"
+  $reference -s; sleep 3
+  read -r cpu srv wp ws < <(measure "$p")
+  note ref.idle_cpu "$cpu"; note ref.idle_server_cpu "$srv"
+  note ref.idle_wakeups "$wp"; note ref.idle_server_wakeups "$ws"
+  record_start "$work/rec.raw"
+  t=$(now); $reference -p; sleep 2.5
+  record_stop
+  note ref.first_sound_ms "$("$probe" onsets "$work/rec.raw" "$rec_end" "$t")"
+  kill "$p"; wait "$p" 2>/dev/null || true
+}
+
+for r in $(seq "$rounds"); do
+  echo "round $r of $rounds"
+  launch_sorvel; launch_reference
+  round_sorvel; round_reference
+done
+
+median() { { grep "^$1 " "$results" || true; } | awk '{print $2}' | sort -g | awk '{v[NR] = $1} END {if (NR == 0) print "-"; else if (NR % 2) print v[(NR+1)/2]; else printf "%.3f\n", (v[NR/2] + v[NR/2+1]) / 2}'; }
+row() {
+  local s r
+  s=$(median "sorvel.$2"); r=$(median "ref.$2")
+  awk -v n="$1" -v s="$s" -v r="$r" 'BEGIN {
+    ratio = (r + 0 > 0 && s != "-") ? sprintf("%.2f", s / r) : "-"
+    printf "| %-44s | %10s | %10s | %6s |\n", n, s, r, ratio }'
+}
+echo
+echo "Medians of $rounds rounds, ${window} s windows, reference: $reference"
+printf "| %-44s | %10s | %10s | %6s |\n" "" "Sorvel" "$reference" "ratio"
+echo "|----------------------------------------------|------------|------------|--------|"
+row "player CPU s/min while playing" play_cpu
+row "sound server CPU s/min while playing" play_server_cpu
+row "player wake-ups/min while playing" play_wakeups
+row "sound server wake-ups/min while playing" play_server_wakeups
+row "idle, window shown: player CPU s/min" idle_cpu
+row "idle, window shown: server CPU s/min" idle_server_cpu
+row "idle: player wake-ups/min" idle_wakeups
+row "idle: server wake-ups/min" idle_server_wakeups
+row "RSS MB while playing" rss_mb
+row "launch to window mapped, ms" launch_ms
+row "play press to first sound, ms" first_sound_ms
+row "resume after pause to first sound, ms" resume_sound_ms
+sumrow() {
+  awk -v n="$1" -v a="$(median "sorvel.$2")" -v b="$(median "sorvel.$3")" -v c="$(median "ref.$2")" \
+      -v d="$(median "ref.$3")" 'BEGIN {
+    s = a + b; r = c + d
+    printf "| %-44s | %10.3f | %10.3f | %6s |\n", n, s, r, (r > 0 ? sprintf("%.2f", s / r) : "-") }'
+}
+sumrow "player + server CPU s/min while playing" play_cpu play_server_cpu
+sumrow "idle: player + server CPU s/min" idle_cpu idle_server_cpu
+echo
+echo "all figures: $(tr '\n' ';' < "$results")"
