@@ -4,6 +4,8 @@
 // `App.PlaySong`.
 
 #include "Cmain.h"
+#include "CommandLine.h"
+#include "Desktop.h"
 #include "Magnetic.h"
 #include "MagneticRouter.h"
 #include "Main.h"
@@ -88,8 +90,14 @@ private:
 
 int main(int argc, char** argv)
 {
-    // A copy already running is told to come forward, and this one ends.
-    if (App.CheckRunningInstance())
+    // --help, --version and misuse answer here; paths are made absolute before the
+    // current folder changes.
+    QStringList paths;
+    if (const int code = HandleCommandLine(argc, argv, paths); code >= 0)
+        return code;
+    // A copy already running is told to come forward (and given the paths), and this
+    // one ends.
+    if (App.CheckRunningInstance(paths))
         return 1;
 
     // The windows place themselves, which Wayland does not allow: use X11 (XWayland) there.
@@ -99,6 +107,7 @@ int main(int argc, char** argv)
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Sorvel"));
+    DesktopIntegration::SetApplicationIdentity();
 
     int result = 0;
     {
@@ -117,12 +126,16 @@ int main(int argc, char** argv)
         App.SetPlayRequest([&formMain] { formMain.BPlayClick(nullptr); });
         handOver.OnMessage = [&formMain](int) { formMain.HandOverMessage(); };
 
+        auto desktop = std::make_unique<DesktopIntegration>(formMain, *formPlayList, handOver);
+
         formMain.show();
+        desktop->Start(paths);
         result = QApplication::exec();
 
         // Windows go in reverse order of creation: the playlist window first (it writes
         // "Temprary.txt"), then the player (it writes the settings, with the playlist
         // window's last geometry).
+        desktop.reset();
         App.SetPlayRequest({});
         handOver.OnMessage = {};
         link.Detach();

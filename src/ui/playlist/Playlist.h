@@ -94,6 +94,9 @@ public:
     bool SaveTempList() { return Pages->SaveTempList(); }
     void BeginTempUpdate();
     void EndTempUpdate();
+    // Paths from the command line or a second start go to the temporary list; with
+    // `play`, the first entry they lead to becomes current and plays from its beginning.
+    void OpenPaths(const QStringList& paths, bool play);
     // The tree the shown tab holds: tabs 0 to 4 give TreeView1 to TreeView5, any other
     // tab TreeView1.
     TDropTreeView* ShownTree() const;

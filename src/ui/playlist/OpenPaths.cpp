@@ -1,0 +1,68 @@
+// Songs handed to the program from outside the window: its command line, or a second
+// start's. They reach the temporary list by the rules of a drop on it.
+
+#include "Cmain.h"
+#include "Playlist.h"
+
+#include <QFileInfo>
+
+namespace {
+
+QTreeWidgetItem* itemWithLoweredCaption(const QTreeWidget* list, const QString& lowered)
+{
+    const int count = list->topLevelItemCount();
+    for (int i = 0; i < count; ++i)
+        if (list->topLevelItem(i)->text(0).toLower() == lowered)
+            return list->topLevelItem(i);
+    return nullptr;
+}
+
+} // namespace
+
+QTreeWidgetItem* CPlaylist::ExistingTempEntry(const QString& path)
+{
+    if (!QFileInfo(path).isDir())
+        return IsMusicFile(path) ? itemWithLoweredCaption(list_, path.toLower()) : nullptr;
+    SvStringList files;
+    CFolderWalk(*lister_).CollectFiles(*files, path);
+    for (int i = 0; i < files->Count(); ++i)
+        if (IsMusicFile(files->Strings(i)))
+            if (QTreeWidgetItem* item = itemWithLoweredCaption(list_, files->Strings(i).toLower()))
+                return item;
+    return nullptr;
+}
+
+QTreeWidgetItem* CPlaylist::OpenPaths(const QStringList& paths)
+{
+    QTreeWidgetItem* first = nullptr;
+    {
+        UpdateGuard update(list_);
+        for (const QString& path : paths) {
+            if (path.isEmpty())
+                continue;
+            const int before = list_->topLevelItemCount();
+            AddTempPath(path);
+            if (first)
+                continue;
+            // The first entry the paths lead to: new, or already on the list (a song
+            // opened twice plays all the same).
+            first = list_->topLevelItemCount() > before ? list_->topLevelItem(before) : ExistingTempEntry(path);
+        }
+    }
+    SaveTempList();
+    return first;
+}
+
+void TFormPlayList::OpenPaths(const QStringList& paths, bool play)
+{
+    QTreeWidgetItem* first = Pages->OpenPaths(paths);
+    if (!play || !first)
+        return;
+    // As a double-click on it: the entry alone selected, the list the current page.
+    ListView1->clearSelection();
+    ListView1->setCurrentItem(first);
+    first->setSelected(true);
+    ListView1->scrollToItem(first);
+    if (Choice.ChooseFromList())
+        App.PlaySong(Choice.CurItem->text(0));
+}
