@@ -51,8 +51,8 @@ public:
     State Finish();
     State Current() const { return m_state; }
 
-    // Valid from HandedOver on.
-    bool HandOver() const { return m_state == State::HandedOver || m_state == State::Complete; }
+    // True once the hand-over line is in, whatever follows it.
+    bool HandOver() const { return m_haveLine; }
     // Valid in Complete.
     const QStringList& Paths() const { return m_paths; }
     bool Play() const { return m_play; }

@@ -237,13 +237,14 @@ void HandOverServer::Read(QLocalSocket* socket, handover::Reader& reader)
     const bool toldBefore = reader.HandOver();
     const State state = reader.Feed(socket->read(MaxMessageBytes + 1));
     QPointer<QLocalSocket> alive(socket);
-    if (state == State::Bad) {
-        socket->abort();
-        return;
-    }
     // The hand-over is acted on as soon as its line is in; paths follow when whole.
     if (reader.HandOver() && !toldBefore && OnMessage)
         OnMessage(1025);
+    if (state == State::Bad) {
+        if (alive)
+            alive->abort();
+        return;
+    }
     if (state == State::Complete) {
         if (OnPaths)
             OnPaths(reader.Paths(), reader.Play());
