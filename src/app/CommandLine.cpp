@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <cstdio>
 
@@ -101,6 +102,15 @@ int HandleCommandLine(int argc, char** argv, QStringList& paths)
     case CommandLine::Action::Run:
         break;
     }
-    paths = line.paths;
+    // A mistyped name is said at once, where the user typed it; it would only become a
+    // list entry that never plays.
+    paths.clear();
+    for (const QString& path : line.paths) {
+        if (QFileInfo::exists(path))
+            paths.append(path);
+        else
+            std::fprintf(stderr, "%s: no such file or folder: %s\n", program.toLocal8Bit().constData(),
+                         QFile::encodeName(path).constData());
+    }
     return -1;
 }

@@ -34,5 +34,6 @@ constexpr int ExitHelp = 0;
 constexpr int ExitMisuse = 2;
 
 // Parses argv, prints what --help, --version or a misuse ask for, and returns the exit
-// code then; -1 when the program should run, with the paths in `paths`.
+// code then; -1 when the program should run, with the paths in `paths`. Paths that do
+// not exist are named on stderr and left out.
 int HandleCommandLine(int argc, char** argv, QStringList& paths);

@@ -5,6 +5,7 @@
 #include "Playlist.h"
 
 #include <QFileInfo>
+#include <QTabWidget>
 
 namespace {
 
@@ -58,7 +59,9 @@ void TFormPlayList::OpenPaths(const QStringList& paths, bool play)
     QTreeWidgetItem* first = Pages->OpenPaths(paths);
     if (!play || !first)
         return;
-    // As a double-click on it: the entry alone selected, the list the current page.
+    // As a double-click on it: the entry alone selected, the list the current page,
+    // and its tab shown so the user sees where the songs went.
+    PageControl1->setCurrentIndex(PageControl1->count() - 1);
     ListView1->clearSelection();
     ListView1->setCurrentItem(first);
     first->setSelected(true);
