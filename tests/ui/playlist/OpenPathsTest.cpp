@@ -66,7 +66,10 @@ TEST_F(OpenPaths, FilesAndFoldersJoinTheListAsADropWouldAndTheFirstPlays)
     EXPECT_EQ(played_, QStringList{a});  // the first entry the paths led to, from its start
     EXPECT_EQ(form.Choice.CurPage, SongChoice::ListPage);
     EXPECT_EQ(form.ListView1->selectedItems(), QList<QTreeWidgetItem*>{form.ListView1->topLevelItem(1)});
+    form.show();
+    QApplication::processEvents();
     EXPECT_EQ(form.PageControl1->currentIndex(), 5);
+    EXPECT_TRUE(form.ListView1->isVisible());
     EXPECT_TRUE(ReadBytes("Temprary.txt").contains("c.wav"));
 }
 
