@@ -33,7 +33,7 @@ QTreeWidgetItem* CPlaylist::ExistingTempEntry(const QString& path)
     return nullptr;
 }
 
-QTreeWidgetItem* CPlaylist::OpenPaths(const QStringList& paths)
+QTreeWidgetItem* CPlaylist::AddHandedPaths(const QStringList& paths)
 {
     QTreeWidgetItem* first = nullptr;
     {
@@ -50,15 +50,20 @@ QTreeWidgetItem* CPlaylist::OpenPaths(const QStringList& paths)
             first = list_->topLevelItemCount() > before ? list_->topLevelItem(before) : ExistingTempEntry(path);
         }
     }
-    SaveTempList();
     return first;
 }
 
 void TFormPlayList::OpenPaths(const QStringList& paths, bool play)
 {
-    QTreeWidgetItem* first = Pages->OpenPaths(paths);
-    if (!play || !first)
-        return;
+    QTreeWidgetItem* first = Pages->AddHandedPaths(paths);
+    if (play && first)
+        PlayHandedEntry(first);
+    // Written after the song started: the wait for the disk is not heard.
+    Pages->SaveTempList();
+}
+
+void TFormPlayList::PlayHandedEntry(QTreeWidgetItem* first)
+{
     // As a double-click on it: the entry alone selected, the list the current page,
     // and its tab shown so the user sees where the songs went.
     PageControl1->setCurrentIndex(PageControl1->count() - 1);
