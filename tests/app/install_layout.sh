@@ -3,7 +3,8 @@
 #   - the desktop entry and the AppStream metadata pass the desktop's own validators,
 #     in the sources and as installed;
 #   - bin/sorvel, the entry, the metadata and the icon at every hicolor size;
-#   - the installed program answers --version, and started and then ended by SIGTERM it
+#   - the installed program answers --version and --help, refuses an unknown option
+#     with exit code 2, and started and then ended by SIGTERM it
 #     exits 0 with "Sorvel.ini" and "Temprary.txt" in $XDG_CONFIG_HOME/sorvel, never
 #     beside itself in bin/.
 # Usage: install_layout.sh BUILD_DIR SOURCE_DIR
@@ -44,6 +45,16 @@ appstreamcli validate-tree --no-net "$prefix" >/dev/null || fail "the installed 
 version=$("$prefix/bin/sorvel" --version)
 [ "$version" = "Sorvel $(sed -n 's/^project(Sorvel VERSION \([0-9.]*\).*/\1/p' "$source/CMakeLists.txt")" ] \
   || fail "--version says: $version"
+
+# --help answers on stdout with 0; a mistyped option on stderr with 2, and nothing starts.
+help_status=0
+"$prefix/bin/sorvel" --help > "$work/help.out" 2> "$work/help.err" || help_status=$?
+[ $help_status -eq 0 ] && grep -q '^Usage: sorvel \[FILE|FOLDER\]' "$work/help.out" && [ ! -s "$work/help.err" ] \
+  || fail "--help: $help_status, $(cat "$work/help.out" "$work/help.err")"
+bad_status=0
+"$prefix/bin/sorvel" --shuffle a.mp3 > "$work/bad.out" 2> "$work/bad.err" || bad_status=$?
+[ $bad_status -eq 2 ] && grep -q "unknown option '--shuffle'" "$work/bad.err" && grep -q '^Usage: ' "$work/bad.err" \
+  && [ ! -s "$work/bad.out" ] || fail "unknown option: $bad_status, $(cat "$work/bad.out" "$work/bad.err")"
 
 # The installed copy at work, ended as a logout ends it.
 export XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/run HOME=$work/home

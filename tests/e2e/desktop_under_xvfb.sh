@@ -15,7 +15,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 
 if [ -z "${SORVEL_E2E_INNER:-}" ]; then
-  for tool in Xvfb openbox xprop pulseaudio parec pactl playerctl gdbus gio dbus-run-session iconv import; do
+  for tool in Xvfb openbox xprop xdotool pulseaudio parec pactl playerctl gdbus gio dbus-run-session iconv import; do
     command -v $tool >/dev/null || { echo "$tool not installed"; exit 77; }
   done
   [ -x /usr/libexec/at-spi-bus-launcher ] && /usr/bin/python3 -c 'import pyatspi' 2>/dev/null \
@@ -100,7 +100,8 @@ status=0
 (cd / && timeout 10 gio launch "$prefix/share/applications/sorvel.desktop" "$songs/하늘.mp3") || status=$?
 [ $status -eq 0 ] || fail "gio launch ended with $status"
 wait_for "하늘.mp3" pc metadata title || fail "the running copy did not play the handed file: $(pc metadata title)"
-[ "$(pgrep -c -f "$prefix/bin/sorvel" || true)" -le 1 ] || fail "a second copy kept running"
+strips=$(xdotool search --name '^마루엘의 뮤직플레이어 Sorvel$' 2>/dev/null | wc -l)
+[ "$strips" -eq 1 ] || fail "$strips strips after Open with"
 second=0
 (cd "$songs" && timeout 10 sorvel 하늘.mp3 > /dev/null 2>&1) || second=$?
 [ $second -eq 1 ] || fail "a second start ended with $second"
