@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QSocketNotifier>
 
 #include <array>
@@ -54,6 +55,12 @@ ShutdownRequests::ShutdownRequests(QObject* parent) : QObject(parent)
 {
     if (QCoreApplication* app = QCoreApplication::instance())
         app->installEventFilter(this);
+    // The two windows are tool windows, which Qt does not count: closing a dialog would
+    // look like closing the last window, and its automatic quit would become a request
+    // to end the program. The program ends when its player window closes, and on the
+    // requests watched here, only.
+    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        QGuiApplication::setQuitOnLastWindowClosed(false);
     int ends[2];
     if (pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0) {
         std::perror("sorvel: no pipe for signals; SIGTERM will end the program without saving");

@@ -3,7 +3,8 @@
 
 #include "ShutdownRequests.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QTimer>
 
@@ -23,7 +24,7 @@ void ensureApplication()
     static int argc = 1;
     static char name[] = "app_shutdown_tests";
     static char* argv[] = {name, nullptr};
-    static QCoreApplication* app = QCoreApplication::instance() ? nullptr : new QCoreApplication(argc, argv);
+    static QApplication* app = QCoreApplication::instance() ? nullptr : new QApplication(argc, argv);
     (void)app;
 }
 
@@ -66,6 +67,21 @@ TEST(ShutdownRequests, AQuitOfTheApplicationBecomesACallAndTheLoopRunsOn)
     watchdog.start(3000);
     EXPECT_EQ(QCoreApplication::exec(), 5);
     EXPECT_EQ(calls, std::vector<std::string>{"quit"});
+}
+
+TEST(ShutdownRequests, ClosingTheOnlyDialogIsNoRequest)
+{
+    ensureApplication();
+    ShutdownRequests requests;
+    std::vector<std::string> calls;
+    requests.OnRequest = [&](const char* why) { calls.emplace_back(why); };
+    QDialog dialog;  // the player and the playlist are tool windows: this is the only "window"
+    dialog.show();
+    // Qt quits on the last window only from inside its event loop.
+    QTimer::singleShot(20, &dialog, [&] { dialog.close(); });
+    QTimer::singleShot(400, [] { QCoreApplication::exit(0); });
+    EXPECT_EQ(QCoreApplication::exec(), 0);
+    EXPECT_TRUE(calls.empty());
 }
 
 TEST(ShutdownRequests, ASecondSignalEndsAProgramThatDidNotAnswerTheFirst)
