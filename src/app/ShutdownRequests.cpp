@@ -51,6 +51,26 @@ const char* signalName(int number)
 
 } // namespace
 
+bool ShutdownRequests::InstallHandlers()
+{
+    if (g_writeEnd >= 0)
+        return true;
+    int ends[2];
+    if (pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0) {
+        std::perror("sorvel: no pipe for signals; SIGTERM will end the program without saving");
+        return false;
+    }
+    g_readEnd = ends[0];
+    g_writeEnd = ends[1];
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int number : kSignals)
+        sigaction(number, &action, nullptr);
+    return true;
+}
+
 ShutdownRequests::ShutdownRequests(QObject* parent) : QObject(parent)
 {
     if (QCoreApplication* app = QCoreApplication::instance())
@@ -61,21 +81,10 @@ ShutdownRequests::ShutdownRequests(QObject* parent) : QObject(parent)
     // requests watched here, only.
     if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
         QGuiApplication::setQuitOnLastWindowClosed(false);
-    int ends[2];
-    if (pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0) {
-        std::perror("sorvel: no pipe for signals; SIGTERM will end the program without saving");
+    if (!InstallHandlers())
         return;
-    }
-    g_readEnd = ends[0];
-    g_writeEnd = ends[1];
     m_notifier = new QSocketNotifier(g_readEnd, QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &ShutdownRequests::ReadSignals);
-    struct sigaction action {};
-    action.sa_handler = onSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (int number : kSignals)
-        sigaction(number, &action, nullptr);
 }
 
 ShutdownRequests::~ShutdownRequests()
@@ -85,12 +94,12 @@ ShutdownRequests::~ShutdownRequests()
     sigemptyset(&fallback.sa_mask);
     for (int number : kSignals)
         sigaction(number, &fallback, nullptr);
-    if (m_notifier) {
+    delete m_notifier;
+    m_notifier = nullptr;
+    if (g_writeEnd >= 0) {
         const int writeEnd = g_writeEnd;
         g_writeEnd = -1;
         close(writeEnd);
-        delete m_notifier;
-        m_notifier = nullptr;
         close(g_readEnd);
         g_readEnd = -1;
     }

@@ -8,7 +8,9 @@
 // The signal handler only writes the signal's number into a pipe and gives the signal
 // back its default action, so a second one ends a program whose window thread no longer
 // answers. One object at a time; it must be created on the window thread after the
-// application object.
+// application object. `InstallHandlers` may run long before it (first thing in main):
+// a signal that comes during start-up waits in the pipe and is answered once the event
+// loop runs, so the program still ends cleanly.
 
 #include <QObject>
 
@@ -20,6 +22,10 @@ class ShutdownRequests : public QObject {
     Q_OBJECT
 public:
     explicit ShutdownRequests(QObject* parent = nullptr);
+
+    // Makes the pipe and takes the signals over, if not done yet. No Qt needed. False
+    // when no pipe could be made (said on stderr); the signals keep their default actions.
+    static bool InstallHandlers();
     // Gives the signals their default actions back.
     ~ShutdownRequests() override;
 

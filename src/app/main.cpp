@@ -11,6 +11,7 @@
 #include "Main.h"
 #include "PlayListLink.h"
 #include "Playlist.h"
+#include "ShutdownRequests.h"
 #include "SingleInstance.h"
 #include "fsound.h"
 
@@ -99,6 +100,9 @@ int main(int argc, char** argv)
     // one ends.
     if (App.CheckRunningInstance(paths))
         return 1;
+    // From here on SIGTERM, SIGINT and SIGHUP close the program as its window does,
+    // even when they come while it is still starting.
+    ShutdownRequests::InstallHandlers();
 
     // The windows place themselves, which Wayland does not allow: use X11 (XWayland) there.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")

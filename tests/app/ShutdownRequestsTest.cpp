@@ -51,6 +51,18 @@ TEST(ShutdownRequests, EachSignalBecomesOneCallOnTheWindowThread)
     }
 }
 
+TEST(ShutdownRequests, ASignalDuringStartUpWaitsForTheEventLoop)
+{
+    ensureApplication();
+    ASSERT_TRUE(ShutdownRequests::InstallHandlers());
+    ASSERT_EQ(kill(getpid(), SIGTERM), 0);  // before the watcher exists: the process lives on
+    ShutdownRequests requests;
+    std::vector<std::string> calls;
+    requests.OnRequest = [&](const char* why) { calls.emplace_back(why); };
+    pumpUntil([&] { return !calls.empty(); });
+    EXPECT_EQ(calls, std::vector<std::string>{"SIGTERM"});
+}
+
 TEST(ShutdownRequests, AQuitOfTheApplicationBecomesACallAndTheLoopRunsOn)
 {
     ensureApplication();
