@@ -100,7 +100,12 @@ public:
     QString PlaybackStatus() const { return m_service->PlaybackStatusText(); }
     double Rate() const { return 1.0; }
     void SetRate(double) {}  // one speed only
-    QVariantMap Metadata() const { return m_service->Metadata(); }
+    // Read between two refreshes, the song may have changed meanwhile: look first.
+    QVariantMap Metadata() const
+    {
+        m_service->Refresh();
+        return m_service->Metadata();
+    }
     double Volume() const { return m_service->Volume(); }
     void SetVolume(double volume) { m_service->SetVolume(volume); }
     qlonglong Position() const { return m_service->PositionUs(); }

@@ -308,6 +308,13 @@ TEST_F(Mpris, MetadataDescribesTheSongWithTheTypesAppletsExpect)
     EXPECT_FALSE(plain.contains("xesam:album"));
     EXPECT_NE(plain.value("mpris:trackid").value<QDBusObjectPath>().path(), firstId);
     EXPECT_EQ(media.tagReads, 2);
+
+    // Asked before the next refresh, the answer is already the new song, and the change
+    // is signalled too.
+    media.path = "/music/third.mp3";
+    EXPECT_EQ(Metadata().value("xesam:title").toString(), "third.mp3");
+    const QVariantMap told = qdbus_cast<QVariantMap>(LastChange().value("Metadata").value<QDBusArgument>());
+    EXPECT_EQ(told.value("xesam:title").toString(), "third.mp3");
 }
 
 TEST_F(Mpris, VolumeIsTheKnobClampedToItsEnds)
