@@ -121,12 +121,15 @@ int main(int argc, char** argv)
         TMagnetic magnetic(windowSystem);
         MagneticWnd = &magnetic;
 
+        // Made before the player, which asks it for the playlist window's last place as it
+        // is destroyed itself.
+        std::unique_ptr<PlayListLink> link;
         // The player window loads the settings the playlist window is placed by.
         TFormMain formMain;
         auto formPlayList = std::make_unique<TFormPlayList>();
         formPlayList->OnDestroy = RemoveFromMagnetic;
-        PlayListLink link(*formPlayList);
-        formMain.SetPlayList(&link);
+        link = std::make_unique<PlayListLink>(*formPlayList);
+        formMain.SetPlayList(link.get());
         App.SetPlayRequest([&formMain] { formMain.BPlayClick(nullptr); });
         handOver.OnMessage = [&formMain](int) { formMain.HandOverMessage(); };
 
@@ -142,7 +145,7 @@ int main(int argc, char** argv)
         desktop.reset();
         App.SetPlayRequest({});
         handOver.OnMessage = {};
-        link.Detach();
+        link->Detach();
         formPlayList.reset();
     }
     fsound::Shutdown();
