@@ -55,7 +55,7 @@ public:
     double Volume() const override
     {
         const TShape::BarAccess& bar = m_main.ShapeVolume->Bar();
-        const int maximum = bar.maximum ? bar.maximum() : 0;
+        const int maximum = bar.maximum && bar.value ? bar.maximum() : 0;
         return maximum > 0 ? static_cast<double>(bar.value()) / maximum : 0.0;
     }
     TrackTags Tags(const QString& path) const override
