@@ -1,4 +1,6 @@
 // The desktop side of start-up, measured on the shipped program:
+//  (a0) `sorvel --version`: loading the executable and its shared libraries, the floor
+//      under (a) and (b);
 //  (a) `sorvel SONG` to the first sound: from the start of the process until the first
 //      non-silent sample reaches the audio device (SDL's disk driver, which keeps real
 //      time like a sound card), with a fresh program folder each time and a warm cache;
@@ -136,6 +138,16 @@ int main(int argc, char** argv)
         return 1;
     }
     std::printf("program: %s\n", sorvel.c_str());
+
+    // (a0) The floor under every start: loading the program and its libraries, as
+    // `sorvel --version`, which ends before Qt is set up.
+    std::vector<double> loadOnly;
+    for (int round = 0; round < 10; ++round) {
+        const Clock::time_point start = Clock::now();
+        finish(spawn(sorvel, {"--version"}, {}), false);
+        loadOnly.push_back(msSince(start));
+    }
+    print("(a0) sorvel --version (loading alone)", loadOnly, 0);
 
     // (a) Command line to first sound.
     std::vector<double> firstSound;
