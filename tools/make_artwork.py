@@ -222,6 +222,40 @@ def badge(size):
     return pixel
 
 
+def smooth(pixel, samples):
+    """The picture averaged over samples x samples points per pixel: soft edges."""
+    points = [((i + 0.5) / samples - 0.5) for i in range(samples)]
+
+    def averaged(x, y):
+        total = [0.0, 0.0, 0.0, 0.0]
+        for dy in points:
+            for dx in points:
+                p = pixel(x + dx, y + dy)
+                a = p[3] / 255.0
+                total[0] += p[0] * a
+                total[1] += p[1] * a
+                total[2] += p[2] * a
+                total[3] += a
+        if total[3] == 0:
+            return (0, 0, 0, 0)
+        return (total[0] / total[3], total[1] / total[3], total[2] / total[3], 255 * total[3] / samples ** 2)
+    return averaged
+
+
+# The program's icon in the desktop's icon theme: the playlist window's badge, drawn at
+# each size the hicolor theme has, with soft edges from 22 pixels up.
+ICON_SIZES = (16, 22, 24, 32, 48, 64, 128, 256)
+DESKTOP_OUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "resources", "desktop")
+
+
+def write_icons():
+    for size in ICON_SIZES:
+        folder = os.path.join(DESKTOP_OUT, "icons", "hicolor", "%dx%d" % (size, size), "apps")
+        os.makedirs(folder, exist_ok=True)
+        pixel = badge(size) if size <= 16 else smooth(badge(size), 4 if size <= 64 else 3)
+        write_png("sorvel.png", size, size, pixel, folder)
+
+
 def yellow_speaker(x, y):
     """The speaker of the strip, in yellow, 10 x 11."""
     p = speaker(x, y)
@@ -254,6 +288,7 @@ def main():
     for name, rows in GLYPHS.items():
         w, h, pixel = glyph(rows)
         write_png(name, w, h, pixel)
+    write_icons()
 
 
 if __name__ == "__main__":

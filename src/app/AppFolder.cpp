@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QTemporaryFile>
 
 namespace {
@@ -36,8 +37,11 @@ const FolderChoice& chosenFolder()
 {
     static const FolderChoice chosen = [] {
         const QString exeDir = QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QString();
+        const bool installed
+            = IsInstalledLayout(exeDir, [](const QString& file) { return QFileInfo(file).isFile(); });
         return ChooseProgramFolder(exeDir, qEnvironmentVariable("XDG_CONFIG_HOME"), qEnvironmentVariable("HOME"),
-                                   [](const QString& folder) { return QDir().mkpath(folder); }, canWriteIn);
+                                   [](const QString& folder) { return QDir().mkpath(folder); }, canWriteIn,
+                                   installed);
     }();
     return chosen;
 }
@@ -46,9 +50,9 @@ const FolderChoice& chosenFolder()
 
 FolderChoice ChooseProgramFolder(const QString& exeFolder, const QString& xdgConfigHome, const QString& home,
                                  const std::function<bool(const QString&)>& makeFolder,
-                                 const std::function<bool(const QString&)>& canWriteIn)
+                                 const std::function<bool(const QString&)>& canWriteIn, bool installed)
 {
-    if (!exeFolder.isEmpty() && canWriteIn(exeFolder))
+    if (!installed && !exeFolder.isEmpty() && canWriteIn(exeFolder))
         return {withSlash(exeFolder), true};
     QString base;
     if (QDir::isAbsolutePath(xdgConfigHome))
@@ -61,6 +65,14 @@ FolderChoice ChooseProgramFolder(const QString& exeFolder, const QString& xdgCon
             return {withSlash(folder), true};
     }
     return {exeFolder.isEmpty() ? QString() : withSlash(exeFolder), false};
+}
+
+bool IsInstalledLayout(const QString& exeFolder, const std::function<bool(const QString&)>& exists)
+{
+    const QString folder = QDir::cleanPath(exeFolder);
+    if (!folder.endsWith(QLatin1String("/bin")))
+        return false;
+    return exists(QDir::cleanPath(folder + QStringLiteral("/../share/applications/sorvel.desktop")));
 }
 
 void SetProgramFolderOverride(const QString& folder, bool writable)

@@ -26,7 +26,14 @@ struct FolderChoice {
 // empty $XDG_CONFIG_HOME is ignored, as the base directory rules say; an empty or
 // relative $HOME gives no per-user folder at all (never "/.config").
 // `makeFolder` creates a folder with its parents; `canWriteIn` tells whether a file can
-// really be created in a folder.
+// really be created in a folder. An `installed` copy never keeps its files beside the
+// executable, even where it could (a prefix the user owns, or root): bin/ is no place
+// for settings.
 FolderChoice ChooseProgramFolder(const QString& exeFolder, const QString& xdgConfigHome, const QString& home,
                                  const std::function<bool(const QString&)>& makeFolder,
-                                 const std::function<bool(const QString&)>& canWriteIn);
+                                 const std::function<bool(const QString&)>& canWriteIn, bool installed = false);
+
+// True when the executable stands where `cmake --install` puts it: in a "bin" folder
+// whose prefix holds share/applications/sorvel.desktop. `exists` tells whether a file
+// exists. A copy run from its build folder, or copied anywhere else, is not installed.
+bool IsInstalledLayout(const QString& exeFolder, const std::function<bool(const QString&)>& exists);

@@ -3,6 +3,7 @@
 // master volume and the play request. Window thread only.
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -25,9 +26,10 @@ public:
     void SetMasterVolume(float percent);
 
     // True when a running copy of the program was found and told to come forward (the
-    // caller then ends with exit code 1). Otherwise this process now owns the hand-over
+    // caller then ends with exit code 1); `paths` (absolute, from the command line) go
+    // to that copy after the hand-over. Otherwise this process now owns the hand-over
     // socket, which `TakeHandOverSocket` gives to the server. Runs before Qt is set up.
-    bool CheckRunningInstance();
+    bool CheckRunningInstance(const QStringList& paths = {});
     // The listening socket bound by `CheckRunningInstance`, or -1; the caller owns it.
     int TakeHandOverSocket();
 

@@ -1,6 +1,7 @@
 #include "SingleInstance.h"
 
 #include "Cmain.h"
+#include "HandOverMessage.h"
 
 #include <QByteArray>
 #include <QCryptographicHash>
@@ -8,14 +9,17 @@
 #include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QPointer>
 #include <QTimer>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -26,7 +30,6 @@ namespace {
 
 // The title a second start looks for; the player window carries it.
 const char kPlayerTitle[] = "마루엘의 뮤직플레이어 Sorvel";
-const char kHandOver[] = "1025\n";
 
 // A folder only this user can enter: the session's runtime folder, else one of our own
 // under /tmp. Empty when neither can be trusted.
@@ -82,6 +85,26 @@ bool sendAll(int fd, const char* bytes, std::size_t size)
     return true;
 }
 
+// Waits until the peer closes the connection (it has read the whole message), at most
+// `timeoutMs`; whatever it sends meanwhile is thrown away.
+void waitForClose(int fd, int timeoutMs)
+{
+    pollfd watch{fd, POLLIN, 0};
+    char sink[256];
+    int left = timeoutMs;
+    while (left > 0) {
+        const int ready = poll(&watch, 1, std::min(left, 100));
+        if (ready < 0 && errno != EINTR)
+            return;
+        if (ready > 0) {
+            const ssize_t got = recv(fd, sink, sizeof(sink), 0);
+            if (got == 0 || (got < 0 && errno != EINTR && errno != EAGAIN))
+                return;
+        }
+        left -= 100;
+    }
+}
+
 int bindListening(const QByteArray& path)
 {
     const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -111,7 +134,31 @@ QString HandOverSocketPath()
     return QString::fromLocal8Bit(path);
 }
 
-bool CMain::CheckRunningInstance()
+bool SendHandOver(const QByteArray& socketPath, const QStringList& paths, int timeoutMs)
+{
+    QStringList skipped;
+    const QList<QByteArray> messages = handover::EncodeMessages(paths, &skipped);
+    for (const QString& path : skipped)
+        std::fprintf(stderr, "sorvel: left out, not a path a running copy can take: %s\n", qPrintable(path));
+    bool answered = false;
+    for (const QByteArray& message : messages) {
+        const int peer = connectTo(socketPath);
+        if (peer < 0)
+            break;
+        const bool sent = sendAll(peer, message.constData(), static_cast<std::size_t>(message.size()));
+        if (sent) {
+            shutdown(peer, SHUT_WR);  // the end of the message
+            waitForClose(peer, timeoutMs);
+        }
+        close(peer);
+        answered = answered || sent;
+        if (!sent)
+            break;
+    }
+    return answered;
+}
+
+bool CMain::CheckRunningInstance(const QStringList& paths)
 {
     const QByteArray path = HandOverSocketPath().toLocal8Bit();
     if (path.isEmpty()) {
@@ -124,12 +171,7 @@ bool CMain::CheckRunningInstance()
     const int lock = open((path + ".lock").constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (lock >= 0)
         flock(lock, LOCK_EX);
-    bool found = false;
-    const int peer = connectTo(path);
-    if (peer >= 0) {
-        found = sendAll(peer, kHandOver, sizeof(kHandOver) - 1);
-        close(peer);
-    }
+    const bool found = SendHandOver(path, paths);
     if (!found) {
         if (m_handOverSocket >= 0)
             close(m_handOverSocket);
@@ -183,21 +225,30 @@ void HandOverServer::Accept()
         }
         // A hand-over is a few bytes sent at once; a peer that dawdles is dropped.
         QTimer::singleShot(2000, socket, [socket] { socket->abort(); });
+        auto reader = std::make_shared<handover::Reader>();
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { Read(socket); });
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket, reader] { Read(socket, *reader); });
     }
 }
 
-void HandOverServer::Read(QLocalSocket* socket)
+void HandOverServer::Read(QLocalSocket* socket, handover::Reader& reader)
 {
-    if (socket->bytesAvailable() > MaxMessageBytes) {
-        socket->abort();
+    using State = handover::Reader::State;
+    const bool toldBefore = reader.HandOver();
+    const State state = reader.Feed(socket->read(MaxMessageBytes + 1));
+    QPointer<QLocalSocket> alive(socket);
+    // The hand-over is acted on as soon as its line is in; paths follow when whole.
+    if (reader.HandOver() && !toldBefore && OnMessage)
+        OnMessage(1025);
+    if (state == State::Bad) {
+        if (alive)
+            alive->abort();
         return;
     }
-    if (!socket->canReadLine())
-        return;
-    const QByteArray line = socket->readLine(MaxMessageBytes).trimmed();
-    socket->abort();
-    if (line == "1025" && OnMessage)
-        OnMessage(1025);
+    if (state == State::Complete) {
+        if (OnPaths)
+            OnPaths(reader.Paths(), reader.Play());
+        if (alive)
+            alive->abort();  // tells the sender the message was taken
+    }
 }

@@ -5,11 +5,16 @@
 // ends. When it finds none it binds the socket itself, under a lock, so that of two
 // copies started together exactly one keeps running; `HandOverServer` then listens on
 // it. A socket left behind by a crashed copy answers no connection and is replaced.
+// A second start may carry paths from its command line: they follow the hand-over in
+// the same connection (the format is in HandOverMessage.h).
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
+
+#include "HandOverMessage.h"
 
 class QLocalServer;
 class QLocalSocket;
@@ -17,9 +22,16 @@ class QLocalSocket;
 // The socket's path for this user, or empty when no private folder could be found.
 QString HandOverSocketPath();
 
+// Sends the hand-over, with `paths` when there are any, to the copy listening at
+// `socketPath`, one message per connection, and waits (at most `timeoutMs` for each)
+// until that copy has read it and closed. False when no copy answered the first
+// connection. Any thread; no Qt event loop needed.
+bool SendHandOver(const QByteArray& socketPath, const QStringList& paths, int timeoutMs = 2000);
+
 // Listens on the socket `CheckRunningInstance` bound. Each connection from the same user
-// may carry one message: the line "1025". Anything else, anything from another user,
-// and anything longer or slower than a hand-over can be is dropped. Window thread.
+// may carry one message: the line "1025", possibly followed by a block of paths.
+// Anything else, anything from another user, and anything longer or slower than a
+// hand-over can be is dropped. Window thread.
 class HandOverServer : public QObject {
     Q_OBJECT
 public:
@@ -31,13 +43,16 @@ public:
 
     // Runs for every hand-over message; the argument is the message number.
     std::function<void(int message)> OnMessage;
+    // Runs after OnMessage for a message that carried a whole block of paths: absolute
+    // paths, in the sender's order; `play` for the sender's first block.
+    std::function<void(const QStringList& paths, bool play)> OnPaths;
 
     // The longest message taken, in bytes.
-    static constexpr int MaxMessageBytes = 64 * 1024;
+    static constexpr int MaxMessageBytes = handover::MaxMessageBytes;
 
 private:
     void Accept();
-    void Read(QLocalSocket* socket);
+    void Read(QLocalSocket* socket, handover::Reader& reader);
 
     QLocalServer* m_server;
     QString m_path;

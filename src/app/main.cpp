@@ -4,11 +4,14 @@
 // `App.PlaySong`.
 
 #include "Cmain.h"
+#include "CommandLine.h"
+#include "Desktop.h"
 #include "Magnetic.h"
 #include "MagneticRouter.h"
 #include "Main.h"
 #include "PlayListLink.h"
 #include "Playlist.h"
+#include "ShutdownRequests.h"
 #include "SingleInstance.h"
 #include "Trayicon.h"
 #include "fsound.h"
@@ -89,9 +92,18 @@ private:
 
 int main(int argc, char** argv)
 {
-    // A copy already running is told to come forward, and this one ends.
-    if (App.CheckRunningInstance())
+    // --help, --version and misuse answer here; paths are made absolute before the
+    // current folder changes.
+    QStringList paths;
+    if (const int code = HandleCommandLine(argc, argv, paths); code >= 0)
+        return code;
+    // A copy already running is told to come forward (and given the paths), and this
+    // one ends.
+    if (App.CheckRunningInstance(paths))
         return 1;
+    // From here on SIGTERM, SIGINT and SIGHUP close the program as its window does,
+    // even when they come while it is still starting.
+    ShutdownRequests::InstallHandlers();
 
     // The windows place themselves, which Wayland does not allow: use X11 (XWayland) there.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
@@ -100,6 +112,7 @@ int main(int argc, char** argv)
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Sorvel"));
+    DesktopIntegration::SetApplicationIdentity();
 
     int result = 0;
     {
@@ -115,8 +128,6 @@ int main(int argc, char** argv)
         // The player window loads the settings the playlist window is placed by.
         TFormMain formMain;
         auto formPlayList = std::make_unique<TFormPlayList>();
-        // The note on the badge, the playlist window's own picture, is the program's icon.
-        QApplication::setWindowIcon(QIcon(QStringLiteral(":/playlist/badge.png")));
         formPlayList->OnDestroy = RemoveFromMagnetic;
         link = std::make_unique<PlayListLink>(*formPlayList);
         formMain.SetPlayList(link.get());
@@ -133,13 +144,17 @@ int main(int argc, char** argv)
         trayIcon.SetIconVisible(true);
         formMain.TrayIcon = &trayIcon;
 
+        auto desktop = std::make_unique<DesktopIntegration>(formMain, *formPlayList, handOver);
+
         formMain.show();
+        desktop->Start(paths);
         result = QApplication::exec();
 
         // Windows go in reverse order of creation: the playlist window first (it writes
         // "Temprary.txt"), then the player (it writes the settings, with the playlist
         // window's last geometry).
         formMain.TrayIcon = nullptr;
+        desktop.reset();
         App.SetPlayRequest({});
         handOver.OnMessage = {};
         link->Detach();

@@ -179,4 +179,25 @@ TEST(ProgramFolderChoice, ReadOnlyProgramFolderWithoutAHomeNeverTriesTheRoot)
     EXPECT_EQ(choice.folder, "/home/u/bin/");
 }
 
+TEST(ProgramFolderChoice, AnInstalledCopyKeepsItsFilesInTheUserFolderEvenWhereBinIsWritable)
+{
+    auto make = [](const QString&) { return true; };
+    auto writable = [](const QString&) { return true; };
+    const FolderChoice choice = ChooseProgramFolder("/usr/local/bin", "/home/u/cfg", "/home/u", make, writable, true);
+    EXPECT_EQ(choice.folder, "/home/u/cfg/sorvel/");
+    EXPECT_TRUE(choice.writable);
+
+    QStringList asked;
+    auto exists = [&](const QString& file) {
+        asked << file;
+        return file == "/opt/p/share/applications/sorvel.desktop";
+    };
+    EXPECT_TRUE(IsInstalledLayout("/opt/p/bin", exists));
+    EXPECT_TRUE(IsInstalledLayout("/opt/p/bin/", exists));
+    EXPECT_FALSE(IsInstalledLayout("/opt/q/bin", exists));
+    EXPECT_FALSE(IsInstalledLayout("/opt/p/build/src", exists));  // a build folder: beside the program
+    EXPECT_FALSE(IsInstalledLayout("/opt/p/sbin", exists));
+    EXPECT_EQ(asked.first(), "/opt/p/share/applications/sorvel.desktop");
+}
+
 } // namespace

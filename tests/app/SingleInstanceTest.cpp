@@ -13,6 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -20,6 +23,13 @@
 #include <unistd.h>
 
 namespace {
+
+// The bytes of a literal without its terminating NUL (messages hold NULs of their own).
+template <std::size_t N>
+QByteArray raw(const char (&text)[N])
+{
+    return QByteArray(text, N - 1);
+}
 
 class SingleInstance : public ::testing::Test {
 protected:
@@ -44,6 +54,7 @@ protected:
         server_ = std::make_unique<HandOverServer>(App.TakeHandOverSocket());
         ASSERT_TRUE(server_->IsListening());
         server_->OnMessage = [this](int message) { messages_.push_back(message); };
+        server_->OnPaths = [this](const QStringList& paths, bool play) { handed_.push_back({paths, play}); };
     }
     void Pump(int ms)
     {
@@ -67,6 +78,7 @@ protected:
     QByteArray saved_;
     std::unique_ptr<HandOverServer> server_;
     std::vector<int> messages_;
+    std::vector<std::pair<QStringList, bool>> handed_;
 };
 
 TEST_F(SingleInstance, SecondStartHandsOverAndTheSocketIsPrivate)
@@ -103,7 +115,7 @@ TEST_F(SingleInstance, AnythingButAHandOverIsDropped)
     StartFirstCopy();
     SendRaw("1026\n");
     SendRaw(QByteArray(HandOverServer::MaxMessageBytes + 10, 'x'));
-    SendRaw(QByteArray("\0\xff\n", 3));
+    SendRaw(raw("\0\xff\n"));
     SendRaw("1025");  // never ends its line
     Pump(100);
     EXPECT_TRUE(messages_.empty());
@@ -135,6 +147,145 @@ TEST_F(SingleInstance, AnotherUserCannotReachTheSocket)
     EXPECT_EQ(WEXITSTATUS(status), 0);
     Pump(100);
     EXPECT_TRUE(messages_.empty());
+}
+
+TEST_F(SingleInstance, PathsFollowTheHandOverAndTheFirstBlockPlays)
+{
+    StartFirstCopy();
+    const QStringList paths{"/music/바다.mp3", "/music/folder", "/music/with\nline break.ogg"};
+    // The second start runs without an event loop: the running copy is served meanwhile.
+    std::atomic<bool> done{false};
+    std::thread second([&] {
+        EXPECT_TRUE(App.CheckRunningInstance(paths));
+        done = true;
+    });
+    while (!done)
+        Pump(20);
+    second.join();
+    EXPECT_EQ(messages_, std::vector<int>{1025});
+    ASSERT_EQ(handed_.size(), 1u);
+    EXPECT_EQ(handed_[0].first, paths);
+    EXPECT_TRUE(handed_[0].second);
+}
+
+TEST_F(SingleInstance, ManyPathsTravelInSeveralMessagesInOrder)
+{
+    StartFirstCopy();
+    QStringList paths;
+    for (int i = 0; i < 3000; ++i)
+        paths << QStringLiteral("/a/rather/long/folder/name/for/the/songs/of/some/album/track-%1.mp3").arg(i);
+    std::atomic<bool> done{false};
+    std::thread second([&] {
+        EXPECT_TRUE(SendHandOver(QFile::encodeName(HandOverSocketPath()), paths));
+        done = true;
+    });
+    while (!done)
+        Pump(20);
+    second.join();
+    Pump(50);
+    ASSERT_GE(handed_.size(), 3u);  // over 200 KiB: more than one 64 KiB message
+    QStringList received;
+    for (std::size_t i = 0; i < handed_.size(); ++i) {
+        EXPECT_EQ(handed_[i].second, i == 0) << i;
+        received += handed_[i].first;
+    }
+    EXPECT_EQ(received, paths);
+    EXPECT_EQ(messages_.size(), handed_.size());
+}
+
+TEST_F(SingleInstance, BrokenPathBlocksAreDroppedWholeAfterTheHandOver)
+{
+    StartFirstCopy();
+    const QByteArray bad[] = {
+        raw("1025\nopen 2\n/a.mp3\0"),           // one path short
+        raw("1025\nopen 1\nrelative.mp3\0"),      // not absolute
+        raw("1025\nopen 1\n/a.mp3\0/b.mp3\0"),    // one path too many
+        QByteArray("1025\nopen 0\n"),                          // no paths announced
+        raw("1025\nopen -1\n/a\0"),
+        raw("1025\nplay 1\n/a\0"),                  // unknown block
+        raw("1025\nopen 1\n\0"),                     // empty path
+        QByteArray("1025\nopen 1\n/") + QByteArray(5000, 'x') + raw("\0"),  // too long
+    };
+    for (const QByteArray& message : bad)
+        SendRaw(message);
+    Pump(100);
+    EXPECT_EQ(messages_.size(), std::size(bad));  // each was a hand-over all the same
+    EXPECT_TRUE(handed_.empty());
+}
+
+TEST_F(SingleInstance, APeerThatStopsMidMessageDoesNotHoldTheServer)
+{
+    StartFirstCopy();
+    QLocalSocket stalled;
+    stalled.connectToServer(HandOverSocketPath());
+    ASSERT_TRUE(stalled.waitForConnected(1000));
+    stalled.write("1025\nopen 1\n/half");
+    stalled.flush();
+    Pump(50);
+    // Others are served meanwhile, and the stalled one is cut off after its time.
+    SendRaw(raw("1025\nadd 1\n/whole.mp3\0"));
+    Pump(50);
+    ASSERT_EQ(handed_.size(), 1u);
+    EXPECT_EQ(handed_[0].first, QStringList{"/whole.mp3"});
+    EXPECT_FALSE(handed_[0].second);
+    QElapsedTimer clock;
+    clock.start();
+    while (stalled.state() == QLocalSocket::ConnectedState && clock.elapsed() < 4000) {
+        Pump(50);
+        stalled.waitForReadyRead(10);
+    }
+    EXPECT_NE(stalled.state(), QLocalSocket::ConnectedState);
+    EXPECT_EQ(handed_.size(), 1u);
+}
+
+TEST(HandOverMessages, NoPathsIsThePlainHandOverByteForByte)
+{
+    const QList<QByteArray> messages = handover::EncodeMessages({});
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_EQ(messages[0], QByteArray("1025\n"));
+}
+
+TEST(HandOverMessages, PathsThatNoMessageCanCarryAreLeftOutAndNamed)
+{
+    QStringList skipped;
+    const QString longPath = "/" + QString(5000, 'x');
+    const QList<QByteArray> messages = handover::EncodeMessages({"relative.mp3", "", longPath, "/ok.mp3"}, &skipped);
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_EQ(messages[0], raw("1025\nopen 1\n/ok.mp3\0"));
+    EXPECT_EQ(skipped, QStringList({"relative.mp3", "", longPath}));
+    // Nothing usable at all: the plain hand-over still brings the copy forward.
+    EXPECT_EQ(handover::EncodeMessages({"relative.mp3"}), QList<QByteArray>{"1025\n"});
+}
+
+TEST(HandOverMessages, TheReaderTakesAMessageInAnyPiecesAndNothingAfterIt)
+{
+    const QByteArray message = handover::EncodeMessages({"/a b.mp3", "/노래/c.ogg"}).first();
+    handover::Reader reader;
+    for (char byte : message)
+        reader.Feed(QByteArray(1, byte));
+    ASSERT_EQ(reader.Current(), handover::Reader::State::Complete);
+    EXPECT_EQ(reader.Paths(), QStringList({"/a b.mp3", "/노래/c.ogg"}));
+    EXPECT_TRUE(reader.Play());
+    EXPECT_EQ(reader.Feed("x"), handover::Reader::State::Bad);
+
+    handover::Reader plain;
+    EXPECT_EQ(plain.Feed("10"), handover::Reader::State::NeedMore);
+    EXPECT_EQ(plain.Feed("25\n"), handover::Reader::State::HandedOver);
+    EXPECT_EQ(plain.Finish(), handover::Reader::State::HandedOver);
+
+    handover::Reader header;
+    header.Feed("1025\nopen 1\n");
+    EXPECT_EQ(header.Finish(), handover::Reader::State::Bad);  // the announced path never came
+    EXPECT_TRUE(header.HandOver());
+    EXPECT_TRUE(header.Paths().isEmpty());
+
+    handover::Reader other;
+    EXPECT_EQ(other.Feed("1026\n"), handover::Reader::State::Bad);
+    handover::Reader endless;
+    EXPECT_EQ(endless.Feed("10250"), handover::Reader::State::Bad);
+    handover::Reader huge;
+    huge.Feed("1025\nadd 1\n/");
+    EXPECT_EQ(huge.Feed(QByteArray(handover::MaxMessageBytes, 'x')), handover::Reader::State::Bad);
 }
 
 } // namespace

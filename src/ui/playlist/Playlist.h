@@ -94,6 +94,10 @@ public:
     bool SaveTempList() { return Pages->SaveTempList(); }
     void BeginTempUpdate();
     void EndTempUpdate();
+    // Paths from the command line or a second start go to the temporary list; with
+    // `play`, the first entry they lead to becomes current and plays from its beginning.
+    // "Temprary.txt" is written.
+    void OpenPaths(const QStringList& paths, bool play);
     // The tree the shown tab holds: tabs 0 to 4 give TreeView1 to TreeView5, any other
     // tab TreeView1.
     TDropTreeView* ShownTree() const;
@@ -158,6 +162,8 @@ private:
     void BuildPanel2();
     bool HandleVolume(QObject* watched, QEvent* event);
     bool HandleEntryView(QObject* watched, QEvent* event);
+    // As a double-click on a list entry: it becomes current and plays.
+    void PlayHandedEntry(QTreeWidgetItem* entry);
     MasterVolumeBar VolumeBar() const;
 
     TM_PlayList& m_store;

@@ -71,6 +71,13 @@ public:
     // The player window's file dialog: every chosen file through AddTempPath in one
     // update of the list, then the list's file is written.
     void AddChosenFiles(const QStringList& paths);
+    // Paths handed to the program (command line, second start): added to the list as
+    // a drop on it adds them (the caller writes the list's file). Returns the entry the
+    // first of them leads to, whether added now or already listed; null when none.
+    QTreeWidgetItem* AddHandedPaths(const QStringList& paths);
+    // The entry of the list that `path` (a file, or the first music file below a
+    // folder) already has; null when none.
+    QTreeWidgetItem* ExistingTempEntry(const QString& path);
 
 private:
     std::array<TDropTreeView*, 5> trees_;

@@ -1,0 +1,40 @@
+#pragma once
+// The program's place on the desktop, built beside `main` (it knows the windows, which
+// nothing else in src/app does): songs from the command line and from a second start,
+// the media controls on the session bus, and a clean end on SIGTERM, SIGINT, SIGHUP or
+// the session manager's quit. Window thread only.
+
+#include <QStringList>
+
+#include <memory>
+
+class HandOverServer;
+class MprisService;
+class PlayerMedia;
+class ShutdownRequests;
+class TFormMain;
+class TFormPlayList;
+
+class DesktopIntegration {
+public:
+    // The windows and the server must outlive this object.
+    DesktopIntegration(TFormMain& formMain, TFormPlayList& formPlayList, HandOverServer& handOver);
+    ~DesktopIntegration();
+    DesktopIntegration(const DesktopIntegration&) = delete;
+    DesktopIntegration& operator=(const DesktopIntegration&) = delete;
+
+    // Takes the command line's paths (the first entry they lead to plays), and from
+    // here on a second start's paths, the bus and the end requests.
+    void Start(const QStringList& paths);
+
+    // The application's icon and desktop file name; before any window is shown.
+    static void SetApplicationIdentity();
+
+private:
+    TFormMain& m_formMain;
+    TFormPlayList& m_formPlayList;
+    HandOverServer& m_handOver;
+    std::unique_ptr<PlayerMedia> m_media;
+    std::unique_ptr<MprisService> m_mpris;
+    std::unique_ptr<ShutdownRequests> m_shutdown;
+};

@@ -1,0 +1,330 @@
+#include "Mpris.h"
+
+#include <QDBusAbstractAdaptor>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QFileInfo>
+#include <QUrl>
+
+#include <algorithm>
+#include <cmath>
+
+#include <unistd.h>
+
+namespace {
+
+const QString kNoTrack = QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTrack");
+
+QString trackId(int number)
+{
+    return QStringLiteral("/org/sorvel/track/%1").arg(number);
+}
+
+QString statusText(PlaybackStatus status)
+{
+    switch (status) {
+    case PlaybackStatus::Playing:
+        return QStringLiteral("Playing");
+    case PlaybackStatus::Paused:
+        return QStringLiteral("Paused");
+    case PlaybackStatus::Stopped:
+        break;
+    }
+    return QStringLiteral("Stopped");
+}
+
+// A jump this far from where playing on would have taken the song is a seek.
+constexpr qint64 kSeekToleranceMs = 1500;
+
+} // namespace
+
+// org.mpris.MediaPlayer2: who the player is, and bringing it forward or ending it.
+class MprisRootAdaptor : public QDBusAbstractAdaptor {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.mpris.MediaPlayer2")
+    Q_PROPERTY(bool CanQuit READ CanQuit)
+    Q_PROPERTY(bool CanRaise READ CanRaise)
+    Q_PROPERTY(bool HasTrackList READ HasTrackList)
+    Q_PROPERTY(QString Identity READ Identity)
+    Q_PROPERTY(QString DesktopEntry READ DesktopEntry)
+    Q_PROPERTY(QStringList SupportedUriSchemes READ SupportedUriSchemes)
+    Q_PROPERTY(QStringList SupportedMimeTypes READ SupportedMimeTypes)
+public:
+    explicit MprisRootAdaptor(MprisService* service) : QDBusAbstractAdaptor(service), m_service(service) {}
+    bool CanQuit() const { return true; }
+    bool CanRaise() const { return true; }
+    bool HasTrackList() const { return false; }
+    QString Identity() const { return QStringLiteral("Sorvel"); }
+    QString DesktopEntry() const { return QStringLiteral("sorvel"); }
+    QStringList SupportedUriSchemes() const { return {QStringLiteral("file")}; }
+    QStringList SupportedMimeTypes() const
+    {
+        // The formats the playlist takes (its music-file test goes by extension).
+        return {QStringLiteral("audio/mpeg"),     QStringLiteral("audio/ogg"),
+                QStringLiteral("audio/x-vorbis+ogg"), QStringLiteral("audio/x-wav"),
+                QStringLiteral("application/vnd.ms-asf"), QStringLiteral("audio/mp2"),
+                QStringLiteral("audio/x-ms-wma"), QStringLiteral("audio/x-aiff")};
+    }
+
+public slots:
+    void Raise() { m_service->Media().Raise(); }
+    void Quit() { m_service->Media().Quit(); }
+
+private:
+    MprisService* m_service;
+};
+
+// org.mpris.MediaPlayer2.Player: the transport, the song and the volume.
+class MprisPlayerAdaptor : public QDBusAbstractAdaptor {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.mpris.MediaPlayer2.Player")
+    Q_PROPERTY(QString PlaybackStatus READ PlaybackStatus)
+    Q_PROPERTY(double Rate READ Rate WRITE SetRate)
+    Q_PROPERTY(double MinimumRate READ Rate)
+    Q_PROPERTY(double MaximumRate READ Rate)
+    Q_PROPERTY(QVariantMap Metadata READ Metadata)
+    Q_PROPERTY(double Volume READ Volume WRITE SetVolume)
+    Q_PROPERTY(qlonglong Position READ Position)
+    Q_PROPERTY(bool CanGoNext READ Yes)
+    Q_PROPERTY(bool CanGoPrevious READ No)
+    Q_PROPERTY(bool CanPlay READ Yes)
+    Q_PROPERTY(bool CanPause READ Yes)
+    Q_PROPERTY(bool CanSeek READ CanSeek)
+    Q_PROPERTY(bool CanControl READ Yes)
+public:
+    explicit MprisPlayerAdaptor(MprisService* service) : QDBusAbstractAdaptor(service), m_service(service)
+    {
+        setAutoRelaySignals(true);
+    }
+    QString PlaybackStatus() const { return m_service->PlaybackStatusText(); }
+    double Rate() const { return 1.0; }
+    void SetRate(double) {}  // one speed only
+    // Read between two refreshes, the song may have changed meanwhile: look first.
+    QVariantMap Metadata() const
+    {
+        m_service->Refresh();
+        return m_service->Metadata();
+    }
+    double Volume() const { return m_service->Volume(); }
+    void SetVolume(double volume) { m_service->SetVolume(volume); }
+    qlonglong Position() const { return m_service->PositionUs(); }
+    bool CanSeek() const { return m_service->CanSeek(); }
+    bool Yes() const { return true; }
+    bool No() const { return false; }
+
+public slots:
+    void Next() { Act(&IMediaControl::Next); }
+    void Previous() {}  // the playlist has no way back
+    void Pause() { Act(&IMediaControl::Pause); }
+    void PlayPause() { Act(&IMediaControl::PlayPause); }
+    void Stop() { Act(&IMediaControl::Stop); }
+    void Play() { Act(&IMediaControl::Play); }
+    void Seek(qlonglong offset) { m_service->Seek(offset); }
+    void SetPosition(const QDBusObjectPath& trackId, qlonglong position) { m_service->SetPosition(trackId, position); }
+    void OpenUri(const QString& uri) { m_service->OpenUri(uri); }
+
+signals:
+    void Seeked(qlonglong Position);
+
+private:
+    void Act(void (IMediaControl::*action)())
+    {
+        (m_service->Media().*action)();
+        m_service->Refresh();
+    }
+
+    MprisService* m_service;
+};
+
+MprisService::MprisService(IMediaControl& media, const QDBusConnection& bus, QObject* parent)
+    : QObject(parent), m_media(media), m_bus(bus)
+{
+    new MprisRootAdaptor(this);
+    new MprisPlayerAdaptor(this);
+}
+
+MprisService::~MprisService()
+{
+    if (m_registered) {
+        m_bus.unregisterService(m_serviceName);
+        m_bus.unregisterObject(QString::fromLatin1(ObjectPath));
+    }
+}
+
+bool MprisService::Register()
+{
+    if (m_registered)
+        return true;
+    if (!m_bus.isConnected() || !m_bus.registerObject(QString::fromLatin1(ObjectPath), this,
+                                                      QDBusConnection::ExportAdaptors))
+        return false;
+    QString name = QStringLiteral("org.mpris.MediaPlayer2.sorvel");
+    if (!m_bus.registerService(name)) {
+        name += QStringLiteral(".instance%1").arg(getpid());
+        if (!m_bus.registerService(name)) {
+            m_bus.unregisterObject(QString::fromLatin1(ObjectPath));
+            return false;
+        }
+    }
+    m_serviceName = name;
+    m_registered = true;
+    m_told = Take();
+    m_lastPositionMs = m_media.PositionMs();
+    m_lastStatus = m_media.Status();
+    m_sinceLast.start();
+    return true;
+}
+
+void MprisService::UpdateTrack()
+{
+    const QString path = m_media.TrackPath();
+    if (path != m_trackPath) {
+        m_trackPath = path;
+        ++m_trackNumber;
+        m_tags = path.isEmpty() ? TrackTags{} : m_media.Tags(path);
+        m_lengthMs = 0;
+    }
+    // A paused song has no stream to ask; it keeps the length it had.
+    if (const qint64 length = m_media.LengthMs(); length > 0)
+        m_lengthMs = length;
+}
+
+MprisService::Snapshot MprisService::Take()
+{
+    UpdateTrack();
+    return {PlaybackStatusText(), Metadata(), Volume(), CanSeek()};
+}
+
+void MprisService::Refresh()
+{
+    if (!m_registered)
+        return;
+    const Snapshot now = Take();
+    if (!(now == m_told))
+        SendChanges(now);
+    const bool sameTrack = now.metadata.value(QStringLiteral("mpris:trackid"))
+        == m_told.metadata.value(QStringLiteral("mpris:trackid"));
+    const PlaybackStatus status = m_media.Status();
+    const qint64 position = m_media.PositionMs();
+    if (sameTrack && status == PlaybackStatus::Playing && m_lastStatus == PlaybackStatus::Playing) {
+        const qint64 expected = m_lastPositionMs + m_sinceLast.elapsed();
+        if (std::llabs(position - expected) > kSeekToleranceMs)
+            emit Seeked(position * 1000);
+    }
+    m_told = now;
+    m_lastStatus = status;
+    m_lastPositionMs = position;
+    m_sinceLast.restart();
+}
+
+void MprisService::SendChanges(const Snapshot& now)
+{
+    QVariantMap changed;
+    if (now.status != m_told.status)
+        changed.insert(QStringLiteral("PlaybackStatus"), now.status);
+    if (now.metadata != m_told.metadata)
+        changed.insert(QStringLiteral("Metadata"), now.metadata);
+    if (now.volume != m_told.volume)
+        changed.insert(QStringLiteral("Volume"), now.volume);
+    if (now.canSeek != m_told.canSeek)
+        changed.insert(QStringLiteral("CanSeek"), now.canSeek);
+    QDBusMessage signal = QDBusMessage::createSignal(QString::fromLatin1(ObjectPath),
+                                                     QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                     QStringLiteral("PropertiesChanged"));
+    signal << QString::fromLatin1(PlayerInterface) << changed << QStringList();
+    m_bus.send(signal);
+}
+
+QString MprisService::PlaybackStatusText() const
+{
+    return statusText(m_media.Status());
+}
+
+QVariantMap MprisService::Metadata() const
+{
+    QVariantMap map;
+    if (m_trackPath.isEmpty()) {
+        map.insert(QStringLiteral("mpris:trackid"), QVariant::fromValue(QDBusObjectPath(kNoTrack)));
+        return map;
+    }
+    map.insert(QStringLiteral("mpris:trackid"), QVariant::fromValue(QDBusObjectPath(trackId(m_trackNumber))));
+    map.insert(QStringLiteral("xesam:url"), QUrl::fromLocalFile(m_trackPath).toString(QUrl::FullyEncoded));
+    map.insert(QStringLiteral("xesam:title"),
+               m_tags.title.isEmpty() ? QFileInfo(m_trackPath).fileName() : m_tags.title);
+    if (!m_tags.artist.isEmpty())
+        map.insert(QStringLiteral("xesam:artist"), QStringList{m_tags.artist});
+    if (!m_tags.album.isEmpty())
+        map.insert(QStringLiteral("xesam:album"), m_tags.album);
+    if (m_lengthMs > 0)
+        map.insert(QStringLiteral("mpris:length"), static_cast<qlonglong>(m_lengthMs * 1000));
+    return map;
+}
+
+qint64 MprisService::PositionUs() const
+{
+    return m_media.PositionMs() * 1000;
+}
+
+double MprisService::Volume() const
+{
+    return m_media.Volume();
+}
+
+void MprisService::SetVolume(double volume)
+{
+    if (std::isnan(volume))
+        return;
+    m_media.SetVolume(std::clamp(volume, 0.0, 1.0));
+    Refresh();
+}
+
+bool MprisService::CanSeek() const
+{
+    return m_media.CanSeek();
+}
+
+void MprisService::Seek(qint64 offsetUs)
+{
+    if (!m_media.CanSeek())
+        return;
+    const qint64 target = std::max<qint64>(0, m_media.PositionMs() + offsetUs / 1000);
+    if (m_lengthMs > 0 && target >= m_lengthMs) {
+        m_media.Next();  // past the end: as if the song had ended
+        Refresh();
+        return;
+    }
+    m_media.SeekTo(target);
+    TellSeek();
+}
+
+void MprisService::SetPosition(const QDBusObjectPath& trackIdPath, qint64 positionUs)
+{
+    UpdateTrack();
+    if (!m_media.CanSeek() || m_trackPath.isEmpty() || trackIdPath.path() != trackId(m_trackNumber))
+        return;  // a stale request for another song
+    if (positionUs < 0 || (m_lengthMs > 0 && positionUs / 1000 > m_lengthMs))
+        return;
+    m_media.SeekTo(positionUs / 1000);
+    TellSeek();
+}
+
+void MprisService::TellSeek()
+{
+    m_lastPositionMs = m_media.PositionMs();
+    m_lastStatus = m_media.Status();
+    m_sinceLast.restart();
+    emit Seeked(m_lastPositionMs * 1000);
+    Refresh();
+}
+
+void MprisService::OpenUri(const QString& uri)
+{
+    const QUrl url(uri);
+    if (!url.isLocalFile() || url.toLocalFile().isEmpty())
+        return;
+    m_media.OpenPaths({url.toLocalFile()}, true);
+    Refresh();
+}
+
+#include "Mpris.moc"

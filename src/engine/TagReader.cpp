@@ -1,0 +1,116 @@
+#include "TagReader.h"
+
+#include <QFile>
+#include <QStringDecoder>
+
+#include <iconv.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <optional>
+
+extern "C" {
+#include <libavformat/avformat.h>
+#include <libavutil/dict.h>
+}
+
+namespace {
+
+std::optional<QString> strictUtf8(const QByteArray& bytes)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = decoder(bytes);
+    if (decoder.hasError())
+        return std::nullopt;
+    return text;
+}
+
+std::optional<QString> strictCodePage949(const QByteArray& bytes)
+{
+    iconv_t cd = iconv_open("UTF-8", "CP949");
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return std::nullopt;
+    QByteArray out(bytes.size() * 3 + 4, '\0');
+    char* in = const_cast<char*>(bytes.constData());
+    std::size_t inLeft = static_cast<std::size_t>(bytes.size());
+    char* to = out.data();
+    std::size_t outLeft = static_cast<std::size_t>(out.size());
+    const std::size_t result = iconv(cd, &in, &inLeft, &to, &outLeft);
+    const bool ok = result != static_cast<std::size_t>(-1) && inLeft == 0
+        && iconv(cd, nullptr, nullptr, &to, &outLeft) != static_cast<std::size_t>(-1);
+    iconv_close(cd);
+    if (!ok)
+        return std::nullopt;
+    out.truncate(static_cast<qsizetype>(to - out.data()));
+    return QString::fromUtf8(out);
+}
+
+// The bytes a Latin-1 reading turned into this text, when it can be one.
+std::optional<QByteArray> latin1Bytes(const QString& text)
+{
+    bool high = false;
+    for (QChar c : text) {
+        if (c.unicode() > 0xFF)
+            return std::nullopt;
+        high = high || c.unicode() > 0x7F;
+    }
+    if (!high)
+        return std::nullopt;
+    return text.toLatin1();
+}
+
+QString tagValue(const AVDictionary* tags, const char* key)
+{
+    const AVDictionaryEntry* entry = av_dict_get(tags, key, nullptr, 0);
+    return entry && entry->value ? DecodeTagText(QByteArray(entry->value)).trimmed() : QString();
+}
+
+void fillFrom(FileTagText& tags, const AVDictionary* dictionary)
+{
+    if (tags.title.isEmpty())
+        tags.title = tagValue(dictionary, "title");
+    if (tags.artist.isEmpty())
+        tags.artist = tagValue(dictionary, "artist");
+    if (tags.artist.isEmpty())
+        tags.artist = tagValue(dictionary, "album_artist");
+    if (tags.album.isEmpty())
+        tags.album = tagValue(dictionary, "album");
+}
+
+} // namespace
+
+QString DecodeTagText(const QByteArray& value)
+{
+    const std::optional<QString> utf8 = strictUtf8(value);
+    if (!utf8) {
+        if (std::optional<QString> korean = strictCodePage949(value))
+            return *korean;
+        return QString::fromLatin1(value);
+    }
+    if (const std::optional<QByteArray> original = latin1Bytes(*utf8)) {
+        if (std::optional<QString> inner = strictUtf8(*original))
+            return *inner;
+        if (std::optional<QString> korean = strictCodePage949(*original))
+            return *korean;
+    }
+    return *utf8;
+}
+
+FileTagText ReadFileTags(const QString& path)
+{
+    FileTagText tags;
+    const QByteArray name = QFile::encodeName(path);
+    struct stat info {};
+    // FIFOs and devices would block or never end; folders are not songs.
+    if (name.isEmpty() || ::stat(name.constData(), &info) != 0 || !S_ISREG(info.st_mode))
+        return tags;
+    AVFormatContext* context = nullptr;
+    if (avformat_open_input(&context, name.constData(), nullptr, nullptr) != 0)
+        return tags;
+    fillFrom(tags, context->metadata);
+    for (unsigned i = 0; i < context->nb_streams; ++i)
+        if (context->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO)
+            fillFrom(tags, context->streams[i]->metadata);
+    avformat_close_input(&context);
+    return tags;
+}
