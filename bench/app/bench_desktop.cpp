@@ -2,8 +2,10 @@
 //  (a0) `sorvel --version`: loading the executable and its shared libraries, the floor
 //      under (a) and (b);
 //  (a) `sorvel SONG` to the first sound: from the start of the process until the first
-//      non-silent sample reaches the audio device (SDL's disk driver, which keeps real
-//      time like a sound card), with a fresh program folder each time and a warm cache;
+//      non-silent sample reaches the audio device, with a fresh program folder each time
+//      and a warm cache: through SDL's disk driver (the fallback output; the driver
+//      keeps real time like a sound card), and through a private PulseAudio server with
+//      a null sink whose monitor is recorded (the output a desktop user gets);
 //  (b) the hand-over round trip to a running copy: connect, send, and the copy's close
 //      that says it has taken the message; plain, and with one song path (which the copy
 //      adds to its list and plays before it closes); and a whole second start
@@ -12,10 +14,12 @@
 
 #include "SingleInstance.h"
 #include "support/AudioFixtures.h"
+#include "support/Onsets.h"
 
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QStandardPaths>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -125,6 +129,66 @@ std::string privateFolder(const QString& path)
     return path.toStdString();
 }
 
+long long nowNs()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
+}
+
+// (a) through PulseAudio: a private server with a null sink, its monitor recorded the
+// whole time (a recorder started afresh each round sees the null sink's own start-up).
+void firstSoundThroughPulse(const std::string& sorvel, const std::string& song, const QTemporaryDir& work)
+{
+    const QString pulseaudio = QStandardPaths::findExecutable(QStringLiteral("pulseaudio"));
+    const QString parec = QStandardPaths::findExecutable(QStringLiteral("parec"));
+    if (pulseaudio.isEmpty() || parec.isEmpty()) {
+        std::printf("(a) through PulseAudio: pulseaudio or parec not installed, skipped\n");
+        return;
+    }
+    const QString home = work.filePath(QStringLiteral("pulse"));
+    const std::string runtime = privateFolder(home + "/run");
+    const std::string base = "XDG_RUNTIME_DIR=" + runtime;
+    const pid_t server = spawn(pulseaudio.toStdString(),
+                               {"--daemonize=no", "-n", "--exit-idle-time=-1", "--load=module-null-sink sink_name=bench_null",
+                                "--load=module-native-protocol-unix"},
+                               {base, "HOME=" + privateFolder(home)});
+    const Clock::time_point started = Clock::now();
+    while (!QFile::exists(QString::fromStdString(runtime + "/pulse/native")) && msSince(started) < 10000)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const std::string raw = home.toStdString() + "/monitor.raw";
+    const pid_t recorder = fork();
+    if (recorder == 0) {
+        putenv(const_cast<char*>(base.c_str()));
+        const int out = open(raw.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        dup2(out, 1);
+        execl(parec.toLocal8Bit().constData(), "parec", "--latency-msec=5", "-d", "bench_null.monitor",
+              "--format=s16le", "--rate=44100", "--channels=2", "--raw", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    std::vector<long long> starts;
+    for (int round = 0; round < 8; ++round) {
+        const QString folder = home + QStringLiteral("/r%1").arg(round);
+        const std::vector<std::string> env{base, "QT_QPA_PLATFORM=offscreen", "HOME=" + privateFolder(folder),
+                                           "XDG_CONFIG_HOME=" + privateFolder(folder + "/config"),
+                                           "DBUS_SESSION_BUS_ADDRESS=disabled:"};
+        starts.push_back(nowNs());
+        const pid_t pid = spawn(sorvel, {song}, env);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+        finish(pid, true);
+        std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    }
+    finish(recorder, true);
+    const long long endNs = nowNs();
+    finish(server, true);
+    std::vector<double> heard = bench::OnsetsMs(raw, endNs, starts);
+    heard.erase(heard.begin());  // the first run warms the cache
+    if (std::count(heard.begin(), heard.end(), -1.0) > 0)
+        std::printf("(a) through PulseAudio: a round was not heard\n");
+    heard.erase(std::remove(heard.begin(), heard.end(), -1.0), heard.end());
+    print("(a) sorvel SONG to first sound, PulseAudio", heard, 150);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -166,7 +230,8 @@ int main(int argc, char** argv)
         if (round > 0 && ms >= 0)  // the first run warms the cache
             firstSound.push_back(ms);
     }
-    print("(a) sorvel SONG to first sound", firstSound, 150);
+    print("(a) sorvel SONG to first sound, SDL disk driver", firstSound, 150);
+    firstSoundThroughPulse(sorvel, song, work);
 
     // (b) A running copy, then hand-overs to it.
     const QString home = work.filePath(QStringLiteral("b"));

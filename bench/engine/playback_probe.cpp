@@ -17,6 +17,7 @@
 #include "fsound.h"
 #include "support/AudioFixtures.h"
 #include "support/OneSongList.h"
+#include "support/Onsets.h"
 
 #include <QApplication>
 #include <QSocketNotifier>
@@ -188,26 +189,14 @@ int waitWindow(const char* title)
 
 int onsets(int argc, char** argv)
 {
-    std::ifstream in(argv[2], std::ios::binary);
-    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const auto* samples = reinterpret_cast<const std::int16_t*>(bytes.data());
-    const long long frames = static_cast<long long>(bytes.size() / 4);
-    const long long endNs = std::atoll(argv[3]);
-    const long long startNs = endNs - frames * 1000000000LL / 44100;
-    for (int i = 4; i < argc; ++i) {
-        const long long press = std::atoll(argv[i]);
-        long long from = std::max(0LL, (press - startNs) * 44100 / 1000000000LL);
-        long long at = -1;
-        for (long long f = from; f < frames; ++f) {
-            if (std::abs(samples[2 * f]) > 300 || std::abs(samples[2 * f + 1]) > 300) {
-                at = f;
-                break;
-            }
-        }
-        if (at < 0)
+    std::vector<long long> presses;
+    for (int i = 4; i < argc; ++i)
+        presses.push_back(std::atoll(argv[i]));
+    for (const double ms : bench::OnsetsMs(argv[2], std::atoll(argv[3]), presses)) {
+        if (ms < 0)
             std::printf("none\n");
         else
-            std::printf("%.1f\n", static_cast<double>(startNs + at * 1000000000LL / 44100 - press) / 1e6);
+            std::printf("%.1f\n", ms);
     }
     return 0;
 }

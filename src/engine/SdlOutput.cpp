@@ -2,7 +2,9 @@
 
 #include <SDL.h>
 
+#include <atomic>
 #include <mutex>
+#include <utility>
 
 namespace fsound {
 
@@ -12,7 +14,16 @@ namespace {
 // 8192 frames halve the server's wake-ups against 4096 and cost nothing at the start
 // (measured). Stop and seek throw away what SDL holds, so they stay immediate.
 constexpr Uint16 kDeviceFrames = 8192;
+constexpr Uint16 kProbeFrames = 256;
 
+// The device is opened at the first sound, not before. A paused SDL device still runs
+// its thread and writes silence, one whole device buffer per wake-up, and a device
+// opened or resumed before the first sound is decoded plays a buffer of silence first
+// (186 ms added to every start from the command line, measured). So until then
+// setActive(true) only asks for the device, and the decoder thread opens it as soon as
+// the rings hold sound (dataReady). Once open it stays, paused while nothing plays:
+// closing waits for SDL's thread to finish its buffer, and a PulseAudio null sink was
+// seen to stall for seconds when SDL's stream went and came back between two songs.
 class SdlOutput final : public AudioOutput {
 public:
     ~SdlOutput() override { close(); }
@@ -24,39 +35,54 @@ public:
         if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
             return false;
         m_callback = std::move(callback);
-        SDL_AudioSpec want{};
-        want.freq = rate;
-        want.format = AUDIO_F32SYS;
-        want.channels = 2;
-        want.samples = kDeviceFrames;
-        want.callback = &SdlOutput::trampoline;
-        want.userdata = this;
-        SDL_AudioSpec have{};
-        // No changes allowed: SDL converts to whatever the device really takes.
-        m_device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-        if (m_device == 0) {
+        m_rate = rate;
+        // Opened once now to learn that a device exists. With a small buffer: closing
+        // waits for SDL's thread to finish the buffer it is on.
+        const SDL_AudioDeviceID probe = openDevice(kProbeFrames);
+        if (probe == 0) {
             SDL_QuitSubSystem(SDL_INIT_AUDIO);
             return false;
         }
-        m_latency = have.samples;
-        return true;  // paused until setActive
+        SDL_CloseAudioDevice(probe);
+        m_initialised = true;
+        return true;
     }
 
     void close() override
     {
-        if (m_device != 0) {
-            SDL_CloseAudioDevice(m_device);
-            m_device = 0;
-            SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        SDL_AudioDeviceID device = 0;
+        {
+            std::lock_guard guard(m_deviceLock);
+            device = std::exchange(m_device, 0);
+            m_wanted = false;
         }
+        if (device != 0)
+            SDL_CloseAudioDevice(device);
+        if (std::exchange(m_initialised, false))
+            SDL_QuitSubSystem(SDL_INIT_AUDIO);
     }
 
-    std::size_t latencyFrames() const override { return m_latency; }
+    std::size_t latencyFrames() const override { return m_latency.load(std::memory_order_relaxed); }
+
     void setActive(bool active) override
     {
+        std::lock_guard guard(m_deviceLock);
+        m_wanted = active;
+        // Once open, the device is only paused and resumed.
         if (m_device != 0)
             SDL_PauseAudioDevice(m_device, active ? 0 : 1);
     }
+
+    void dataReady() override
+    {
+        std::lock_guard guard(m_deviceLock);
+        if (!m_wanted || m_device != 0)
+            return;
+        m_device = openDevice(kDeviceFrames);
+        if (m_device != 0)
+            SDL_PauseAudioDevice(m_device, 0);
+    }
+
     void discardQueued() override {}
     // Our own mutex rather than SDL's device lock: the same exclusion, visible to the
     // thread sanitizer, which does not follow locks taken inside SDL.
@@ -72,9 +98,31 @@ private:
                            true);
     }
 
-    SDL_AudioDeviceID m_device = 0;
-    std::size_t m_latency = kDeviceFrames;
+    // Opens a paused device; 0 when SDL has none.
+    SDL_AudioDeviceID openDevice(Uint16 frames)
+    {
+        SDL_AudioSpec want{};
+        want.freq = m_rate;
+        want.format = AUDIO_F32SYS;
+        want.channels = 2;
+        want.samples = frames;
+        want.callback = &SdlOutput::trampoline;
+        want.userdata = this;
+        SDL_AudioSpec have{};
+        // No changes allowed: SDL converts to whatever the device really takes.
+        const SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+        if (device != 0 && frames == kDeviceFrames)
+            m_latency.store(have.samples, std::memory_order_relaxed);
+        return device;
+    }
+
+    int m_rate = 44100;
+    bool m_initialised = false;
+    std::atomic<std::size_t> m_latency{kDeviceFrames};
     Callback m_callback;
+    std::mutex m_deviceLock;  // guards m_device and m_wanted; never taken inside the callback
+    SDL_AudioDeviceID m_device = 0;
+    bool m_wanted = false;
     std::mutex m_lock;  // the output lock: held around every callback
 };
 

@@ -1,0 +1,64 @@
+#include "fsound.h"
+#include "support/EngineEnvironment.h"
+
+#include <QTemporaryDir>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+using namespace std::chrono_literals;
+using fixtures::Library;
+using fixtures::waitFor;
+
+namespace {
+
+// SDL's disk driver writes what the device plays to a file in real time, so the file
+// shows what a listener would hear from the moment the device opened.
+std::vector<float> deviceSound(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<float> samples(bytes.size() / sizeof(float));
+    std::memcpy(samples.data(), bytes.data(), samples.size() * sizeof(float));
+    return samples;
+}
+
+// A song started on an idle library is heard from the device's first buffer: no buffer
+// of silence (186 ms) goes ahead of it, neither the silence an idle device writes nor
+// one asked for before the first sound was decoded. And the device is not there at all
+// until something plays.
+TEST(SdlOutput, SongStartsInTheDevicesFirstBuffer)
+{
+    QTemporaryDir dir;
+    const std::string device = dir.filePath(QStringLiteral("device.raw")).toStdString();
+    ::setenv("SDL_AUDIODRIVER", "disk", 1);
+    ::setenv("SDL_DISKAUDIOFILE", device.c_str(), 1);
+    ASSERT_EQ(FSOUND_Init(44100, 32, 0), 1);
+    ASSERT_FALSE(fsound::UsingSilentSink());
+    std::this_thread::sleep_for(400ms);  // idle, as between start-up and the first press
+
+    for (int song = 0; song < 2; ++song) {
+        FSOUND_STREAM* stream = FSOUND_Stream_Open(Library::instance().tone("wav", 1.0).c_str(), 0x130, 0, 0);
+        ASSERT_NE(stream, nullptr);
+        FSOUND_Stream_Play(FSOUND_FREE, stream);
+        ASSERT_TRUE(waitFor([&] { return FSOUND_Stream_GetTime(stream) >= 400; }, 3s));
+        FSOUND_Stream_Stop(stream);
+        if (song == 0) {
+            const std::vector<float> heard = deviceSound(device);
+            std::size_t first = 0;
+            while (first < heard.size() && std::fabs(heard[first]) < 1e-4f)
+                ++first;
+            ASSERT_LT(first, heard.size()) << "nothing reached the device";
+            EXPECT_LT(first / 2, 64u) << "frames of silence before the song";
+        }
+    }
+    // A second song on the same device plays too (the device is paused and resumed).
+    EXPECT_GT(deviceSound(device).size() / 2, 44100u * 8 / 10);
+    fsound::Shutdown();
+}
+
+} // namespace
