@@ -7,6 +7,8 @@
 #include <QPainter>
 #include <QScreen>
 
+#include <algorithm>
+
 namespace {
 
 // The title panel: white, a raised inner and a lowered outer bevel.
@@ -44,8 +46,15 @@ QLabel* label(QWidget* parent, const char* name, QRect at, const QString& text, 
     l->setObjectName(QLatin1String(name));
     l->setFont(font);
     l->setTextFormat(Qt::PlainText);
-    // Never cut: a stand-in face may set the text wider than the design's box.
-    l->setGeometry(at.x(), at.y(), std::max(at.width(), l->sizeHint().width()), std::max(at.height(), l->sizeHint().height()));
+    // Never cut: a stand-in face (or a longer text) may be wider than the design's box.
+    // Such a text grows about the box's centre and stays off the window's edges.
+    const int width = std::max(at.width(), l->sizeHint().width());
+    int x = at.x();
+    if (at.width() > 0 && width > at.width()) {
+        constexpr int margin = 8;
+        x = std::clamp(at.center().x() + 1 - width / 2, margin, std::max(margin, parent->width() - margin - width));
+    }
+    l->setGeometry(x, at.y(), width, std::max(at.height(), l->sizeHint().height()));
     return l;
 }
 

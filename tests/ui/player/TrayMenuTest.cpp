@@ -116,8 +116,16 @@ TEST_F(PlayerTray, AboutBoxLayout)
     EXPECT_EQ(about.Image4->geometry(), QRect(9, 8, 17, 16));
     EXPECT_EQ(about.Image1->geometry(), QRect(225, 8, 17, 16));
     EXPECT_TRUE(about.Label4->text().contains(QStringLiteral("FFmpeg")));
-    for (QLabel* text : {about.Label1, about.Label2, about.Label3, about.Label4})
-        EXPECT_GE(text->width(), text->fontMetrics().horizontalAdvance(text->text())) << text->objectName().toStdString();
+    for (QLabel* text : {about.Label1, about.Label2, about.Label3, about.Label4}) {
+        const int ink = text->fontMetrics().horizontalAdvance(text->text());
+        EXPECT_GE(text->width(), ink) << text->objectName().toStdString();
+        // Whole, and not pressed against the box's edge (a longer text than the
+        // design's ran into the right border).
+        if (text->parentWidget() == &about) {
+            EXPECT_GE(text->x(), 4) << text->objectName().toStdString();
+            EXPECT_LE(text->x() + ink, about.width() - 4) << text->objectName().toStdString();
+        }
+    }
 }
 
 } // namespace
