@@ -21,7 +21,9 @@ constexpr Uint16 kProbeFrames = 256;
 // opened or resumed before the first sound is decoded plays a buffer of silence first
 // (186 ms added to every start from the command line, measured). So until then
 // setActive(true) only asks for the device, and the decoder thread opens it as soon as
-// the rings hold sound (dataReady). Once open it stays, paused while nothing plays:
+// the rings hold sound (dataReady). (SDL opens every device paused; its thread could
+// write one buffer of silence before the unpause right after the open reaches it, which
+// happens only on a very slow machine.) Once open it stays, paused while nothing plays:
 // closing waits for SDL's thread to finish its buffer, and a PulseAudio null sink was
 // seen to stall for seconds when SDL's stream went and came back between two songs.
 class SdlOutput final : public AudioOutput {

@@ -16,6 +16,23 @@ using fixtures::waitFor;
 
 namespace {
 
+// SDL starts every device paused, and its thread can write one buffer of silence before
+// the unpause that follows the open reaches it. Normally the unpause wins; under the
+// thread sanitizer, which slows the opening thread, it loses now and then. That one
+// buffer is still far less than what an idle device wrote before the song.
+#if defined(__SANITIZE_THREAD__)
+#define SORVEL_SLOW_THREADS 1
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define SORVEL_SLOW_THREADS 1
+#endif
+#endif
+#ifdef SORVEL_SLOW_THREADS
+constexpr std::size_t kAllowedSilence = 8192 + 64;
+#else
+constexpr std::size_t kAllowedSilence = 64;
+#endif
+
 // SDL's disk driver writes what the device plays to a file in real time, so the file
 // shows what a listener would hear from the moment the device opened.
 std::vector<float> deviceSound(const std::string& path)
@@ -53,7 +70,7 @@ TEST(SdlOutput, SongStartsInTheDevicesFirstBuffer)
             while (first < heard.size() && std::fabs(heard[first]) < 1e-4f)
                 ++first;
             ASSERT_LT(first, heard.size()) << "nothing reached the device";
-            EXPECT_LT(first / 2, 64u) << "frames of silence before the song";
+            EXPECT_LT(first / 2, kAllowedSilence) << "frames of silence before the song";
         }
     }
     // A second song on the same device plays too (the device is paused and resumed).
