@@ -18,10 +18,15 @@
 
 #include <QApplication>
 #include <QPointer>
+#include <QTimer>
 
 #include <memory>
 
 namespace {
+
+// Long enough for the windows to be mapped and painted first; a press before it simply
+// opens the libraries itself.
+constexpr int kPreloadDelayMs = 250;
 
 // The player's view of the playlist window. When the window is gone (at shut-down it
 // goes before the player), the last geometry and visibility are kept.
@@ -148,6 +153,9 @@ int main(int argc, char** argv)
 
         formMain.show();
         desktop->Start(paths);
+        // The decoding libraries are opened on the decoder thread once the windows are up,
+        // not before them (a song from the command line has opened them already).
+        QTimer::singleShot(kPreloadDelayMs, [] { fsound::PreloadDecoding(); });
         result = QApplication::exec();
 
         // Windows go in reverse order of creation: the playlist window first (it writes

@@ -1,12 +1,10 @@
 #include "Spectrum.h"
 
+#include "DecodeModule.h"
+
 #include <algorithm>
 #include <cmath>
 #include <numbers>
-
-extern "C" {
-#include <libavutil/mem.h>
-}
 
 namespace fsound {
 
@@ -14,34 +12,27 @@ FftAnalyser::FftAnalyser()
 {
     for (int i = 0; i < kFftSize; ++i)
         m_window[i] = 0.5f * (1.0f - std::cos(2.0f * std::numbers::pi_v<float> * i / kFftSize));
-    const float scale = 1.0f;
-    m_in = static_cast<float*>(av_malloc(sizeof(float) * (kFftSize + 2)));
-    m_out = static_cast<float*>(av_malloc(sizeof(float) * (kFftSize + 2)));
-    if (!m_in || !m_out || av_tx_init(&m_tx, &m_transform, AV_TX_FLOAT_RDFT, 0, kFftSize, &scale, 0) < 0)
-        m_transform = nullptr;
+    if (const DecodeApi* api = DecodeModule())
+        m_fft.reset(api->makeFft(kFftSize));
 }
 
-FftAnalyser::~FftAnalyser()
-{
-    av_tx_uninit(&m_tx);
-    av_free(m_in);
-    av_free(m_out);
-}
+FftAnalyser::~FftAnalyser() = default;
 
 void FftAnalyser::analyse(const float* samples, float* out)
 {
-    if (!m_transform) {
+    if (!m_fft) {
         std::fill(out, out + kSpectrumBins, 0.0f);
         return;
     }
+    float* in = m_fft->input();
     for (int i = 0; i < kFftSize; ++i)
-        m_in[i] = samples[i] * m_window[i];
-    m_transform(m_tx, m_out, m_in, sizeof(float));
+        in[i] = samples[i] * m_window[i];
+    const float* spectrum = m_fft->transform();
     // The Hann window's sum is N/2, and a real sine splits over two mirrored bins.
     const float scale = 4.0f / kFftSize;
     for (int k = 0; k < kSpectrumBins; ++k) {
-        const float re = m_out[2 * k];
-        const float im = m_out[2 * k + 1];
+        const float re = spectrum[2 * k];
+        const float im = spectrum[2 * k + 1];
         out[k] = std::min(1.0f, std::sqrt(re * re + im * im) * scale);
     }
 }

@@ -2,15 +2,14 @@
 // Magnitude spectrum of the last 1024 samples played: a Hann window and libavutil's
 // real-input transform, scaled so that a full-scale sine centred on a bin reads 1.0.
 
-extern "C" {
-#include <libavutil/tx.h>
-}
-
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <memory>
 
 namespace fsound {
+
+class FftBackend;
 
 constexpr int kFftSize = 1024;
 constexpr int kSpectrumBins = kFftSize / 2;
@@ -27,10 +26,7 @@ public:
 
 private:
     std::array<float, kFftSize> m_window{};
-    AVTXContext* m_tx = nullptr;
-    av_tx_fn m_transform = nullptr;
-    float* m_in = nullptr;    // kFftSize reals, aligned as the transform wants
-    float* m_out = nullptr;   // kFftSize / 2 + 1 complex values
+    std::unique_ptr<FftBackend> m_fft;  // the decoding module's transform; null without it
 };
 
 // History of the mono mix handed to the device, written by the device callback and

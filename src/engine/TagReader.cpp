@@ -1,5 +1,7 @@
 #include "TagReader.h"
 
+#include "DecodeModule.h"
+
 #include <QFile>
 #include <QStringDecoder>
 
@@ -9,10 +11,6 @@
 #include <cerrno>
 #include <optional>
 
-extern "C" {
-#include <libavformat/avformat.h>
-#include <libavutil/dict.h>
-}
 
 namespace {
 
@@ -59,22 +57,21 @@ std::optional<QByteArray> latin1Bytes(const QString& text)
     return text.toLatin1();
 }
 
-QString tagValue(const AVDictionary* tags, const char* key)
+QString tagValue(const std::string& raw)
 {
-    const AVDictionaryEntry* entry = av_dict_get(tags, key, nullptr, 0);
-    return entry && entry->value ? DecodeTagText(QByteArray(entry->value)).trimmed() : QString();
+    return raw.empty() ? QString() : DecodeTagText(QByteArray::fromStdString(raw)).trimmed();
 }
 
-void fillFrom(FileTagText& tags, const AVDictionary* dictionary)
+void fillFrom(FileTagText& tags, const fsound::RawTagSet& set)
 {
     if (tags.title.isEmpty())
-        tags.title = tagValue(dictionary, "title");
+        tags.title = tagValue(set[0]);
     if (tags.artist.isEmpty())
-        tags.artist = tagValue(dictionary, "artist");
+        tags.artist = tagValue(set[1]);
     if (tags.artist.isEmpty())
-        tags.artist = tagValue(dictionary, "album_artist");
+        tags.artist = tagValue(set[2]);
     if (tags.album.isEmpty())
-        tags.album = tagValue(dictionary, "album");
+        tags.album = tagValue(set[3]);
 }
 
 } // namespace
@@ -104,13 +101,11 @@ FileTagText ReadFileTags(const QString& path)
     // FIFOs and devices would block or never end; folders are not songs.
     if (name.isEmpty() || ::stat(name.constData(), &info) != 0 || !S_ISREG(info.st_mode))
         return tags;
-    AVFormatContext* context = nullptr;
-    if (avformat_open_input(&context, name.constData(), nullptr, nullptr) != 0)
+    const fsound::DecodeApi* api = fsound::DecodeModule();
+    std::vector<fsound::RawTagSet> sets;
+    if (!api || !api->readTags(name.constData(), &sets))
         return tags;
-    fillFrom(tags, context->metadata);
-    for (unsigned i = 0; i < context->nb_streams; ++i)
-        if (context->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO)
-            fillFrom(tags, context->streams[i]->metadata);
-    avformat_close_input(&context);
+    for (const fsound::RawTagSet& set : sets)
+        fillFrom(tags, set);
     return tags;
 }

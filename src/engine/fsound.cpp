@@ -1,15 +1,12 @@
 #include "fsound.h"
 
 #include "AudioOutput.h"
+#include "DecodeModule.h"
 #include "Decoder.h"
 #include "SampleRing.h"
 #include "Spectrum.h"
 
 #include <SDL.h>
-
-extern "C" {
-#include <libavutil/log.h>
-}
 
 #include <algorithm>
 #include <atomic>
@@ -77,6 +74,7 @@ struct Library {
     std::thread feeder;
     std::atomic<unsigned> feederWake{0};
     std::atomic<bool> feederStop{false};
+    std::atomic<bool> preloadAsked{false};  // the feeder opens the decoding module
     int activeChannels = 0;           // window thread: streams started and not stopped
 
     std::size_t mix(float* out, std::size_t frames, bool pad);
@@ -189,6 +187,8 @@ void Library::feed()
         const unsigned seen = feederWake.load(std::memory_order_acquire);
         if (feederStop.load())
             return;
+        if (preloadAsked.exchange(false))
+            DecodeModule();
         active.clear();
         {
             std::lock_guard guard(streamsMutex);
@@ -246,6 +246,14 @@ bool StreamPlayedOut(FSOUND_STREAM* handle)
         >= stream->pushedFrames.load(std::memory_order_acquire) + latency;
 }
 
+void PreloadDecoding()
+{
+    if (Library* lib = g_library.load()) {
+        lib->preloadAsked.store(true);
+        lib->poke();
+    }
+}
+
 bool UsingSilentSink()
 {
     Library* lib = g_library.load();
@@ -260,7 +268,6 @@ signed char FSOUND_Init(int mixrate, int maxchannels, unsigned int /*flags*/)
 {
     if (g_library.load())
         return 1;
-    av_log_set_level(AV_LOG_QUIET);  // damaged files are expected; the library stays silent
     auto lib = std::make_unique<Library>();
     lib->rate = mixrate > 0 ? mixrate : 44100;
     lib->channels.assign(static_cast<std::size_t>(std::clamp(maxchannels, 1, 64)), nullptr);

@@ -85,4 +85,8 @@ void Shutdown();
 bool StreamPlayedOut(FSOUND_STREAM* stream);
 // True when the silent fallback sink is in use instead of a sound device.
 bool UsingSilentSink();
+
+// Opens the decoding module (DecodeModule.h) on the decoder thread now, so that the
+// first song does not wait for it. The program asks once its windows are on screen.
+void PreloadDecoding();
 }
