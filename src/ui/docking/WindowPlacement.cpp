@@ -53,3 +53,15 @@ bool SyncPositionWithWindowSystem(QWidget* window)
     window->move(*real - (client - window->pos()));
     return true;
 }
+
+PositionSettler::PositionSettler(QWidget* window) : m_window(window)
+{
+    m_again.setSingleShot(true);
+    QObject::connect(&m_again, &QTimer::timeout, window, [this] { SyncPositionWithWindowSystem(m_window); });
+}
+
+void PositionSettler::Moved()
+{
+    SyncPositionWithWindowSystem(m_window);
+    m_again.start(kSettleMs);
+}

@@ -367,6 +367,7 @@ void TFormMain::FirstActivate()
 void TFormMain::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
+    m_placement.Moved();
     if (MainState.bTopMost)
         raise();
     // The first showing registers the strip, free, with a snap width of 9.
@@ -467,7 +468,7 @@ void TFormMain::moveEvent(QMoveEvent* event)
 {
     QWidget::moveEvent(event);
     if (event->spontaneous())
-        SyncPositionWithWindowSystem(this);
+        m_placement.Moved();
 }
 
 void TFormMain::StorePlayListGeometry()

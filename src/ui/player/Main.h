@@ -8,6 +8,7 @@
 #include "FrameSink.h"
 #include "Magnetic.h"
 #include "MoveLoop.h"
+#include "WindowPlacement.h"
 #include "StripLabel.h"
 
 #include <QImage>
@@ -204,6 +205,7 @@ private:
 
     IPlayListLink* m_playList = nullptr;
     WindowMoveLoop m_moveLoop;
+    PositionSettler m_placement{this};
     std::unique_ptr<MagneticRouter> m_magneticRouter;
     std::unique_ptr<MagneticRouter> m_playListRouter;
     // The strip lost its tool-window style to be reachable while minimised.

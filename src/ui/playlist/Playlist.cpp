@@ -186,7 +186,13 @@ void TFormPlayList::moveEvent(QMoveEvent* event)
     QWidget::moveEvent(event);
     // A move the window system reports may be relative to the window manager's frame.
     if (event->spontaneous())
-        SyncPositionWithWindowSystem(this);
+        m_placement.Moved();
+}
+
+void TFormPlayList::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    m_placement.Moved();
 }
 
 void TFormPlayList::mousePressEvent(QMouseEvent* event)

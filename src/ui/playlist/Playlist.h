@@ -6,6 +6,7 @@
 // Closing it hides it. Window thread only.
 
 #include "MoveLoop.h"
+#include "WindowPlacement.h"
 #include "PlaylistPages.h"
 #include "SongChoice.h"
 #include "VolumeBar.h"
@@ -150,6 +151,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -168,6 +170,7 @@ private:
 
     TM_PlayList& m_store;
     WindowMoveLoop m_moveLoop;
+    PositionSettler m_placement{this};
     WindowSizeLoop m_sizeLoop;
     int m_tempUpdates = 0;
     bool m_showVolumeQueued = false;
