@@ -18,7 +18,7 @@ namespace {
 
 class FfmpegFft final : public FftBackend {
 public:
-    explicit FfmpegFft(int size) : m_size(size)
+    explicit FfmpegFft(int size)
     {
         const float scale = 1.0f;
         // Room for size / 2 + 1 complex values, aligned as the transform wants.
@@ -45,7 +45,6 @@ public:
     }
 
 private:
-    int m_size;
     AVTXContext* m_tx = nullptr;
     av_tx_fn m_transform = nullptr;
     float* m_in = nullptr;
