@@ -159,24 +159,38 @@ QStringList DecodeTempListText(const QByteArray& bytes)
 
 QByteArray EncodeTempListText(const QStringList& lines, TempListEncoding encoding)
 {
+    // Each line is written only in a form that reads back as the same line: bytes kept
+    // from an undecodable line, written as themselves, can join their neighbours into a
+    // character of the other encoding.
     if (encoding == TempListEncoding::CodePage949) {
         QByteArray out;
         bool allFit = true;
         for (const QString& line : lines) {
             const auto encoded = encodeKeepingBytes(line, ToCodePage949);
-            if (!encoded) {
+            if (!encoded || decodeCodePageLine(encoded->constData(), encoded->size()) != line) {
                 allFit = false;
                 break;
             }
             out += *encoded;
             out += "\r\n";
         }
-        if (allFit)
+        // Read back as a whole, the file must still be taken for code page 949.
+        if (allFit && TempListEncodingOf(out) == TempListEncoding::CodePage949)
             return out;
     }
     QByteArray out(kUtf8Mark, kUtf8MarkSize);
     for (const QString& line : lines) {
-        out += *encodeKeepingBytes(line, utf8);
+        QByteArray encoded = *encodeKeepingBytes(line, utf8);
+        if (decodeKeepingBytes(encoded.constData(), encoded.size(), strictUtf8) != line) {
+            // Bytes of a code page 949 line that was not code page 949 would read back as
+            // UTF-8 characters: such bytes become U+FFFD, and the line stays as written.
+            QString replaced = line;
+            for (QChar& c : replaced)
+                if (isEscape(c))
+                    c = QChar(QChar::ReplacementCharacter);
+            encoded = replaced.toUtf8();
+        }
+        out += encoded;
         out += "\r\n";
     }
     return out;
