@@ -6,26 +6,49 @@ x_session_start() {
   for tool in Xvfb openbox xdotool xwininfo xprop; do
     command -v $tool >/dev/null || { echo "$tool not installed"; exit 77; }
   done
+  # On a loaded machine the window manager has been seen not to come up: try the whole
+  # session again, and say what the server and openbox printed, so a failure shows why.
+  local attempt
+  for attempt in 1 2 3; do
+    x_session_try "$size" && return 0
+    echo "X session attempt $attempt failed"
+    x_session_stop
+  done
+  echo "openbox did not start"
+  exit 1
+}
+
+x_session_try() {
+  local log number_file
+  log=$(mktemp)
+  number_file=$(mktemp)
   # Xvfb picks a free display number itself and writes it out once it accepts clients:
   # a guessed number could be another session's display.
-  local number_file
-  number_file=$(mktemp)
-  Xvfb -displayfd 3 -screen 0 "$size" -nolisten tcp 3>"$number_file" >/dev/null 2>&1 &
+  Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp 3>"$number_file" >"$log" 2>&1 &
   x_server=$!
   for _ in $(seq 200); do [ -s "$number_file" ] && break; sleep 0.05; done
   display=:$(head -n 1 "$number_file")
   rm -f "$number_file"
-  [ "$display" != ":" ] || { echo "Xvfb did not start"; exit 1; }
+  if [ "$display" = ":" ]; then
+    echo "Xvfb did not start:"; sed 's/^/  Xvfb: /' "$log"; rm -f "$log"; return 1
+  fi
   export DISPLAY=$display
-  openbox --sm-disable >/dev/null 2>&1 &
+  openbox --sm-disable >>"$log" 2>&1 &
   x_manager=$!
   for _ in $(seq 200); do
     # Read whole before matching: with pipefail, grep -q closing the pipe early fails xprop.
-    case "$(xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null)" in *"window id"*) return 0 ;; esac
+    case "$(xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null)" in
+      *"window id"*) rm -f "$log"; return 0 ;;
+    esac
+    kill -0 "$x_manager" 2>/dev/null || break
     sleep 0.05
   done
-  echo "openbox did not start"
-  exit 1
+  echo "openbox on $display did not come up" \
+    "(openbox $(kill -0 "$x_manager" 2>/dev/null && echo running || echo exited)," \
+    "Xvfb $(kill -0 "$x_server" 2>/dev/null && echo running || echo exited)):"
+  sed 's/^/  /' "$log"
+  rm -f "$log"
+  return 1
 }
 
 x_session_stop() {
