@@ -6,6 +6,7 @@
 # in one run are worth comparing on a shared machine.
 #
 #   bench/engine/side_by_side.sh [BUILD]      (ROUNDS=3 WINDOW=40 by default)
+#   ONLY=launch ROUNDS=15 bench/engine/side_by_side.sh [BUILD]   (launches alone, quick)
 #
 # Measured, per player: CPU of the player and of the sound server while playing and
 # while idle with the window shown (s per minute, all threads), their wake-ups (context
@@ -158,6 +159,7 @@ round_reference() {
 for r in $(seq "$rounds"); do
   echo "round $r of $rounds"
   launch_sorvel; launch_reference
+  [ "${ONLY:-}" = launch ] && continue
   round_sorvel; round_reference
 done
 

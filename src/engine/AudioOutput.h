@@ -1,11 +1,13 @@
 #pragma once
-// Where mixed sound goes. The library opens one output at FSOUND_Init: the PulseAudio
+// Where mixed sound goes. The library opens one output as its decoder thread starts
+// (FSOUND_Init starts that thread and returns at once): the PulseAudio
 // client (the sound server's own library, on desktops with PulseAudio or PipeWire),
 // else SDL's device, else the silent sink when no device can be opened.
 
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <string>
 
 namespace fsound {
 
@@ -49,6 +51,8 @@ public:
 
 std::unique_ptr<AudioOutput> makePulseOutput();
 std::unique_ptr<AudioOutput> makeSdlOutput();
+// Why the last SDL output could not open (SDL's own words, or that SDL is missing).
+std::string SdlOutputError();
 std::unique_ptr<AudioOutput> makeSilentOutput();
 
 class OutputLock {

@@ -1,14 +1,62 @@
 #include "AudioOutput.h"
 
 #include <SDL.h>
+#include <dlfcn.h>
 
 #include <atomic>
 #include <mutex>
+#include <string>
 #include <utility>
 
 namespace fsound {
 
 namespace {
+
+// SDL is only the fallback when no sound server answers, and it pulls in eighteen other
+// libraries (X extensions, Wayland, DRM): it is opened when the fallback is tried, not
+// linked, so that the player does not load and bind them at every start.
+struct SdlLibrary {
+    void* handle = nullptr;
+    decltype(&SDL_SetHint) SetHint = nullptr;
+    decltype(&SDL_InitSubSystem) InitSubSystem = nullptr;
+    decltype(&SDL_QuitSubSystem) QuitSubSystem = nullptr;
+    decltype(&SDL_OpenAudioDevice) OpenAudioDevice = nullptr;
+    decltype(&SDL_PauseAudioDevice) PauseAudioDevice = nullptr;
+    decltype(&SDL_CloseAudioDevice) CloseAudioDevice = nullptr;
+    decltype(&SDL_GetError) GetError = nullptr;
+    std::string missing;  // why it could not be opened; empty once it is
+
+    SdlLibrary()
+    {
+        handle = ::dlopen("libSDL2-2.0.so.0", RTLD_NOW | RTLD_LOCAL);
+        if (!handle) {
+            missing = "SDL2 is not installed";
+            return;
+        }
+        const bool all = find(SetHint, "SDL_SetHint") && find(InitSubSystem, "SDL_InitSubSystem")
+            && find(QuitSubSystem, "SDL_QuitSubSystem") && find(OpenAudioDevice, "SDL_OpenAudioDevice")
+            && find(PauseAudioDevice, "SDL_PauseAudioDevice") && find(CloseAudioDevice, "SDL_CloseAudioDevice")
+            && find(GetError, "SDL_GetError");
+        if (!all)
+            missing = "SDL2 lacks the audio functions";
+    }
+    // Never closed: SDL's threads may outlive any owner we could give it.
+
+    template <typename F>
+    bool find(F& function, const char* name)
+    {
+        function = reinterpret_cast<F>(::dlsym(handle, name));
+        return function != nullptr;
+    }
+    bool usable() const { return missing.empty(); }
+};
+
+// Opened by the first SDL output (the audio thread); later calls only read it.
+const SdlLibrary& sdl()
+{
+    static const SdlLibrary library;
+    return library;
+}
 
 // About 186 ms at 44.1 kHz. SDL ties the sound server's buffer to its device buffer;
 // 8192 frames halve the server's wake-ups against 4096 and cost nothing at the start
@@ -32,9 +80,11 @@ public:
 
     bool open(int rate, Callback callback) override
     {
-        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-        SDL_SetHint(SDL_HINT_APP_NAME, "Sorvel");
-        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
+        if (!sdl().usable())
+            return false;
+        sdl().SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+        sdl().SetHint(SDL_HINT_APP_NAME, "Sorvel");
+        if (sdl().InitSubSystem(SDL_INIT_AUDIO) != 0)
             return false;
         m_callback = std::move(callback);
         m_rate = rate;
@@ -42,10 +92,10 @@ public:
         // waits for SDL's thread to finish the buffer it is on.
         const SDL_AudioDeviceID probe = openDevice(kProbeFrames);
         if (probe == 0) {
-            SDL_QuitSubSystem(SDL_INIT_AUDIO);
+            sdl().QuitSubSystem(SDL_INIT_AUDIO);
             return false;
         }
-        SDL_CloseAudioDevice(probe);
+        sdl().CloseAudioDevice(probe);
         m_initialised = true;
         return true;
     }
@@ -59,9 +109,9 @@ public:
             m_wanted = false;
         }
         if (device != 0)
-            SDL_CloseAudioDevice(device);
+            sdl().CloseAudioDevice(device);
         if (std::exchange(m_initialised, false))
-            SDL_QuitSubSystem(SDL_INIT_AUDIO);
+            sdl().QuitSubSystem(SDL_INIT_AUDIO);
     }
 
     std::size_t latencyFrames() const override { return m_latency.load(std::memory_order_relaxed); }
@@ -72,7 +122,7 @@ public:
         m_wanted = active;
         // Once open, the device is only paused and resumed.
         if (m_device != 0)
-            SDL_PauseAudioDevice(m_device, active ? 0 : 1);
+            sdl().PauseAudioDevice(m_device, active ? 0 : 1);
     }
 
     void dataReady() override
@@ -82,7 +132,7 @@ public:
             return;
         m_device = openDevice(kDeviceFrames);
         if (m_device != 0)
-            SDL_PauseAudioDevice(m_device, 0);
+            sdl().PauseAudioDevice(m_device, 0);
     }
 
     void discardQueued() override {}
@@ -112,7 +162,7 @@ private:
         want.userdata = this;
         SDL_AudioSpec have{};
         // No changes allowed: SDL converts to whatever the device really takes.
-        const SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+        const SDL_AudioDeviceID device = sdl().OpenAudioDevice(nullptr, 0, &want, &have, 0);
         if (device != 0 && frames == kDeviceFrames)
             m_latency.store(have.samples, std::memory_order_relaxed);
         return device;
@@ -133,6 +183,12 @@ private:
 std::unique_ptr<AudioOutput> makeSdlOutput()
 {
     return std::make_unique<SdlOutput>();
+}
+
+std::string SdlOutputError()
+{
+    const SdlLibrary& library = sdl();
+    return library.usable() ? library.GetError() : library.missing;
 }
 
 } // namespace fsound

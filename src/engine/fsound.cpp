@@ -6,14 +6,13 @@
 #include "SampleRing.h"
 #include "Spectrum.h"
 
-#include <SDL.h>
-
 #include <algorithm>
 #include <atomic>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <latch>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -53,9 +52,15 @@ struct Stream {
 };
 
 struct Library {
+    // Opened by the audio thread as it starts, so that connecting to the sound server
+    // does not hold up the windows; whoever needs the output waits for `outputOpened`.
     std::unique_ptr<AudioOutput> output;
-    bool silent = false;
+    bool silent = false;  // set before `outputOpened` counts down
+    std::latch outputOpened{1};
+    std::mutex volumeMutex;      // a volume set while the output opens is not lost
+    bool volumeReachesOutput = false;  // volumeMutex
     int rate = 44100;
+    AudioOutput::Callback callback;
 
     std::mutex streamsMutex;                                    // guards streams, nextId
     std::map<std::uintptr_t, std::shared_ptr<Stream>> streams;
@@ -79,6 +84,16 @@ struct Library {
 
     std::size_t mix(float* out, std::size_t frames, bool pad);
     std::size_t readyFrames(std::size_t frames) const;
+    void openOutput();
+    AudioOutput& out()
+    {
+        outputOpened.wait();
+        return *output;
+    }
+    void applyVolume()  // volumeMutex held, output opened
+    {
+        outputHasVolume.store(output->setVolume(static_cast<float>(volume.load()) / 255.0f));
+    }
     void feed();
     bool fill(Stream& stream);
     void poke()
@@ -180,8 +195,36 @@ bool Library::fill(Stream& stream)
     }
 }
 
+// Audio thread, first thing. The sound server's own client first; SDL when the caller
+// chose an SDL driver (the tests pick "dummy") or no server answers; the silent sink when
+// nothing opens.
+void Library::openOutput()
+{
+    const char* sdlDriver = std::getenv("SDL_AUDIODRIVER");
+    bool opened = false;
+    if (!sdlDriver || !*sdlDriver) {
+        output = makePulseOutput();
+        opened = output->open(rate, callback);
+    }
+    if (!opened) {
+        output = makeSdlOutput();
+        opened = output->open(rate, callback);
+    }
+    if (!opened) {
+        std::fprintf(stderr, "sorvel: no sound device (%s), playing into a silent sink\n", SdlOutputError().c_str());
+        output = makeSilentOutput();
+        output->open(rate, callback);
+        silent = true;
+    }
+    std::lock_guard guard(volumeMutex);
+    outputOpened.count_down();
+    volumeReachesOutput = true;
+    applyVolume();
+}
+
 void Library::feed()
 {
+    openOutput();
     std::vector<std::shared_ptr<Stream>> active;
     for (;;) {
         const unsigned seen = feederWake.load(std::memory_order_acquire);
@@ -232,7 +275,7 @@ void Shutdown()
     lib->poke();
     if (lib->feeder.joinable())
         lib->feeder.join();
-    lib->output->close();
+    lib->out().close();
     delete lib;
 }
 
@@ -241,7 +284,7 @@ bool StreamPlayedOut(FSOUND_STREAM* handle)
     auto [lib, stream] = lookUp(handle);
     if (!stream || !stream->decodeDone.load(std::memory_order_acquire))
         return false;
-    const auto latency = static_cast<std::int64_t>(lib->output->latencyFrames());
+    const auto latency = static_cast<std::int64_t>(lib->out().latencyFrames());
     return stream->consumedFrames.load(std::memory_order_acquire)
         >= stream->pushedFrames.load(std::memory_order_acquire) + latency;
 }
@@ -257,7 +300,10 @@ void PreloadDecoding()
 bool UsingSilentSink()
 {
     Library* lib = g_library.load();
-    return lib && lib->silent;
+    if (!lib)
+        return false;
+    lib->outputOpened.wait();
+    return lib->silent;
 }
 
 } // namespace fsound
@@ -273,25 +319,7 @@ signed char FSOUND_Init(int mixrate, int maxchannels, unsigned int /*flags*/)
     lib->channels.assign(static_cast<std::size_t>(std::clamp(maxchannels, 1, 64)), nullptr);
     lib->scratch.assign(kScratchFrames * 2, 0.0f);
     Library* raw = lib.get();
-    auto callback = [raw](float* out, std::size_t frames, bool pad) { return raw->mix(out, frames, pad); };
-    // The sound server's own client first; SDL when the caller chose an SDL driver (the
-    // tests pick "dummy") or no server answers; the silent sink when nothing opens.
-    const char* sdlDriver = std::getenv("SDL_AUDIODRIVER");
-    bool opened = false;
-    if (!sdlDriver || !*sdlDriver) {
-        lib->output = makePulseOutput();
-        opened = lib->output->open(lib->rate, callback);
-    }
-    if (!opened) {
-        lib->output = makeSdlOutput();
-        opened = lib->output->open(lib->rate, callback);
-    }
-    if (!opened) {
-        std::fprintf(stderr, "sorvel: no sound device (%s), playing into a silent sink\n", SDL_GetError());
-        lib->output = makeSilentOutput();
-        lib->output->open(lib->rate, callback);
-        lib->silent = true;
-    }
+    lib->callback = [raw](float* out, std::size_t frames, bool pad) { return raw->mix(out, frames, pad); };
     lib->feeder = std::thread([raw] { raw->feed(); });
     g_library.store(lib.release());
     return 1;
@@ -321,7 +349,7 @@ int FSOUND_Stream_Play(int channel, FSOUND_STREAM* handle)
         return -1;
     int slot = -1;
     {
-        OutputLock guard(*lib->output);
+        OutputLock guard(lib->out());
         if (stream->playing.load())
             return stream->channel;
         const int count = static_cast<int>(lib->channels.size());
@@ -337,7 +365,7 @@ int FSOUND_Stream_Play(int channel, FSOUND_STREAM* handle)
         stream->playing.store(true);
     }
     if (lib->activeChannels++ == 0)
-        lib->output->setActive(true);
+        lib->out().setActive(true);
     lib->poke();
     return slot;
 }
@@ -358,7 +386,7 @@ signed char FSOUND_Stream_Stop(FSOUND_STREAM* handle)
     }
     bool wasPlaying = false;
     {
-        OutputLock guard(*lib->output);
+        OutputLock guard(lib->out());
         if (stream->channel >= 0)
             lib->channels[stream->channel] = nullptr;
         stream->channel = -1;
@@ -366,9 +394,9 @@ signed char FSOUND_Stream_Stop(FSOUND_STREAM* handle)
     }
     if (wasPlaying) {
         // What the server still holds of this stream is not to be heard any more.
-        lib->output->discardQueued();
+        lib->out().discardQueued();
         if (--lib->activeChannels == 0)
-            lib->output->setActive(false);
+            lib->out().setActive(false);
     }
     return 1;
 }
@@ -385,7 +413,7 @@ signed char FSOUND_Stream_SetTime(FSOUND_STREAM* handle, int ms)
         stream->pending.clear();
         stream->pendingPos = 0;
         stream->decoderFinished = false;
-        OutputLock guard(*lib->output);
+        OutputLock guard(lib->out());
         stream->ring.reset();
         stream->pushedFrames.store(0);
         stream->consumedFrames.store(0);
@@ -393,7 +421,7 @@ signed char FSOUND_Stream_SetTime(FSOUND_STREAM* handle, int ms)
         stream->decodeDone.store(false);
     }
     if (stream->playing.load())
-        lib->output->discardQueued();
+        lib->out().discardQueued();
     lib->poke();
     return 1;
 }
@@ -403,7 +431,7 @@ int FSOUND_Stream_GetTime(FSOUND_STREAM* handle)
     auto [lib, stream] = lookUp(handle);
     if (!stream)
         return 0;
-    const auto latency = static_cast<std::int64_t>(lib->output->latencyFrames());
+    const auto latency = static_cast<std::int64_t>(lib->out().latencyFrames());
     const std::int64_t consumed = stream->consumedFrames.load(std::memory_order_acquire);
     const std::int64_t pushed = stream->pushedFrames.load(std::memory_order_acquire);
     const bool done = stream->decodeDone.load(std::memory_order_acquire);
@@ -440,10 +468,12 @@ signed char FSOUND_SetVolume(int channel, int volume)
     Library* lib = g_library.load();
     if (!lib || channel != FSOUND_ALL)
         return 0;
-    lib->volume.store(std::clamp(volume, 0, 255));
     // A sound server changes the loudness of what it already holds, so the knob is heard
-    // at once instead of after the queue.
-    lib->outputHasVolume.store(lib->output->setVolume(static_cast<float>(lib->volume.load()) / 255.0f));
+    // at once instead of after the queue. Before the output is open, opening applies it.
+    std::lock_guard guard(lib->volumeMutex);
+    lib->volume.store(std::clamp(volume, 0, 255));
+    if (lib->volumeReachesOutput)
+        lib->applyVolume();
     return 1;
 }
 
@@ -452,7 +482,7 @@ int FSOUND_GetChannelsPlaying()
     Library* lib = g_library.load();
     if (!lib)
         return 0;
-    OutputLock guard(*lib->output);
+    OutputLock guard(lib->out());
     return static_cast<int>(std::count_if(lib->channels.begin(), lib->channels.end(),
                                           [](Stream* s) { return s && s->playing.load(); }));
 }
@@ -464,7 +494,7 @@ int FSOUND_GetFrequency(int channel)
         return 0;
     const int wanted = std::max(channel, 1);
     int seen = 0;
-    OutputLock guard(*lib->output);
+    OutputLock guard(lib->out());
     for (Stream* stream : lib->channels)
         if (stream && stream->playing.load() && ++seen == wanted)
             return stream->sampleRate;
@@ -493,7 +523,7 @@ float* FSOUND_DSP_GetSpectrum()
     thread_local std::vector<float> bins(kSpectrumBins, 0.0f);
     thread_local std::vector<float> samples(kFftSize, 0.0f);
     thread_local std::unique_ptr<FftAnalyser> analyser;
-    if (!lib->fftActive.load() || !lib->history.latest(samples.data(), lib->output->latencyFrames())) {
+    if (!lib->fftActive.load() || !lib->history.latest(samples.data(), lib->out().latencyFrames())) {
         std::fill(bins.begin(), bins.end(), 0.0f);
         return bins.data();
     }

@@ -4,7 +4,8 @@
 #   - a fresh start (no Sorvel.ini) shows both windows at their default places;
 #   - the temporary list read from a code-page-949 "Temprary.txt" is shown; an entry is
 #     double-clicked where the accessibility bus says it is, and its sound reaches the
-#     sink; the 2-second song is followed by the next entry;
+#     sink through the sound server's own client (SDL is not loaded); the 2-second
+#     song is followed by the next entry;
 #   - a folder dragged from another program (XDND) onto a page becomes entries;
 #   - a click on the master-volume track sets the sink's volume;
 #   - closing writes "Temprary.txt" byte for byte as it was and no page file.
@@ -137,6 +138,8 @@ xdotool mousemove ${cell% *} ${cell#* } click --repeat 2 --delay 60 1
 sleep 4
 import -window root "$work/shot.png"
 [ -n "${SHOT:-}" ] && cp "$work/shot.png" "$SHOT"
+# Playing through the sound server's own client: SDL, the fallback, was never loaded.
+! grep -q libSDL2 /proc/$sorvel_pid/maps || fail "SDL was loaded although the sound server answered"
 sleep 2.5
 kill $rec; wait $rec 2>/dev/null || true
 "$probe" tones "$work/rec.raw" > "$work/tones.txt"

@@ -34,7 +34,8 @@ TFormPlayList::TFormPlayList(TM_PlayList& store)
     // A stored place that would leave the window off the screen is brought back onto it.
     const StoredRect stored{Settings.PlayListX, Settings.PlayListY, Settings.PlayListW, Settings.PlayListH};
     setGeometry(FitIntoWorkArea(stored, ChooseWorkArea(stored, ScreenWorkAreas())));
-    ShowMasterVolume();
+    // The knob is set from the mixer once the window has painted (see paintEvent): asking
+    // the mixer connects to the sound server twice, which would hold up the first showing.
     PageControl1->setCurrentIndex(0);
     Pages->LoadTempList();
     // The pages got their trees when `Pages` was made; now their files fill them.

@@ -228,8 +228,11 @@ TEST_F(PlaylistWindow, MasterVolumeBarFollowsTheMixerAndSetsIt)
 {
     mixer_.Values = {32767, 32767};
     TFormPlayList& form = Open();
-    EXPECT_EQ(form.ImgVolume->x(), 34 + 49 * 51 / 100);
+    // The mixer is not asked before the window shows (it would hold the showing up) ...
+    EXPECT_EQ(mixer_.Opened, 0);
     form.show();
+    // ... and the knob follows it as soon as the window has painted.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.ImgVolume->x() == 34 + 49 * 51 / 100; }, 2000));
 
     QTest::mouseClick(form.ShapeVolume, Qt::LeftButton, {}, QPoint(6, 2));
     EXPECT_EQ(form.ImgVolume->x(), 34);
