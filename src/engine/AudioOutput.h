@@ -1,6 +1,5 @@
 #pragma once
-// Where mixed sound goes. The library opens one output as its decoder thread starts
-// (FSOUND_Init starts that thread and returns at once): the PulseAudio
+// Where mixed sound goes. The library opens one output at FSOUND_Init: the PulseAudio
 // client (the sound server's own library, on desktops with PulseAudio or PipeWire),
 // else SDL's device, else the silent sink when no device can be opened.
 

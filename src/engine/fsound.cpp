@@ -12,7 +12,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <latch>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -52,15 +51,9 @@ struct Stream {
 };
 
 struct Library {
-    // Opened by the audio thread as it starts, so that connecting to the sound server
-    // does not hold up the windows; whoever needs the output waits for `outputOpened`.
     std::unique_ptr<AudioOutput> output;
-    bool silent = false;  // set before `outputOpened` counts down
-    std::latch outputOpened{1};
-    std::mutex volumeMutex;      // a volume set while the output opens is not lost
-    bool volumeReachesOutput = false;  // volumeMutex
+    bool silent = false;
     int rate = 44100;
-    AudioOutput::Callback callback;
 
     std::mutex streamsMutex;                                    // guards streams, nextId
     std::map<std::uintptr_t, std::shared_ptr<Stream>> streams;
@@ -84,16 +77,6 @@ struct Library {
 
     std::size_t mix(float* out, std::size_t frames, bool pad);
     std::size_t readyFrames(std::size_t frames) const;
-    void openOutput();
-    AudioOutput& out()
-    {
-        outputOpened.wait();
-        return *output;
-    }
-    void applyVolume()  // volumeMutex held, output opened
-    {
-        outputHasVolume.store(output->setVolume(static_cast<float>(volume.load()) / 255.0f));
-    }
     void feed();
     bool fill(Stream& stream);
     void poke()
@@ -195,36 +178,8 @@ bool Library::fill(Stream& stream)
     }
 }
 
-// Audio thread, first thing. The sound server's own client first; SDL when the caller
-// chose an SDL driver (the tests pick "dummy") or no server answers; the silent sink when
-// nothing opens.
-void Library::openOutput()
-{
-    const char* sdlDriver = std::getenv("SDL_AUDIODRIVER");
-    bool opened = false;
-    if (!sdlDriver || !*sdlDriver) {
-        output = makePulseOutput();
-        opened = output->open(rate, callback);
-    }
-    if (!opened) {
-        output = makeSdlOutput();
-        opened = output->open(rate, callback);
-    }
-    if (!opened) {
-        std::fprintf(stderr, "sorvel: no sound device (%s), playing into a silent sink\n", SdlOutputError().c_str());
-        output = makeSilentOutput();
-        output->open(rate, callback);
-        silent = true;
-    }
-    std::lock_guard guard(volumeMutex);
-    outputOpened.count_down();
-    volumeReachesOutput = true;
-    applyVolume();
-}
-
 void Library::feed()
 {
-    openOutput();
     std::vector<std::shared_ptr<Stream>> active;
     for (;;) {
         const unsigned seen = feederWake.load(std::memory_order_acquire);
@@ -275,7 +230,7 @@ void Shutdown()
     lib->poke();
     if (lib->feeder.joinable())
         lib->feeder.join();
-    lib->out().close();
+    lib->output->close();
     delete lib;
 }
 
@@ -284,7 +239,7 @@ bool StreamPlayedOut(FSOUND_STREAM* handle)
     auto [lib, stream] = lookUp(handle);
     if (!stream || !stream->decodeDone.load(std::memory_order_acquire))
         return false;
-    const auto latency = static_cast<std::int64_t>(lib->out().latencyFrames());
+    const auto latency = static_cast<std::int64_t>(lib->output->latencyFrames());
     return stream->consumedFrames.load(std::memory_order_acquire)
         >= stream->pushedFrames.load(std::memory_order_acquire) + latency;
 }
@@ -300,10 +255,7 @@ void PreloadDecoding()
 bool UsingSilentSink()
 {
     Library* lib = g_library.load();
-    if (!lib)
-        return false;
-    lib->outputOpened.wait();
-    return lib->silent;
+    return lib && lib->silent;
 }
 
 } // namespace fsound
@@ -319,7 +271,25 @@ signed char FSOUND_Init(int mixrate, int maxchannels, unsigned int /*flags*/)
     lib->channels.assign(static_cast<std::size_t>(std::clamp(maxchannels, 1, 64)), nullptr);
     lib->scratch.assign(kScratchFrames * 2, 0.0f);
     Library* raw = lib.get();
-    lib->callback = [raw](float* out, std::size_t frames, bool pad) { return raw->mix(out, frames, pad); };
+    auto callback = [raw](float* out, std::size_t frames, bool pad) { return raw->mix(out, frames, pad); };
+    // The sound server's own client first; SDL when the caller chose an SDL driver (the
+    // tests pick "dummy") or no server answers; the silent sink when nothing opens.
+    const char* sdlDriver = std::getenv("SDL_AUDIODRIVER");
+    bool opened = false;
+    if (!sdlDriver || !*sdlDriver) {
+        lib->output = makePulseOutput();
+        opened = lib->output->open(lib->rate, callback);
+    }
+    if (!opened) {
+        lib->output = makeSdlOutput();
+        opened = lib->output->open(lib->rate, callback);
+    }
+    if (!opened) {
+        std::fprintf(stderr, "sorvel: no sound device (%s), playing into a silent sink\n", SdlOutputError().c_str());
+        lib->output = makeSilentOutput();
+        lib->output->open(lib->rate, callback);
+        lib->silent = true;
+    }
     lib->feeder = std::thread([raw] { raw->feed(); });
     g_library.store(lib.release());
     return 1;
@@ -349,7 +319,7 @@ int FSOUND_Stream_Play(int channel, FSOUND_STREAM* handle)
         return -1;
     int slot = -1;
     {
-        OutputLock guard(lib->out());
+        OutputLock guard(*lib->output);
         if (stream->playing.load())
             return stream->channel;
         const int count = static_cast<int>(lib->channels.size());
@@ -365,7 +335,7 @@ int FSOUND_Stream_Play(int channel, FSOUND_STREAM* handle)
         stream->playing.store(true);
     }
     if (lib->activeChannels++ == 0)
-        lib->out().setActive(true);
+        lib->output->setActive(true);
     lib->poke();
     return slot;
 }
@@ -386,7 +356,7 @@ signed char FSOUND_Stream_Stop(FSOUND_STREAM* handle)
     }
     bool wasPlaying = false;
     {
-        OutputLock guard(lib->out());
+        OutputLock guard(*lib->output);
         if (stream->channel >= 0)
             lib->channels[stream->channel] = nullptr;
         stream->channel = -1;
@@ -394,9 +364,9 @@ signed char FSOUND_Stream_Stop(FSOUND_STREAM* handle)
     }
     if (wasPlaying) {
         // What the server still holds of this stream is not to be heard any more.
-        lib->out().discardQueued();
+        lib->output->discardQueued();
         if (--lib->activeChannels == 0)
-            lib->out().setActive(false);
+            lib->output->setActive(false);
     }
     return 1;
 }
@@ -413,7 +383,7 @@ signed char FSOUND_Stream_SetTime(FSOUND_STREAM* handle, int ms)
         stream->pending.clear();
         stream->pendingPos = 0;
         stream->decoderFinished = false;
-        OutputLock guard(lib->out());
+        OutputLock guard(*lib->output);
         stream->ring.reset();
         stream->pushedFrames.store(0);
         stream->consumedFrames.store(0);
@@ -421,7 +391,7 @@ signed char FSOUND_Stream_SetTime(FSOUND_STREAM* handle, int ms)
         stream->decodeDone.store(false);
     }
     if (stream->playing.load())
-        lib->out().discardQueued();
+        lib->output->discardQueued();
     lib->poke();
     return 1;
 }
@@ -431,7 +401,7 @@ int FSOUND_Stream_GetTime(FSOUND_STREAM* handle)
     auto [lib, stream] = lookUp(handle);
     if (!stream)
         return 0;
-    const auto latency = static_cast<std::int64_t>(lib->out().latencyFrames());
+    const auto latency = static_cast<std::int64_t>(lib->output->latencyFrames());
     const std::int64_t consumed = stream->consumedFrames.load(std::memory_order_acquire);
     const std::int64_t pushed = stream->pushedFrames.load(std::memory_order_acquire);
     const bool done = stream->decodeDone.load(std::memory_order_acquire);
@@ -468,12 +438,10 @@ signed char FSOUND_SetVolume(int channel, int volume)
     Library* lib = g_library.load();
     if (!lib || channel != FSOUND_ALL)
         return 0;
-    // A sound server changes the loudness of what it already holds, so the knob is heard
-    // at once instead of after the queue. Before the output is open, opening applies it.
-    std::lock_guard guard(lib->volumeMutex);
     lib->volume.store(std::clamp(volume, 0, 255));
-    if (lib->volumeReachesOutput)
-        lib->applyVolume();
+    // A sound server changes the loudness of what it already holds, so the knob is heard
+    // at once instead of after the queue.
+    lib->outputHasVolume.store(lib->output->setVolume(static_cast<float>(lib->volume.load()) / 255.0f));
     return 1;
 }
 
@@ -482,7 +450,7 @@ int FSOUND_GetChannelsPlaying()
     Library* lib = g_library.load();
     if (!lib)
         return 0;
-    OutputLock guard(lib->out());
+    OutputLock guard(*lib->output);
     return static_cast<int>(std::count_if(lib->channels.begin(), lib->channels.end(),
                                           [](Stream* s) { return s && s->playing.load(); }));
 }
@@ -494,7 +462,7 @@ int FSOUND_GetFrequency(int channel)
         return 0;
     const int wanted = std::max(channel, 1);
     int seen = 0;
-    OutputLock guard(lib->out());
+    OutputLock guard(*lib->output);
     for (Stream* stream : lib->channels)
         if (stream && stream->playing.load() && ++seen == wanted)
             return stream->sampleRate;
@@ -523,7 +491,7 @@ float* FSOUND_DSP_GetSpectrum()
     thread_local std::vector<float> bins(kSpectrumBins, 0.0f);
     thread_local std::vector<float> samples(kFftSize, 0.0f);
     thread_local std::unique_ptr<FftAnalyser> analyser;
-    if (!lib->fftActive.load() || !lib->history.latest(samples.data(), lib->out().latencyFrames())) {
+    if (!lib->fftActive.load() || !lib->history.latest(samples.data(), lib->output->latencyFrames())) {
         std::fill(bins.begin(), bins.end(), 0.0f);
         return bins.data();
     }

@@ -14,8 +14,6 @@
 //   and counts frames; never allocates, logs, calls FFmpeg or waits on decodeMutex.
 //
 // Start-up: FSOUND_Init before any other call; COgg starts the spectrum thread after it.
-// The decoder thread opens the output first thing (connecting to the sound server takes
-// milliseconds the windows need); calls that need the output wait until it is open.
 // Shut-down: the spectrum thread is joined (COgg's destructor) before fsound::Shutdown,
 // which joins the decoder, then closes the output, then frees the streams.
 //
@@ -40,9 +38,8 @@ constexpr int FSOUND_FREE = -1;  // any free channel
 constexpr int FSOUND_ALL = -3;   // every channel
 constexpr int FSOUND_SPECTRUM_BINS = 512;
 
-// Starts the library; its decoder thread opens the output device at the given rate.
-// Without a usable sound device the library falls back to a silent sink that keeps real
-// time. Calling it again does nothing.
+// Opens the output device at the given rate. Without a usable sound device the library
+// falls back to a silent sink that keeps real time. Calling it again does nothing.
 signed char FSOUND_Init(int mixrate, int maxchannels, unsigned int flags);
 
 // A stream for the file, or null when it cannot be opened as audio (missing, empty
