@@ -51,7 +51,8 @@ struct SdlLibrary {
     bool usable() const { return missing.empty(); }
 };
 
-// Opened by the first SDL output (the audio thread); later calls only read it.
+// Opened when the first SDL output opens (FSOUND_Init, on the window thread); later calls,
+// from any thread, only read it.
 const SdlLibrary& sdl()
 {
     static const SdlLibrary library;
