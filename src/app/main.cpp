@@ -14,6 +14,7 @@
 #include "ShutdownRequests.h"
 #include "SingleInstance.h"
 #include "Trayicon.h"
+#include "WindowPlacement.h"
 #include "fsound.h"
 
 #include <QApplication>
@@ -39,7 +40,7 @@ public:
     {
         if (!m_form)
             return;
-        m_geometry = m_form->frameGeometry();
+        m_geometry = LogicalWindowRect(m_form);
         m_visible = m_form->isVisible();
         m_form = nullptr;
     }
@@ -79,7 +80,7 @@ public:
             m_form->hide();
     }
     bool IsWindowVisible() const override { return m_form ? m_form->isVisible() : m_visible; }
-    QRect WindowGeometry() const override { return m_form ? m_form->frameGeometry() : m_geometry; }
+    QRect WindowGeometry() const override { return m_form ? LogicalWindowRect(m_form) : m_geometry; }
     QWidget* Window() override { return m_form; }
     void SetMoveHook(IMoveSizeHook* hook) override
     {

@@ -1,5 +1,7 @@
 #include "MoveLoop.h"
 
+#include "WindowPlacement.h"
+
 #include <QMouseEvent>
 #include <QWidget>
 
@@ -40,12 +42,12 @@ bool DriveMoveLoop(WindowMoveLoop& loop, QWidget* window, QEvent* event)
     auto* mouse = static_cast<QMouseEvent*>(event);
     switch (event->type()) {
     case QEvent::MouseButtonPress:
-        loop.Begin(mouse->globalPosition().toPoint(), window->frameGeometry());
+        loop.Begin(mouse->globalPosition().toPoint(), LogicalWindowRect(window));
         return true;
     case QEvent::MouseMove: {
         QRect target;
         if (loop.Move(mouse->globalPosition().toPoint(), target))
-            window->move(target.topLeft());
+            PlaceWindow(window, target);
         return true;
     }
     case QEvent::MouseButtonRelease:

@@ -53,8 +53,8 @@ TFormMain::TFormMain(IPlayListLink* playList)
     // The stored place and knob may come from a damaged or hand-edited file, or from a
     // screen that is gone: the strip stands wholly on a screen and the knob on its track.
     const StoredRect stored{Settings.MainX, Settings.MainY, PanelBack->width(), PanelBack->height()};
-    move(FitIntoWorkArea(stored, ChooseWorkArea(stored, ScreenWorkAreas())).topLeft());
     setFixedSize(PanelBack->size());
+    PlaceWindow(this, FitIntoWorkArea(stored, ChooseWorkArea(stored, ScreenWorkAreas())));
     const int volumeRange = ShapeVolume->width() - ImgVolume->width();
     ImgVolume->move(ShapeVolume->x() + std::clamp(Settings.Volume, 0, volumeRange), ImgVolume->y());
     SyncBars();
@@ -98,8 +98,10 @@ TFormMain::~TFormMain()
         delete Ogg;
         Ogg = nullptr;
     }
-    Settings.MainX = x();
-    Settings.MainY = y();
+    // Logical pixels: where the strip was put, not Qt's rounding of its device place.
+    const QPoint place = LogicalWindowRect(this).topLeft();
+    Settings.MainX = place.x();
+    Settings.MainY = place.y();
     StorePlayListGeometry();
     Settings.Volume = ImgVolume->x() - ShapeVolume->x();
     App.SaveSettings();

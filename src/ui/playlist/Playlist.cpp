@@ -33,7 +33,7 @@ TFormPlayList::TFormPlayList(TM_PlayList& store)
 
     // A stored place that would leave the window off the screen is brought back onto it.
     const StoredRect stored{Settings.PlayListX, Settings.PlayListY, Settings.PlayListW, Settings.PlayListH};
-    setGeometry(FitIntoWorkArea(stored, ChooseWorkArea(stored, ScreenWorkAreas())));
+    PlaceWindow(this, FitIntoWorkArea(stored, ChooseWorkArea(stored, ScreenWorkAreas())), true);
     // The knob is set from the mixer once the window has painted (see paintEvent): asking
     // the mixer connects to the sound server twice, which would hold up the first showing.
     PageControl1->setCurrentIndex(0);
@@ -204,7 +204,7 @@ void TFormPlayList::mousePressEvent(QMouseEvent* event)
         return;
     }
     SyncPositionWithWindowSystem(this);
-    m_sizeLoop.Begin(edge, event->globalPosition().toPoint(), frameGeometry());
+    m_sizeLoop.Begin(edge, event->globalPosition().toPoint(), LogicalWindowRect(this));
     event->accept();
 }
 
@@ -216,7 +216,7 @@ void TFormPlayList::mouseMoveEvent(QMouseEvent* event)
     }
     QRect target;
     if (m_sizeLoop.Move(event->globalPosition().toPoint(), target))
-        setGeometry(target);
+        PlaceWindow(this, target, true);
     event->accept();
 }
 
