@@ -1,6 +1,7 @@
 #include "Main.h"
 
 #include "AppFolder.h"
+#include "Artwork.h"
 #include "Cmain.h"
 #include "Dxbuttons.h"
 #include "G.h"
@@ -64,7 +65,7 @@ TFormMain::TFormMain(IPlayListLink* playList)
     BToTray->setFocus();
 
     // The spectrum background, as the painter wants it and as the thread reads it.
-    m_spectrumBack = QImage(QStringLiteral(":/player/spectrum_back3.png")).convertToFormat(QImage::Format_RGB32);
+    m_spectrumBack = LoadArtwork(QStringLiteral(":/player/spectrum_back3.png")).convertToFormat(QImage::Format_RGB32);
     const std::uint8_t* backBits = nullptr;
     if (m_spectrumBack.width() == SpectrumFrameSink::kWidth && m_spectrumBack.height() == SpectrumFrameSink::kHeight) {
         for (int row = 0; row < SpectrumFrameSink::kHeight; ++row)

@@ -4,6 +4,7 @@
 #include "Dxbuttons.h"
 #include "G.h"
 #include "Placement.h"
+#include "WholePixels.h"
 #include "WindowPlacement.h"
 
 #include <QAction>
@@ -305,11 +306,9 @@ void TFormPlayList::paintEvent(QPaintEvent*)
     QPainter painter(this);
     const QRect r = rect();
     painter.fillRect(r, QColor(212, 208, 200));
-    painter.setPen(QColor(64, 64, 64));
-    painter.drawRect(r.adjusted(0, 0, -1, -1));
-    painter.setPen(Qt::white);
-    painter.drawLine(1, 1, r.width() - 3, 1);
-    painter.drawLine(1, 1, 1, r.height() - 3);
+    DrawPixelFrame(painter, r, QColor(64, 64, 64));
+    DrawPixelLine(painter, {1, 1}, {r.width() - 3, 1}, Qt::white);
+    DrawPixelLine(painter, {1, 1}, {1, r.height() - 3}, Qt::white);
     // The mixer is asked after painting, not during it: moving the knob inside a paint
     // would start another.
     if (!m_showVolumeQueued) {
