@@ -51,8 +51,13 @@ bool DriveMoveLoop(WindowMoveLoop& loop, QWidget* window, QEvent* event)
         return true;
     }
     case QEvent::MouseButtonRelease:
-        if (mouse->buttons() == Qt::NoButton)
+        if (mouse->buttons() == Qt::NoButton) {
+            // Where the button was let go: the last pointer move may have been merged away.
+            QRect target;
+            if (loop.Move(mouse->globalPosition().toPoint(), target))
+                PlaceWindow(window, target);
             loop.End();
+        }
         return true;
     case QEvent::MouseButtonDblClick:
         return true;

@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QScreen>
 #include <QWidget>
+#include <QtMath>
 #include <QWindow>
 #include <qguiapplication_platform.h>
 
@@ -125,14 +126,23 @@ void remember(QWidget* window, const PlacedRect& place)
     p.placed.insert(window, place);
 }
 
+// Qt still has the window where the program put it: at the logical place it gave, or at
+// Qt's rounding of the device place it gave (what a configure notification leaves). The
+// size is not asked: the window manager may have rounded it (see dropSizeIncrement).
+bool holdsPlace(const QWidget* window, const PlacedRect& place)
+{
+    const QPoint qt = window->geometry().topLeft();
+    return qt == place.logical.topLeft() || qt == FromDevice(place.device.topLeft(), ScaleOf(window));
+}
+
 // Where a docked window stands now, logically and on the screen. While Qt still has the
-// logical place the program gave it, the device place given with it holds (the window
-// system may not have carried it out yet).
+// place the program gave it, the device place given with it holds (the window system may
+// not have carried it out yet).
 PlacedRect standing(const QWidget* window)
 {
     const QRect logical = LogicalWindowRect(window);
     const auto record = places().placed.constFind(window);
-    if (record != places().placed.constEnd() && window->geometry() == record->logical)
+    if (record != places().placed.constEnd() && holdsPlace(window, *record))
         return {logical, record->device};
     if (const std::optional<QRect> onScreen = windowSystemRect(window))
         return {logical, *onScreen};
@@ -233,10 +243,11 @@ void SettlePlace(QWidget* window)
     const std::optional<QRect> onScreen = windowSystemRect(window);
     if (!window->isVisible() || !onScreen || record == places().placed.constEnd())
         return;
-    // Mapped at a size the window manager rounded to Qt's steps: the size the program gave.
-    if (onScreen->size() != record->device.size() && window->size() != record->logical.size()
-        && dropSizeIncrement(window)) {
-        configureOnScreen(window, QRect(onScreen->topLeft(), record->device.size()), true);
+    // Shown again (mapped where Qt's rounding of its logical place puts it), or sized by
+    // the window manager in Qt's steps: back to the device place the program gave it.
+    if (*onScreen != record->device && holdsPlace(window, *record)) {
+        dropSizeIncrement(window);
+        configureOnScreen(window, record->device, onScreen->size() != record->device.size());
         return;
     }
     if (!places().docked.contains(window))
@@ -257,7 +268,7 @@ QRect LogicalWindowRect(const QWidget* window)
         return {};
     const auto record = places().placed.constFind(window);
     if (record != places().placed.constEnd()) {
-        if (window->geometry() == record->logical)
+        if (holdsPlace(window, *record))
             return record->logical;
         const std::optional<QRect> onScreen = windowSystemRect(window);
         if (onScreen && *onScreen == record->device)

@@ -98,6 +98,8 @@ TFormAbout::TFormAbout(QWidget* owner)
     Label1 = label(this, "Label1", {8, 120, 432, 12},
                    QStringLiteral("음악 파일이나 폴더를 목록 창에 끌어다 놓고, 두 번 누르면 바로 들립니다."), text);
 
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
+    // On the screen of the window it belongs to, which may have a scale of its own.
+    const QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
+    if (screen)
         move(screen->availableGeometry().center() - rect().center());
 }

@@ -223,8 +223,12 @@ void TFormPlayList::mouseMoveEvent(QMouseEvent* event)
 
 void TFormPlayList::mouseReleaseEvent(QMouseEvent* event)
 {
-    if (m_sizeLoop.Active() && event->buttons() == Qt::NoButton)
+    if (m_sizeLoop.Active() && event->buttons() == Qt::NoButton) {
+        QRect target;
+        if (m_sizeLoop.Move(event->globalPosition().toPoint(), target))
+            PlaceWindow(this, target, true);
         m_sizeLoop.End();
+    }
     event->accept();
 }
 
