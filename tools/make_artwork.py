@@ -9,7 +9,8 @@ its size the point is a pixel's index, at twice its size the centre of each devi
 pixels (outlines, grid lines, bars) take the pixel the point falls in, so a one-pixel
 line is exactly two pixels wide at 2x; round and slanted edges and gradients take the
 point itself, so they are drawn anew at 2x rather than enlarged. Glyphs of two colours
-are enlarged with Scale2x, which smooths their diagonals without adding a colour.
+with slanted edges are enlarged with Scale2x, which smooths their stairs without adding
+a colour; the square ones are doubled, so their corners stay square.
 
 Run it again after changing a picture; the PNG files are committed and compiled in with
 Qt's resource system. Only the standard library is used.
@@ -207,6 +208,10 @@ GLYPHS = {
 }
 
 
+# Glyphs whose edges are stairs; the others are made of rectangles.
+SLANTED_GLYPHS = ("play.png", "next.png", "addfile.png")
+
+
 def note(x, y):
     """A teal eighth note, 17 x 16, on a transparent ground."""
     teal = (0, 128, 128, 255)
@@ -342,7 +347,10 @@ def main():
         w, h, pixel = glyph(rows)
         write_png(name, w, h, pixel)
         base, ext = os.path.splitext(name)
-        _, _, large = glyph(scale2x(rows))
+        if name in SLANTED_GLYPHS:
+            _, _, large = glyph(scale2x(rows))
+        else:
+            large = at_scale(lambda x, y: pixel(cell(x), cell(y)), 2)
         write_png(base + "@2x" + ext, 2 * w, 2 * h, large)
     write_icons()
 
