@@ -66,27 +66,30 @@ rect() { xwininfo -id "$1" | awk '/Absolute upper-left X/{x=$NF} /Absolute upper
 list_window() { xdotool search --name "$list_name" 2>/dev/null | head -1; }
 # A logical length in device pixels at the current scale, rounded as Qt rounds.
 px() { awk -v v="$1" -v f="$factor" 'BEGIN{d = v * f; print (d >= 0) ? int(d + 0.5) : -int(-d + 0.5)}'; }
-# Drags with the left button from (x, y) by (dx, dy) device pixels, in steps.
+# Drags with the left button from (x, y) by (dx, dy) device pixels, in steps, resting at
+# the end before letting go, as a hand does.
 drag() {
   local x=$1 y=$2 dx=$3 dy=$4 step
   xdotool mousemove "$x" "$y" mousedown 1
   for step in 1 2 3 4 5 6 7 8; do
     xdotool mousemove $((x + dx * step / 8)) $((y + dy * step / 8)); sleep 0.03
   done
-  sleep 0.1
+  sleep 0.3
   xdotool mouseup 1
-  sleep 0.4
 }
 # Clicks at the logical point (lx, ly) of the strip standing at device (sx, sy).
 click_strip() { xdotool mousemove $(($2 + $(px "$4"))) $(($3 + $(px "$5"))) click "$1"; }
 # The glued pair touches: the playlist window's top is the strip's bottom, their left
-# edges are one, in device pixels.
+# edges are one, in device pixels (waiting for the window manager to carry out the moves).
 expect_glued() {
   local sx sy sw sh lx ly lw lh
-  read -r sx sy sw sh <<< "$(rect "$strip")"
-  read -r lx ly lw lh <<< "$(rect "$(list_window)")"
-  [ "$ly" -eq $((sy + sh)) ] && [ "$lx" -eq "$sx" ] \
-    || fail "$1: strip at $sx,$sy ${sw}x$sh, playlist window at $lx,$ly (gap $((ly - sy - sh)))"
+  for _ in $(seq 20); do
+    read -r sx sy sw sh <<< "$(rect "$strip")"
+    read -r lx ly lw lh <<< "$(rect "$(list_window)")"
+    [ "$ly" -eq $((sy + sh)) ] && [ "$lx" -eq "$sx" ] && return 0
+    sleep 0.1
+  done
+  fail "$1: strip at $sx,$sy ${sw}x$sh, playlist window at $lx,$ly (gap $((ly - sy - sh)))"
 }
 tray_icon_centre() {
   local id w h x y
@@ -142,10 +145,10 @@ run_config() {
   # The pair, held by the strip's spectrum area.
   read -r sx sy sw sh <<< "$(rect "$strip")"
   drag $((sx + $(px 31))) $((sy + $(px 11))) "$(px 40)" "$(px 30)"
+  expect_glued "dragged together"
   read -r x y _ <<< "$(rect "$strip")"
   [ $((x - sx - $(px 40))) -ge -2 ] && [ $((x - sx - $(px 40))) -le 2 ] && [ $((y - sy - $(px 30))) -ge -2 ] \
     && [ $((y - sy - $(px 30))) -le 2 ] || fail "the strip went from $sx,$sy to $x,$y"
-  expect_glued "dragged together"
   echo "[$config] glued and dragged: strip $(rect "$strip"), playlist window $(rect "$(list_window)")"
 
   # Transport buttons, where the user sees them.

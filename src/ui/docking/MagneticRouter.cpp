@@ -31,7 +31,7 @@ TRect QtWindowSystem::GetWindowRect(HWND hWnd) const
 
 TRect QtWindowSystem::WorkArea() const
 {
-    const QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
+    const QScreen* screen = QGuiApplication::screenAt(LoopPointer().value_or(QCursor::pos()));
     if (!screen)
         screen = QGuiApplication::primaryScreen();
     return screen ? TRect::fromQRect(screen->availableGeometry()) : TRect{};
@@ -39,7 +39,7 @@ TRect QtWindowSystem::WorkArea() const
 
 TPoint QtWindowSystem::CursorPos() const
 {
-    return TPoint::fromQPoint(QCursor::pos());
+    return TPoint::fromQPoint(LoopPointer().value_or(QCursor::pos()));
 }
 
 void QtWindowSystem::MoveWindows(const std::vector<std::pair<HWND, TPoint>>& moves, HWND leader,

@@ -23,6 +23,7 @@ public:
     // The available area of the screen the cursor is on: on screens of different scales
     // each has its own logical pixels, and the one being dragged on is the one that counts.
     TRect WorkArea() const override;
+    // The pointer of the move or size loop's current step (LoopPointer), else the cursor.
     TPoint CursorPos() const override;
     // Glued windows keep touching their leader in device pixels too (see PlaceWindow).
     void MoveWindows(const std::vector<std::pair<HWND, TPoint>>& moves, HWND leader, const TRect& leaderRect) override;

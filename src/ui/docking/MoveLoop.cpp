@@ -7,10 +7,21 @@
 
 #include <algorithm>
 
+namespace {
+std::optional<QPoint> g_loopPointer;  // window thread only
+}
+
+std::optional<QPoint> LoopPointer()
+{
+    return g_loopPointer;
+}
+
 void WindowMoveLoop::Begin(QPoint globalPointer, QRect frame)
 {
+    g_loopPointer = globalPointer;
     m_active = true;
     m_grab = globalPointer - frame.topLeft();
+    m_pointer = globalPointer;
     m_start = frame;
     if (m_hook)
         m_hook->EnterSizeMove();
@@ -18,8 +29,10 @@ void WindowMoveLoop::Begin(QPoint globalPointer, QRect frame)
 
 bool WindowMoveLoop::Move(QPoint globalPointer, QRect& result)
 {
-    if (!m_active)
+    if (!m_active || globalPointer == m_pointer)
         return false;
+    m_pointer = globalPointer;
+    g_loopPointer = globalPointer;
     QRect proposed = m_start;
     proposed.moveTopLeft(globalPointer - m_grab);
     if (m_hook && !m_hook->Moving(proposed))
@@ -33,6 +46,7 @@ void WindowMoveLoop::End()
     if (!m_active)
         return;
     m_active = false;
+    g_loopPointer.reset();
     if (m_hook)
         m_hook->ExitSizeMove();
 }
@@ -106,6 +120,8 @@ void WindowSizeLoop::Begin(SizeEdge edge, QPoint globalPointer, QRect frame)
     m_active = true;
     m_edge = edge;
     m_press = globalPointer;
+    m_pointer = globalPointer;
+    g_loopPointer = globalPointer;
     m_start = frame;
     if (m_hook)
         m_hook->EnterSizeMove();
@@ -113,8 +129,10 @@ void WindowSizeLoop::Begin(SizeEdge edge, QPoint globalPointer, QRect frame)
 
 bool WindowSizeLoop::Move(QPoint globalPointer, QRect& result)
 {
-    if (!m_active)
+    if (!m_active || globalPointer == m_pointer)
         return false;
+    m_pointer = globalPointer;
+    g_loopPointer = globalPointer;
     const QPoint delta = globalPointer - m_press;
     // Edges as exclusive coordinates, so a width is right - left.
     int left = m_start.left();
@@ -146,6 +164,7 @@ void WindowSizeLoop::End()
     if (!m_active)
         return;
     m_active = false;
+    g_loopPointer.reset();
     m_edge = SizeEdge::None;
     if (m_hook)
         m_hook->ExitSizeMove();

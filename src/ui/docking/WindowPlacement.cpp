@@ -1,5 +1,6 @@
 #include "WindowPlacement.h"
 
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QHash>
 #include <QPointer>
@@ -106,10 +107,18 @@ ScreenScale scaleOfScreen(const QScreen* screen)
     return {screen->geometry().topLeft(), screen->devicePixelRatio()};
 }
 
+// Where the program last placed a window, and when.
+struct Placement : PlacedRect {
+    QElapsedTimer since;
+    // A place given this recently may not have reached the window system yet: a window
+    // manager carries out a drag's many moves one after another, and reports each.
+    bool MayBeUnderway() const { return since.isValid() && since.elapsed() < 500; }
+};
+
 // Window thread only: the docked windows, and where the program last placed each window.
 struct Places {
     QList<QPointer<QWidget>> docked;
-    QHash<const QWidget*, PlacedRect> placed;
+    QHash<const QWidget*, Placement> placed;
 };
 
 Places& places()
@@ -123,7 +132,11 @@ void remember(QWidget* window, const PlacedRect& place)
     Places& p = places();
     if (!p.placed.contains(window))
         QObject::connect(window, &QObject::destroyed, [window] { places().placed.remove(window); });
-    p.placed.insert(window, place);
+    Placement placement;
+    placement.logical = place.logical;
+    placement.device = place.device;
+    placement.since.start();
+    p.placed.insert(window, placement);
 }
 
 // Qt still has the window where the program put it: at the logical place it gave, or at
@@ -195,6 +208,10 @@ bool SyncPositionWithWindowSystem(QWidget* window)
             configureOnScreen(window, record->device, false);
         return true;
     }
+    // The window system still shows an earlier step of a drag: moving Qt there would send
+    // the window back after the program's latest place.
+    if (record != places().placed.constEnd() && record->MayBeUnderway())
+        return false;
     if (logical == client)
         return false;
     window->move(logical - frameOffset);
@@ -236,22 +253,24 @@ void PlaceWindow(QWidget* window, const QRect& logical, bool resizing, const QWi
         configureOnScreen(window, device, device.size() != qtDevice.size() || stepsDropped);
 }
 
-void SettlePlace(QWidget* window)
+bool SettlePlace(QWidget* window)
 {
     SyncPositionWithWindowSystem(window);
     const auto record = places().placed.constFind(window);
     const std::optional<QRect> onScreen = windowSystemRect(window);
     if (!window->isVisible() || !onScreen || record == places().placed.constEnd())
-        return;
+        return false;
+    if (*onScreen != record->device && record->MayBeUnderway())
+        return true;
     // Shown again (mapped where Qt's rounding of its logical place puts it), or sized by
     // the window manager in Qt's steps: back to the device place the program gave it.
     if (*onScreen != record->device && holdsPlace(window, *record)) {
         dropSizeIncrement(window);
         configureOnScreen(window, record->device, onScreen->size() != record->device.size());
-        return;
+        return false;
     }
     if (!places().docked.contains(window))
-        return;
+        return false;
     // A window that touches another docked window stands on its device edge.
     const QRect logical = LogicalWindowRect(window);
     QList<PlacedRect> others;
@@ -260,6 +279,7 @@ void SettlePlace(QWidget* window)
             others << standing(other);
     if (AlignedDeviceRect(logical, *onScreen, others, false) != *onScreen)
         PlaceWindow(window, logical);
+    return false;
 }
 
 QRect LogicalWindowRect(const QWidget* window)
@@ -280,7 +300,10 @@ QRect LogicalWindowRect(const QWidget* window)
 PositionSettler::PositionSettler(QWidget* window) : m_window(window)
 {
     m_again.setSingleShot(true);
-    QObject::connect(&m_again, &QTimer::timeout, window, [this] { SettlePlace(m_window); });
+    QObject::connect(&m_again, &QTimer::timeout, window, [this] {
+        if (SettlePlace(m_window))
+            m_again.start(kSettleMs);
+    });
 }
 
 void PositionSettler::Moved()

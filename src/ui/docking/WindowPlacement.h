@@ -35,6 +35,7 @@ std::optional<QPoint> WindowSystemPosition(const QWidget* window);
 
 // When the window system knows another position for `window` than Qt does, tells Qt
 // (through a move to where the window already is). Returns true when it corrected.
+// Not while a place the program gave the window may still be on its way.
 bool SyncPositionWithWindowSystem(QWidget* window);
 
 // Makes `window` one of the windows that dock to one another; it stays one until it is
@@ -56,7 +57,9 @@ QRect LogicalWindowRect(const QWidget* window);
 // Once the window manager has settled: Qt's idea of the position is checked
 // (SyncPositionWithWindowSystem), a window the manager sized otherwise than PlaceWindow
 // asked gets its size, and a docked window that touches another is put on its device edge.
-void SettlePlace(QWidget* window);
+// True when the window system has not caught up with the program's latest place yet:
+// ask again later.
+bool SettlePlace(QWidget* window);
 
 // A window manager places a new window's frame in steps, and a move reported halfway
 // can be relative to a frame that moves once more without a further notice to the
