@@ -64,8 +64,8 @@ mkdir -p "$XDG_RUNTIME_DIR" "$HOME" && chmod 700 "$XDG_RUNTIME_DIR"
 # The loader's own trace says which decoding module it opened (shortly after start).
 LD_DEBUG=files LD_DEBUG_OUTPUT=$work/loader "$prefix/bin/sorvel" > "$work/log" 2>&1 & pid=$!
 for _ in $(seq 100); do [ -S "$XDG_RUNTIME_DIR"/sorvel-*.sock ] 2>/dev/null && break; sleep 0.05; done
-for _ in $(seq 40); do cat "$work"/loader.* 2>/dev/null | grep -q 'file=.*libsorvel_decode.so' && break; sleep 0.05; done
-sleep 0.2
+# Until the module is loaded whole (its initialisers have run).
+for _ in $(seq 100); do cat "$work"/loader.* 2>/dev/null | grep -q 'calling init: .*libsorvel_decode.so' && break; sleep 0.05; done
 opened=$(cat "$work"/loader.* 2>/dev/null | grep -o 'file=[^ ]*libsorvel_decode.so' | sort -u)
 [ "$opened" = "file=$prefix/bin/../lib/sorvel/libsorvel_decode.so" ] || fail "decoding module opened: ${opened:-none}"
 kill -TERM $pid
