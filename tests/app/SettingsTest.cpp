@@ -3,16 +3,13 @@
 #include "FileBytes.h"
 #include "G.h"
 #include "ProfileFile.h"
+#include "support/FileSizeLimit.h"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-
-#include <csignal>
-
-#include <sys/resource.h>
 
 namespace {
 
@@ -85,35 +82,11 @@ TEST_F(SettingsFile, SaveKeepsForeignLinesAndLineEnds)
               "PlayListY=200\nPlayListW=400\nPlayListH=600\nVolume=30\n\n[Tail]\nx=1\n[Control]\nViewPlayList=1\n");
 }
 
-// Makes every write past `bytes` into a file fail, for root as for anyone: a full disk.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        ::getrlimit(RLIMIT_FSIZE, &m_saved);
-        m_savedHandler = std::signal(SIGXFSZ, SIG_IGN);  // the write fails instead of the process
-        rlimit limit = m_saved;
-        limit.rlim_cur = bytes;
-        m_active = ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
-    }
-    ~FileSizeLimit()
-    {
-        ::setrlimit(RLIMIT_FSIZE, &m_saved);
-        std::signal(SIGXFSZ, m_savedHandler);
-    }
-    bool Active() const { return m_active; }
-
-private:
-    rlimit m_saved{};
-    void (*m_savedHandler)(int) = nullptr;
-    bool m_active = false;
-};
-
 TEST_F(SettingsFile, FailedSaveReportsItAndKeepsTheOldFile)
 {
     writeAll(ini(), "[Data]\nMainX=1\n");
     {
-        FileSizeLimit full(8);
+        FileSizeLimit full(8);  // a full disk
         ASSERT_TRUE(full.Active());
         EXPECT_EQ(App.SaveSettings(), 0);
     }
