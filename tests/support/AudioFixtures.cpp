@@ -228,7 +228,7 @@ bool Encode(const std::string& path, const char* container, const char* codecNam
 
 std::string MakeFile(const std::string& folder, const std::string& kind, const Clip& clip, const Signal& signal)
 {
-    const std::string ext = kind == "wma" ? "wma" : kind;
+    const std::string ext = kind.rfind("adpcm", 0) == 0 ? "wav" : kind == "mp3-8k" ? "mp3" : kind;
     const std::string path = folder + "/tone." + ext;
     bool ok = false;
     if (kind == "wav")
@@ -245,6 +245,18 @@ std::string MakeFile(const std::string& folder, const std::string& kind, const C
         ok = Encode(path, "asf", "wmav2", 128000, clip, signal);
     else if (kind == "flac")
         ok = Encode(path, "flac", "flac", 0, clip, signal);
+    else if (kind == "opus")
+        ok = Encode(path, "ogg", "libopus", 128000, clip, signal);
+    else if (kind == "ac3")
+        ok = Encode(path, "ac3", "ac3", 192000, clip, signal);
+    else if (kind == "aac")
+        ok = Encode(path, "adts", "aac", 128000, clip, signal);
+    else if (kind == "adpcm_ms" || kind == "adpcm_ima_wav")
+        ok = Encode(path, "wav", kind.c_str(), 0, clip, signal);
+    else if (kind == "mp3-8k")
+        ok = Encode(path, "mp3", "libmp3lame", 8000, clip, signal);
+    else if (kind == "m4a")
+        ok = Encode(path, "ipod", "aac", 128000, clip, signal);
     return ok ? path : std::string();
 }
 
