@@ -24,7 +24,8 @@ constexpr ModuleInfo kModules[kDecoderKinds] = {
     {nullptr, nullptr},
     {"libsorvel_ffmpeg.so", "libavformat.so.59"},
 };
-constexpr ModuleInfo kDsp{"libsorvel_dsp.so", "libswresample.so.4"};
+constexpr ModuleInfo kFft{"libsorvel_fft.so", "libavutil.so.57"};
+constexpr ModuleInfo kResample{"libsorvel_resample.so", "libswresample.so.4"};
 
 std::string g_onlyFolder;  // set by tests before any module opens
 
@@ -87,7 +88,8 @@ struct Slot {
 };
 
 Slot g_slots[kDecoderKinds];
-Slot g_dsp;
+Slot g_fft;
+Slot g_resample;
 
 } // namespace
 
@@ -116,10 +118,17 @@ const DecodeApi* DecodeModule(DecoderKind kind)
     return static_cast<const DecodeApi*>(slot.api);
 }
 
-const DspApi* DspModule()
+const FftApi* FftModule()
 {
-    std::call_once(g_dsp.once, [] { g_dsp.api = load<DspApi>(kDsp, kDspEntry, g_dsp.error); });
-    return static_cast<const DspApi*>(g_dsp.api);
+    std::call_once(g_fft.once, [] { g_fft.api = load<FftApi>(kFft, kFftEntry, g_fft.error); });
+    return static_cast<const FftApi*>(g_fft.api);
+}
+
+const ResampleApi* ResampleModule()
+{
+    std::call_once(g_resample.once,
+                   [] { g_resample.api = load<ResampleApi>(kResample, kResampleEntry, g_resample.error); });
+    return static_cast<const ResampleApi*>(g_resample.api);
 }
 
 std::string ModuleError(DecoderKind kind)
@@ -128,10 +137,10 @@ std::string ModuleError(DecoderKind kind)
     return g_slots[static_cast<int>(kind)].error;
 }
 
-std::string DspModuleError()
+std::string ResampleModuleError()
 {
-    DspModule();
-    return g_dsp.error;
+    ResampleModule();
+    return g_resample.error;
 }
 
 } // namespace fsound

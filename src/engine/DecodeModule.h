@@ -2,8 +2,8 @@
 // Decoders live in modules of their own, each opened the first time a file of its kind
 // is decoded or its tags are read: libsorvel_mpg123.so (MP3), libsorvel_flac.so,
 // libsorvel_vorbis.so, libsorvel_opus.so, and libsorvel_ffmpeg.so for every other format
-// and for files a dedicated decoder refuses. libsorvel_dsp.so holds the spectrum's
-// transform and the rate converter. A process that plays an MP3 maps libmpg123 and
+// and for files a dedicated decoder refuses. libsorvel_fft.so holds the spectrum's
+// transform, libsorvel_resample.so the rate converter. A process that plays an MP3 maps libmpg123 and
 // nothing of FFmpeg's hundred-odd libraries; docs/DECODERS.md says which library serves
 // which format and why. The classes here are the whole boundary: the program calls a
 // module only through these virtual functions and its entry's table.
@@ -89,15 +89,20 @@ struct DecodeApi {
     bool (*readTags)(const char* path, std::vector<RawTagSet>* sets);
 };
 
-struct DspApi {
+struct FftApi {
     int version;
     FftBackend* (*makeFft)(int size);  // null when the transform cannot be set up
+};
+
+struct ResampleApi {
+    int version;
     ResamplerBackend* (*makeResampler)(int channels, int inRate, int outRate);  // null on failure
 };
 
 constexpr int kDecodeApiVersion = 2;
 inline constexpr char kDecodeEntry[] = "sorvel_decode_api";
-inline constexpr char kDspEntry[] = "sorvel_dsp_api";
+inline constexpr char kFftEntry[] = "sorvel_fft_api";
+inline constexpr char kResampleEntry[] = "sorvel_resample_api";
 
 // The decoders there are, in the order a file's kind is tried.
 enum class DecoderKind { Mpg123, Flac, Vorbis, Opus, Wave, Ffmpeg };
@@ -112,9 +117,10 @@ const char* ModuleLibraryName(DecoderKind kind);
 // opens, others wait). Null for Wave and when the module cannot be found or opened,
 // said once on stderr; ModuleError then tells why.
 const DecodeApi* DecodeModule(DecoderKind kind);
-const DspApi* DspModule();
+const FftApi* FftModule();            // libsorvel_fft.so: libavutil
+const ResampleApi* ResampleModule();  // libsorvel_resample.so: libswresample
 std::string ModuleError(DecoderKind kind);
-std::string DspModuleError();
+std::string ResampleModuleError();
 
 // Tests: modules are looked for in this folder only. Call before the first module opens.
 void UseModuleFolder(const std::string& folder);

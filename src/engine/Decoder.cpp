@@ -71,13 +71,13 @@ bool Decoder::open(const std::string& path, int outRate, int outChannels, unsign
     if (!opened && own != DecoderKind::Ffmpeg && choice == Choice::Auto)
         opened = openWith(DecoderKind::Ffmpeg, path, rawMode);
     if (opened && m_format.rate != m_outRate) {
-        const DspApi* dsp = DspModule();
-        if (dsp)
-            m_resampler.reset(dsp->makeResampler(m_outChannels, m_format.rate, m_outRate));
+        const ResampleApi* resample = ResampleModule();
+        if (resample)
+            m_resampler.reset(resample->makeResampler(m_outChannels, m_format.rate, m_outRate));
         if (!m_resampler) {
             m_backend.reset();
             m_failure = OpenFailure::MissingModule;
-            m_failureDetail = dsp ? std::string("libswresample.so.4") : DspModuleError();
+            m_failureDetail = resample ? std::string("libswresample.so.4") : ResampleModuleError();
             return false;
         }
     }
@@ -104,8 +104,8 @@ std::int64_t Decoder::durationMs() const
 void Decoder::resetConversion()
 {
     if (m_resampler) {
-        if (const DspApi* dsp = DspModule())
-            m_resampler.reset(dsp->makeResampler(m_outChannels, m_format.rate, m_outRate));
+        if (const ResampleApi* resample = ResampleModule())
+            m_resampler.reset(resample->makeResampler(m_outChannels, m_format.rate, m_outRate));
     }
     m_mixedPos = 0;
     m_mixedFrames = 0;

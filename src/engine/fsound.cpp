@@ -196,7 +196,7 @@ void Library::feed()
         if (feederStop.load())
             return;
         if (preloadAsked.exchange(false))
-            DspModule();
+            FftModule();
         active.clear();
         {
             std::lock_guard guard(streamsMutex);

@@ -27,7 +27,7 @@ appstreamcli validate --no-net "$source/resources/desktop/org.sorvel.Sorvel.meta
 
 prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" >/dev/null
-for file in bin/sorvel lib/sorvel/libsorvel_dsp.so lib/sorvel/libsorvel_ffmpeg.so lib/sorvel/libsorvel_mpg123.so lib/sorvel/libsorvel_flac.so lib/sorvel/libsorvel_vorbis.so lib/sorvel/libsorvel_opus.so share/applications/sorvel.desktop share/metainfo/org.sorvel.Sorvel.metainfo.xml; do
+for file in bin/sorvel lib/sorvel/libsorvel_fft.so lib/sorvel/libsorvel_resample.so lib/sorvel/libsorvel_ffmpeg.so lib/sorvel/libsorvel_mpg123.so lib/sorvel/libsorvel_flac.so lib/sorvel/libsorvel_vorbis.so lib/sorvel/libsorvel_opus.so share/applications/sorvel.desktop share/metainfo/org.sorvel.Sorvel.metainfo.xml; do
   [ -f "$prefix/$file" ] || fail "not installed: $file"
 done
 [ -x "$prefix/bin/sorvel" ] || fail "bin/sorvel is not executable"
@@ -64,10 +64,10 @@ mkdir -p "$XDG_RUNTIME_DIR" "$HOME" && chmod 700 "$XDG_RUNTIME_DIR"
 # The loader's own trace says which module it opened ahead of the first song (shortly after start).
 LD_DEBUG=files LD_DEBUG_OUTPUT=$work/loader "$prefix/bin/sorvel" > "$work/log" 2>&1 & pid=$!
 for _ in $(seq 100); do [ -S "$XDG_RUNTIME_DIR"/sorvel-*.sock ] 2>/dev/null && break; sleep 0.05; done
-for _ in $(seq 40); do cat "$work"/loader.* 2>/dev/null | grep -q 'file=.*libsorvel_dsp.so' && break; sleep 0.05; done
+for _ in $(seq 40); do cat "$work"/loader.* 2>/dev/null | grep -q 'file=.*libsorvel_fft.so' && break; sleep 0.05; done
 sleep 0.2
-opened=$(cat "$work"/loader.* 2>/dev/null | grep -o 'file=[^ ]*libsorvel_dsp.so' | sort -u)
-[ "$opened" = "file=$prefix/bin/../lib/sorvel/libsorvel_dsp.so" ] || fail "module opened: ${opened:-none}"
+opened=$(cat "$work"/loader.* 2>/dev/null | grep -o 'file=[^ ]*libsorvel_fft.so' | sort -u)
+[ "$opened" = "file=$prefix/bin/../lib/sorvel/libsorvel_fft.so" ] || fail "module opened: ${opened:-none}"
 kill -TERM $pid
 status=0
 wait $pid || status=$?

@@ -21,12 +21,12 @@ class MissingModules : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        // Only the DSP module is there; the FLAC module is a file that does not load.
+        // Only the transform module is there; the FLAC module is a file that does not load.
         s_dir = new QTemporaryDir;
         const QString modules = s_dir->path() + "/modules";
         ASSERT_TRUE(QDir().mkpath(modules));
-        ASSERT_TRUE(QFile::copy(QStringLiteral(SORVEL_MODULE_DIR_BUILT "/libsorvel_dsp.so"),
-                                modules + "/libsorvel_dsp.so"));
+        ASSERT_TRUE(QFile::copy(QStringLiteral(SORVEL_MODULE_DIR_BUILT "/libsorvel_fft.so"),
+                                modules + "/libsorvel_fft.so"));
         std::ofstream(QString(modules + "/libsorvel_flac.so").toStdString()) << "not a library";
         fsound::UseModuleFolder(modules.toStdString());
         ::setenv("SDL_AUDIODRIVER", "dummy", 0);

@@ -1,56 +1,17 @@
-// The DSP module's entry: libavutil's real transform for the spectrum and
-// libswresample's rate converter, behind the table of DecodeModule.h. Small beside the
-// FFmpeg module: libavutil and libswresample without the codecs and formats.
+// The rate converter module's entry: libswresample, behind the table of DecodeModule.h.
+// Opened only for a song whose rate is not the output's.
 
 #include "DecodeModule.h"
 
 extern "C" {
 #include <libavutil/channel_layout.h>
 #include <libavutil/log.h>
-#include <libavutil/mem.h>
-#include <libavutil/opt.h>
-#include <libavutil/tx.h>
 #include <libswresample/swresample.h>
 }
 
 namespace fsound {
 
 namespace {
-
-class FfmpegFft final : public FftBackend {
-public:
-    explicit FfmpegFft(int size)
-    {
-        const float scale = 1.0f;
-        // Room for size / 2 + 1 complex values, aligned as the transform wants.
-        m_in = static_cast<float*>(av_malloc(sizeof(float) * (static_cast<std::size_t>(size) + 2)));
-        m_out = static_cast<float*>(av_malloc(sizeof(float) * (static_cast<std::size_t>(size) + 2)));
-        if (!m_in || !m_out || av_tx_init(&m_tx, &m_transform, AV_TX_FLOAT_RDFT, 0, size, &scale, 0) < 0)
-            m_transform = nullptr;
-    }
-    ~FfmpegFft() override
-    {
-        av_tx_uninit(&m_tx);
-        av_free(m_in);
-        av_free(m_out);
-    }
-    FfmpegFft(const FfmpegFft&) = delete;
-    FfmpegFft& operator=(const FfmpegFft&) = delete;
-
-    bool ready() const { return m_transform != nullptr; }
-    float* input() override { return m_in; }
-    const float* transform() override
-    {
-        m_transform(m_tx, m_out, m_in, sizeof(float));
-        return m_out;
-    }
-
-private:
-    AVTXContext* m_tx = nullptr;
-    av_tx_fn m_transform = nullptr;
-    float* m_in = nullptr;
-    float* m_out = nullptr;
-};
 
 class SwrResampler final : public ResamplerBackend {
 public:
@@ -94,15 +55,6 @@ private:
     int m_channels;
 };
 
-FftBackend* makeFft(int size)
-{
-    auto* fft = new FfmpegFft(size);
-    if (fft->ready())
-        return fft;
-    delete fft;
-    return nullptr;
-}
-
 ResamplerBackend* makeResampler(int channels, int inRate, int outRate)
 {
     auto* resampler = new SwrResampler(channels, inRate, outRate);
@@ -112,10 +64,10 @@ ResamplerBackend* makeResampler(int channels, int inRate, int outRate)
     return nullptr;
 }
 
-const DspApi* table()
+const ResampleApi* table()
 {
     av_log_set_level(AV_LOG_QUIET);
-    static const DspApi api{kDecodeApiVersion, &makeFft, &makeResampler};
+    static const ResampleApi api{kDecodeApiVersion, &makeResampler};
     return &api;
 }
 
@@ -123,8 +75,8 @@ const DspApi* table()
 
 } // namespace fsound
 
-extern "C" __attribute__((visibility("default"))) const fsound::DspApi* sorvel_dsp_api()
+extern "C" __attribute__((visibility("default"))) const fsound::ResampleApi* sorvel_resample_api()
 {
-    static const fsound::DspApi* const api = fsound::table();
+    static const fsound::ResampleApi* const api = fsound::table();
     return api;
 }
