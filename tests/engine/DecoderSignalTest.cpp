@@ -39,6 +39,11 @@ struct JoinCase {
     int toleranceFrames;  // of each piece's length
 };
 
+void PrintTo(const JoinCase& c, std::ostream* os)
+{
+    *os << c.kind;
+}
+
 class DecoderJoins : public ::testing::TestWithParam<JoinCase> {};
 
 // A signal cut sample-exactly into three files decodes back as the uncut signal: each

@@ -24,6 +24,11 @@ struct SeekCase {
     int rate;
 };
 
+void PrintTo(const SeekCase& c, std::ostream* os)
+{
+    *os << c.kind;
+}
+
 std::string caseName(const ::testing::TestParamInfo<SeekCase>& info)
 {
     return std::string(info.param.kind) + (info.param.choice == fsound::Decoder::Choice::Ffmpeg ? "_ffmpeg" : "_own");

@@ -129,7 +129,7 @@ bool WriteAiff(const std::string& path, const Clip& clip, const Signal& signal)
 }
 
 bool Encode(const std::string& path, const char* container, const char* codecName, int bitRate, const Clip& clip,
-            const Signal& signal)
+            const Signal& signal, const std::vector<std::pair<std::string, std::string>>& metadata)
 {
     const AVCodec* codec = avcodec_find_encoder_by_name(codecName);
     if (!codec)
@@ -176,6 +176,8 @@ bool Encode(const std::string& path, const char* container, const char* codecNam
         if (avcodec_parameters_from_context(stream->codecpar, ctx) < 0)
             break;
         stream->time_base = ctx->time_base;
+        for (const auto& [key, value] : metadata)
+            av_dict_set(&format->metadata, key.c_str(), value.c_str(), 0);
         if (avio_open(&format->pb, path.c_str(), AVIO_FLAG_WRITE) < 0)
             break;
         if (avformat_write_header(format, nullptr) < 0)
