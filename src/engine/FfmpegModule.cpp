@@ -2,6 +2,7 @@
 // of DecodeModule.h.
 
 #include "DecodeModule.h"
+#include "ModuleEntry.h"
 #include "FfmpegDecoder.h"
 
 extern "C" {
@@ -13,11 +14,6 @@ extern "C" {
 namespace fsound {
 
 namespace {
-
-DecoderBackend* makeDecoder()
-{
-    return new FfmpegDecoder;
-}
 
 std::string value(const AVDictionary* tags, const char* key)
 {
@@ -43,19 +39,12 @@ bool readTags(const char* path, std::vector<RawTagSet>* sets)
     return true;
 }
 
-const DecodeApi* table()
-{
-    av_log_set_level(AV_LOG_QUIET);  // damaged files are expected; the library stays silent
-    static const DecodeApi api{kDecodeApiVersion, &makeDecoder, &readTags};
-    return &api;
-}
-
 } // namespace
 
 } // namespace fsound
 
-extern "C" __attribute__((visibility("default"))) const fsound::DecodeApi* sorvel_decode_api()
+SORVEL_MODULE_ENTRY const fsound::DecodeApi* sorvel_decode_api()
 {
-    static const fsound::DecodeApi* const api = fsound::table();
-    return api;
+    av_log_set_level(AV_LOG_QUIET);  // damaged files are expected; the library stays silent
+    return fsound::DecodeTable<fsound::FfmpegDecoder, fsound::readTags>();
 }

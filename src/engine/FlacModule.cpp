@@ -2,6 +2,7 @@
 // metadata reader for the Vorbis comments.
 
 #include "DecodeModule.h"
+#include "ModuleEntry.h"
 #include "VorbisComment.h"
 
 #include <FLAC/metadata.h>
@@ -145,11 +146,6 @@ private:
     bool m_done = false;
 };
 
-DecoderBackend* makeDecoder()
-{
-    return new FlacDecoder;
-}
-
 bool readTags(const char* path, std::vector<RawTagSet>* sets)
 {
     FLAC__StreamMetadata* tags = nullptr;
@@ -172,18 +168,11 @@ bool readTags(const char* path, std::vector<RawTagSet>* sets)
     return true;
 }
 
-const DecodeApi* table()
-{
-    static const DecodeApi api{kDecodeApiVersion, &makeDecoder, &readTags};
-    return &api;
-}
-
 } // namespace
 
 } // namespace fsound
 
-extern "C" __attribute__((visibility("default"))) const fsound::DecodeApi* sorvel_decode_api()
+SORVEL_MODULE_ENTRY const fsound::DecodeApi* sorvel_decode_api()
 {
-    static const fsound::DecodeApi* const api = fsound::table();
-    return api;
+    return fsound::DecodeTable<fsound::FlacDecoder, fsound::readTags>();
 }

@@ -4,6 +4,7 @@
 // the same library.
 
 #include "DecodeModule.h"
+#include "ModuleEntry.h"
 
 #include <mpg123.h>
 
@@ -115,11 +116,6 @@ private:
     bool m_done = false;
 };
 
-DecoderBackend* makeDecoder()
-{
-    return new Mpg123Decoder;
-}
-
 std::string text(const mpg123_string* value)
 {
     return value && value->p && value->fill > 0 ? std::string(value->p, strnlen(value->p, value->fill)) : std::string();
@@ -164,18 +160,11 @@ bool readTags(const char* path, std::vector<RawTagSet>* sets)
     return ok;
 }
 
-const DecodeApi* table()
-{
-    static const DecodeApi api{kDecodeApiVersion, &makeDecoder, &readTags};
-    return &api;
-}
-
 } // namespace
 
 } // namespace fsound
 
-extern "C" __attribute__((visibility("default"))) const fsound::DecodeApi* sorvel_decode_api()
+SORVEL_MODULE_ENTRY const fsound::DecodeApi* sorvel_decode_api()
 {
-    static const fsound::DecodeApi* const api = fsound::table();
-    return api;
+    return fsound::DecodeTable<fsound::Mpg123Decoder, fsound::readTags>();
 }

@@ -6,6 +6,7 @@
 // 80 ms ahead of its target so the decoder has settled when the target is reached.
 
 #include "DecodeModule.h"
+#include "ModuleEntry.h"
 #include "VorbisComment.h"
 
 #include <ogg/ogg.h>
@@ -384,11 +385,6 @@ private:
     bool m_done = false;
 };
 
-DecoderBackend* makeDecoder()
-{
-    return new OpusDecoder;
-}
-
 bool readTags(const char* path, std::vector<RawTagSet>* sets)
 {
     PageReader reader;
@@ -417,18 +413,11 @@ bool readTags(const char* path, std::vector<RawTagSet>* sets)
     return true;
 }
 
-const DecodeApi* table()
-{
-    static const DecodeApi api{kDecodeApiVersion, &makeDecoder, &readTags};
-    return &api;
-}
-
 } // namespace
 
 } // namespace fsound
 
-extern "C" __attribute__((visibility("default"))) const fsound::DecodeApi* sorvel_decode_api()
+SORVEL_MODULE_ENTRY const fsound::DecodeApi* sorvel_decode_api()
 {
-    static const fsound::DecodeApi* const api = fsound::table();
-    return api;
+    return fsound::DecodeTable<fsound::OpusDecoder, fsound::readTags>();
 }

@@ -2,6 +2,7 @@
 // granule positions, seeks to the sample and ends where the last page says.
 
 #include "DecodeModule.h"
+#include "ModuleEntry.h"
 #include "VorbisComment.h"
 
 #include <vorbis/vorbisfile.h>
@@ -109,11 +110,6 @@ private:
     bool m_done = false;
 };
 
-DecoderBackend* makeDecoder()
-{
-    return new VorbisDecoder;
-}
-
 bool readTags(const char* path, std::vector<RawTagSet>* sets)
 {
     OggVorbis_File file;
@@ -130,18 +126,11 @@ bool readTags(const char* path, std::vector<RawTagSet>* sets)
     return true;
 }
 
-const DecodeApi* table()
-{
-    static const DecodeApi api{kDecodeApiVersion, &makeDecoder, &readTags};
-    return &api;
-}
-
 } // namespace
 
 } // namespace fsound
 
-extern "C" __attribute__((visibility("default"))) const fsound::DecodeApi* sorvel_decode_api()
+SORVEL_MODULE_ENTRY const fsound::DecodeApi* sorvel_decode_api()
 {
-    static const fsound::DecodeApi* const api = fsound::table();
-    return api;
+    return fsound::DecodeTable<fsound::VorbisDecoder, fsound::readTags>();
 }
