@@ -73,7 +73,7 @@ TEST_P(DecoderSeek, LandsOnTheTargetSample)
         const std::vector<float> probe = decodeAll(seeker, 4096 * 2);
         ASSERT_GE(probe.size(), 4096u * 2);
         const long expected = static_cast<long>(targetMs) * rate / 1000;
-        const long lag = lagInSource(source, probe, expected, rate / 5);
+        const long lag = lagInSource(source, probe, expected, rate / 10);
         EXPECT_LE(std::abs(lag - expected), tolerance)
             << kind << " at " << percent << " %: " << (lag - expected) * 1000.0 / rate << " ms off";
     }
