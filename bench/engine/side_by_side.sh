@@ -87,10 +87,13 @@ rss_mb() { awk '/^VmRSS/ {printf "%.1f", $2 / 1024}' "/proc/$1/status"; }
 now() { date +%s%N; }
 
 # measure PID: CPU s/min of PID and of the server, wake-ups/min of both, over $window s.
+# A player that is gone (the reference has crashed under load) gives no figures.
 measure() {
   local p=$1 t0 s0 w0 v0 t1 s1 w1 v1
+  [ -d "/proc/$p" ] || { echo "- - - -"; return; }
   t0=$(ticks "$p"); s0=$(ticks "$server"); w0=$(switches "$p"); v0=$(switches "$server")
   sleep "$window"
+  [ -d "/proc/$p" ] || { echo "- - - -"; return; }
   t1=$(ticks "$p"); s1=$(ticks "$server"); w1=$(switches "$p"); v1=$(switches "$server")
   awk -v a="$t0" -v b="$t1" -v c="$s0" -v d="$s1" -v e="$w0" -v f="$w1" -v g="$v0" -v h="$v1" \
       -v hz="$hz" -v w="$window" \
@@ -109,7 +112,7 @@ launch_sorvel() {
   t0=$(now); (cd "$work/app" && exec ./sorvel) >/dev/null 2>&1 & p=$!
   t1=$(timeout 20 "$probe" wait-window Sorvel)
   note sorvel.launch_ms "$(( (t1 - t0) / 1000000 ))"
-  sleep 1; kill "$p"; wait "$p" 2>/dev/null || true
+  sleep 1; kill "$p" 2>/dev/null || true; wait "$p" 2>/dev/null || true
 }
 
 launch_reference() {
@@ -117,7 +120,7 @@ launch_reference() {
   t0=$(now); $reference >/dev/null 2>&1 & p=$!
   t1=$(timeout 20 "$probe" wait-window Audacious)
   note ref.launch_ms "$(( (t1 - t0) / 1000000 ))"
-  sleep 1; kill "$p"; wait "$p" 2>/dev/null || true
+  sleep 1; kill "$p" 2>/dev/null || true; wait "$p" 2>/dev/null || true
 }
 
 round_sorvel() {
@@ -139,7 +142,7 @@ round_sorvel() {
   read -r cpu srv wp ws < <(measure "$p")
   note sorvel.play_cpu "$cpu"; note sorvel.play_server_cpu "$srv"
   note sorvel.play_wakeups "$wp"; note sorvel.play_server_wakeups "$ws"
-  note sorvel.rss_mb "$(rss_mb "$p")"
+  [ -d "/proc/$p" ] && note sorvel.rss_mb "$(rss_mb "$p")"
   echo stop > "$fifo"; sleep 3
   read -r cpu srv wp ws < <(measure "$p")
   note sorvel.idle_cpu "$cpu"; note sorvel.idle_server_cpu "$srv"
@@ -155,7 +158,7 @@ round_reference() {
   read -r cpu srv wp ws < <(measure "$p")
   note ref.play_cpu "$cpu"; note ref.play_server_cpu "$srv"
   note ref.play_wakeups "$wp"; note ref.play_server_wakeups "$ws"
-  note ref.rss_mb "$(rss_mb "$p")"
+  [ -d "/proc/$p" ] && note ref.rss_mb "$(rss_mb "$p")"
   $reference -s; sleep 3
   read -r cpu srv wp ws < <(measure "$p")
   note ref.idle_cpu "$cpu"; note ref.idle_server_cpu "$srv"
@@ -164,7 +167,7 @@ round_reference() {
   t=$(now); $reference -p; sleep 2.5
   record_stop
   note ref.first_sound_ms "$("$probe" onsets "$work/rec.raw" "$rec_end" "$t")"
-  kill "$p"; wait "$p" 2>/dev/null || true
+  kill "$p" 2>/dev/null || true; wait "$p" 2>/dev/null || true
 }
 
 mem_of() { awk '/^Rss:/ {r = $2} /^Pss:/ {p = $2} /^Private_Dirty:/ {d = $2} END {printf "%.1f %.1f %.1f\n", r / 1024, p / 1024, d / 1024}' "/proc/$1/smaps_rollup"; }
@@ -178,13 +181,15 @@ weigh() {
   record_start "$work/weigh.raw"
   t0=$(now); "$@" >/dev/null 2>&1 & p=$!
   sleep "$settle"
-  read -r rss pss dirty < <(mem_of "$p")
-  note "$who.$kind.libs" "$(libs_of "$p")"
+  if [ -d "/proc/$p" ]; then
+    read -r rss pss dirty < <(mem_of "$p")
+    note "$who.$kind.libs" "$(libs_of "$p")"
+    note "$who.$kind.rss_mb" "$rss"; note "$who.$kind.pss_mb" "$pss"; note "$who.$kind.dirty_mb" "$dirty"
+  fi
   note "$who.$kind.load" "$(load_now)"
   record_stop
-  note "$who.$kind.rss_mb" "$rss"; note "$who.$kind.pss_mb" "$pss"; note "$who.$kind.dirty_mb" "$dirty"
   note "$who.$kind.first_sound_ms" "$("$probe" onsets "$work/weigh.raw" "$rec_end" "$t0")"
-  kill "$p" 2>/dev/null; wait "$p" 2>/dev/null || true
+  kill "$p" 2>/dev/null || true; wait "$p" 2>/dev/null || true
   sleep 1
 }
 
@@ -212,7 +217,7 @@ for r in $(seq "$rounds"); do
   weigh_round
 done
 
-median() { { grep "^$1 " "$results" || true; } | awk '{print $2}' | sort -g | awk '{v[NR] = $1} END {if (NR == 0) print "-"; else if (NR % 2) print v[(NR+1)/2]; else printf "%.3f\n", (v[NR/2] + v[NR/2+1]) / 2}'; }
+median() { { grep "^$1 " "$results" || true; } | awk '$2 ~ /^[0-9.]+$/ {print $2}' | sort -g | awk '{v[NR] = $1} END {if (NR == 0) print "-"; else if (NR % 2) print v[(NR+1)/2]; else printf "%.3f\n", (v[NR/2] + v[NR/2+1]) / 2}'; }
 row() {
   local s r
   s=$(median "sorvel.$2"); r=$(median "ref.$2")
