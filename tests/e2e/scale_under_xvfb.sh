@@ -15,42 +15,27 @@
 #     the next start puts both windows on the very device pixels they left.
 # Usage: scale_under_xvfb.sh SORVEL PROBE WAY   (WAY: plain, xft, screen or factor)
 set -euo pipefail
-here=$(cd "$(dirname "$0")" && pwd)
-
-if [ -z "${SORVEL_E2E_INNER:-}" ]; then
-  for tool in Xvfb openbox xprop xrdb xrandr xdotool xwininfo wmctrl trayer playerctl dbus-run-session; do
-    command -v $tool >/dev/null || { echo "$tool not installed"; exit 77; }
-  done
-  export SORVEL_E2E_INNER=1
-  exec dbus-run-session -- "$0" "$@"
-fi
-
+. "$(dirname "$0")/session.sh"
 sorvel=$1
 probe=$2
 way=$3
-work=$(mktemp -d)
-export XDG_RUNTIME_DIR=$work/run HOME=$work SDL_AUDIODRIVER=dummy QT_QPA_PLATFORM=xcb
-mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill -9 "$p" 2>/dev/null || true; wait "$p" 2>/dev/null || true; done
-  x_session_stop
-  rm -rf "$work"
-}
-trap cleanup EXIT
-failures=0
+require xrdb xrandr wmctrl trayer playerctl
+with_session_bus "$@"
+session_begin
+export SDL_AUDIODRIVER=dummy QT_QPA_PLATFORM=xcb
 runs=0
-fail() { echo "FAIL [$config]: $*"; failures=$((failures + 1)); }
+config=
+fail() { echo "FAIL [$config]: $*"; exit 1; }
 
 songs=$work/songs
 mkdir -p "$songs"
 "$probe" make "$songs/a.wav" 60 440
 "$probe" make "$songs/b.wav" 60 660
 
-. "$here/x_session.sh"
 x_session_start 2560x1600x24
 trayer --edge bottom --align right --widthtype pixel --width 160 --height 32 --SetDockType true \
-  > /dev/null 2>&1 & pids+=($!)
+  > /dev/null 2>&1 & track $!
+wait_until 10 tray_up || fail "trayer did not take the notification area"
 
 strip_name='^마루엘의 뮤직플레이어 Sorvel$'
 list_name='^음악파일 리스트 - Sorvel$'
@@ -91,24 +76,6 @@ expect_glued() {
   done
   fail "$1: strip at $sx,$sy ${sw}x$sh, playlist window at $lx,$ly (gap $((ly - sy - sh)))"
 }
-tray_icon_centre() {
-  local id w h x y
-  for id in $(xdotool search --class sorvel 2>/dev/null); do
-    read -r x y w h <<< "$(rect "$id")"
-    if [ "$w" -le 64 ] && [ "$h" -le 64 ] && [ "$y" -gt 1500 ]; then
-      echo "$((x + w / 2)) $((y + h / 2))"
-      return 0
-    fi
-  done
-}
-popup_menu() {
-  local id
-  for id in $(xdotool search --onlyvisible --class sorvel 2>/dev/null); do
-    case "$(xdotool getwindowname "$id" 2>/dev/null)" in ''|Sorvel) ;; *) continue ;; esac
-    [ "$(rect "$id" | cut -d' ' -f3)" -ge 60 ] && { echo "$id"; return 0; }
-  done
-}
-
 # run_config NAME FACTOR ORIGIN [VAR=VALUE...]: the whole round at one scale. ORIGIN is
 # the left edge of the screen the windows open on (the same in logical and device pixels).
 run_config() {
@@ -127,8 +94,8 @@ run_config() {
   fi
   local device_x=$((origin + $(px $((home_x - origin)))))
   (cd "$songs" && exec env "$@" "$app/sorvel" a.wav b.wav > "$app/log" 2>&1) & local pid=$!
-  pids+=($pid)
-  strip=$(strip_window) || { fail "no strip: $(cat "$app/log")"; return; }
+  track $pid
+  strip=$(strip_window) || fail "no strip: $(cat "$app/log")"
   wait_for Playing pc status || fail "not playing after start: $(pc status)"
 
   # Default places, times the scale.
@@ -169,39 +136,25 @@ run_config() {
 
   # The popup menu and the about box.
   click_strip 3 "$sx" "$sy" 31 11
-  local menu=
-  for _ in $(seq 30); do menu=$(popup_menu) && [ -n "$menu" ] && break; sleep 0.1; done
-  if [ -z "$menu" ]; then
-    fail "no popup menu"
-  else
-    read -r x y _ <<< "$(rect "$menu")"
-    xdotool mousemove $((x + $(px 20))) $((y + $(px 10))) click 1
-    local about=
-    for _ in $(seq 30); do about=$(xdotool search --onlyvisible --name '^프로그램 정보$' 2>/dev/null | head -1) && [ -n "$about" ] && break; sleep 0.1; done
-    if [ -z "$about" ]; then
-      fail "no about box"
-    else
-      read -r _ _ x y <<< "$(rect "$about")"
-      [ "$x $y" = "$(px 452) $(px 152)" ] || fail "about box ${x}x$y"
-      wmctrl -c "프로그램 정보"
-      wait_for 0 visible '^프로그램 정보$' || fail "the about box stayed"
-    fi
-  fi
+  wait_until 5 popup_menu_shown || fail "no popup menu"
+  read -r x y _ <<< "$(rect "$(popup_menu)")"
+  xdotool mousemove $((x + $(px 20))) $((y + $(px 10))) click 1
+  wait_for 1 visible '^프로그램 정보$' || fail "no about box"
+  read -r _ _ x y <<< "$(rect "$(xdotool search --onlyvisible --name '^프로그램 정보$' | head -1)")"
+  [ "$x $y" = "$(px 452) $(px 152)" ] || fail "about box ${x}x$y"
+  wmctrl -c "프로그램 정보"
+  wait_for 0 visible '^프로그램 정보$' || fail "the about box stayed"
 
   # The tray button and the tray icon.
   click_strip 1 "$sx" "$sy" 208 8    # BToTray
   wait_for 0 visible "$strip_name" || fail "the tray button did not hide the strip"
   [ "$(visible "$list_name")" -eq 0 ] || fail "the tray button left the playlist window"
+  wait_until 5 tray_icon_shown || fail "no tray icon"
   local icon
   icon=$(tray_icon_centre)
-  if [ -z "$icon" ]; then
-    fail "no tray icon"
-  else
-    xdotool mousemove ${icon% *} ${icon#* } click --repeat 2 --delay 80 1
-    wait_for 1 visible "$strip_name" || fail "the tray icon did not bring the strip back"
-    wait_for 1 visible "$list_name" || fail "the tray icon did not bring the playlist window back"
-  fi
-  sleep 0.3
+  xdotool mousemove ${icon% *} ${icon#* } click --repeat 2 --delay 80 1
+  wait_for 1 visible "$strip_name" || fail "the tray icon did not bring the strip back"
+  wait_for 1 visible "$list_name" || fail "the tray icon did not bring the playlist window back"
   expect_glued "back from the tray"
 
   # Closing, then a fresh start: the same device pixels.
@@ -222,8 +175,8 @@ run_config() {
   case "$ini" in *"PlayListW=$(( origin ? 250 : 400 )) PlayListH=$(( origin ? 300 : 600 ))"*) ;;
     *) fail "stored size: $ini" ;; esac
   (cd "$songs" && exec env "$@" "$app/sorvel" > "$app/log2" 2>&1) & pid=$!
-  pids+=($pid)
-  strip=$(strip_window) || { fail "no strip after a restart"; return; }
+  track $pid
+  strip=$(strip_window) || fail "no strip after a restart: $(cat "$app/log2")"
   wait_for "$before_strip" rect "$strip" || fail "restarted strip at $(rect "$strip"), left at $before_strip"
   wait_for "$before_list" rect "$(list_window)" \
     || fail "restarted playlist window at $(rect "$(list_window)"), left at $before_list"
@@ -258,5 +211,4 @@ case "$way" in
     echo "unknown way $way"; exit 2 ;;
 esac
 
-[ $failures -eq 0 ] && echo "ok"
-exit $((failures > 0))
+echo "ok"
