@@ -137,7 +137,6 @@ public:
         m_wanted = active;
         m_paused = false;
         m_heldLatency.store(-1);
-        m_lastCallbackNs.store(0);
         // Once open, the device is only paused and resumed.
         if (m_device != 0)
             sdl().PauseAudioDevice(m_device, active ? 0 : 1);
