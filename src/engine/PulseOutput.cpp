@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -36,6 +38,9 @@ constexpr std::size_t kMixFrames = 8192;  // one piece of a write
 // Where the server's socket cannot be watched (a server over the network), the output
 // asks again this often while the server is gone.
 constexpr pa_usec_t kRetryUsec = 1000 * 1000;
+// How often the timing is asked for while the sink has not started on what it was given.
+constexpr pa_usec_t kStartPollUsec = 20 * 1000;
+constexpr pa_usec_t kSettleUsec = 500 * 1000;
 
 using Clock = std::chrono::steady_clock;
 
@@ -261,6 +266,10 @@ private:
         pa_stream_set_write_callback(m_stream, &PulseOutput::onWrite, this);
         pa_stream_set_moved_callback(m_stream, &PulseOutput::onRouteChanged, this);
         pa_stream_set_suspended_callback(m_stream, &PulseOutput::onRouteChanged, this);
+        // The timing asked for with a write can come before the sink has started: ask
+        // again as it starts (at first, and after an underrun), or the position would
+        // stand still until the next write.
+        pa_stream_set_started_callback(m_stream, &PulseOutput::onRouteChanged, this);
         auto bytes = [this](double seconds) {
             return static_cast<std::uint32_t>(seconds * m_rate) * static_cast<std::uint32_t>(kFrameBytes);
         };
@@ -273,7 +282,7 @@ private:
         // The server sets the sink's own latency from these sizes, so that the whole
         // queue, sink included, is about kServerBufferSeconds. Timing is asked for with
         // every write rather than automatically, which would go on while corked.
-        const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_INTERPOLATE_TIMING
+        const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED
                                                           | PA_STREAM_ADJUST_LATENCY);
         pa_cvolume volume;
         pa_cvolume_set(&volume, 2, m_volume);
@@ -297,12 +306,17 @@ private:
 
     void destroyStream()
     {
+        if (m_timingPoll) {
+            pa_threaded_mainloop_get_api(m_loop)->time_free(m_timingPoll);
+            m_timingPoll = nullptr;
+        }
         if (!m_stream)
             return;
         pa_stream_set_write_callback(m_stream, nullptr, nullptr);
         pa_stream_set_state_callback(m_stream, nullptr, nullptr);
         pa_stream_set_moved_callback(m_stream, nullptr, nullptr);
         pa_stream_set_suspended_callback(m_stream, nullptr, nullptr);
+        pa_stream_set_started_callback(m_stream, nullptr, nullptr);
         pa_stream_disconnect(m_stream);
         pa_stream_unref(m_stream);
         m_stream = nullptr;
@@ -330,19 +344,30 @@ private:
     {
         waitFor(pa_stream_flush(m_stream, &PulseOutput::onSuccess, this));
         m_written = 0;
+        m_settleUntil = Clock::now() + std::chrono::microseconds(kSettleUsec);
     }
 
-    // What was handed over and is not heard yet. Before the server has told any timing
-    // (a new stream, or right after a flush) nothing handed over counts as heard.
+    // What was handed over and is not heard yet, from the server's last timing: what
+    // its queue and its sink held then, less what the sink has played since, if it was
+    // playing. Worked out here rather than by the client library's smoothing, which was
+    // seen to run on before the sink had started and to stand still after it had (the
+    // clock ran 0.4 s ahead of the sound for the first second of a song).
+    // Until the server has told anything since the stream was made or flushed, nothing
+    // handed over counts as heard.
     std::size_t currentLatency() const
     {
         if (!streamReady())
             return m_heldLatency;
-        pa_usec_t usec = 0;
-        int negative = 0;
-        if (pa_stream_get_latency(m_stream, &usec, &negative) != 0)
+        const pa_timing_info* timing = pa_stream_get_timing_info(m_stream);
+        if (!timing || timing->write_index_corrupt || timing->read_index_corrupt)
             return static_cast<std::size_t>(m_written);
-        const auto frames = negative ? 0 : static_cast<std::size_t>(usec * static_cast<std::uint64_t>(m_rate) / 1000000);
+        const double queued = static_cast<double>(timing->write_index - timing->read_index) / kFrameBytes;
+        const double sink = static_cast<double>(timing->sink_usec) * m_rate / 1e6;
+        double played = 0;
+        if (timing->playing && !pa_stream_is_corked(m_stream))
+            played = static_cast<double>(pa_timeval_age(&timing->timestamp) + timing->transport_usec) * m_rate / 1e6;
+        const double unheard = std::clamp(queued + sink - played, 0.0, static_cast<double>(m_written));
+        const auto frames = static_cast<std::size_t>(unheard);
         m_lastTiming = {frames, m_written, Clock::now()};
         return frames;
     }
@@ -382,7 +407,46 @@ private:
         }
         pa_stream_write(m_stream, buffer, made * kFrameBytes, nullptr, 0, PA_SEEK_RELATIVE);
         m_written += static_cast<std::int64_t>(made);
-        runOperation(pa_stream_update_timing_info(m_stream, nullptr, nullptr));
+        askTiming();
+    }
+
+    // Asks the server for fresh timing. While sound is wanted but the server says its
+    // sink has not started playing it (it may still be waking, or refilling after an
+    // underrun), and for kSettleUsec after it started, it is asked again every
+    // kStartPollUsec: the first answers of a start are rough, and until the sink has
+    // started the position cannot move. Nothing is asked while corked.
+    void askTiming()
+    {
+        runOperation(pa_stream_update_timing_info(m_stream, &PulseOutput::onTiming, this));
+    }
+
+    static void onTiming(pa_stream* stream, int, void* self)
+    {
+        auto* output = static_cast<PulseOutput*>(self);
+        pa_threaded_mainloop_signal(output->m_loop, 0);
+        if (stream != output->m_stream || output->m_closing || !output->m_active || output->m_paused
+            || output->m_timingPoll)
+            return;
+        const pa_timing_info* timing = pa_stream_get_timing_info(stream);
+        if (!timing || output->m_written == 0)
+            return;
+        if (!timing->playing)
+            output->m_settleUntil = Clock::now() + std::chrono::microseconds(kSettleUsec);
+        if (!timing->playing || Clock::now() < output->m_settleUntil) {
+            pa_mainloop_api* api = pa_threaded_mainloop_get_api(output->m_loop);
+            timeval when{};
+            pa_timeval_add(pa_gettimeofday(&when), kStartPollUsec);
+            output->m_timingPoll = api->time_new(api, &when, &PulseOutput::onTimingPoll, output);
+        }
+    }
+
+    static void onTimingPoll(pa_mainloop_api* api, pa_time_event* event, const timeval*, void* self)
+    {
+        auto* output = static_cast<PulseOutput*>(self);
+        api->time_free(event);
+        output->m_timingPoll = nullptr;
+        if (output->streamReady() && output->m_active && !output->m_paused)
+            output->askTiming();
     }
 
     // Waits for an operation off the mainloop thread. A connection that fails meanwhile
@@ -588,9 +652,11 @@ private:
 
     static void onRouteChanged(pa_stream* stream, void* self)
     {
-        // Another sink, or the sink suspended or woken: its latency is another one now.
-        (void)self;
-        runOperation(pa_stream_update_timing_info(stream, nullptr, nullptr));
+        // Another sink, the sink suspended or woken, or playback started: the timing is
+        // another one now.
+        auto* output = static_cast<PulseOutput*>(self);
+        if (stream == output->m_stream)
+            output->askTiming();
     }
 
     static void onSuccess(pa_stream*, int, void* self)
@@ -625,9 +691,11 @@ private:
     std::int64_t m_written = 0;             // the lock: frames written since the stream was made or flushed
     std::size_t m_heldLatency = 0;          // the lock: unheard frames while paused or lost
     mutable Timing m_lastTiming;            // the lock
+    Clock::time_point m_settleUntil{};      // the lock: timing is asked for often until then
     int m_inotify = -1;                     // the lock
     pa_io_event* m_watch = nullptr;         // the lock
     pa_time_event* m_retry = nullptr;       // the lock
+    pa_time_event* m_timingPoll = nullptr;  // the lock
     int m_rate = 44100;
     Callback m_callback;
     Listener m_listener;
