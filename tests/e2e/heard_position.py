@@ -18,6 +18,12 @@ import pyatspi
 from gi.repository import Gio, GLib
 
 LIMIT_MS = 50
+# A null sink that has just been woken renders far ahead of its own clock for about a
+# second, and its monitor carries the sound that early (measured: up to 0.3 s, shrinking
+# to nothing): right after the very first start the position may lag the monitor by that
+# much, never lead it.
+SETTLING_MS = 1500
+SETTLING_LAG_MS = 350
 SAMPLE_S = 0.25
 BUS_NAME = "org.mpris.MediaPlayer2.sorvel"
 PATH = "/org/mpris/MediaPlayer2"
@@ -97,8 +103,10 @@ def heard_at(times, entries, t):
         return None
     song, pos = entries[i]
     next_song, next_pos = entries[i + 1]
-    if song < 0 or next_song != song:
+    if song < 0:
         return None
+    if next_song != song:
+        return song, pos + (t - times[i])
     # Between two pieces the song ran on at real time, unless it stood still.
     if next_pos - pos < 1.0:
         return song, pos
@@ -149,13 +157,14 @@ def main():
     time.sleep(0.3)
 
     times, entries = load_record(record_log)
+    first_sound = next((t for t, e in zip(times, entries) if e[0] >= 0), 0)
     worst = {}
     failed = False
     for phase, t, status, title, position, text, value in samples:
         heard = heard_at(times, entries, t)
         # A sample taken right after a seek or a song change may find the sink still on
         # the old sound: what was reported must then be heard within the limit.
-        if heard is not None and status == "Playing" and abs(position - heard[1]) > LIMIT_MS:
+        if status == "Playing" and (heard is None or abs(position - heard[1]) > LIMIT_MS):
             later = heard_at(times, entries, t + LIMIT_MS)
             if later is not None and abs(position + LIMIT_MS - later[1]) <= LIMIT_MS:
                 heard = (later[0], later[1] - LIMIT_MS)
@@ -169,15 +178,16 @@ def main():
                 if title != want_title:
                     problems.append("title %s, heard %s" % (title, want_title))
                 error = position - pos
+                lag = SETTLING_LAG_MS if phase == "first start" and t < first_sound + SETTLING_MS else LIMIT_MS
                 worst[phase] = max(worst.get(phase, 0), abs(error))
-                if abs(error) > LIMIT_MS:
+                if error > LIMIT_MS or error < -lag:
                     problems.append("position %.0f, heard %.0f" % (position, pos))
                 seconds = int(text[0:2]) * 60 + int(text[3:5])
-                if not (seconds * 1000 - LIMIT_MS <= pos < seconds * 1000 + 1000 + LIMIT_MS):
+                if not (seconds * 1000 - LIMIT_MS <= pos < seconds * 1000 + 1000 + lag):
                     problems.append("clock %s, heard %.0f" % (text, pos))
                 if value is not None:
                     length = lengths[song]
-                    low = int(124 * max(pos - LIMIT_MS, 0) / length)
+                    low = int(124 * max(pos - lag, 0) / length)
                     high = int(124 * min(pos + LIMIT_MS, length) / length)
                     if not (low <= value <= high):
                         problems.append("knob %s, heard %.0f (%d..%d)" % (value, pos, low, high))
