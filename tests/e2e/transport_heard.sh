@@ -111,4 +111,14 @@ pactl move-sink-input "$ours" other
 sleep 1.8
 [ "$(pc status)" = Playing ] || fail "reported $(pc status) after the sink was suspended and the stream moved"
 [ -n "$(first_heard "$work/moved.log")" ] || fail "nothing heard after the stream moved to another sink"
+
+# The playlist window's master volume follows the sink's volume set elsewhere, at once.
+master() { /usr/bin/python3 "$here/atspi_probe.py" value slider "마스터 볼륨"; }
+pactl set-default-sink other
+near() { local v; v=$(master | cut -d. -f1); [ -n "$v" ] && [ $((v - $1)) -ge -3 ] && [ $((v - $1)) -le 3 ]; }
+for level in 40 100; do
+  pactl set-sink-volume other "$level%"
+  for _ in $(seq 20); do near "$level" && break; sleep 0.1; done
+  near "$level" || fail "the master volume shows $(master) after the sink went to $level %"
+done
 echo "ok"
