@@ -1,9 +1,7 @@
 // What a sink plays, read back as positions in songs made for it.
 //
 //   sorvel_heard_probe make PATH SONG SECONDS
-//       writes a 44.1 kHz stereo 16-bit WAV whose every sample pair says which frame of
-//       which song (0..1) it is: left 16 k - 16376 with k = song x 1024 + frame / 2048,
-//       right 16 (frame mod 2048) - 16376. Silence (0, 0) is no valid pair.
+//       writes song 0 or 1 (support/CodedSong.h): every sample says where it is.
 //   sorvel_heard_probe record SOURCE SECONDS
 //       records SOURCE (a sink's monitor) in 10 ms pieces and prints one line per piece:
 //       "MONOTONIC_MS SONG POSITION_MS", the song and the position of the piece's last
@@ -12,6 +10,8 @@
 //
 // The sink must take the songs unchanged: 44.1 kHz, 16-bit, at full volume.
 
+#include "support/CodedSong.h"
+
 #include <pulse/error.h>
 #include <pulse/simple.h>
 
@@ -19,69 +19,20 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
 namespace {
 
-constexpr int kRate = 44100;
-
-std::int16_t coded(int k)
-{
-    return static_cast<std::int16_t>(16 * k - 16376);
-}
-
-// The k of a coded value, or -1 when the value is not on the grid.
-int decode(int value)
-{
-    const int shifted = value + 16376;
-    const int k = (shifted + 8) / 16;
-    if (shifted < -8 || k > 2047 || std::abs(shifted - 16 * k) > 3)
-        return -1;
-    return k;
-}
-
-void put32(std::FILE* f, std::uint32_t v)
-{
-    const unsigned char b[4] = {static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8),
-                                static_cast<unsigned char>(v >> 16), static_cast<unsigned char>(v >> 24)};
-    std::fwrite(b, 1, 4, f);
-}
-
-void put16(std::FILE* f, std::uint16_t v)
-{
-    const unsigned char b[2] = {static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8)};
-    std::fwrite(b, 1, 2, f);
-}
+constexpr int kRate = coded::kRate;
 
 int make(const char* path, int song, double seconds)
 {
-    const auto frames = static_cast<std::uint32_t>(seconds * kRate);
-    if (frames / 2048 >= 1024 || song < 0 || song > 1) {
-        std::fprintf(stderr, "too long, or no such song\n");
-        return 2;
-    }
-    std::FILE* f = std::fopen(path, "wb");
-    if (!f)
+    if (!coded::Write(path, song, seconds)) {
+        std::fprintf(stderr, "cannot write %s (too long, or no such song)\n", path);
         return 1;
-    std::fwrite("RIFF", 1, 4, f);
-    put32(f, 36 + frames * 4);
-    std::fwrite("WAVEfmt ", 1, 8, f);
-    put32(f, 16);
-    put16(f, 1);
-    put16(f, 2);
-    put32(f, kRate);
-    put32(f, kRate * 4);
-    put16(f, 4);
-    put16(f, 16);
-    std::fwrite("data", 1, 4, f);
-    put32(f, frames * 4);
-    for (std::uint32_t n = 0; n < frames; ++n) {
-        put16(f, static_cast<std::uint16_t>(coded(static_cast<int>(song * 1024 + n / 2048))));
-        put16(f, static_cast<std::uint16_t>(coded(static_cast<int>(n % 2048))));
     }
-    return std::fclose(f) == 0 ? 0 : 1;
+    return 0;
 }
 
 double monotonicMs()
@@ -112,14 +63,11 @@ int record(const char* source, double seconds)
         const double now = monotonicMs();
         const pa_usec_t delay = pa_simple_get_latency(in, &error);
         const double played = now - static_cast<double>(delay) / 1000.0;
-        const int high = decode(piece[piece.size() - 2]);
-        const int low = decode(piece[piece.size() - 1]);
-        if (high < 0 || low < 0) {
+        const coded::Frame frame = coded::DecodeFrame(piece[piece.size() - 2], piece[piece.size() - 1]);
+        if (frame.song < 0)
             std::printf("%.1f -1 -1\n", played);
-            continue;
-        }
-        const long frame = static_cast<long>(high % 1024) * 2048 + low;
-        std::printf("%.1f %d %.1f\n", played, high / 1024, frame * 1000.0 / kRate);
+        else
+            std::printf("%.1f %d %.1f\n", played, frame.song, frame.position * 1000.0 / kRate);
     }
     std::fflush(stdout);
     pa_simple_free(in);
