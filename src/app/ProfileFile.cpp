@@ -253,5 +253,10 @@ bool ProfileFile::UpdateFile() const
     for (const QByteArray& line : m_lines)
         if (file.write(line) != line.size())
             return false;
+    // The lines sit in the device's buffer until here. A failure to write them out (a
+    // full disk) is not remembered by commit(), which would then put a cut-off file in
+    // place of the old one.
+    if (!file.flush())
+        return false;
     return file.commit();
 }

@@ -111,6 +111,14 @@ bool Transport::PlayFile(const QString& path, qint64 startMs)
         // The stream player closed what played before it tried.
         m_startMs = 0;
         SetState(TransportState::Stopped);
+        // A file that is not audio is passed over in silence, as always; a broken
+        // installation, where the file's decoder cannot be loaded, is said.
+        const fsound::OpenError why = fsound::LastOpenError();
+        if (why.kind == fsound::OpenError::MissingLibrary)
+            ShowMessageBox(QStringLiteral("오류"),
+                           QStringLiteral("이 음악 파일을 재생할 디코더를 불러올 수 없습니다.\n(없는 파일 : %1)")
+                               .arg(QString::fromStdString(why.library)),
+                           MB_ICONHAND);
         return false;
     }
     if (startMs > 0)

@@ -18,12 +18,6 @@ import pyatspi
 from gi.repository import Gio, GLib
 
 LIMIT_MS = 50
-# A null sink that has just been woken renders far ahead of its own clock for about a
-# second, and its monitor carries the sound that early (measured: up to 0.3 s, shrinking
-# to nothing): right after the very first start the position may lag the monitor by that
-# much, never lead it.
-SETTLING_MS = 1500
-SETTLING_LAG_MS = 350
 SAMPLE_S = 0.25
 BUS_NAME = "org.mpris.MediaPlayer2.sorvel"
 PATH = "/org/mpris/MediaPlayer2"
@@ -157,7 +151,6 @@ def main():
     time.sleep(0.3)
 
     times, entries = load_record(record_log)
-    first_sound = next((t for t, e in zip(times, entries) if e[0] >= 0), 0)
     worst = {}
     failed = False
     for phase, t, status, title, position, text, value in samples:
@@ -178,7 +171,7 @@ def main():
                 if title != want_title:
                     problems.append("title %s, heard %s" % (title, want_title))
                 error = position - pos
-                lag = SETTLING_LAG_MS if phase == "first start" and t < first_sound + SETTLING_MS else LIMIT_MS
+                lag = LIMIT_MS
                 worst[phase] = max(worst.get(phase, 0), abs(error))
                 if error > LIMIT_MS or error < -lag:
                     problems.append("position %.0f, heard %.0f" % (position, pos))
