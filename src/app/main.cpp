@@ -13,6 +13,7 @@
 #include "Playlist.h"
 #include "ShutdownRequests.h"
 #include "SingleInstance.h"
+#include "Transport.h"
 #include "Trayicon.h"
 #include "fsound.h"
 
@@ -130,12 +131,15 @@ int main(int argc, char** argv)
         // Made before the player, which asks it for the playlist window's last place as it
         // is destroyed itself.
         std::unique_ptr<PlayListLink> link;
+        // The one transport: the strip, the playlist and the media controls all use it.
+        Transport transport;
         // The player window loads the settings the playlist window is placed by.
-        TFormMain formMain;
+        TFormMain formMain(nullptr, &transport);
         auto formPlayList = std::make_unique<TFormPlayList>();
         formPlayList->OnDestroy = RemoveFromMagnetic;
         link = std::make_unique<PlayListLink>(*formPlayList);
         formMain.SetPlayList(link.get());
+        transport.SetSongSource(link.get());
         App.SetPlayRequest([&formMain] { formMain.BPlayClick(nullptr); });
         handOver.OnMessage = [&formMain](int) { formMain.HandOverMessage(); };
 
@@ -149,7 +153,7 @@ int main(int argc, char** argv)
         trayIcon.SetIconVisible(true);
         formMain.TrayIcon = &trayIcon;
 
-        auto desktop = std::make_unique<DesktopIntegration>(formMain, *formPlayList, handOver);
+        auto desktop = std::make_unique<DesktopIntegration>(transport, formMain, *formPlayList, handOver);
 
         formMain.show();
         desktop->Start(paths);
@@ -163,6 +167,7 @@ int main(int argc, char** argv)
         // window's last geometry).
         formMain.TrayIcon = nullptr;
         desktop.reset();
+        transport.SetSongSource(nullptr);
         App.SetPlayRequest({});
         handOver.OnMessage = {};
         link->Detach();

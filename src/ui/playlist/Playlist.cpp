@@ -1,6 +1,7 @@
 #include "Playlist.h"
 
 #include "Cmain.h"
+#include "MasterVolume.h"
 #include "Dxbuttons.h"
 #include "G.h"
 #include "Placement.h"
@@ -106,6 +107,15 @@ MasterVolumeBar TFormPlayList::VolumeBar() const
 void TFormPlayList::ShowMasterVolume()
 {
     m_showVolumeQueued = false;
+    // From the first showing on, a change made elsewhere (the desktop's sound applet,
+    // another program) moves the knob as it happens; a knob the user holds stays put.
+    if (!m_volumeWatch) {
+        m_volumeWatch = new MasterVolumeWatch(this);
+        connect(m_volumeWatch, &MasterVolumeWatch::Changed, this, [this] {
+            if (!m_store.VolumeDragging)
+                ShowMasterVolume();
+        });
+    }
     ImgVolume->move(VolumeBar().KnobLeftFor(App.GetMasterVolume()), ImgVolume->y());
 }
 

@@ -19,6 +19,7 @@
 #include <functional>
 #include <memory>
 
+class MasterVolumeWatch;
 class QLabel;
 class QMenu;
 class QAction;
@@ -174,4 +175,5 @@ private:
     WindowSizeLoop m_sizeLoop;
     int m_tempUpdates = 0;
     bool m_showVolumeQueued = false;
+    MasterVolumeWatch* m_volumeWatch = nullptr;  // made at the first showing
 };

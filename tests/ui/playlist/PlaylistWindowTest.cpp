@@ -256,7 +256,12 @@ TEST_F(PlaylistWindow, MasterVolumeBarFollowsTheMixerAndSetsIt)
     EXPECT_EQ(form.ImgVolume->x(), 34 + 45);
     QTest::mouseRelease(form.ImgVolume, Qt::LeftButton, {}, QPoint(6, 3));
     EXPECT_FALSE(store_.VolumeDragging);
-    EXPECT_EQ(mixer_.Opened, mixer_.Released);
+    EXPECT_EQ(mixer_.Opened, mixer_.Released + 1) << "one mixer stays open to hear of changes";
+
+    // A change made elsewhere moves the knob at once, without the window being activated.
+    mixer_.Values = {0, 0};
+    mixer_.Changed();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.ImgVolume->x() == 34; }, 2000));
 }
 
 TEST_F(PlaylistWindow, TitleBarMovesAndEdgesSizeThroughTheHook)
