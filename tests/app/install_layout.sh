@@ -21,7 +21,7 @@ pid=
 cleanup() { [ -n "$pid" ] && kill -9 "$pid" 2>/dev/null; rm -rf "$work"; }
 trap cleanup EXIT
 
-desktop-file-validate "$source/resources/desktop/sorvel.desktop" || fail "the desktop entry does not validate"
+desktop-file-validate "$build/src/sorvel.desktop" || fail "the desktop entry does not validate"
 appstreamcli validate --no-net "$source/resources/desktop/org.sorvel.Sorvel.metainfo.xml" \
   || fail "the metainfo does not validate"
 

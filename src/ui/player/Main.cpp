@@ -7,6 +7,7 @@
 #include "About.h"
 #include "Fonts.h"
 #include "MagneticRouter.h"
+#include "MusicFormats.h"
 #include "Ogg.h"
 #include "Panel.h"
 #include "Placement.h"
@@ -193,11 +194,7 @@ void TFormMain::dxButton3Click(QObject*)
     } else {
         QFileDialog dialog(this, QStringLiteral("원하는 음악파일들을 선택하세요."));
         dialog.setFileMode(QFileDialog::ExistingFiles);
-        dialog.setNameFilters({QStringLiteral("mp3 (*.mp3)"), QStringLiteral("ogg (*.ogg)"),
-                               QStringLiteral("wav (*.wav)"), QStringLiteral("asf (*.asf)"),
-                               QStringLiteral("mp2 (*.mp2)"), QStringLiteral("wma (*.wma)"),
-                               QStringLiteral("cda (*.cda)"), QStringLiteral("aiff (*.aiff)"),
-                               QStringLiteral("*.* (*)")});
+        dialog.setNameFilters(MusicFileDialogFilters());
         dialog.setDefaultSuffix(QString());
         if (dialog.exec() != QDialog::Accepted)
             return;

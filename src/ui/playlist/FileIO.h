@@ -1,6 +1,6 @@
 #pragma once
-// C stdio files behind an owning handle, and the replace-by-rename that every file
-// the program writes goes through.
+// C stdio files behind an owning handle, and reading regular files without blocking.
+// Files are written through ReplaceFile (ReplaceFile.h).
 
 #include <QByteArray>
 #include <QString>
@@ -39,28 +39,6 @@ private:
     std::FILE* stream_;
 };
 
-// Writes a file by way of a temporary file in the same folder, renamed over the
-// target only by Commit. Until then the target keeps its old contents, whatever
-// happens to the process or the disk; without Commit the temporary file is removed.
-class CReplaceFile {
-public:
-    explicit CReplaceFile(const QString& target);
-    ~CReplaceFile();
-    CReplaceFile(const CReplaceFile&) = delete;
-    CReplaceFile& operator=(const CReplaceFile&) = delete;
-
-    // False when no temporary file could be created beside the target.
-    bool IsOpen() const { return !tempPath_.isEmpty(); }
-    const QString& TempPath() const { return tempPath_; }
-    // Call after the temporary file was written and closed.
-    bool Commit();
-
-private:
-    QString target_;
-    QString tempPath_;
-    bool committed_ = false;
-};
-
 // Opens `path` for reading if it is a regular file (after following links), without
 // blocking on a FIFO on the way. Null otherwise.
 std::FILE* OpenRegularFileForReading(const QString& path);
@@ -68,6 +46,3 @@ std::FILE* OpenRegularFileForReading(const QString& path);
 // The whole of a regular file, at most `maxBytes`; false for anything else (missing,
 // not a regular file, unreadable, larger than the limit).
 bool ReadRegularFile(const QString& path, QByteArray& bytes, qint64 maxBytes);
-
-// Replaces `target` with `bytes`; false (target unchanged) on any failure.
-bool ReplaceFileContents(const QString& target, const QByteArray& bytes);

@@ -28,6 +28,7 @@ TFormPlayList::TFormPlayList(TM_PlayList& store)
     Pages = std::make_unique<CPlaylist>(trees, ListView1, m_store);
     Choice.Attach(trees, ListView1);
     Pages->SetSongChoice(&Choice);
+    Pages->OnHandedEntry = [this](QTreeWidgetItem* entry) { PlayHandedEntry(entry); };
     setMinimumSize(120, 17 + 20 + 19 + 2 * FrameWidth + 20);
     m_sizeLoop.SetMinimumSize(minimumSize());
 
@@ -73,7 +74,7 @@ void TFormPlayList::PlayFromList()
 {
     if (!Choice.ChooseFromList())
         return;
-    App.PlaySong(Choice.CurItem->text(0));
+    App.PlaySong(TDropListView::PathOf(Choice.CurItem));
 }
 
 // --- pages and list ---

@@ -221,19 +221,17 @@ void TFormPlayList::BuildPages(std::array<TDropTreeView*, 5>& trees)
     N1 = PopupMenu1->addAction(QStringLiteral("선택 목록 삭제"));
     N1->setObjectName(QStringLiteral("N1"));
 
-    const QString captions[] = {QStringLiteral("최신음악"), QStringLiteral("  가요  "), QStringLiteral("외국음악"),
-                                QStringLiteral(" 클래식 "), QStringLiteral("즐겨듣기")};
     for (int n = 1; n <= 5; ++n) {
         auto* tree = new TDropTreeView(n);
         tree->setFont(n == 1 ? GulimChe(12) : Gulim(12));
-        tree->setAccessibleName(captions[n - 1].trimmed());
+        tree->setAccessibleName(PageCaption(n).trimmed());
         tree->setContextMenuPolicy(Qt::CustomContextMenu);
         tree->viewport()->installEventFilter(this);
         tree->installEventFilter(this);
         connect(tree, &QWidget::customContextMenuRequested, this,
                 [this, tree](const QPoint& at) { PopupMenu2->popup(tree->viewport()->mapToGlobal(at)); });
         trees[n - 1] = tree;
-        PageControl1->addTab(tree, captions[n - 1]);
+        PageControl1->addTab(tree, PageCaption(n));
     }
 
     auto* tempPage = new QWidget;
