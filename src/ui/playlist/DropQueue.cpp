@@ -58,16 +58,30 @@ private:
         return flushIfDue();
     }
 
+    // A walk whose next listing may take long hands over what it has met first, so
+    // entries never wait behind a slow folder.
+    CFolderWalk walker()
+    {
+        CFolderWalk walk(*m_queue.m_lister, &m_queue.m_stop);
+        walk.SetBeforeListing([this] { return m_entries == 0 || flush(); });
+        return walk;
+    }
+
+    bool flush()
+    {
+        if (!m_queue.deliver(std::move(m_batch)))
+            return false;
+        m_batch = newBatch();
+        return true;
+    }
+
     bool flushIfDue()
     {
         if (m_entries == 0)
             return !m_queue.m_stop.load();
         if (m_entries < kBatchEntries && Clock::now() - m_started < std::chrono::milliseconds(kBatchMs))
             return !m_queue.m_stop.load();
-        if (!m_queue.deliver(std::move(m_batch)))
-            return false;
-        m_batch = newBatch();
-        return true;
+        return flush();
     }
 
     // A dropped name for the temporary list: a music file, or the music files below a
@@ -81,7 +95,7 @@ private:
             }
             return true;
         }
-        return CFolderWalk(*m_queue.m_lister, &m_queue.m_stop).Walk(name, [this](const WalkItem& item) {
+        return walker().Walk(name, [this](const WalkItem& item) {
             if (item.IsDir || !IsMusicFile(item.Path))
                 return flushIfDue();
             m_batch->Paths.append(item.Path);
@@ -101,7 +115,7 @@ private:
         const QString folder = TrimFolderPath(name);
         m_previous.reset();
         takePair(folder, 0, true);
-        const bool whole = CFolderWalk(*m_queue.m_lister, &m_queue.m_stop).Walk(folder, [this](const WalkItem& item) {
+        const bool whole = walker().Walk(folder, [this](const WalkItem& item) {
             const std::intptr_t value = PageValue(item);
             if (value < 0)
                 return flushIfDue();

@@ -96,7 +96,7 @@ bool CFolderWalk::Walk(const QString& folder, const std::function<bool(const Wal
 
 bool CFolderWalk::walk(const QString& folder, int depth, const std::function<bool(const WalkItem&)>& visit)
 {
-    if (stopped())
+    if (stopped() || (before_ && !before_()))
         return false;
     std::vector<FolderEntry> entries;
     if (!lister_.List(folder, entries))

@@ -72,6 +72,10 @@ public:
     // walk; so does `stop` becoming true. False when the walk was ended early.
     bool Walk(const QString& folder, const std::function<bool(const WalkItem&)>& visit);
 
+    // Runs before each folder is listed (a listing may take long on a slow disk);
+    // returning false ends the walk.
+    void SetBeforeListing(std::function<bool()> before) { before_ = std::move(before); }
+
     // The walk as (path, value) pairs for a page: folders with their depth, files of
     // at least 256 bytes with 1000 + depth + 1. `folder` itself is not appended.
     void CollectTree(TStringList& list, const QString& folder, int depth);
@@ -85,6 +89,7 @@ private:
 
     CFolderLister& lister_;
     const std::atomic<bool>* stop_;
+    std::function<bool()> before_;
     std::set<FolderId> descent_;
 };
 

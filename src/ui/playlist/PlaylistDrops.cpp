@@ -116,12 +116,13 @@ void CPlaylist::receive(DropBatch& batch)
     if (job.Tree) {
         if (!batch.Records.empty()) {
             UpdateGuard update(job.Tree);
+            const int first = job.Tree->topLevelItemCount();
             QList<QTreeWidgetItem*> nodes;
             nodes.reserve(static_cast<qsizetype>(batch.Records.size()));
             for (auto& record : batch.Records)
                 nodes.append(new TMusicNode(std::move(record)));
             job.Tree->addTopLevelItems(nodes);
-            RenumberPage(job.Tree);
+            RenumberAppended(job.Tree, first);
         }
     } else {
         UpdateGuard update(list_);

@@ -151,6 +151,28 @@ void CPlaylist::RenumberPage(QTreeWidget* tree)
     tree->viewport()->update();
 }
 
+void CPlaylist::RenumberAppended(QTreeWidget* tree, int first)
+{
+    if (!tree)
+        return;
+    // The nodes before `first` are numbered already: go on from the last file among them.
+    std::int32_t counter = 1;
+    for (int i = first - 1; i >= 0; --i) {
+        const TMusicFile* record = TMusicNode::DataOf(tree->topLevelItem(i));
+        if (record && record->IsFolder == 0) {
+            counter = record->No + 1;
+            break;
+        }
+    }
+    const int count = tree->topLevelItemCount();
+    for (int i = first; i < count; ++i) {
+        TMusicFile* record = TMusicNode::DataOf(tree->topLevelItem(i));
+        if (record && record->IsFolder == 0)
+            record->No = counter++;
+    }
+    tree->viewport()->update();
+}
+
 namespace {
 
 // Rows of the selected top-level items, in order.
