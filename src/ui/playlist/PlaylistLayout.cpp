@@ -6,6 +6,8 @@
 #include "Playlist.h"
 
 #include <QAction>
+#include <QHeaderView>
+#include <QScrollBar>
 #include <QLabel>
 #include <QMenu>
 #include <QPainter>
@@ -256,6 +258,29 @@ void TFormPlayList::BuildPages(std::array<TDropTreeView*, 5>& trees)
     tempColumn->addWidget(ListView1, 1);
     tempColumn->addWidget(PanelTemprary);
     PageControl1->addTab(tempPage, QStringLiteral("Temprary"));
+}
+
+QSize TFormPlayList::ContentMinimumSize() const
+{
+    // A fractional display scale can round a text's width up by a pixel.
+    constexpr int kSlack = 2;
+    constexpr int kMargin = 4;  // as the bottom row's first button stands from its edge
+    const int title = Label2->geometry().right() + 1 + kMargin + dxToolButton1->width();
+    const int bottomRow = dxButton4->geometry().right() + 1 + kMargin;
+    const int tabs = PageControl1->tabBar()->sizeHint().width();
+    const int hint = PanelTemprary->fontMetrics().horizontalAdvance(
+                         QStringLiteral("탐색기에서 음악 파일을 끌어다 놓으면 됩니다."))
+                     + 2 * kMargin;
+    const int width = std::max({title, bottomRow, tabs, hint}) + kSlack + 2 * FrameWidth;
+
+    const int header = ListView1->header()->sizeHint().height();
+    const int row = ListView1->fontMetrics().height() + 2;
+    // The list's column is wider than the window at its smallest: its scroll bar shows.
+    const int scrollBar = ListView1->horizontalScrollBar()->sizeHint().height();
+    const int page = header + row + scrollBar + 2 * ListView1->frameWidth() + PanelTemprary->height();
+    const int height = Panel4->height() + PageControl1->tabBar()->sizeHint().height() + page + Panel2->height()
+                       + kSlack + 2 * FrameWidth;
+    return {width, height};
 }
 
 void TFormPlayList::BuildPanel2()

@@ -1,0 +1,126 @@
+#!/usr/bin/env bash
+# The shipped sorvel with the files a Linux listener has, on a virtual X display with a
+# window manager and a private PulseAudio server with a null sink:
+#   - FLAC, Opus, M4A and AIFF songs, the first from the command line and the others
+#     handed over by second starts, are added and play: each one's tone reaches the sink;
+#   - a name that is not UTF-8 plays, and it and two names that differ only in letter
+#     case are all kept: "Temprary.txt" holds their bytes when the program ends;
+#   - a second start handing over a song and /usr (some 150,000 names) plays the song
+#     at once and never keeps the playlist window from answering: a ping every 50 ms
+#     comes back within 100 ms while /usr is walked.
+# Usage: files_under_xvfb.sh SORVEL PLAY_PROBE PING_PROBE. SHOT=path keeps a screenshot.
+# Xvfb without a window manager: see the ping below.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+for tool in Xvfb openbox xprop xdotool pulseaudio parec pactl import; do
+  command -v $tool >/dev/null || { echo "$tool not installed"; exit 77; }
+done
+
+sorvel=$1
+probe=$2
+ping=$3
+work=$(mktemp -d)
+export XDG_RUNTIME_DIR=$work/run HOME=$work QT_QPA_PLATFORM=xcb SDL_AUDIODRIVER=pulseaudio
+mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+pids=()
+cleanup() {
+  x_session_stop
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  pulseaudio --kill >/dev/null 2>&1 || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*"; [ -f "$work/sorvel.log" ] && cat "$work/sorvel.log"; exit 1; }
+
+# The program keeps its files beside the executable: give it a folder of its own.
+app=$work/app
+songs=$work/songs
+mkdir -p "$app" "$songs/after"
+cp "$sorvel" "$app/sorvel"
+"$probe" make "$songs/a.flac" 2 440
+"$probe" make "$songs/b.opus" 2 660
+"$probe" make "$songs/c.m4a" 2 880
+"$probe" make "$songs/d.aiff" 2 1100
+latin1=$songs/$'caf\xe9.mp3'
+"$probe" make "$latin1" 2 1320
+"$probe" make "$songs/Song.mp3" 1 500
+cp "$songs/Song.mp3" "$songs/song.mp3"
+"$probe" make "$songs/after/z.mp3" 2 1540
+
+. "$here/x_session.sh"
+x_session_start 1024x768x24
+# The window thread answers a ping to the client that redirects the root window, the
+# window manager's place: the probe takes it, so no window manager runs here.
+kill "$x_manager" && wait "$x_manager" 2>/dev/null || true
+x_manager=
+pulseaudio --daemonize=yes --exit-idle-time=-1 -n \
+  --load="module-null-sink sink_name=sorvel_null" --load="module-native-protocol-unix" \
+  --log-target=file:"$work/pa.log" 2>/dev/null
+for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+pactl set-default-sink sorvel_null
+pactl set-sink-volume sorvel_null 100%
+parec -d sorvel_null.monitor --format=s16le --rate=44100 --channels=2 --raw > "$work/rec.raw" & pids+=($!)
+
+# Waits until the recording holds `hz` (within 40 Hz) after `from` seconds of it.
+heard() {
+  local hz=$1 from=$2
+  for _ in $(seq 100); do
+    "$probe" tones "$work/rec.raw" | awk -v hz="$hz" -v from="$from" \
+      '$1 >= from && $2 > hz - 40 && $2 < hz + 40 { found = 1 } END { exit !found }' && return 0
+    sleep 0.1
+  done
+  return 1
+}
+seconds() { echo $(( $(stat -c %s "$work/rec.raw") / 4 / 44100 )); }
+
+"$app/sorvel" "$songs/a.flac" > "$work/sorvel.log" 2>&1 & sorvel_pid=$!
+pids+=($sorvel_pid)
+heard 440 0 || fail "the FLAC song from the command line was not heard"
+for song in b.opus:660 c.m4a:880 d.aiff:1100; do
+  from=$(seconds)
+  code=0; "$app/sorvel" "$songs/${song%%:*}" || code=$?
+  [ "$code" = 1 ] || fail "the second start with ${song%%:*} ended with $code, not 1"
+  heard "${song##*:}" "$from" || fail "${song%%:*} handed over was not heard"
+done
+echo "FLAC, Opus, M4A and AIFF played"
+
+from=$(seconds)
+"$app/sorvel" "$latin1" "$songs/Song.mp3" "$songs/song.mp3" || true
+heard 1320 "$from" || fail "the song whose name is not UTF-8 was not heard"
+echo "the name that is not UTF-8 played"
+
+list=$(xdotool search --onlyvisible --name '^음악파일 리스트 - Sorvel$' | head -n 1)
+[ -n "$list" ] || fail "no playlist window"
+# The window answers when idle, for the machine's own figure.
+idle=$("$ping" "$list" 1 50 1000) || fail "the playlist window does not answer: $idle"
+echo "idle: $idle"
+idle_ms=$(echo "$idle" | sed -E 's/.*longest ([0-9.]+) ms.*/\1/')
+# On a loaded machine the idle figure itself can exceed what is asked; the walk may add
+# no more than 100 ms to it.
+limit=$(awk -v idle="$idle_ms" 'BEGIN { print (idle > 50 ? idle + 100 : 100) }')
+# The song first, then /usr: the song plays at once, and "Temprary.txt" is written anew
+# when the walk is done.
+before=$(stat -c %i "$app/Temprary.txt")
+from=$(seconds)
+started=$(date +%s.%N)
+# Pinged from before the hand-over on, so a window that stops answering is caught.
+"$ping" "$list" 5 50 "$limit" > "$work/ping.log" & pinger=$!
+pids+=($pinger)
+sleep 0.3
+"$app/sorvel" "$songs/after" /usr || true
+heard 1540 "$from" || fail "the song handed over with /usr did not play at once"
+wait "$pinger" || fail "the window stopped answering during the walk of /usr: $(cat "$work/ping.log") (limit $limit ms)"
+echo "walking /usr: $(cat "$work/ping.log")"
+for _ in $(seq 600); do [ "$(stat -c %i "$app/Temprary.txt")" != "$before" ] && break; sleep 0.1; done
+[ "$(stat -c %i "$app/Temprary.txt")" != "$before" ] || fail "the walk of /usr did not end within a minute"
+echo "the walk of /usr took $(awk -v s="$started" -v e="$(date +%s.%N)" 'BEGIN { printf "%.1f", e - s }') s"
+
+[ -n "${SHOT:-}" ] && import -window root "$SHOT"
+kill -TERM "$sorvel_pid"
+wait "$sorvel_pid" || fail "sorvel did not end cleanly"
+temp=$app/Temprary.txt
+for name in "$songs/a.flac" "$songs/b.opus" "$songs/c.m4a" "$songs/d.aiff" "$latin1" "$songs/Song.mp3" \
+            "$songs/song.mp3" "$songs/after/z.mp3"; do
+  LC_ALL=C grep -qaF -- "$name" "$temp" || fail "Temprary.txt lost $(printf '%q' "$name")"
+done
+echo "Temprary.txt keeps every name, byte for byte"
