@@ -3,6 +3,7 @@
 # window manager and a private PulseAudio server with a null sink:
 #   - FLAC, Opus, M4A and AIFF songs, the first from the command line and the others
 #     handed over by second starts, are added and play: each one's tone reaches the sink;
+#   - the temporary file a killed save left is gone once the program has started;
 #   - a name that is not UTF-8 plays, and it and two names that differ only in letter
 #     case are all kept: "Temprary.txt" holds their bytes when the program ends;
 #   - a second start handing over a song and /usr (some 150,000 names) plays the song
@@ -73,9 +74,12 @@ heard() {
 }
 seconds() { echo $(( $(stat -c %s "$work/rec.raw") / 4 / 44100 )); }
 
+# What a save killed half-way would have left.
+head -c 5000 /dev/zero > "$app/MusicList1.dat.tmp-Ab3dE9"
 "$app/sorvel" "$songs/a.flac" > "$work/sorvel.log" 2>&1 & sorvel_pid=$!
 pids+=($sorvel_pid)
 heard 440 0 || fail "the FLAC song from the command line was not heard"
+[ ! -e "$app/MusicList1.dat.tmp-Ab3dE9" ] || fail "the temporary file a killed save left is still there"
 for song in b.opus:660 c.m4a:880 d.aiff:1100; do
   from=$(seconds)
   code=0; "$app/sorvel" "$songs/${song%%:*}" || code=$?

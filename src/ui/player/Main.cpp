@@ -5,6 +5,7 @@
 #include "Dxbuttons.h"
 #include "G.h"
 #include "About.h"
+#include "FileName.h"
 #include "Fonts.h"
 #include "MagneticRouter.h"
 #include "MusicFormats.h"
@@ -118,7 +119,7 @@ bool TFormMain::PlayFile(const QString& path)
     PublishTransport();
     ApplyVolume();
     // Qt labels show ampersands as they are; nothing to double.
-    LTitle->setText(path.mid(path.lastIndexOf(QLatin1Char('/')) + 1));
+    LTitle->setText(ReadableFileName(path.mid(path.lastIndexOf(QLatin1Char('/')) + 1)));
     ScrollTitle(true);
     const strOggTagInfo& tag = Ogg->m_GetTagInfo();
     Label3->setText(tag.Artist);

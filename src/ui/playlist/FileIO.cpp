@@ -69,23 +69,3 @@ std::size_t TFILE::Write(const void* buffer, std::size_t size, std::size_t count
 {
     return stream_ ? std::fwrite(buffer, size, count, stream_) : 0;
 }
-
-bool TFILE::Finish()
-{
-    if (!stream_)
-        return false;
-    bool ok = std::fflush(stream_) == 0;
-    ok = ok && ::fsync(::fileno(stream_)) == 0;
-    ok = (std::fclose(stream_) == 0) && ok;
-    stream_ = nullptr;
-    return ok;
-}
-
-void TFILE::SetBufferBytes(std::size_t bytes)
-{
-    if (!stream_ || bytes == 0)
-        return;
-    auto buffer = std::make_unique<char[]>(bytes);
-    if (std::setvbuf(stream_, buffer.get(), _IOFBF, bytes) == 0)
-        buffer_ = std::move(buffer);
-}

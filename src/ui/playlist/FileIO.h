@@ -27,15 +27,8 @@ public:
     std::size_t Write(const void* buffer, std::size_t size, std::size_t count);
     // True once a transfer failed for another reason than the end of the file.
     bool HadError() const { return stream_ && std::ferror(stream_) != 0; }
-    // Flushes, forces the data to the disk and closes; false when any of it failed,
-    // which is where a full disk shows itself for buffered writes.
-    bool Finish();
-    // Gives the stream a buffer of its own of this size; big sequential writes then
-    // reach the system in fewer, larger pieces. Call before the first transfer.
-    void SetBufferBytes(std::size_t bytes);
 
 private:
-    std::unique_ptr<char[]> buffer_;
     std::FILE* stream_;
 };
 
