@@ -46,7 +46,6 @@ private:
     {
         auto batch = std::make_unique<DropBatch>();
         batch->Job = m_id;
-        m_started = Clock::now();
         m_entries = 0;
         return batch;
     }
@@ -59,11 +58,11 @@ private:
     }
 
     // A walk whose next listing may take long hands over what it has met first, so
-    // entries never wait behind a slow folder.
+    // entries never wait behind a slow folder (at most one batch in kBatchMs all the same).
     CFolderWalk walker()
     {
         CFolderWalk walk(*m_queue.m_lister, &m_queue.m_stop);
-        walk.SetBeforeListing([this] { return m_entries == 0 || flush(); });
+        walk.SetBeforeListing([this] { return flushIfDue(0); });
         return walk;
     }
 
@@ -71,15 +70,19 @@ private:
     {
         if (!m_queue.deliver(std::move(m_batch)))
             return false;
+        m_delivered = Clock::now();
         m_batch = newBatch();
         return true;
     }
 
-    bool flushIfDue()
+    // Hands the batch over when it holds `full` entries or the last one went out
+    // kBatchMs ago; the first entry of a job goes out at once.
+    bool flushIfDue(std::size_t full = kBatchEntries)
     {
         if (m_entries == 0)
             return !m_queue.m_stop.load();
-        if (m_entries < kBatchEntries && Clock::now() - m_started < std::chrono::milliseconds(kBatchMs))
+        const bool old = !m_delivered || Clock::now() - *m_delivered >= std::chrono::milliseconds(kBatchMs);
+        if ((full == 0 || m_entries < full) && !old)
             return !m_queue.m_stop.load();
         return flush();
     }
@@ -227,7 +230,7 @@ private:
     const std::uint64_t m_id;
     const DropJob& m_job;
     std::unique_ptr<DropBatch> m_batch;
-    Clock::time_point m_started;
+    std::optional<Clock::time_point> m_delivered;
     std::size_t m_entries = 0;
     std::optional<Pair> m_previous;
     std::vector<Held> m_held;

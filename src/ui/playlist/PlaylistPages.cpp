@@ -148,20 +148,27 @@ void CPlaylist::RenumberPage(QTreeWidget* tree)
         if (record && record->IsFolder == 0)
             record->No = counter++;
     }
+    if (auto* page = qobject_cast<TDropTreeView*>(tree))
+        page->Numbering = {count, counter};
     tree->viewport()->update();
 }
 
-void CPlaylist::RenumberAppended(QTreeWidget* tree, int first)
+void CPlaylist::RenumberAppended(TDropTreeView* tree, int first)
 {
     if (!tree)
         return;
-    // The nodes before `first` are numbered already: go on from the last file among them.
+    // The nodes before `first` are numbered already: go on from the last file among
+    // them, known from the last numbering while the tree has not changed since.
     std::int32_t counter = 1;
-    for (int i = first - 1; i >= 0; --i) {
-        const TMusicFile* record = TMusicNode::DataOf(tree->topLevelItem(i));
-        if (record && record->IsFolder == 0) {
-            counter = record->No + 1;
-            break;
+    if (tree->Numbering.Rows == first) {
+        counter = tree->Numbering.Next;
+    } else {
+        for (int i = first - 1; i >= 0; --i) {
+            const TMusicFile* record = TMusicNode::DataOf(tree->topLevelItem(i));
+            if (record && record->IsFolder == 0) {
+                counter = record->No + 1;
+                break;
+            }
         }
     }
     const int count = tree->topLevelItemCount();
@@ -170,6 +177,7 @@ void CPlaylist::RenumberAppended(QTreeWidget* tree, int first)
         if (record && record->IsFolder == 0)
             record->No = counter++;
     }
+    tree->Numbering = {count, counter};
     tree->viewport()->update();
 }
 

@@ -57,7 +57,7 @@ public:
     // Numbers the file entries 1, 2, 3, ... in tree order; headings keep theirs.
     static void RenumberPage(QTreeWidget* tree);
     // The same for the nodes from index `first` on, appended to a tree numbered before.
-    static void RenumberAppended(QTreeWidget* tree, int first);
+    static void RenumberAppended(TDropTreeView* tree, int first);
 
     // "선택 목록 삭제": the selected entries of a page (their records freed) or of the
     // temporary list ("Temprary.txt" is not written).

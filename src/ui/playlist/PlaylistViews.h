@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QTreeWidget>
 
+#include <cstdint>
 #include <memory>
 
 class QMimeData;
@@ -81,6 +82,14 @@ public:
     static QColor RowColor(const TMusicFile* record, bool selected);
 
     const int Tag;
+
+    // Where numbering stood after the last renumbering: the number the next file gets
+    // when the tree still has `Rows` nodes. Lets entries appended by a walk be numbered
+    // without looking back over the page.
+    struct NumberingHint {
+        int Rows = -1;
+        std::int32_t Next = 1;
+    } Numbering;
 
 protected:
     // Drags from any page tree are accepted; the drop handler ignores other pages.
