@@ -177,7 +177,7 @@ private:
     }
 
     // Ends the held headings at `level` and deeper: one whose only contents were left
-    // out goes (telling its parent), any other is shown as the design shows it.
+    // out goes (telling its parent), any other is shown, empty or not.
     void closeHeadings(int level)
     {
         while (!m_held.empty() && m_held.back().Record->Level >= level) {

@@ -111,7 +111,7 @@ public:
     // The path an item of the list stands for.
     static QString PathOf(const QTreeWidgetItem* item);
 
-    // The paths of the entries ("captions": what the design calls an item's text).
+    // The paths of the entries, the list's captions.
     QString Caption(int index) const;
     QStringList Captions() const;
     void AppendCaption(const QString& caption);

@@ -150,7 +150,7 @@ TEST(CodePageGuess, Utf8ListsAreReadAsUtf8WhereTheyCanBeTold)
     EXPECT_LE(european.percent(), 80.0);
 }
 
-TEST(CodePageGuess, TheIssuesCases)
+TEST(CodePageGuess, AmbiguousBytesAndTheLinesBesideThem)
 {
     // A lone 창 is "â": code page 949 wins.
     EXPECT_EQ(DecodeTempListText("/music/\xC3\xA2.mp3\r\n"), QStringList{QStringLiteral("/music/창.mp3")});

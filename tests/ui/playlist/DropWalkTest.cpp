@@ -12,7 +12,7 @@ class MusicFileTest : public ::testing::Test {};
 
 TEST_F(MusicFileTest, ExtensionsCompareLowerCased)
 {
-    // The design's extensions, and the formats the decoders play beside them.
+    // The original list's extensions, and the formats the decoders play beside them.
     for (const char* name : {"a.mp3", "SONG.MP3", "b.Ogg", "c.wav", "d.asf", "e.mp2", "f.wma", "g.cda", "h.aiff",
                              "song.aif", "song.FLAC", "x.opus", "y.m4a", "z.aac"})
         EXPECT_TRUE(IsMusicFile(QStringLiteral("/m/") + QLatin1String(name))) << name;

@@ -195,7 +195,7 @@ TEST_F(PlaylistDrop, OverlongPathIsRefusedWithOneWarningAndNoEmptyHeading)
     MakeFile(QStringLiteral("D/text/readme.txt"), 300);
     ASSERT_EQ(FileNameBytes(Path(deep)).size(), 491 - 13);
     DropOnPage(2, {QStringLiteral("D")});
-    // The folder of text keeps its heading, as the design shows such a folder.
+    // The folder of text keeps its heading, as a folder of text always has one.
     EXPECT_EQ(Rows(2), (QStringList{"D|1|0|0", "fits.mp3|0|1|1", "text|1|1|0"}));
     ASSERT_EQ(boxes_.size(), 1u);
     EXPECT_TRUE(boxes_[0].Text.contains(QStringLiteral("too-long!.mp3")));
