@@ -7,7 +7,9 @@
 #include <chrono>
 #include <optional>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -239,6 +241,7 @@ private:
 DropQueue::DropQueue(Receiver receive, CFolderLister* lister)
     : m_receive(std::move(receive)), m_lister(lister ? lister : &DefaultFolderLister())
 {
+    m_relay.OnReady = [this] { receiveReady(); };
 }
 
 DropQueue::~DropQueue()
@@ -269,6 +272,8 @@ std::uint64_t DropQueue::Add(DropJob job)
 
 void DropQueue::run()
 {
+    // Background work: the window thread comes first when both want the processor.
+    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 10);
     for (;;) {
         std::pair<std::uint64_t, DropJob> next;
         {
@@ -286,26 +291,36 @@ void DropQueue::run()
 
 bool DropQueue::deliver(std::unique_ptr<DropBatch> batch)
 {
+    bool first = false;
     {
         std::unique_lock<std::mutex> hold(m_lock);
         m_wake.wait(hold, [this] { return m_stop.load() || m_inFlight < kMaxBatchesInFlight; });
         if (m_stop.load())
             return false;
         ++m_inFlight;
+        first = m_ready.empty();
+        m_ready.push_back(std::move(batch));
     }
-    std::shared_ptr<DropBatch> shared(batch.release());
-    QMetaObject::invokeMethod(
-        &m_context,
-        [this, shared] {
-            {
-                std::lock_guard<std::mutex> hold(m_lock);
-                --m_inFlight;
-            }
-            m_wake.notify_all();
-            if (shared->Last)
-                --m_unfinished;
-            m_receive(*shared);
-        },
-        Qt::QueuedConnection);
+    if (first)
+        QMetaObject::invokeMethod(&m_relay, "Ready", Qt::QueuedConnection);
     return true;
+}
+
+void DropQueue::receiveReady()
+{
+    for (;;) {
+        std::unique_ptr<DropBatch> batch;
+        {
+            std::lock_guard<std::mutex> hold(m_lock);
+            if (m_ready.empty())
+                return;
+            batch = std::move(m_ready.front());
+            m_ready.pop_front();
+            --m_inFlight;
+        }
+        m_wake.notify_all();
+        if (batch->Last)
+            --m_unfinished;
+        m_receive(*batch);
+    }
 }

@@ -47,6 +47,20 @@ struct DropBatch {
     bool Last = false;
 };
 
+// Carries the drop walker's "batches are ready" to the window thread. A queued call of a
+// slot without arguments: nothing the walker allocated is read outside our own lock.
+class DropRelay : public QObject {
+    Q_OBJECT
+public:
+    std::function<void()> OnReady;
+public slots:
+    void Ready()
+    {
+        if (OnReady)
+            OnReady();
+    }
+};
+
 class DropQueue {
 public:
     using Receiver = std::function<void(DropBatch& batch)>;
@@ -80,19 +94,22 @@ private:
     void run();
     // Drop walker: hands a batch over; false when the queue is stopping.
     bool deliver(std::unique_ptr<DropBatch> batch);
+    // Window thread: receives the batches that are ready.
+    void receiveReady();
 
     Receiver m_receive;
     CFolderLister* m_lister;
     // Queued calls to the window thread go through this object; those not yet run when
     // it dies (with the queue) are dropped.
-    QObject m_context;
+    DropRelay m_relay;
     int m_unfinished = 0;  // window thread only
     std::uint64_t m_lastJob = 0;  // window thread only
 
-    std::mutex m_lock;  // guards m_jobs and m_inFlight; never held while walking
+    std::mutex m_lock;  // guards m_jobs, m_ready and m_inFlight; never held while walking
     std::condition_variable m_wake;
     std::deque<std::pair<std::uint64_t, DropJob>> m_jobs;
-    int m_inFlight = 0;
+    std::deque<std::unique_ptr<DropBatch>> m_ready;  // handed over, not yet received
+    int m_inFlight = 0;  // batches handed over and not yet received
     std::atomic<bool> m_stop{false};
     std::thread m_thread;
 };
