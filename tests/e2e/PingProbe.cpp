@@ -66,6 +66,7 @@ int main(int argc, char** argv)
 
     std::map<std::uint32_t, Clock::time_point> waiting;
     double longest = 0;
+    double longestAt = 0;  // seconds from the start at which the longest ping was sent
     double total = 0;
     int answered = 0;
     std::uint32_t next = 1;
@@ -103,7 +104,10 @@ int main(int argc, char** argv)
                     const auto found = waiting.find(message->data.data32[1]);
                     if (found != waiting.end()) {
                         const double ms = std::chrono::duration<double, std::milli>(Clock::now() - found->second).count();
-                        longest = std::max(longest, ms);
+                        if (ms > longest) {
+                            longest = ms;
+                            longestAt = std::chrono::duration<double>(found->second - start).count();
+                        }
                         total += ms;
                         ++answered;
                         waiting.erase(found);
@@ -117,8 +121,8 @@ int main(int argc, char** argv)
     }
     for (const auto& [id, sent] : waiting)
         longest = std::max(longest, std::chrono::duration<double, std::milli>(Clock::now() - sent).count());
-    std::printf("pings %u, answered %d, longest %.1f ms, mean %.1f ms\n", next - 1, answered, longest,
-                answered ? total / answered : 0.0);
+    std::printf("pings %u, answered %d, longest %.1f ms (sent at %.2f s), mean %.1f ms\n", next - 1, answered, longest,
+                longestAt, answered ? total / answered : 0.0);
     xcb_disconnect(c);
     return waiting.empty() && answered > 0 && longest <= limitMs ? 0 : 1;
 }

@@ -105,21 +105,28 @@ idle_ms=$(echo "$idle" | sed -E 's/.*longest ([0-9.]+) ms.*/\1/')
 # no more than 100 ms to it.
 limit=$(awk -v idle="$idle_ms" 'BEGIN { print (idle > 50 ? idle + 100 : 100) }')
 # The song first, then /usr: the song plays at once, and "Temprary.txt" is written anew
-# when the walk is done.
-before=$(stat -c %i "$app/Temprary.txt")
-from=$(seconds)
-started=$(date +%s.%N)
-# Pinged from before the hand-over on, so a window that stops answering is caught.
-"$ping" "$list" 5 50 "$limit" > "$work/ping.log" & pinger=$!
-pids+=($pinger)
-sleep 0.3
-"$app/sorvel" "$songs/after" /usr || true
-wait "$pinger" || fail "the window stopped answering during the walk of /usr: $(cat "$work/ping.log") (limit $limit ms)"
-echo "walking /usr: $(cat "$work/ping.log")"
-heard 1540 "$from" || fail "the song handed over with /usr did not play at once"
-for _ in $(seq 600); do [ "$(stat -c %i "$app/Temprary.txt")" != "$before" ] && break; sleep 0.1; done
-[ "$(stat -c %i "$app/Temprary.txt")" != "$before" ] || fail "the walk of /usr did not end within a minute"
-echo "the walk of /usr took $(awk -v s="$started" -v e="$(date +%s.%N)" 'BEGIN { printf "%.1f", e - s }') s"
+# when the walk is done. Pinged from before the hand-over on, so a window that stops
+# answering is caught. A loaded machine can hold any process up once: a walk whose ping
+# came back late is measured a second time, and must pass then (a window that waits for
+# the walk, as it did before, answers seconds late both times).
+walk_usr() {
+  before=$(stat -c %i "$app/Temprary.txt")
+  from=$(seconds)
+  started=$(date +%s.%N)
+  "$ping" "$list" 5 50 "$limit" > "$work/ping.log" & pinger=$!
+  pids+=($pinger)
+  sleep 0.3
+  "$app/sorvel" "$songs/after" /usr || true
+  local answered=0
+  wait "$pinger" || answered=$?
+  echo "walking /usr: $(cat "$work/ping.log")"
+  heard 1540 "$from" || fail "the song handed over with /usr did not play at once"
+  for _ in $(seq 600); do [ "$(stat -c %i "$app/Temprary.txt")" != "$before" ] && break; sleep 0.1; done
+  [ "$(stat -c %i "$app/Temprary.txt")" != "$before" ] || fail "the walk of /usr did not end within a minute"
+  echo "the walk of /usr took $(awk -v s="$started" -v e="$(date +%s.%N)" 'BEGIN { printf "%.1f", e - s }') s"
+  return $answered
+}
+walk_usr || walk_usr || fail "the window stopped answering during the walk of /usr twice (limit $limit ms)"
 
 [ -n "${SHOT:-}" ] && import -window root "$SHOT"
 kill -TERM "$sorvel_pid"
