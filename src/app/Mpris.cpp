@@ -251,8 +251,8 @@ QVariantMap MprisService::Metadata() const
     }
     map.insert(QStringLiteral("mpris:trackid"), QVariant::fromValue(QDBusObjectPath(trackId(m_trackNumber))));
     map.insert(QStringLiteral("xesam:url"), UrlOfLocalPath(m_trackPath).toString(QUrl::FullyEncoded));
-    map.insert(QStringLiteral("xesam:title"),
-               m_tags.title.isEmpty() ? ReadableFileName(m_trackPath.mid(m_trackPath.lastIndexOf(QLatin1Char('/')) + 1)) : m_tags.title);
+    const QString fileName = ReadableFileName(m_trackPath.mid(m_trackPath.lastIndexOf(QLatin1Char('/')) + 1));
+    map.insert(QStringLiteral("xesam:title"), m_tags.title.isEmpty() ? fileName : m_tags.title);
     if (!m_tags.artist.isEmpty())
         map.insert(QStringLiteral("xesam:artist"), QStringList{m_tags.artist});
     if (!m_tags.album.isEmpty())
