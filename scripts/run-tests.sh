@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
 # Runs the test suite of one build folder. Extra arguments go to ctest.
+# The run fails when a test leaves a process behind (a bus, a sound server, a display):
+# see no-leftovers.py.
 set -euo pipefail
 build=${1:-build}; shift || true
 export QT_QPA_PLATFORM=offscreen
@@ -10,4 +12,4 @@ export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:fast_unwind_on_malloc=0}
 export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/scripts/lsan.supp:print_suppressions=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:suppressions=$PWD/scripts/tsan.supp}
-ctest --test-dir "$build" --output-on-failure -j 2 "$@"
+exec "$(dirname "$0")/no-leftovers.py" ctest --test-dir "$build" --output-on-failure -j 2 "$@"

@@ -1,6 +1,8 @@
-// Engine figures: (a) decoding throughput against FFmpeg alone, (b) CPU seconds per minute
-// of real-time playback with the spectrum thread drawing, (c) resident memory around
-// open/play/stop cycles. Arguments: playback seconds (15) and cycles (1,000).
+// Engine figures: (a) decoding throughput of each format's own decoder and of FFmpeg's,
+// through the engine, against FFmpeg alone, (b) CPU seconds per minute of real-time
+// playback with the spectrum thread drawing, (c) resident memory around open/play/stop
+// cycles, (d) seek to first sample: from a seek until the decoder hands over the sound
+// at the target. Arguments: playback seconds (15) and cycles (1,000).
 // Playback goes to whatever SDL opens (set SDL_AUDIODRIVER); when a PulseAudio or
 // PipeWire server runs, its CPU time is counted too.
 
@@ -18,6 +20,8 @@ extern "C" {
 #include <QTemporaryDir>
 
 #include <dirent.h>
+#include <filesystem>
+#include <algorithm>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -67,11 +71,11 @@ double ffmpegOnlySeconds(const std::string& path)
     return secondsSince(start);
 }
 
-double engineSeconds(const std::string& path)
+double engineSeconds(const std::string& path, fsound::Decoder::Choice choice)
 {
     const auto start = Clock::now();
     fsound::Decoder decoder;
-    decoder.open(path, 44100, 2, 0x130);
+    decoder.open(path, 44100, 2, 0x130, choice);
     std::vector<float> out;
     out.reserve(1 << 16);
     while (true) {
@@ -144,18 +148,47 @@ int main(int argc, char** argv)
     av_log_set_level(AV_LOG_QUIET);
     QTemporaryDir dir;
     const std::string folder = dir.path().toStdString();
-    const std::string mp3 = fixtures::MakeFile(folder, "mp3", {44100, 2, 120.0}, fixtures::Noise(1));
-    const std::string ogg = fixtures::MakeFile(folder, "ogg", {44100, 2, 120.0}, fixtures::Noise(2));
+    std::vector<std::string> songs;
+    for (const char* kind : {"mp3", "flac", "ogg", "opus", "wav"}) {
+        const std::string sub = folder + "/" + kind;
+        std::filesystem::create_directories(sub);
+        songs.push_back(fixtures::MakeFile(sub, kind, {std::string(kind) == "opus" ? 48000 : 44100, 2, 120.0},
+                                           fixtures::Noise(1)));
+    }
+    const std::string mp3 = songs[0];
 
-    std::printf("(a) decoding 120 s of audio, best of 3 runs\n");
-    for (const std::string& path : {mp3, ogg}) {
-        double ours = 1e9, plain = 1e9;
+    using Choice = fsound::Decoder::Choice;
+    std::printf("(a) decoding 120 s of audio to 44.1 kHz stereo, best of 3 runs\n");
+    for (const std::string& path : songs) {
+        double own = 1e9, viaFfmpeg = 1e9, plain = 1e9;
         for (int i = 0; i < 3; ++i) {
-            ours = std::min(ours, engineSeconds(path));
+            own = std::min(own, engineSeconds(path, Choice::Dedicated));
+            viaFfmpeg = std::min(viaFfmpeg, engineSeconds(path, Choice::Ffmpeg));
             plain = std::min(plain, ffmpegOnlySeconds(path));
         }
-        std::printf("    %s: engine %.3f s (%.0fx real time), FFmpeg alone %.3f s, ratio %.2f\n",
-                    path.substr(path.rfind('.')).c_str(), ours, 120.0 / ours, plain, ours / plain);
+        std::printf("    %-5s: own decoder %.3f s (%.0fx real time), FFmpeg's through the engine %.3f s (%.0fx), "
+                    "FFmpeg alone %.3f s\n",
+                    path.substr(path.rfind('.') + 1).c_str(), own, 120.0 / own, viaFfmpeg, 120.0 / viaFfmpeg, plain);
+    }
+
+    std::printf("(d) seek to the first sample at the target, median of 25 seeks spread over the song\n");
+    for (const std::string& path : songs) {
+        for (Choice choice : {Choice::Dedicated, Choice::Ffmpeg}) {
+            fsound::Decoder decoder;
+            decoder.open(path, 44100, 2, 0x130, choice);
+            std::vector<double> ms;
+            std::vector<float> out;
+            for (int i = 0; i < 25; ++i) {
+                const auto start = Clock::now();
+                decoder.seekMs((i * 7919) % 115000);
+                out.clear();
+                decoder.decodeChunk(out);
+                ms.push_back(secondsSince(start) * 1000);
+            }
+            std::sort(ms.begin(), ms.end());
+            std::printf("    %-5s %-6s: %.2f ms (max %.2f)\n", path.substr(path.rfind('.') + 1).c_str(),
+                        choice == Choice::Ffmpeg ? "FFmpeg" : "own", ms[ms.size() / 2], ms.back());
+        }
     }
 
     const double seconds = argc > 1 ? std::atof(argv[1]) : 15.0;

@@ -1,7 +1,8 @@
 // Helper of bench/engine/side_by_side.sh: the pieces of the playback benchmark that a
 // shell cannot do well.
 //
-//   playback_probe make-song PATH SECONDS KBPS   writes a music-like stereo MP3
+//   playback_probe make-song PATH SECONDS KBPS   writes a music-like stereo song, of the
+//       kind its extension names (.mp3, .flac, .ogg, .opus, .wav)
 //   playback_probe strip FOLDER SONG FIFO        the real player strip with a one-song
 //       playlist; reads commands from FIFO ("play" = the play/pause button, "stop",
 //       "quit") and prints "press <realtime ns>" as each button is pressed
@@ -50,16 +51,29 @@ long long nowNs()
 
 int makeSong(const std::string& path, double seconds, int kbps)
 {
+    const double rate = path.ends_with(".opus") ? 48000 : 44100;
     // Chords with a moving envelope and a little noise: the encoder works as on music.
     auto noise = fixtures::Noise(3, 0.05);
     auto signal = [&](std::int64_t frame, int channel) {
-        const double t = static_cast<double>(frame) / 44100;
+        const double t = static_cast<double>(frame) / rate;
         double sum = 0;
         for (double hz : {220.0, 277.2, 329.6, 440.0, 880.0})
             sum += std::sin(2 * std::numbers::pi * hz * (1 + 0.001 * channel) * t) / 6;
         return static_cast<float>(sum * (0.6 + 0.4 * std::sin(2 * std::numbers::pi * 0.3 * t)) + noise(frame, channel));
     };
-    return fixtures::Encode(path, "mp3", "libmp3lame", kbps * 1000, {44100, 2, seconds}, signal) ? 0 : 1;
+    const std::string ext = path.substr(path.find_last_of('.') + 1);
+    bool ok = false;
+    if (ext == "wav")
+        ok = fixtures::WriteWav(path, {44100, 2, seconds}, signal);
+    else if (ext == "flac")
+        ok = fixtures::Encode(path, "flac", "flac", 0, {44100, 2, seconds}, signal);
+    else if (ext == "ogg")
+        ok = fixtures::Encode(path, "ogg", "libvorbis", kbps * 1000, {44100, 2, seconds}, signal);
+    else if (ext == "opus")
+        ok = fixtures::Encode(path, "ogg", "libopus", kbps * 1000, {48000, 2, seconds}, signal);
+    else
+        ok = fixtures::Encode(path, "mp3", "libmp3lame", kbps * 1000, {44100, 2, seconds}, signal);
+    return ok ? 0 : 1;
 }
 
 int strip(int argc, char** argv)

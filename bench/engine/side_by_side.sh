@@ -7,6 +7,7 @@
 #
 #   bench/engine/side_by_side.sh [BUILD]      (ROUNDS=3 WINDOW=40 by default)
 #   ONLY=launch ROUNDS=15 bench/engine/side_by_side.sh [BUILD]   (launches alone, quick)
+#   ONLY=weight bench/engine/side_by_side.sh [BUILD]   (memory per format and first sound)
 #
 # Measured, per player: CPU of the player and of the sound server while playing and
 # while idle with the window shown (s per minute, all threads), their wake-ups (context
@@ -14,6 +15,12 @@
 # window mapped, and play press (and resume after pause) to the first sound at the
 # null sink's monitor. The reference is asked to play through its command-line remote
 # control, so its figure includes that client's start.
+#
+# Weight, per format (MP3, FLAC, Ogg Vorbis, Opus, WAV, and a list of short songs that
+# mixes them): `PLAYER SONG` from the command line, launch to the first sound at the
+# monitor, then RSS, PSS, private dirty memory and the shared libraries mapped while it
+# plays (for the list: once every kind has played). The machine's load average is noted
+# beside each measurement; players alternate.
 set -euo pipefail
 [ -n "${TRACE:-}" ] && set -x
 build=$(cd "${1:-build}" && pwd)
@@ -67,8 +74,12 @@ server=$(cat "$XDG_RUNTIME_DIR/pulse/pid" 2>/dev/null || true)
 [ -n "$server" ] && [ -d "/proc/$server" ] || { echo "no sound server"; exit 1; }
 
 "$probe" make-song "$work/song.mp3" 60 320
+for kind in flac ogg opus wav; do "$probe" make-song "$work/song.$kind" 60 160; done
+mkdir -p "$work/mixed"
+for kind in mp3 flac ogg opus wav; do "$probe" make-song "$work/mixed/$kind.$kind" 3 160; done
 mkdir -p "$work/sorvel" "$work/app"
 cp "$build/src/sorvel" "$work/app/sorvel"   # its settings go beside it, not into the build
+cp "$build"/src/libsorvel_*.so "$work/app/"   # its decoders, where it looks first
 
 ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
 switches() { cat /proc/"$1"/task/*/status 2>/dev/null | awk '/^(non)?voluntary_ctxt_switches/ {s += $2} END {print s}'; }
@@ -76,10 +87,13 @@ rss_mb() { awk '/^VmRSS/ {printf "%.1f", $2 / 1024}' "/proc/$1/status"; }
 now() { date +%s%N; }
 
 # measure PID: CPU s/min of PID and of the server, wake-ups/min of both, over $window s.
+# A player that is gone (the reference has crashed under load) gives no figures.
 measure() {
   local p=$1 t0 s0 w0 v0 t1 s1 w1 v1
+  [ -d "/proc/$p" ] || { echo "- - - -"; return; }
   t0=$(ticks "$p"); s0=$(ticks "$server"); w0=$(switches "$p"); v0=$(switches "$server")
   sleep "$window"
+  [ -d "/proc/$p" ] || { echo "- - - -"; return; }
   t1=$(ticks "$p"); s1=$(ticks "$server"); w1=$(switches "$p"); v1=$(switches "$server")
   awk -v a="$t0" -v b="$t1" -v c="$s0" -v d="$s1" -v e="$w0" -v f="$w1" -v g="$v0" -v h="$v1" \
       -v hz="$hz" -v w="$window" \
@@ -98,7 +112,7 @@ launch_sorvel() {
   t0=$(now); (cd "$work/app" && exec ./sorvel) >/dev/null 2>&1 & p=$!
   t1=$(timeout 20 "$probe" wait-window Sorvel)
   note sorvel.launch_ms "$(( (t1 - t0) / 1000000 ))"
-  sleep 1; kill "$p"; wait "$p" 2>/dev/null || true
+  sleep 1; kill "$p" 2>/dev/null || true; wait "$p" 2>/dev/null || true
 }
 
 launch_reference() {
@@ -106,7 +120,7 @@ launch_reference() {
   t0=$(now); $reference >/dev/null 2>&1 & p=$!
   t1=$(timeout 20 "$probe" wait-window Audacious)
   note ref.launch_ms "$(( (t1 - t0) / 1000000 ))"
-  sleep 1; kill "$p"; wait "$p" 2>/dev/null || true
+  sleep 1; kill "$p" 2>/dev/null || true; wait "$p" 2>/dev/null || true
 }
 
 round_sorvel() {
@@ -128,7 +142,7 @@ round_sorvel() {
   read -r cpu srv wp ws < <(measure "$p")
   note sorvel.play_cpu "$cpu"; note sorvel.play_server_cpu "$srv"
   note sorvel.play_wakeups "$wp"; note sorvel.play_server_wakeups "$ws"
-  note sorvel.rss_mb "$(rss_mb "$p")"
+  [ -d "/proc/$p" ] && note sorvel.rss_mb "$(rss_mb "$p")"
   echo stop > "$fifo"; sleep 3
   read -r cpu srv wp ws < <(measure "$p")
   note sorvel.idle_cpu "$cpu"; note sorvel.idle_server_cpu "$srv"
@@ -144,7 +158,7 @@ round_reference() {
   read -r cpu srv wp ws < <(measure "$p")
   note ref.play_cpu "$cpu"; note ref.play_server_cpu "$srv"
   note ref.play_wakeups "$wp"; note ref.play_server_wakeups "$ws"
-  note ref.rss_mb "$(rss_mb "$p")"
+  [ -d "/proc/$p" ] && note ref.rss_mb "$(rss_mb "$p")"
   $reference -s; sleep 3
   read -r cpu srv wp ws < <(measure "$p")
   note ref.idle_cpu "$cpu"; note ref.idle_server_cpu "$srv"
@@ -153,17 +167,57 @@ round_reference() {
   t=$(now); $reference -p; sleep 2.5
   record_stop
   note ref.first_sound_ms "$("$probe" onsets "$work/rec.raw" "$rec_end" "$t")"
-  kill "$p"; wait "$p" 2>/dev/null || true
+  kill "$p" 2>/dev/null || true; wait "$p" 2>/dev/null || true
+}
+
+mem_of() { awk '/^Rss:/ {r = $2} /^Pss:/ {p = $2} /^Private_Dirty:/ {d = $2} END {printf "%.1f %.1f %.1f\n", r / 1024, p / 1024, d / 1024}' "/proc/$1/smaps_rollup"; }
+libs_of() { awk '$6 ~ /\.so/ {print $6}' "/proc/$1/maps" | sort -u | wc -l; }
+load_now() { cut -d' ' -f1 /proc/loadavg; }
+
+# weigh WHO KIND SETTLE COMMAND...: the command's first sound and weight after SETTLE s.
+weigh() {
+  local who=$1 kind=$2 settle=$3 t0 p rss pss dirty
+  shift 3
+  record_start "$work/weigh.raw"
+  t0=$(now); "$@" >/dev/null 2>&1 & p=$!
+  sleep "$settle"
+  if [ -d "/proc/$p" ]; then
+    read -r rss pss dirty < <(mem_of "$p")
+    note "$who.$kind.libs" "$(libs_of "$p")"
+    note "$who.$kind.rss_mb" "$rss"; note "$who.$kind.pss_mb" "$pss"; note "$who.$kind.dirty_mb" "$dirty"
+  fi
+  note "$who.$kind.load" "$(load_now)"
+  record_stop
+  note "$who.$kind.first_sound_ms" "$("$probe" onsets "$work/weigh.raw" "$rec_end" "$t0")"
+  kill "$p" 2>/dev/null || true; wait "$p" 2>/dev/null || true
+  sleep 1
+}
+
+weigh_round() {
+  local kind files settle
+  for kind in mp3 flac ogg opus wav mixed; do
+    if [ "$kind" = mixed ]; then
+      files=("$work"/mixed/mp3.mp3 "$work"/mixed/flac.flac "$work"/mixed/ogg.ogg "$work"/mixed/opus.opus "$work"/mixed/wav.wav)
+      settle=17
+    else
+      files=("$work/song.$kind"); settle=4
+    fi
+    rm -f "$work/app/Temprary.txt"
+    weigh sorvel "$kind" "$settle" sh -c 'cd "$1" && shift && exec ./sorvel "$@"' sh "$work/app" "${files[@]}"
+    weigh ref "$kind" "$settle" $reference "${files[@]}"
+  done
 }
 
 for r in $(seq "$rounds"); do
   echo "round $r of $rounds"
+  if [ "${ONLY:-}" = weight ]; then weigh_round; continue; fi
   launch_sorvel; launch_reference
   [ "${ONLY:-}" = launch ] && continue
   round_sorvel; round_reference
+  weigh_round
 done
 
-median() { { grep "^$1 " "$results" || true; } | awk '{print $2}' | sort -g | awk '{v[NR] = $1} END {if (NR == 0) print "-"; else if (NR % 2) print v[(NR+1)/2]; else printf "%.3f\n", (v[NR/2] + v[NR/2+1]) / 2}'; }
+median() { { grep "^$1 " "$results" || true; } | awk '$2 ~ /^[0-9.]+$/ {print $2}' | sort -g | awk '{v[NR] = $1} END {if (NR == 0) print "-"; else if (NR % 2) print v[(NR+1)/2]; else printf "%.3f\n", (v[NR/2] + v[NR/2+1]) / 2}'; }
 row() {
   local s r
   s=$(median "sorvel.$2"); r=$(median "ref.$2")
@@ -195,5 +249,24 @@ sumrow() {
 }
 sumrow "player + server CPU s/min while playing" play_cpu play_server_cpu
 sumrow "idle: player + server CPU s/min" idle_cpu idle_server_cpu
+echo
+echo "Weight while playing, medians of $rounds rounds (load: 1-min load average at each measurement, min-max)"
+printf "| %-6s | %-28s | %8s | %8s | %6s |\n" kind figure Sorvel "$reference" ratio
+wrow() {
+  local s r
+  s=$(median "sorvel.$1.$2"); r=$(median "ref.$1.$2")
+  awk -v k="$1" -v n="$3" -v s="$s" -v r="$r" 'BEGIN {
+    ratio = (r + 0 > 0 && s != "-") ? sprintf("%.2f", s / r) : "-"
+    printf "| %-6s | %-28s | %8s | %8s | %6s |\n", k, n, s, r, ratio }'
+}
+for kind in mp3 flac ogg opus wav mixed; do
+  wrow "$kind" rss_mb "RSS MB"
+  wrow "$kind" pss_mb "PSS MB"
+  wrow "$kind" dirty_mb "private dirty MB"
+  wrow "$kind" libs "shared libraries mapped"
+  wrow "$kind" first_sound_ms "launch to first sound, ms"
+  loads=$({ grep -E "^(sorvel|ref)\.$kind\.load " "$results" || true; } | awk '{print $2}' | sort -g | awk 'NR == 1 {a = $1} {b = $1} END {print a "-" b}')
+  echo "| $kind   | load during these runs: $loads |"
+done
 echo
 echo "all figures: $(tr '\n' ';' < "$results")"

@@ -159,8 +159,8 @@ int main(int argc, char** argv)
 
         formMain.show();
         desktop->Start(paths);
-        // The decoding libraries are opened on the decoder thread once the windows are up,
-        // not before them (a song from the command line has opened them already).
+        // What every song needs (the spectrum's transform) is opened on the decoder thread
+        // once the windows are up, not before them; each decoder waits for its first file.
         QTimer::singleShot(kPreloadDelayMs, [] { fsound::PreloadDecoding(); });
         result = QApplication::exec();
 

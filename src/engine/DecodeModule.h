@@ -1,10 +1,12 @@
 #pragma once
-// FFmpeg lives in a module of its own (libsorvel_decode.so), opened the first time a
-// file is decoded, a tag is read or a spectrum is made, or ahead of that by the decoder
-// thread once the windows are up (PreloadDecoding). FFmpeg's libraries pull in well over
-// a hundred others, and binding them costs the dynamic loader about 40 ms: without them
-// the player is on screen sooner. The classes here are the whole boundary: the program
-// calls the module only through these virtual functions and the entry's table.
+// Decoders live in modules of their own, each opened the first time a file of its kind
+// is decoded or its tags are read: libsorvel_mpg123.so (MP3), libsorvel_flac.so,
+// libsorvel_vorbis.so, libsorvel_opus.so, and libsorvel_ffmpeg.so for every other format
+// and for files a dedicated decoder refuses. libsorvel_fft.so holds the spectrum's
+// transform, libsorvel_resample.so the rate converter. A process that plays an MP3 maps libmpg123 and
+// nothing of FFmpeg's hundred-odd libraries; docs/DECODERS.md says which library serves
+// which format and why. The classes here are the whole boundary: the program calls a
+// module only through these virtual functions and its entry's table.
 
 #include <array>
 #include <cstdint>
@@ -13,16 +15,47 @@
 
 namespace fsound {
 
-// One audio file decoded and resampled to interleaved float samples; see Decoder.
+// Where a channel is heard; the downmix to the output's two channels follows it.
+enum class Speaker : std::uint8_t {
+    Unknown,
+    FrontLeft,
+    FrontRight,
+    FrontCenter,
+    LowFrequency,
+    BackLeft,
+    BackRight,
+    FrontLeftOfCenter,
+    FrontRightOfCenter,
+    BackCenter,
+    SideLeft,
+    SideRight,
+};
+
+// What a backend decodes to: interleaved float samples at the file's own rate, one per
+// channel in `speakers` order (Unknown where the file does not say).
+struct SourceFormat {
+    int rate = 0;
+    std::vector<Speaker> speakers;
+    int channels() const { return static_cast<int>(speakers.size()); }
+};
+
+// One audio file decoded without conversion. Positions count frames from the first
+// sample heard: encoder delay, codec delay and priming are never put out, and decoding
+// ends on the last sample the file means (its padding removed) where the file says it.
+// Not thread-safe: the owner serialises calls (Decoder does).
 class DecoderBackend {
 public:
     virtual ~DecoderBackend() = default;
-    virtual bool open(const std::string& path, int outRate, int outChannels, unsigned rawMode) = 0;
-    virtual std::int64_t durationMs() const = 0;
-    virtual std::int64_t fileBytes() const = 0;
-    virtual int sampleRate() const = 0;
-    virtual void seekMs(std::int64_t ms) = 0;
-    virtual bool decodeChunk(std::vector<float>& out) = 0;
+    // rawMode gives the sample format of headerless .raw/.pcm files (FFmpeg only).
+    virtual bool open(const std::string& path, unsigned rawMode) = 0;
+    virtual const SourceFormat& format() const = 0;
+    // Frames from the first to the last sample heard; -1 when the file does not say.
+    virtual std::int64_t lengthFrames() const = 0;
+    // The next decode starts exactly at this frame (clamped at 0; past the end it ends).
+    virtual void seekFrame(std::int64_t frame) = 0;
+    // Appends the next frames, at most a few thousand so one call is short whatever the
+    // file says. False once there are no more; damaged data ends the stream cleanly.
+    virtual bool decode(std::vector<float>& out) = 0;
 };
 
 // A real-input transform of a fixed size: fill input() with `size` reals, then
@@ -34,24 +67,62 @@ public:
     virtual const float* transform() = 0;
 };
 
+// Converts interleaved float frames of `channels` channels from one rate to another.
+// The output of the first input frame is the first output frame (no leading delay);
+// flush() puts out what the filter still holds after the last input.
+class ResamplerBackend {
+public:
+    virtual ~ResamplerBackend() = default;
+    virtual void convert(const float* in, int frames, std::vector<float>& out) = 0;
+    virtual void flush(std::vector<float>& out) = 0;
+};
+
 // The raw tag values of one metadata dictionary (the container's, then each audio
 // stream's, in that order): title, artist, album_artist, album; empty when absent.
+// Text as the file holds it, or UTF-8 where the library converts (TagReader decodes).
 using RawTagSet = std::array<std::string, 4>;
 
 struct DecodeApi {
     int version;
     DecoderBackend* (*makeDecoder)();
-    FftBackend* (*makeFft)(int size);  // null when the transform cannot be set up
-    // False when the file cannot be opened as media.
+    // False when the file cannot be opened as this module's kind of media.
     bool (*readTags)(const char* path, std::vector<RawTagSet>* sets);
 };
 
-constexpr int kDecodeApiVersion = 1;
-inline constexpr char kDecodeEntry[] = "sorvel_decode_api";
+struct FftApi {
+    int version;
+    FftBackend* (*makeFft)(int size);  // null when the transform cannot be set up
+};
 
-// The module's table, opened on first use (any thread; the first caller opens, others
-// wait for it). Null when the module cannot be found or opened, said once on stderr:
-// then nothing decodes, tags are empty and the spectrum stays flat.
-const DecodeApi* DecodeModule();
+struct ResampleApi {
+    int version;
+    ResamplerBackend* (*makeResampler)(int channels, int inRate, int outRate);  // null on failure
+};
+
+constexpr int kDecodeApiVersion = 2;
+inline constexpr char kDecodeEntry[] = "sorvel_decode_api";
+inline constexpr char kFftEntry[] = "sorvel_fft_api";
+inline constexpr char kResampleEntry[] = "sorvel_resample_api";
+
+// The decoders there are, in the order a file's kind is tried.
+enum class DecoderKind { Mpg123, Flac, Vorbis, Opus, Wave, Ffmpeg };
+constexpr int kDecoderKinds = 6;
+
+// The module's file name, or null for the decoder built into the engine (Wave).
+const char* ModuleFileName(DecoderKind kind);
+// The library a module needs that is most likely missing when it does not open.
+const char* ModuleLibraryName(DecoderKind kind);
+
+// The kind's table, its module opened on first use (any thread; the first caller
+// opens, others wait). Null for Wave and when the module cannot be found or opened,
+// said once on stderr; ModuleError then tells why.
+const DecodeApi* DecodeModule(DecoderKind kind);
+const FftApi* FftModule();            // libsorvel_fft.so: libavutil
+const ResampleApi* ResampleModule();  // libsorvel_resample.so: libswresample
+std::string ModuleError(DecoderKind kind);
+std::string ResampleModuleError();
+
+// Tests: modules are looked for in this folder only. Call before the first module opens.
+void UseModuleFolder(const std::string& folder);
 
 } // namespace fsound

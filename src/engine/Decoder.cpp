@@ -1,46 +1,168 @@
 #include "Decoder.h"
 
-#include "DecodeModule.h"
+#include "FormatSniff.h"
+#include "WaveDecoder.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
 
 namespace fsound {
 
-Decoder::Decoder()
+namespace {
+
+// One decodeChunk puts out about this many frames at most.
+constexpr std::size_t kChunkOutputFrames = 8192;
+
+bool regularFile(const std::string& path, std::int64_t& bytes)
 {
-    if (const DecodeApi* api = DecodeModule())
-        m_backend.reset(api->makeDecoder());
+    struct stat st {};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    bytes = st.st_size;
+    return true;
 }
 
+} // namespace
+
+Decoder::Decoder() = default;
 Decoder::~Decoder() = default;
 
-bool Decoder::open(const std::string& path, int outRate, int outChannels, unsigned rawMode)
+bool Decoder::openWith(DecoderKind kind, const std::string& path, unsigned rawMode)
 {
-    return m_backend && m_backend->open(path, outRate, outChannels, rawMode);
+    std::unique_ptr<DecoderBackend> backend;
+    if (kind == DecoderKind::Wave) {
+        backend = std::make_unique<WaveDecoder>();
+    } else if (const DecodeApi* api = DecodeModule(kind)) {
+        backend.reset(api->makeDecoder());
+    } else {
+        if (m_failure != OpenFailure::MissingModule) {
+            m_failure = OpenFailure::MissingModule;
+            m_failureDetail = ModuleError(kind);
+        }
+        return false;
+    }
+    if (!backend || !backend->open(path, rawMode))
+        return false;
+    const SourceFormat& format = backend->format();
+    if (format.rate <= 0 || format.channels() <= 0)
+        return false;
+    m_format = format;
+    m_kind = kind;
+    m_backend = std::move(backend);
+    return true;
+}
+
+bool Decoder::open(const std::string& path, int outRate, int outChannels, unsigned rawMode, Choice choice)
+{
+    m_backend.reset();
+    m_resampler.reset();
+    m_format = {};
+    m_outRate = outRate;
+    m_outChannels = outChannels == 1 ? 1 : 2;
+    m_failure = OpenFailure::None;
+    m_failureDetail.clear();
+    if (!regularFile(path, m_fileBytes)) {
+        m_failure = OpenFailure::NotAudio;
+        return false;
+    }
+    const DecoderKind own = choice == Choice::Ffmpeg ? DecoderKind::Ffmpeg : SniffDecoderKind(path);
+    bool opened = openWith(own, path, rawMode);
+    if (!opened && own != DecoderKind::Ffmpeg && choice == Choice::Auto)
+        opened = openWith(DecoderKind::Ffmpeg, path, rawMode);
+    if (opened && m_format.rate != m_outRate) {
+        const ResampleApi* resample = ResampleModule();
+        if (resample)
+            m_resampler.reset(resample->makeResampler(m_outChannels, m_format.rate, m_outRate));
+        if (!m_resampler) {
+            m_backend.reset();
+            m_failure = OpenFailure::MissingModule;
+            m_failureDetail = resample ? std::string("libswresample.so.4") : ResampleModuleError();
+            return false;
+        }
+    }
+    if (!opened) {
+        if (m_failure == OpenFailure::None)
+            m_failure = OpenFailure::NotAudio;
+        return false;
+    }
+    m_failure = OpenFailure::None;
+    m_failureDetail.clear();
+    m_downmix = Downmix(m_format.speakers, m_outChannels);
+    resetConversion();
+    return true;
 }
 
 std::int64_t Decoder::durationMs() const
 {
-    return m_backend ? m_backend->durationMs() : 0;
+    if (!m_backend)
+        return 0;
+    const std::int64_t frames = m_backend->lengthFrames();
+    return frames > 0 ? frames * 1000 / m_format.rate : 0;
 }
 
-std::int64_t Decoder::fileBytes() const
+void Decoder::resetConversion()
 {
-    return m_backend ? m_backend->fileBytes() : 0;
-}
-
-int Decoder::sampleRate() const
-{
-    return m_backend ? m_backend->sampleRate() : 0;
+    if (m_resampler) {
+        if (const ResampleApi* resample = ResampleModule())
+            m_resampler.reset(resample->makeResampler(m_outChannels, m_format.rate, m_outRate));
+    }
+    m_mixedPos = 0;
+    m_mixedFrames = 0;
+    m_flushed = false;
+    m_finished = false;
 }
 
 void Decoder::seekMs(std::int64_t ms)
 {
-    if (m_backend)
-        m_backend->seekMs(ms);
+    if (!m_backend)
+        return;
+    ms = std::max<std::int64_t>(ms, 0);
+    m_backend->seekFrame(ms * m_format.rate / 1000);
+    resetConversion();
 }
 
 bool Decoder::decodeChunk(std::vector<float>& out)
 {
-    return m_backend && m_backend->decodeChunk(out);
+    if (!m_backend || m_finished)
+        return false;
+    const std::size_t before = out.size();
+    for (;;) {
+        if (m_mixedPos < m_mixedFrames) {
+            // A slice that makes about kChunkOutputFrames, however far apart the rates are.
+            const std::size_t slice = std::clamp<std::size_t>(
+                static_cast<std::size_t>(kChunkOutputFrames) * static_cast<std::size_t>(m_format.rate)
+                    / static_cast<std::size_t>(m_outRate),
+                1, m_mixedFrames - m_mixedPos);
+            m_resampler->convert(m_mixed.data() + m_mixedPos * m_outChannels, static_cast<int>(slice), out);
+            m_mixedPos += slice;
+            if (out.size() > before)
+                return true;
+            continue;
+        }
+        m_native.clear();
+        if (!m_backend->decode(m_native)) {
+            if (m_resampler && !m_flushed) {
+                m_flushed = true;
+                m_resampler->flush(out);
+                if (out.size() > before)
+                    return true;
+            }
+            m_finished = true;
+            return false;
+        }
+        const std::size_t frames = m_native.size() / static_cast<std::size_t>(m_format.channels());
+        if (frames == 0)
+            continue;
+        if (!m_resampler) {
+            m_downmix.apply(m_native.data(), frames, out);
+            return true;
+        }
+        m_mixed.clear();
+        m_downmix.apply(m_native.data(), frames, m_mixed);
+        m_mixedPos = 0;
+        m_mixedFrames = frames;
+    }
 }
 
 } // namespace fsound

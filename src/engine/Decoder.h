@@ -1,7 +1,17 @@
 #pragma once
-// One audio file decoded with FFmpeg and resampled to interleaved float samples at the
-// output's rate and channel count. Not thread-safe: the owner serialises calls. The
-// work is done in the decoding module (DecodeModule.h); without it nothing opens.
+// One audio file decoded to interleaved float samples at the output's rate and channel
+// count. The file goes to the decoder made for its kind (DecodeModule.h), and to
+// FFmpeg when that one refuses it or its module cannot be loaded; what comes out is
+// mixed down to the output's channels and converted to its rate here, the same way for
+// every decoder. Not thread-safe: the owner serialises calls.
+//
+// Positions count from the first sample heard and the song ends on its last: encoder
+// delay, codec delay and padding are removed wherever the file or the codec says them.
+// So a decoder opened and decoded ahead gives exactly the samples that follow another's
+// last one.
+
+#include "DecodeModule.h"
+#include "Downmix.h"
 
 #include <cstdint>
 #include <memory>
@@ -10,22 +20,36 @@
 
 namespace fsound {
 
-class DecoderBackend;
+// Why the last open failed.
+enum class OpenFailure {
+    None,
+    NotAudio,       // missing, not a regular file, or no decoder takes it
+    MissingModule,  // the decoder it needs (or a library that one needs) did not load
+};
 
 class Decoder {
 public:
+    // Auto: the file's own decoder, then FFmpeg. Ffmpeg: FFmpeg only. Dedicated: the
+    // file's own decoder only (no fallback); for tests that compare the two.
+    enum class Choice { Auto, Dedicated, Ffmpeg };
+
     Decoder();
     ~Decoder();
     Decoder(const Decoder&) = delete;
     Decoder& operator=(const Decoder&) = delete;
 
-    // Opens the file's best audio stream. rawMode gives the sample format of files that
-    // FFmpeg cannot identify and that are named .raw or .pcm (44.1 kHz raw PCM).
-    bool open(const std::string& path, int outRate, int outChannels, unsigned rawMode);
+    // rawMode gives the sample format of files that FFmpeg cannot identify and that are
+    // named .raw or .pcm (44.1 kHz raw PCM).
+    bool open(const std::string& path, int outRate, int outChannels, unsigned rawMode, Choice choice = Choice::Auto);
 
     std::int64_t durationMs() const;
-    std::int64_t fileBytes() const;
-    int sampleRate() const;
+    std::int64_t fileBytes() const { return m_fileBytes; }
+    int sampleRate() const { return m_format.rate; }
+    // Which decoder serves the open file.
+    DecoderKind kind() const { return m_kind; }
+    // After a failed open: why, and for MissingModule the file that is missing.
+    OpenFailure failure() const { return m_failure; }
+    const std::string& failureDetail() const { return m_failureDetail; }
 
     // The next decodeChunk starts at this position (clamped at 0). Works before the
     // first decode and at any time after.
@@ -37,7 +61,25 @@ public:
     bool decodeChunk(std::vector<float>& out);
 
 private:
-    std::unique_ptr<DecoderBackend> m_backend;  // null without the decoding module
+    bool openWith(DecoderKind kind, const std::string& path, unsigned rawMode);
+    void resetConversion();
+
+    std::unique_ptr<DecoderBackend> m_backend;  // null when nothing is open
+    DecoderKind m_kind = DecoderKind::Ffmpeg;
+    SourceFormat m_format;
+    Downmix m_downmix;
+    std::unique_ptr<ResamplerBackend> m_resampler;  // only when the rates differ
+    std::vector<float> m_native;                    // one backend chunk
+    std::vector<float> m_mixed;                     // the same, mixed down, to be converted
+    std::size_t m_mixedPos = 0;                     // frames of m_mixed converted
+    std::size_t m_mixedFrames = 0;
+    int m_outRate = 44100;
+    int m_outChannels = 2;
+    std::int64_t m_fileBytes = 0;
+    bool m_flushed = false;
+    bool m_finished = false;
+    OpenFailure m_failure = OpenFailure::None;
+    std::string m_failureDetail;
 };
 
 } // namespace fsound

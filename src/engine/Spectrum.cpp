@@ -12,7 +12,7 @@ FftAnalyser::FftAnalyser()
 {
     for (int i = 0; i < kFftSize; ++i)
         m_window[i] = 0.5f * (1.0f - std::cos(2.0f * std::numbers::pi_v<float> * i / kFftSize));
-    if (const DecodeApi* api = DecodeModule())
+    if (const FftApi* api = FftModule())
         m_fft.reset(api->makeFft(kFftSize));
 }
 

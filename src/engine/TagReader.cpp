@@ -2,6 +2,8 @@
 
 #include "DecodeModule.h"
 #include "FileName.h"
+#include "FormatSniff.h"
+#include "WaveDecoder.h"
 
 #include <QStringDecoder>
 
@@ -101,9 +103,23 @@ FileTagText ReadFileTags(const QString& path)
     // FIFOs and devices would block or never end; folders are not songs.
     if (name.isEmpty() || ::stat(name.constData(), &info) != 0 || !S_ISREG(info.st_mode))
         return tags;
-    const fsound::DecodeApi* api = fsound::DecodeModule();
+    // The tags are read by the decoder that plays the file, so that showing them loads
+    // nothing more than playing it; FFmpeg reads what that one cannot.
+    const std::string file = name.toStdString();
+    const fsound::DecoderKind kind = fsound::SniffDecoderKind(file);
     std::vector<fsound::RawTagSet> sets;
-    if (!api || !api->readTags(name.constData(), &sets))
+    bool read = false;
+    if (kind == fsound::DecoderKind::Wave) {
+        read = fsound::WaveDecoder::ReadTags(file, &sets);
+    } else if (const fsound::DecodeApi* api = fsound::DecodeModule(kind)) {
+        read = api->readTags(name.constData(), &sets);
+    }
+    if (!read && kind != fsound::DecoderKind::Ffmpeg) {
+        sets.clear();
+        if (const fsound::DecodeApi* api = fsound::DecodeModule(fsound::DecoderKind::Ffmpeg))
+            read = api->readTags(name.constData(), &sets);
+    }
+    if (!read)
         return tags;
     for (const fsound::RawTagSet& set : sets)
         fillFrom(tags, set);

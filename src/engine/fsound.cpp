@@ -93,6 +93,16 @@ struct Library {
 };
 
 std::atomic<Library*> g_library{nullptr};
+
+// Why the last FSOUND_Stream_Open failed; any thread may ask.
+std::mutex g_openErrorMutex;
+OpenError g_openError;  // g_openErrorMutex
+
+void setOpenError(OpenError error)
+{
+    std::lock_guard guard(g_openErrorMutex);
+    g_openError = std::move(error);
+}
 char g_fftUnit;  // the FFT unit's identity; it has no state of its own
 
 // Output lock held: how many of `frames` every playing stream can supply. A stream
@@ -186,7 +196,7 @@ void Library::feed()
         if (feederStop.load())
             return;
         if (preloadAsked.exchange(false))
-            DecodeModule();
+            FftModule();
         active.clear();
         {
             std::lock_guard guard(streamsMutex);
@@ -252,6 +262,12 @@ void PreloadDecoding()
     }
 }
 
+OpenError LastOpenError()
+{
+    std::lock_guard guard(g_openErrorMutex);
+    return g_openError;
+}
+
 bool UsingSilentSink()
 {
     Library* lib = g_library.load();
@@ -298,11 +314,17 @@ signed char FSOUND_Init(int mixrate, int maxchannels, unsigned int /*flags*/)
 FSOUND_STREAM* FSOUND_Stream_Open(const char* name, unsigned int mode, int /*offset*/, int /*length*/)
 {
     Library* lib = g_library.load();
-    if (!lib || !name || !*name)
+    if (!lib || !name || !*name) {
+        setOpenError({OpenError::NotAudio, {}});
         return nullptr;
+    }
     auto stream = std::make_shared<Stream>();
-    if (!stream->decoder.open(name, lib->rate, 2, mode))
+    if (!stream->decoder.open(name, lib->rate, 2, mode)) {
+        const bool missing = stream->decoder.failure() == OpenFailure::MissingModule;
+        setOpenError({missing ? OpenError::MissingLibrary : OpenError::NotAudio, stream->decoder.failureDetail()});
         return nullptr;
+    }
+    setOpenError({});
     stream->lengthMs = clampToInt(stream->decoder.durationMs());
     stream->fileBytes = clampToInt(stream->decoder.fileBytes());
     stream->sampleRate = stream->decoder.sampleRate();

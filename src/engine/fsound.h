@@ -1,6 +1,6 @@
 #pragma once
-// Sorvel's audio library: the FSOUND_ functions the player calls, built on FFmpeg
-// for decoding and SDL2 for output.
+// Sorvel's audio library: the FSOUND_ functions the player calls, built on decoders
+// loaded per format (Decoder.h) and PulseAudio or SDL2 for output.
 //
 // Threads, by the names used everywhere in the engine:
 // - window: the Qt GUI thread. Calls every function here; owns COgg and the streams'
@@ -19,6 +19,8 @@
 //
 // Handles are opaque. A null handle means "no stream"; a handle that was stopped is
 // forgotten by the library and every function treats it like a null handle.
+
+#include <string>
 
 typedef struct FSOUND_STREAM FSOUND_STREAM;
 typedef struct FSOUND_DSPUNIT FSOUND_DSPUNIT;
@@ -86,7 +88,22 @@ bool StreamPlayedOut(FSOUND_STREAM* stream);
 // True when the silent fallback sink is in use instead of a sound device.
 bool UsingSilentSink();
 
-// Opens the decoding module (DecodeModule.h) on the decoder thread now, so that the
-// first song does not wait for it. The program asks once its windows are on screen.
+// Why the last FSOUND_Stream_Open failed (None after one that succeeded). Any thread;
+// the window thread asks right after a failed open.
+struct OpenError {
+    enum Kind {
+        None,
+        NotAudio,        // missing, not a regular file, or no decoder takes it
+        MissingLibrary,  // the file's decoder could not be loaded: `library` names what is missing
+    };
+    Kind kind = None;
+    std::string library;  // a file name such as "libmpg123.so.0" or "libsorvel_ffmpeg.so"
+};
+OpenError LastOpenError();
+
+// Opens what every song needs whatever its format (the spectrum's transform) on the
+// decoder thread now, so that the first song does not wait for it. The program asks once
+// its windows are on screen. Decoders themselves are opened by the first file of their
+// kind.
 void PreloadDecoding();
 }

@@ -17,10 +17,12 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <map>
 #include <memory>
 #include <vector>
 
+#include <sys/prctl.h>
 #include <unistd.h>
 
 namespace {
@@ -92,13 +94,34 @@ public:
     void Quit() override { actions.push_back("Quit"); }
 };
 
-// A dbus-daemon of our own for the whole suite, so the tests never meet a desktop's bus.
-class PrivateBus {
+// A dbus-daemon of our own for the test program, so the tests never meet a desktop's bus.
+// It is started on first use and ends with the program: stopped once the tests have run,
+// and ended by the kernel should the program die before that.
+class PrivateBus : public ::testing::Environment {
 public:
-    PrivateBus()
+    const QString& address()
     {
-        if (QStandardPaths::findExecutable("dbus-daemon").isEmpty())
+        if (!m_started) {
+            m_started = true;
+            start();
+        }
+        return m_address;
+    }
+    void TearDown() override
+    {
+        if (m_daemon.state() == QProcess::NotRunning)
             return;
+        m_daemon.terminate();
+        if (!m_daemon.waitForFinished(5000)) {
+            m_daemon.kill();
+            m_daemon.waitForFinished(5000);
+        }
+    }
+
+private:
+    void start()
+    {
+        m_daemon.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
         m_daemon.start("dbus-daemon", {"--session", "--nofork", "--nopidfile", "--print-address=1"});
         if (!m_daemon.waitForStarted(5000))
             return;
@@ -106,23 +129,19 @@ public:
         clock.start();
         while (!m_daemon.canReadLine() && clock.elapsed() < 5000)
             m_daemon.waitForReadyRead(100);
-        address = QString::fromUtf8(m_daemon.readLine()).trimmed();
+        m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
     }
-    ~PrivateBus()
-    {
-        m_daemon.kill();
-        m_daemon.waitForFinished(2000);
-    }
-    QString address;
 
-private:
+    bool m_started = false;
+    QString m_address;
     QProcess m_daemon;
 };
 
-PrivateBus& bus()
+PrivateBus* const privateBus = static_cast<PrivateBus*>(::testing::AddGlobalTestEnvironment(new PrivateBus));
+
+const QString& busAddress()
 {
-    static PrivateBus* instance = new PrivateBus;  // lives until the process ends
-    return *instance;
+    return privateBus->address();
 }
 
 // Collects the signals the service sends.
@@ -146,14 +165,15 @@ protected:
     void SetUp() override
     {
         ensureApplication();
-        if (bus().address.isEmpty())
+        if (QStandardPaths::findExecutable("dbus-daemon").isEmpty())
             GTEST_SKIP() << "dbus-daemon is not installed";
+        ASSERT_FALSE(busAddress().isEmpty()) << "the private bus did not start";
         static int round = 0;
         ++round;
         m_serviceName = QStringLiteral("service%1").arg(round);
         m_clientName = QStringLiteral("client%1").arg(round);
-        m_serviceBus = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(bus().address, m_serviceName));
-        m_clientBus = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(bus().address, m_clientName));
+        m_serviceBus = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(busAddress(), m_serviceName));
+        m_clientBus = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(busAddress(), m_clientName));
         ASSERT_TRUE(m_serviceBus->isConnected());
         service = std::make_unique<MprisService>(media, *m_serviceBus);
         ASSERT_TRUE(service->Register());
@@ -396,7 +416,7 @@ TEST_F(Mpris, ASecondPlayerOnTheBusGetsAnInstanceName)
     FakeMedia other;
     const QString connection = QStringLiteral("second");
     {
-        QDBusConnection secondBus = QDBusConnection::connectToBus(bus().address, connection);
+        QDBusConnection secondBus = QDBusConnection::connectToBus(busAddress(), connection);
         MprisService second(other, secondBus);
         ASSERT_TRUE(second.Register());
         EXPECT_EQ(second.ServiceName(), QStringLiteral("org.mpris.MediaPlayer2.sorvel.instance%1").arg(getpid()));

@@ -13,7 +13,7 @@ set -euo pipefail
 build=$1
 source=$2
 fail() { echo "FAIL: $*"; exit 1; }
-for tool in desktop-file-validate appstreamcli python3; do
+for tool in desktop-file-validate appstreamcli python3 lame; do
   command -v $tool >/dev/null || fail "$tool is not installed (scripts/install-deps.sh installs it)"
 done
 work=$(mktemp -d)
@@ -27,7 +27,7 @@ appstreamcli validate --no-net "$source/resources/desktop/org.sorvel.Sorvel.meta
 
 prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" >/dev/null
-for file in bin/sorvel lib/sorvel/libsorvel_decode.so share/applications/sorvel.desktop share/metainfo/org.sorvel.Sorvel.metainfo.xml; do
+for file in bin/sorvel lib/sorvel/libsorvel_fft.so lib/sorvel/libsorvel_resample.so lib/sorvel/libsorvel_ffmpeg.so lib/sorvel/libsorvel_mpg123.so lib/sorvel/libsorvel_flac.so lib/sorvel/libsorvel_vorbis.so lib/sorvel/libsorvel_opus.so share/applications/sorvel.desktop share/metainfo/org.sorvel.Sorvel.metainfo.xml; do
   [ -f "$prefix/$file" ] || fail "not installed: $file"
 done
 [ -x "$prefix/bin/sorvel" ] || fail "bin/sorvel is not executable"
@@ -65,13 +65,21 @@ bad_status=0
 export XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/run HOME=$work/home
 export QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy
 mkdir -p "$XDG_RUNTIME_DIR" "$HOME" && chmod 700 "$XDG_RUNTIME_DIR"
-# The loader's own trace says which decoding module it opened (shortly after start).
-LD_DEBUG=files LD_DEBUG_OUTPUT=$work/loader "$prefix/bin/sorvel" > "$work/log" 2>&1 & pid=$!
+# A song from the command line: the loader's own trace says which modules the installed
+# copy opened. The song's own decoder and the spectrum's transform, and nothing of FFmpeg.
+python3 -c 'import wave, math, sys
+w = wave.open(sys.argv[1], "wb"); w.setnchannels(1); w.setsampwidth(2); w.setframerate(44100)
+w.writeframes(b"".join(int(8000 * math.sin(i / 10)).to_bytes(2, "little", signed=True) for i in range(44100)))' "$work/song.wav"
+lame --quiet "$work/song.wav" "$work/song.mp3"
+LD_DEBUG=files LD_DEBUG_OUTPUT=$work/loader "$prefix/bin/sorvel" "$work/song.mp3" > "$work/log" 2>&1 & pid=$!
 for _ in $(seq 100); do [ -S "$XDG_RUNTIME_DIR"/sorvel-*.sock ] 2>/dev/null && break; sleep 0.05; done
-for _ in $(seq 40); do cat "$work"/loader.* 2>/dev/null | grep -q 'file=.*libsorvel_decode.so' && break; sleep 0.05; done
-sleep 0.2
-opened=$(cat "$work"/loader.* 2>/dev/null | grep -o 'file=[^ ]*libsorvel_decode.so' | sort -u)
-[ "$opened" = "file=$prefix/bin/../lib/sorvel/libsorvel_decode.so" ] || fail "decoding module opened: ${opened:-none}"
+# Until both modules are loaded whole (their initialisers have run).
+loaded() { cat "$work"/loader.* 2>/dev/null | grep -q "calling init: .*$1"; }
+for _ in $(seq 100); do loaded libsorvel_fft.so && loaded libsorvel_mpg123.so && break; sleep 0.05; done
+opened=$(cat "$work"/loader.* 2>/dev/null | grep -o 'file=[^ ]*libsorvel_[a-z0-9]*.so' | sort -u | tr '\n' ' ')
+[ "$opened" = "file=$prefix/bin/../lib/sorvel/libsorvel_fft.so file=$prefix/bin/../lib/sorvel/libsorvel_mpg123.so " ] \
+  || fail "modules opened: ${opened:-none}"
+! cat "$work"/loader.* | grep -q 'file=[^ ]*libavformat' || fail "FFmpeg was loaded for an MP3"
 kill -TERM $pid
 status=0
 wait $pid || status=$?

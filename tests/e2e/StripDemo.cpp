@@ -1,6 +1,7 @@
 // Shows the real player strip with a one-song playlist, presses play and keeps running
 // for a while, so a script can look at it (screenshot) and listen to it (sound server).
-// Prints what the strip showed; exit code 0 when the clock ran and the spectrum moved.
+// Prints "playing" once the clock runs and the bars move, and at the end what the strip
+// showed; exit code 0 when the clock ran and the spectrum moved.
 // Usage: sorvel_strip_demo FOLDER SECONDS
 
 #include "AppFolder.h"
@@ -46,6 +47,17 @@ int main(int argc, char** argv)
         QString firstClock;
         QTimer::singleShot(200, &form, [&] { form.BPlay->Click(); });
         QTimer::singleShot(1300, &form, [&] { firstClock = form.LTime->text(); });
+        // Says once, on its own line, when the clock has moved on and the bars have been
+        // drawn: a script waits for that line to look at the strip while the song plays.
+        QTimer playing;
+        QObject::connect(&playing, &QTimer::timeout, &form, [&] {
+            if (firstClock.isEmpty() || form.LTime->text() == firstClock || form.FrameSink().FrameCount() <= 5)
+                return;
+            std::printf("playing\n");
+            std::fflush(stdout);
+            playing.stop();
+        });
+        playing.start(100);
         QTimer::singleShot(static_cast<int>(std::atof(argv[2]) * 1000), &form, [&] {
             const QString clock = form.LTime->text();
             std::printf("clock %s then %s, title \"%s\", %s, %s, %llu spectrum frames\n",

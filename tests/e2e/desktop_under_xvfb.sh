@@ -12,31 +12,15 @@
 #     $XDG_CONFIG_HOME/sorvel.
 # Usage: desktop_under_xvfb.sh BUILD_DIR PROBE. SHOT=path keeps a screenshot.
 set -euo pipefail
-here=$(cd "$(dirname "$0")" && pwd)
-
-if [ -z "${SORVEL_E2E_INNER:-}" ]; then
-  for tool in Xvfb openbox xprop xdotool pulseaudio parec pactl playerctl gdbus gio dbus-run-session iconv import; do
-    command -v $tool >/dev/null || { echo "$tool not installed"; exit 77; }
-  done
-  [ -x /usr/libexec/at-spi-bus-launcher ] && /usr/bin/python3 -c 'import pyatspi' 2>/dev/null \
-    || { echo "accessibility bus not installed"; exit 77; }
-  export SORVEL_E2E_INNER=1
-  exec dbus-run-session -- "$0" "$@"
-fi
+. "$(dirname "$0")/session.sh"
+require Xvfb openbox xprop xdotool pulseaudio parec pactl playerctl gdbus gio iconv import
+with_session_bus "$@"
 
 build=$1
 probe=$2
-work=$(mktemp -d)
-export XDG_RUNTIME_DIR=$work/run HOME=$work/home XDG_CONFIG_HOME=$work/config QT_QPA_PLATFORM=xcb
-mkdir -p "$XDG_RUNTIME_DIR" "$HOME" && chmod 700 "$XDG_RUNTIME_DIR"
-pids=()
-cleanup() {
-  x_session_stop
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  pulseaudio --kill >/dev/null 2>&1 || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+session_begin
+export HOME=$work/home XDG_CONFIG_HOME=$work/config QT_QPA_PLATFORM=xcb
+mkdir -p "$HOME"
 fail() { echo "FAIL: $*"; [ -f "$work/sorvel.log" ] && cat "$work/sorvel.log"; exit 1; }
 
 prefix=$work/prefix
@@ -59,33 +43,46 @@ tag = b"TAG" + field("바다의 노래", 30) + field("가수", 30) + field("앨�
 open(sys.argv[1], "wb").write(data + tag)
 PY
 
-. "$here/x_session.sh"
 x_session_start 1024x768x24
-/usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 & pids+=($!)
-pulseaudio --daemonize=yes --exit-idle-time=-1 -n \
-  --load="module-null-sink sink_name=sorvel_null" --load="module-native-protocol-unix" \
-  --log-target=file:"$work/pa.log" 2>/dev/null
-for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
-pactl set-default-sink sorvel_null
-pactl set-sink-volume sorvel_null 100%
-
-parec -d sorvel_null.monitor --format=s16le --rate=44100 --channels=2 --raw > "$work/rec.raw" & rec=$!
-pids+=($rec)
+accessibility_bus_start
+sound_server_start
+record_start "$work/rec.raw"
 mark() { echo "$1 $(( $(stat -c %s "$work/rec.raw") / 4 ))" >> "$work/marks"; }
 
 # 1. From the command line, a path relative to the caller's folder.
 (cd "$songs" && QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 SDL_AUDIODRIVER=pulseaudio exec sorvel 바다.mp3 > "$work/sorvel.log" 2>&1) &
 sorvel_pid=$!
-pids+=($sorvel_pid)
+track $sorvel_pid
 pc() { playerctl -p sorvel "$@" 2>/dev/null; }
-wait_for() {  # wait_for EXPECTED COMMAND...
+says() {  # says EXPECTED COMMAND...: the command prints EXPECTED
   local want=$1; shift
-  for _ in $(seq 60); do [ "$("$@" 2>/dev/null)" = "$want" ] && return 0; sleep 0.1; done
+  [ "$("$@" 2>/dev/null)" = "$want" ]
+}
+wait_for() {  # wait_for EXPECTED COMMAND...
+  wait_until 6 says "$@"
+}
+# What reached the sink, window by window: 440 Hz, 1 kHz, silence while paused, 1 kHz, 440 Hz.
+heard() {  # heard FROM [TO]: the tones heard between two marks (or since FROM), after the sound server's delay
+  local from to
+  "$probe" tones "$work/rec.raw" > "$work/tones.txt"
+  from=$(awk -v m="$1" '$1 == m { print $2 / 44100 + 0.5 }' "$work/marks")
+  if [ -n "${2:-}" ]; then
+    to=$(awk -v m="$2" '$1 == m { print $2 / 44100 }' "$work/marks")
+  else
+    to=$(awk -v bytes="$(stat -c %s "$work/rec.raw")" 'BEGIN { print bytes / 4 / 44100 }')
+  fi
+  awk -v a="$from" -v b="$to" '$1 >= a && $1 < b - 0.1 {
+      t = ($2 >= 400 && $2 <= 480) ? "low" : ($2 >= 950 && $2 <= 1050) ? "high" : "other"; n[t]++ }
+    END { printf "low=%d high=%d other=%d\n", n["low"], n["high"], n["other"] }' "$work/tones.txt"
+}
+heard_since() {  # heard_since MARK TONE: TONE has been heard since MARK
+  case "$(heard "$1")" in *"$2"=[1-9]*) return 0 ;; esac
   return 1
 }
 wait_for Playing pc status || fail "not playing after start: $(pc status)"
 mark start
-sleep 3  # SDL's second period reaches a PulseAudio null sink late
+# SDL's second period reaches a PulseAudio null sink late.
+wait_until 15 heard_since start low || true
 [ "$(pc metadata title)" = "바다의 노래" ] || fail "title: $(pc metadata title)"
 [ "$(pc metadata artist)" = "가수" ] || fail "artist: $(pc metadata artist)"
 [ "$(pc metadata album)" = "앨범" ] || fail "album: $(pc metadata album)"
@@ -106,13 +103,14 @@ second=0
 (cd "$songs" && timeout 10 sorvel 하늘.mp3 > /dev/null 2>&1) || second=$?
 [ $second -eq 1 ] || fail "a second start ended with $second"
 mark handed
-sleep 1.5
+wait_until 15 heard_since handed high || true
 
 # 3. Pause: silence, and the strip's clock stands still.
-clock() { /usr/bin/python3 "$here/atspi_probe.py" tree | grep -o '^label|[0-9][0-9]:[0-9][0-9]-[0-9][0-9]:[0-9][0-9]' | head -1; }
+clock() { /usr/bin/python3 "$e2e_dir/atspi_probe.py" tree | grep -o '^label|[0-9][0-9]:[0-9][0-9]-[0-9][0-9]:[0-9][0-9]' | head -1; }
 pc pause
 wait_for Paused pc status || fail "not paused: $(pc status)"
 mark paused
+# Long enough a pause to hear silence in, and to see the clock stand still over.
 sleep 1.2
 before=$(clock)
 sleep 1.5
@@ -121,8 +119,8 @@ after=$(clock)
 mark resumed
 pc play
 wait_for Playing pc status || fail "not playing after play: $(pc status)"
-sleep 1.2
-[ "$(clock)" != "$before" ] || fail "the clock did not run after play"
+clock_moved() { [ "$(clock)" != "$before" ]; }
+wait_until 5 clock_moved || fail "the clock did not run after play"
 
 # 4. The volume knob, raising, next.
 pc volume 0.5
@@ -133,22 +131,12 @@ gdbus call --session --dest org.mpris.MediaPlayer2.sorvel --object-path /org/mpr
 mark next
 pc next
 wait_for "바다의 노래" pc metadata title || fail "next did not wrap to the first entry: $(pc metadata title)"
-sleep 1.5
+wait_until 15 heard_since next low || true
 import -window root "$work/shot.png"
 [ -n "${SHOT:-}" ] && cp "$work/shot.png" "$SHOT"
 mark end
-kill $rec; wait $rec 2>/dev/null || true
+record_stop
 
-# What reached the sink, window by window: 440 Hz, 1 kHz, silence while paused, 1 kHz, 440 Hz.
-"$probe" tones "$work/rec.raw" > "$work/tones.txt"
-heard() {  # heard FROM TO: the tones heard between two marks, after the sound server's delay
-  local from to
-  from=$(awk -v m="$1" '$1 == m { print $2 / 44100 + 0.5 }' "$work/marks")
-  to=$(awk -v m="$2" '$1 == m { print $2 / 44100 }' "$work/marks")
-  awk -v a="$from" -v b="$to" '$1 >= a && $1 < b - 0.1 {
-      t = ($2 >= 400 && $2 <= 480) ? "low" : ($2 >= 950 && $2 <= 1050) ? "high" : "other"; n[t]++ }
-    END { printf "low=%d high=%d other=%d\n", n["low"], n["high"], n["other"] }' "$work/tones.txt"
-}
 echo "start: $(heard start launch); handed: $(heard handed paused); paused: $(heard paused resumed); next: $(heard next end)"
 case "$(heard start launch)" in low=[1-9]*) ;; *) fail "바다 not heard at the start" ;; esac
 case "$(heard handed paused)" in *high=[1-9]*) ;; *) fail "하늘 not heard after the hand-over" ;; esac

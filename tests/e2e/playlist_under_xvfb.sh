@@ -11,33 +11,15 @@
 #   - closing writes "Temprary.txt" byte for byte as it was and no page file.
 # Usage: playlist_under_xvfb.sh SORVEL PROBE DRAG_SOURCE. SHOT=path keeps a screenshot.
 set -euo pipefail
-here=$(cd "$(dirname "$0")" && pwd)
-
-if [ -z "${SORVEL_E2E_INNER:-}" ]; then
-  for tool in Xvfb openbox xprop pulseaudio parec pactl xdotool xwininfo wmctrl iconv dbus-run-session import; do
-    command -v $tool >/dev/null || { echo "$tool not installed"; exit 77; }
-  done
-  [ -x /usr/libexec/at-spi-bus-launcher ] && /usr/bin/python3 -c 'import pyatspi' 2>/dev/null \
-    || { echo "accessibility bus not installed"; exit 77; }
-  export SORVEL_E2E_INNER=1
-  exec dbus-run-session -- "$0" "$@"
-fi
+. "$(dirname "$0")/session.sh"
+require Xvfb openbox xprop pulseaudio parec pactl xdotool xwininfo wmctrl iconv import
+with_session_bus "$@"
 
 sorvel=$1
 probe=$2
 dragsource=$3
-work=$(mktemp -d)
-export XDG_RUNTIME_DIR=$work/run HOME=$work QT_QPA_PLATFORM=xcb
-mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
-pids=()
-cleanup() {
-  x_session_stop
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  pulseaudio --kill >/dev/null 2>&1 || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*"; exit 1; }
+session_begin
+export QT_QPA_PLATFORM=xcb
 
 # The program keeps its files beside the executable: give it a folder of its own.
 app=$work/app
@@ -64,29 +46,23 @@ PY
 cp "$app/Temprary.txt" "$work/Temprary.before"
 cp "$app/MusicList1.dat" "$work/MusicList1.before"
 
-. "$here/x_session.sh"
 x_session_start 1024x900x24
-/usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 & pids+=($!)
-pulseaudio --daemonize=yes --exit-idle-time=-1 -n \
-  --load="module-null-sink sink_name=sorvel_null" --load="module-native-protocol-unix" \
-  --log-target=file:"$work/pa.log" 2>/dev/null
-for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
-pactl set-default-sink sorvel_null
-pactl set-sink-volume sorvel_null 100%
-sleep 0.5
+accessibility_bus_start
+sound_server_start
 
 # The program's own choice of sound output (the sound server's client library), whatever
 # the test runner picked for the other tests.
 env -u SDL_AUDIODRIVER QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 \
   "$app/sorvel" > "$work/sorvel.log" 2>&1 &
 sorvel_pid=$!
-pids+=($sorvel_pid)
-a11y() { /usr/bin/python3 "$here/atspi_probe.py" "$@"; }
+track $sorvel_pid
+a11y() { /usr/bin/python3 "$e2e_dir/atspi_probe.py" "$@"; }
 a11y find "page tab" "Temprary" >/dev/null || fail "the playlist window did not appear"
-sleep 0.5
 
 # Default places with no Sorvel.ini: the strip at (200, 100), the list at (200, 200), 400 x 600.
 geometry() { xwininfo -name "$1" | awk '/Absolute upper-left X/{x=$NF} /Absolute upper-left Y/{y=$NF} /Width/{w=$NF} /Height/{h=$NF} END{print x, y, w, h}'; }
+placed() { [ "$(geometry "마루엘의 뮤직플레이어 Sorvel")" = "200 100 218 49" ] && [ "$(geometry "음악파일 리스트 - Sorvel")" = "200 200 400 600" ]; }
+wait_until 5 placed || true
 strip=$(geometry "마루엘의 뮤직플레이어 Sorvel")
 list=$(geometry "음악파일 리스트 - Sorvel")
 echo "strip at $strip, playlist window at $list"
@@ -97,16 +73,18 @@ echo "strip at $strip, playlist window at $list"
 # xdotool is sometimes cancelled by the source before it drops (it saw no acceptance for
 # the last position); a cancelled drag changes nothing, so it is simply tried again.
 target=$(a11y find "tree" "최신음악") || fail "no first page"
+# The window manager has taken the drag source on (it sets WM_STATE once it manages it).
+drag_source_managed() {
+  local id
+  id=$(xdotool search --name '^drag source$' 2>/dev/null | head -1)
+  case "$(xprop -id "${id:-none}" WM_STATE 2>/dev/null)" in *Normal*) return 0 ;; esac
+  return 1
+}
 for attempt in 1 2 3 4 5; do
   "$dragsource" "$work/drop" > "$work/drag.log" 2>&1 & source_pid=$!
-  pids+=($source_pid)
-  source_window=
-  for _ in $(seq 50); do
-    source_window=$(xdotool search --name '^drag source$' 2>/dev/null | head -1) && [ -n "$source_window" ] && break
-    sleep 0.1
-  done
-  [ -n "$source_window" ] || fail "the drag source did not show"
-  sleep 0.5
+  track $source_pid
+  wait_until 10 drag_source_managed || fail "the drag source did not show"
+  source_window=$(xdotool search --name '^drag source$' 2>/dev/null | head -1)
   eval "$(xdotool getwindowgeometry --shell "$source_window")"
   sx=$(( X + WIDTH / 2 )); sy=$(( Y + HEIGHT / 2 ))
   xdotool mousemove $sx $sy; sleep 0.3
@@ -118,7 +96,7 @@ for attempt in 1 2 3 4 5; do
   sleep 0.3
   xdotool mousemove $(( ${target% *} + 3 )) $(( ${target#* } + 2 )); sleep 1
   xdotool mouseup 1
-  sleep 1.5
+  wait_until 10 grep -q '^dropped ' "$work/drag.log" || true
   grep -q '^dropped [1-9]' "$work/drag.log" && break
   kill $source_pid 2>/dev/null || true
   echo "drag attempt $attempt was cancelled (source at $X,$Y: $(cat "$work/drag.log"))"
@@ -128,26 +106,27 @@ echo "first page after the drop: $page"
 [ "$page" = "하늘.mp3 drop sub c.mp3 " ] || fail "the drop gave: $page ($(cat "$work/drag.log"))"
 
 # Double-click 바다.mp3 on the temporary list where the accessibility bus says it is.
-parec -d sorvel_null.monitor --format=s16le --rate=44100 --channels=2 --raw > "$work/rec.raw" & rec=$!
-pids+=($rec)
+record_start "$work/rec.raw"
 tab=$(a11y find "page tab" "Temprary")
 xdotool mousemove ${tab% *} ${tab#* } click 1
-sleep 0.5
 cell=$(a11y find "table cell" "$work/노래/바다.mp3") || fail "no list entry for 바다.mp3"
 xdotool mousemove ${cell% *} ${cell#* } click --repeat 2 --delay 60 1
-sleep 4
+# The tones in the order they were heard: 440 Hz (바다), then 1 kHz (하늘); the list may
+# already have wrapped round to 바다 again.
+# (A window that straddles the change from one song to the next has neither peak.)
+heard_order() {
+  "$probe" tones "$work/rec.raw" > "$work/tones.txt"
+  awk '{ t = ($2 >= 400 && $2 <= 480) ? "low" : ($2 >= 950 && $2 <= 1050) ? "high" : "";
+         if (t != "" && t != last) { printf "%s ", t; last = t } }' "$work/tones.txt"
+}
+heard_both() { case "$(heard_order)" in *"low high "*) return 0 ;; esac; return 1; }
+wait_until 20 heard_both || true
 import -window root "$work/shot.png"
 [ -n "${SHOT:-}" ] && cp "$work/shot.png" "$SHOT"
 # Playing through the sound server's own client: SDL, the fallback, was never loaded.
 ! grep -q libSDL2 /proc/$sorvel_pid/maps || fail "SDL was loaded although the sound server answered"
-sleep 2.5
-kill $rec; wait $rec 2>/dev/null || true
-"$probe" tones "$work/rec.raw" > "$work/tones.txt"
-# The tones in the order they were heard: 440 Hz (바다), then 1 kHz (하늘); the list may
-# already have wrapped round to 바다 again.
-# (A window that straddles the change from one song to the next has neither peak.)
-order=$(awk '{ t = ($2 >= 400 && $2 <= 480) ? "low" : ($2 >= 950 && $2 <= 1050) ? "high" : "";
-               if (t != "" && t != last) { printf "%s ", t; last = t } }' "$work/tones.txt")
+record_stop
+order=$(heard_order)
 echo "heard: $order"
 case "$order" in
   "low high "*) ;;
@@ -157,13 +136,14 @@ esac
 # The master-volume track: a click in its middle sets 49 %.
 track=$(a11y find "slider" "마스터 볼륨") || fail "no master-volume bar"
 xdotool mousemove ${track% *} ${track#* } click 1
-sleep 0.5
-volume=$(pactl get-sink-volume sorvel_null | grep -o '[0-9]*%' | head -1)
+sink_volume() { pactl get-sink-volume sorvel_null | grep -o '[0-9]*%' | head -1; }
+wait_until 5 test "$(sink_volume)" = 49% || true
+volume=$(sink_volume)
 echo "sink volume after the click: $volume"
 [ "$volume" = "49%" ] || fail "the master volume is $volume"
 
 wmctrl -c "마루엘의 뮤직플레이어 Sorvel"
-for _ in $(seq 50); do kill -0 $sorvel_pid 2>/dev/null || break; sleep 0.1; done
+wait_until 5 process_gone $sorvel_pid || true
 status=0
 wait $sorvel_pid || status=$?
 [ $status -eq 0 ] || fail "sorvel ended with $status"

@@ -6,20 +6,18 @@
 # 3. a stored place off the screen and a volume off the track come back onto them.
 # Usage: strip_placement.sh PROBE SORVEL
 set -euo pipefail
+. "$(dirname "$0")/session.sh"
 probe=$1
 sorvel=$2
-here=$(dirname "$0")
-. "$here/x_session.sh"
-
-work=$(mktemp -d)
-cleanup() { x_session_stop; rm -rf "$work"; }
-trap cleanup EXIT
-export HOME=$work XDG_RUNTIME_DIR=$work/run SDL_AUDIODRIVER=dummy QT_QPA_PLATFORM=xcb
-mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+session_begin
+export SDL_AUDIODRIVER=dummy QT_QPA_PLATFORM=xcb
 x_session_start 800x600x24
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 ini_value() { tr -d '\r' < "$1" | sed -n "s/^$2=//p"; }
+# The strip stands at X Y as the server has it, and the toolkit (which writes where it
+# believes the window is every 100 ms) has caught up with it.
+standing_at() { [ "$(server_position "$window")" = "$1" ] && [ "$(cat "$folder/toolkit-position" 2>/dev/null)" = "$1" ]; }
 
 drag_by_ten() {
   local x y
@@ -27,7 +25,7 @@ drag_by_ten() {
   # (31, 11) in the window is in the spectrum area of the display panel, which moves the window.
   xdotool mousemove $((x + 31)) $((y + 11)) mousedown 1 mousemove $((x + 36)) $((y + 16)) \
     mousemove $((x + 41)) $((y + 21)) mouseup 1
-  sleep 0.4
+  wait_until 5 standing_at "$((x + 10)) $((y + 10))" || true
 }
 
 # 1. The toolkit and the server agree, several fresh starts in a row.
@@ -36,8 +34,9 @@ for run in 1 2 3 4 5; do
   mkdir -p "$folder"
   "$probe" "$folder" 30 > "$folder/out.txt" 2>&1 &
   app=$!
+  track $app
   window=$(strip_window) || { fail "run $run: no strip window"; kill $app; continue; }
-  sleep 0.5
+  wait_until 5 standing_at "200 100" || true
   server=$(server_position "$window")
   toolkit=$(cat "$folder/toolkit-position")
   echo "run $run: shown at server [$server] toolkit [$toolkit]"
@@ -56,14 +55,17 @@ for run in 1 2 3 4 5; do
 done
 
 # The shipped program keeps its settings beside itself: give it a folder of its own.
+# run_sorvel FOLDER "X Y" starts it there and gives its strip time to settle at X Y.
 run_sorvel() {
   local folder=$1
   cp "$sorvel" "$folder/sorvel"
   "$folder/sorvel" > "$folder/out.txt" 2>&1 &
   app=$!
+  track $app
   window=$(strip_window) || { fail "sorvel showed no strip"; kill $app; return 1; }
-  sleep 0.5
+  wait_until 5 server_at "$2" || true
 }
+server_at() { [ "$(server_position "$window")" = "$1" ]; }
 close_sorvel() {
   # The window manager asks the strip itself to close (not whichever window is active:
   # that may be the playlist window, which only hides).
@@ -75,7 +77,7 @@ close_sorvel() {
 for run in 1 2 3; do
   folder=$work/sorvel$run
   mkdir -p "$folder"
-  run_sorvel "$folder" || continue
+  run_sorvel "$folder" "200 100" || continue
   server=$(server_position "$window")
   close_sorvel
   stored="$(ini_value "$folder/Sorvel.ini" MainX) $(ini_value "$folder/Sorvel.ini" MainY)"
@@ -87,7 +89,7 @@ done
 folder=$work/offscreen
 mkdir -p "$folder"
 printf '[Control]\r\nViewPlayList=0\r\n[Data]\r\nMainX=-99999\r\nMainY=99999\r\nVolume=99999\r\n' > "$folder/Sorvel.ini"
-if run_sorvel "$folder"; then
+if run_sorvel "$folder" "0 $((600 - 49))"; then
   server=$(server_position "$window")
   read -r width height <<< "$(xwininfo -id "$window" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w, h}')"
   echo "off-screen settings: the strip stands at [$server], $width x $height"

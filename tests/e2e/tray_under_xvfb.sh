@@ -9,21 +9,11 @@
 #     stderr says so once.
 # Usage: tray_under_xvfb.sh SORVEL. SHOT=folder keeps screenshots of the tray and the about box.
 set -euo pipefail
-here=$(cd "$(dirname "$0")" && pwd)
-command -v trayer >/dev/null || { echo "trayer not installed"; exit 77; }
+. "$(dirname "$0")/session.sh"
 sorvel=$1
-work=$(mktemp -d)
-export XDG_RUNTIME_DIR=$work/run HOME=$work SDL_AUDIODRIVER=dummy QT_QPA_PLATFORM=xcb
-mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill -9 "$p" 2>/dev/null || true; done
-  x_session_stop
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*"; exit 1; }
-. "$here/x_session.sh"
+require trayer
+session_begin
+export SDL_AUDIODRIVER=dummy QT_QPA_PLATFORM=xcb
 x_session_start 1024x768x24
 
 app=$work/app
@@ -32,15 +22,39 @@ cp "$sorvel" "$app/sorvel"
 visible() { xdotool search --onlyvisible --name "$1" 2>/dev/null | wc -l; }
 strip='^마루엘의 뮤직플레이어 Sorvel$'
 list='^음악파일 리스트 - Sorvel$'
+both_shown() { [ "$(visible "$strip")" -eq 1 ] && [ "$(visible "$list")" -eq 1 ]; }
+both_hidden() { [ "$(visible "$strip")" -eq 0 ] && [ "$(visible "$list")" -eq 0 ]; }
+# The window manager has taken the window on (it sets WM_STATE once it manages it).
+managed() { case "$(xprop -id "$1" WM_STATE 2>/dev/null)" in *Normal*) return 0 ;; esac; return 1; }
+minimised() {
+  case "$(xprop -id "$(xdotool search --name "$strip" | head -1)" _NET_WM_STATE WM_STATE 2>/dev/null)" in
+    *[Ii]conic*|*HIDDEN*) return 0 ;;
+  esac
+  return 1
+}
+# A notification area is there once someone owns the selection of screen 0's tray.
+tray_up() {
+  /usr/bin/python3 - <<'PY'
+import ctypes, sys
+x11 = ctypes.CDLL("libX11.so.6")
+x11.XOpenDisplay.restype = ctypes.c_void_p
+x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+x11.XInternAtom.restype = ctypes.c_ulong
+x11.XGetSelectionOwner.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+x11.XGetSelectionOwner.restype = ctypes.c_ulong
+display = x11.XOpenDisplay(None)
+sys.exit(0 if display and x11.XGetSelectionOwner(display, x11.XInternAtom(display, b"_NET_SYSTEM_TRAY_S0", 0)) else 1)
+PY
+}
 
 # --- without a notification area ---
 "$app/sorvel" > "$work/notray.log" 2>&1 & first=$!
-pids+=($first)
+track $first
 window=$(strip_window) || fail "no strip"
-sleep 1
+wait_until 10 managed "$window" || fail "the window manager did not take the strip"
 read -r x y <<< "$(server_position "$window")"
 xdotool mousemove $((x + 207)) $((y + 7)) click 1   # BToTray
-sleep 1
+wait_until 10 minimised || true
 state=$(xprop -id "$(xdotool search --name "$strip" | head -1)" _NET_WM_STATE WM_STATE 2>/dev/null | tr '\n' ' ')
 echo "without a tray: $state"
 grep -q 'no notification area' "$work/notray.log" || fail "nothing said on stderr: $(cat "$work/notray.log")"
@@ -49,7 +63,7 @@ echo "$state" | grep -q -i 'iconic\|HIDDEN' || fail "the strip was not minimised
 [ "$(visible "$list")" -eq 0 ] || fail "the playlist window stayed"
 status=0; timeout 10 "$app/sorvel" > /dev/null 2>&1 || status=$?
 [ $status -eq 1 ] || fail "a second start ended with $status"
-sleep 1
+wait_until 10 both_shown || true
 [ "$(visible "$strip")" -eq 1 ] || fail "a second start did not bring the minimised strip back"
 [ "$(visible "$list")" -eq 1 ] || fail "the playlist window did not come back"
 wmctrl -c "마루엘의 뮤직플레이어 Sorvel"
@@ -57,12 +71,12 @@ wait $first || fail "closing failed"
 
 # --- with one ---
 trayer --edge bottom --align right --widthtype pixel --width 120 --height 24 --SetDockType true \
-  > /dev/null 2>&1 & pids+=($!)
-sleep 1
+  > /dev/null 2>&1 & track $!
+wait_until 10 tray_up || fail "trayer did not take the notification area"
 "$app/sorvel" > "$work/tray.log" 2>&1 & second=$!
-pids+=($second)
+track $second
 window=$(strip_window) || fail "no strip"
-sleep 1.5
+wait_until 10 managed "$window" || fail "the window manager did not take the strip"
 # The icon is the program's small window docked at the bottom right, inside trayer.
 tray_icon_centre() {
   local id w h x y
@@ -75,6 +89,7 @@ tray_icon_centre() {
   done
   return 0
 }
+wait_until 10 test -n "$(tray_icon_centre)" || true
 icon=$(tray_icon_centre)
 [ -n "$icon" ] || fail "no icon in the tray"
 echo "icon in the tray at $icon"
@@ -82,22 +97,21 @@ echo "icon in the tray at $icon"
 
 read -r x y <<< "$(server_position "$window")"
 xdotool mousemove $((x + 207)) $((y + 7)) click 1
-sleep 0.7
+wait_until 10 both_hidden || true
 [ "$(visible "$strip")" -eq 0 ] && [ "$(visible "$list")" -eq 0 ] || fail "the tray button hid nothing"
 xdotool mousemove ${icon% *} ${icon#* } click --repeat 2 --delay 80 1
-sleep 1
+wait_until 10 both_shown || true
 [ "$(visible "$strip")" -eq 1 ] && [ "$(visible "$list")" -eq 1 ] || fail "a double click did not bring both back"
 
 xdotool mousemove $((x + 207)) $((y + 7)) click 1
-sleep 0.7
+wait_until 10 both_hidden || true
 [ "$(visible "$strip")" -eq 0 ] || fail "not hidden the second time"
 status=0; timeout 10 "$app/sorvel" > /dev/null 2>&1 || status=$?
 [ $status -eq 1 ] || fail "a second start ended with $status"
-sleep 1
+wait_until 10 both_shown || true
 [ "$(visible "$strip")" -eq 1 ] && [ "$(visible "$list")" -eq 1 ] || fail "a second start did not restore the hidden player"
 
 xdotool mousemove ${icon% *} ${icon#* } click 3
-sleep 0.7
 # The menu: the program's visible window that has no title and is wider than the icon.
 popup_menu() {
   local id w
@@ -109,20 +123,22 @@ popup_menu() {
   done
   return 0
 }
+wait_until 10 test -n "$(popup_menu)" || true
 menu=$(popup_menu)
 [ -n "$menu" ] || fail "no popup menu"
 # The first item, "프로그램 정보", opens the about box.
 read -r mx my <<< "$(server_position "$menu")"
 xdotool mousemove $((mx + 20)) $((my + 10)) click 1
-about=
-for _ in $(seq 30); do about=$(xdotool search --onlyvisible --name '^프로그램 정보$' 2>/dev/null | head -1) && [ -n "$about" ] && break; sleep 0.1; done
+about_box() { xdotool search --onlyvisible --name '^프로그램 정보$' 2>/dev/null | head -1; }
+wait_until 10 test -n "$(about_box)" || true
+about=$(about_box)
 [ -n "$about" ] || fail "no about box"
 size=$(xwininfo -id "$about" | awk '/Width:/{w=$2} /Height:/{h=$2} END{print w "x" h}')
 echo "about box $size"
 [ "$size" = "452x152" ] || fail "about box $size"
 [ -n "${SHOT:-}" ] && import -window root "$SHOT/about.png"
 wmctrl -c "프로그램 정보"
-sleep 0.5
+wait_until 10 test -z "$(about_box)" || fail "the about box did not close"
 wmctrl -c "마루엘의 뮤직플레이어 Sorvel"
 wait $second || fail "closing failed"
 echo "ok"

@@ -1,11 +1,9 @@
-# Sourced by the end-to-end scripts: a private X display with the openbox window manager.
+# Sourced through session.sh: a private X display with the openbox window manager.
 # Sets $display and exports DISPLAY; x_session_stop ends what x_session_start started.
 
 x_session_start() {
   local size=${1:-800x600x24}
-  for tool in Xvfb openbox xdotool xwininfo xprop; do
-    command -v $tool >/dev/null || { echo "$tool not installed"; exit 77; }
-  done
+  require Xvfb openbox xdotool xwininfo xprop
   # On a loaded machine the window manager has been seen not to come up: try the whole
   # session again, and say what the server and openbox printed, so a failure shows why.
   local attempt
@@ -19,20 +17,9 @@ x_session_start() {
 }
 
 x_session_try() {
-  local log number_file
+  local log
   log=$(mktemp)
-  number_file=$(mktemp)
-  # Xvfb picks a free display number itself and writes it out once it accepts clients:
-  # a guessed number could be another session's display.
-  Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp 3>"$number_file" >"$log" 2>&1 &
-  x_server=$!
-  for _ in $(seq 200); do [ -s "$number_file" ] && break; sleep 0.05; done
-  display=:$(head -n 1 "$number_file")
-  rm -f "$number_file"
-  if [ "$display" = ":" ]; then
-    echo "Xvfb did not start:"; sed 's/^/  Xvfb: /' "$log"; rm -f "$log"; return 1
-  fi
-  export DISPLAY=$display
+  x_server_start "$1" "$log" || { rm -f "$log"; return 1; }
   openbox --sm-disable >>"$log" 2>&1 &
   x_manager=$!
   for _ in $(seq 200); do
@@ -51,9 +38,35 @@ x_session_try() {
   return 1
 }
 
+# A bare X server of SIZE (no window manager); sets $display and exports DISPLAY. What the
+# server prints goes to LOG (default: nowhere) and is shown when it does not start.
+x_server_start() {
+  local log=${2:-/dev/null} number_file
+  number_file=$(mktemp)
+  # Xvfb picks a free display number itself and writes it out once it accepts clients:
+  # a guessed number could be another session's display.
+  Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp 3>"$number_file" >>"$log" 2>&1 &
+  x_server=$!
+  for _ in $(seq 200); do
+    [ -s "$number_file" ] && break
+    kill -0 "$x_server" 2>/dev/null || break
+    sleep 0.05
+  done
+  display=:$(head -n 1 "$number_file")
+  rm -f "$number_file"
+  if [ "$display" = ":" ]; then
+    echo "Xvfb did not start:"; [ -f "$log" ] && sed 's/^/  Xvfb: /' "$log"; return 1
+  fi
+  export DISPLAY=$display
+}
+
+# Ends the window manager and the X server and waits for them to go.
 x_session_stop() {
-  [ -n "${x_manager:-}" ] && kill "$x_manager" 2>/dev/null || true
-  [ -n "${x_server:-}" ] && kill "$x_server" 2>/dev/null || true
+  local p
+  for p in ${x_manager:-} ${x_server:-}; do
+    kill "$p" 2>/dev/null || true
+    wait "$p" 2>/dev/null || true
+  done
   x_manager= x_server=
 }
 

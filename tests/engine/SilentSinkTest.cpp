@@ -47,10 +47,9 @@ TEST(SilentSink, IdleOutputDoesNotTick)
     output->setActive(true);
     EXPECT_TRUE(waitFor([&] { return calls.load() >= 3; }, 1s));
     output->setActive(false);
-    std::this_thread::sleep_for(50ms);
-    const int settled = calls.load();
-    std::this_thread::sleep_for(150ms);
-    EXPECT_EQ(calls.load(), settled);
+    const int atStop = calls.load();
+    std::this_thread::sleep_for(200ms);
+    EXPECT_LE(calls.load(), atStop + 1) << "more than the one call under way at the stop";
     output->close();
 }
 

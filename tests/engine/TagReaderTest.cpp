@@ -12,6 +12,10 @@
 
 #include <iconv.h>
 
+#include <tuple>
+#include <utility>
+#include <vector>
+
 namespace {
 
 QByteArray cp949(const QString& text)
@@ -123,6 +127,49 @@ TEST_F(TagReader, FilesThatAreNoSongsGiveNoTags)
     EXPECT_TRUE(ReadFileTags(dir_.path()).title.isEmpty());
     EXPECT_TRUE(ReadFileTags(dir_.filePath("missing.mp3")).title.isEmpty());
     EXPECT_TRUE(ReadFileTags(QStringLiteral("/dev/zero")).title.isEmpty());
+}
+
+// Each decoder reads the tags of its own formats, so that showing them loads nothing
+// that playing the file does not: Vorbis comments of FLAC, Vorbis and Opus files, and
+// a WAV's LIST/INFO chunk.
+TEST(TagReaderFormats, EachDecoderReadsItsOwnFormatsTags)
+{
+    QTemporaryDir dir;
+    const std::vector<std::pair<std::string, std::string>> metadata = {
+        {"title", "바다의 노래"}, {"artist", "가수"}, {"album", "첫 앨범"}};
+    for (const auto& [container, codec, ext] : {std::tuple{"flac", "flac", "flac"}, std::tuple{"ogg", "libvorbis", "ogg"},
+                                                std::tuple{"ogg", "libopus", "opus"}}) {
+        const std::string path = dir.path().toStdString() + "/tagged." + ext;
+        ASSERT_TRUE(fixtures::Encode(path, container, codec, 0, {48000, 2, 0.3}, fixtures::Tone(440, 0.5, 48000),
+                                     metadata));
+        const FileTagText tags = ReadFileTags(QString::fromStdString(path));
+        EXPECT_EQ(tags.title, QStringLiteral("바다의 노래")) << ext;
+        EXPECT_EQ(tags.artist, QStringLiteral("가수")) << ext;
+        EXPECT_EQ(tags.album, QStringLiteral("첫 앨범")) << ext;
+    }
+
+    const QString wav = dir.filePath(QStringLiteral("tagged.wav"));
+    ASSERT_TRUE(fixtures::WriteWav(wav.toStdString(), {44100, 1, 0.1}, fixtures::Tone(440)));
+    QFile file(wav);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    QByteArray bytes = file.readAll();
+    const auto little = [](quint32 v) { return QByteArray(reinterpret_cast<const char*>(&v), 4); };
+    const QByteArray title = cp949("하늘") + '\0';
+    const QByteArray artist = QByteArray("Beyonc\xc3\xa9") + '\0';
+    QByteArray info = "INFO" + QByteArray("INAM") + little(static_cast<quint32>(title.size())) + title;
+    if (title.size() % 2)
+        info += '\0';
+    info += "IART" + little(static_cast<quint32>(artist.size())) + artist;
+    if (artist.size() % 2)
+        info += '\0';
+    bytes += "LIST" + little(static_cast<quint32>(info.size())) + info;
+    bytes.replace(4, 4, little(static_cast<quint32>(bytes.size() - 8)));
+    file.seek(0);
+    file.write(bytes);
+    file.close();
+    const FileTagText tags = ReadFileTags(wav);
+    EXPECT_EQ(tags.title, QStringLiteral("하늘"));
+    EXPECT_EQ(tags.artist, QStringLiteral("Beyoncé"));
 }
 
 TEST(TagText, EachKindOfValueIsReadAsItWasWritten)

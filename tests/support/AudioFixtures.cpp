@@ -129,7 +129,7 @@ bool WriteAiff(const std::string& path, const Clip& clip, const Signal& signal)
 }
 
 bool Encode(const std::string& path, const char* container, const char* codecName, int bitRate, const Clip& clip,
-            const Signal& signal)
+            const Signal& signal, const std::vector<std::pair<std::string, std::string>>& metadata)
 {
     const AVCodec* codec = avcodec_find_encoder_by_name(codecName);
     if (!codec)
@@ -176,6 +176,8 @@ bool Encode(const std::string& path, const char* container, const char* codecNam
         if (avcodec_parameters_from_context(stream->codecpar, ctx) < 0)
             break;
         stream->time_base = ctx->time_base;
+        for (const auto& [key, value] : metadata)
+            av_dict_set(&format->metadata, key.c_str(), value.c_str(), 0);
         if (avio_open(&format->pb, path.c_str(), AVIO_FLAG_WRITE) < 0)
             break;
         if (avformat_write_header(format, nullptr) < 0)
@@ -228,7 +230,7 @@ bool Encode(const std::string& path, const char* container, const char* codecNam
 
 std::string MakeFile(const std::string& folder, const std::string& kind, const Clip& clip, const Signal& signal)
 {
-    const std::string ext = kind == "wma" ? "wma" : kind;
+    const std::string ext = kind.rfind("adpcm", 0) == 0 ? "wav" : kind == "mp3-8k" ? "mp3" : kind;
     const std::string path = folder + "/tone." + ext;
     bool ok = false;
     if (kind == "wav")
@@ -245,6 +247,18 @@ std::string MakeFile(const std::string& folder, const std::string& kind, const C
         ok = Encode(path, "asf", "wmav2", 128000, clip, signal);
     else if (kind == "flac")
         ok = Encode(path, "flac", "flac", 0, clip, signal);
+    else if (kind == "opus")
+        ok = Encode(path, "ogg", "libopus", 128000, clip, signal);
+    else if (kind == "ac3")
+        ok = Encode(path, "ac3", "ac3", 192000, clip, signal);
+    else if (kind == "aac")
+        ok = Encode(path, "adts", "aac", 128000, clip, signal);
+    else if (kind == "adpcm_ms" || kind == "adpcm_ima_wav")
+        ok = Encode(path, "wav", kind.c_str(), 0, clip, signal);
+    else if (kind == "mp3-8k")
+        ok = Encode(path, "mp3", "libmp3lame", 8000, clip, signal);
+    else if (kind == "m4a")
+        ok = Encode(path, "ipod", "aac", 128000, clip, signal);
     return ok ? path : std::string();
 }
 

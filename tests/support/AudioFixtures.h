@@ -26,11 +26,14 @@ bool WriteWav(const std::string& path, const Clip& clip, const Signal& signal);
 bool WriteAiff(const std::string& path, const Clip& clip, const Signal& signal);
 // container: "mp3", "mp2", "ogg", "asf", "flac"; codec: "libmp3lame", "mp2",
 // "libvorbis", "wmav2", "flac". bitRate in bit/s (0 for the encoder's default).
+// `metadata` goes into the container's tags (key, value pairs such as "title").
 bool Encode(const std::string& path, const char* container, const char* codec, int bitRate, const Clip& clip,
-            const Signal& signal);
+            const Signal& signal, const std::vector<std::pair<std::string, std::string>>& metadata = {});
 
-// Convenience: a file of the named kind ("mp3", "mp2", "ogg", "wav", "aiff", "wma", "flac")
-// in `folder`, named tone.<ext>. Returns the path, or empty on failure.
+// Convenience: a file of the named kind ("mp3", "mp2", "ogg", "wav", "aiff", "wma", "flac",
+// "opus" (48 kHz and below only), "ac3", "aac" (raw ADTS), "m4a", "adpcm_ms" and
+// "adpcm_ima_wav" (WAV), "mp3-8k" (8 kbit/s, for 8 kHz clips)) in `folder`, named
+// tone.<ext>. Returns the path, or empty on failure.
 std::string MakeFile(const std::string& folder, const std::string& kind, const Clip& clip, const Signal& signal);
 
 // Clears the total sample count in a FLAC file's stream info, as an encoder writing to

@@ -357,7 +357,7 @@ TEST_F(PlayerWindow, PanelsPaintByTagAndStopLeavesTheBareBackground)
     }, 3s)) << "bars over the background while a song plays";
     form->BStop->Click();
     QApplication::processEvents();
-    std::this_thread::sleep_for(200ms);
+    std::this_thread::sleep_for(200ms);  // a frame the thread was drawing at the stop would land by now
     EXPECT_EQ(spectrumArea(), form->SpectrumBack());
 }
 

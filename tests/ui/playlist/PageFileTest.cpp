@@ -6,11 +6,9 @@
 
 #include "CodePage.h"
 #include "FileIO.h"
+#include "support/FileSizeLimit.h"
 
 #include <QFileInfo>
-
-#include <csignal>
-#include <sys/resource.h>
 
 namespace {
 
@@ -244,15 +242,12 @@ TEST_F(PageFileWriteFailure, FailedWriteKeepsOldFileAndWarnsNumberTwelve)
     for (auto& record : records)
         page.Entries->Add(&record);
 
-    rlimit saved {};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    auto previous = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limited = saved;
-    limited.rlim_cur = 4096;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
-    const bool written = page.Save();
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previous);
+    bool written = true;
+    {
+        FileSizeLimit full(4096);
+        ASSERT_TRUE(full.Active());
+        written = page.Save();
+    }
 
     EXPECT_FALSE(written);
     EXPECT_EQ(ReadBytes(QStringLiteral("MusicList1.dat")), old);

@@ -261,19 +261,33 @@ TEST_F(StyleManagerTest, ManagerOutsideTheWindowStillReleasesItsControls)
     EXPECT_EQ(a->StyleManager(), nullptr);
 }
 
+// A window deletes its children in the order they were made; whichever of a control and
+// its manager goes first, the one left must not keep a pointer to it.
 TEST_F(StyleManagerTest, WindowTeardownInEitherOrderIsSafe)
 {
     auto* window = new QWidget;
     auto* manager = new TdxStyleManager(window);
     auto* c = new Control(window);
     c->SetStyleManager(manager);
+    bool managerGone = false;
+    QObject::connect(manager, &QObject::destroyed, [&] {
+        managerGone = true;
+        EXPECT_EQ(c->StyleManager(), nullptr) << "the control still points at its destroyed manager";
+    });
     delete window;  // manager created first, destroyed first
+    EXPECT_TRUE(managerGone);
+
     auto* window2 = new QWidget;
     auto* c2 = new Control(window2);
     auto* manager2 = new TdxStyleManager(window2);
     c2->SetStyleManager(manager2);
-    delete window2;
-    SUCCEED();
+    bool controlGone = false;
+    QObject::connect(c2, &QObject::destroyed, [&] {
+        controlGone = true;
+        EXPECT_TRUE(manager2->RegisteredControls().isEmpty()) << "the manager still lists its destroyed control";
+    });
+    delete window2;  // control first
+    EXPECT_TRUE(controlGone);
 }
 
 TEST_F(StyleManagerTest, GradientRebuildsOnColourChangesAndRepaintsOnEnable)

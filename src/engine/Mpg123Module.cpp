@@ -1,0 +1,170 @@
+// The MP3 module: libmpg123, which removes the encoder's delay and padding that a
+// LAME/Xing header states, seeks to the sample through its frame index, and decodes
+// the frames a seek target's bit reservoir reaches back into. Its ID3 tags come from
+// the same library.
+
+#include "DecodeModule.h"
+#include "ModuleEntry.h"
+
+#include <mpg123.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace fsound {
+
+namespace {
+
+constexpr std::size_t kChunkFrames = 4096;
+// Layer III frames may take their data from up to 511 bytes of the frames before them;
+// at 8 kbit/s that is about nine frames. Decoding more ahead of a seek costs little.
+constexpr long kPreFrames = 16;
+
+mpg123_handle* newHandle()
+{
+    int err = MPG123_OK;
+    mpg123_handle* handle = mpg123_new(nullptr, &err);
+    if (!handle)
+        return nullptr;
+    mpg123_param(handle, MPG123_ADD_FLAGS, MPG123_GAPLESS | MPG123_QUIET, 0.0);
+    mpg123_param(handle, MPG123_PREFRAMES, kPreFrames, 0.0);
+    mpg123_format_none(handle);
+    const long* rates = nullptr;
+    std::size_t count = 0;
+    mpg123_rates(&rates, &count);
+    for (std::size_t i = 0; i < count; ++i)
+        mpg123_format(handle, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_FLOAT_32);
+    return handle;
+}
+
+class Mpg123Decoder final : public DecoderBackend {
+public:
+    ~Mpg123Decoder() override { close(); }
+
+    bool open(const std::string& path, unsigned) override
+    {
+        close();
+        m_handle = newHandle();
+        if (!m_handle || mpg123_open(m_handle, path.c_str()) != MPG123_OK) {
+            close();
+            return false;
+        }
+        long rate = 0;
+        int channels = 0;
+        int encoding = 0;
+        if (mpg123_getformat(m_handle, &rate, &channels, &encoding) != MPG123_OK || rate <= 0
+            || encoding != MPG123_ENC_FLOAT_32 || (channels != 1 && channels != 2)) {
+            close();
+            return false;
+        }
+        m_channels = channels;
+        m_format.rate = static_cast<int>(rate);
+        m_format.speakers = channels == 1 ? std::vector<Speaker>{Speaker::FrontCenter}
+                                          : std::vector<Speaker>{Speaker::FrontLeft, Speaker::FrontRight};
+        // The format stays as opened; a file that changes it midway is converted.
+        mpg123_format_none(m_handle);
+        mpg123_format(m_handle, rate, channels, MPG123_ENC_FLOAT_32);
+        const off_t length = mpg123_length(m_handle);
+        m_length = length > 0 ? static_cast<std::int64_t>(length) : -1;
+        m_done = false;
+        return true;
+    }
+    const SourceFormat& format() const override { return m_format; }
+    std::int64_t lengthFrames() const override { return m_length; }
+    void seekFrame(std::int64_t frame) override
+    {
+        if (!m_handle)
+            return;
+        m_done = mpg123_seek(m_handle, static_cast<off_t>(std::max<std::int64_t>(frame, 0)), SEEK_SET) < 0;
+    }
+    bool decode(std::vector<float>& out) override
+    {
+        if (!m_handle || m_done)
+            return false;
+        for (int tries = 0; tries < 64; ++tries) {
+            const std::size_t base = out.size();
+            out.resize(base + kChunkFrames * m_channels);
+            std::size_t bytes = 0;
+            const int err = mpg123_read(m_handle, reinterpret_cast<unsigned char*>(out.data() + base),
+                                        kChunkFrames * m_channels * sizeof(float), &bytes);
+            out.resize(base + bytes / sizeof(float));
+            if (bytes > 0)
+                return true;
+            if (err == MPG123_DONE || (err != MPG123_OK && err != MPG123_NEW_FORMAT)) {
+                m_done = true;
+                return false;
+            }
+        }
+        m_done = true;
+        return false;
+    }
+
+private:
+    void close()
+    {
+        if (m_handle) {
+            mpg123_close(m_handle);
+            mpg123_delete(m_handle);
+            m_handle = nullptr;
+        }
+    }
+
+    mpg123_handle* m_handle = nullptr;
+    SourceFormat m_format;
+    int m_channels = 2;
+    std::int64_t m_length = -1;
+    bool m_done = false;
+};
+
+std::string text(const mpg123_string* value)
+{
+    return value && value->p && value->fill > 0 ? std::string(value->p, strnlen(value->p, value->fill)) : std::string();
+}
+
+// ID3v1 fields are fixed-size, padded with zeros or spaces, in whatever code page.
+std::string fixed(const char* field, std::size_t size)
+{
+    std::string value(field, strnlen(field, size));
+    while (!value.empty() && value.back() == ' ')
+        value.pop_back();
+    return value;
+}
+
+bool readTags(const char* path, std::vector<RawTagSet>* sets)
+{
+    mpg123_handle* handle = newHandle();
+    if (!handle)
+        return false;
+    bool ok = mpg123_open(handle, path) == MPG123_OK;
+    if (ok) {
+        long rate = 0;
+        int channels = 0;
+        int encoding = 0;
+        ok = mpg123_getformat(handle, &rate, &channels, &encoding) == MPG123_OK;
+    }
+    mpg123_id3v1* v1 = nullptr;
+    mpg123_id3v2* v2 = nullptr;
+    if (ok && mpg123_id3(handle, &v1, &v2) == MPG123_OK) {
+        if (v2) {
+            RawTagSet set{text(v2->title), text(v2->artist), {}, text(v2->album)};
+            for (std::size_t i = 0; i < v2->texts; ++i)
+                if (std::memcmp(v2->text[i].id, "TPE2", 4) == 0)
+                    set[2] = text(&v2->text[i].text);
+            sets->push_back(set);
+        }
+        if (v1)
+            sets->push_back({fixed(v1->title, 30), fixed(v1->artist, 30), {}, fixed(v1->album, 30)});
+    }
+    mpg123_close(handle);
+    mpg123_delete(handle);
+    return ok;
+}
+
+} // namespace
+
+} // namespace fsound
+
+SORVEL_MODULE_ENTRY const fsound::DecodeApi* sorvel_decode_api()
+{
+    return fsound::DecodeTable<fsound::Mpg123Decoder, fsound::readTags>();
+}

@@ -1,0 +1,128 @@
+# Sourced by the end-to-end scripts, after `set -euo pipefail`: what each of them needs
+# around the program it drives, and nothing left running once it ends.
+#
+#   require TOOL...        skip the test (exit code 77) unless every TOOL is installed
+#   with_session_bus ARGS  run the script again inside a private session bus
+#   session_begin          a private work folder ($work) as HOME and XDG_RUNTIME_DIR; at
+#                          exit everything started below ends and the folder goes
+#   track PID...           a process to end with the session
+#   fail MESSAGE           say why and end with exit code 1
+#   wait_until SECONDS COMMAND...   run COMMAND until it succeeds; false when time runs out
+#   sound_server_start     a private PulseAudio server whose default sink, sorvel_null,
+#                          plays into nothing at full volume
+#   record_start FILE / record_stop   record what reaches sorvel_null (s16le, 44.1 kHz, stereo)
+#   accessibility_bus_start   the accessibility bus on the session bus (needs with_session_bus)
+# The private X display (x_session_start and the window helpers) comes from x_session.sh.
+
+e2e_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+. "$e2e_dir/x_session.sh"
+
+require() {
+  local tool
+  for tool; do
+    command -v "$tool" >/dev/null || { echo "$tool not installed"; exit 77; }
+  done
+}
+
+with_session_bus() {
+  [ -n "${SORVEL_E2E_BUS:-}" ] && return 0
+  require dbus-run-session
+  SORVEL_E2E_BUS=1 exec dbus-run-session -- "$0" "$@"
+}
+
+fail() {
+  echo "FAIL: $*"
+  exit 1
+}
+
+wait_until() {
+  local seconds=$1
+  shift
+  local end=$((SECONDS + seconds))
+  until "$@" 2>/dev/null; do
+    [ "$SECONDS" -lt "$end" ] || return 1
+    sleep 0.05
+  done
+}
+
+session_begin() {
+  work=$(mktemp -d)
+  export HOME=$work XDG_RUNTIME_DIR=$work/run
+  mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+  session_pids=()
+  trap session_end EXIT
+}
+
+track() {
+  session_pids+=("$@")
+}
+
+# Ends the tracked processes, asking first and insisting after a while, and waits for them:
+# the test is not over while one of them still runs.
+end_processes() {
+  local p
+  for p; do kill "$p" 2>/dev/null || true; done
+  for p; do
+    wait_until 3 process_gone "$p" || kill -9 "$p" 2>/dev/null || true
+    wait "$p" 2>/dev/null || true
+  done
+}
+
+process_gone() {
+  ! kill -0 "$1" 2>/dev/null
+}
+
+session_end() {
+  local status=$?
+  [ ${#session_pids[@]} -gt 0 ] && end_processes "${session_pids[@]}"
+  x_session_stop
+  sound_server_stop
+  rm -rf "$work"
+  exit $status
+}
+
+sound_server_start() {
+  require pulseaudio pactl parec
+  export PULSE_RUNTIME_PATH=$XDG_RUNTIME_DIR/pulse
+  pulseaudio --daemonize=yes --exit-idle-time=-1 -n \
+    --load="module-null-sink sink_name=sorvel_null" --load="module-native-protocol-unix" \
+    --log-target=file:"$work/pa.log" 2>/dev/null || fail "pulseaudio did not start: $(cat "$work/pa.log")"
+  sound_server=1
+  wait_until 10 pactl info >/dev/null || fail "pulseaudio does not answer: $(cat "$work/pa.log")"
+  pactl set-default-sink sorvel_null
+  pactl set-sink-volume sorvel_null 100%
+}
+
+sound_server_stop() {
+  [ -n "${sound_server:-}" ] || return 0
+  sound_server=
+  pulseaudio --kill 2>/dev/null || true
+  wait_until 5 sound_server_gone || true
+}
+
+sound_server_gone() {
+  ! pulseaudio --check 2>/dev/null
+}
+
+record_start() {
+  parec -d sorvel_null.monitor --format=s16le --rate=44100 --channels=2 --raw > "$1" &
+  recorder=$!
+  track $recorder
+  wait_until 5 recorder_connected || fail "the recorder did not connect to the sound server"
+}
+
+recorder_connected() {
+  [ -n "$(pactl list short source-outputs)" ]
+}
+
+record_stop() {
+  kill "$recorder" 2>/dev/null || true
+  wait "$recorder" 2>/dev/null || true
+}
+
+accessibility_bus_start() {
+  [ -x /usr/libexec/at-spi-bus-launcher ] && /usr/bin/python3 -c 'import pyatspi' 2>/dev/null \
+    || { echo "accessibility bus not installed"; exit 77; }
+  /usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 &
+  track $!
+}
