@@ -12,26 +12,14 @@
 # Usage: files_under_xvfb.sh SORVEL PLAY_PROBE PING_PROBE. SHOT=path keeps a screenshot.
 # Xvfb without a window manager: see the ping below.
 set -euo pipefail
-here=$(cd "$(dirname "$0")" && pwd)
-for tool in Xvfb openbox xprop xdotool pulseaudio parec pactl import; do
-  command -v $tool >/dev/null || { echo "$tool not installed"; exit 77; }
-done
+. "$(dirname "$0")/session.sh"
+require Xvfb openbox xprop xdotool pulseaudio parec pactl import
 
 sorvel=$1
 probe=$2
 ping=$3
-work=$(mktemp -d)
-export XDG_RUNTIME_DIR=$work/run HOME=$work QT_QPA_PLATFORM=xcb SDL_AUDIODRIVER=pulseaudio
-mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
-pids=()
-cleanup() {
-  x_session_stop
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  pulseaudio --kill >/dev/null 2>&1 || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*"; [ -f "$work/sorvel.log" ] && cat "$work/sorvel.log"; exit 1; }
+session_begin
+export QT_QPA_PLATFORM=xcb
 
 # The program keeps its files beside the executable: give it a folder of its own.
 app=$work/app
@@ -48,19 +36,13 @@ latin1=$songs/$'caf\xe9.mp3'
 cp "$songs/Song.mp3" "$songs/song.mp3"
 "$probe" make "$songs/after/z.mp3" 2 1540
 
-. "$here/x_session.sh"
 x_session_start 1024x768x24
 # The window thread answers a ping to the client that redirects the root window, the
 # window manager's place: the probe takes it, so no window manager runs here.
 kill "$x_manager" && wait "$x_manager" 2>/dev/null || true
 x_manager=
-pulseaudio --daemonize=yes --exit-idle-time=-1 -n \
-  --load="module-null-sink sink_name=sorvel_null" --load="module-native-protocol-unix" \
-  --log-target=file:"$work/pa.log" 2>/dev/null
-for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
-pactl set-default-sink sorvel_null
-pactl set-sink-volume sorvel_null 100%
-parec -d sorvel_null.monitor --format=s16le --rate=44100 --channels=2 --raw > "$work/rec.raw" & pids+=($!)
+sound_server_start
+record_start "$work/rec.raw"
 
 # Waits until the recording holds `hz` (within 40 Hz) after `from` seconds of it.
 heard() {
@@ -78,8 +60,10 @@ seconds() { echo $(( $(stat -c %s "$work/rec.raw") / 4 / 44100 )); }
 
 # What a save killed half-way would have left.
 head -c 5000 /dev/zero > "$app/MusicList1.dat.tmp-Ab3dE9"
+# The program's own choice of sound output (the sound server's client library).
+unset SDL_AUDIODRIVER
 "$app/sorvel" "$songs/a.flac" > "$work/sorvel.log" 2>&1 & sorvel_pid=$!
-pids+=($sorvel_pid)
+track $sorvel_pid
 heard 440 0 || fail "the FLAC song from the command line was not heard"
 [ ! -e "$app/MusicList1.dat.tmp-Ab3dE9" ] || fail "the temporary file a killed save left is still there"
 for song in b.opus:660 c.m4a:880 d.aiff:1100; do
@@ -114,7 +98,7 @@ walk_usr() {
   from=$(seconds)
   started=$(date +%s.%N)
   "$ping" "$list" 5 50 "$limit" > "$work/ping.log" & pinger=$!
-  pids+=($pinger)
+  track $pinger
   sleep 0.3
   "$app/sorvel" "$songs/after" /usr || true
   local answered=0
