@@ -1,10 +1,11 @@
 #include "Mpris.h"
 
+#include "FileName.h"
+
 #include <QDBusAbstractAdaptor>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
-#include <QFileInfo>
 #include <QUrl>
 
 #include <algorithm>
@@ -230,9 +231,9 @@ QVariantMap MprisService::Metadata() const
         return map;
     }
     map.insert(QStringLiteral("mpris:trackid"), QVariant::fromValue(QDBusObjectPath(trackId(m_trackNumber))));
-    map.insert(QStringLiteral("xesam:url"), QUrl::fromLocalFile(m_trackPath).toString(QUrl::FullyEncoded));
-    map.insert(QStringLiteral("xesam:title"),
-               m_tags.title.isEmpty() ? QFileInfo(m_trackPath).fileName() : m_tags.title);
+    map.insert(QStringLiteral("xesam:url"), UrlOfLocalPath(m_trackPath).toString(QUrl::FullyEncoded));
+    const QString fileName = ReadableFileName(m_trackPath.mid(m_trackPath.lastIndexOf(QLatin1Char('/')) + 1));
+    map.insert(QStringLiteral("xesam:title"), m_tags.title.isEmpty() ? fileName : m_tags.title);
     if (!m_tags.artist.isEmpty())
         map.insert(QStringLiteral("xesam:artist"), QStringList{m_tags.artist});
     if (!m_tags.album.isEmpty())
@@ -289,9 +290,10 @@ void MprisService::SetPosition(const QDBusObjectPath& trackIdPath, qint64 positi
 void MprisService::OpenUri(const QString& uri)
 {
     const QUrl url(uri);
-    if (!url.isLocalFile() || url.toLocalFile().isEmpty())
+    const QString path = LocalPathOfUrl(url);
+    if (path.isEmpty())
         return;
-    m_media.OpenPaths({url.toLocalFile()}, true);
+    m_media.OpenPaths({path}, true);
 }
 
 #include "Mpris.moc"

@@ -3,6 +3,7 @@
 // playlist only through `IPlayListLink`; the playlist reaches the player only through
 // `App.PlaySong`.
 
+#include "AppFolder.h"
 #include "Cmain.h"
 #include "CommandLine.h"
 #include "Desktop.h"
@@ -11,6 +12,7 @@
 #include "Main.h"
 #include "PlayListLink.h"
 #include "Playlist.h"
+#include "ReplaceFile.h"
 #include "ShutdownRequests.h"
 #include "SingleInstance.h"
 #include "Transport.h"
@@ -119,6 +121,10 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Sorvel"));
     DesktopIntegration::SetApplicationIdentity();
+    // A save that was killed half-way left its temporary file beside the file it was to
+    // replace; it goes before anything is read or written.
+    if (ProgramFolderWritable())
+        RemoveStaleTemporaries(ProgramFiles());
 
     int result = 0;
     {

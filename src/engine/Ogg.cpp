@@ -1,10 +1,10 @@
 #include "Ogg.h"
 
+#include "FileName.h"
 #include "G.h"
 #include "OggThread.h"
 
 #include <QByteArray>
-#include <QFile>
 
 #include <algorithm>
 
@@ -17,10 +17,10 @@ QString formatMinSec(int seconds)
     return QString::asprintf("%02d:%02d", seconds / 60, seconds - (seconds / 60) * 60);
 }
 
-// File names are bytes on this system; Qt knows their encoding.
+// File names are bytes on this system; the path carries them losslessly.
 QByteArray localPath(const QString& path)
 {
-    return QFile::encodeName(path);
+    return FileNameBytes(path);
 }
 
 } // namespace

@@ -5,8 +5,10 @@
 #include "Dxbuttons.h"
 #include "G.h"
 #include "About.h"
+#include "FileName.h"
 #include "Fonts.h"
 #include "MagneticRouter.h"
+#include "MusicFormats.h"
 #include "Ogg.h"
 #include "Panel.h"
 #include "Placement.h"
@@ -177,11 +179,7 @@ void TFormMain::dxButton3Click(QObject*)
     } else {
         QFileDialog dialog(this, QStringLiteral("원하는 음악파일들을 선택하세요."));
         dialog.setFileMode(QFileDialog::ExistingFiles);
-        dialog.setNameFilters({QStringLiteral("mp3 (*.mp3)"), QStringLiteral("ogg (*.ogg)"),
-                               QStringLiteral("wav (*.wav)"), QStringLiteral("asf (*.asf)"),
-                               QStringLiteral("mp2 (*.mp2)"), QStringLiteral("wma (*.wma)"),
-                               QStringLiteral("cda (*.cda)"), QStringLiteral("aiff (*.aiff)"),
-                               QStringLiteral("*.* (*)")});
+        dialog.setNameFilters(MusicFileDialogFilters());
         dialog.setDefaultSuffix(QString());
         if (dialog.exec() != QDialog::Accepted)
             return;
@@ -215,7 +213,7 @@ void TFormMain::ShowSong()
 {
     const QString path = m_transport->SongPath();
     // Qt labels show ampersands as they are; nothing to double.
-    LTitle->setText(path.mid(path.lastIndexOf(QLatin1Char('/')) + 1));
+    LTitle->setText(ReadableFileName(path.mid(path.lastIndexOf(QLatin1Char('/')) + 1)));
     ScrollTitle(true);
     if (Ogg) {
         const strOggTagInfo& tag = Ogg->m_GetTagInfo();
