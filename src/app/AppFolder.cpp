@@ -1,9 +1,16 @@
 #include "AppFolder.h"
 
+#include "FileName.h"
+
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
-#include <QTemporaryFile>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -26,22 +33,62 @@ QString withSlash(QString path)
 }
 
 // A folder is usable when a file can really be created in it; the permission bits
-// alone do not tell about read-only mounts.
+// alone do not tell about read-only mounts. Names are bytes (FileName.h) all the way.
 bool canWriteIn(const QString& folder)
 {
-    QTemporaryFile probe(withSlash(folder) + QStringLiteral(".sorvel-probe-XXXXXX"));
-    return probe.open();
+    QByteArray probe = FileNameBytes(withSlash(folder)) + ".sorvel-probe-XXXXXX";
+    const int fd = ::mkostemp(probe.data(), O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    ::close(fd);
+    ::unlink(probe.constData());
+    return true;
+}
+
+bool makeFolders(const QString& folder)
+{
+    const QByteArray path = FileNameBytes(folder);
+    for (qsizetype slash = path.indexOf('/', 1); ; slash = path.indexOf('/', slash + 1)) {
+        const QByteArray step = slash < 0 ? path : path.left(slash);
+        if (::mkdir(step.constData(), 0777) != 0 && errno != EEXIST)
+            return false;
+        if (slash < 0)
+            break;
+    }
+    struct stat st {};
+    return ::stat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool isFile(const QString& path)
+{
+    struct stat st {};
+    return ::stat(FileNameBytes(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// The executable's folder, from the kernel's own link to it.
+QString executableFolder()
+{
+    QByteArray target(PATH_MAX + 1, '\0');
+    const ssize_t length = ::readlink("/proc/self/exe", target.data(), static_cast<size_t>(target.size()));
+    if (length <= 0 || length > PATH_MAX)
+        return QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QString();
+    target.truncate(length);
+    const qsizetype slash = target.lastIndexOf('/');
+    return FileNameFromBytes(slash <= 0 ? QByteArray("/") : target.left(slash));
+}
+
+QString environmentPath(const char* name)
+{
+    return FileNameFromBytes(qgetenv(name));
 }
 
 const FolderChoice& chosenFolder()
 {
     static const FolderChoice chosen = [] {
-        const QString exeDir = QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QString();
-        const bool installed
-            = IsInstalledLayout(exeDir, [](const QString& file) { return QFileInfo(file).isFile(); });
-        return ChooseProgramFolder(exeDir, qEnvironmentVariable("XDG_CONFIG_HOME"), qEnvironmentVariable("HOME"),
-                                   [](const QString& folder) { return QDir().mkpath(folder); }, canWriteIn,
-                                   installed);
+        const QString exeDir = executableFolder();
+        const bool installed = IsInstalledLayout(exeDir, isFile);
+        return ChooseProgramFolder(exeDir, environmentPath("XDG_CONFIG_HOME"), environmentPath("HOME"), makeFolders,
+                                   canWriteIn, installed);
     }();
     return chosen;
 }
@@ -85,6 +132,16 @@ QString ProgramFolder()
     if (!overrideSlot().folder.isEmpty())
         return withSlash(overrideSlot().folder);
     return chosenFolder().folder;
+}
+
+QStringList ProgramFiles()
+{
+    const QString folder = ProgramFolder();
+    QStringList files{folder + QStringLiteral("Sorvel.ini")};
+    for (int n = 1; n <= 5; ++n)
+        files.append(folder + QStringLiteral("MusicList%1.dat").arg(n));
+    files.append(folder + QStringLiteral("Temprary.txt"));
+    return files;
 }
 
 bool ProgramFolderWritable()

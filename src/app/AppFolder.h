@@ -8,11 +8,15 @@
 // read, and ProgramFolderWritable() is false: the settings then stay in memory.
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
 QString ProgramFolder();
 bool ProgramFolderWritable();
+// The full paths of the program's own files in ProgramFolder: "Sorvel.ini",
+// MusicList1.dat to MusicList5.dat and "Temprary.txt".
+QStringList ProgramFiles();
 
 // Tests point the program at a temporary folder. An empty path restores the default.
 void SetProgramFolderOverride(const QString& folder, bool writable = true);

@@ -1,11 +1,12 @@
 #include "CommandLine.h"
 
+#include "FileName.h"
+
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 
 #include <cstdio>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #ifndef SORVEL_VERSION
@@ -73,7 +74,7 @@ QString callerFolder()
             return QDir::rootPath();
         buffer.resize(buffer.size() * 2);
     }
-    return QFile::decodeName(buffer.constData());
+    return FileNameFromBytes(buffer.constData());
 }
 
 } // namespace
@@ -82,8 +83,8 @@ int HandleCommandLine(int argc, char** argv, QStringList& paths)
 {
     QStringList args;
     for (int i = 1; i < argc; ++i)
-        args.append(QFile::decodeName(argv[i]));
-    QString program = argc > 0 ? QFile::decodeName(argv[0]) : QString();
+        args.append(FileNameFromBytes(argv[i]));
+    QString program = argc > 0 ? ReadableFileName(FileNameFromBytes(argv[0])) : QString();
     program = program.mid(program.lastIndexOf(QLatin1Char('/')) + 1);
     if (program.isEmpty())
         program = QStringLiteral("sorvel");
@@ -106,11 +107,12 @@ int HandleCommandLine(int argc, char** argv, QStringList& paths)
     // list entry that never plays.
     paths.clear();
     for (const QString& path : line.paths) {
-        if (QFileInfo::exists(path))
+        struct stat st {};
+        if (::stat(FileNameBytes(path).constData(), &st) == 0)
             paths.append(path);
         else
             std::fprintf(stderr, "%s: no such file or folder: %s\n", program.toLocal8Bit().constData(),
-                         QFile::encodeName(path).constData());
+                         FileNameBytes(path).constData());
     }
     return -1;
 }

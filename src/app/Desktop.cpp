@@ -1,14 +1,13 @@
 #include "Desktop.h"
 
-#include "Dxbuttons.h"
 #include "Main.h"
 #include "MediaControl.h"
 #include "Mpris.h"
-#include "Ogg.h"
 #include "Playlist.h"
 #include "ShutdownRequests.h"
 #include "SingleInstance.h"
 #include "TagReader.h"
+#include "Transport.h"
 
 #include <QApplication>
 #include <QDBusConnection>
@@ -25,20 +24,17 @@ static void initDesktopResources()
     Q_INIT_RESOURCE(desktop);
 }
 
-// The media controls' view of the player window: its transport, the stream player's
-// public state and the volume knob.
+// The media controls' view of the transport; raising and quitting go to the player window.
 class PlayerMedia : public IMediaControl {
 public:
-    PlayerMedia(TFormMain& formMain, TFormPlayList& formPlayList) : m_main(formMain), m_list(formPlayList) {}
-
-    // Runs after a deferred action, so the bus hears of its effect at once.
-    std::function<void()> Changed;
+    PlayerMedia(Transport& transport, TFormMain& formMain, TFormPlayList& formPlayList)
+        : m_transport(transport), m_main(formMain), m_list(formPlayList)
+    {
+    }
 
     PlaybackStatus Status() const override
     {
-        if (!Ogg)
-            return PlaybackStatus::Stopped;
-        switch (Ogg->Snapshot().state) {
+        switch (m_transport.State()) {
         case TransportState::Playing:
             return PlaybackStatus::Playing;
         case TransportState::Paused:
@@ -48,67 +44,35 @@ public:
         }
         return PlaybackStatus::Stopped;
     }
-    QString TrackPath() const override { return Ogg ? Ogg->m_strFileName : QString(); }
-    qint64 PositionMs() const override
-    {
-        if (!Ogg)
-            return 0;
-        if (Ogg->m_IsOpen())
-            return Ogg->m_GetTimeMs();
-        return Status() == PlaybackStatus::Paused ? Ogg->m_nPausePos : 0;
-    }
-    qint64 LengthMs() const override { return Ogg && Ogg->m_IsOpen() ? Ogg->m_GetLengthMs() : 0; }
-    bool CanSeek() const override { return Ogg && Ogg->m_IsOpen() && Ogg->m_GetLengthMs() > 0; }
-    double Volume() const override
-    {
-        const TShape::BarAccess& bar = m_main.ShapeVolume->Bar();
-        const int maximum = bar.maximum && bar.value ? bar.maximum() : 0;
-        return maximum > 0 ? static_cast<double>(bar.value()) / maximum : 0.0;
-    }
+    QString TrackPath() const override { return m_transport.SongPath(); }
+    qint64 PositionMs() const override { return m_transport.PositionMs(); }
+    qint64 LengthMs() const override { return m_transport.LengthMs(); }
+    bool CanSeek() const override { return m_transport.CanSeek(); }
+    double Volume() const override { return m_transport.Volume(); }
     TrackTags Tags(const QString& path) const override
     {
         const FileTagText text = ReadFileTags(path);
         return {text.title, text.artist, text.album};
     }
 
-    // The buttons' actions may open a notice box; a caller on the bus is answered first.
+    // Playing may open the notice box (nothing to play): a caller on the bus is answered first.
     void PlayPause() override
     {
-        Later([this] { m_main.BPlayClick(m_main.BPlay); });
+        Later([this] { m_transport.PlayPause(); });
     }
     void Play() override
     {
-        Later([this] {
-            if (Status() != PlaybackStatus::Playing)
-                m_main.BPlayClick(m_main.BPlay);
-        });
+        Later([this] { m_transport.Play(); });
     }
-    void Pause() override
-    {
-        Later([this] {
-            if (Status() == PlaybackStatus::Playing)
-                m_main.BPlayClick(m_main.BPlay);
-        });
-    }
-    void Stop() override
-    {
-        Later([this] { m_main.BStopClick(m_main.BStop); });
-    }
-    void Next() override
-    {
-        Later([this] { m_main.PlayNextSong(); });
-    }
+    void Pause() override { m_transport.Pause(); }
+    void Stop() override { m_transport.Stop(); }
+    void Next() override { m_transport.Next(); }
     void SeekTo(qint64 ms) override
     {
-        if (CanSeek())
-            Ogg->m_SetPosition(static_cast<int>(std::clamp<qint64>(ms, 0, Ogg->m_GetLengthMs())));
+        if (m_transport.CanSeek())
+            m_transport.SeekTo(std::clamp<qint64>(ms, 0, m_transport.LengthMs()));
     }
-    void SetVolume(double volume) override
-    {
-        const TShape::BarAccess& bar = m_main.ShapeVolume->Bar();
-        if (bar.setValue && bar.maximum)
-            bar.setValue(static_cast<int>(std::lround(std::clamp(volume, 0.0, 1.0) * bar.maximum())));
-    }
+    void SetVolume(double volume) override { m_transport.SetVolume(volume); }
     void OpenPaths(const QStringList& paths, bool play) override
     {
         Later([this, paths, play] { m_list.OpenPaths(paths, play); });
@@ -122,20 +86,18 @@ public:
 private:
     void Later(std::function<void()> action)
     {
-        QTimer::singleShot(0, &m_context, [this, action = std::move(action)] {
-            action();
-            if (Changed)
-                Changed();
-        });
+        QTimer::singleShot(0, &m_context, std::move(action));
     }
 
+    Transport& m_transport;
     TFormMain& m_main;
     TFormPlayList& m_list;
     QObject m_context;  // actions still waiting die with this object
 };
 
-DesktopIntegration::DesktopIntegration(TFormMain& formMain, TFormPlayList& formPlayList, HandOverServer& handOver)
-    : m_formMain(formMain), m_formPlayList(formPlayList), m_handOver(handOver)
+DesktopIntegration::DesktopIntegration(Transport& transport, TFormMain& formMain, TFormPlayList& formPlayList,
+                                       HandOverServer& handOver)
+    : m_transport(transport), m_formMain(formMain), m_formPlayList(formPlayList), m_handOver(handOver)
 {
 }
 
@@ -165,7 +127,7 @@ void DesktopIntegration::Start(const QStringList& paths)
     m_shutdown = std::make_unique<ShutdownRequests>();
     m_shutdown->OnRequest = [this](const char*) { m_formMain.close(); };
 
-    m_media = std::make_unique<PlayerMedia>(m_formMain, m_formPlayList);
+    m_media = std::make_unique<PlayerMedia>(m_transport, m_formMain, m_formPlayList);
     m_mpris = std::make_unique<MprisService>(*m_media, QDBusConnection::sessionBus());
     if (!m_mpris->Register()) {
         // No session bus (a bare X session, a service): everything else works.
@@ -173,6 +135,10 @@ void DesktopIntegration::Start(const QStringList& paths)
         m_mpris.reset();
         return;
     }
-    m_media->Changed = [this] { m_mpris->Refresh(); };
-    QObject::connect(&m_formMain.TimerPosition, &QTimer::timeout, m_mpris.get(), [this] { m_mpris->Refresh(); });
+    // Told of every change as it happens; the position is read when the bus asks.
+    MprisService* mpris = m_mpris.get();
+    for (auto changed : {&Transport::StateChanged, &Transport::SongChanged, &Transport::LengthChanged,
+                         &Transport::VolumeChanged})
+        QObject::connect(&m_transport, changed, mpris, &MprisService::Refresh);
+    QObject::connect(&m_transport, &Transport::Seeked, mpris, &MprisService::TellSeeked);
 }

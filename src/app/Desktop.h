@@ -14,11 +14,13 @@ class PlayerMedia;
 class ShutdownRequests;
 class TFormMain;
 class TFormPlayList;
+class Transport;
 
 class DesktopIntegration {
 public:
     // The windows and the server must outlive this object.
-    DesktopIntegration(TFormMain& formMain, TFormPlayList& formPlayList, HandOverServer& handOver);
+    DesktopIntegration(Transport& transport, TFormMain& formMain, TFormPlayList& formPlayList,
+                       HandOverServer& handOver);
     ~DesktopIntegration();
     DesktopIntegration(const DesktopIntegration&) = delete;
     DesktopIntegration& operator=(const DesktopIntegration&) = delete;
@@ -31,6 +33,7 @@ public:
     static void SetApplicationIdentity();
 
 private:
+    Transport& m_transport;
     TFormMain& m_formMain;
     TFormPlayList& m_formPlayList;
     HandOverServer& m_handOver;

@@ -1,6 +1,6 @@
 #include "HandOverMessage.h"
 
-#include <QFile>
+#include "FileName.h"
 
 namespace handover {
 
@@ -52,7 +52,7 @@ QList<QByteArray> EncodeMessages(const QStringList& paths, QStringList* skipped)
     };
     const int room = MaxMessageBytes - static_cast<int>(PlainMessage().size()) - HeaderBytes;
     for (const QString& path : paths) {
-        const QByteArray bytes = QFile::encodeName(path);
+        const QByteArray bytes = FileNameBytes(path);
         if (!usablePath(bytes)) {
             if (skipped)
                 skipped->append(path);
@@ -137,7 +137,7 @@ Reader::State Reader::Parse()
         const QByteArray path = m_buffer.mid(m_taken, end - m_taken);
         if (!usablePath(path))
             return Fail();
-        m_paths.append(QFile::decodeName(path));
+        m_paths.append(FileNameFromBytes(path));
         m_taken = end + 1;
     }
     if (m_taken != m_buffer.size())

@@ -2,6 +2,8 @@
 
 #include "Cmain.h"
 
+#include <QSocketNotifier>
+
 #include <alsa/asoundlib.h>
 
 #include <cstdint>
@@ -83,12 +85,40 @@ public:
         snd_mixer_selem_set_playback_volume(m_element, m_channels.at(static_cast<std::size_t>(channel)), value);
     }
 
+    std::vector<int> EventDescriptors() const override
+    {
+        std::vector<int> fds;
+        const int count = m_handle ? snd_mixer_poll_descriptors_count(m_handle) : 0;
+        if (count <= 0)
+            return fds;
+        m_polls.resize(static_cast<std::size_t>(count));
+        const int got = snd_mixer_poll_descriptors(m_handle, m_polls.data(), static_cast<unsigned>(count));
+        for (int i = 0; i < got; ++i)
+            if (m_polls[static_cast<std::size_t>(i)].events & POLLIN)
+                fds.push_back(m_polls[static_cast<std::size_t>(i)].fd);
+        return fds;
+    }
+
+    bool TakeEvents() override
+    {
+        if (!m_handle || m_polls.empty())
+            return false;
+        // Ask what happened first: a plugin (the sound server's) clears its descriptor
+        // there, and a descriptor left readable would wake the window thread again at once.
+        for (pollfd& p : m_polls)
+            p.revents = POLLIN;
+        unsigned short revents = 0;
+        snd_mixer_poll_descriptors_revents(m_handle, m_polls.data(), static_cast<unsigned>(m_polls.size()), &revents);
+        return snd_mixer_handle_events(m_handle) > 0 || (revents & POLLIN);
+    }
+
 private:
     snd_mixer_t* m_handle = nullptr;
     snd_mixer_elem_t* m_element = nullptr;
     long m_min = 0;
     long m_max = 0;
     std::vector<snd_mixer_selem_channel_id_t> m_channels;
+    mutable std::vector<pollfd> m_polls;
 };
 
 } // namespace
@@ -101,6 +131,26 @@ void SetMasterMixerFactory(MasterMixerFactory f)
 std::unique_ptr<IMasterMixer> MakeAlsaMasterMixer()
 {
     return std::make_unique<AlsaMasterMixer>();
+}
+
+MasterVolumeWatch::MasterVolumeWatch(QObject* parent) : QObject(parent)
+{
+    m_mixer = openMixer();
+    if (!m_mixer)
+        return;
+    for (const int fd : m_mixer->EventDescriptors()) {
+        auto notifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+        connect(notifier.get(), &QSocketNotifier::activated, this, &MasterVolumeWatch::TakeEvents);
+        m_notifiers.push_back(std::move(notifier));
+    }
+}
+
+MasterVolumeWatch::~MasterVolumeWatch() = default;
+
+void MasterVolumeWatch::TakeEvents()
+{
+    if (m_mixer && m_mixer->TakeEvents())
+        emit Changed();
 }
 
 float CMain::GetMasterVolume()

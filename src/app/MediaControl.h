@@ -1,6 +1,7 @@
 #pragma once
 // What the desktop's media controls (MPRIS) see of the player and may ask of it. The
-// program implements it over the player window; tests use a double. Window thread only.
+// program implements it over the transport, and tells the media controls of every change
+// (MprisService::Refresh, TellSeeked); tests use a double. Window thread only.
 
 #include <QString>
 #include <QStringList>
@@ -32,13 +33,13 @@ public:
     // The tags of a file (read from the file; may take a few milliseconds).
     virtual TrackTags Tags(const QString& path) const = 0;
 
-    // --- what may be asked, each as the strip's own control does it ---
+    // --- what may be asked, each as the transport does it for the strip's own controls ---
     virtual void PlayPause() = 0;   // the play/pause button
     virtual void Play() = 0;        // the play/pause button, unless playing
     virtual void Pause() = 0;       // the play/pause button, only while playing
     virtual void Stop() = 0;        // the stop button
     virtual void Next() = 0;        // the next-song button
-    virtual void SeekTo(qint64 ms) = 0;      // the seek knob; nothing without a stream
+    virtual void SeekTo(qint64 ms) = 0;      // the seek knob
     virtual void SetVolume(double volume) = 0; // the volume knob, clamped to 0..1
     // Absolute paths for the temporary list; `play` plays the first entry they lead to.
     virtual void OpenPaths(const QStringList& paths, bool play) = 0;

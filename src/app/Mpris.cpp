@@ -1,10 +1,11 @@
 #include "Mpris.h"
 
+#include "FileName.h"
+
 #include <QDBusAbstractAdaptor>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
-#include <QFileInfo>
 #include <QUrl>
 
 #include <algorithm>
@@ -33,9 +34,6 @@ QString statusText(PlaybackStatus status)
     }
     return QStringLiteral("Stopped");
 }
-
-// A jump this far from where playing on would have taken the song is a seek.
-constexpr qint64 kSeekToleranceMs = 1500;
 
 } // namespace
 
@@ -100,12 +98,7 @@ public:
     QString PlaybackStatus() const { return m_service->PlaybackStatusText(); }
     double Rate() const { return 1.0; }
     void SetRate(double) {}  // one speed only
-    // Read between two refreshes, the song may have changed meanwhile: look first.
-    QVariantMap Metadata() const
-    {
-        m_service->Refresh();
-        return m_service->Metadata();
-    }
+    QVariantMap Metadata() const { return m_service->Metadata(); }
     double Volume() const { return m_service->Volume(); }
     void SetVolume(double volume) { m_service->SetVolume(volume); }
     qlonglong Position() const { return m_service->PositionUs(); }
@@ -128,11 +121,7 @@ signals:
     void Seeked(qlonglong Position);
 
 private:
-    void Act(void (IMediaControl::*action)())
-    {
-        (m_service->Media().*action)();
-        m_service->Refresh();
-    }
+    void Act(void (IMediaControl::*action)()) { (m_service->Media().*action)(); }
 
     MprisService* m_service;
 };
@@ -170,9 +159,6 @@ bool MprisService::Register()
     m_serviceName = name;
     m_registered = true;
     m_told = Take();
-    m_lastPositionMs = m_media.PositionMs();
-    m_lastStatus = m_media.Status();
-    m_sinceLast.start();
     return true;
 }
 
@@ -203,19 +189,15 @@ void MprisService::Refresh()
     const Snapshot now = Take();
     if (!(now == m_told))
         SendChanges(now);
-    const bool sameTrack = now.metadata.value(QStringLiteral("mpris:trackid"))
-        == m_told.metadata.value(QStringLiteral("mpris:trackid"));
-    const PlaybackStatus status = m_media.Status();
-    const qint64 position = m_media.PositionMs();
-    if (sameTrack && status == PlaybackStatus::Playing && m_lastStatus == PlaybackStatus::Playing) {
-        const qint64 expected = m_lastPositionMs + m_sinceLast.elapsed();
-        if (std::llabs(position - expected) > kSeekToleranceMs)
-            emit Seeked(position * 1000);
-    }
     m_told = now;
-    m_lastStatus = status;
-    m_lastPositionMs = position;
-    m_sinceLast.restart();
+}
+
+void MprisService::TellSeeked(qint64 ms)
+{
+    if (!m_registered)
+        return;
+    Refresh();
+    emit Seeked(ms * 1000);
 }
 
 void MprisService::SendChanges(const Snapshot& now)
@@ -249,9 +231,9 @@ QVariantMap MprisService::Metadata() const
         return map;
     }
     map.insert(QStringLiteral("mpris:trackid"), QVariant::fromValue(QDBusObjectPath(trackId(m_trackNumber))));
-    map.insert(QStringLiteral("xesam:url"), QUrl::fromLocalFile(m_trackPath).toString(QUrl::FullyEncoded));
-    map.insert(QStringLiteral("xesam:title"),
-               m_tags.title.isEmpty() ? QFileInfo(m_trackPath).fileName() : m_tags.title);
+    map.insert(QStringLiteral("xesam:url"), UrlOfLocalPath(m_trackPath).toString(QUrl::FullyEncoded));
+    const QString fileName = ReadableFileName(m_trackPath.mid(m_trackPath.lastIndexOf(QLatin1Char('/')) + 1));
+    map.insert(QStringLiteral("xesam:title"), m_tags.title.isEmpty() ? fileName : m_tags.title);
     if (!m_tags.artist.isEmpty())
         map.insert(QStringLiteral("xesam:artist"), QStringList{m_tags.artist});
     if (!m_tags.album.isEmpty())
@@ -276,7 +258,6 @@ void MprisService::SetVolume(double volume)
     if (std::isnan(volume))
         return;
     m_media.SetVolume(std::clamp(volume, 0.0, 1.0));
-    Refresh();
 }
 
 bool MprisService::CanSeek() const
@@ -291,11 +272,9 @@ void MprisService::Seek(qint64 offsetUs)
     const qint64 target = std::max<qint64>(0, m_media.PositionMs() + offsetUs / 1000);
     if (m_lengthMs > 0 && target >= m_lengthMs) {
         m_media.Next();  // past the end: as if the song had ended
-        Refresh();
         return;
     }
     m_media.SeekTo(target);
-    TellSeek();
 }
 
 void MprisService::SetPosition(const QDBusObjectPath& trackIdPath, qint64 positionUs)
@@ -306,25 +285,15 @@ void MprisService::SetPosition(const QDBusObjectPath& trackIdPath, qint64 positi
     if (positionUs < 0 || (m_lengthMs > 0 && positionUs / 1000 > m_lengthMs))
         return;
     m_media.SeekTo(positionUs / 1000);
-    TellSeek();
-}
-
-void MprisService::TellSeek()
-{
-    m_lastPositionMs = m_media.PositionMs();
-    m_lastStatus = m_media.Status();
-    m_sinceLast.restart();
-    emit Seeked(m_lastPositionMs * 1000);
-    Refresh();
 }
 
 void MprisService::OpenUri(const QString& uri)
 {
     const QUrl url(uri);
-    if (!url.isLocalFile() || url.toLocalFile().isEmpty())
+    const QString path = LocalPathOfUrl(url);
+    if (path.isEmpty())
         return;
-    m_media.OpenPaths({url.toLocalFile()}, true);
-    Refresh();
+    m_media.OpenPaths({path}, true);
 }
 
 #include "Mpris.moc"

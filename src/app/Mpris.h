@@ -4,14 +4,14 @@
 // org.mpris.MediaPlayer2.sorvel. Everything goes through `IMediaControl`; nothing here
 // knows the windows. Window thread only.
 //
-// Changes are found by comparing snapshots: `Refresh` runs after each call from the bus
-// and whenever the program calls it (the player's position timer), and sends
-// PropertiesChanged for what differs, and Seeked when the position jumped.
+// The program tells it of every change as it happens (`Refresh` after a change of state,
+// song, length or volume, `TellSeeked` after a seek); it sends PropertiesChanged for what
+// differs from what the bus was last told, and Seeked. Nothing here runs on a timer: the
+// position is read when the bus asks for it.
 
 #include "MediaControl.h"
 
 #include <QDBusConnection>
-#include <QElapsedTimer>
 #include <QObject>
 #include <QVariantMap>
 
@@ -33,8 +33,11 @@ public:
     // The bus name taken, empty before Register succeeded.
     QString ServiceName() const { return m_serviceName; }
 
-    // Compares what the player shows with what the bus was last told.
+    // Compares what the player shows with what the bus was last told, and tells the bus
+    // what differs.
     void Refresh();
+    // The position jumped to `ms` (a seek, from the bus or from the player).
+    void TellSeeked(qint64 ms);
 
     // --- the interfaces' members, for the adaptors ---
     QString PlaybackStatusText() const;
@@ -62,8 +65,6 @@ private:
     Snapshot Take();
     void UpdateTrack();
     void SendChanges(const Snapshot& now);
-    // Tells the bus where a seek asked from it landed.
-    void TellSeek();
 
     IMediaControl& m_media;
     QDBusConnection m_bus;
@@ -77,8 +78,4 @@ private:
     qint64 m_lengthMs = 0;
 
     Snapshot m_told;
-    // Where the position should be by now, to tell a seek from playing on.
-    qint64 m_lastPositionMs = 0;
-    PlaybackStatus m_lastStatus = PlaybackStatus::Stopped;
-    QElapsedTimer m_sinceLast;
 };

@@ -1,9 +1,8 @@
 #include "ProfileFile.h"
 
 #include "Diagnostics.h"
-
-#include <QFileInfo>
-#include <QSaveFile>
+#include "FileName.h"
+#include "ReplaceFile.h"
 
 #include <cerrno>
 #include <cstring>
@@ -40,14 +39,14 @@ QByteArray content(const QByteArray& line)
 
 QString fileName(const QString& path)
 {
-    return QFileInfo(path).fileName();
+    return ReadableFileName(path.mid(path.lastIndexOf(QLatin1Char('/')) + 1));
 }
 
 // Opening with O_NONBLOCK never waits for a FIFO's writer; the caller checks with fstat
 // that it got a regular file before reading from it.
 int openForReading(const QString& path)
 {
-    return ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    return ::open(FileNameBytes(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
 }
 
 bool isRegular(int fd)
@@ -242,21 +241,10 @@ bool ProfileFile::UpdateFile() const
 {
     if (m_source == Source::Refused || m_source == Source::Truncated)
         return false;
-    // The path may have become something else since it was read.
-    struct stat st {};
-    if (::stat(QFile::encodeName(m_path).constData(), &st) == 0 && !S_ISREG(st.st_mode))
-        return false;
-
-    QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
+    // A path that has become something else than a regular file since it was read is
+    // refused there.
+    QByteArray bytes;
     for (const QByteArray& line : m_lines)
-        if (file.write(line) != line.size())
-            return false;
-    // The lines sit in the device's buffer until here. A failure to write them out (a
-    // full disk) is not remembered by commit(), which would then put a cut-off file in
-    // place of the old one.
-    if (!file.flush())
-        return false;
-    return file.commit();
+        bytes += line;
+    return ReplaceFileContents(m_path, bytes);
 }

@@ -3,6 +3,7 @@
 // playlist only through `IPlayListLink`; the playlist reaches the player only through
 // `App.PlaySong`.
 
+#include "AppFolder.h"
 #include "Cmain.h"
 #include "CommandLine.h"
 #include "Desktop.h"
@@ -11,8 +12,10 @@
 #include "Main.h"
 #include "PlayListLink.h"
 #include "Playlist.h"
+#include "ReplaceFile.h"
 #include "ShutdownRequests.h"
 #include "SingleInstance.h"
+#include "Transport.h"
 #include "Trayicon.h"
 #include "WindowPlacement.h"
 #include "fsound.h"
@@ -119,6 +122,10 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Sorvel"));
     DesktopIntegration::SetApplicationIdentity();
+    // A save that was killed half-way left its temporary file beside the file it was to
+    // replace; it goes before anything is read or written.
+    if (ProgramFolderWritable())
+        RemoveStaleTemporaries(ProgramFiles());
 
     int result = 0;
     {
@@ -131,12 +138,15 @@ int main(int argc, char** argv)
         // Made before the player, which asks it for the playlist window's last place as it
         // is destroyed itself.
         std::unique_ptr<PlayListLink> link;
+        // The one transport: the strip, the playlist and the media controls all use it.
+        Transport transport;
         // The player window loads the settings the playlist window is placed by.
-        TFormMain formMain;
+        TFormMain formMain(nullptr, &transport);
         auto formPlayList = std::make_unique<TFormPlayList>();
         formPlayList->OnDestroy = RemoveFromMagnetic;
         link = std::make_unique<PlayListLink>(*formPlayList);
         formMain.SetPlayList(link.get());
+        transport.SetSongSource(link.get());
         App.SetPlayRequest([&formMain] { formMain.BPlayClick(nullptr); });
         handOver.OnMessage = [&formMain](int) { formMain.HandOverMessage(); };
 
@@ -150,7 +160,7 @@ int main(int argc, char** argv)
         trayIcon.SetIconVisible(true);
         formMain.TrayIcon = &trayIcon;
 
-        auto desktop = std::make_unique<DesktopIntegration>(formMain, *formPlayList, handOver);
+        auto desktop = std::make_unique<DesktopIntegration>(transport, formMain, *formPlayList, handOver);
 
         formMain.show();
         desktop->Start(paths);
@@ -164,6 +174,7 @@ int main(int argc, char** argv)
         // window's last geometry).
         formMain.TrayIcon = nullptr;
         desktop.reset();
+        transport.SetSongSource(nullptr);
         App.SetPlayRequest({});
         handOver.OnMessage = {};
         link->Detach();

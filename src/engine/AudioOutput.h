@@ -21,21 +21,35 @@ public:
     // held; it must not block, allocate or call FFmpeg.
     using Callback = std::function<std::size_t(float* stereo, std::size_t frames, bool pad)>;
 
+    // Called on the output's own thread, with its lock held, when connected() changes.
+    // It must only record the news and return.
+    using Listener = std::function<void()>;
+
     virtual ~AudioOutput() = default;
-    // Opens two-channel float output at `rate`, idle (see setActive).
-    virtual bool open(int rate, Callback callback) = 0;
+    // Opens two-channel float output at `rate`, idle (see setActive). The listener may be
+    // empty; outputs that cannot lose their device never call it.
+    virtual bool open(int rate, Callback callback, Listener listener = {}) = 0;
     // Stops the callback for good. Must not be called with the lock held.
     virtual void close() = 0;
     // Frames handed to the output that are not yet audible: the device buffer and,
-    // for a sound server, everything queued in the server. Not with the lock held.
+    // for a sound server, everything queued in the server. What it cannot know yet (no
+    // timing from the server) counts as not heard. While paused or lost: what stood
+    // unheard when it paused or was lost. Not with the lock held.
     virtual std::size_t latencyFrames() const = 0;
     // Starts or stops asking for sound. An idle output holds no running stream (at
     // most a corked one) and its callback is not called. Window thread; not with the
     // lock held.
     virtual void setActive(bool active) = 0;
+    // Holds (true) or goes on with (false) what is queued, without throwing any of it
+    // away: the callback is not called while held, and the sound server holds a corked
+    // stream. Only while active. Window thread; not with the lock held.
+    virtual void setPaused(bool paused) = 0;
     // Throws away sound handed over but not yet heard (a stop or a seek). Window
     // thread; not with the lock held.
     virtual void discardQueued() = 0;
+    // False while the sound server the output plays through is gone; it comes back by
+    // itself. Any thread.
+    virtual bool connected() const { return true; }
     // The decoder thread has put sound in the rings. Outputs that write on demand and
     // were refused for lack of sound write it now. Not with the lock held.
     virtual void dataReady() {}

@@ -1,10 +1,10 @@
 #include "Ogg.h"
 
+#include "FileName.h"
 #include "G.h"
 #include "OggThread.h"
 
 #include <QByteArray>
-#include <QFile>
 
 #include <algorithm>
 
@@ -17,10 +17,10 @@ QString formatMinSec(int seconds)
     return QString::asprintf("%02d:%02d", seconds / 60, seconds - (seconds / 60) * 60);
 }
 
-// File names are bytes on this system; Qt knows their encoding.
+// File names are bytes on this system; the path carries them losslessly.
 QByteArray localPath(const QString& path)
 {
-    return QFile::encodeName(path);
+    return FileNameBytes(path);
 }
 
 } // namespace
@@ -57,6 +57,7 @@ bool COgg::m_OpenOGG(const QString& path)
 {
     if (FSOUND_STREAM* old = m_hStream.exchange(nullptr)) {
         FSOUND_Stream_Stop(old);
+        m_nChannel = -1;
         m_State.store(TransportState::Stopped);
     }
     FSOUND_STREAM* stream = FSOUND_Stream_Open(localPath(path).constData(), 0x130, 0, 0);
@@ -70,7 +71,7 @@ bool COgg::m_OpenOGG(const QString& path)
 void COgg::m_PlayOGG()
 {
     FSOUND_STREAM* stream = m_hStream.load();
-    FSOUND_Stream_Play(FSOUND_FREE, stream);
+    m_nChannel = FSOUND_Stream_Play(FSOUND_FREE, stream);
     const int seconds = FSOUND_Stream_GetLengthMs(stream) / 1000;
     m_strTotalTime = formatMinSec(seconds);
     m_nCurSec = 0;
@@ -88,17 +89,25 @@ void COgg::m_ControlOGG(int code)
     switch (code) {
     case OggPause: {
         FSOUND_STREAM* stream = m_hStream.load();
+        if (!stream)
+            break;
+        // The stream stays open and its queued sound stays with the output: resuming
+        // goes on from the first sample that was not heard, without opening the file again.
+        FSOUND_SetPaused(m_nChannel, 1);
         m_nPausePos = FSOUND_Stream_GetTime(stream);
-        FSOUND_Stream_Stop(stream);
-        m_hStream.store(nullptr);
         m_State.store(TransportState::Paused);
         break;
     }
     case OggResume:
-        if (m_OpenOGG(m_strFileName)) {
-            FSOUND_STREAM* stream = m_hStream.load();
+        if (FSOUND_STREAM* stream = m_hStream.load()) {
+            FSOUND_SetPaused(m_nChannel, 0);
+            m_State.store(TransportState::Playing);
+            if (m_pThread)
+                m_pThread->Wake();
+        } else if (m_OpenOGG(m_strFileName)) {
+            stream = m_hStream.load();
             FSOUND_Stream_SetTime(stream, m_nPausePos);
-            FSOUND_Stream_Play(FSOUND_FREE, stream);
+            m_nChannel = FSOUND_Stream_Play(FSOUND_FREE, stream);
             m_State.store(TransportState::Playing);
             if (m_pThread)
                 m_pThread->Wake();
@@ -111,6 +120,7 @@ void COgg::m_ControlOGG(int code)
         break;
     case OggStop:
         FSOUND_Stream_Stop(m_hStream.exchange(nullptr));
+        m_nChannel = -1;
         m_State.store(TransportState::Stopped);
         break;
     default:

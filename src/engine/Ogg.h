@@ -15,8 +15,8 @@
 class TOggThread;
 
 // What the player is doing. Stopped: nothing open and nothing to resume. Playing: a
-// stream is open (also once it has played out, until the next song starts). Paused:
-// nothing open, the file and position kept for a resume.
+// stream is open and heard (also once it has played out, until the next song starts).
+// Paused: the stream is open and held where it was heard last, to go on from there.
 enum class TransportState { Stopped, Playing, Paused };
 
 // The codes m_ControlOGG takes.
@@ -46,8 +46,11 @@ public:
     void m_StartThread();
     bool m_OpenOGG(const QString& path);
     void m_PlayOGG();
-    // OggPause (close and remember the position), OggResume (reopen and seek), OggStop.
+    // OggPause (hold the stream where it is heard and remember the position), OggResume
+    // (go on from the paused sample; a player with no stream reopens the file and seeks),
+    // OggStop.
     void m_ControlOGG(int code);
+    // A stream is open: playing, or paused.
     bool m_IsOpen() const;
     // The open stream has played all of its sound out. Not a comparison of whole seconds:
     // that would cut up to a second off every song, and more when the file's stated
@@ -78,6 +81,7 @@ public:
     strOggTagInfo m_TagInfo;
     std::unique_ptr<TOggThread> m_pThread;
     std::int32_t m_nTotalSec = 0;
+    int m_nChannel = -1;  // the channel the open stream plays on
     static constexpr std::uint16_t m_KbpsTable[2][14] = {
         {32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
         {32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320},

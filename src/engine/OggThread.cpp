@@ -104,9 +104,9 @@ void TOggThread::Execute()
     while (!m_Terminated.load()) {
         {
             std::unique_lock guard(m_sleepMutex);
-            // Nothing open: nothing would be drawn, so sleep until a song starts instead
-            // of waking 12.5 times a second.
-            m_wake.wait(guard, [this] { return m_Terminated.load() || m_pOgg->m_IsOpen(); });
+            // Nothing heard: nothing new would be drawn (a pause keeps its last frame), so
+            // sleep until a song plays instead of waking 12.5 times a second.
+            m_wake.wait(guard, [this] { return m_Terminated.load() || m_pOgg->m_State.load() == TransportState::Playing; });
             if (m_wake.wait_for(guard, kPeriod, [this] { return m_Terminated.load(); }))
                 break;
         }
@@ -114,7 +114,7 @@ void TOggThread::Execute()
         // erases the area, so a frame begun before the erase carries an old generation
         // and the sink refuses it.
         const std::uint64_t generation = m_pOgg->m_pCanvas ? m_pOgg->m_pCanvas->Generation() : 0;
-        if (!m_pOgg->m_IsOpen())
+        if (!m_pOgg->m_IsOpen() || m_pOgg->m_State.load() != TransportState::Playing)
             continue;
         const float* spectrum = FSOUND_DSP_GetSpectrum();
         if (!spectrum)

@@ -3,7 +3,10 @@
 #include <SDL.h>
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <cstdint>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -79,7 +82,7 @@ class SdlOutput final : public AudioOutput {
 public:
     ~SdlOutput() override { close(); }
 
-    bool open(int rate, Callback callback) override
+    bool open(int rate, Callback callback, Listener) override
     {
         if (!sdl().usable())
             return false;
@@ -115,21 +118,46 @@ public:
             sdl().QuitSubSystem(SDL_INIT_AUDIO);
     }
 
-    std::size_t latencyFrames() const override { return m_latency.load(std::memory_order_relaxed); }
+    // The device buffer less what SDL has played of it since it last asked, so that the
+    // position moves smoothly rather than a whole buffer at a time.
+    std::size_t latencyFrames() const override
+    {
+        const auto buffer = static_cast<std::int64_t>(m_latency.load(std::memory_order_relaxed));
+        const std::int64_t asked = m_lastCallbackNs.load(std::memory_order_acquire);
+        if (asked == 0 || m_heldLatency.load() >= 0)
+            return static_cast<std::size_t>(m_heldLatency.load() >= 0 ? m_heldLatency.load() : buffer);
+        const std::int64_t since = nowNs() - asked;
+        const std::int64_t played = since * m_rate / 1000000000;
+        return static_cast<std::size_t>(std::clamp<std::int64_t>(buffer - played, 0, buffer));
+    }
 
     void setActive(bool active) override
     {
         std::lock_guard guard(m_deviceLock);
         m_wanted = active;
+        m_paused = false;
+        m_heldLatency.store(-1);
         // Once open, the device is only paused and resumed.
         if (m_device != 0)
             sdl().PauseAudioDevice(m_device, active ? 0 : 1);
     }
 
+    // SDL keeps no queue of ours to hold: what its device buffer has is heard as it
+    // pauses, so all of it counts as heard, until the device asks again after a resume.
+    void setPaused(bool paused) override
+    {
+        std::lock_guard guard(m_deviceLock);
+        m_heldLatency.store(0);
+        m_lastCallbackNs.store(0);
+        m_paused = paused;
+        if (m_device != 0)
+            sdl().PauseAudioDevice(m_device, m_wanted && !paused ? 0 : 1);
+    }
+
     void dataReady() override
     {
         std::lock_guard guard(m_deviceLock);
-        if (!m_wanted || m_device != 0)
+        if (!m_wanted || m_paused || m_device != 0)
             return;
         m_device = openDevice(kDeviceFrames);
         if (m_device != 0)
@@ -149,6 +177,8 @@ private:
         std::lock_guard guard(output->m_lock);
         output->m_callback(reinterpret_cast<float*>(stream), static_cast<std::size_t>(bytes) / (2 * sizeof(float)),
                            true);
+        output->m_lastCallbackNs.store(nowNs(), std::memory_order_release);
+        output->m_heldLatency.store(-1);
     }
 
     // Opens a paused device; 0 when SDL has none.
@@ -169,13 +199,22 @@ private:
         return device;
     }
 
+    static std::int64_t nowNs()
+    {
+        return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+    }
+
     int m_rate = 44100;
     bool m_initialised = false;
+    std::atomic<std::int64_t> m_lastCallbackNs{0};  // when SDL last took a buffer; 0: not since it started
+    std::atomic<std::int64_t> m_heldLatency{-1};    // from a pause until the device asks again: the latency
     std::atomic<std::size_t> m_latency{kDeviceFrames};
     Callback m_callback;
-    std::mutex m_deviceLock;  // guards m_device and m_wanted; never taken inside the callback
+    std::mutex m_deviceLock;  // guards m_device, m_wanted and m_paused; never taken inside the callback
     SDL_AudioDeviceID m_device = 0;
     bool m_wanted = false;
+    bool m_paused = false;
     std::mutex m_lock;  // the output lock: held around every callback
 };
 

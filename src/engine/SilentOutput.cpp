@@ -19,7 +19,7 @@ class SilentOutput final : public AudioOutput {
 public:
     ~SilentOutput() override { close(); }
 
-    bool open(int rate, Callback callback) override
+    bool open(int rate, Callback callback, Listener) override
     {
         m_callback = std::move(callback);
         m_rate = rate > 0 ? rate : 44100;
@@ -46,6 +46,15 @@ public:
         {
             std::lock_guard guard(m_stopMutex);
             m_active = active;
+            m_paused = false;
+        }
+        m_wake.notify_all();
+    }
+    void setPaused(bool paused) override
+    {
+        {
+            std::lock_guard guard(m_stopMutex);
+            m_paused = paused;
         }
         m_wake.notify_all();
     }
@@ -63,9 +72,9 @@ private:
         for (;;) {
             {
                 std::unique_lock guard(m_stopMutex);
-                if (!m_active) {
-                    // Idle: no ticks at all until something plays.
-                    m_wake.wait(guard, [this] { return m_stop || m_active; });
+                if (!m_active || m_paused) {
+                    // Idle or paused: no ticks at all until something plays.
+                    m_wake.wait(guard, [this] { return m_stop || (m_active && !m_paused); });
                     next = Clock::now();
                 }
                 if (m_wake.wait_until(guard, next, [this] { return m_stop; }))
@@ -81,10 +90,11 @@ private:
     int m_rate = 44100;
     std::vector<float> m_buffer;   // touched by the sink thread only
     std::mutex m_lock;             // the output lock: held around every callback
-    std::mutex m_stopMutex;        // guards m_stop, m_active
+    std::mutex m_stopMutex;        // guards m_stop, m_active, m_paused
     std::condition_variable m_wake;
     bool m_stop = false;
     bool m_active = false;
+    bool m_paused = false;
     std::thread m_thread;
 };
 

@@ -1,10 +1,10 @@
 #include "TagReader.h"
 
 #include "DecodeModule.h"
+#include "FileName.h"
 #include "FormatSniff.h"
 #include "WaveDecoder.h"
 
-#include <QFile>
 #include <QStringDecoder>
 
 #include <iconv.h>
@@ -98,7 +98,7 @@ QString DecodeTagText(const QByteArray& value)
 FileTagText ReadFileTags(const QString& path)
 {
     FileTagText tags;
-    const QByteArray name = QFile::encodeName(path);
+    const QByteArray name = FileNameBytes(path);
     struct stat info {};
     // FIFOs and devices would block or never end; folders are not songs.
     if (name.isEmpty() || ::stat(name.constData(), &info) != 0 || !S_ISREG(info.st_mode))

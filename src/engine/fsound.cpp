@@ -18,6 +18,9 @@
 #include <thread>
 #include <vector>
 
+#include <sys/eventfd.h>
+#include <unistd.h>
+
 // Lock order: a stream's decodeMutex, then the output lock. streamsMutex is never held
 // together with either.
 
@@ -37,6 +40,8 @@ struct Stream {
 
     SampleRing ring{kRingFrames * 2};          // audio thread writes, callback reads
     std::atomic<bool> playing{false};          // changed under the output lock
+    std::atomic<bool> paused{false};           // changed under the output lock: not mixed
+    std::atomic<std::int64_t> frozenMs{-1};    // window thread: the position while paused
     std::atomic<bool> decodeDone{false};       // audio thread: every sample is in the ring
     std::atomic<bool> feedAsked{false};        // callback asked the feeder for more; feeder clears
     std::atomic<std::int64_t> pushedFrames{0}; // audio thread, since the last seek
@@ -74,6 +79,20 @@ struct Library {
     std::atomic<bool> feederStop{false};
     std::atomic<bool> preloadAsked{false};  // the feeder opens the decoding module
     int activeChannels = 0;           // window thread: streams started and not stopped
+    bool outputPaused = false;        // window thread: what the output was last told
+
+    // Readable while there is news for the window thread (see NewsDescriptor). Written
+    // by the decoder thread and the output's thread: a write to an eventfd never blocks.
+    int newsFd = -1;
+    void tellNews()
+    {
+        if (newsFd >= 0) {
+            const std::uint64_t one = 1;
+            [[maybe_unused]] const auto written = ::write(newsFd, &one, sizeof one);
+        }
+    }
+    // Window thread: the output holds while every started stream is paused.
+    void syncOutputPause();
 
     std::size_t mix(float* out, std::size_t frames, bool pad);
     std::size_t readyFrames(std::size_t frames) const;
@@ -111,7 +130,7 @@ std::size_t Library::readyFrames(std::size_t frames) const
 {
     bool any = false;
     for (const Stream* stream : channels) {
-        if (!stream || !stream->playing.load(std::memory_order_relaxed))
+        if (!stream || !stream->playing.load(std::memory_order_relaxed) || stream->paused.load(std::memory_order_relaxed))
             continue;
         any = true;
         if (!stream->decodeDone.load(std::memory_order_acquire))
@@ -132,7 +151,7 @@ std::size_t Library::mix(float* out, std::size_t frames, bool pad)
     const bool outputGain = outputHasVolume.load(std::memory_order_relaxed);
     const float gain = outputGain ? 1.0f : volumeGain;
     for (Stream* stream : channels) {
-        if (!stream || !stream->playing.load(std::memory_order_relaxed))
+        if (!stream || !stream->playing.load(std::memory_order_relaxed) || stream->paused.load(std::memory_order_relaxed))
             continue;
         std::size_t done = 0;
         while (done < frames) {
@@ -179,6 +198,8 @@ bool Library::fill(Stream& stream)
         }
         if (stream.decoderFinished) {
             const bool news = !stream.decodeDone.exchange(true, std::memory_order_release);
+            if (news)
+                tellNews();  // its length is known now, and when it will have played out
             return wroteAny || news;
         }
         stream.pending.clear();
@@ -216,6 +237,26 @@ void Library::feed()
     }
 }
 
+void Library::syncOutputPause()
+{
+    bool anyPlaying = false;
+    bool allPaused = true;
+    {
+        OutputLock guard(*output);
+        for (const Stream* stream : channels) {
+            if (!stream || !stream->playing.load())
+                continue;
+            anyPlaying = true;
+            allPaused = allPaused && stream->paused.load();
+        }
+    }
+    const bool hold = anyPlaying && allPaused;
+    if (hold != outputPaused) {
+        outputPaused = hold;
+        output->setPaused(hold);
+    }
+}
+
 // The library and the live stream behind a handle; the stream is null when the library
 // is not initialised or the handle is null or forgotten.
 std::pair<Library*, std::shared_ptr<Stream>> lookUp(FSOUND_STREAM* handle)
@@ -241,7 +282,40 @@ void Shutdown()
     if (lib->feeder.joinable())
         lib->feeder.join();
     lib->output->close();
+    if (lib->newsFd >= 0)
+        ::close(lib->newsFd);
     delete lib;
+}
+
+int StreamMsUntilPlayedOut(FSOUND_STREAM* handle)
+{
+    auto [lib, stream] = lookUp(handle);
+    if (!stream || !stream->decodeDone.load(std::memory_order_acquire))
+        return -1;
+    const auto latency = static_cast<std::int64_t>(lib->output->latencyFrames());
+    const std::int64_t left = stream->pushedFrames.load(std::memory_order_acquire) + latency
+        - stream->consumedFrames.load(std::memory_order_acquire);
+    return left <= 0 ? 0 : clampToInt((left * 1000 + lib->rate - 1) / lib->rate);
+}
+
+int NewsDescriptor()
+{
+    Library* lib = g_library.load();
+    return lib ? lib->newsFd : -1;
+}
+
+void TakeNews()
+{
+    Library* lib = g_library.load();
+    std::uint64_t count = 0;
+    if (lib && lib->newsFd >= 0)
+        [[maybe_unused]] const auto got = ::read(lib->newsFd, &count, sizeof count);
+}
+
+bool OutputConnected()
+{
+    Library* lib = g_library.load();
+    return !lib || lib->output->connected();
 }
 
 bool StreamPlayedOut(FSOUND_STREAM* handle)
@@ -288,22 +362,24 @@ signed char FSOUND_Init(int mixrate, int maxchannels, unsigned int /*flags*/)
     lib->scratch.assign(kScratchFrames * 2, 0.0f);
     Library* raw = lib.get();
     auto callback = [raw](float* out, std::size_t frames, bool pad) { return raw->mix(out, frames, pad); };
+    lib->newsFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    auto listener = [raw] { raw->tellNews(); };
     // The sound server's own client first; SDL when the caller chose an SDL driver (the
     // tests pick "dummy") or no server answers; the silent sink when nothing opens.
     const char* sdlDriver = std::getenv("SDL_AUDIODRIVER");
     bool opened = false;
     if (!sdlDriver || !*sdlDriver) {
         lib->output = makePulseOutput();
-        opened = lib->output->open(lib->rate, callback);
+        opened = lib->output->open(lib->rate, callback, listener);
     }
     if (!opened) {
         lib->output = makeSdlOutput();
-        opened = lib->output->open(lib->rate, callback);
+        opened = lib->output->open(lib->rate, callback, listener);
     }
     if (!opened) {
         std::fprintf(stderr, "sorvel: no sound device (%s), playing into a silent sink\n", SdlOutputError().c_str());
         lib->output = makeSilentOutput();
-        lib->output->open(lib->rate, callback);
+        lib->output->open(lib->rate, callback, listener);
         lib->silent = true;
     }
     lib->feeder = std::thread([raw] { raw->feed(); });
@@ -356,8 +432,11 @@ int FSOUND_Stream_Play(int channel, FSOUND_STREAM* handle)
         stream->channel = slot;
         stream->playing.store(true);
     }
-    if (lib->activeChannels++ == 0)
+    if (lib->activeChannels++ == 0) {
+        lib->outputPaused = false;
         lib->output->setActive(true);
+    }
+    lib->syncOutputPause();
     lib->poke();
     return slot;
 }
@@ -387,8 +466,12 @@ signed char FSOUND_Stream_Stop(FSOUND_STREAM* handle)
     if (wasPlaying) {
         // What the server still holds of this stream is not to be heard any more.
         lib->output->discardQueued();
-        if (--lib->activeChannels == 0)
+        if (--lib->activeChannels == 0) {
+            lib->outputPaused = false;
             lib->output->setActive(false);
+        } else {
+            lib->syncOutputPause();
+        }
     }
     return 1;
 }
@@ -414,6 +497,9 @@ signed char FSOUND_Stream_SetTime(FSOUND_STREAM* handle, int ms)
     }
     if (stream->playing.load())
         lib->output->discardQueued();
+    // A paused stream stays where it was put, and goes on from there.
+    if (stream->frozenMs.load() >= 0)
+        stream->frozenMs.store(ms);
     lib->poke();
     return 1;
 }
@@ -423,15 +509,15 @@ int FSOUND_Stream_GetTime(FSOUND_STREAM* handle)
     auto [lib, stream] = lookUp(handle);
     if (!stream)
         return 0;
+    if (const std::int64_t frozen = stream->frozenMs.load(); frozen >= 0)
+        return clampToInt(frozen);
     const auto latency = static_cast<std::int64_t>(lib->output->latencyFrames());
     const std::int64_t consumed = stream->consumedFrames.load(std::memory_order_acquire);
     const std::int64_t pushed = stream->pushedFrames.load(std::memory_order_acquire);
-    const bool done = stream->decodeDone.load(std::memory_order_acquire);
+    // What was handed to the device less what it has not played yet, and never more than
+    // the stream really holds: the length a file states does not move the position.
     const std::int64_t audible = std::clamp<std::int64_t>(consumed - latency, 0, pushed);
-    std::int64_t ms = stream->startMs.load() + audible * 1000 / lib->rate;
-    if (done && consumed >= pushed + latency)
-        ms = std::max<std::int64_t>(ms, stream->lengthMs);
-    return clampToInt(ms);
+    return clampToInt(stream->startMs.load() + audible * 1000 / lib->rate);
 }
 
 int FSOUND_Stream_GetLengthMs(FSOUND_STREAM* handle)
@@ -439,13 +525,11 @@ int FSOUND_Stream_GetLengthMs(FSOUND_STREAM* handle)
     auto [lib, stream] = lookUp(handle);
     if (!stream)
         return 0;
-    // Once everything is decoded the real length is known; a header that stated less
-    // (or nothing) gives way to it.
-    if (stream->decodeDone.load(std::memory_order_acquire)) {
-        const std::int64_t decodedMs
-            = stream->startMs.load() + stream->pushedFrames.load(std::memory_order_acquire) * 1000 / lib->rate;
-        return clampToInt(std::max<std::int64_t>(stream->lengthMs, decodedMs));
-    }
+    // Once everything is decoded the real length is known; a header that stated more,
+    // less or nothing gives way to it.
+    if (stream->decodeDone.load(std::memory_order_acquire))
+        return clampToInt(stream->startMs.load()
+                          + stream->pushedFrames.load(std::memory_order_acquire) * 1000 / lib->rate);
     return stream->lengthMs;
 }
 
@@ -453,6 +537,55 @@ int FSOUND_Stream_GetLength(FSOUND_STREAM* handle)
 {
     auto stream = lookUp(handle).second;
     return stream ? stream->fileBytes : 0;
+}
+
+signed char FSOUND_SetPaused(int channel, signed char paused)
+{
+    Library* lib = g_library.load();
+    if (!lib)
+        return 0;
+    std::vector<Stream*> changed;
+    {
+        OutputLock guard(*lib->output);
+        const int count = static_cast<int>(lib->channels.size());
+        for (int i = 0; i < count; ++i) {
+            Stream* stream = lib->channels[i];
+            if (stream && (channel == FSOUND_ALL || channel == i) && stream->paused.load() != (paused != 0)) {
+                stream->paused.store(paused != 0);  // mixed or not from the next callback on
+                changed.push_back(stream);
+            }
+        }
+        if (channel != FSOUND_ALL && (channel < 0 || channel >= count || !lib->channels[channel]))
+            return 0;
+    }
+    if (paused) {
+        // The output holds what it has queued; the position is taken once it has said
+        // how much of that was not heard.
+        lib->syncOutputPause();
+        for (Stream* stream : changed) {
+            const auto latency = static_cast<std::int64_t>(lib->output->latencyFrames());
+            const std::int64_t audible = std::clamp<std::int64_t>(
+                stream->consumedFrames.load() - latency, 0, stream->pushedFrames.load());
+            stream->frozenMs.store(stream->startMs.load() + audible * 1000 / lib->rate);
+        }
+    } else {
+        for (Stream* stream : changed)
+            stream->frozenMs.store(-1);
+        lib->syncOutputPause();
+        lib->poke();
+    }
+    return 1;
+}
+
+signed char FSOUND_GetPaused(int channel)
+{
+    Library* lib = g_library.load();
+    if (!lib)
+        return 0;
+    OutputLock guard(*lib->output);
+    if (channel < 0 || channel >= static_cast<int>(lib->channels.size()) || !lib->channels[channel])
+        return 0;
+    return lib->channels[channel]->paused.load() ? 1 : 0;
 }
 
 signed char FSOUND_SetVolume(int channel, int volume)

@@ -53,14 +53,22 @@ int FSOUND_Stream_Play(int channel, FSOUND_STREAM* stream);
 signed char FSOUND_Stream_Stop(FSOUND_STREAM* stream);
 // Moves the stream to the position; before play it sets where playback starts.
 signed char FSOUND_Stream_SetTime(FSOUND_STREAM* stream, int ms);
-// The position that is audible now, in ms; 0 for a null handle. Monotonic while playing.
-// Once the stream has played to its end it reports at least its length.
+// The position that is audible now, in ms: what the device (for a sound server, the sink)
+// has played, not what was handed to it. 0 for a null handle. Monotonic while playing;
+// it stands still while paused and while the output is lost.
 int FSOUND_Stream_GetTime(FSOUND_STREAM* stream);
 // The song's duration in ms; 0 for a null handle. What the file states until all of it
-// is decoded; then the decoded length when that is longer.
+// is decoded; from then on the length of what was really decoded, shorter or longer.
 int FSOUND_Stream_GetLengthMs(FSOUND_STREAM* stream);
 // The file's size in bytes; 0 for a null handle.
 int FSOUND_Stream_GetLength(FSOUND_STREAM* stream);
+
+// Pauses (paused 1) or resumes (0) the stream on a channel, or every channel with
+// FSOUND_ALL. A paused stream keeps its decoder and everything queued for the device; the
+// output holds what it had queued without playing it, and resuming goes on from the first
+// sample not yet heard. Its position stands still meanwhile. 0 when there is no such channel.
+signed char FSOUND_SetPaused(int channel, signed char paused);
+signed char FSOUND_GetPaused(int channel);
 
 // Volume 0..255. FSOUND_ALL scales everything playing, and what plays later.
 signed char FSOUND_SetVolume(int channel, int volume);
@@ -87,6 +95,21 @@ void Shutdown();
 bool StreamPlayedOut(FSOUND_STREAM* stream);
 // True when the silent fallback sink is in use instead of a sound device.
 bool UsingSilentSink();
+
+// Milliseconds until the stream's last sample is heard, once every sample is decoded;
+// -1 before that, and for a null handle. 0 once it has played out.
+int StreamMsUntilPlayedOut(FSOUND_STREAM* stream);
+
+// A descriptor that becomes readable when the library has news for the window thread: a
+// stream decoded to its end (its length is now known), or the output lost or back. The
+// news itself is asked for with the functions here; TakeNews makes it unreadable again.
+int NewsDescriptor();
+void TakeNews();
+// False while the output's sound server is gone. Streams then stand still (nothing is
+// heard); the output reconnects by itself once the server answers again, but what was
+// queued in the old server is lost: the caller puts the streams back where they were.
+bool OutputConnected();
+
 
 // Why the last FSOUND_Stream_Open failed (None after one that succeeded). Any thread;
 // the window thread asks right after a failed open.

@@ -2,6 +2,12 @@
 // a mistyped option does.
 
 #include "CommandLine.h"
+#include "FileName.h"
+
+#include <QTemporaryDir>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -46,6 +52,27 @@ TEST(CommandLineParse, UsageNamesTheProgramAndItsOptions)
     EXPECT_TRUE(usage.contains("--help"));
     EXPECT_TRUE(usage.contains("--version"));
     EXPECT_TRUE(VersionText().startsWith("Sorvel "));
+}
+
+// A name that is not UTF-8 is taken from argv as its bytes, checked and handed on whole.
+TEST(CommandLineRun, NamesAreKeptAsBytes)
+{
+    QTemporaryDir dir;
+    const QByteArray folder = FileNameBytes(dir.path());
+    const QByteArray latin1 = folder + "/caf\xE9.mp3";
+    const QByteArray broken = folder + "/two\nlines.mp3";
+    for (const QByteArray& name : {latin1, broken})
+        ::close(::open(name.constData(), O_CREAT | O_WRONLY, 0644));
+    ASSERT_EQ(::access(latin1.constData(), F_OK), 0);
+    QByteArray program("sorvel");
+    QByteArray first = latin1;
+    QByteArray second = broken;
+    char* argv[] = {program.data(), first.data(), second.data(), nullptr};
+    QStringList paths;
+    EXPECT_EQ(HandleCommandLine(3, argv, paths), -1);
+    ASSERT_EQ(paths.size(), 2);
+    EXPECT_EQ(FileNameBytes(paths.at(0)), latin1);
+    EXPECT_EQ(FileNameBytes(paths.at(1)), broken);
 }
 
 } // namespace

@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <functional>
 #include <map>
 #include <memory>
 #include <vector>
@@ -36,8 +37,12 @@ void ensureApplication()
     (void)app;
 }
 
+// Tells the service of every change it makes, as the program's transport does.
 class FakeMedia : public IMediaControl {
 public:
+    std::function<void()> changed;
+    std::function<void(qint64)> seeked;
+
     PlaybackStatus status = PlaybackStatus::Stopped;
     QString path;
     qint64 positionMs = 0;
@@ -65,30 +70,45 @@ public:
     {
         actions.push_back("PlayPause");
         status = status == PlaybackStatus::Playing ? PlaybackStatus::Paused : PlaybackStatus::Playing;
+        tell();
     }
     void Play() override
     {
         actions.push_back("Play");
         status = PlaybackStatus::Playing;
+        tell();
     }
     void Pause() override
     {
         actions.push_back("Pause");
         if (status == PlaybackStatus::Playing)
             status = PlaybackStatus::Paused;
+        tell();
     }
     void Stop() override
     {
         actions.push_back("Stop");
         status = PlaybackStatus::Stopped;
+        tell();
     }
     void Next() override { actions.push_back("Next"); }
     void SeekTo(qint64 ms) override
     {
         actions.push_back(QStringLiteral("SeekTo %1").arg(ms));
         positionMs = ms;
+        if (seeked)
+            seeked(ms);
     }
-    void SetVolume(double value) override { volume = value; }
+    void SetVolume(double value) override
+    {
+        volume = value;
+        tell();
+    }
+    void tell()
+    {
+        if (changed)
+            changed();
+    }
     void OpenPaths(const QStringList& paths, bool play) override { opened.push_back({paths, play}); }
     void Raise() override { actions.push_back("Raise"); }
     void Quit() override { actions.push_back("Quit"); }
@@ -177,6 +197,8 @@ protected:
         ASSERT_TRUE(m_serviceBus->isConnected());
         service = std::make_unique<MprisService>(media, *m_serviceBus);
         ASSERT_TRUE(service->Register());
+        media.changed = [this] { service->Refresh(); };
+        media.seeked = [this](qint64 ms) { service->TellSeeked(ms); };
         const QString path = QString::fromLatin1(MprisService::ObjectPath);
         m_clientBus->connect(service->ServiceName(), path, "org.freedesktop.DBus.Properties", "PropertiesChanged",
                              &log, SLOT(propertiesChanged(QString, QVariantMap, QStringList)));
@@ -274,9 +296,9 @@ TEST_F(Mpris, TransportCallsReachThePlayerAndEachChangeIsSignalled)
     EXPECT_TRUE(Get(Player, "CanGoNext").toBool());
     EXPECT_TRUE(Get(Player, "CanControl").toBool());
 
-    // A change made in the window (a click on the strip) is found by the next refresh.
+    // A change made in the window (a click on the strip) is told as it happens.
     media.status = PlaybackStatus::Playing;
-    service->Refresh();
+    media.tell();
     Pump(20);
     EXPECT_EQ(LastChange().value("PlaybackStatus").toString(), "Playing");
     const std::size_t before = log.changes.size();
@@ -329,9 +351,10 @@ TEST_F(Mpris, MetadataDescribesTheSongWithTheTypesAppletsExpect)
     EXPECT_NE(plain.value("mpris:trackid").value<QDBusObjectPath>().path(), firstId);
     EXPECT_EQ(media.tagReads, 2);
 
-    // Asked before the next refresh, the answer is already the new song, and the change
-    // is signalled too.
+    // A new song is told as it starts.
     media.path = "/music/third.mp3";
+    media.tell();
+    Pump(20);
     EXPECT_EQ(Metadata().value("xesam:title").toString(), "third.mp3");
     const QVariantMap told = qdbus_cast<QVariantMap>(LastChange().value("Metadata").value<QDBusArgument>());
     EXPECT_EQ(told.value("xesam:title").toString(), "third.mp3");
@@ -385,20 +408,23 @@ TEST_F(Mpris, SeekAndSetPositionMoveTheSongAndSaySoOnlyWhereTheyMay)
     EXPECT_EQ(log.seeks.size(), 3u);
 }
 
-TEST_F(Mpris, AJumpOfThePositionFoundByARefreshIsASeek)
+TEST_F(Mpris, ASeekInTheWindowIsToldAndPlayingOnIsNot)
 {
     media.path = "/m/a.mp3";
     media.status = PlaybackStatus::Playing;
     media.lengthMs = 600000;
     media.canSeek = true;
     service->Refresh();
-    media.positionMs = 300;  // playing on
+    media.positionMs = 300;  // playing on: the bus reads the position when it wants it
     service->Refresh();
-    media.positionMs = 200000;  // the seek knob dragged in the window
-    service->Refresh();
+    Pump(20);
+    EXPECT_TRUE(log.seeks.empty());
+    EXPECT_TRUE(LastChange().isEmpty() || !LastChange().contains("Position"));
+    media.SeekTo(200000);  // the seek knob dragged in the window
     Pump(20);
     ASSERT_EQ(log.seeks.size(), 1u);
     EXPECT_EQ(log.seeks[0], 200000000LL);
+    EXPECT_EQ(Get(Player, "Position").toLongLong(), 200000000LL);
 }
 
 TEST_F(Mpris, OpenUriTakesLocalFilesOnly)

@@ -3,6 +3,8 @@
 
 #include "support/QtApplication.h"
 #include "Cmain.h"
+#include "FileName.h"
+#include "HandOverMessage.h"
 #include "SingleInstance.h"
 
 #include <QCoreApplication>
@@ -286,6 +288,24 @@ TEST(HandOverMessages, TheReaderTakesAMessageInAnyPiecesAndNothingAfterIt)
     handover::Reader huge;
     huge.Feed("1025\nadd 1\n/");
     EXPECT_EQ(huge.Feed(QByteArray(handover::MaxMessageBytes, 'x')), handover::Reader::State::Bad);
+}
+
+// Names are bytes: one that is not UTF-8, or holds a line break, reaches the running
+// copy as the same bytes.
+TEST(HandOverMessages, NamesTravelAsTheirBytes)
+{
+    const QList<QByteArray> names{QByteArray("/m/caf\xE9\xFF.mp3"), QByteArray("/m/two\nlines.mp3"),
+                                  QStringLiteral("/음악/창.mp3").toUtf8()};
+    QStringList paths;
+    for (const QByteArray& name : names)
+        paths.append(FileNameFromBytes(name));
+    handover::Reader reader;
+    for (const QByteArray& message : handover::EncodeMessages(paths))
+        reader.Feed(message);
+    ASSERT_EQ(reader.Finish(), handover::Reader::State::Complete);
+    ASSERT_EQ(reader.Paths().size(), names.size());
+    for (int i = 0; i < names.size(); ++i)
+        EXPECT_EQ(FileNameBytes(reader.Paths().at(i)), names.at(i)) << i;
 }
 
 } // namespace

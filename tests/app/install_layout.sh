@@ -21,7 +21,7 @@ pid=
 cleanup() { [ -n "$pid" ] && kill -9 "$pid" 2>/dev/null; rm -rf "$work"; }
 trap cleanup EXIT
 
-desktop-file-validate "$source/resources/desktop/sorvel.desktop" || fail "the desktop entry does not validate"
+desktop-file-validate "$build/src/sorvel.desktop" || fail "the desktop entry does not validate"
 appstreamcli validate --no-net "$source/resources/desktop/org.sorvel.Sorvel.metainfo.xml" \
   || fail "the metainfo does not validate"
 
@@ -33,6 +33,10 @@ done
 [ -x "$prefix/bin/sorvel" ] || fail "bin/sorvel is not executable"
 grep -qx 'Exec=sorvel %F' "$prefix/share/applications/sorvel.desktop" || fail "Exec line"
 grep -qx 'Icon=sorvel' "$prefix/share/applications/sorvel.desktop" || fail "Icon line"
+# The MIME types come from the music-file table: the formats the decoders play.
+for mime in audio/mpeg audio/flac audio/x-opus+ogg audio/mp4 audio/x-aiff audio/x-ms-wma; do
+  grep -q "^MimeType=.*$mime;" "$prefix/share/applications/sorvel.desktop" || fail "MimeType lacks $mime"
+done
 for size in 16 22 24 32 48 64 128 256; do
   icon=$prefix/share/icons/hicolor/${size}x${size}/apps/sorvel.png
   [ -f "$icon" ] || fail "no ${size}px icon"

@@ -1,7 +1,8 @@
 // End-to-end probe. `play FOLDER SECONDS` makes an MP3 of a 1 kHz tone in FOLDER and plays
 // it through the stream player on whatever device SDL opens; `analyse FILE` reads raw
 // s16le stereo 44.1 kHz sound (recorded from the sound server) and checks that the tone
-// is in it. `make FILE SECONDS HZ` writes an MP3 of a tone; `tones FILE` prints, for each
+// is in it. `make FILE SECONDS HZ` writes a tone (FLAC, Opus, M4A, AIFF or Ogg by the
+// extension, else MP3); `tones FILE` prints, for each
 // quarter second of a recording that is not silent, its loudest frequency in Hz.
 // Exit code 0 means the check passed.
 
@@ -16,6 +17,7 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -83,7 +85,25 @@ int analyse(const std::string& file, bool anyTone)
 
 int make(const std::string& file, double seconds, double hz)
 {
-    return fixtures::Encode(file, "mp3", "libmp3lame", 128000, {44100, 2, seconds}, fixtures::Tone(hz, 0.5)) ? 0 : 1;
+    // The kind of file is told by its extension; an MP3 otherwise.
+    struct Kind {
+        const char* container;
+        const char* codec;
+        int rate;
+        int bitRate;
+    };
+    const std::map<std::string, Kind> kinds = {
+        {"flac", {"flac", "flac", 44100, 0}},      {"opus", {"opus", "libopus", 48000, 96000}},
+        {"m4a", {"ipod", "aac", 44100, 128000}},   {"aiff", {"aiff", "pcm_s16be", 44100, 0}},
+        {"aif", {"aiff", "pcm_s16be", 44100, 0}},  {"ogg", {"ogg", "libvorbis", 44100, 0}},
+    };
+    const std::string extension = file.substr(file.find_last_of('.') + 1);
+    const auto found = kinds.find(extension);
+    const Kind kind = found != kinds.end() ? found->second : Kind{"mp3", "libmp3lame", 44100, 128000};
+    return fixtures::Encode(file, kind.container, kind.codec, kind.bitRate, {kind.rate, 2, seconds},
+                            fixtures::Tone(hz, 0.5, kind.rate))
+               ? 0
+               : 1;
 }
 
 int tones(const std::string& file)

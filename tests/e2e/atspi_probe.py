@@ -5,6 +5,7 @@
                                    that role (e.g. "table cell", "page tab", "push button")
                                    whose name is NAME, in screen coordinates
   atspi_probe.py names ROLE NAME    prints the names of the children of that object, one a line
+  atspi_probe.py value ROLE NAME    prints the current value of that object (a slider)
   atspi_probe.py tree               prints every showing object as "role|name" (for looking)
 
 Exit code 1 when the object is not found within a few seconds.
@@ -84,6 +85,8 @@ def main():
     if cmd == "find":
         box = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
         print("%d %d" % (box.x + box.width // 2, box.y + box.height // 2))
+    elif cmd == "value":
+        print(node.queryValue().currentValue)
     elif cmd == "names":
         for i in range(node.childCount):
             print(node.getChildAtIndex(i).name)

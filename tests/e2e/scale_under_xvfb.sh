@@ -89,7 +89,7 @@ run_config() {
   if [ "$origin" -ne 0 ]; then
     # On the second screen: the places are stored in its logical pixels.
     home_x=$((origin + 100))
-    printf '[Control]\r\nViewPlayList=1\r\n[Data]\r\nMainX=%d\r\nMainY=100\r\nPlayListX=%d\r\nPlayListY=200\r\nPlayListW=250\r\nPlayListH=300\r\nVolume=30\r\n' \
+    printf '[Control]\r\nViewPlayList=1\r\n[Data]\r\nMainX=%d\r\nMainY=100\r\nPlayListX=%d\r\nPlayListY=200\r\nPlayListW=400\r\nPlayListH=300\r\nVolume=30\r\n' \
       "$home_x" "$home_x" > "$app/Sorvel.ini"
   fi
   local device_x=$((origin + $(px $((home_x - origin)))))
@@ -100,7 +100,7 @@ run_config() {
 
   # Default places, times the scale.
   local want_list="$device_x $(px 200) $(px 400) $(px 600)"
-  [ "$origin" -ne 0 ] && want_list="$device_x $(px 200) $(px 250) $(px 300)"
+  [ "$origin" -ne 0 ] && want_list="$device_x $(px 200) $(px 400) $(px 300)"
   wait_for "$device_x $(px 100) $(px 218) $(px 49)" rect "$strip" || fail "strip at $(rect "$strip")"
   wait_for "$want_list" rect "$(list_window)" || fail "playlist window at $(rect "$(list_window)"), not $want_list"
   echo "[$config] shown: strip $(rect "$strip"), playlist window $(rect "$(list_window)")"
@@ -172,7 +172,7 @@ run_config() {
   px_=$(tr -d '\r' < "$app/Sorvel.ini" | sed -n 's/^PlayListX=//p')
   py_=$(tr -d '\r' < "$app/Sorvel.ini" | sed -n 's/^PlayListY=//p')
   [ "$px_" = "$mx" ] && [ "$py_" = "$((my + 49))" ] || fail "stored places are not the glued logical ones: $ini"
-  case "$ini" in *"PlayListW=$(( origin ? 250 : 400 )) PlayListH=$(( origin ? 300 : 600 ))"*) ;;
+  case "$ini" in *"PlayListW=400 PlayListH=$(( origin ? 300 : 600 ))"*) ;;
     *) fail "stored size: $ini" ;; esac
   (cd "$songs" && exec env "$@" "$app/sorvel" > "$app/log2" 2>&1) & pid=$!
   track $pid

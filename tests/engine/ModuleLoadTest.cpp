@@ -2,6 +2,9 @@
 // formats still play. Its own program, since a module once opened stays open.
 
 #include "DecodeModule.h"
+#include "G.h"
+#include "Transport.h"
+#include "support/QtApplication.h"
 #include "TagReader.h"
 #include "fsound.h"
 #include "support/AudioFixtures.h"
@@ -86,6 +89,31 @@ TEST_F(MissingModules, TheFailedOpenNamesWhatIsMissing)
 
     // Tags of a file whose decoder is missing are empty, not a crash.
     EXPECT_TRUE(ReadFileTags(QString::fromStdString(mp3)).title.isEmpty());
+}
+
+// Played, a song whose decoder cannot be loaded says so once, naming what is missing,
+// and the player stays stopped; a file that is no song stays silent as always.
+TEST_F(MissingModules, PlayingSaysWhatIsMissingAndStaysStopped)
+{
+    EnsureQtApplication();
+    QStringList boxes;
+    SetMessageBoxHandler([&](const QString& caption, const QString& text, int flags) {
+        boxes << caption + "|" + text + "|" + QString::number(flags);
+        return IDOK;
+    });
+    Ogg = new COgg(nullptr, nullptr);
+    Transport transport;
+    EXPECT_FALSE(transport.PlayFile(QString::fromStdString(make("mp3"))));
+    EXPECT_EQ(transport.State(), TransportState::Stopped);
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_TRUE(boxes[0].startsWith("오류|")) << boxes[0].toStdString();
+    EXPECT_TRUE(boxes[0].contains("libsorvel_mpg123.so")) << boxes[0].toStdString();
+    EXPECT_TRUE(boxes[0].endsWith(QString::number(MB_ICONHAND)));
+    EXPECT_FALSE(transport.PlayFile(s_dir->path() + "/no such song.wav"));
+    EXPECT_EQ(boxes.size(), 1);
+    delete Ogg;
+    Ogg = nullptr;
+    SetMessageBoxHandler({});
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include <QFile>
 
 #include <filesystem>
+#include <thread>
 
 using namespace std::chrono_literals;
 using fixtures::Library;
@@ -65,10 +66,13 @@ TEST_F(OggPlayer, PlayPauseResumeStop)
     EXPECT_EQ(ogg->m_GetTimeText(), "00:01-00:03");
 
     ogg->m_ControlOGG(OggPause);
-    EXPECT_FALSE(ogg->m_IsOpen());
+    EXPECT_TRUE(ogg->m_IsOpen()) << "a paused stream stays open";
     EXPECT_EQ(ogg->Snapshot().state, TransportState::Paused);
     EXPECT_GE(ogg->m_nPausePos, 1000);
     const int paused = ogg->m_nPausePos;
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(ogg->m_GetTimeMs(), paused) << "the position stands still while paused";
+    EXPECT_EQ(ogg->m_GetTimeText(), "00:01-00:03");
 
     ogg->m_ControlOGG(OggResume);
     ASSERT_TRUE(ogg->m_IsOpen());
@@ -96,7 +100,7 @@ TEST_F(OggPlayer, OpenFailureKeepsThePreviousFile)
     EXPECT_TRUE(boxes.empty());
 }
 
-TEST_F(OggPlayer, ResumeAfterTheFileVanishedShowsTheErrorBox)
+TEST_F(OggPlayer, ResumeAfterTheFileVanishedGoesOnAndAReopenThatFailsShowsTheErrorBox)
 {
     const std::string source = Library::instance().tone("wav", 1.0);
     const QString copy = QString::fromStdString(Library::instance().folder() + "/vanishing.wav");
@@ -104,8 +108,16 @@ TEST_F(OggPlayer, ResumeAfterTheFileVanishedShowsTheErrorBox)
     ASSERT_TRUE(QFile::copy(QString::fromStdString(source), copy));
     ASSERT_TRUE(ogg->m_OpenOGG(copy));
     ogg->m_PlayOGG();
-    ogg->m_ControlOGG(1);
+    ogg->m_ControlOGG(OggPause);
     QFile::remove(copy);
+    // The paused stream still has its file open.
+    ogg->m_ControlOGG(OggResume);
+    EXPECT_TRUE(ogg->m_IsOpen());
+    EXPECT_EQ(ogg->Snapshot().state, TransportState::Playing);
+    EXPECT_TRUE(boxes.empty());
+
+    // With no stream left to go on with, resuming opens the file again, which is gone.
+    ogg->m_ControlOGG(OggStop);
     ogg->m_ControlOGG(OggResume);
     EXPECT_FALSE(ogg->m_IsOpen());
     EXPECT_EQ(ogg->Snapshot().state, TransportState::Stopped);

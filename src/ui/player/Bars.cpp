@@ -1,5 +1,7 @@
 #include "Bars.h"
 
+#include <algorithm>
+
 void KnobBar::PressKnob(int x, int y)
 {
     m_drag = true;
@@ -48,7 +50,9 @@ int SeekTargetMs(int lengthMs, int offset, int range)
 {
     if (range <= 0)
         return 0;
-    return static_cast<int>(static_cast<std::int64_t>(lengthMs) * offset / range);
+    // Rounded up, so that the position it gives puts the knob back on the same pixel
+    // (truncated, the knob would drop back one pixel after most seeks).
+    return static_cast<int>((static_cast<std::int64_t>(lengthMs) * offset + range - 1) / range);
 }
 
 int KnobLeftForTime(int trackLeft, int range, int timeMs, int lengthMs)
@@ -56,6 +60,24 @@ int KnobLeftForTime(int trackLeft, int range, int timeMs, int lengthMs)
     if (lengthMs == 0)
         return trackLeft;
     return trackLeft + static_cast<int>(static_cast<std::int64_t>(range) * timeMs / lengthMs);
+}
+
+int MsUntilNextSecond(std::int64_t timeMs)
+{
+    return static_cast<int>(1000 - (std::max<std::int64_t>(timeMs, 0) % 1000));
+}
+
+int MsUntilKnobMoves(int range, std::int64_t timeMs, std::int64_t lengthMs)
+{
+    if (range <= 0 || lengthMs <= 0 || timeMs >= lengthMs)
+        return -1;
+    timeMs = std::max<std::int64_t>(timeMs, 0);
+    const std::int64_t pixel = range * timeMs / lengthMs;
+    if (pixel >= range)
+        return -1;
+    // The first time at which range x time / length reaches the next pixel.
+    const std::int64_t next = ((pixel + 1) * lengthMs + range - 1) / range;
+    return static_cast<int>(std::max<std::int64_t>(next - timeMs, 1));
 }
 
 QString KbpsText(int kbps)

@@ -58,10 +58,17 @@ namespace bars {
 
 // Volume 0..255 for a volume-knob offset.
 int VolumeForOffset(int offset, int range);
-// Seek target in ms for a seek-knob offset; 64-bit product, so any song length works.
+// Seek target in ms for a seek-knob offset, the first millisecond the knob stands for;
+// 64-bit product, so any song length works.
 int SeekTargetMs(int lengthMs, int offset, int range);
 // Knob left for the position timer: track left + range x time / length (0 length: track left).
 int KnobLeftForTime(int trackLeft, int range, int timeMs, int lengthMs);
+// While a song plays on: milliseconds until its position reaches the next whole second,
+// when the clock's text changes.
+int MsUntilNextSecond(std::int64_t timeMs);
+// Milliseconds until the seek knob of a bar with `range` moves on to its next pixel; -1
+// when it never will (no length, or the knob is at the end).
+int MsUntilKnobMoves(int range, std::int64_t timeMs, std::int64_t lengthMs);
 // "%3dKB" of kbps modulo 1000 and "%2dKH" of kHz modulo 100.
 QString KbpsText(int kbps);
 QString KhzText(int khz);

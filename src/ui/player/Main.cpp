@@ -6,14 +6,17 @@
 #include "Dxbuttons.h"
 #include "G.h"
 #include "About.h"
+#include "FileName.h"
 #include "Fonts.h"
 #include "MagneticRouter.h"
+#include "MusicFormats.h"
 #include "Ogg.h"
 #include "Panel.h"
 #include "Placement.h"
 #include "PlayListLink.h"
 #include "StripAccessible.h"
 #include "StripLabel.h"
+#include "Transport.h"
 #include "Trayicon.h"
 #include "WindowPlacement.h"
 
@@ -36,10 +39,16 @@ static void initPlayerResources()
     Q_INIT_RESOURCE(player);
 }
 
-TFormMain::TFormMain(IPlayListLink* playList)
+TFormMain::TFormMain(IPlayListLink* playList, Transport* transport)
     : QWidget(nullptr, Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::Tool)
     , m_playList(playList)
+    , m_transport(transport)
 {
+    if (!m_transport) {
+        m_ownTransport = std::make_unique<Transport>();
+        m_transport = m_ownTransport.get();
+        m_transport->SetSongSource(playList);
+    }
     initPlayerResources();
     InstallDesignFonts();
     InstallStripAccessibility();
@@ -79,22 +88,41 @@ TFormMain::TFormMain(IPlayListLink* playList)
     Ogg = new COgg(&m_frameSink, backBits);
     Ogg->m_InitSound();
     Ogg->m_StartThread();
+    // The knob the settings put is the volume the songs play at.
+    ApplyVolume();
 
     // The strip's own move loop talks to the docking manager once it has registered.
     m_magneticRouter = std::make_unique<MagneticRouter>(this, &MagneticProc, &bMagneticHandled);
     m_moveLoop.SetHook(m_magneticRouter.get());
 
-    Timer1.setInterval(1000);
+    // Both timers are set afresh at every tick, for the moment the clock's text or the
+    // knob's pixel changes next, and rest while no song is heard.
+    for (QTimer* timer : {&Timer1, &TimerPosition}) {
+        timer->setSingleShot(true);
+        timer->setTimerType(Qt::PreciseTimer);
+    }
     connect(&Timer1, &QTimer::timeout, this, &TFormMain::Timer1Timer);
-    TimerPosition.setInterval(333);
     connect(&TimerPosition, &QTimer::timeout, this, &TFormMain::TimerPositionTimer);
-    SyncTimers();
+    connect(m_transport, &Transport::StateChanged, this, &TFormMain::ShowTransportState);
+    connect(m_transport, &Transport::SongChanged, this, &TFormMain::ShowSong);
+    connect(m_transport, &Transport::Seeked, this, &TFormMain::ShowPosition);
+    connect(m_transport, &Transport::LengthChanged, this, &TFormMain::ShowPosition);
+    connect(m_transport, &Transport::VolumeChanged, this, &TFormMain::MoveVolumeKnobToTransport);
+    ShowTransportState();
+}
+
+void TFormMain::SetPlayList(IPlayListLink* playList)
+{
+    m_playList = playList;
+    if (m_ownTransport)
+        m_ownTransport->SetSongSource(playList);
 }
 
 TFormMain::~TFormMain()
 {
     Timer1.stop();
     TimerPosition.stop();
+    disconnect(m_transport, nullptr, this, nullptr);
     if (!m_closed) {
         delete Ogg;
         Ogg = nullptr;
@@ -112,68 +140,26 @@ TFormMain::~TFormMain()
 
 bool TFormMain::PlayFile(const QString& path)
 {
-    if (!Ogg || !Ogg->m_OpenOGG(path)) {
-        PublishTransport();
-        return false;
-    }
-    Ogg->m_PlayOGG();
-    PublishTransport();
-    ApplyVolume();
-    // Qt labels show ampersands as they are; nothing to double.
-    LTitle->setText(path.mid(path.lastIndexOf(QLatin1Char('/')) + 1));
-    ScrollTitle(true);
-    const strOggTagInfo& tag = Ogg->m_GetTagInfo();
-    Label3->setText(tag.Artist);
-    Label2->setText(tag.Title);
-    Label1->setText(Ogg->m_GetTimeText());
-    int kbps = 0;
-    int khz = 0;
-    Ogg->m_GetStreamInfo(kbps, khz);
-    ShowStreamInfo(kbps, khz);
-    return true;
+    return m_transport->PlayFile(path);
 }
 
 void TFormMain::PlayNextSong()
 {
-    const QString next = m_playList ? m_playList->NextSong() : QString();
-    if (!next.isEmpty())
-        PlayFile(next);
+    m_transport->Next();
 }
 
 void TFormMain::BPlayClick(QObject* sender)
 {
-    const QString current = m_playList ? m_playList->CurrentSong() : QString();
-    if (current.isEmpty()) {
-        ShowNotice(QStringLiteral("플레이할 음악 파일이 등록되어 있지 않습니다.\n\n"
-                                  "탐색기에서 <음악파일리스트>창으로 파일을 끌어다 놓으면 됩니다."),
-                   0x30);
-        return;
-    }
-    if (!Ogg)
-        return;
-    const TransportState state = Ogg->Snapshot().state;
-    if (sender && state == TransportState::Playing) {
-        Ogg->m_ControlOGG(OggPause);
-        ShowPlayGlyph(true);
-    } else {
-        if (sender && state == TransportState::Paused)
-            Ogg->m_ControlOGG(OggResume);
-        else
-            PlayFile(current);
-        ShowPlayGlyph(false);
-    }
-    PublishTransport();
-    ApplyVolume();
+    if (sender)
+        m_transport->PlayPause();
+    else
+        m_transport->PlayCurrent();
     BToTray->setFocus();
 }
 
 void TFormMain::BStopClick(QObject*)
 {
-    if (Ogg)
-        Ogg->m_ControlOGG(OggStop);
-    ShowPlayGlyph(true);
-    PublishTransport();
-    DrawSpectrumBack(Panel1);
+    m_transport->Stop();
     BToTray->setFocus();
 }
 
@@ -196,11 +182,7 @@ void TFormMain::dxButton3Click(QObject*)
     } else {
         QFileDialog dialog(this, QStringLiteral("원하는 음악파일들을 선택하세요."));
         dialog.setFileMode(QFileDialog::ExistingFiles);
-        dialog.setNameFilters({QStringLiteral("mp3 (*.mp3)"), QStringLiteral("ogg (*.ogg)"),
-                               QStringLiteral("wav (*.wav)"), QStringLiteral("asf (*.asf)"),
-                               QStringLiteral("mp2 (*.mp2)"), QStringLiteral("wma (*.wma)"),
-                               QStringLiteral("cda (*.cda)"), QStringLiteral("aiff (*.aiff)"),
-                               QStringLiteral("*.* (*)")});
+        dialog.setNameFilters(MusicFileDialogFilters());
         dialog.setDefaultSuffix(QString());
         if (dialog.exec() != QDialog::Accepted)
             return;
@@ -215,45 +197,105 @@ void TFormMain::dxButton3Click(QObject*)
     m_playList->SaveTempList();
 }
 
-void TFormMain::ShowPlayGlyph(bool play)
-{
-    m_showsPlayGlyph = play;
-    BPlay->SetGlyph(play ? BPlayImg->Glyph() : BPauseImg->Glyph());
-}
-
 int TFormMain::BPlayTag() const
 {
-    // 1 while the play glyph stands for a song that can go on: paused, or playing on
-    // after "next" was pressed during a pause.
-    return m_showsPlayGlyph && Ogg && Ogg->Snapshot().state != TransportState::Stopped ? 1 : 0;
+    return m_transport->State() == TransportState::Paused ? 1 : 0;
 }
 
-void TFormMain::SyncTimers()
+void TFormMain::ShowTransportState()
+{
+    const TransportState state = m_transport->State();
+    // The pause glyph while a song is heard; the play glyph otherwise.
+    BPlay->SetGlyph(state == TransportState::Playing ? BPauseImg->Glyph() : BPlayImg->Glyph());
+    if (state == TransportState::Stopped && !m_closed)
+        DrawSpectrumBack(Panel1);  // the bars disappear
+    ShowPosition();
+}
+
+void TFormMain::ShowSong()
+{
+    const QString path = m_transport->SongPath();
+    // Qt labels show ampersands as they are; nothing to double.
+    LTitle->setText(ReadableFileName(path.mid(path.lastIndexOf(QLatin1Char('/')) + 1)));
+    ScrollTitle(true);
+    if (Ogg) {
+        const strOggTagInfo& tag = Ogg->m_GetTagInfo();
+        Label3->setText(tag.Artist);
+        Label2->setText(tag.Title);
+    }
+    Label1->setText(m_transport->TimeText());
+    ShowStreamInfo(m_transport->Kbps(), m_transport->Khz());
+    ShowPosition();
+}
+
+void TFormMain::ShowPosition()
 {
     if (m_closed)
         return;
-    if (Ogg && Ogg->m_IsOpen()) {
-        if (!Timer1.isActive())
-            Timer1.start();
-        if (!TimerPosition.isActive())
-            TimerPosition.start();
-        return;
-    }
-    // With no stream open both timers would show the same thing at every tick (the
-    // knob at the start, the clock at 00:00): one tick now, then none until a song
-    // starts, so an idle strip does not wake four times a second.
-    Timer1.stop();
-    TimerPosition.stop();
-    TimerPositionTimer();
-    Timer1Timer();
+    ShowClock();
+    ShowKnob();
+    ScheduleClock();
+    ScheduleKnob();
 }
 
-void TFormMain::PublishTransport()
+void TFormMain::ShowClock()
 {
-    SyncTimers();
-    // The shared record's flag mirrors the transport for whoever reads the record;
-    // the window itself decides from the player's snapshot.
-    Settings.Playing = Ogg && Ogg->Snapshot().state != TransportState::Stopped;
+    LTime->setText(m_transport->TimeText());
+}
+
+void TFormMain::ShowKnob()
+{
+    SyncBars();
+    // A knob the user holds is the user's until it is let go.
+    if (m_positionBar.Dragging())
+        return;
+    const qint64 length = m_transport->LengthMs();
+    const qint64 position = std::min(m_transport->PositionMs(), length);
+    ImgPosition->move(length <= 0 ? ShapePosition->x()
+                                  : bars::KnobLeftForTime(ShapePosition->x(), m_positionBar.Range(),
+                                                          static_cast<int>(position), static_cast<int>(length)),
+                      ImgPosition->y());
+}
+
+// Paused or stopped nothing on the strip changes, and nothing wakes. While a song is
+// heard each timer is set for the moment its part of the strip changes next: the clock
+// at the song's next whole second, the knob at its next pixel (and every 333 ms while a
+// long title creeps along). A millisecond late rather than early, so that it has.
+void TFormMain::ScheduleClock()
+{
+    if (m_closed || m_transport->State() != TransportState::Playing) {
+        Timer1.stop();
+        return;
+    }
+    Timer1.start(bars::MsUntilNextSecond(m_transport->PositionMs()) + 1);
+}
+
+void TFormMain::ScheduleKnob()
+{
+    if (m_closed || m_transport->State() != TransportState::Playing) {
+        TimerPosition.stop();
+        return;
+    }
+    SyncBars();
+    int wait = bars::MsUntilKnobMoves(m_positionBar.Range(), m_transport->PositionMs(), m_transport->LengthMs());
+    if (LTitle->width() > PanelTitleBack->width())
+        wait = wait < 0 ? 333 : std::min(wait, 333);
+    if (wait >= 0)
+        TimerPosition.start(wait + 1);
+    else
+        TimerPosition.stop();
+}
+
+void TFormMain::MoveVolumeKnobToTransport()
+{
+    SyncBars();
+    if (m_volumeBar.Dragging())
+        return;
+    const int offset = static_cast<int>(std::lround(m_transport->Volume() * m_volumeBar.Range()));
+    if (offset != m_volumeBar.Offset()) {
+        m_volumeBar.SetOffset(offset);
+        ImgVolume->move(m_volumeBar.KnobLeft(), ImgVolume->y());
+    }
 }
 
 // --- bars, clock, labels ---
@@ -293,19 +335,18 @@ void TFormMain::ConnectBars()
 void TFormMain::ApplyVolume()
 {
     SyncBars();
-    if (Ogg)
-        Ogg->m_SetVolume(bars::VolumeForOffset(m_volumeBar.Offset(), m_volumeBar.Range()));
+    if (m_volumeBar.Range() > 0)
+        m_transport->SetVolume(static_cast<double>(m_volumeBar.Offset()) / m_volumeBar.Range());
 }
 
 void TFormMain::SeekToKnob()
 {
     SyncBars();
-    if (!Ogg || !Ogg->m_IsOpen())
+    const qint64 length = m_transport->LengthMs();
+    if (length <= 0)
         return;
-    const int length = Ogg->m_GetLengthMs();
-    if (length == 0)
-        return;
-    Ogg->m_SetPosition(bars::SeekTargetMs(length, m_positionBar.Offset(), m_positionBar.Range()));
+    m_transport->SeekTo(bars::SeekTargetMs(static_cast<int>(std::min<qint64>(length, INT32_MAX)),
+                                           m_positionBar.Offset(), m_positionBar.Range()));
 }
 
 void TFormMain::ShowStreamInfo(int kbps, int khz)
@@ -322,29 +363,16 @@ void TFormMain::ScrollTitle(bool reset)
 
 void TFormMain::TimerPositionTimer()
 {
-    if (!Ogg)
-        return;
-    SyncBars();
-    const int length = Ogg->m_GetLengthMs();
-    if (length == 0) {
-        ImgPosition->move(ShapePosition->x(), ImgPosition->y());
-        return;
-    }
-    ImgPosition->move(bars::KnobLeftForTime(ShapePosition->x(), m_positionBar.Range(), Ogg->m_GetTimeMs(), length),
-                      ImgPosition->y());
-    ScrollTitle(false);
+    ShowKnob();
+    if (m_transport->State() == TransportState::Playing)
+        ScrollTitle(false);
+    ScheduleKnob();
 }
 
 void TFormMain::Timer1Timer()
 {
-    if (!Ogg)
-        return;
-    LTime->setText(Ogg->m_GetTimeText());
-    // A song has ended when all of its sound has been heard, not when the clock reaches
-    // the length its file states.
-    const TransportSnapshot transport = Ogg->Snapshot();
-    if (transport.state == TransportState::Playing && transport.playedOut)
-        PlayNextSong();
+    ShowClock();
+    ScheduleClock();
 }
 
 // --- window ---
@@ -492,6 +520,7 @@ void TFormMain::closeEvent(QCloseEvent* event)
         SyncPositionWithWindowSystem(this);  // the place stored at exit is where the window stands
         Timer1.stop();
         TimerPosition.stop();
+        disconnect(m_transport, nullptr, this, nullptr);
         delete Ogg;  // ends the spectrum thread; the sound ends with the process
         Ogg = nullptr;
         Settings.ViewPlayList = m_playList && m_playList->IsWindowVisible();

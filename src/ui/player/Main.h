@@ -1,7 +1,8 @@
 #pragma once
 // The player window: a borderless, always-on-top strip of 218 x 49 without a taskbar
-// button. It owns the stream player, plays, pauses, stops and advances songs, drives the
-// seek and volume knobs, the clock, the labels and the scrolling title, and moves when
+// button. It owns the stream player; its buttons and knobs ask the transport to play,
+// pause, stop, advance, seek and set the volume, and it draws what the transport reports:
+// the glyph, the seek knob, the clock, the labels and the scrolling title. It moves when
 // dragged. Window thread only.
 
 #include "Bars.h"
@@ -21,6 +22,7 @@
 
 class IPlayListLink;
 class MagneticRouter;
+class Transport;
 class QMenu;
 class QAction;
 class TTrayIcon;
@@ -73,31 +75,41 @@ class TFormMain : public QWidget {
     Q_OBJECT
 public:
     // Loads the settings, builds the strip, creates the stream player and its thread.
-    explicit TFormMain(IPlayListLink* playList = nullptr);
+    // Without a transport of the caller's the window makes its own, which plays the
+    // playlist's songs.
+    explicit TFormMain(IPlayListLink* playList = nullptr, Transport* transport = nullptr);
     // Stores the geometry and the volume knob in the settings and writes them.
     ~TFormMain() override;
 
-    void SetPlayList(IPlayListLink* playList) { m_playList = playList; }
+    void SetPlayList(IPlayListLink* playList);
+    Transport& TransportOf() { return *m_transport; }
     // The docking manager's entry into the move loop.
     void SetMoveHook(IMoveSizeHook* hook) { m_moveLoop.SetHook(hook); }
     // Chooses files for dxButton3; the default shows the open-file dialog. Tests replace it.
     std::function<QStringList()> ChooseFiles;
 
-    // --- transport ---
+    // --- transport: each asks the transport ---
     bool PlayFile(const QString& path);
     void PlayNextSong();
-    // Null sender: the playlist's play request, always from the beginning of the current song.
+    // Null sender: the playlist's play request, always from the beginning of the current
+    // song. Otherwise play or pause.
     void BPlayClick(QObject* sender);
     void BStopClick(QObject* sender);
     void BPlayListClick(QObject* sender);
     void dxButton3Click(QObject* sender);
 
     // --- bars, clock, labels ---
+    // The volume knob's place becomes the transport's volume.
     void ApplyVolume();
+    // The seek knob's place becomes the transport's position (where play goes on, while
+    // paused or stopped).
     void SeekToKnob();
     void ShowStreamInfo(int kbps, int khz);
     void ScrollTitle(bool reset);
+    // The seek knob to the position heard (unless the user holds it) and the title one
+    // step on; then again when the knob next moves a pixel, or the title scrolls.
     void TimerPositionTimer();
+    // The clock to the position heard; then again at its next whole second.
     void Timer1Timer();
 
     // The first activation: shows the playlist window when the settings say so and glues
@@ -174,7 +186,7 @@ public:
     QAction* N3 = nullptr;
     QAction* N2 = nullptr;
 
-    // BPlay's tag: 1 while its play glyph stands for a paused song, else 0.
+    // BPlay's tag: 1 while paused, else 0.
     int BPlayTag() const;
     const QImage& SpectrumBack() const { return m_spectrumBack; }
     SpectrumFrameSink& FrameSink() { return m_frameSink; }
@@ -197,13 +209,21 @@ private:
     void SetVolumeOffset(int offset);
     void SetSeekOffset(int offset);
     void ConnectBars();
-    void ShowPlayGlyph(bool play);
-    void PublishTransport();
-    // The timers run while a stream is open; otherwise they tick once and rest.
-    void SyncTimers();
+    // What the transport reports, drawn: the glyph, the title and labels of a new song,
+    // the clock and the knob; the timers run only while a song is heard.
+    void ShowTransportState();
+    void ShowSong();
+    void ShowPosition();
+    void ShowClock();
+    void ShowKnob();
+    void ScheduleClock();
+    void ScheduleKnob();
+    void MoveVolumeKnobToTransport();
     void StorePlayListGeometry();
 
     IPlayListLink* m_playList = nullptr;
+    std::unique_ptr<Transport> m_ownTransport;
+    Transport* m_transport = nullptr;
     WindowMoveLoop m_moveLoop;
     PositionSettler m_placement{this};
     std::unique_ptr<MagneticRouter> m_magneticRouter;
@@ -212,7 +232,6 @@ private:
     bool m_minimisedWithoutTray = false;
     KnobBar m_volumeBar{132, 67, 12, 162};
     KnobBar m_positionBar{63, 136, 12, 63};
-    bool m_showsPlayGlyph = true;
     QImage m_spectrumBack;                      // 32-bit, top row first, for painting
     std::array<std::uint8_t, SpectrumFrameSink::kBytes> m_backBits{};  // bottom row first, for the thread
     SpectrumFrameSink m_frameSink;

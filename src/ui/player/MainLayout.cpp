@@ -4,6 +4,7 @@
 #include "Dxbuttons.h"
 #include "Fonts.h"
 #include "Main.h"
+#include "Transport.h"
 #include "Ogg.h"
 #include "Panel.h"
 #include "StripAccessible.h"
@@ -268,15 +269,12 @@ void TFormMain::BuildHiddenComponents()
         (*buttons[i])->setObjectName(QLatin1String(names[i]));
         (*buttons[i])->setGeometry(240 + i * 55, 170, 50, 22);
     }
-    // Test controls: they drive the player directly, without the glyphs or the Playing flag.
+    // Test controls: a path typed into Edit1 plays; stop, pause and resume as the transport
+    // has them (the strip then shows what they did).
     connect(Button1, &QPushButton::clicked, this, [this] { PlayFile(Edit1->text()); });
-    connect(Button2, &QPushButton::clicked, this, [this] { if (Ogg) Ogg->m_ControlOGG(OggStop); SyncTimers(); });
-    connect(Button3, &QPushButton::clicked, this, [this] {
-        if (Ogg && Ogg->m_IsOpen())
-            Ogg->m_ControlOGG(OggPause);
-        SyncTimers();
-    });
-    connect(Button4, &QPushButton::clicked, this, [this] { if (Ogg) Ogg->m_ControlOGG(OggResume); SyncTimers(); });
+    connect(Button2, &QPushButton::clicked, this, [this] { m_transport->Stop(); });
+    connect(Button3, &QPushButton::clicked, this, [this] { m_transport->Pause(); });
+    connect(Button4, &QPushButton::clicked, this, [this] { m_transport->Play(); });
 
     for (QWidget* hidden : std::initializer_list<QWidget*>{
              BPlayImg, BPauseImg, dxButton3, ImgSpectrumBack, ImgSpectrumBack2, ImgSpectrumBack3, Label1, Label2,

@@ -2,19 +2,17 @@
 // What the player window needs from the playlist window. The playlist window implements
 // it; tests use a double. Everything is called on the window thread.
 
+#include "Transport.h"
+
 #include <QRect>
 #include <QString>
 
 class IMoveSizeHook;
 class QWidget;
 
-class IPlayListLink {
+// The songs (CurrentSong, NextSong) are the transport's song source.
+class IPlayListLink : public ISongSource {
 public:
-    virtual ~IPlayListLink() = default;
-    // Full path of the current song, or empty when there is none.
-    virtual QString CurrentSong() = 0;
-    // Full path of the song after the current one (which becomes current), or empty.
-    virtual QString NextSong() = 0;
     // Bracket around several AddTempPath calls on the temporary list.
     virtual void BeginTempUpdate() = 0;
     virtual void EndTempUpdate() = 0;

@@ -71,13 +71,18 @@ Converter& decoder()
 
 std::optional<QByteArray> ToCodePage949(const QString& text)
 {
+    // A lone surrogate (a byte of a name that is not UTF-8, FileName.h) turns into '?'
+    // in toUtf8; that is not the text any more, so it counts as not representable.
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (!text[i].isSurrogate())
+            continue;
+        if (!text[i].isHighSurrogate() || i + 1 >= text.size() || !text[i + 1].isLowSurrogate())
+            return std::nullopt;
+        ++i;
+    }
     const QByteArray utf8 = text.toUtf8();
     if (isAscii(utf8.constData(), static_cast<std::size_t>(utf8.size())))
         return utf8;
-    // A lone surrogate in the QString turns into U+FFFD in toUtf8; that is not the
-    // text any more, so it counts as not representable.
-    if (QString::fromUtf8(utf8) != text)
-        return std::nullopt;
     QByteArray out;
     std::size_t consumed = 0;
     if (!encoder().convert(utf8.constData(), static_cast<std::size_t>(utf8.size()), out, consumed))

@@ -1,6 +1,7 @@
 #include "DropWalk.h"
 
-#include <QFile>
+#include "FileName.h"
+#include "MusicFormats.h"
 
 #include <algorithm>
 #include <cstring>
@@ -24,16 +25,7 @@ QString joinPath(const QString& folder, const QString& name)
 
 bool IsMusicFile(const QString& path)
 {
-    static const std::array<QString, 8> extensions = {
-        QStringLiteral(".mp3"), QStringLiteral(".ogg"), QStringLiteral(".wav"), QStringLiteral(".asf"),
-        QStringLiteral(".mp2"), QStringLiteral(".wma"), QStringLiteral(".cda"), QStringLiteral(".aiff"),
-    };
-    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
-    if (dot < 0 || dot < slash)
-        return false;
-    const QString extension = path.mid(dot).toLower();
-    return std::find(extensions.begin(), extensions.end(), extension) != extensions.end();
+    return IsMusicFileName(path);
 }
 
 QString TrimFolderPath(const QString& folder)
@@ -47,7 +39,7 @@ QString TrimFolderPath(const QString& folder)
 bool CFolderLister::List(const QString& folder, std::vector<FolderEntry>& entries)
 {
     entries.clear();
-    DIR* dir = ::opendir(QFile::encodeName(folder).constData());
+    DIR* dir = ::opendir(FileNameBytes(folder).constData());
     if (!dir)
         return false;
     const int dirFd = ::dirfd(dir);
@@ -59,7 +51,7 @@ bool CFolderLister::List(const QString& folder, std::vector<FolderEntry>& entrie
         if (::fstatat(dirFd, name, &st, 0) != 0)
             continue;
         FolderEntry entry;
-        entry.Name = QFile::decodeName(name);
+        entry.Name = FileNameFromBytes(name);
         entry.IsDir = S_ISDIR(st.st_mode);
         entry.Size = st.st_size;
         entry.Device = st.st_dev;
@@ -77,7 +69,7 @@ bool CFolderLister::List(const QString& folder, std::vector<FolderEntry>& entrie
 bool CFolderLister::Identify(const QString& folder, std::uint64_t& device, std::uint64_t& inode)
 {
     struct stat st {};
-    if (::stat(QFile::encodeName(folder).constData(), &st) != 0 || !S_ISDIR(st.st_mode))
+    if (::stat(FileNameBytes(folder).constData(), &st) != 0 || !S_ISDIR(st.st_mode))
         return false;
     device = st.st_dev;
     inode = st.st_ino;
@@ -90,70 +82,74 @@ CFolderLister& DefaultFolderLister()
     return lister;
 }
 
-bool CFolderWalk::enter(const QString& folder, FolderId& id)
+bool CFolderWalk::Walk(const QString& folder, const std::function<bool(const WalkItem&)>& visit)
 {
+    descent_.clear();
+    FolderId id;
     if (!lister_.Identify(folder, id.first, id.second))
+        return true;
+    descent_.insert(id);
+    const bool whole = walk(TrimFolderPath(folder), 0, visit);
+    descent_.clear();
+    return whole;
+}
+
+bool CFolderWalk::walk(const QString& folder, int depth, const std::function<bool(const WalkItem&)>& visit)
+{
+    if (stopped() || (before_ && !before_()))
         return false;
-    return descent_.insert(id).second;
+    std::vector<FolderEntry> entries;
+    if (!lister_.List(folder, entries))
+        return true;
+    for (const FolderEntry& entry : entries) {
+        if (stopped())
+            return false;
+        WalkItem item{joinPath(folder, entry.Name), depth + 1, entry.IsDir, entry.Size};
+        if (!entry.IsDir) {
+            if (!visit(item))
+                return false;
+            continue;
+        }
+        const FolderId id(entry.Device, entry.Inode);
+        if (depth + 1 > kMaxFolderDepth || descent_.count(id) != 0)
+            continue;
+        if (!visit(item))
+            return false;
+        descent_.insert(id);
+        const bool whole = walk(item.Path, depth + 1, visit);
+        descent_.erase(id);
+        if (!whole)
+            return false;
+    }
+    return true;
+}
+
+std::intptr_t PageValue(const WalkItem& item, int baseDepth)
+{
+    if (item.IsDir)
+        return baseDepth + item.Depth;
+    if (item.Size < 256)
+        return -1;
+    return baseDepth + item.Depth + FileValueBase;
 }
 
 void CFolderWalk::CollectTree(TStringList& list, const QString& folder, int depth)
 {
-    descent_.clear();
-    FolderId id;
-    if (!enter(folder, id))
-        return;
-    collectTree(list, TrimFolderPath(folder), depth);
-    descent_.erase(id);
-}
-
-void CFolderWalk::collectTree(TStringList& list, const QString& folder, int depth)
-{
-    std::vector<FolderEntry> entries;
-    if (!lister_.List(folder, entries))
-        return;
-    for (const FolderEntry& entry : entries) {
-        const QString path = joinPath(folder, entry.Name);
-        if (entry.IsDir) {
-            if (depth + 1 > kMaxFolderDepth)
-                continue;
-            const FolderId id(entry.Device, entry.Inode);
-            if (!descent_.insert(id).second)
-                continue;
-            list.AddObject(path, depth + 1);
-            collectTree(list, path, depth + 1);
-            descent_.erase(id);
-        } else if (entry.Size >= 256) {
-            list.AddObject(path, depth + FileValueBase + 1);
-        }
-    }
+    Walk(folder, [&](const WalkItem& item) {
+        if (item.IsDir && depth + item.Depth > kMaxFolderDepth)
+            return true;
+        const std::intptr_t value = PageValue(item, depth);
+        if (value >= 0)
+            list.AddObject(item.Path, value);
+        return true;
+    });
 }
 
 void CFolderWalk::CollectFiles(TStringList& list, const QString& folder)
 {
-    descent_.clear();
-    FolderId id;
-    if (!enter(folder, id))
-        return;
-    collectFiles(list, TrimFolderPath(folder), 0);
-    descent_.erase(id);
-}
-
-void CFolderWalk::collectFiles(TStringList& list, const QString& folder, int depth)
-{
-    std::vector<FolderEntry> entries;
-    if (!lister_.List(folder, entries))
-        return;
-    for (const FolderEntry& entry : entries) {
-        const QString path = joinPath(folder, entry.Name);
-        if (entry.IsDir) {
-            const FolderId id(entry.Device, entry.Inode);
-            if (depth + 1 > kMaxFolderDepth || !descent_.insert(id).second)
-                continue;
-            collectFiles(list, path, depth + 1);
-            descent_.erase(id);
-        } else {
-            list.Add(path);
-        }
-    }
+    Walk(folder, [&](const WalkItem& item) {
+        if (!item.IsDir)
+            list.Add(item.Path);
+        return true;
+    });
 }

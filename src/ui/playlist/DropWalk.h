@@ -1,19 +1,21 @@
 #pragma once
-// The folder walks that turn a dropped folder into playlist entries, and the music
-// file test. Nothing here touches a widget.
+// The folder walk that turns a dropped folder into playlist entries, and the music
+// file test. Nothing here touches a widget; a walk may run on any thread.
 
 #include "StringList.h"
 
 #include <QByteArray>
 #include <QString>
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <set>
 #include <utility>
 #include <vector>
 
 // True when the extension (from the last dot of the last path component, compared
-// lower-cased) is one of .mp3 .ogg .wav .asf .mp2 .wma .cda .aiff.
+// lower-cased) is one of the music extensions (MusicFormats.h).
 bool IsMusicFile(const QString& path);
 
 // One name in a folder, as the walks need it. Symbolic links are followed: a link
@@ -49,25 +51,48 @@ constexpr std::intptr_t FileValueBase = 1000;
 // A folder's path with the separators it ends with removed ("/" stays "/").
 QString TrimFolderPath(const QString& folder);
 
-// The walks keep the folders of the current descent, so a link back into one of
-// them is not followed again (a link loop would otherwise never end), and stop at
-// the depth whose value would look like a file's.
+// One name met by a walk: a folder (met before what it holds) or anything else.
+struct WalkItem {
+    QString Path;
+    int Depth = 0;        // 1 for the names in the walked folder itself
+    bool IsDir = false;
+    std::int64_t Size = 0;
+};
+
+// The one folder walk. It keeps the folders of the current descent, so a link back
+// into one of them is not followed again (a link loop would otherwise never end), and
+// stops at the depth whose page value would look like a file's.
 class CFolderWalk {
 public:
-    explicit CFolderWalk(CFolderLister& lister) : lister_(lister) {}
+    explicit CFolderWalk(CFolderLister& lister, const std::atomic<bool>* stop = nullptr)
+        : lister_(lister), stop_(stop) {}
 
-    // Appends (path, value) pairs for a page: folders with their depth, files of at
-    // least 256 bytes with 1000 + depth + 1. `folder` itself is not appended.
+    // Visits every name below `folder`, depth first, each folder's names in the
+    // lister's order, a folder before its contents. `visit` returns false to end the
+    // walk; so does `stop` becoming true. False when the walk was ended early.
+    bool Walk(const QString& folder, const std::function<bool(const WalkItem&)>& visit);
+
+    // Runs before each folder is listed (a listing may take long on a slow disk);
+    // returning false ends the walk.
+    void SetBeforeListing(std::function<bool()> before) { before_ = std::move(before); }
+
+    // The walk as (path, value) pairs for a page: folders with their depth, files of
+    // at least 256 bytes with 1000 + depth + 1. `folder` itself is not appended.
     void CollectTree(TStringList& list, const QString& folder, int depth);
-    // Appends the path of every name below `folder` that is not a folder.
+    // The walk's names that are not folders, for the temporary list.
     void CollectFiles(TStringList& list, const QString& folder);
 
 private:
     using FolderId = std::pair<std::uint64_t, std::uint64_t>;
-    bool enter(const QString& folder, FolderId& id);
-    void collectTree(TStringList& list, const QString& folder, int depth);
-    void collectFiles(TStringList& list, const QString& folder, int depth);
+    bool walk(const QString& folder, int depth, const std::function<bool(const WalkItem&)>& visit);
+    bool stopped() const { return stop_ && stop_->load(std::memory_order_relaxed); }
 
     CFolderLister& lister_;
+    const std::atomic<bool>* stop_;
+    std::function<bool()> before_;
     std::set<FolderId> descent_;
 };
+
+// The page value of a walked name (see FileValueBase); -1 for a file too small for a
+// page (under 256 bytes).
+std::intptr_t PageValue(const WalkItem& item, int baseDepth = 0);

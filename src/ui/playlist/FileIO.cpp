@@ -1,7 +1,6 @@
 #include "FileIO.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include "FileName.h"
 
 #include <cstdlib>
 #include <fcntl.h>
@@ -10,7 +9,7 @@
 
 TFILE::TFILE(const QString& path, const char* mode)
     : stream_(mode && mode[0] == 'r' ? OpenRegularFileForReading(path)
-                                     : std::fopen(QFile::encodeName(path).constData(), mode))
+                                     : std::fopen(FileNameBytes(path).constData(), mode))
 {
 }
 
@@ -18,7 +17,7 @@ std::FILE* OpenRegularFileForReading(const QString& path)
 {
     // Non-blocking so that opening a FIFO returns at once; the check is made on the
     // opened descriptor, so the file cannot be swapped between check and use.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = ::open(FileNameBytes(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return nullptr;
     struct stat st {};
@@ -69,88 +68,4 @@ std::size_t TFILE::Read(void* buffer, std::size_t size, std::size_t count)
 std::size_t TFILE::Write(const void* buffer, std::size_t size, std::size_t count)
 {
     return stream_ ? std::fwrite(buffer, size, count, stream_) : 0;
-}
-
-bool TFILE::Finish()
-{
-    if (!stream_)
-        return false;
-    bool ok = std::fflush(stream_) == 0;
-    ok = ok && ::fsync(::fileno(stream_)) == 0;
-    ok = (std::fclose(stream_) == 0) && ok;
-    stream_ = nullptr;
-    return ok;
-}
-
-void TFILE::SetBufferBytes(std::size_t bytes)
-{
-    if (!stream_ || bytes == 0)
-        return;
-    auto buffer = std::make_unique<char[]>(bytes);
-    if (std::setvbuf(stream_, buffer.get(), _IOFBF, bytes) == 0)
-        buffer_ = std::move(buffer);
-}
-
-namespace {
-
-// The mode a newly created file would get, so a replaced file looks like one
-// written in place: the old file's mode, else 0666 less the umask.
-mode_t modeFor(const QByteArray& target)
-{
-    struct stat st {};
-    if (::stat(target.constData(), &st) == 0)
-        return st.st_mode & 07777;
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
-}
-
-} // namespace
-
-CReplaceFile::CReplaceFile(const QString& target) : target_(target)
-{
-    // A link is kept and the file it leads to replaced, as a write in place would.
-    const QFileInfo info(target);
-    if (info.isSymLink() && info.exists())
-        target_ = info.canonicalFilePath();
-    const QByteArray targetBytes = QFile::encodeName(target_);
-    QByteArray templ = targetBytes + ".tmp-XXXXXX";
-    const int fd = ::mkstemp(templ.data());
-    if (fd < 0)
-        return;
-    ::fchmod(fd, modeFor(targetBytes));
-    ::close(fd);
-    tempPath_ = QFile::decodeName(templ);
-}
-
-CReplaceFile::~CReplaceFile()
-{
-    if (!committed_ && !tempPath_.isEmpty())
-        ::unlink(QFile::encodeName(tempPath_).constData());
-}
-
-bool CReplaceFile::Commit()
-{
-    if (tempPath_.isEmpty() || committed_)
-        return false;
-    if (::rename(QFile::encodeName(tempPath_).constData(), QFile::encodeName(target_).constData()) != 0)
-        return false;
-    committed_ = true;
-    return true;
-}
-
-bool ReplaceFileContents(const QString& target, const QByteArray& bytes)
-{
-    CReplaceFile replace(target);
-    if (!replace.IsOpen())
-        return false;
-    TFILE file(replace.TempPath(), "wb");
-    if (file.IsNull())
-        return false;
-    const auto size = static_cast<std::size_t>(bytes.size());
-    if (size > 0 && file.Write(bytes.constData(), size, 1) != 1)
-        return false;
-    if (!file.Finish())
-        return false;
-    return replace.Commit();
 }

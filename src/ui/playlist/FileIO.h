@@ -1,6 +1,6 @@
 #pragma once
-// C stdio files behind an owning handle, and the replace-by-rename that every file
-// the program writes goes through.
+// C stdio files behind an owning handle, and reading regular files without blocking.
+// Files are written through ReplaceFile (ReplaceFile.h).
 
 #include <QByteArray>
 #include <QString>
@@ -27,38 +27,9 @@ public:
     std::size_t Write(const void* buffer, std::size_t size, std::size_t count);
     // True once a transfer failed for another reason than the end of the file.
     bool HadError() const { return stream_ && std::ferror(stream_) != 0; }
-    // Flushes, forces the data to the disk and closes; false when any of it failed,
-    // which is where a full disk shows itself for buffered writes.
-    bool Finish();
-    // Gives the stream a buffer of its own of this size; big sequential writes then
-    // reach the system in fewer, larger pieces. Call before the first transfer.
-    void SetBufferBytes(std::size_t bytes);
 
 private:
-    std::unique_ptr<char[]> buffer_;
     std::FILE* stream_;
-};
-
-// Writes a file by way of a temporary file in the same folder, renamed over the
-// target only by Commit. Until then the target keeps its old contents, whatever
-// happens to the process or the disk; without Commit the temporary file is removed.
-class CReplaceFile {
-public:
-    explicit CReplaceFile(const QString& target);
-    ~CReplaceFile();
-    CReplaceFile(const CReplaceFile&) = delete;
-    CReplaceFile& operator=(const CReplaceFile&) = delete;
-
-    // False when no temporary file could be created beside the target.
-    bool IsOpen() const { return !tempPath_.isEmpty(); }
-    const QString& TempPath() const { return tempPath_; }
-    // Call after the temporary file was written and closed.
-    bool Commit();
-
-private:
-    QString target_;
-    QString tempPath_;
-    bool committed_ = false;
 };
 
 // Opens `path` for reading if it is a regular file (after following links), without
@@ -68,6 +39,3 @@ std::FILE* OpenRegularFileForReading(const QString& path);
 // The whole of a regular file, at most `maxBytes`; false for anything else (missing,
 // not a regular file, unreadable, larger than the limit).
 bool ReadRegularFile(const QString& path, QByteArray& bytes, qint64 maxBytes);
-
-// Replaces `target` with `bytes`; false (target unchanged) on any failure.
-bool ReplaceFileContents(const QString& target, const QByteArray& bytes);

@@ -2,9 +2,11 @@
 
 #include "AppFolder.h"
 #include "CodePage.h"
+#include "FileName.h"
 #include "FileIO.h"
 #include "G.h"
 #include "RecordPool.h"
+#include "ReplaceFile.h"
 
 #include <cstring>
 
@@ -26,7 +28,8 @@ bool SetEntryPath(TMusicFile& record, const QString& path)
     if (auto encoded = ToCodePage949(path)) {
         bytes = std::move(*encoded);
     } else {
-        bytes = path.toUtf8();
+        // The name's own bytes: UTF-8, or whatever else the file system holds.
+        bytes = FileNameBytes(path);
         utf8 = 1;
     }
     if (static_cast<std::size_t>(bytes.size()) > TMusicFile::PathCapacity || bytes.contains('\0'))
@@ -41,8 +44,15 @@ QString EntryPath(const TMusicFile& record)
 {
     const std::size_t length = strnlen(record.Path, sizeof(record.Path));
     if (record.PathIsUtf8 == 1)
-        return QString::fromUtf8(record.Path, static_cast<qsizetype>(length));
+        return FileNameFromBytes(QByteArrayView(record.Path, static_cast<qsizetype>(length)));
     return DecodeCodePage949Text(record.Path, length);
+}
+
+QString PageCaption(int pageNo)
+{
+    static const QString captions[] = {QStringLiteral("최신음악"), QStringLiteral("  가요  "), QStringLiteral("외국음악"),
+                                       QStringLiteral(" 클래식 "), QStringLiteral("즐겨듣기")};
+    return pageNo >= 1 && pageNo <= 5 ? captions[pageNo - 1] : QString();
 }
 
 void* TMusicFile::operator new(std::size_t size)
@@ -131,30 +141,28 @@ bool CMusicFile::ReadFrom(TFILE& file)
     return true;
 }
 
-bool CMusicFile::WriteFile(const QString& path)
+bool CMusicFile::WriteFile(const QString& path, Warnings warnings)
 {
     Modified = 0;
-    CReplaceFile replace(path);
-    if (!replace.IsOpen()) {
-        ShowWarning(QStringLiteral("파일을 열수 없습니다. #11"), MB_ICONEXCLAMATION);
+    m_writeProblem.clear();
+    auto fail = [&](const QString& text) {
+        m_writeProblem = text;
+        if (warnings == Warnings::Show)
+            ShowWarning(text, MB_ICONEXCLAMATION);
         return false;
-    }
-    TFILE file(replace.TempPath(), "wb");
-    if (file.IsNull()) {
-        ShowWarning(QStringLiteral("파일을 열수 없습니다. #11"), MB_ICONEXCLAMATION);
-        return false;
-    }
+    };
+    // A target that is not a regular file (a link to a FIFO or a device) is refused.
+    ReplaceFile file(path);
+    if (!file.IsOpen())
+        return fail(QStringLiteral("파일을 열수 없습니다. #11"));
     file.SetBufferBytes(256 * 1024);
     setHeaderCount(Entries->Count());
-    bool ok = file.Write(Header, HeaderSize, 1) == 1;
+    bool ok = std::fwrite(Header, HeaderSize, 1, file.Stream()) == 1;
     for (int i = 0; ok && i < Entries->Count(); ++i)
-        ok = file.Write(Entries->Get(i), RecordSize, 1) == 1;
-    ok = ok && file.Finish();
-    ok = ok && replace.Commit();
-    if (!ok) {
-        ShowWarning(QStringLiteral("파일을 쓸수 없습니다. #12"), MB_ICONEXCLAMATION);
-        return false;
-    }
+        ok = std::fwrite(Entries->Get(i), RecordSize, 1, file.Stream()) == 1;
+    ok = ok && file.Commit();
+    if (!ok)
+        return fail(QStringLiteral("파일을 쓸수 없습니다. #12"));
     return true;
 }
 
@@ -163,9 +171,9 @@ bool CMusicFile::Load()
     return ReadFile(FileName());
 }
 
-bool CMusicFile::Save()
+bool CMusicFile::Save(Warnings warnings)
 {
-    return WriteFile(FileName());
+    return WriteFile(FileName(), warnings);
 }
 
 bool CMusicFile::SaveIfModified()

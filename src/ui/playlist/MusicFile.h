@@ -21,7 +21,8 @@ struct TMusicFile {
     std::uint8_t IsFolder = 0;      // 1 for a folder heading
     std::uint8_t Level = 0;         // indentation level
     // 0: `Path` is code page 949, as every reader of the format expects. 1: `Path`
-    // is UTF-8 because code page 949 has no form for it; other readers never look here.
+    // is the name's own bytes (UTF-8, or not) because code page 949 has no form for
+    // it; other readers never look here.
     std::uint8_t PathIsUtf8 = 0;
     std::int32_t No = 0;            // display number of a file entry, little-endian
     char Path[492] = {};            // NUL-terminated unless read from a damaged file
@@ -45,8 +46,8 @@ static_assert(offsetof(TMusicFile, No) == 4);
 static_assert(offsetof(TMusicFile, Path) == 8);
 static_assert(std::endian::native == std::endian::little, "records are stored as they lie in memory");
 
-// Stores `path` in the record (code page 949, else UTF-8 with the mark); false and
-// the record unchanged when it does not fit.
+// Stores `path` in the record (code page 949, else the name's bytes with the mark);
+// false and the record unchanged when it does not fit.
 bool SetEntryPath(TMusicFile& record, const QString& path);
 // The record's path, read no further than the end of the field.
 QString EntryPath(const TMusicFile& record);
@@ -80,13 +81,17 @@ public:
     bool ReadFile(const QString& path);
     // The same read from an already opened stream.
     bool ReadFrom(TFILE& file);
+    enum class Warnings { Show, Quiet };
     // Writes `Header` with the current count and the records of `Entries`. The file
     // is replaced only when everything was written; otherwise it keeps its old
-    // contents and warning #11 (no file could be created) or #12 is shown.
-    bool WriteFile(const QString& path);
+    // contents and warning #11 (no file could be created, or the name is not a
+    // regular file) or #12 is shown, or with Quiet only kept in WriteProblem.
+    bool WriteFile(const QString& path, Warnings warnings = Warnings::Show);
     bool Load();
-    bool Save();
+    bool Save(Warnings warnings = Warnings::Show);
     bool SaveIfModified();
+    // The warning text of the last failed write; empty after one that succeeded.
+    const QString& WriteProblem() const { return m_writeProblem; }
 
     std::uint8_t Header[HeaderSize];
     std::uint8_t PageNo;
@@ -98,7 +103,12 @@ public:
 
 private:
     void setHeaderCount(std::int32_t count);
+
+    QString m_writeProblem;
 };
+
+// The tab caption of page 1 to 5, blanks included ("최신음악", "  가요  ", ...).
+QString PageCaption(int pageNo);
 
 struct TPoint32 {
     std::int32_t X = 0;

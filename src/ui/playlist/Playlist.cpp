@@ -1,11 +1,14 @@
 #include "Playlist.h"
 
 #include "Cmain.h"
+#include "MasterVolume.h"
 #include "Dxbuttons.h"
 #include "G.h"
 #include "Placement.h"
 #include "WholePixels.h"
 #include "WindowPlacement.h"
+
+#include <algorithm>
 
 #include <QAction>
 #include <QCloseEvent>
@@ -29,11 +32,14 @@ TFormPlayList::TFormPlayList(TM_PlayList& store)
     Pages = std::make_unique<CPlaylist>(trees, ListView1, m_store);
     Choice.Attach(trees, ListView1);
     Pages->SetSongChoice(&Choice);
-    setMinimumSize(120, 17 + 20 + 19 + 2 * FrameWidth + 20);
+    Pages->OnHandedEntry = [this](QTreeWidgetItem* entry) { PlayHandedEntry(entry); };
+    setMinimumSize(ContentMinimumSize());
     m_sizeLoop.SetMinimumSize(minimumSize());
 
-    // A stored place that would leave the window off the screen is brought back onto it.
-    const StoredRect stored{Settings.PlayListX, Settings.PlayListY, Settings.PlayListW, Settings.PlayListH};
+    // A stored place that would leave the window off the screen is brought back onto it;
+    // a stored size below the smallest one is enlarged first.
+    const StoredRect stored{Settings.PlayListX, Settings.PlayListY, std::max(Settings.PlayListW, minimumWidth()),
+                            std::max(Settings.PlayListH, minimumHeight())};
     PlaceWindow(this, FitIntoWorkArea(stored, ChooseWorkArea(stored, ScreenWorkAreas())), true);
     // The knob is set from the mixer once the window has painted (see paintEvent): asking
     // the mixer connects to the sound server twice, which would hold up the first showing.
@@ -74,7 +80,7 @@ void TFormPlayList::PlayFromList()
 {
     if (!Choice.ChooseFromList())
         return;
-    App.PlaySong(Choice.CurItem->text(0));
+    App.PlaySong(TDropListView::PathOf(Choice.CurItem));
 }
 
 // --- pages and list ---
@@ -107,6 +113,15 @@ MasterVolumeBar TFormPlayList::VolumeBar() const
 void TFormPlayList::ShowMasterVolume()
 {
     m_showVolumeQueued = false;
+    // From the first showing on, a change made elsewhere (the desktop's sound applet,
+    // another program) moves the knob as it happens; a knob the user holds stays put.
+    if (!m_volumeWatch) {
+        m_volumeWatch = new MasterVolumeWatch(this);
+        connect(m_volumeWatch, &MasterVolumeWatch::Changed, this, [this] {
+            if (!m_store.VolumeDragging)
+                ShowMasterVolume();
+        });
+    }
     ImgVolume->move(VolumeBar().KnobLeftFor(App.GetMasterVolume()), ImgVolume->y());
 }
 

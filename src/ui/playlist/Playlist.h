@@ -19,6 +19,7 @@
 #include <functional>
 #include <memory>
 
+class MasterVolumeWatch;
 class QLabel;
 class QMenu;
 class QAction;
@@ -107,6 +108,11 @@ public:
     void ShowMasterVolume();
     void ApplyKnobVolume();
 
+    // The smallest size at which no control is cut or covered: the title bar's badge,
+    // volume bar, captions and close button, every tab, the list's header, a row and its
+    // hint, and both buttons of the bottom row, in the fonts the window really has.
+    QSize ContentMinimumSize() const;
+
     // The docking manager's entry into the move and size loops.
     void SetMoveHook(IMoveSizeHook* hook);
     // Which edge of the window a size loop drags, None when none runs.
@@ -174,4 +180,5 @@ private:
     WindowSizeLoop m_sizeLoop;
     int m_tempUpdates = 0;
     bool m_showVolumeQueued = false;
+    MasterVolumeWatch* m_volumeWatch = nullptr;  // made at the first showing
 };

@@ -8,6 +8,8 @@
 #include "WholePixels.h"
 
 #include <QAction>
+#include <QHeaderView>
+#include <QScrollBar>
 #include <QLabel>
 #include <QMenu>
 #include <QPainter>
@@ -220,19 +222,17 @@ void TFormPlayList::BuildPages(std::array<TDropTreeView*, 5>& trees)
     N1 = PopupMenu1->addAction(QStringLiteral("선택 목록 삭제"));
     N1->setObjectName(QStringLiteral("N1"));
 
-    const QString captions[] = {QStringLiteral("최신음악"), QStringLiteral("  가요  "), QStringLiteral("외국음악"),
-                                QStringLiteral(" 클래식 "), QStringLiteral("즐겨듣기")};
     for (int n = 1; n <= 5; ++n) {
         auto* tree = new TDropTreeView(n);
         tree->setFont(n == 1 ? GulimChe(12) : Gulim(12));
-        tree->setAccessibleName(captions[n - 1].trimmed());
+        tree->setAccessibleName(PageCaption(n).trimmed());
         tree->setContextMenuPolicy(Qt::CustomContextMenu);
         tree->viewport()->installEventFilter(this);
         tree->installEventFilter(this);
         connect(tree, &QWidget::customContextMenuRequested, this,
                 [this, tree](const QPoint& at) { PopupMenu2->popup(tree->viewport()->mapToGlobal(at)); });
         trees[n - 1] = tree;
-        PageControl1->addTab(tree, captions[n - 1]);
+        PageControl1->addTab(tree, PageCaption(n));
     }
 
     auto* tempPage = new QWidget;
@@ -257,6 +257,29 @@ void TFormPlayList::BuildPages(std::array<TDropTreeView*, 5>& trees)
     tempColumn->addWidget(ListView1, 1);
     tempColumn->addWidget(PanelTemprary);
     PageControl1->addTab(tempPage, QStringLiteral("Temprary"));
+}
+
+QSize TFormPlayList::ContentMinimumSize() const
+{
+    // A fractional display scale can round a text's width up by a pixel.
+    constexpr int kSlack = 2;
+    constexpr int kMargin = 4;  // as the bottom row's first button stands from its edge
+    const int title = Label2->geometry().right() + 1 + kMargin + dxToolButton1->width();
+    const int bottomRow = dxButton4->geometry().right() + 1 + kMargin;
+    const int tabs = PageControl1->tabBar()->sizeHint().width();
+    const int hint = PanelTemprary->fontMetrics().horizontalAdvance(
+                         QStringLiteral("탐색기에서 음악 파일을 끌어다 놓으면 됩니다."))
+                     + 2 * kMargin;
+    const int width = std::max({title, bottomRow, tabs, hint}) + kSlack + 2 * FrameWidth;
+
+    const int header = ListView1->header()->sizeHint().height();
+    const int row = ListView1->fontMetrics().height() + 2;
+    // The list's column is wider than the window at its smallest: its scroll bar shows.
+    const int scrollBar = ListView1->horizontalScrollBar()->sizeHint().height();
+    const int page = header + row + scrollBar + 2 * ListView1->frameWidth() + PanelTemprary->height();
+    const int height = Panel4->height() + PageControl1->tabBar()->sizeHint().height() + page + Panel2->height()
+                       + kSlack + 2 * FrameWidth;
+    return {width, height};
 }
 
 void TFormPlayList::BuildPanel2()

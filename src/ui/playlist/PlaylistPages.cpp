@@ -3,7 +3,6 @@
 #include "AppFolder.h"
 #include "G.h"
 
-#include <QFileInfo>
 #include <QItemSelectionModel>
 
 #include <algorithm>
@@ -84,11 +83,16 @@ bool CPlaylist::LoadPages()
 
 bool CPlaylist::SavePages(bool all)
 {
+    return savePages(all, CMusicFile::Warnings::Show);
+}
+
+bool CPlaylist::savePages(bool all, CMusicFile::Warnings warnings)
+{
     for (int n = 1; n <= 5; ++n)
         GatherPage(Page(n));
     for (int n = 1; n <= 5; ++n) {
         if (all)
-            Page(n).Save();
+            Page(n).Save(warnings);
         else
             Page(n).SaveIfModified();
     }
@@ -99,10 +103,38 @@ bool CPlaylist::SavePages(bool all)
     return true;
 }
 
+QString SaveToFileReport(const std::array<QString, 5>& problems)
+{
+    QStringList saved;
+    QStringList failed;
+    for (int n = 1; n <= 5; ++n) {
+        const QString page = QStringLiteral("%1 (MusicList%2.dat)").arg(PageCaption(n).trimmed()).arg(n);
+        const QString& problem = problems[static_cast<std::size_t>(n - 1)];
+        if (problem.isEmpty())
+            saved.append(page);
+        else
+            failed.append(QStringLiteral("  %1: %2").arg(page, problem));
+    }
+    if (failed.isEmpty())
+        return {};
+    QString text = QStringLiteral("저장하지 못한 페이지가 있습니다.\n") + failed.join(QLatin1Char('\n'));
+    text += saved.isEmpty() ? QStringLiteral("\n\n저장된 페이지가 없습니다.")
+                            : QStringLiteral("\n\n저장된 페이지: ") + saved.join(QStringLiteral(", "));
+    return text;
+}
+
 void CPlaylist::SaveToFile()
 {
-    SavePages(true);
-    ShowNotice(QStringLiteral("MusicFile1~5.dat 로 각 페이지별로 저장 되었습니다."), MB_ICONEXCLAMATION);
+    // One answer for the five writes: the notice only when every page was saved.
+    savePages(true, CMusicFile::Warnings::Quiet);
+    std::array<QString, 5> problems;
+    for (int n = 1; n <= 5; ++n)
+        problems[static_cast<std::size_t>(n - 1)] = Page(n).WriteProblem();
+    const QString report = SaveToFileReport(problems);
+    if (report.isEmpty())
+        ShowNotice(QStringLiteral("MusicFile1~5.dat 로 각 페이지별로 저장 되었습니다."), MB_ICONEXCLAMATION);
+    else
+        ShowWarning(report, MB_ICONEXCLAMATION);
 }
 
 void CPlaylist::RenumberPage(QTreeWidget* tree)
@@ -116,6 +148,36 @@ void CPlaylist::RenumberPage(QTreeWidget* tree)
         if (record && record->IsFolder == 0)
             record->No = counter++;
     }
+    if (auto* page = qobject_cast<TDropTreeView*>(tree))
+        page->Numbering = {count, counter};
+    tree->viewport()->update();
+}
+
+void CPlaylist::RenumberAppended(TDropTreeView* tree, int first)
+{
+    if (!tree)
+        return;
+    // The nodes before `first` are numbered already: go on from the last file among
+    // them, known from the last numbering while the tree has not changed since.
+    std::int32_t counter = 1;
+    if (tree->Numbering.Rows == first) {
+        counter = tree->Numbering.Next;
+    } else {
+        for (int i = first - 1; i >= 0; --i) {
+            const TMusicFile* record = TMusicNode::DataOf(tree->topLevelItem(i));
+            if (record && record->IsFolder == 0) {
+                counter = record->No + 1;
+                break;
+            }
+        }
+    }
+    const int count = tree->topLevelItemCount();
+    for (int i = first; i < count; ++i) {
+        TMusicFile* record = TMusicNode::DataOf(tree->topLevelItem(i));
+        if (record && record->IsFolder == 0)
+            record->No = counter++;
+    }
+    tree->Numbering = {count, counter};
     tree->viewport()->update();
 }
 
@@ -246,96 +308,4 @@ bool CPlaylist::SaveTempList()
     for (const QString& caption : list_->Captions())
         lines->Add(caption);
     return lines->SaveToFile(TempListFileName());
-}
-
-void CPlaylist::WMDropFiles(QWidget* target, const QStringList& names)
-{
-    if (names.isEmpty())
-        return;
-    const auto tree = std::find(trees_.begin(), trees_.end(), target);
-    if (tree != trees_.end()) {
-        UpdateGuard update(*tree);
-        for (const QString& name : names)
-            if (!name.isEmpty())
-                AddPagePath(*tree, name);
-        RenumberPage(*tree);
-    } else if (target == list_) {
-        {
-            UpdateGuard update(list_);
-            for (const QString& name : names)
-                if (!name.isEmpty())
-                    AddTempPath(name);
-        }
-        SaveTempList();
-    }
-}
-
-void CPlaylist::AddPagePath(TDropTreeView* tree, const QString& path)
-{
-    if (!QFileInfo(path).isDir()) {
-        AddPageEntry(tree, path, false, 0);
-        return;
-    }
-    const QString folder = TrimFolderPath(path);
-    SvStringList list;
-    list->AddObject(folder, 0);
-    CFolderWalk(*lister_).CollectTree(*list, folder, 0);
-    const int count = list->Count();
-    for (int i = 0; i < count; ++i) {
-        const std::intptr_t value = list->Objects(i);
-        if (value >= FileValueBase)
-            AddPageEntry(tree, list->Strings(i), false, static_cast<int>(value - FileValueBase));
-        else if (i < count - 1 && list->Objects(i + 1) > value)
-            AddPageEntry(tree, list->Strings(i), true, static_cast<int>(value));
-    }
-}
-
-void CPlaylist::AddPageEntry(TDropTreeView* tree, const QString& path, bool isFolder, int level)
-{
-    if (!tree || !(isFolder || IsMusicFile(path)))
-        return;
-    auto record = TMusicFile::Create(isFolder, path);
-    if (!record)
-        return;
-    record->Level = static_cast<std::uint8_t>(std::clamp(level, 0, 255));
-    tree->addTopLevelItem(new TMusicNode(std::move(record)));
-}
-
-void CPlaylist::AddTempPath(const QString& path)
-{
-    if (!QFileInfo(path).isDir()) {
-        AddTempFile(path);
-        return;
-    }
-    SvStringList list;
-    CFolderWalk(*lister_).CollectFiles(*list, path);
-    for (int i = 0; i < list->Count(); ++i)
-        AddTempFile(list->Strings(i));
-}
-
-void CPlaylist::AddTempFile(const QString& path)
-{
-    if (!IsMusicFile(path))
-        return;
-    // A line break inside a name would turn one entry into two in "Temprary.txt".
-    if (path.contains(QLatin1Char('\n')) || path.contains(QLatin1Char('\r')))
-        return;
-    if (list_->HasLoweredCaption(path.toLower()))
-        return;
-    AddTempItem(path);
-}
-
-void CPlaylist::AddTempItem(const QString& text)
-{
-    list_->AppendCaption(text);
-}
-
-void CPlaylist::AddChosenFiles(const QStringList& paths)
-{
-    {
-        UpdateGuard update(list_);
-        for (const QString& path : paths)
-            AddTempPath(path);
-    }
-    SaveTempList();
 }

@@ -3,6 +3,7 @@
 // the temporary list. The playlist window owns the widgets and one `CPlaylist`;
 // everything runs on the user-interface thread.
 
+#include "DropQueue.h"
 #include "DropWalk.h"
 #include "MusicFile.h"
 #include "PlaylistViews.h"
@@ -13,7 +14,18 @@
 #include <QStringList>
 
 #include <array>
+#include <functional>
+#include <map>
+#include <memory>
 #include <vector>
+
+// The text "Save To File" shows when some page could not be written (`problems[n-1]`
+// is page n's warning, empty when it was saved); empty when every page was saved.
+QString SaveToFileReport(const std::array<QString, 5>& problems);
+
+// The warning for names a drop could not store: paths too long for a page record,
+// names with a line break for the list. Empty when both are empty.
+QString RefusedNamesText(const QStringList& tooLong, const QStringList& lineBreaks);
 
 class CPlaylist {
 public:
@@ -28,8 +40,9 @@ public:
     TDropTreeView* TreeView(int pageNo) const { return trees_.at(static_cast<std::size_t>(pageNo - 1)); }
     TDropListView* ListView1() const { return list_; }
     CMusicFile& Page(int pageNo) const { return store_.Pages[pageNo - 1]; }
-    // Seam for tests: the folder walks list folders through `lister` (not owned).
-    void SetFolderLister(CFolderLister* lister) { lister_ = lister ? lister : &DefaultFolderLister(); }
+    // Seam for tests: the folder walks list folders through `lister` (not owned, used
+    // on the drop walker); set while no drop is under way.
+    void SetFolderLister(CFolderLister* lister);
     // Told about every entry that is deleted or replaced, so it stops being current.
     void SetSongChoice(SongChoice* choice) { choice_ = choice; }
 
@@ -38,10 +51,13 @@ public:
     void FillTree(CMusicFile& page);
     bool LoadPages();
     bool SavePages(bool all);
-    // The "Save To File" button: every page written, then the notice.
+    // The "Save To File" button: every page written, then one box: the notice when all
+    // were saved, else a warning naming the pages saved and those not.
     void SaveToFile();
     // Numbers the file entries 1, 2, 3, ... in tree order; headings keep theirs.
     static void RenumberPage(QTreeWidget* tree);
+    // The same for the nodes from index `first` on, appended to a tree numbered before.
+    static void RenumberAppended(TDropTreeView* tree, int first);
 
     // "선택 목록 삭제": the selected entries of a page (their records freed) or of the
     // temporary list ("Temprary.txt" is not written).
@@ -61,29 +77,57 @@ public:
     // False when the file could not be replaced; it then keeps its old contents.
     bool SaveTempList();
 
-    // Drops. `names` are the dropped local paths; `target` a page tree or the list.
+    // Drops. `names` are the dropped local paths; `target` a page tree or the list. The
+    // names are walked on the drop walker (DropQueue.h), one drop after the other; the
+    // entries appear as they are found, and "Temprary.txt" is written when a drop on
+    // the list is done. What cannot be stored is named in one warning per drop.
     void WMDropFiles(QWidget* target, const QStringList& names);
-    void AddPagePath(TDropTreeView* tree, const QString& path);
+    // Paths handed to the program (command line, second start): added to the list as a
+    // drop on it adds them. With `play`, the first entry they lead to, new or already
+    // listed, goes to OnHandedEntry as soon as it is met.
+    void OpenHandedPaths(const QStringList& paths, bool play);
+    std::function<void(QTreeWidgetItem* entry)> OnHandedEntry;
+    // True when every drop has been put on the widgets.
+    bool DropsIdle() const;
+    // Runs the event loop until DropsIdle, at most `timeoutMs`; returns DropsIdle.
+    bool FinishDrops(int timeoutMs = 30000);
+
+    // One entry on a page; a path that cannot be stored is refused with a warning.
     void AddPageEntry(TDropTreeView* tree, const QString& path, bool isFolder, int level);
+    // A file, or every music file below a folder (walked by the drop walker), for the
+    // list. The player window's file dialog adds its files this way.
     void AddTempPath(const QString& path);
+    // One music file for the list unless the very same path is there; a name with a line
+    // break is refused with a warning.
     void AddTempFile(const QString& path);
     void AddTempItem(const QString& text);
     // The player window's file dialog: every chosen file through AddTempPath in one
     // update of the list, then the list's file is written.
     void AddChosenFiles(const QStringList& paths);
-    // Paths handed to the program (command line, second start): added to the list as
-    // a drop on it adds them (the caller writes the list's file). Returns the entry the
-    // first of them leads to, whether added now or already listed; null when none.
-    QTreeWidgetItem* AddHandedPaths(const QStringList& paths);
-    // The entry of the list that `path` (a file, or the first music file below a
-    // folder) already has; null when none.
-    QTreeWidgetItem* ExistingTempEntry(const QString& path);
 
 private:
+    bool savePages(bool all, CMusicFile::Warnings warnings);
+
+    enum class TempAdd { Added, Listed, NotMusic, Refused };
+    TempAdd addTempFile(const QString& path, QTreeWidgetItem** entry);
+    struct JobState {
+        TDropTreeView* Tree = nullptr;  // null for the list
+        bool Play = false;
+        bool Played = false;
+        QStringList TooLong;
+        QStringList LineBreaks;
+    };
+    void queueJob(DropJob::Target kind, const QStringList& names, TDropTreeView* tree, bool play);
+    DropQueue& drops();
+    void receive(DropBatch& batch);
+
     std::array<TDropTreeView*, 5> trees_;
     TDropListView* list_;
     TM_PlayList& store_;
     CFolderLister* lister_ = &DefaultFolderLister();
     SongChoice* choice_ = nullptr;
     std::vector<QMetaObject::Connection> connections_;
+    std::map<std::uint64_t, JobState> jobs_;
+    // Last, so that it goes first: no batch arrives once the rest is being torn down.
+    std::unique_ptr<DropQueue> queue_;
 };

@@ -1,5 +1,6 @@
 #include "PlaylistViews.h"
 
+#include "FileName.h"
 #include "MusicFile.h"
 
 #include <QDragEnterEvent>
@@ -19,7 +20,7 @@ QVariant TMusicNode::data(int column, int role) const
     // The name is read from the record when a row is shown, not stored beside it: a page
     // of tens of thousands of entries then opens without decoding every path.
     if (column == 0 && (role == Qt::DisplayRole || role == Qt::EditRole) && record_)
-        return EntryDisplayName(*record_);
+        return ReadableFileName(EntryDisplayName(*record_));
     return QTreeWidgetItem::data(column, role);
 }
 
@@ -44,9 +45,11 @@ QStringList DroppedLocalPaths(const QMimeData* mime)
     QStringList paths;
     if (!mime || !mime->hasUrls())
         return paths;
-    for (const QUrl& url : mime->urls())
-        if (url.isLocalFile() && !url.toLocalFile().isEmpty())
-            paths.append(url.toLocalFile());
+    for (const QUrl& url : mime->urls()) {
+        const QString path = LocalPathOfUrl(url);
+        if (!path.isEmpty())
+            paths.append(path);
+    }
     return paths;
 }
 
@@ -199,7 +202,7 @@ TDropListView::TDropListView(QWidget* parent) : TFileDropTree(parent)
 
     const auto invalidate = [this] {
         if (!appending_)
-            loweredValid_ = false;
+            pathsValid_ = false;
     };
     QAbstractItemModel* m = model();
     modelConnections_ = {
@@ -223,10 +226,29 @@ bool TDropListView::AcceptsSource(const QObject* source) const
     return qobject_cast<const TDropListView*>(source) != nullptr;
 }
 
+QTreeWidgetItem* TDropListView::NewItem(const QString& path)
+{
+    auto* item = new QTreeWidgetItem;
+    // The path itself is the caption unless it holds something that must not be shown
+    // as it is; the row then shows the readable form and keeps the path beside it.
+    const QString shown = ReadableFileName(path);
+    item->setText(0, shown);
+    if (shown != path)
+        item->setData(0, PathRole, path);
+    return item;
+}
+
+QString TDropListView::PathOf(const QTreeWidgetItem* item)
+{
+    if (!item)
+        return {};
+    const QVariant path = item->data(0, PathRole);
+    return path.isValid() ? path.toString() : item->text(0);
+}
+
 QString TDropListView::Caption(int index) const
 {
-    const QTreeWidgetItem* item = topLevelItem(index);
-    return item ? item->text(0) : QString();
+    return PathOf(topLevelItem(index));
 }
 
 QStringList TDropListView::Captions() const
@@ -235,18 +257,18 @@ QStringList TDropListView::Captions() const
     const int count = topLevelItemCount();
     captions.reserve(count);
     for (int i = 0; i < count; ++i)
-        captions.append(topLevelItem(i)->text(0));
+        captions.append(PathOf(topLevelItem(i)));
     return captions;
 }
 
 void TDropListView::AppendCaption(const QString& caption)
 {
-    auto* item = new QTreeWidgetItem(QStringList{caption});
     appending_ = true;
+    QTreeWidgetItem* item = NewItem(caption);
     addTopLevelItem(item);
     appending_ = false;
-    if (loweredValid_)
-        lowered_.insert(caption.toLower());
+    if (pathsValid_ && !paths_.contains(caption))
+        paths_.insert(caption, item);
 }
 
 void TDropListView::AppendCaptions(const QStringList& captions)
@@ -254,24 +276,29 @@ void TDropListView::AppendCaptions(const QStringList& captions)
     QList<QTreeWidgetItem*> items;
     items.reserve(captions.size());
     for (const QString& caption : captions)
-        items.append(new QTreeWidgetItem(QStringList{caption}));
+        items.append(NewItem(caption));
     appending_ = true;
     addTopLevelItems(items);
     appending_ = false;
-    if (loweredValid_)
-        for (const QString& caption : captions)
-            lowered_.insert(caption.toLower());
+    if (pathsValid_)
+        for (QTreeWidgetItem* item : items)
+            if (!paths_.contains(PathOf(item)))
+                paths_.insert(PathOf(item), item);
 }
 
-bool TDropListView::HasLoweredCaption(const QString& lowered)
+QTreeWidgetItem* TDropListView::ItemWithPath(const QString& path)
 {
-    if (!loweredValid_) {
-        lowered_.clear();
-        const int count = topLevelItemCount();
-        for (int i = 0; i < count; ++i)
-            lowered_.insert(topLevelItem(i)->text(0).toLower());
-        loweredValid_ = true;
+    if (!pathsValid_) {
+        paths_.clear();
+        // From the last to the first: the first of equal entries is the one kept.
+        for (int i = topLevelItemCount() - 1; i >= 0; --i)
+            paths_.insert(PathOf(topLevelItem(i)), topLevelItem(i));
+        pathsValid_ = true;
     }
-    return lowered_.contains(lowered);
+    return paths_.value(path, nullptr);
 }
 
+bool TDropListView::HasCaption(const QString& path)
+{
+    return ItemWithPath(path) != nullptr;
+}

@@ -3,10 +3,11 @@
 // temporary list. Both take files dropped from the file manager and hand the local
 // paths on through `FilesDropped`; what becomes of them is `CPlaylist`'s business.
 
-#include <QSet>
+#include <QHash>
 #include <QStringList>
 #include <QTreeWidget>
 
+#include <cstdint>
 #include <memory>
 
 class QMimeData;
@@ -82,6 +83,14 @@ public:
 
     const int Tag;
 
+    // Where numbering stood after the last renumbering: the number the next file gets
+    // when the tree still has `Rows` nodes. Lets entries appended by a walk be numbered
+    // without looking back over the page.
+    struct NumberingHint {
+        int Rows = -1;
+        std::int32_t Next = 1;
+    } Numbering;
+
 protected:
     // Drags from any page tree are accepted; the drop handler ignores other pages.
     bool AcceptsSource(const QObject* source) const override;
@@ -95,23 +104,33 @@ public:
     explicit TDropListView(QWidget* parent = nullptr);
     ~TDropListView() override;
 
+    // Item data role that holds an entry's path when its caption is not the path itself.
+    static constexpr int PathRole = Qt::UserRole + 1;
+    // A new item for `path`: its caption is the path as shown (ReadableFileName).
+    static QTreeWidgetItem* NewItem(const QString& path);
+    // The path an item of the list stands for.
+    static QString PathOf(const QTreeWidgetItem* item);
+
+    // The paths of the entries, the list's captions.
     QString Caption(int index) const;
     QStringList Captions() const;
     void AppendCaption(const QString& caption);
     // The same for many captions at once, in order.
     void AppendCaptions(const QStringList& captions);
-    // True when some caption, lower-cased, equals `lowered`.
-    bool HasLoweredCaption(const QString& lowered);
+    // The first entry whose path is exactly `path` (names are bytes: case counts);
+    // null when none.
+    QTreeWidgetItem* ItemWithPath(const QString& path);
+    bool HasCaption(const QString& path);
 
 protected:
     bool AcceptsSource(const QObject* source) const override;
 
 private:
-    // Lower-cased captions, so a drop of thousands of files does not compare each
-    // one with every item. Any change to the items not made by AppendCaption
+    // Paths to their first entries, so a drop of thousands of files does not compare
+    // each one with every item. Any change to the items not made by AppendCaption
     // invalidates it; it is rebuilt at the next question.
-    QSet<QString> lowered_;
-    bool loweredValid_ = false;
+    QHash<QString, QTreeWidgetItem*> paths_;
+    bool pathsValid_ = false;
     bool appending_ = false;
     // The model outlives this class's part of the object and reports its own
     // teardown; these connections must be gone by then.

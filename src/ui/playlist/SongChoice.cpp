@@ -66,7 +66,7 @@ QString SongChoice::CurrentSong()
         const int index = std::max(FirstSelectedIndex(m_list), 0);
         CurItem = m_list->topLevelItem(index);
         CurItem->setSelected(true);
-        return CurItem->text(0);
+        return TDropListView::PathOf(CurItem);
     }
     if (!CurTree || CurTree->topLevelItemCount() == 0)
         return {};
@@ -97,7 +97,7 @@ QString SongChoice::NextSong()
         i = i < count - 1 ? i + 1 : 0;
         CurItem = m_list->topLevelItem(i);
         CurItem->setSelected(true);
-        return CurItem->text(0);
+        return TDropListView::PathOf(CurItem);
     }
     if (!CurTree || CurTree->topLevelItemCount() == 0)
         return {};

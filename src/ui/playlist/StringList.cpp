@@ -1,6 +1,7 @@
 #include "StringList.h"
 
 #include "FileIO.h"
+#include "ReplaceFile.h"
 #include "TempList.h"
 
 

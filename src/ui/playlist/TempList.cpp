@@ -1,6 +1,7 @@
 #include "TempList.h"
 
 #include "CodePage.h"
+#include "FileName.h"
 
 #include <QStringDecoder>
 
@@ -15,6 +16,14 @@ constexpr char16_t kEscapeBase = 0xDC00;  // a kept byte b is U+DC00 + b (b >= 0
 bool hasMark(const QByteArray& bytes)
 {
     return bytes.startsWith(QByteArrayView(kUtf8Mark, kUtf8MarkSize));
+}
+
+bool isAsciiLine(const char* bytes, qsizetype size)
+{
+    for (qsizetype i = 0; i < size; ++i)
+        if (static_cast<unsigned char>(bytes[i]) >= 0x80)
+            return false;
+    return true;
 }
 
 bool isEscape(QChar c)
@@ -105,46 +114,21 @@ std::optional<QByteArray> encodeKeepingBytes(const QString& line, Encode encode)
     return out;
 }
 
-std::optional<QByteArray> utf8(const QString& text)
-{
-    return text.toUtf8();
-}
-
 } // namespace
 
-TempListEncoding TempListEncodingOf(const QByteArray& bytes)
-{
-    if (hasMark(bytes))
-        return TempListEncoding::Utf8;
-    bool multiByte = false;
-    for (char c : bytes) {
-        if (static_cast<unsigned char>(c) >= 0x80) {
-            multiByte = true;
-            break;
-        }
-    }
-    if (multiByte && strictUtf8(bytes.constData(), bytes.size()))
-        return TempListEncoding::Utf8;
-    return TempListEncoding::CodePage949;
-}
+namespace {
 
-QStringList DecodeTempListText(const QByteArray& bytes)
+// Calls `line(begin, size)` for every line of `bytes` from `pos` on.
+template <typename Line>
+void forEachLine(const QByteArray& bytes, qsizetype pos, Line line)
 {
-    const bool utf8File = TempListEncodingOf(bytes) == TempListEncoding::Utf8;
     const char* data = bytes.constData();
     const qsizetype size = bytes.size();
-    qsizetype pos = hasMark(bytes) ? kUtf8MarkSize : 0;
-
-    QStringList lines;
     while (pos < size) {
         qsizetype end = pos;
         while (end < size && data[end] != '\r' && data[end] != '\n')
             ++end;
-        // Only the file's first three bytes are its mark; a U+FEFF that starts a line is
-        // part of the path and must survive (QString::fromUtf8 would drop it), which the
-        // strict decoder keeps.
-        lines.append(utf8File ? decodeKeepingBytes(data + pos, end - pos, strictUtf8)
-                              : decodeCodePageLine(data + pos, end - pos));
+        line(data + pos, end - pos);
         pos = end;
         if (pos < size && data[pos] == '\r') {
             ++pos;
@@ -154,34 +138,131 @@ QStringList DecodeTempListText(const QByteArray& bytes)
             ++pos;
         }
     }
+}
+
+// A line of an unmarked UTF-8 file: UTF-8, else code page 949, else its bytes.
+QString decodeUtf8Line(const char* bytes, qsizetype size)
+{
+    if (auto text = strictUtf8(bytes, size))
+        return *text;
+    if (auto text = strictCodePage949(bytes, size))
+        return *text;
+    return FileNameFromBytes(QByteArrayView(bytes, size));
+}
+
+} // namespace
+
+namespace {
+
+// True when every character of a valid code page 949 line is ASCII or one of the 2,350
+// Hangul syllables of KS X 1001, the text a Korean name is made of.
+bool onlyCommonHangul(const char* bytes, qsizetype size)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes);
+    for (qsizetype i = 0; i < size; ++i) {
+        if (p[i] < 0x80)
+            continue;
+        if (i + 1 >= size || p[i] < 0xB0 || p[i] > 0xC8 || p[i + 1] < 0xA1 || p[i + 1] == 0xFF)
+            return false;
+        ++i;
+    }
+    return true;
+}
+
+// True when every character that is not ASCII is a letter or a mark, as in a name.
+bool onlyLetters(const QString& text)
+{
+    for (char32_t c : text.toUcs4())
+        if (c >= 0x80 && !QChar::isLetter(c) && !QChar::isMark(c))
+            return false;
+    return true;
+}
+
+} // namespace
+
+TempListEncoding TempListEncodingOf(const QByteArray& bytes)
+{
+    if (hasMark(bytes))
+        return TempListEncoding::MarkedUtf8;
+    // Each line that is not ASCII is valid in one form, in both, or in neither.
+    bool utf8Only = false;
+    bool codePageOnly = false;
+    bool ambiguous = false;
+    bool ambiguousLooksUtf8 = true;   // as UTF-8 every such line is letters
+    bool ambiguousLooksKorean = true; // as code page 949 every such line is Hangul
+    forEachLine(bytes, 0, [&](const char* line, qsizetype size) {
+        if (isAsciiLine(line, size))
+            return;
+        const auto utf8 = strictUtf8(line, size);
+        const bool codePage = strictCodePage949(line, size).has_value();
+        if (utf8 && !codePage) {
+            utf8Only = true;
+        } else if (codePage && !utf8) {
+            codePageOnly = true;
+        } else if (utf8 && codePage) {
+            ambiguous = true;
+            ambiguousLooksUtf8 = ambiguousLooksUtf8 && onlyLetters(*utf8);
+            ambiguousLooksKorean = ambiguousLooksKorean && onlyCommonHangul(line, size);
+        }
+    });
+    // A line only UTF-8 can read settles it; so does one only code page 949 can read.
+    // Lines both can read are code page 949 unless that reading is not Korean text
+    // while the UTF-8 one is all letters ("바다" in UTF-8 is Hanja and rare syllables
+    // in code page 949); a lone "창" or "é" stays code page 949.
+    if (utf8Only)
+        return TempListEncoding::Utf8;
+    if (!codePageOnly && ambiguous && ambiguousLooksUtf8 && !ambiguousLooksKorean)
+        return TempListEncoding::Utf8;
+    return TempListEncoding::CodePage949;
+}
+
+QStringList DecodeTempListText(const QByteArray& bytes)
+{
+    const TempListEncoding encoding = TempListEncodingOf(bytes);
+    QStringList lines;
+    forEachLine(bytes, encoding == TempListEncoding::MarkedUtf8 ? kUtf8MarkSize : 0,
+                [&](const char* line, qsizetype size) {
+                    switch (encoding) {
+                    case TempListEncoding::MarkedUtf8:
+                        // Only the file's first three bytes are its mark; a U+FEFF that
+                        // starts a line is part of the path and survives.
+                        lines.append(FileNameFromBytes(QByteArrayView(line, size)));
+                        break;
+                    case TempListEncoding::Utf8:
+                        lines.append(decodeUtf8Line(line, size));
+                        break;
+                    case TempListEncoding::CodePage949:
+                        lines.append(decodeCodePageLine(line, size));
+                        break;
+                    }
+                });
     return lines;
 }
 
 QByteArray EncodeTempListText(const QStringList& lines, TempListEncoding encoding)
 {
-    // Each line is written only in a form that reads back as the same line: bytes kept
-    // from an undecodable line, written as themselves, can join their neighbours into a
-    // character of the other encoding.
+    // Written only in a form that reads back as the same lines: bytes kept from an
+    // undecodable line, written as themselves, can join their neighbours into a
+    // character, and one line can change how the whole file is judged.
     if (encoding == TempListEncoding::CodePage949) {
         QByteArray out;
         bool allFit = true;
         for (const QString& line : lines) {
             const auto encoded = encodeKeepingBytes(line, ToCodePage949);
-            if (!encoded || decodeCodePageLine(encoded->constData(), encoded->size()) != line) {
+            if (!encoded) {
                 allFit = false;
                 break;
             }
             out += *encoded;
             out += "\r\n";
         }
-        // Read back as a whole, the file must still be taken for code page 949.
-        if (allFit && TempListEncodingOf(out) == TempListEncoding::CodePage949)
+        if (allFit && DecodeTempListText(out) == lines)
             return out;
     }
     QByteArray out(kUtf8Mark, kUtf8MarkSize);
     for (const QString& line : lines) {
-        QByteArray encoded = *encodeKeepingBytes(line, utf8);
-        if (decodeKeepingBytes(encoded.constData(), encoded.size(), strictUtf8) != line) {
+        QByteArray encoded = FileNameBytes(line);
+        if (FileNameFromBytes(encoded) != line) {
             // Bytes of a code page 949 line that was not code page 949 would read back as
             // UTF-8 characters: such bytes become U+FFFD, and the line stays as written.
             QString replaced = line;

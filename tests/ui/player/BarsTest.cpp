@@ -71,6 +71,33 @@ TEST(KnobBars, SeekAndPositionUseWideProducts)
     EXPECT_EQ(bars::KnobLeftForTime(63, 124, 5000, 0), 63);
 }
 
+TEST(KnobBars, ASeekPutsTheKnobBackOnThePixelItWasLetGoOn)
+{
+    // A song whose length does not divide evenly: truncated, every seek would land one
+    // millisecond short of the knob's pixel and the knob would drop back.
+    for (const int length : {200000, 187463, 3001, 125}) {
+        for (int offset = 0; offset <= 124; ++offset) {
+            const int target = bars::SeekTargetMs(length, offset, 124);
+            ASSERT_EQ(bars::KnobLeftForTime(0, 124, target, length), offset) << length << " " << offset;
+        }
+    }
+}
+
+TEST(KnobBars, TicksComeWhenTheClockOrTheKnobChanges)
+{
+    EXPECT_EQ(bars::MsUntilNextSecond(0), 1000);
+    EXPECT_EQ(bars::MsUntilNextSecond(1999), 1);
+    EXPECT_EQ(bars::MsUntilNextSecond(2000), 1000);
+    // 124 pixels over 200 s: one every 1612.9 ms; from 1000 ms the next is at 1613.
+    EXPECT_EQ(bars::MsUntilKnobMoves(124, 1000, 200000), 613);
+    EXPECT_EQ(bars::KnobLeftForTime(0, 124, 1000 + 613, 200000), 1);
+    EXPECT_EQ(bars::KnobLeftForTime(0, 124, 1000 + 612, 200000), 0);
+    EXPECT_EQ(bars::MsUntilKnobMoves(124, 0, 0), -1);
+    EXPECT_EQ(bars::MsUntilKnobMoves(124, 200000, 200000), -1);
+    // A short song moves the knob more often than every millisecond: never sooner than one.
+    EXPECT_EQ(bars::MsUntilKnobMoves(124, 10, 100), 1);
+}
+
 TEST(StreamLabels, PaddedAndWrapped)
 {
     EXPECT_EQ(bars::KbpsText(128), "128KB");

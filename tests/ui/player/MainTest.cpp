@@ -63,37 +63,43 @@ TEST_F(PlayerWindow, TransportStateTable)
     EXPECT_TRUE(Settings.Playing);
     EXPECT_EQ(form->LTitle->text(), "tone.wav");
     EXPECT_TRUE(form->BToTray->hasFocus() || !form->isActiveWindow());
-    ASSERT_TRUE(waitFor([&] { return Ogg->m_GetTimeMs() >= 500; }, 2s));
+    ASSERT_TRUE(spinUntil([&] { return form->TransportOf().PositionMs() >= 1100; }, 3s));
 
     form->BPlay->Click();  // pause
     EXPECT_FALSE(playing());
     EXPECT_FALSE(showsPause());
     EXPECT_EQ(form->BPlayTag(), 1);
     EXPECT_TRUE(Settings.Playing);
-    const int saved = Ogg->m_nPausePos;
+    // The strip shows where the song was held, as the media controls do.
+    const qint64 held = form->TransportOf().PositionMs();
+    EXPECT_EQ(form->LTime->text(), "00:01-00:03");
+    EXPECT_EQ(form->ImgPosition->x(), bars::KnobLeftForTime(63, 124, static_cast<int>(held), 3000));
+    EXPECT_GT(form->ImgPosition->x(), 63);
 
     form->BPlay->Click();  // resume
     EXPECT_TRUE(playing());
     EXPECT_TRUE(showsPause());
     EXPECT_EQ(form->BPlayTag(), 0);
-    EXPECT_GE(Ogg->m_GetTimeMs(), saved);
+    EXPECT_GE(form->TransportOf().PositionMs(), held);
+    EXPECT_LE(form->TransportOf().PositionMs(), held + 150);
 
     form->BStop->Click();  // stop
     EXPECT_FALSE(playing());
     EXPECT_FALSE(showsPause());
     EXPECT_FALSE(Settings.Playing);
+    EXPECT_EQ(form->LTime->text(), "00:00-00:03");
     EXPECT_FALSE(form->FrameSink().HasFrame());
     EXPECT_TRUE(boxes.isEmpty());
 }
 
-TEST_F(PlayerWindow, NextAfterPauseKeepsThePlayGlyphAndNoSenderRestarts)
+TEST_F(PlayerWindow, NextAfterPauseShowsWhatPlaysAndNoSenderRestarts)
 {
     form->BPlay->Click();
     form->BPlay->Click();  // paused
     form->dxButton1->Click();
     EXPECT_TRUE(playing());
-    EXPECT_FALSE(showsPause()) << "next keeps glyph and tag";
-    EXPECT_EQ(form->BPlayTag(), 1);
+    EXPECT_TRUE(showsPause()) << "the next song is heard: the glyph says so";
+    EXPECT_EQ(form->BPlayTag(), 0);
     EXPECT_EQ(form->LTitle->text(), "tone.ogg");
     form->BPlay->Click();  // the next click pauses the song that plays
     EXPECT_FALSE(playing());
@@ -101,12 +107,12 @@ TEST_F(PlayerWindow, NextAfterPauseKeepsThePlayGlyphAndNoSenderRestarts)
     // The playlist's request (no sender) starts the current song from its beginning.
     form->BPlayClick(nullptr);
     EXPECT_TRUE(playing());
-    EXPECT_LT(Ogg->m_GetTimeMs(), 300);
+    EXPECT_LT(form->TransportOf().PositionMs(), 300);
     EXPECT_TRUE(showsPause());
     EXPECT_EQ(form->BPlayTag(), 0);
 }
 
-TEST_F(PlayerWindow, NoCurrentSongShowsTheNoticeAndABadFileChangesNothing)
+TEST_F(PlayerWindow, NoCurrentSongShowsTheNoticeAndABadFileStaysStopped)
 {
     playList.songs.clear();
     form->BPlay->Click();
@@ -120,29 +126,31 @@ TEST_F(PlayerWindow, NoCurrentSongShowsTheNoticeAndABadFileChangesNothing)
     playList.songs = {dir.path() + "/missing.mp3"};
     form->BPlay->Click();
     EXPECT_FALSE(playing());
-    EXPECT_TRUE(showsPause()) << "the glyph changes even when the file does not open";
+    EXPECT_FALSE(showsPause()) << "nothing is heard: no pause glyph";
 }
 
-TEST_F(PlayerWindow, TestControlsDriveThePlayerDirectly)
+TEST_F(PlayerWindow, TestControlsDriveTheTransport)
 {
     form->Edit1->setText(songA);
     form->Button1->click();
     EXPECT_TRUE(playing());
     form->Button3->click();
-    EXPECT_FALSE(playing());
+    EXPECT_EQ(form->TransportOf().State(), TransportState::Paused);
     form->Button4->click();
     EXPECT_TRUE(playing());
     form->Button2->click();
-    EXPECT_FALSE(playing());
-    EXPECT_FALSE(showsPause()) << "test controls leave the glyph alone";
+    EXPECT_EQ(form->TransportOf().State(), TransportState::Stopped);
+    EXPECT_FALSE(showsPause());
 }
 
 TEST_F(PlayerWindow, KnobsAndTracksSetVolumeAndSeek)
 {
     QTest::mouseClick(form->ShapeVolume, Qt::LeftButton, {}, QPoint(0, 2));
     EXPECT_EQ(form->ImgVolume->x(), 132);
+    EXPECT_EQ(form->TransportOf().VolumeLevel(), 0);
     QTest::mouseClick(form->ShapeVolume, Qt::RightButton, {}, QPoint(55 + 6, 2));
     EXPECT_EQ(form->ImgVolume->x(), 132 + 55);
+    EXPECT_EQ(form->TransportOf().VolumeLevel(), 255);
     QTest::mouseClick(form->ShapeVolume, Qt::LeftButton, {}, QPoint(66, 2));
     EXPECT_EQ(form->ImgVolume->x(), 132 + 55);
 
@@ -157,21 +165,66 @@ TEST_F(PlayerWindow, KnobsAndTracksSetVolumeAndSeek)
     QApplication::sendEvent(form->ImgVolume, &far);
     EXPECT_EQ(form->ImgVolume->x(), 132 + 35);
     QTest::mouseRelease(form->ImgVolume, Qt::LeftButton, {}, QPoint(5, 3));
+    EXPECT_EQ(form->TransportOf().VolumeLevel(), 35 * 255 / 55);
+    // A volume set elsewhere (the media controls) moves the knob.
+    form->TransportOf().SetVolume(0.5);
+    EXPECT_EQ(form->ImgVolume->x(), 132 + 28);
 
     // Seek: knob at 62 of 124 in a 200 s song goes to 100 s.
     ASSERT_TRUE(form->PlayFile(longSong));
     QTest::mouseClick(form->ShapePosition, Qt::LeftButton, {}, QPoint(62 + 6, 2));
     EXPECT_EQ(form->ImgPosition->x(), 63 + 62);
-    EXPECT_GE(Ogg->m_GetTimeMs(), 100000);
-    EXPECT_LT(Ogg->m_GetTimeMs(), 100400);
+    EXPECT_GE(form->TransportOf().PositionMs(), 100000);
+    EXPECT_LT(form->TransportOf().PositionMs(), 100400);
     form->TimerPositionTimer();
     EXPECT_EQ(form->ImgPosition->x(), 63 + 62);
 
-    // While stopped a seek does nothing and the next tick returns the knob to the start.
+    // Stopped, the knob goes back to the start; put elsewhere, it stays there and the
+    // next play starts from there.
     form->BStop->Click();
-    QTest::mouseClick(form->ShapePosition, Qt::LeftButton, {}, QPoint(100, 2));
-    form->TimerPositionTimer();
     EXPECT_EQ(form->ImgPosition->x(), 63);
+    QTest::mouseClick(form->ShapePosition, Qt::LeftButton, {}, QPoint(31 + 6, 2));
+    form->TimerPositionTimer();
+    EXPECT_EQ(form->ImgPosition->x(), 63 + 31);
+    EXPECT_EQ(form->LTime->text(), "00:50-03:20");
+    playList.songs = {longSong};
+    form->BPlay->Click();
+    EXPECT_GE(form->TransportOf().PositionMs(), 50000);
+    EXPECT_LT(form->TransportOf().PositionMs(), 50400);
+}
+
+TEST_F(PlayerWindow, AHeldSeekKnobIsTheUsersUntilLetGo)
+{
+    ASSERT_TRUE(form->PlayFile(longSong));
+    // Grab the knob at the start and carry it 40 pixels on.
+    QTest::mousePress(form->ImgPosition, Qt::LeftButton, {}, QPoint(6, 3));
+    QMouseEvent move(QEvent::MouseMove, QPointF(46, 3), form->ImgPosition->mapToGlobal(QPointF(46, 3)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(form->ImgPosition, &move);
+    EXPECT_EQ(form->ImgPosition->x(), 63 + 40);
+    // Held still for longer than the knob's ticks: the song plays on, the knob stays put.
+    spin(450ms);
+    form->TimerPositionTimer();
+    EXPECT_EQ(form->ImgPosition->x(), 63 + 40);
+    EXPECT_LT(form->TransportOf().PositionMs(), 5000);
+    QTest::mouseRelease(form->ImgPosition, Qt::LeftButton, {}, QPoint(6, 3));
+    // 40 of 124 of 200 s.
+    EXPECT_GE(form->TransportOf().PositionMs(), 64516);
+    EXPECT_LT(form->TransportOf().PositionMs(), 64900);
+    EXPECT_EQ(form->ImgPosition->x(), 63 + 40);
+}
+
+TEST_F(PlayerWindow, PausedTheKnobCanBeMovedAndResumeGoesOnFromThere)
+{
+    ASSERT_TRUE(form->PlayFile(longSong));
+    form->BPlay->Click();  // pause
+    QTest::mouseClick(form->ShapePosition, Qt::LeftButton, {}, QPoint(62 + 6, 2));
+    spin(100ms);
+    EXPECT_EQ(form->ImgPosition->x(), 63 + 62) << "the knob stays where it was put";
+    EXPECT_EQ(form->LTime->text(), "01:40-03:20");
+    form->BPlay->Click();  // resume
+    EXPECT_GE(form->TransportOf().PositionMs(), 100000);
+    EXPECT_LT(form->TransportOf().PositionMs(), 100400);
 }
 
 TEST_F(PlayerWindow, ClockLabelsAndTitle)
@@ -199,49 +252,52 @@ TEST_F(PlayerWindow, ClockLabelsAndTitle)
     EXPECT_EQ(form->LTitle->x(), 197 / 2 - form->LTitle->width() / 2);
 }
 
-TEST_F(PlayerWindow, EndOfSongAdvancesWhilePlaying)
-{
-    playList.songs = {QString::fromStdString(fixtures::Library::instance().tone("wav", 1.2)), songB};
-    form->BPlay->Click();
-    ASSERT_TRUE(waitFor([&] {
-        form->Timer1Timer();
-        return form->LTitle->text() == "tone.ogg";
-    }, 4s));
-    EXPECT_EQ(playList.current, 1);
-}
-
-TEST_F(PlayerWindow, EndOfSongWaitsForItsLastSample)
+TEST_F(PlayerWindow, EndOfSongAdvancesAtItsLastSampleAndShowsTheNewSongAtOnce)
 {
     // 1.9 s: its last whole second is reached at 1.0 s, its sound ends at 1.9 s.
     playList.songs = {QString::fromStdString(fixtures::Library::instance().tone("wav", 1.9)), songB};
     const auto start = std::chrono::steady_clock::now();
     form->BPlay->Click();
-    ASSERT_TRUE(waitFor([&] {
-        form->Timer1Timer();
-        return form->LTitle->text() == "tone.ogg";
-    }, 4s));
+    ASSERT_TRUE(spinUntil([&] { return form->LTitle->text() == "tone.ogg"; }, 4s));
     EXPECT_GE(std::chrono::steady_clock::now() - start, 1850ms);
-    EXPECT_EQ(Ogg->Snapshot().state, TransportState::Playing);
+    EXPECT_EQ(playList.current, 1);
+    EXPECT_TRUE(playing());
+    // The clock shows the new song at once, not the old song's time.
+    EXPECT_EQ(form->LTime->text(), "00:00-00:03");
+    EXPECT_EQ(form->ImgPosition->x(), 63);
 }
 
-// An idle strip does not wake: the timers run only while a stream is open, and the
-// display they would keep showing is put in place once when the stream closes.
-TEST_F(PlayerWindow, TimersRestWhileNothingIsOpen)
+TEST_F(PlayerWindow, TheLastSongEndingStopsThePlayer)
+{
+    // A page whose last entry is a folder heading: nothing comes after the song.
+    playList.wraps = false;
+    playList.songs = {QString::fromStdString(fixtures::Library::instance().tone("wav", 0.8))};
+    form->BPlay->Click();
+    ASSERT_TRUE(spinUntil([&] { return !playing(); }, 3s));
+    EXPECT_EQ(form->TransportOf().State(), TransportState::Stopped);
+    EXPECT_FALSE(showsPause());
+    EXPECT_EQ(form->LTime->text(), "00:00-00:00");
+    EXPECT_EQ(form->ImgPosition->x(), 63);
+    EXPECT_FALSE(Settings.Playing);
+}
+
+// An idle or paused strip does not wake: the timers run only while a song is heard.
+TEST_F(PlayerWindow, TimersRestWhileNothingIsHeard)
 {
     EXPECT_FALSE(form->Timer1.isActive());
     EXPECT_FALSE(form->TimerPosition.isActive());
     form->BPlay->Click();
     EXPECT_TRUE(form->Timer1.isActive());
     EXPECT_TRUE(form->TimerPosition.isActive());
-    ASSERT_TRUE(waitFor([&] { return Ogg->m_GetTimeMs() >= 1100; }, 3s));
-    form->TimerPositionTimer();
+    // The clock changes when the song's second does, not up to a second later.
+    EXPECT_LE(form->Timer1.remainingTime(), 1001);
+    ASSERT_TRUE(spinUntil([&] { return form->TransportOf().PositionMs() >= 1100; }, 3s));
+    EXPECT_EQ(form->LTime->text(), "00:01-00:03");
     EXPECT_GT(form->ImgPosition->x(), form->ShapePosition->x());
 
     form->BPlay->Click();  // pause
     EXPECT_FALSE(form->Timer1.isActive());
     EXPECT_FALSE(form->TimerPosition.isActive());
-    EXPECT_TRUE(form->LTime->text().startsWith("00:00-")) << form->LTime->text().toStdString();
-    EXPECT_EQ(form->ImgPosition->x(), form->ShapePosition->x());
 
     form->BPlay->Click();  // resume
     EXPECT_TRUE(form->Timer1.isActive());
@@ -277,6 +333,7 @@ TEST_F(PlayerWindow, ClosingWritesTheSettings)
     EXPECT_EQ(Ogg, nullptr);
     form->Timer1Timer();  // a late tick must not touch the deleted player
     form->TimerPositionTimer();
+    form->BPlay->Click();
     form.reset();
     QFile ini(dir.path() + "/Sorvel.ini");
     ASSERT_TRUE(ini.open(QIODevice::ReadOnly));

@@ -8,18 +8,22 @@
 #include "Main.h"
 #include "Ogg.h"
 #include "PlayListLink.h"
+#include "Transport.h"
 #include "support/EngineEnvironment.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <chrono>
+#include <functional>
 #include <memory>
 
 class FakePlayList : public IPlayListLink {
 public:
     QStringList songs;
     int current = 0;
+    bool wraps = true;  // false: nothing after the last song, as a page ending in a heading
     bool visible = false;
     QStringList temp;
     int updates = 0;
@@ -28,7 +32,7 @@ public:
     QString CurrentSong() override { return songs.value(current); }
     QString NextSong() override
     {
-        if (songs.isEmpty())
+        if (songs.isEmpty() || (!wraps && current + 1 >= songs.size()))
             return {};
         current = (current + 1) % songs.size();
         return songs[current];
@@ -89,7 +93,19 @@ protected:
         form = std::make_unique<TFormMain>(&playList);
     }
 
-    bool playing() const { return Ogg && Ogg->m_IsOpen(); }
+    bool playing() const { return form->TransportOf().State() == TransportState::Playing; }
+    // Runs the event loop until `done` holds or `timeout` passes.
+    static bool spinUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout)
+    {
+        const auto end = std::chrono::steady_clock::now() + timeout;
+        while (std::chrono::steady_clock::now() < end) {
+            if (done())
+                return true;
+            QApplication::processEvents(QEventLoop::AllEvents, 5);
+        }
+        return done();
+    }
+    static void spin(std::chrono::milliseconds time) { spinUntil([] { return false; }, time); }
     bool showsPause() const { return form->BPlay->Glyph() == form->BPauseImg->Glyph(); }
 
     static inline QString songA, songB, longSong;

@@ -12,9 +12,11 @@ class MusicFileTest : public ::testing::Test {};
 
 TEST_F(MusicFileTest, ExtensionsCompareLowerCased)
 {
-    for (const char* name : {"a.mp3", "SONG.MP3", "b.Ogg", "c.wav", "d.asf", "e.mp2", "f.wma", "g.cda", "h.aiff"})
+    // The original list's extensions, and the formats the decoders play beside them.
+    for (const char* name : {"a.mp3", "SONG.MP3", "b.Ogg", "c.wav", "d.asf", "e.mp2", "f.wma", "g.cda", "h.aiff",
+                             "song.aif", "song.FLAC", "x.opus", "y.m4a", "z.aac"})
         EXPECT_TRUE(IsMusicFile(QStringLiteral("/m/") + QLatin1String(name))) << name;
-    for (const char* name : {"song.aif", "song.flac", "mp3", "song.mp3.txt", "notes.txt", ".mp3x"})
+    for (const char* name : {"mp3", "song.mp3.txt", "notes.txt", ".mp3x", "cover.jpg", "a.m3u"})
         EXPECT_FALSE(IsMusicFile(QStringLiteral("/m/") + QLatin1String(name))) << name;
     EXPECT_FALSE(IsMusicFile(QStringLiteral("/m.mp3/song")));
     EXPECT_TRUE(IsMusicFile(QStringLiteral("/m/.mp3")));

@@ -32,6 +32,12 @@ protected:
         form_ = std::make_unique<TFormPlayList>(store_);
         return *form_;
     }
+    // Handed paths are walked on the drop walker; the test waits until they are listed.
+    void Hand(const QStringList& paths, bool play)
+    {
+        form_->OpenPaths(paths, play);
+        ASSERT_TRUE(form_->Pages->FinishDrops());
+    }
     QString Make(const QString& name)
     {
         const QString path = Path(name);
@@ -60,7 +66,7 @@ TEST_F(OpenPaths, FilesAndFoldersJoinTheListAsADropWouldAndTheFirstPlays)
     form.ListView1->AppendCaption(QStringLiteral("/old/z.mp3"));
     form.ListView1->topLevelItem(0)->setSelected(true);
 
-    form.OpenPaths({text, Path("music"), c, a}, true);
+    Hand({text, Path("music"), c, a}, true);
 
     EXPECT_EQ(form.ListView1->Captions(), (QStringList{"/old/z.mp3", a, b, c}));
     EXPECT_EQ(played_, QStringList{a});  // the first entry the paths led to, from its start
@@ -78,11 +84,11 @@ TEST_F(OpenPaths, ASongAlreadyListedPlaysWithoutASecondEntry)
     const QString a = Make("music/a.mp3");
     const QString b = Make("music/b.mp3");
     TFormPlayList& form = Open();
-    form.OpenPaths({a, b}, false);
+    Hand({a, b}, false);
     ASSERT_TRUE(played_.isEmpty());
 
-    form.OpenPaths({b.toUpper().replace(Path("").toUpper(), Path(""))}, true);  // another letter case
-    form.OpenPaths({Path("music")}, true);  // a folder whose songs are all listed
+    Hand({b}, true);
+    Hand({Path("music")}, true);  // a folder whose songs are all listed
     EXPECT_EQ(form.ListView1->Captions(), (QStringList{a, b}));
     EXPECT_EQ(played_, (QStringList{b, a}));
 }
@@ -91,7 +97,7 @@ TEST_F(OpenPaths, WithoutMusicNothingIsAddedAndNothingPlays)
 {
     const QString text = Make("notes.txt");
     TFormPlayList& form = Open();
-    form.OpenPaths({text, Path("empty-folder-that-is-not-there"), QString()}, true);
+    Hand({text, Path("empty-folder-that-is-not-there"), QString()}, true);
     EXPECT_EQ(form.ListView1->topLevelItemCount(), 0);
     EXPECT_TRUE(played_.isEmpty());
     EXPECT_EQ(form.PageControl1->currentIndex(), 0);
@@ -102,11 +108,26 @@ TEST_F(OpenPaths, LaterBlocksOfASecondStartAreOnlyAdded)
     const QString a = Make("a.mp3");
     const QString b = Make("b.mp3");
     TFormPlayList& form = Open();
-    form.OpenPaths({a}, true);
-    form.OpenPaths({b}, false);
+    Hand({a}, true);
+    Hand({b}, false);
     EXPECT_EQ(played_, QStringList{a});
     EXPECT_EQ(form.ListView1->Captions(), (QStringList{a, b}));
     EXPECT_EQ(form.ListView1->selectedItems(), QList<QTreeWidgetItem*>{form.ListView1->topLevelItem(0)});
+}
+
+// A name with a line break has no place in "Temprary.txt": it is refused with a message
+// naming it, not dropped without a word; the other paths of the hand-over go on.
+TEST_F(OpenPaths, ANameWithALineBreakIsRefusedWithAMessage)
+{
+    const QString broken = Make(QStringLiteral("two\nlines.mp3"));
+    const QString fine = Make(QStringLiteral("fine.mp3"));
+    TFormPlayList& form = Open();
+    Hand({broken, fine}, true);
+    EXPECT_EQ(form.ListView1->Captions(), QStringList{fine});
+    EXPECT_EQ(played_, QStringList{fine});
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].Caption, QStringLiteral("경고"));
+    EXPECT_TRUE(boxes_[0].Text.contains(QStringLiteral("two\u240Alines.mp3"))) << boxes_[0].Text.toStdString();
 }
 
 } // namespace

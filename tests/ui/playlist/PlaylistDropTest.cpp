@@ -2,6 +2,7 @@
 
 #include "PlaylistGuiSupport.h"
 
+#include "FileName.h"
 #include "TempList.h"
 
 #include <QDropEvent>
@@ -25,6 +26,7 @@ protected:
         for (const QString& name : names)
             paths.append(Path(name));
         playlist_->WMDropFiles(Tree(page), paths);
+        ASSERT_TRUE(playlist_->FinishDrops());
     }
     void DropOnList(const QStringList& names)
     {
@@ -32,6 +34,7 @@ protected:
         for (const QString& name : names)
             paths.append(Path(name));
         playlist_->WMDropFiles(list_.get(), paths);
+        ASSERT_TRUE(playlist_->FinishDrops());
     }
     QStringList RelativeCaptions() const
     {
@@ -90,19 +93,25 @@ TEST_F(PlaylistDrop, PagesKeepDuplicates)
     EXPECT_NE(Record(3, 0), Record(3, 1));
 }
 
-TEST_F(PlaylistDrop, ListRefusesCaseInsensitiveDuplicates)
+// Names are bytes: "A.mp3" and "a.MP3" are two files, and only the very same path is
+// a duplicate on the list.
+TEST_F(PlaylistDrop, ListRefusesOnlyExactDuplicates)
 {
     playlist_->WMDropFiles(list_.get(), {QStringLiteral("/Music/A.mp3")});
-    playlist_->WMDropFiles(list_.get(), {QStringLiteral("/music/a.MP3"), QStringLiteral("/Music/A.mp3")});
-    EXPECT_EQ(list_->Captions(), QStringList{"/Music/A.mp3"});
+    playlist_->WMDropFiles(list_.get(), {QStringLiteral("/music/a.MP3"), QStringLiteral("/Music/A.mp3"),
+                                         QStringLiteral("/Music/SONG.Mp3"), QStringLiteral("/Music/song.mp3")});
+    ASSERT_TRUE(playlist_->FinishDrops());
+    EXPECT_EQ(list_->Captions(), (QStringList{"/Music/A.mp3", "/music/a.MP3", "/Music/SONG.Mp3", "/Music/song.mp3"}));
     // After the list changed by other means the test still sees every caption.
     list_->clear();
     playlist_->AddTempItem(QStringLiteral("/X/B.WAV"));
+    playlist_->AddTempFile(QStringLiteral("/X/B.WAV"));
     playlist_->AddTempFile(QStringLiteral("/x/b.wav"));
-    EXPECT_EQ(list_->Captions(), QStringList{"/X/B.WAV"});
+    EXPECT_EQ(list_->Captions(), (QStringList{"/X/B.WAV", "/x/b.wav"}));
     delete list_->takeTopLevelItem(0);
-    playlist_->AddTempFile(QStringLiteral("/x/b.wav"));
-    EXPECT_EQ(list_->Captions(), QStringList{"/x/b.wav"});
+    playlist_->AddTempFile(QStringLiteral("/X/B.WAV"));
+    EXPECT_EQ(list_->Captions(), (QStringList{"/x/b.wav", "/X/B.WAV"}));
+    EXPECT_TRUE(boxes_.empty());
 }
 
 TEST_F(PlaylistDrop, FolderOnListAddsMusicInWalkOrderAndWritesFile)
@@ -120,8 +129,10 @@ TEST_F(PlaylistDrop, ChosenFilesGoToListAndFile)
 {
     MakeFile(QStringLiteral("D/x.mp3"), 10);
     playlist_->AddChosenFiles({Path(QStringLiteral("b.wav")), Path(QStringLiteral("D")), Path(QStringLiteral("B.WAV")),
-                               Path(QStringLiteral("c.txt"))});
-    EXPECT_EQ(RelativeCaptions(), (QStringList{"b.wav", "D/x.mp3"}));
+                               Path(QStringLiteral("c.txt")), Path(QStringLiteral("b.wav"))});
+    ASSERT_TRUE(playlist_->FinishDrops());
+    // The folder's walk is waited for, in the order the files were chosen.
+    EXPECT_EQ(RelativeCaptions(), (QStringList{"b.wav", "D/x.mp3", "B.WAV"}));
     EXPECT_EQ(DecodeTempListText(ReadBytes(QStringLiteral("Temprary.txt"))), list_->Captions());
 }
 
@@ -157,13 +168,37 @@ TEST_F(PlaylistDrop, UnreadableFolderIsSkipped)
     EXPECT_EQ(RelativeCaptions(), QStringList{"D/yes.mp3"});
 }
 
-TEST_F(PlaylistDrop, OverlongPathIsRefusedNotCut)
+// A path longer than a record holds is refused, never cut, and named in one warning
+// per drop; its folder, which then holds nothing, gets no heading.
+TEST_F(PlaylistDrop, OverlongPathIsRefusedWithOneWarningAndNoEmptyHeading)
 {
     const QString longPath = QLatin1Char('/') + QString(487, QLatin1Char('x')) + QStringLiteral(".mp3");
     ASSERT_EQ(longPath.toUtf8().size(), 492);
-    playlist_->WMDropFiles(Tree(1), {longPath, longPath.mid(1)});
+    playlist_->WMDropFiles(Tree(1), {longPath, longPath.mid(1), longPath + QStringLiteral(".wav")});
+    ASSERT_TRUE(playlist_->FinishDrops());
     ASSERT_EQ(Tree(1)->topLevelItemCount(), 1);
     EXPECT_EQ(EntryPath(*Record(1, 0)), longPath.mid(1));
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].Caption, QStringLiteral("경고"));
+    EXPECT_TRUE(boxes_[0].Text.contains(longPath));
+    EXPECT_TRUE(boxes_[0].Text.contains(longPath + QStringLiteral(".wav")));
+
+    // In a walked folder: the file that fits stays under its heading; the folder whose
+    // only song does not fit shows no heading.
+    boxes_.clear();
+    // Folders "D/d.../d..." whose own paths fit, with the song below them one past it.
+    const int room = 491 - static_cast<int>(FileNameBytes(Path(QStringLiteral("D/"))).size());
+    const QString deep = QStringLiteral("D/") + QString(200, QLatin1Char('d')) + QLatin1Char('/')
+                         + QString(room - 201 - 13, QLatin1Char('e'));
+    MakeFile(QStringLiteral("D/fits.mp3"), 300);
+    MakeFile(deep + QStringLiteral("/too-long!.mp3"), 300);
+    MakeFile(QStringLiteral("D/text/readme.txt"), 300);
+    ASSERT_EQ(FileNameBytes(Path(deep)).size(), 491 - 13);
+    DropOnPage(2, {QStringLiteral("D")});
+    // The folder of text keeps its heading, as a folder of text always has one.
+    EXPECT_EQ(Rows(2), (QStringList{"D|1|0|0", "fits.mp3|0|1|1", "text|1|1|0"}));
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_TRUE(boxes_[0].Text.contains(QStringLiteral("too-long!.mp3")));
 }
 
 // A drop reaches a view only after the drag entered it, as from a real file manager.
@@ -184,8 +219,10 @@ TEST_F(PlaylistDrop, DroppedUrlsReachThePlaylist)
     QMimeData mime;
     mime.setUrls({QUrl::fromLocalFile(Path(QStringLiteral("a.mp3"))), QUrl(QStringLiteral("https://example.com/b.mp3"))});
     EXPECT_TRUE(DragAndDrop(Tree(5)->viewport(), &mime));
+    ASSERT_TRUE(playlist_->FinishDrops());
     EXPECT_EQ(Rows(5), QStringList{"a.mp3|0|0|1"});
     EXPECT_TRUE(DragAndDrop(list_->viewport(), &mime));
+    ASSERT_TRUE(playlist_->FinishDrops());
     EXPECT_EQ(RelativeCaptions(), QStringList{"a.mp3"});
 
     QMimeData text;

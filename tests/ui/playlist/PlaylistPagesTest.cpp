@@ -3,6 +3,9 @@
 
 #include "PlaylistGuiSupport.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 QByteArray PageFile(const std::vector<TMusicFile>& records, char headerFill = 0)
@@ -74,16 +77,35 @@ TEST_F(PageSaving, SaveToFileWritesEveryPageThenNotice)
         EXPECT_EQ(store_->Pages[n - 1].Entries->Count(), 0);
 }
 
-TEST_F(PageSaving, FailedPageWarnsBeforeNoticeAndOthersAreWritten)
+// A failed page is told once, with the pages that were saved; no success notice
+// follows a failure.
+TEST_F(PageSaving, FailedPagesAreNamedInOneWarningWithoutTheNotice)
 {
-    // A folder where the page file should be: the rename over it fails, also for root.
+    // A folder where a page file should be, and a link to a FIFO for another: neither is
+    // a regular file, so neither is replaced, also for root.
     ASSERT_TRUE(QDir().mkpath(Path(QStringLiteral("MusicList2.dat"))));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(Path(QStringLiteral("pipe"))).constData(), 0600), 0);
+    ASSERT_EQ(::symlink("pipe", QFile::encodeName(Path(QStringLiteral("MusicList4.dat"))).constData()), 0);
     playlist_->SaveToFile();
-    ASSERT_EQ(boxes_.size(), 2u);
-    EXPECT_EQ(boxes_[0].Text, QStringLiteral("파일을 쓸수 없습니다. #12"));
-    EXPECT_EQ(boxes_[1].Caption, QStringLiteral("알림"));
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].Caption, QStringLiteral("경고"));
+    const QString& text = boxes_[0].Text;
+    EXPECT_TRUE(text.contains(QStringLiteral("가요 (MusicList2.dat): 파일을 열수 없습니다. #11"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("클래식 (MusicList4.dat): 파일을 열수 없습니다. #11"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("저장된 페이지: 최신음악 (MusicList1.dat), 외국음악 (MusicList3.dat), "
+                                             "즐겨듣기 (MusicList5.dat)")))
+        << text.toStdString();
     EXPECT_EQ(ReadBytes(QStringLiteral("MusicList5.dat")).size(), 500);
     EXPECT_TRUE(QFileInfo(Path(QStringLiteral("MusicList2.dat"))).isDir());
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(Path(QStringLiteral("pipe"))).constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+
+    std::array<QString, 5> none;
+    EXPECT_TRUE(SaveToFileReport(none).isEmpty());
+    std::array<QString, 5> all;
+    all.fill(QStringLiteral("파일을 열수 없습니다. #11"));
+    EXPECT_TRUE(SaveToFileReport(all).endsWith(QStringLiteral("저장된 페이지가 없습니다.")));
 }
 
 TEST_F(PageSaving, HeadingsAndLevelsSurviveSaveAndReload)

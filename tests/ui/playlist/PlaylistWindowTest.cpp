@@ -113,6 +113,37 @@ TEST_F(PlaylistWindow, OpensWhereTheSettingsSayWithItsTabsAndTitleBar)
     EXPECT_EQ(form.PanelTemprary->Caption(), QStringLiteral("탐색기에서 음악 파일을 끌어다 놓으면 됩니다."));
 }
 
+// At its smallest the window cuts and covers nothing: the bottom row's buttons, the
+// title bar's captions and close button, every tab, the list's hint. A smaller size
+// stored by an older copy (120 x 82 cut "Reload") is enlarged on load.
+TEST_F(PlaylistWindow, NothingIsCutAtTheSmallestSize)
+{
+    Settings.PlayListW = 120;
+    Settings.PlayListH = 82;
+    TFormPlayList& form = Open();
+    EXPECT_EQ(form.size(), form.minimumSize());
+    EXPECT_GE(form.minimumWidth(), 190);
+    form.show();
+    QApplication::processEvents();
+    ASSERT_EQ(form.size(), form.minimumSize());
+    EXPECT_LE(form.dxButton4->geometry().right(), form.Panel2->width() - 1);
+    EXPECT_LT(form.dxButton2->geometry().right(), form.dxButton4->x());
+    EXPECT_LT(form.Label2->geometry().right(), form.dxToolButton1->x());
+    EXPECT_GE(form.Label2->width(), form.Label2->fontMetrics().horizontalAdvance(form.Label2->text()));
+    QTabBar* bar = form.PageControl1->tabBar();
+    for (int i = 0; i < bar->count(); ++i)
+        EXPECT_LE(bar->tabRect(i).right(), bar->width() - 1) << i;
+    form.PageControl1->setCurrentIndex(5);
+    QApplication::processEvents();
+    EXPECT_GE(form.PanelTemprary->width(),
+              form.PanelTemprary->fontMetrics().horizontalAdvance(form.PanelTemprary->Caption()));
+    EXPECT_GE(form.ListView1->viewport()->height(), form.ListView1->fontMetrics().height());
+    std::printf("smallest playlist window: %d x %d\n", form.minimumWidth(), form.minimumHeight());
+    // The size loop keeps to the same smallest size.
+    form.resize(10, 10);
+    EXPECT_EQ(form.size(), form.minimumSize());
+}
+
 TEST_F(PlaylistWindow, HintLeavesForGoodWhenTheListHadEntriesAtStart)
 {
     WriteBytes(QStringLiteral("Temprary.txt"), QByteArray("/m/a.mp3\r\n/m/b.mp3\r\n"));
@@ -256,7 +287,12 @@ TEST_F(PlaylistWindow, MasterVolumeBarFollowsTheMixerAndSetsIt)
     EXPECT_EQ(form.ImgVolume->x(), 34 + 45);
     QTest::mouseRelease(form.ImgVolume, Qt::LeftButton, {}, QPoint(6, 3));
     EXPECT_FALSE(store_.VolumeDragging);
-    EXPECT_EQ(mixer_.Opened, mixer_.Released);
+    EXPECT_EQ(mixer_.Opened, mixer_.Released + 1) << "one mixer stays open to hear of changes";
+
+    // A change made elsewhere moves the knob at once, without the window being activated.
+    mixer_.Values = {0, 0};
+    mixer_.Changed();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.ImgVolume->x() == 34; }, 2000));
 }
 
 TEST_F(PlaylistWindow, TitleBarMovesAndEdgesSizeThroughTheHook)

@@ -1,0 +1,292 @@
+#include "Transport.h"
+
+#include "G.h"
+
+#include <QSocketNotifier>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+QString minSec(qint64 ms)
+{
+    const qint64 seconds = std::max<qint64>(ms, 0) / 1000;
+    return QString::asprintf("%02lld:%02lld", seconds / 60, seconds % 60);
+}
+
+} // namespace
+
+Transport::Transport(QObject* parent) : QObject(parent)
+{
+    m_endTimer.setSingleShot(true);
+    m_endTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_endTimer, &QTimer::timeout, this, &Transport::WatchForEnd);
+}
+
+Transport::~Transport() = default;
+
+void Transport::ShowNoSongNotice()
+{
+    ShowNotice(QStringLiteral("플레이할 음악 파일이 등록되어 있지 않습니다.\n\n"
+                              "탐색기에서 <음악파일리스트>창으로 파일을 끌어다 놓으면 됩니다."),
+               MB_ICONEXCLAMATION);
+}
+
+void Transport::PlayPause()
+{
+    if (m_state == TransportState::Playing)
+        Pause();
+    else
+        Play();
+}
+
+void Transport::Play()
+{
+    if (m_state == TransportState::Playing)
+        return;
+    if (m_state == TransportState::Paused) {
+        Resume();
+        return;
+    }
+    const QString current = m_songs ? m_songs->CurrentSong() : QString();
+    if (current.isEmpty()) {
+        ShowNoSongNotice();
+        return;
+    }
+    PlayFile(current, m_startMs);
+}
+
+void Transport::Pause()
+{
+    if (m_state != TransportState::Playing || !Ogg)
+        return;
+    m_waitingForOutput = false;
+    m_endTimer.stop();
+    Ogg->m_ControlOGG(OggPause);
+    SetState(TransportState::Paused);
+}
+
+void Transport::Resume()
+{
+    if (!Ogg)
+        return;
+    if (!m_outputConnected) {
+        // Nothing could be heard: the song goes on once the sound server is back.
+        m_waitingForOutput = true;
+        return;
+    }
+    Ogg->m_ControlOGG(OggResume);
+    if (!Ogg->m_IsOpen()) {
+        // The file could not be opened again (the stream player said so).
+        SetState(TransportState::Stopped);
+        return;
+    }
+    SetState(TransportState::Playing);
+    WatchForEnd();
+}
+
+void Transport::PlayCurrent()
+{
+    const QString current = m_songs ? m_songs->CurrentSong() : QString();
+    if (current.isEmpty()) {
+        ShowNoSongNotice();
+        return;
+    }
+    PlayFile(current, 0);
+}
+
+bool Transport::PlayFile(const QString& path, qint64 startMs)
+{
+    if (!Ogg)
+        return false;
+    if (!m_news && fsound::NewsDescriptor() >= 0) {
+        m_news = std::make_unique<QSocketNotifier>(fsound::NewsDescriptor(), QSocketNotifier::Read);
+        connect(m_news.get(), &QSocketNotifier::activated, this, &Transport::TakeEngineNews);
+    }
+    m_endTimer.stop();
+    m_waitingForOutput = false;
+    if (!Ogg->m_OpenOGG(path)) {
+        // The stream player closed what played before it tried.
+        m_startMs = 0;
+        SetState(TransportState::Stopped);
+        // A file that is not audio is passed over in silence, as always; a broken
+        // installation, where the file's decoder cannot be loaded, is said.
+        const fsound::OpenError why = fsound::LastOpenError();
+        if (why.kind == fsound::OpenError::MissingLibrary)
+            ShowMessageBox(QStringLiteral("오류"),
+                           QStringLiteral("이 음악 파일을 재생할 디코더를 불러올 수 없습니다.\n(없는 파일 : %1)")
+                               .arg(QString::fromStdString(why.library)),
+                           MB_ICONHAND);
+        return false;
+    }
+    if (startMs > 0)
+        Ogg->m_SetPosition(static_cast<int>(std::min<qint64>(startMs, INT32_MAX)));
+    Ogg->m_PlayOGG();
+    Ogg->m_SetVolume(VolumeLevel());
+    m_path = path;
+    m_startMs = 0;
+    m_lengthMs = Ogg->m_GetLengthMs();
+    Ogg->m_GetStreamInfo(m_kbps, m_khz);
+    m_outputConnected = fsound::OutputConnected();
+    if (!m_outputConnected) {
+        Ogg->m_ControlOGG(OggPause);
+        m_waitingForOutput = true;
+        m_state = TransportState::Paused;
+    } else {
+        m_state = TransportState::Playing;
+    }
+    Settings.Playing = true;
+    emit SongChanged();
+    emit StateChanged();
+    WatchForEnd();
+    return true;
+}
+
+void Transport::Stop()
+{
+    m_endTimer.stop();
+    m_waitingForOutput = false;
+    m_startMs = 0;
+    if (Ogg)
+        Ogg->m_ControlOGG(OggStop);
+    const bool changed = m_state != TransportState::Stopped;
+    m_state = TransportState::Stopped;
+    Settings.Playing = false;
+    if (changed)
+        emit StateChanged();
+    else
+        emit Seeked(0);  // a knob put somewhere while stopped goes back to the start
+}
+
+void Transport::Next()
+{
+    const QString next = m_songs ? m_songs->NextSong() : QString();
+    if (!next.isEmpty())
+        PlayFile(next, 0);
+}
+
+void Transport::SeekTo(qint64 ms)
+{
+    ms = std::max<qint64>(ms, 0);
+    if (m_lengthMs > 0)
+        ms = std::min(ms, m_lengthMs);
+    if (m_state == TransportState::Stopped) {
+        m_startMs = ms;
+        emit Seeked(ms);
+        return;
+    }
+    if (!Ogg)
+        return;
+    Ogg->m_SetPosition(static_cast<int>(std::min<qint64>(ms, INT32_MAX)));
+    UpdateLength();
+    emit Seeked(PositionMs());
+    if (m_state == TransportState::Playing)
+        WatchForEnd();
+}
+
+void Transport::SetVolume(double volume)
+{
+    volume = std::isnan(volume) ? 0.0 : std::clamp(volume, 0.0, 1.0);
+    if (Ogg)
+        Ogg->m_SetVolume(static_cast<int>(std::floor(volume * 255.0 + 1e-9)));
+    if (volume == m_volume)
+        return;
+    m_volume = volume;
+    emit VolumeChanged();
+}
+
+int Transport::VolumeLevel() const
+{
+    return static_cast<int>(std::floor(m_volume * 255.0 + 1e-9));
+}
+
+qint64 Transport::PositionMs() const
+{
+    if (m_state == TransportState::Stopped || !Ogg || !Ogg->m_IsOpen())
+        return m_state == TransportState::Stopped ? m_startMs : 0;
+    return Ogg->m_GetTimeMs();
+}
+
+QString Transport::TimeText() const
+{
+    return minSec(PositionMs()) + QLatin1Char('-') + minSec(m_lengthMs);
+}
+
+void Transport::SetState(TransportState state)
+{
+    Settings.Playing = state != TransportState::Stopped;
+    if (state == m_state)
+        return;
+    m_state = state;
+    emit StateChanged();
+}
+
+void Transport::UpdateLength()
+{
+    if (!Ogg || !Ogg->m_IsOpen())
+        return;
+    const qint64 length = Ogg->m_GetLengthMs();
+    if (length != m_lengthMs) {
+        m_lengthMs = length;
+        emit LengthChanged();
+    }
+}
+
+void Transport::TakeEngineNews()
+{
+    fsound::TakeNews();
+    UpdateLength();
+    const bool connected = fsound::OutputConnected();
+    if (connected != m_outputConnected) {
+        m_outputConnected = connected;
+        if (!connected) {
+            if (!m_toldLoss) {
+                m_toldLoss = true;
+                std::fprintf(stderr, "sorvel: the sound server does not answer; the song waits where it was "
+                                     "heard last and goes on when the server is back\n");
+            }
+            if (m_state == TransportState::Playing) {
+                Pause();
+                m_waitingForOutput = true;
+            }
+        } else if (Ogg && Ogg->m_IsOpen()) {
+            // What the old server held is gone: the stream goes back to what was heard.
+            Ogg->m_SetPosition(Ogg->m_GetTimeMs());
+            if (m_waitingForOutput) {
+                m_waitingForOutput = false;
+                Resume();
+            }
+        }
+    }
+    if (m_state == TransportState::Playing)
+        WatchForEnd();
+}
+
+void Transport::WatchForEnd()
+{
+    m_endTimer.stop();
+    if (m_state != TransportState::Playing || !Ogg || !Ogg->m_IsOpen())
+        return;
+    const int left = fsound::StreamMsUntilPlayedOut(Ogg->m_hStream.load());
+    if (left < 0)
+        return;  // not all decoded yet: the engine says when it is
+    UpdateLength();
+    if (left == 0 || Ogg->m_IsEnd()) {
+        SongEnded();
+        return;
+    }
+    m_endTimer.start(left);
+}
+
+void Transport::SongEnded()
+{
+    // Nothing after it, or a next file that does not open: stopped, as after Stop, with
+    // the length of the song that ended still shown.
+    const QString next = m_songs ? m_songs->NextSong() : QString();
+    if (next.isEmpty())
+        Stop();
+    else
+        PlayFile(next, 0);
+}

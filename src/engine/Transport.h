@@ -1,0 +1,125 @@
+#pragma once
+// The one transport of the program: what plays, in which state, and where it is as it
+// is heard. The strip's buttons and knobs, the playlist's play requests and the desktop's
+// media controls all call it; the windows and the media controls draw what it reports and
+// are told of every change through its signals, so nothing needs to ask it on a timer.
+// It owns the state; the stream player `Ogg` does the work, and nothing here runs while
+// nothing plays or while a song is paused. Window thread only.
+
+#include "Ogg.h"
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <memory>
+
+class QSocketNotifier;
+
+// Where the songs come from: the playlist. Both calls may move its current entry.
+class ISongSource {
+public:
+    virtual ~ISongSource() = default;
+    // Full path of the current entry, which becomes current and highlighted; empty when
+    // there is none.
+    virtual QString CurrentSong() = 0;
+    // Full path of the entry after the current one, which becomes current; empty when
+    // there is none.
+    virtual QString NextSong() = 0;
+};
+
+class Transport : public QObject {
+    Q_OBJECT
+public:
+    explicit Transport(QObject* parent = nullptr);
+    ~Transport() override;
+
+    // The playlist; may be null (then nothing can be played but a file by its path).
+    void SetSongSource(ISongSource* songs) { m_songs = songs; }
+
+    // --- what may be asked ---
+
+    // The play/pause button: pauses a song that is heard, resumes a paused one, and
+    // otherwise plays the current song (from where the seek knob was put while stopped).
+    // With no current song the notice says how to add one.
+    void PlayPause();
+    // As PlayPause, but never pauses.
+    void Play();
+    // Pauses a song that is heard; nothing otherwise.
+    void Pause();
+    // The playlist's play request: its current song from the beginning, whatever the
+    // state, with the same notice as PlayPause when there is none.
+    void PlayCurrent();
+    // Opens a file and plays it from `startMs`. False when it cannot be opened; what
+    // played before has stopped then, as the stream player closes it first.
+    bool PlayFile(const QString& path, qint64 startMs = 0);
+    void Stop();
+    // The next song of the playlist; nothing changes when it has none.
+    void Next();
+    // Playing: the song goes there. Paused or stopped: the place the song goes on from
+    // (or starts from) moves there, and the position reports it.
+    void SeekTo(qint64 ms);
+    // The player's own volume, 0 to 1 (the volume knob's travel).
+    void SetVolume(double volume);
+
+    // --- what it reports ---
+
+    TransportState State() const { return m_state; }
+    // The song that plays, is paused, or played last; empty before the first one.
+    QString SongPath() const { return m_path; }
+    // Where the song is as it is heard: playing, the sound server's delay taken into
+    // account; paused, where it was held; stopped, where the next play would start.
+    qint64 PositionMs() const;
+    // The song's length (the last song's after a stop); corrected once all of it has
+    // been decoded, when the file said otherwise.
+    qint64 LengthMs() const { return m_lengthMs; }
+    bool CanSeek() const { return m_state != TransportState::Stopped && m_lengthMs > 0; }
+    double Volume() const { return m_volume; }
+    // The volume as the stream player takes it, 0 to 255.
+    int VolumeLevel() const;
+    // Bit rate and sample rate of the song as the strip shows them, read when it started.
+    int Kbps() const { return m_kbps; }
+    int Khz() const { return m_khz; }
+    // "mm:ss-mm:ss": the position and the length.
+    QString TimeText() const;
+    // False while the sound server is gone; the song waits where it was heard last and
+    // goes on by itself when a server answers again.
+    bool OutputConnected() const { return m_outputConnected; }
+
+signals:
+    // State() changed.
+    void StateChanged();
+    // A song started (or started again): path, length, rates and position are new.
+    void SongChanged();
+    // The position jumped to `ms` without the song changing: a seek.
+    void Seeked(qint64 ms);
+    // LengthMs() changed while the song played.
+    void LengthChanged();
+    void VolumeChanged();
+
+private:
+    // The strip's notice for a press of play with nothing to play.
+    static void ShowNoSongNotice();
+    void SetState(TransportState state);
+    // The engine has news: a song decoded to its end, or the output lost or back.
+    void TakeEngineNews();
+    // Schedules the moment the song's last sample is heard; then the next one plays.
+    void WatchForEnd();
+    void SongEnded();
+    void Resume();
+    void UpdateLength();
+
+    ISongSource* m_songs = nullptr;
+    TransportState m_state = TransportState::Stopped;
+    QString m_path;
+    qint64 m_lengthMs = 0;
+    qint64 m_startMs = 0;       // stopped: where play starts
+    int m_kbps = 0;
+    int m_khz = 0;
+    double m_volume = 0.0;
+    bool m_outputConnected = true;
+    bool m_waitingForOutput = false;  // the song goes on once the sound server is back
+    bool m_toldLoss = false;
+    QTimer m_endTimer;
+    std::unique_ptr<QSocketNotifier> m_news;
+};

@@ -1,0 +1,213 @@
+// Names dropped on the page trees and the temporary list, files chosen in the player's
+// dialog and paths handed to the program: each drop is one job of the drop queue, whose
+// batches are put on the widgets here, on the window thread.
+
+#include "PlaylistPages.h"
+
+#include "FileName.h"
+#include "G.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+
+#include <algorithm>
+
+#include <sys/stat.h>
+
+namespace {
+
+bool isFolder(const QString& path)
+{
+    struct stat st {};
+    return ::stat(FileNameBytes(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool hasLineBreak(const QString& path)
+{
+    return path.contains(QLatin1Char('\n')) || path.contains(QLatin1Char('\r'));
+}
+
+// At most this many names are listed in one message; the rest are counted.
+constexpr int kNamesShown = 10;
+
+QString nameList(const QStringList& paths)
+{
+    QStringList shown;
+    for (const QString& path : paths.mid(0, kNamesShown))
+        shown.append(ReadableFileName(path));
+    QString text = shown.join(QLatin1Char('\n'));
+    if (paths.size() > kNamesShown)
+        text += QStringLiteral("\n... 외 %1개").arg(paths.size() - kNamesShown);
+    return text;
+}
+
+} // namespace
+
+QString RefusedNamesText(const QStringList& tooLong, const QStringList& lineBreaks)
+{
+    QStringList parts;
+    if (!tooLong.isEmpty())
+        parts.append(QStringLiteral("경로가 너무 길어 페이지에 넣지 못했습니다 (%1바이트까지):\n%2")
+                         .arg(TMusicFile::PathCapacity)
+                         .arg(nameList(tooLong)));
+    if (!lineBreaks.isEmpty())
+        parts.append(QStringLiteral("이름에 줄바꿈이 있어 임시 목록에 넣지 못했습니다:\n%1").arg(nameList(lineBreaks)));
+    return parts.join(QStringLiteral("\n\n"));
+}
+
+void CPlaylist::WMDropFiles(QWidget* target, const QStringList& names)
+{
+    if (names.isEmpty())
+        return;
+    const auto tree = std::find(trees_.begin(), trees_.end(), target);
+    if (tree != trees_.end())
+        queueJob(DropJob::Target::Page, names, *tree, false);
+    else if (target == list_)
+        queueJob(DropJob::Target::List, names, nullptr, false);
+}
+
+void CPlaylist::OpenHandedPaths(const QStringList& paths, bool play)
+{
+    queueJob(DropJob::Target::List, paths, nullptr, play);
+}
+
+void CPlaylist::queueJob(DropJob::Target kind, const QStringList& names, TDropTreeView* tree, bool play)
+{
+    const std::uint64_t id = drops().Add(DropJob{kind, names});
+    JobState& job = jobs_[id];
+    job.Tree = tree;
+    job.Play = play;
+}
+
+DropQueue& CPlaylist::drops()
+{
+    if (!queue_)
+        queue_ = std::make_unique<DropQueue>([this](DropBatch& batch) { receive(batch); }, lister_);
+    return *queue_;
+}
+
+bool CPlaylist::DropsIdle() const
+{
+    return !queue_ || queue_->Idle();
+}
+
+bool CPlaylist::FinishDrops(int timeoutMs)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!DropsIdle() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return DropsIdle();
+}
+
+void CPlaylist::SetFolderLister(CFolderLister* lister)
+{
+    lister_ = lister ? lister : &DefaultFolderLister();
+    if (queue_ && queue_->Idle())
+        queue_->SetLister(lister_);
+}
+
+void CPlaylist::receive(DropBatch& batch)
+{
+    const auto found = jobs_.find(batch.Job);
+    if (found == jobs_.end())
+        return;
+    JobState& job = found->second;
+    job.TooLong += batch.TooLong;
+    if (job.Tree) {
+        if (!batch.Records.empty()) {
+            UpdateGuard update(job.Tree);
+            const int first = job.Tree->topLevelItemCount();
+            QList<QTreeWidgetItem*> nodes;
+            nodes.reserve(static_cast<qsizetype>(batch.Records.size()));
+            for (auto& record : batch.Records)
+                nodes.append(new TMusicNode(std::move(record)));
+            job.Tree->addTopLevelItems(nodes);
+            RenumberAppended(job.Tree, first);
+        }
+    } else {
+        UpdateGuard update(list_);
+        for (const QString& path : batch.Paths) {
+            QTreeWidgetItem* entry = nullptr;
+            if (addTempFile(path, &entry) == TempAdd::Refused)
+                job.LineBreaks.append(path);
+            if (job.Play && entry && !job.Played) {
+                job.Played = true;
+                if (OnHandedEntry)
+                    OnHandedEntry(entry);
+            }
+        }
+    }
+    if (!batch.Last)
+        return;
+    const JobState done = std::move(job);
+    jobs_.erase(found);
+    if (!done.Tree)
+        SaveTempList();
+    const QString refused = RefusedNamesText(done.TooLong, done.LineBreaks);
+    if (!refused.isEmpty())
+        ShowWarning(refused, MB_ICONEXCLAMATION);
+}
+
+void CPlaylist::AddPageEntry(TDropTreeView* tree, const QString& path, bool isFolder, int level)
+{
+    if (!tree || !(isFolder || IsMusicFile(path)))
+        return;
+    auto record = TMusicFile::Create(isFolder, path);
+    if (!record) {
+        ShowWarning(RefusedNamesText({path}, {}), MB_ICONEXCLAMATION);
+        return;
+    }
+    record->Level = static_cast<std::uint8_t>(std::clamp(level, 0, 255));
+    tree->addTopLevelItem(new TMusicNode(std::move(record)));
+}
+
+void CPlaylist::AddTempPath(const QString& path)
+{
+    // A folder is walked by the drop walker; a file waits behind the walks queued
+    // before it, so entries keep the order they were asked for in.
+    if (!DropsIdle() || isFolder(path)) {
+        queueJob(DropJob::Target::List, {path}, nullptr, false);
+        return;
+    }
+    AddTempFile(path);
+}
+
+void CPlaylist::AddTempFile(const QString& path)
+{
+    if (addTempFile(path, nullptr) == TempAdd::Refused)
+        ShowWarning(RefusedNamesText({}, {path}), MB_ICONEXCLAMATION);
+}
+
+CPlaylist::TempAdd CPlaylist::addTempFile(const QString& path, QTreeWidgetItem** entry)
+{
+    if (!IsMusicFile(path))
+        return TempAdd::NotMusic;
+    // A line break inside a name would turn one entry into two in "Temprary.txt".
+    if (hasLineBreak(path))
+        return TempAdd::Refused;
+    // Names are bytes: only the very same path is a duplicate.
+    if (QTreeWidgetItem* listed = list_->ItemWithPath(path)) {
+        if (entry)
+            *entry = listed;
+        return TempAdd::Listed;
+    }
+    AddTempItem(path);
+    if (entry)
+        *entry = list_->topLevelItem(list_->topLevelItemCount() - 1);
+    return TempAdd::Added;
+}
+
+void CPlaylist::AddTempItem(const QString& text)
+{
+    list_->AppendCaption(text);
+}
+
+void CPlaylist::AddChosenFiles(const QStringList& paths)
+{
+    {
+        UpdateGuard update(list_);
+        for (const QString& path : paths)
+            AddTempPath(path);
+    }
+    SaveTempList();
+}

@@ -1,0 +1,238 @@
+#include "G.h"
+#include "Transport.h"
+#include "support/EngineEnvironment.h"
+#include "support/QtApplication.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QSignalSpy>
+
+#include <filesystem>
+
+using namespace std::chrono_literals;
+using fixtures::Library;
+
+namespace {
+
+const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new fixtures::EngineEnvironment);
+
+// Runs the event loop until `done` holds or `timeout` passes.
+bool spinUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < timeout.count()) {
+        if (done())
+            return true;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return done();
+}
+
+class Songs : public ISongSource {
+public:
+    QStringList list;
+    int current = 0;
+    bool wraps = false;
+    QString CurrentSong() override { return list.value(current); }
+    QString NextSong() override
+    {
+        if (current + 1 < list.size())
+            return list[++current];
+        if (wraps && !list.isEmpty())
+            return list[current = 0];
+        return {};
+    }
+};
+
+class TransportTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        EnsureQtApplication();
+        Settings = G_STRUCT_tag{};
+        SetMessageBoxHandler([this](const QString& caption, const QString& text, int) {
+            boxes << caption + "|" + text;
+            return IDOK;
+        });
+        Ogg = new COgg(nullptr, nullptr);
+        Ogg->m_InitSound();
+        transport = std::make_unique<Transport>();
+        transport->SetSongSource(&songs);
+        transport->SetVolume(1.0);
+    }
+    void TearDown() override
+    {
+        transport.reset();
+        Ogg->m_ControlOGG(OggStop);
+        delete Ogg;
+        Ogg = nullptr;
+        SetMessageBoxHandler({});
+    }
+    static QString tone(const char* kind, double seconds)
+    {
+        return QString::fromStdString(Library::instance().tone(kind, seconds));
+    }
+    static std::string scratch(const std::string& name)
+    {
+        const std::string folder = Library::instance().folder() + "/transport";
+        std::filesystem::create_directories(folder);
+        return folder + "/" + name;
+    }
+
+    Songs songs;
+    std::unique_ptr<Transport> transport;
+    QStringList boxes;
+};
+
+TEST_F(TransportTest, PauseHoldsThePositionAndResumeGoesOnFromTheSameStream)
+{
+    songs.list = {tone("mp3", 3.0)};
+    transport->Play();
+    ASSERT_EQ(transport->State(), TransportState::Playing);
+    ASSERT_TRUE(spinUntil([&] { return transport->PositionMs() >= 800; }, 3s));
+
+    transport->PlayPause();
+    EXPECT_EQ(transport->State(), TransportState::Paused);
+    const qint64 held = transport->PositionMs();
+    EXPECT_GE(held, 800);
+    // The paused song shows where it was held, not the start, and stands still.
+    EXPECT_EQ(transport->TimeText(), QString("00:%1-00:03").arg(held / 1000, 2, 10, QChar('0')));
+    FSOUND_STREAM* stream = Ogg->m_hStream.load();
+    EXPECT_NE(stream, nullptr) << "a paused song keeps its stream";
+    spinUntil([] { return false; }, 300ms);
+    EXPECT_EQ(transport->PositionMs(), held);
+    EXPECT_TRUE(Settings.Playing);
+
+    transport->PlayPause();
+    EXPECT_EQ(transport->State(), TransportState::Playing);
+    EXPECT_EQ(Ogg->m_hStream.load(), stream) << "resuming does not open the file again";
+    EXPECT_GE(transport->PositionMs(), held);
+    EXPECT_LE(transport->PositionMs(), held + 100);
+    ASSERT_TRUE(spinUntil([&] { return transport->PositionMs() >= held + 300; }, 2s));
+    EXPECT_TRUE(boxes.isEmpty());
+}
+
+TEST_F(TransportTest, SeekWhilePausedOrStoppedMovesWherePlayGoesOn)
+{
+    songs.list = {tone("wav", 3.0)};
+    QSignalSpy seeked(transport.get(), &Transport::Seeked);
+    transport->Play();
+    transport->Pause();
+    transport->SeekTo(2000);
+    EXPECT_EQ(transport->State(), TransportState::Paused);
+    EXPECT_EQ(transport->PositionMs(), 2000);
+    ASSERT_EQ(seeked.count(), 1);
+    EXPECT_EQ(seeked.at(0).at(0).toLongLong(), 2000);
+    transport->Play();
+    EXPECT_GE(transport->PositionMs(), 2000);
+    EXPECT_LE(transport->PositionMs(), 2150);
+
+    transport->Stop();
+    EXPECT_EQ(transport->PositionMs(), 0);
+    EXPECT_EQ(transport->TimeText(), "00:00-00:03") << "the last length stays after a stop";
+    transport->SeekTo(1500);
+    EXPECT_EQ(transport->State(), TransportState::Stopped);
+    EXPECT_EQ(transport->PositionMs(), 1500);
+    transport->Play();
+    EXPECT_EQ(transport->State(), TransportState::Playing);
+    EXPECT_GE(transport->PositionMs(), 1500);
+    EXPECT_LE(transport->PositionMs(), 1650);
+    // The playlist's request always starts from the beginning.
+    transport->PlayCurrent();
+    EXPECT_LE(transport->PositionMs(), 150);
+}
+
+TEST_F(TransportTest, ASongEndingWithNothingAfterItStops)
+{
+    // The last entry of a page is a folder heading: the playlist has nothing after it.
+    songs.list = {tone("wav", 0.6)};
+    QSignalSpy state(transport.get(), &Transport::StateChanged);
+    transport->Play();
+    ASSERT_TRUE(spinUntil([&] { return transport->State() == TransportState::Stopped; }, 3s))
+        << "still reported as playing after the last sample was heard";
+    EXPECT_EQ(transport->TimeText(), "00:00-00:00");
+    EXPECT_EQ(transport->LengthMs(), 600);
+    EXPECT_FALSE(Settings.Playing);
+    EXPECT_EQ(state.count(), 2);  // playing, stopped
+}
+
+TEST_F(TransportTest, TheNextSongFollowsAndABadOneStops)
+{
+    songs.list = {tone("wav", 0.5), tone("ogg", 1.5), "/no/such/song.mp3"};
+    QSignalSpy changed(transport.get(), &Transport::SongChanged);
+    QElapsedTimer clock;
+    clock.start();
+    transport->Play();
+    ASSERT_TRUE(spinUntil([&] { return changed.count() == 2; }, 3s));
+    EXPECT_GE(clock.elapsed(), 450);
+    // The next song starts once the last sample of the first one is heard, and shows
+    // its own position and length at once.
+    EXPECT_LE(clock.elapsed(), 900);
+    EXPECT_EQ(transport->SongPath(), songs.list[1]);
+    EXPECT_LE(transport->PositionMs(), 150);
+    EXPECT_EQ(transport->LengthMs(), 1500);
+    ASSERT_TRUE(spinUntil([&] { return transport->State() == TransportState::Stopped; }, 4s));
+    EXPECT_EQ(songs.current, 2);
+    EXPECT_TRUE(boxes.isEmpty());
+}
+
+TEST_F(TransportTest, NoSongShowsTheNoticeAndNextWithoutOneChangesNothing)
+{
+    transport->PlayPause();
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_TRUE(boxes[0].startsWith("알림|플레이할 음악 파일이 등록되어 있지 않습니다."));
+    transport->PlayCurrent();
+    EXPECT_EQ(boxes.size(), 2);
+    EXPECT_EQ(transport->State(), TransportState::Stopped);
+
+    songs.list = {tone("wav", 3.0)};
+    transport->Play();
+    transport->Next();
+    EXPECT_EQ(transport->State(), TransportState::Playing);
+    EXPECT_EQ(transport->SongPath(), songs.list[0]);
+}
+
+TEST_F(TransportTest, AHeaderThatOverstatesTheSoundCorrectsTheLengthNotThePosition)
+{
+    // An AIFF whose header counts twice the frames its sound chunk holds.
+    const std::string path = scratch("overstated.aiff");
+    ASSERT_TRUE(fixtures::WriteAiff(path, {44100, 2, 1.0}, fixtures::Tone(440)));
+    ASSERT_TRUE(fixtures::OverwriteBigEndian32(path, 22, 2 * 44100));
+    songs.list = {QString::fromStdString(path)};
+    transport->Play();
+    ASSERT_GE(transport->LengthMs(), 1900) << "the fixture must overstate its length";
+    QSignalSpy length(transport.get(), &Transport::LengthChanged);
+    // How far the position ran ahead of the wall clock between two looks.
+    qint64 last = 0;
+    qint64 biggestLead = 0;
+    QElapsedTimer wall;
+    wall.start();
+    while (transport->State() == TransportState::Playing) {
+        const qint64 now = transport->PositionMs();
+        biggestLead = std::max(biggestLead, (now - last) - wall.restart());
+        last = now;
+        ASSERT_LE(now, 1010);
+        spinUntil([] { return false; }, 20ms);
+    }
+    // A device buffer's worth is the most a loaded machine can make it look ahead.
+    EXPECT_LE(biggestLead, 300) << "the position jumped";
+    EXPECT_GE(length.count(), 1);
+    EXPECT_EQ(transport->LengthMs(), 1000);
+}
+
+TEST_F(TransportTest, VolumeIsTheKnobsShareOfTheFullLevel)
+{
+    QSignalSpy volume(transport.get(), &Transport::VolumeChanged);
+    transport->SetVolume(30.0 / 55.0);
+    EXPECT_EQ(transport->VolumeLevel(), 139);
+    transport->SetVolume(55.0 / 55.0);
+    EXPECT_EQ(transport->VolumeLevel(), 255);
+    transport->SetVolume(-3);
+    EXPECT_EQ(transport->VolumeLevel(), 0);
+    transport->SetVolume(std::nan(""));
+    EXPECT_EQ(transport->Volume(), 0.0);
+    EXPECT_EQ(volume.count(), 3);
+}
+
+} // namespace
