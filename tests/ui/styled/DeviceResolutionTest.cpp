@@ -6,6 +6,7 @@
 #include "Dxbuttons.h"
 #include "Fonts.h"
 #include "support/PixelReference.h"
+#include "support/StyledStates.h"
 
 #include <functional>
 
@@ -25,37 +26,8 @@ QImage ArrowGlyph()
     return g;
 }
 
-struct State {
-    const char* name;
-    std::function<void(TdxCustomControl*, QLineEdit*)> apply;
-};
-
-const std::vector<State>& States()
-{
-    static const std::vector<State> states{
-        {"normal", [](TdxCustomControl*, QLineEdit* edit) { edit->setFocus(); }},
-        {"hovered", [](TdxCustomControl* c, QLineEdit* edit) {
-             edit->setFocus();
-             Enter(c);
-         }},
-        {"focused", [](TdxCustomControl* c, QLineEdit*) { c->setFocus(); }},
-        {"pressed", [](TdxCustomControl* c, QLineEdit*) {
-             Enter(c);
-             Press(c, {3, 3});
-         }},
-        {"pressed-out", [](TdxCustomControl* c, QLineEdit*) {
-             Enter(c);
-             Press(c, {3, 3});
-             Leave(c);
-             DragTo(c, {c->width() + 20, 3});
-         }},
-        {"disabled", [](TdxCustomControl* c, QLineEdit* edit) {
-             edit->setFocus();
-             c->SetEnabled(false);
-         }},
-    };
-    return states;
-}
+using styled_states::State;
+using styled_states::States;
 
 class TwiceTheDevicePixels : public FormFixture {
 protected:
