@@ -34,7 +34,8 @@ public:
     // Frames handed to the output that are not yet audible: the device buffer and,
     // for a sound server, everything queued in the server. What it cannot know yet (no
     // timing from the server) counts as not heard. While paused or lost: what stood
-    // unheard when it paused or was lost. Not with the lock held.
+    // unheard when it paused or was lost. May be called with the lock held: read so,
+    // it matches what the callback has taken (the callback cannot run in between).
     virtual std::size_t latencyFrames() const = 0;
     // Starts or stops asking for sound. An idle output holds no running stream (at
     // most a corked one) and its callback is not called. Window thread; not with the

@@ -270,6 +270,25 @@ int clampToInt(std::int64_t value)
     return static_cast<int>(std::clamp<std::int64_t>(value, 0, INT_MAX));
 }
 
+// How far the output has got with a stream: what was handed to it, what it took, and
+// what of that it has not played yet. Read under the output lock, so that no callback
+// lands between the reads: one taken after the latency and before the count would count
+// a whole device buffer as heard, and the next read would take it back.
+struct Progress {
+    std::int64_t pushed = 0;
+    std::int64_t consumed = 0;
+    std::int64_t latency = 0;
+
+    std::int64_t audible() const { return std::clamp<std::int64_t>(consumed - latency, 0, pushed); }
+};
+
+Progress progressOf(Library& lib, const Stream& stream)
+{
+    OutputLock guard(*lib.output);
+    return {stream.pushedFrames.load(std::memory_order_acquire), stream.consumedFrames.load(std::memory_order_acquire),
+            static_cast<std::int64_t>(lib.output->latencyFrames())};
+}
+
 } // namespace
 
 void Shutdown()
@@ -292,9 +311,8 @@ int StreamMsUntilPlayedOut(FSOUND_STREAM* handle)
     auto [lib, stream] = lookUp(handle);
     if (!stream || !stream->decodeDone.load(std::memory_order_acquire))
         return -1;
-    const auto latency = static_cast<std::int64_t>(lib->output->latencyFrames());
-    const std::int64_t left = stream->pushedFrames.load(std::memory_order_acquire) + latency
-        - stream->consumedFrames.load(std::memory_order_acquire);
+    const Progress progress = progressOf(*lib, *stream);
+    const std::int64_t left = progress.pushed + progress.latency - progress.consumed;
     return left <= 0 ? 0 : clampToInt((left * 1000 + lib->rate - 1) / lib->rate);
 }
 
@@ -323,9 +341,8 @@ bool StreamPlayedOut(FSOUND_STREAM* handle)
     auto [lib, stream] = lookUp(handle);
     if (!stream || !stream->decodeDone.load(std::memory_order_acquire))
         return false;
-    const auto latency = static_cast<std::int64_t>(lib->output->latencyFrames());
-    return stream->consumedFrames.load(std::memory_order_acquire)
-        >= stream->pushedFrames.load(std::memory_order_acquire) + latency;
+    const Progress progress = progressOf(*lib, *stream);
+    return progress.consumed >= progress.pushed + progress.latency;
 }
 
 void PreloadDecoding()
@@ -511,13 +528,9 @@ int FSOUND_Stream_GetTime(FSOUND_STREAM* handle)
         return 0;
     if (const std::int64_t frozen = stream->frozenMs.load(); frozen >= 0)
         return clampToInt(frozen);
-    const auto latency = static_cast<std::int64_t>(lib->output->latencyFrames());
-    const std::int64_t consumed = stream->consumedFrames.load(std::memory_order_acquire);
-    const std::int64_t pushed = stream->pushedFrames.load(std::memory_order_acquire);
     // What was handed to the device less what it has not played yet, and never more than
     // the stream really holds: the length a file states does not move the position.
-    const std::int64_t audible = std::clamp<std::int64_t>(consumed - latency, 0, pushed);
-    return clampToInt(stream->startMs.load() + audible * 1000 / lib->rate);
+    return clampToInt(stream->startMs.load() + progressOf(*lib, *stream).audible() * 1000 / lib->rate);
 }
 
 int FSOUND_Stream_GetLengthMs(FSOUND_STREAM* handle)
@@ -562,12 +575,8 @@ signed char FSOUND_SetPaused(int channel, signed char paused)
         // The output holds what it has queued; the position is taken once it has said
         // how much of that was not heard.
         lib->syncOutputPause();
-        for (Stream* stream : changed) {
-            const auto latency = static_cast<std::int64_t>(lib->output->latencyFrames());
-            const std::int64_t audible = std::clamp<std::int64_t>(
-                stream->consumedFrames.load() - latency, 0, stream->pushedFrames.load());
-            stream->frozenMs.store(stream->startMs.load() + audible * 1000 / lib->rate);
-        }
+        for (Stream* stream : changed)
+            stream->frozenMs.store(stream->startMs.load() + progressOf(*lib, *stream).audible() * 1000 / lib->rate);
     } else {
         for (Stream* stream : changed)
             stream->frozenMs.store(-1);
