@@ -11,7 +11,7 @@ packages=(
   libsdl2-dev libpulse-dev libasound2-dev libasound2-plugins
   libgtest-dev googletest libbenchmark-dev
   clang libclang-rt-14-dev
-  pulseaudio pulseaudio-utils xvfb xauth x11-apps x11-utils imagemagick
+  pulseaudio pulseaudio-utils xvfb xauth x11-apps x11-utils x11-xserver-utils imagemagick
   libxcb1-dev
   fonts-nanum fonts-nanum-coding fonts-baekmuk fonts-liberation2
   openbox xdotool wmctrl trayer dbus-daemon at-spi2-core python3-pyatspi

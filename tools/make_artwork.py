@@ -1,6 +1,16 @@
 #!/usr/bin/env python3
 """Draws the player's pictures and writes them as PNG files under resources/player and
-resources/playlist.
+resources/playlist, each at its size ("play.png") and at twice its size ("play@2x.png"),
+for displays at 125 % to 200 %.
+
+A picture is a function of the point it is asked about, in the picture's own pixels: at
+its size the point is a pixel's index, at twice its size the centre of each device pixel
+(x + 0.25 and x + 0.75 around the pixel's centre x + 0.5). Shapes drawn with whole
+pixels (outlines, grid lines, bars) take the pixel the point falls in, so a one-pixel
+line is exactly two pixels wide at 2x; round and slanted edges and gradients take the
+point itself, so they are drawn anew at 2x rather than enlarged. Glyphs of two colours
+with slanted edges are enlarged with Scale2x, which smooths their stairs without adding
+a colour; the square ones are doubled, so their corners stay square.
 
 Run it again after changing a picture; the PNG files are committed and compiled in with
 Qt's resource system. Only the standard library is used.
@@ -39,6 +49,25 @@ def mix(a, b, t):
     return tuple(a[i] + (b[i] - a[i]) * t for i in range(3))
 
 
+def cell(v):
+    """The index of the pixel a point falls in (the point itself at the picture's size)."""
+    return math.floor(v + 0.5)
+
+
+def at_scale(picture, scale):
+    """picture(x, y) asked about the centres of the pixels of a drawing `scale` times larger."""
+    if scale == 1:
+        return picture
+    return lambda x, y: picture((x + 0.5) / scale - 0.5, (y + 0.5) / scale - 0.5)
+
+
+def write_art(name, width, height, picture, out=None):
+    """The picture at its size and at twice its size (name@2x.png)."""
+    write_png(name, width, height, picture, out)
+    base, ext = os.path.splitext(name)
+    write_png(base + "@2x" + ext, 2 * width, 2 * height, at_scale(picture, 2), out)
+
+
 def globe(x, y):
     """A lit globe with meridians and parallels on a deep-blue ground, 60 x 30."""
     ground = mix((4, 10, 60), (10, 30, 110), y / 29)
@@ -67,7 +96,7 @@ def globe(x, y):
 
 def grid_back(x, y):
     ground = mix((0, 20, 40), (0, 40, 80), y / 29)
-    if x % 6 == 0 or y % 6 == 0:
+    if cell(x) % 6 == 0 or cell(y) % 6 == 0:
         return mix(ground, (0, 120, 160), 0.35)
     return ground
 
@@ -88,6 +117,26 @@ def glyph(rows):
     def pixel(x, y):
         return INK if rows[y][x] == "#" else TRANSPARENT
     return len(rows[0]), len(rows), pixel
+
+
+def scale2x(rows):
+    """Scale2x (EPX): every pixel becomes four, and a corner of the four takes the colour
+    of its two neighbours where they agree and the other two do not, so stairs of single
+    pixels become stairs of half pixels. Straight edges stay straight."""
+    h, w = len(rows), len(rows[0])
+
+    def at(x, y):
+        return rows[min(max(y, 0), h - 1)][min(max(x, 0), w - 1)]
+
+    out = [[None] * (2 * w) for _ in range(2 * h)]
+    for y in range(h):
+        for x in range(w):
+            p, a, b, c, d = at(x, y), at(x, y - 1), at(x + 1, y), at(x - 1, y), at(x, y + 1)
+            out[2 * y][2 * x] = a if c == a and c != d and a != b else p
+            out[2 * y][2 * x + 1] = b if a == b and a != c and b != d else p
+            out[2 * y + 1][2 * x] = c if d == c and d != b and c != a else p
+            out[2 * y + 1][2 * x + 1] = d if b == d and b != a and d != c else p
+    return ["".join(row) for row in out]
 
 
 GLYPHS = {
@@ -159,13 +208,17 @@ GLYPHS = {
 }
 
 
+# Glyphs whose edges are stairs; the others are made of rectangles.
+SLANTED_GLYPHS = ("play.png", "next.png", "addfile.png")
+
+
 def note(x, y):
     """A teal eighth note, 17 x 16, on a transparent ground."""
     teal = (0, 128, 128, 255)
     clear = (0, 0, 0, 0)
-    if 9 <= x <= 10 and 2 <= y <= 12:
+    if 9 <= cell(x) <= 10 and 2 <= cell(y) <= 12:
         return teal
-    if 10 <= x <= 13 and 2 <= y <= 4 and (x - 10) <= (y - 1):
+    if 10 <= cell(x) <= 13 and 2 <= cell(y) <= 4 and (x - 10) <= (y - 1):
         return teal
     if ((x - 7.5) / 2.6) ** 2 + ((y - 12.5) / 1.9) ** 2 <= 1.0:
         return teal
@@ -176,22 +229,24 @@ def speaker(x, y):
     """A white speaker with one sound wave, 10 x 11, transparent ground."""
     white = (255, 255, 255, 255)
     clear = (0, 0, 0, 0)
-    if 0 <= x <= 1 and 4 <= y <= 6:
+    cx, cy = cell(x), cell(y)
+    if 0 <= cx <= 1 and 4 <= cy <= 6:
         return white
-    if 2 <= x <= 5 and abs(y - 5) <= x - 1:
+    if 2 <= cx <= 5 and abs(y - 5) <= x - 1:
         return white
-    if x in (7, 8) and abs(y - 5) <= (3 if x == 7 else 4) and abs(y - 5) >= (2 if x == 7 else 3):
+    if cx in (7, 8) and abs(cy - 5) <= (3 if cx == 7 else 4) and abs(cy - 5) >= (2 if cx == 7 else 3):
         return white
     return clear
 
 
 def knob(x, y):
     """A 12 x 7 silver knob with a dark outline and a centre groove."""
-    if x in (0, 11) or y in (0, 6):
-        if (x, y) in ((0, 0), (11, 0), (0, 6), (11, 6)):
+    cx, cy = cell(x), cell(y)
+    if cx in (0, 11) or cy in (0, 6):
+        if (cx, cy) in ((0, 0), (11, 0), (0, 6), (11, 6)):
             return (0, 0, 0, 0)
         return (40, 40, 60, 255)
-    if x == 6:
+    if cx == 6:
         return (90, 90, 110, 255)
     shade = 235 - y * 14
     return (shade, shade, shade + 10, 255)
@@ -264,9 +319,10 @@ def yellow_speaker(x, y):
 
 def grey_knob(x, y):
     """A small grey bar with a dark outline, 12 x 7."""
-    if (x, y) in ((0, 0), (11, 0), (0, 6), (11, 6)):
+    cx, cy = cell(x), cell(y)
+    if (cx, cy) in ((0, 0), (11, 0), (0, 6), (11, 6)):
         return (0, 0, 0, 0)
-    if x in (0, 11) or y in (0, 6):
+    if cx in (0, 11) or cy in (0, 6):
         return (64, 64, 64, 255)
     shade = 200 - y * 10
     return (shade, shade, shade, 255)
@@ -275,19 +331,27 @@ def grey_knob(x, y):
 def main():
     os.makedirs(OUT, exist_ok=True)
     os.makedirs(PLAYLIST_OUT, exist_ok=True)
+    # The badge is the icon's drawing: at twice its size it is the 32-pixel one, crisp.
     write_png("badge.png", 16, 16, badge(16), PLAYLIST_OUT)
-    write_png("speaker.png", 10, 11, yellow_speaker, PLAYLIST_OUT)
-    write_png("knob.png", 12, 7, grey_knob, PLAYLIST_OUT)
-    write_png("spectrum_back.png", 60, 30, grid_back)
-    write_png("spectrum_back2.png", 60, 30, dusk_back)
-    write_png("spectrum_back3.png", 60, 30, globe)
-    write_png("display.png", 5, 41, display_gradient)
-    write_png("note.png", 17, 16, note)
-    write_png("speaker.png", 10, 11, speaker)
-    write_png("knob.png", 12, 7, knob)
+    write_png("badge@2x.png", 32, 32, badge(32), PLAYLIST_OUT)
+    write_art("speaker.png", 10, 11, yellow_speaker, PLAYLIST_OUT)
+    write_art("knob.png", 12, 7, grey_knob, PLAYLIST_OUT)
+    write_art("spectrum_back.png", 60, 30, grid_back)
+    write_art("spectrum_back2.png", 60, 30, dusk_back)
+    write_art("spectrum_back3.png", 60, 30, globe)
+    write_art("display.png", 5, 41, display_gradient)
+    write_art("note.png", 17, 16, note)
+    write_art("speaker.png", 10, 11, speaker)
+    write_art("knob.png", 12, 7, knob)
     for name, rows in GLYPHS.items():
         w, h, pixel = glyph(rows)
         write_png(name, w, h, pixel)
+        base, ext = os.path.splitext(name)
+        if name in SLANTED_GLYPHS:
+            _, _, large = glyph(scale2x(rows))
+        else:
+            large = at_scale(lambda x, y: pixel(cell(x), cell(y)), 2)
+        write_png(base + "@2x" + ext, 2 * w, 2 * h, large)
     write_icons()
 
 

@@ -4,6 +4,7 @@
 //   render_styled_states [output-folder]      (default: styled-states)
 
 #include "Dxbuttons.h"
+#include "support/StyledStates.h"
 
 #include <QApplication>
 #include <QDir>
@@ -19,29 +20,8 @@
 
 namespace {
 
-void SendMouse(QWidget* w, QEvent::Type type, QPoint pos, Qt::MouseButton button, Qt::MouseButtons buttons)
-{
-    QMouseEvent e(type, QPointF(pos), QPointF(w->mapToGlobal(pos)), button, buttons, Qt::NoModifier);
-    QApplication::sendEvent(w, &e);
-}
-
-void Hover(QWidget* w)
-{
-    QEnterEvent e(QPointF(2, 2), QPointF(2, 2), QPointF(w->mapToGlobal(QPoint(2, 2))));
-    QApplication::sendEvent(w, &e);
-}
-
-void PressInside(QWidget* w)
-{
-    Hover(w);
-    SendMouse(w, QEvent::MouseButtonPress, {3, 3}, Qt::LeftButton, Qt::LeftButton);
-}
-
-void PressThenMoveOut(QWidget* w)
-{
-    PressInside(w);
-    SendMouse(w, QEvent::MouseMove, {w->width() + 20, 3}, Qt::NoButton, Qt::LeftButton);
-}
+using styled_states::State;
+using styled_states::States;
 
 // A small "play" triangle on a fuchsia background (the bottom-left pixel, transparent).
 QImage DemoGlyph()
@@ -61,34 +41,6 @@ bool SavePng(const QImage& image, const QString& path)
     if (!file.open(QIODevice::WriteOnly) || !image.save(&file, "PNG"))
         return false;
     return file.commit();
-}
-
-struct State {
-    const char* name;
-    std::function<void(TdxCustomControl*, QLineEdit*)> apply;
-};
-
-const std::vector<State>& States()
-{
-    static const std::vector<State> states{
-        {"normal", [](TdxCustomControl*, QLineEdit* edit) { edit->setFocus(); }},
-        {"hovered", [](TdxCustomControl* c, QLineEdit* edit) { edit->setFocus(); Hover(c); }},
-        {"focused", [](TdxCustomControl* c, QLineEdit*) { c->setFocus(); }},
-        {"default", [](TdxCustomControl* c, QLineEdit* edit) {
-             edit->setFocus();
-             if (auto* b = qobject_cast<TdxCustomButton*>(c))
-                 b->SetDefault(true);
-         }},
-        {"pressed", [](TdxCustomControl* c, QLineEdit*) { PressInside(c); }},
-        {"pressed-out", [](TdxCustomControl* c, QLineEdit*) { PressThenMoveOut(c); }},
-        {"disabled", [](TdxCustomControl* c, QLineEdit* edit) { edit->setFocus(); c->SetEnabled(false); }},
-        {"disabled-hovered", [](TdxCustomControl* c, QLineEdit* edit) {
-             edit->setFocus();
-             c->SetEnabled(false);
-             Hover(c);
-         }},
-    };
-    return states;
 }
 
 struct Variant {

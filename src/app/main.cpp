@@ -17,6 +17,7 @@
 #include "SingleInstance.h"
 #include "Transport.h"
 #include "Trayicon.h"
+#include "WindowPlacement.h"
 #include "fsound.h"
 
 #include <QApplication>
@@ -42,7 +43,7 @@ public:
     {
         if (!m_form)
             return;
-        m_geometry = m_form->frameGeometry();
+        m_geometry = LogicalWindowRect(m_form);
         m_visible = m_form->isVisible();
         m_form = nullptr;
     }
@@ -82,7 +83,7 @@ public:
             m_form->hide();
     }
     bool IsWindowVisible() const override { return m_form ? m_form->isVisible() : m_visible; }
-    QRect WindowGeometry() const override { return m_form ? m_form->frameGeometry() : m_geometry; }
+    QRect WindowGeometry() const override { return m_form ? LogicalWindowRect(m_form) : m_geometry; }
     QWidget* Window() override { return m_form; }
     void SetMoveHook(IMoveSizeHook* hook) override
     {

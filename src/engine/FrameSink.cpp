@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-void SpectrumFrameSink::SetDIBits(const BitmapInfo& info, const std::uint8_t* bits, std::uint64_t generation)
+void SpectrumFrameSink::SetDIBits(const BitmapInfo& info, const std::uint8_t* bits, std::uint64_t generation,
+                                  const float* spectrum)
 {
     if (!bits || info.biBitCount != 32 || info.biWidth != kWidth || info.biHeight <= 0)
         return;
@@ -13,6 +14,8 @@ void SpectrumFrameSink::SetDIBits(const BitmapInfo& info, const std::uint8_t* bi
         if (generation != m_generation)
             return;
         std::memcpy(m_frame.data(), bits, static_cast<std::size_t>(lines) * kWidth * 4);
+        for (int bar = 0; bar < kBars; ++bar)
+            m_levels[bar] = spectrum ? spectrum[2 * bar] : 0.0f;
         m_hasFrame = true;
     }
     m_count.fetch_add(1);
@@ -30,6 +33,12 @@ SpectrumFrameSink::Frame SpectrumFrameSink::LatestFrame() const
 {
     std::lock_guard guard(m_mutex);
     return m_frame;
+}
+
+SpectrumFrameSink::Levels SpectrumFrameSink::LatestLevels() const
+{
+    std::lock_guard guard(m_mutex);
+    return m_levels;
 }
 
 void SpectrumFrameSink::Clear()

@@ -1,7 +1,9 @@
 #pragma once
 // Where the spectrum thread delivers its frames. Qt widgets may only be painted on the
 // window thread, so the thread copies each 60 x 30 frame in here under one mutex and
-// the display panel paints the latest copy at (1, 1) of the spectrum area.
+// the display panel paints the latest copy at (1, 1) of the spectrum area. With the frame
+// come the values its bars were drawn from, so that a display with more device pixels
+// can draw the same bars at its own resolution.
 
 #include <array>
 #include <atomic>
@@ -31,19 +33,26 @@ public:
     static constexpr int kWidth = 60;
     static constexpr int kHeight = 30;
     static constexpr int kBytes = kWidth * kHeight * 4;
+    static constexpr int kBars = 30;
     using Frame = std::array<std::uint8_t, kBytes>;  // BGRA, bottom row first
+    // The spectrum value of each bar, bar 0 (the lowest frequency, the rightmost column) first.
+    using Levels = std::array<float, kBars>;
 
     // Spectrum thread. Copies `info.biHeight` scan lines (at most 30) of 32-bit pixels,
     // then calls the repaint request outside the lock. Frames in another format are
     // ignored, and so is a frame drawn before the last Clear: `generation` is what
     // Generation() said before the thread looked whether a stream was open, so a stop
     // that erased the area while the frame was being drawn is never undone by it.
-    void SetDIBits(const BitmapInfo& info, const std::uint8_t* bits, std::uint64_t generation);
+    // `spectrum`, when given, is what the bars were drawn from: bar b from spectrum[2 b].
+    void SetDIBits(const BitmapInfo& info, const std::uint8_t* bits, std::uint64_t generation,
+                   const float* spectrum = nullptr);
     std::uint64_t Generation() const;
 
     // Window thread.
     bool HasFrame() const;
     Frame LatestFrame() const;
+    // The values of the latest frame's bars (zero when it came without them).
+    Levels LatestLevels() const;
     std::uint64_t FrameCount() const { return m_count.load(); }
     // Forgets the last frame, so the panel shows its background again, and refuses
     // frames that were begun before.
@@ -53,8 +62,9 @@ public:
     void SetRepaintRequest(std::function<void()> request) { m_repaint = std::move(request); }
 
 private:
-    mutable std::mutex m_mutex;  // guards m_frame, m_hasFrame, m_generation
+    mutable std::mutex m_mutex;  // guards m_frame, m_levels, m_hasFrame, m_generation
     Frame m_frame{};
+    Levels m_levels{};
     bool m_hasFrame = false;
     std::uint64_t m_generation = 0;
     std::atomic<std::uint64_t> m_count{0};

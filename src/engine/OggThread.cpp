@@ -123,7 +123,7 @@ void TOggThread::Execute()
         if (AfterCompose)
             AfterCompose();
         if (m_pOgg->m_pCanvas)
-            m_pOgg->m_pCanvas->SetDIBits(info, m_pOgg->m_FrameBits, generation);
+            m_pOgg->m_pCanvas->SetDIBits(info, m_pOgg->m_FrameBits, generation, spectrum);
     }
     m_Finished.store(true);
 }

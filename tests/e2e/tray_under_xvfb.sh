@@ -32,21 +32,6 @@ minimised() {
   esac
   return 1
 }
-# A notification area is there once someone owns the selection of screen 0's tray.
-tray_up() {
-  /usr/bin/python3 - <<'PY'
-import ctypes, sys
-x11 = ctypes.CDLL("libX11.so.6")
-x11.XOpenDisplay.restype = ctypes.c_void_p
-x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
-x11.XInternAtom.restype = ctypes.c_ulong
-x11.XGetSelectionOwner.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
-x11.XGetSelectionOwner.restype = ctypes.c_ulong
-display = x11.XOpenDisplay(None)
-sys.exit(0 if display and x11.XGetSelectionOwner(display, x11.XInternAtom(display, b"_NET_SYSTEM_TRAY_S0", 0)) else 1)
-PY
-}
-
 # --- without a notification area ---
 "$app/sorvel" > "$work/notray.log" 2>&1 & first=$!
 track $first
@@ -77,19 +62,7 @@ wait_until 10 tray_up || fail "trayer did not take the notification area"
 track $second
 window=$(strip_window) || fail "no strip"
 wait_until 10 managed "$window" || fail "the window manager did not take the strip"
-# The icon is the program's small window docked at the bottom right, inside trayer.
-tray_icon_centre() {
-  local id w h x y
-  for id in $(xdotool search --class sorvel 2>/dev/null); do
-    read -r w h x y <<< "$(xwininfo -id "$id" | awk '/Width:/{w=$2} /Height:/{h=$2} /Absolute upper-left X/{x=$NF} /Absolute upper-left Y/{y=$NF} END{print w, h, x, y}')"
-    if [ "$w" -le 32 ] && [ "$h" -le 32 ] && [ "$y" -gt 700 ]; then
-      echo "$((x + w / 2)) $((y + h / 2))"
-      return 0
-    fi
-  done
-  return 0
-}
-wait_until 10 test -n "$(tray_icon_centre)" || true
+wait_until 10 tray_icon_shown || true
 icon=$(tray_icon_centre)
 [ -n "$icon" ] || fail "no icon in the tray"
 echo "icon in the tray at $icon"
@@ -112,18 +85,7 @@ wait_until 10 both_shown || true
 [ "$(visible "$strip")" -eq 1 ] && [ "$(visible "$list")" -eq 1 ] || fail "a second start did not restore the hidden player"
 
 xdotool mousemove ${icon% *} ${icon#* } click 3
-# The menu: the program's visible window that has no title and is wider than the icon.
-popup_menu() {
-  local id w
-  for id in $(xdotool search --onlyvisible --class sorvel 2>/dev/null); do
-    # Untitled windows carry the application's name.
-    case "$(xdotool getwindowname "$id" 2>/dev/null)" in ''|Sorvel) ;; *) continue ;; esac
-    w=$(xwininfo -id "$id" | awk '/Width:/{print $2}')
-    if [ "$w" -ge 60 ]; then echo "$id"; return 0; fi
-  done
-  return 0
-}
-wait_until 10 test -n "$(popup_menu)" || true
+wait_until 10 popup_menu_shown || true
 menu=$(popup_menu)
 [ -n "$menu" ] || fail "no popup menu"
 # The first item, "프로그램 정보", opens the about box.

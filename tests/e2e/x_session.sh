@@ -86,3 +86,48 @@ strip_window() {
 server_position() {
   xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$4} /Absolute upper-left Y/ {y=$4} END {print x, y}'
 }
+
+# A notification area is there once someone owns the selection of screen 0's tray.
+tray_up() {
+  /usr/bin/python3 - <<'PY'
+import ctypes, sys
+x11 = ctypes.CDLL("libX11.so.6")
+x11.XOpenDisplay.restype = ctypes.c_void_p
+x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+x11.XInternAtom.restype = ctypes.c_ulong
+x11.XGetSelectionOwner.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+x11.XGetSelectionOwner.restype = ctypes.c_ulong
+display = x11.XOpenDisplay(None)
+sys.exit(0 if display and x11.XGetSelectionOwner(display, x11.XInternAtom(display, b"_NET_SYSTEM_TRAY_S0", 0)) else 1)
+PY
+}
+
+# "X Y", the centre of the program's icon in the notification area: its small window near
+# the bottom of the screen, where trayer docks; nothing while there is none.
+tray_icon_centre() {
+  local id w h x y bottom
+  bottom=$(xwininfo -root | awk '/Height:/{print $2}')
+  for id in $(xdotool search --class sorvel 2>/dev/null); do
+    read -r w h x y <<< "$(xwininfo -id "$id" | awk '/Width:/{w=$2} /Height:/{h=$2} /Absolute upper-left X/{x=$NF} /Absolute upper-left Y/{y=$NF} END{print w, h, x, y}')"
+    if [ "$w" -le 64 ] && [ "$h" -le 64 ] && [ "$y" -gt $((bottom - 100)) ]; then
+      echo "$((x + w / 2)) $((y + h / 2))"
+      return 0
+    fi
+  done
+  return 0
+}
+tray_icon_shown() { [ -n "$(tray_icon_centre)" ]; }
+
+# The popup menu: the program's visible window that has no title and is wider than the
+# tray icon; nothing while there is none.
+popup_menu() {
+  local id w
+  for id in $(xdotool search --onlyvisible --class sorvel 2>/dev/null); do
+    # Untitled windows carry the application's name.
+    case "$(xdotool getwindowname "$id" 2>/dev/null)" in ''|Sorvel) ;; *) continue ;; esac
+    w=$(xwininfo -id "$id" | awk '/Width:/{print $2}')
+    if [ "$w" -ge 60 ]; then echo "$id"; return 0; fi
+  done
+  return 0
+}
+popup_menu_shown() { [ -n "$(popup_menu)" ]; }

@@ -156,7 +156,7 @@ void TMagnetic::pvMoveRect(HWND hWnd, TRect& rect)
             moves.emplace_back(child.hWnd, TPoint{at.Left + rect.Left - start.Left, at.Top + rect.Top - start.Top});
         }
         if (!moves.empty())
-            m_system.MoveWindows(moves);
+            m_system.MoveWindows(moves, hWnd, rect);
     }
     ptLast = ptCurrent;
 }

@@ -63,8 +63,10 @@ public:
     virtual TRect WorkArea() const = 0;
     virtual TPoint CursorPos() const = 0;
     // Moves each window's top-left corner, keeping its size, stacking and activation,
-    // all in one batch.
-    virtual void MoveWindows(const std::vector<std::pair<HWND, TPoint>>& moves) = 0;
+    // all in one batch. They are the glued windows of `leader`, which is about to take
+    // `leaderRect`.
+    virtual void MoveWindows(const std::vector<std::pair<HWND, TPoint>>& moves, HWND leader,
+                             const TRect& leaderRect) = 0;
 };
 
 struct TMagneticWndInfo {

@@ -1,5 +1,7 @@
 #include "MagneticRouter.h"
 
+#include "WindowPlacement.h"
+
 #include <QCursor>
 #include <QEvent>
 #include <QGuiApplication>
@@ -24,32 +26,38 @@ bool QtWindowSystem::IsZoomed(HWND hWnd) const
 
 TRect QtWindowSystem::GetWindowRect(HWND hWnd) const
 {
-    return hWnd ? TRect::fromQRect(hWnd->frameGeometry()) : TRect{};
+    return hWnd ? TRect::fromQRect(LogicalWindowRect(hWnd)) : TRect{};
 }
 
 TRect QtWindowSystem::WorkArea() const
 {
-    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QScreen* screen = QGuiApplication::screenAt(LoopPointer().value_or(QCursor::pos()));
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
     return screen ? TRect::fromQRect(screen->availableGeometry()) : TRect{};
 }
 
 TPoint QtWindowSystem::CursorPos() const
 {
-    return TPoint::fromQPoint(QCursor::pos());
+    return TPoint::fromQPoint(LoopPointer().value_or(QCursor::pos()));
 }
 
-void QtWindowSystem::MoveWindows(const std::vector<std::pair<HWND, TPoint>>& moves)
+void QtWindowSystem::MoveWindows(const std::vector<std::pair<HWND, TPoint>>& moves, HWND leader,
+                                 const TRect& leaderRect)
 {
     for (const auto& [window, at] : moves)
         if (window)
-            window->move(at.toQPoint());
+            PlaceWindow(window, QRect(at.toQPoint(), LogicalWindowRect(window).size()), false, leader,
+                        leaderRect.toQRect());
 }
 
 MagneticRouter::MagneticRouter(QWidget* window, const TSubclassProc* proc, bool* handled)
     : m_window(window), m_proc(proc), m_handled(handled)
 {
-    if (window)
-        window->installEventFilter(this);
+    if (!window)
+        return;
+    window->installEventFilter(this);
+    RegisterDockedWindow(window);
 }
 
 bool MagneticRouter::Send(std::uint32_t message, std::int32_t wParam, std::intptr_t lParam, bool& handled)

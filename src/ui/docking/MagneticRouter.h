@@ -18,11 +18,15 @@ public:
     bool IsWindow(HWND hWnd) const override;
     bool IsWindowVisible(HWND hWnd) const override;
     bool IsZoomed(HWND hWnd) const override;
+    // Where the program placed the window, in logical pixels (see LogicalWindowRect).
     TRect GetWindowRect(HWND hWnd) const override;
-    // The primary screen's available area.
+    // The available area of the screen the cursor is on: on screens of different scales
+    // each has its own logical pixels, and the one being dragged on is the one that counts.
     TRect WorkArea() const override;
+    // The pointer of the move or size loop's current step (LoopPointer), else the cursor.
     TPoint CursorPos() const override;
-    void MoveWindows(const std::vector<std::pair<HWND, TPoint>>& moves) override;
+    // Glued windows keep touching their leader in device pixels too (see PlaceWindow).
+    void MoveWindows(const std::vector<std::pair<HWND, TPoint>>& moves, HWND leader, const TRect& leaderRect) override;
 };
 
 class MagneticRouter : public QObject, public IMoveSizeHook {
@@ -31,6 +35,7 @@ public:
     // `proc` is where the window's owner keeps the callback `AddWindow` handed out (null
     // until then: nothing is routed). `handled`, when given, receives the handled flag of
     // the messages that are only passed on.
+    // The window becomes one of the docked windows (RegisterDockedWindow).
     MagneticRouter(QWidget* window, const TSubclassProc* proc, bool* handled = nullptr);
 
     // Sends one message; true when a callback took it.

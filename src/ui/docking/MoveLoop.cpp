@@ -1,14 +1,27 @@
 #include "MoveLoop.h"
 
+#include "WindowPlacement.h"
+
 #include <QMouseEvent>
 #include <QWidget>
 
 #include <algorithm>
 
+namespace {
+std::optional<QPoint> g_loopPointer;  // window thread only
+}
+
+std::optional<QPoint> LoopPointer()
+{
+    return g_loopPointer;
+}
+
 void WindowMoveLoop::Begin(QPoint globalPointer, QRect frame)
 {
+    g_loopPointer = globalPointer;
     m_active = true;
     m_grab = globalPointer - frame.topLeft();
+    m_pointer = globalPointer;
     m_start = frame;
     if (m_hook)
         m_hook->EnterSizeMove();
@@ -16,8 +29,10 @@ void WindowMoveLoop::Begin(QPoint globalPointer, QRect frame)
 
 bool WindowMoveLoop::Move(QPoint globalPointer, QRect& result)
 {
-    if (!m_active)
+    if (!m_active || globalPointer == m_pointer)
         return false;
+    m_pointer = globalPointer;
+    g_loopPointer = globalPointer;
     QRect proposed = m_start;
     proposed.moveTopLeft(globalPointer - m_grab);
     if (m_hook && !m_hook->Moving(proposed))
@@ -31,6 +46,7 @@ void WindowMoveLoop::End()
     if (!m_active)
         return;
     m_active = false;
+    g_loopPointer.reset();
     if (m_hook)
         m_hook->ExitSizeMove();
 }
@@ -40,17 +56,22 @@ bool DriveMoveLoop(WindowMoveLoop& loop, QWidget* window, QEvent* event)
     auto* mouse = static_cast<QMouseEvent*>(event);
     switch (event->type()) {
     case QEvent::MouseButtonPress:
-        loop.Begin(mouse->globalPosition().toPoint(), window->frameGeometry());
+        loop.Begin(mouse->globalPosition().toPoint(), LogicalWindowRect(window));
         return true;
     case QEvent::MouseMove: {
         QRect target;
         if (loop.Move(mouse->globalPosition().toPoint(), target))
-            window->move(target.topLeft());
+            PlaceWindow(window, target);
         return true;
     }
     case QEvent::MouseButtonRelease:
-        if (mouse->buttons() == Qt::NoButton)
+        if (mouse->buttons() == Qt::NoButton) {
+            // Where the button was let go: the last pointer move may have been merged away.
+            QRect target;
+            if (loop.Move(mouse->globalPosition().toPoint(), target))
+                PlaceWindow(window, target);
             loop.End();
+        }
         return true;
     case QEvent::MouseButtonDblClick:
         return true;
@@ -99,6 +120,8 @@ void WindowSizeLoop::Begin(SizeEdge edge, QPoint globalPointer, QRect frame)
     m_active = true;
     m_edge = edge;
     m_press = globalPointer;
+    m_pointer = globalPointer;
+    g_loopPointer = globalPointer;
     m_start = frame;
     if (m_hook)
         m_hook->EnterSizeMove();
@@ -106,8 +129,10 @@ void WindowSizeLoop::Begin(SizeEdge edge, QPoint globalPointer, QRect frame)
 
 bool WindowSizeLoop::Move(QPoint globalPointer, QRect& result)
 {
-    if (!m_active)
+    if (!m_active || globalPointer == m_pointer)
         return false;
+    m_pointer = globalPointer;
+    g_loopPointer = globalPointer;
     const QPoint delta = globalPointer - m_press;
     // Edges as exclusive coordinates, so a width is right - left.
     int left = m_start.left();
@@ -139,6 +164,7 @@ void WindowSizeLoop::End()
     if (!m_active)
         return;
     m_active = false;
+    g_loopPointer.reset();
     m_edge = SizeEdge::None;
     if (m_hook)
         m_hook->ExitSizeMove();

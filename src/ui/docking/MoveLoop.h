@@ -7,6 +7,8 @@
 #include <QPoint>
 #include <QRect>
 
+#include <optional>
+
 class QEvent;
 class QWidget;
 
@@ -48,7 +50,8 @@ public:
     // Press at a global pointer position while the window has `frame`.
     void Begin(QPoint globalPointer, QRect frame);
     // Pointer now at `globalPointer`. Returns true and sets `result` to the rectangle the
-    // window should take; false when the window should stay.
+    // window should take; false when the window should stay (also when the pointer has
+    // not moved since the last call).
     bool Move(QPoint globalPointer, QRect& result);
     void End();
 
@@ -56,8 +59,15 @@ private:
     IMoveSizeHook* m_hook = nullptr;
     bool m_active = false;
     QPoint m_grab;      // pointer minus window origin at the press
+    QPoint m_pointer;   // where the pointer was last
     QRect m_start;
 };
+
+// The pointer position of the move or size loop's current step, while one runs: the
+// docking manager reads "the cursor" at each step, and that must be the pointer the step
+// was made for (asking the window system again gives a later, or on a busy desktop an
+// earlier, position). Empty while no loop runs.
+std::optional<QPoint> LoopPointer();
 
 // Drives `loop` from a mouse event on one of the handles `window` is moved by: a press of
 // any button starts it, moves move the window, the release of the last button ends it.
@@ -79,7 +89,8 @@ public:
 
     void Begin(SizeEdge edge, QPoint globalPointer, QRect frame);
     // The dragged edges follow the pointer; the opposite ones stay. Returns true and sets
-    // `result` when the window should take a new rectangle.
+    // `result` when the window should take a new rectangle (not when the pointer has not
+    // moved since the last call).
     bool Move(QPoint globalPointer, QRect& result);
     void End();
 
@@ -88,6 +99,7 @@ private:
     bool m_active = false;
     SizeEdge m_edge = SizeEdge::None;
     QPoint m_press;
+    QPoint m_pointer;
     QRect m_start;
     QSize m_minimum{1, 1};
 };

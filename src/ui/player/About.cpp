@@ -1,6 +1,8 @@
 #include "About.h"
 
+#include "Artwork.h"
 #include "Fonts.h"
+#include "WholePixels.h"
 
 #include <QGuiApplication>
 #include <QLabel>
@@ -23,20 +25,16 @@ protected:
         const QRect r = rect().adjusted(0, 0, -1, -1);
         p.fillRect(rect(), Qt::white);
         // Outer, lowered: dark top and left, light bottom and right.
-        p.setPen(QColor(128, 128, 128));
-        p.drawLine(r.topLeft(), r.topRight());
-        p.drawLine(r.topLeft(), r.bottomLeft());
-        p.setPen(Qt::white);
-        p.drawLine(r.bottomLeft(), r.bottomRight());
-        p.drawLine(r.topRight(), r.bottomRight());
+        DrawPixelLine(p, r.topLeft(), r.topRight(), QColor(128, 128, 128));
+        DrawPixelLine(p, r.topLeft(), r.bottomLeft(), QColor(128, 128, 128));
+        DrawPixelLine(p, r.bottomLeft(), r.bottomRight(), Qt::white);
+        DrawPixelLine(p, r.topRight(), r.bottomRight(), Qt::white);
         // Inner, raised.
         const QRect in = r.adjusted(1, 1, -1, -1);
-        p.setPen(QColor(240, 240, 240));
-        p.drawLine(in.topLeft(), in.topRight());
-        p.drawLine(in.topLeft(), in.bottomLeft());
-        p.setPen(QColor(160, 160, 160));
-        p.drawLine(in.bottomLeft(), in.bottomRight());
-        p.drawLine(in.topRight(), in.bottomRight());
+        DrawPixelLine(p, in.topLeft(), in.topRight(), QColor(240, 240, 240));
+        DrawPixelLine(p, in.topLeft(), in.bottomLeft(), QColor(240, 240, 240));
+        DrawPixelLine(p, in.bottomLeft(), in.bottomRight(), QColor(160, 160, 160));
+        DrawPixelLine(p, in.topRight(), in.bottomRight(), QColor(160, 160, 160));
     }
 };
 
@@ -60,11 +58,11 @@ QLabel* label(QWidget* parent, const char* name, QRect at, const QString& text, 
 
 QLabel* picture(QWidget* parent, const char* name, QRect at, const QString& resource)
 {
-    auto* p = new QLabel(parent);
+    auto* p = new ArtworkLabel(parent);
     p->setObjectName(QLatin1String(name));
     p->setGeometry(at);
     if (!resource.isEmpty())
-        p->setPixmap(QPixmap(resource));
+        p->SetArtwork(resource);
     p->setAccessibleName(QStringLiteral("Sorvel"));
     return p;
 }
@@ -100,6 +98,8 @@ TFormAbout::TFormAbout(QWidget* owner)
     Label1 = label(this, "Label1", {8, 120, 432, 12},
                    QStringLiteral("음악 파일이나 폴더를 목록 창에 끌어다 놓고, 두 번 누르면 바로 들립니다."), text);
 
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
+    // On the screen of the window it belongs to, which may have a scale of its own.
+    const QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
+    if (screen)
         move(screen->availableGeometry().center() - rect().center());
 }

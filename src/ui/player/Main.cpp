@@ -1,6 +1,7 @@
 #include "Main.h"
 
 #include "AppFolder.h"
+#include "Artwork.h"
 #include "Cmain.h"
 #include "Dxbuttons.h"
 #include "G.h"
@@ -62,8 +63,8 @@ TFormMain::TFormMain(IPlayListLink* playList, Transport* transport)
     // The stored place and knob may come from a damaged or hand-edited file, or from a
     // screen that is gone: the strip stands wholly on a screen and the knob on its track.
     const StoredRect stored{Settings.MainX, Settings.MainY, PanelBack->width(), PanelBack->height()};
-    move(FitIntoWorkArea(stored, ChooseWorkArea(stored, ScreenWorkAreas())).topLeft());
     setFixedSize(PanelBack->size());
+    PlaceWindow(this, FitIntoWorkArea(stored, ChooseWorkArea(stored, ScreenWorkAreas())));
     const int volumeRange = ShapeVolume->width() - ImgVolume->width();
     ImgVolume->move(ShapeVolume->x() + std::clamp(Settings.Volume, 0, volumeRange), ImgVolume->y());
     SyncBars();
@@ -73,7 +74,7 @@ TFormMain::TFormMain(IPlayListLink* playList, Transport* transport)
     BToTray->setFocus();
 
     // The spectrum background, as the painter wants it and as the thread reads it.
-    m_spectrumBack = QImage(QStringLiteral(":/player/spectrum_back3.png")).convertToFormat(QImage::Format_RGB32);
+    m_spectrumBack = LoadArtwork(QStringLiteral(":/player/spectrum_back3.png")).convertToFormat(QImage::Format_RGB32);
     const std::uint8_t* backBits = nullptr;
     if (m_spectrumBack.width() == SpectrumFrameSink::kWidth && m_spectrumBack.height() == SpectrumFrameSink::kHeight) {
         for (int row = 0; row < SpectrumFrameSink::kHeight; ++row)
@@ -126,8 +127,10 @@ TFormMain::~TFormMain()
         delete Ogg;
         Ogg = nullptr;
     }
-    Settings.MainX = x();
-    Settings.MainY = y();
+    // Logical pixels: where the strip was put, not Qt's rounding of its device place.
+    const QPoint place = LogicalWindowRect(this).topLeft();
+    Settings.MainX = place.x();
+    Settings.MainY = place.y();
     StorePlayListGeometry();
     Settings.Volume = ImgVolume->x() - ShapeVolume->x();
     App.SaveSettings();

@@ -1,5 +1,6 @@
 // The player strip's components: their places, colours, fonts and pictures.
 
+#include "Artwork.h"
 #include "Dxbuttons.h"
 #include "Fonts.h"
 #include "Main.h"
@@ -8,6 +9,7 @@
 #include "StripAccessible.h"
 #include "StripLabel.h"
 #include "Transport.h"
+#include "WholePixels.h"
 
 #include <QAccessible>
 #include <QKeyEvent>
@@ -41,11 +43,11 @@ StripLabel* makeLabel(QWidget* parent, const char* name, QRect geometry, const Q
 QLabel* makePicture(QWidget* parent, const char* name, QRect geometry, const QString& resource, bool stretch,
                     const QString& seen)
 {
-    auto* picture = new QLabel(parent);
+    auto* picture = new ArtworkLabel(parent);
     picture->setObjectName(QLatin1String(name));
     picture->setAccessibleName(seen);
     picture->setGeometry(geometry);
-    picture->setPixmap(QPixmap(resource));
+    picture->SetArtwork(resource);
     picture->setScaledContents(stretch);
     picture->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     picture->setAttribute(Qt::WA_TranslucentBackground);
@@ -64,7 +66,7 @@ TdxButton* makeButton(QWidget* parent, const char* name, QRect geometry, const Q
     tiny.setPixelSize(1);
     button->setFont(tiny);
     button->SetSpacing(0);
-    button->SetGlyph(QImage(glyph));
+    button->SetGlyph(LoadArtwork(glyph));
     if (showHint)
         button->SetHint(hint);
     else
@@ -121,8 +123,7 @@ void TShape::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.fillRect(rect(), m_brush);
-    painter.setPen(hasFocus() ? QColor(231, 150, 0) : QColor(Qt::black));
-    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    DrawPixelFrame(painter, rect(), hasFocus() ? QColor(231, 150, 0) : QColor(Qt::black));
 }
 
 void TShape::keyPressEvent(QKeyEvent* event)

@@ -1,11 +1,71 @@
 #include "Panel.h"
 
-#include "FrameSink.h"
+#include "Artwork.h"
 #include "StripAccessible.h"
+#include "WholePixels.h"
 
 #include <QPainter>
+#include <QtMath>
 
+#include <algorithm>
 #include <cstring>
+
+namespace {
+
+constexpr QRgb kNavy = 0xFF000080;
+
+// The background picture at the device's size for `ratio`: its drawing for the device,
+// scaled smoothly where the ratio is not the drawing's.
+QImage deviceBackground(const QImage* back, qreal ratio)
+{
+    const QSize device(qCeil(TPanel::kSpectrumArea.width() * ratio), qCeil(TPanel::kSpectrumArea.height() * ratio));
+    if (!back || back->isNull())
+        return {};
+    QImage picture = ArtworkFor(*back, ratio).convertToFormat(QImage::Format_RGB32);
+    if (picture.size() != device)
+        picture = picture.scaled(device, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    picture.setDevicePixelRatio(ratio);
+    return picture;
+}
+
+} // namespace
+
+QImage SpectrumImage(const SpectrumFrameSink::Levels& levels, const QImage& back, qreal ratio)
+{
+    constexpr int kWidth = SpectrumFrameSink::kWidth;
+    constexpr int kMaxBar = 29;
+    const int width = qCeil(kWidth * ratio);
+    const int height = qCeil(SpectrumFrameSink::kHeight * ratio);
+    QImage image;
+    if (back.width() == width && back.height() == height) {
+        image = back.convertToFormat(QImage::Format_RGB32);
+    } else {
+        image = QImage(width, height, QImage::Format_RGB32);
+        image.fill(kNavy);
+    }
+    image.setDevicePixelRatio(ratio);
+    const int tallest = int(kMaxBar * ratio);
+    for (int bar = 0; bar < SpectrumFrameSink::kBars; ++bar) {
+        // The thread's arithmetic, in device rows: the comparisons come first, so that a
+        // negative, NaN or huge value never reaches the conversion.
+        const float scaled = levels[bar] * 6.0f * 30.0f;
+        int rows = 0;
+        if (scaled >= 30.0f)
+            rows = tallest;
+        else if (scaled > 0.0f)
+            rows = std::min(int(scaled * ratio), tallest);
+        const int column = kWidth - 1 - 2 * bar;
+        const int left = int(column * ratio);
+        const int right = std::min(width, int((column + 1) * ratio));
+        for (int row = 0; row < rows && row < height; ++row) {
+            const int step = int(4 * row / ratio);
+            const QRgb colour = qRgb(100 + step, 255 - step, 250);
+            auto* line = reinterpret_cast<QRgb*>(image.scanLine(height - 1 - row));
+            std::fill(line + left, line + right, colour);
+        }
+    }
+    return image;
+}
 
 // The 60 x 30 spectrum area as a child of its own, opaque, so that a new frame
 // repaints these 1,800 pixels and nothing under or around them. Presses go through
@@ -24,12 +84,28 @@ public:
         // Moving bars say nothing to a screen reader.
         HideFromScreenReaders(this);
     }
-    void SetBack(const QImage* back) { m_back = back; }
+    void SetBack(const QImage* back)
+    {
+        m_back = back;
+        m_deviceBack = {};
+    }
 
 protected:
     void paintEvent(QPaintEvent*) override
     {
         QPainter painter(this);
+        const qreal ratio = devicePixelRatioF();
+        if (ratio != 1.0) {
+            // More device pixels than the design's: the background's own drawing for them,
+            // and the bars drawn at their resolution from the frame's values.
+            if (m_deviceBack.devicePixelRatio() != ratio || m_deviceBack.isNull())
+                m_deviceBack = deviceBackground(m_back, ratio);
+            SpectrumFrameSink::Levels levels{};
+            if (m_sink && m_sink->HasFrame())
+                levels = m_sink->LatestLevels();
+            painter.drawImage(0, 0, SpectrumImage(levels, m_deviceBack, ratio));
+            return;
+        }
         if (m_sink && m_sink->HasFrame()) {
             // Frames are bottom row first, four bytes a pixel (blue, green, red, unused).
             const SpectrumFrameSink::Frame bits = m_sink->LatestFrame();
@@ -48,7 +124,8 @@ protected:
 private:
     SpectrumFrameSink* m_sink;
     const QImage* m_back = nullptr;
-    QImage m_frame;  // reused: no allocation per frame
+    QImage m_frame;       // reused: no allocation per frame
+    QImage m_deviceBack;  // the background at the last device pixel ratio other than 1
 };
 
 TPanel::TPanel(QWidget* parent)
@@ -107,22 +184,21 @@ void TPanel::paintEvent(QPaintEvent*)
     const QRect client = rect();
     if (m_tag < 1000) {
         painter.fillRect(client, m_color);
-        painter.setPen(QColor(192, 192, 192));
-        painter.drawRect(client.adjusted(0, 0, -1, -1));
+        DrawPixelFrame(painter, client, QColor(192, 192, 192));
         return;
     }
     // The ordinary panel: a fill with a one-pixel raised bevel.
     painter.fillRect(client, m_color);
-    painter.setPen(m_color.lighter(160));
-    painter.drawLine(0, 0, client.width() - 1, 0);
-    painter.drawLine(0, 0, 0, client.height() - 1);
-    painter.setPen(m_color.darker(160));
-    painter.drawLine(client.width() - 1, 0, client.width() - 1, client.height() - 1);
-    painter.drawLine(0, client.height() - 1, client.width() - 1, client.height() - 1);
+    const QPoint topRight(client.width() - 1, 0), bottomLeft(0, client.height() - 1);
+    const QPoint bottomRight(client.width() - 1, client.height() - 1);
+    DrawPixelLine(painter, {0, 0}, topRight, m_color.lighter(160));
+    DrawPixelLine(painter, {0, 0}, bottomLeft, m_color.lighter(160));
+    DrawPixelLine(painter, topRight, bottomRight, m_color.darker(160));
+    DrawPixelLine(painter, bottomLeft, bottomRight, m_color.darker(160));
     if (m_tag != 1001)
         return;
     if (m_spectrumBack && !m_spectrumBack->isNull())
-        painter.drawImage(kSpectrumArea.topLeft(), *m_spectrumBack);
+        painter.drawImage(kSpectrumArea.topLeft(), ArtworkFor(*m_spectrumBack, devicePixelRatioF()));
     else
         painter.fillRect(kSpectrumArea, QColor(0, 0, 128));
 }

@@ -4,10 +4,11 @@
 // at (1, 1): the background picture (navy when there is none) with the spectrum
 // thread's latest frame over it.
 
+#include "FrameSink.h"
+
 #include <QImage>
 #include <QWidget>
 
-class SpectrumFrameSink;
 class SpectrumArea;
 
 class TPanel : public QWidget {
@@ -43,3 +44,10 @@ private:
 // Erases the spectrum area of `panel` down to its background: the last frame is
 // forgotten, so the bars disappear until the thread draws again.
 void DrawSpectrumBack(TPanel* panel);
+
+// The spectrum area drawn at `ratio` device pixels per pixel, as the spectrum thread draws
+// it at 100 %: `back` (the background picture at the device's size; navy when null) with
+// bar b of `levels` in column 59 - 2b, at most 29 pixels high, its colour running from
+// (red 100, green 255) at the bottom towards (212, 143). The bars' heights and colours
+// are taken at the device's resolution; at a ratio of 1 the pixels are the thread's own.
+QImage SpectrumImage(const SpectrumFrameSink::Levels& levels, const QImage& back, qreal ratio);

@@ -5,6 +5,7 @@
 #include "Dxbuttons.h"
 #include "G.h"
 #include "Placement.h"
+#include "WholePixels.h"
 #include "WindowPlacement.h"
 
 #include <algorithm>
@@ -39,7 +40,7 @@ TFormPlayList::TFormPlayList(TM_PlayList& store)
     // a stored size below the smallest one is enlarged first.
     const StoredRect stored{Settings.PlayListX, Settings.PlayListY, std::max(Settings.PlayListW, minimumWidth()),
                             std::max(Settings.PlayListH, minimumHeight())};
-    setGeometry(FitIntoWorkArea(stored, ChooseWorkArea(stored, ScreenWorkAreas())));
+    PlaceWindow(this, FitIntoWorkArea(stored, ChooseWorkArea(stored, ScreenWorkAreas())), true);
     // The knob is set from the mixer once the window has painted (see paintEvent): asking
     // the mixer connects to the sound server twice, which would hold up the first showing.
     PageControl1->setCurrentIndex(0);
@@ -229,7 +230,7 @@ void TFormPlayList::mousePressEvent(QMouseEvent* event)
         return;
     }
     SyncPositionWithWindowSystem(this);
-    m_sizeLoop.Begin(edge, event->globalPosition().toPoint(), frameGeometry());
+    m_sizeLoop.Begin(edge, event->globalPosition().toPoint(), LogicalWindowRect(this));
     event->accept();
 }
 
@@ -241,14 +242,18 @@ void TFormPlayList::mouseMoveEvent(QMouseEvent* event)
     }
     QRect target;
     if (m_sizeLoop.Move(event->globalPosition().toPoint(), target))
-        setGeometry(target);
+        PlaceWindow(this, target, true);
     event->accept();
 }
 
 void TFormPlayList::mouseReleaseEvent(QMouseEvent* event)
 {
-    if (m_sizeLoop.Active() && event->buttons() == Qt::NoButton)
+    if (m_sizeLoop.Active() && event->buttons() == Qt::NoButton) {
+        QRect target;
+        if (m_sizeLoop.Move(event->globalPosition().toPoint(), target))
+            PlaceWindow(this, target, true);
         m_sizeLoop.End();
+    }
     event->accept();
 }
 
@@ -337,11 +342,9 @@ void TFormPlayList::paintEvent(QPaintEvent*)
     QPainter painter(this);
     const QRect r = rect();
     painter.fillRect(r, QColor(212, 208, 200));
-    painter.setPen(QColor(64, 64, 64));
-    painter.drawRect(r.adjusted(0, 0, -1, -1));
-    painter.setPen(Qt::white);
-    painter.drawLine(1, 1, r.width() - 3, 1);
-    painter.drawLine(1, 1, 1, r.height() - 3);
+    DrawPixelFrame(painter, r, QColor(64, 64, 64));
+    DrawPixelLine(painter, {1, 1}, {r.width() - 3, 1}, Qt::white);
+    DrawPixelLine(painter, {1, 1}, {1, r.height() - 3}, Qt::white);
     // The mixer is asked after painting, not during it: moving the knob inside a paint
     // would start another.
     if (!m_showVolumeQueued) {

@@ -1,9 +1,11 @@
 // The playlist window's components: their places, colours, fonts and pictures.
 
+#include "Artwork.h"
 #include "Cmain.h"
 #include "Dxbuttons.h"
 #include "Fonts.h"
 #include "Playlist.h"
+#include "WholePixels.h"
 
 #include <QAction>
 #include <QHeaderView>
@@ -40,10 +42,10 @@ QLabel* makeLabel(QWidget* parent, const char* name, QPoint at, const QString& t
 
 QLabel* makePicture(QWidget* parent, const char* name, QRect geometry, const QString& resource, const QString& hint)
 {
-    auto* picture = new QLabel(parent);
+    auto* picture = new ArtworkLabel(parent);
     picture->setObjectName(QLatin1String(name));
     picture->setGeometry(geometry);
-    picture->setPixmap(QPixmap(resource));
+    picture->SetArtwork(resource);
     picture->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     picture->setAttribute(Qt::WA_TranslucentBackground);
     if (!hint.isEmpty())
@@ -111,12 +113,10 @@ void TPlainPanel::paintEvent(QPaintEvent*)
     painter.fillRect(rect(), m_color);
     if (m_lowered) {
         const QRect r = rect();
-        painter.setPen(QColor(128, 128, 128));
-        painter.drawLine(r.topLeft(), r.topRight());
-        painter.drawLine(r.topLeft(), r.bottomLeft());
-        painter.setPen(Qt::white);
-        painter.drawLine(r.bottomLeft(), r.bottomRight());
-        painter.drawLine(r.topRight(), r.bottomRight());
+        DrawPixelLine(painter, r.topLeft(), r.topRight(), QColor(128, 128, 128));
+        DrawPixelLine(painter, r.topLeft(), r.bottomLeft(), QColor(128, 128, 128));
+        DrawPixelLine(painter, r.bottomLeft(), r.bottomRight(), Qt::white);
+        DrawPixelLine(painter, r.topRight(), r.bottomRight(), Qt::white);
     }
     if (!m_caption.isEmpty()) {
         painter.setPen(m_captionColor);
@@ -131,8 +131,7 @@ void TTrackShape::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.fillRect(rect(), m_brush);
-    painter.setPen(Qt::black);
-    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    DrawPixelFrame(painter, rect(), Qt::black);
 }
 
 std::array<TDropTreeView*, 5> TFormPlayList::BuildComponents()

@@ -1,7 +1,10 @@
 #include "Dxbuttons.h"
 
+#include "Artwork.h"
+
 #include <QCursor>
 #include <QPainter>
+#include <QtMath>
 
 #include <algorithm>
 
@@ -249,7 +252,30 @@ void TdxCustomButton::HookResized()
     dxCreateGradientRect(w - 2, h - 2, kPressedTop, kPressedBottom, kBands, gsTop, true, m_PressedImage);
     dxCreateGradientRect(w - 2, h - 2, kFocusTop, kFocusBottom, kBands, gsTop, true, m_FocusImage);
     dxCreateGradientRect(w - 2, h - 2, kHotTop, kHotBottom, kBands, gsTop, true, m_HotImage);
+    m_faceRing = ring;
+    m_deviceFaces = {};
     InternalRedraw();
+}
+
+// The same gradients over the same area in the device's pixels: as many bands, each as
+// many device pixels high as it covers there, so no band is a doubled row.
+const TdxCustomButton::Faces& TdxCustomButton::FacesFor(qreal ratio)
+{
+    if (m_deviceFaces.ratio == ratio)
+        return m_deviceFaces;
+    const int w = width(), h = height();
+    auto build = [ratio](int logicalW, int logicalH, TColor top, TColor bottom) {
+        QImage image;
+        dxCreateGradientRect(qCeil(logicalW * ratio), qCeil(logicalH * ratio), top, bottom, kBands, gsTop, true, image);
+        image.setDevicePixelRatio(ratio);
+        return image;
+    };
+    m_deviceFaces.ratio = ratio;
+    m_deviceFaces.face = build(w - 2 - m_faceRing, h - 2 - m_faceRing, kFaceTop, kFaceBottom);
+    m_deviceFaces.pressed = build(w - 2, h - 2, kPressedTop, kPressedBottom);
+    m_deviceFaces.focus = build(w - 2, h - 2, kFocusTop, kFocusBottom);
+    m_deviceFaces.hot = build(w - 2, h - 2, kHotTop, kHotBottom);
+    return m_deviceFaces;
 }
 
 QImage TdxCustomButton::CurrentGlyph() const
@@ -272,13 +298,20 @@ void TdxCustomButton::Paint(QPainter& canvas)
 }
 
 // Ring, then the pressed face over the whole inside or the face inset inside the ring.
-void TdxCustomButton::PaintFace(QPainter& canvas, bool special, bool pressed) const
+// Sizes and places are the control's pixels; the images may have more.
+void TdxCustomButton::PaintFace(QPainter& canvas, bool special, bool pressed)
 {
     const int w = width(), h = height();
-    if (special)
-        canvas.drawImage(1, 1, (m_PaintState & dsHighlight) ? m_HotImage : m_FocusImage);
+    const qreal ratio = canvas.device()->devicePixelRatio();
+    const bool design = ratio == 1.0 || m_FaceImage.isNull();
+    const Faces& device = design ? m_deviceFaces : FacesFor(ratio);
+    const QImage& face = design ? m_FaceImage : device.face;
+    if (special) {
+        const bool hot = m_PaintState & dsHighlight;
+        canvas.drawImage(1, 1, design ? (hot ? m_HotImage : m_FocusImage) : (hot ? device.hot : device.focus));
+    }
     if (pressed) {
-        canvas.drawImage(1, 1, m_PressedImage);
+        canvas.drawImage(1, 1, design ? m_PressedImage : device.pressed);
         return;
     }
     if (m_FaceImage.isNull())
@@ -286,14 +319,16 @@ void TdxCustomButton::PaintFace(QPainter& canvas, bool special, bool pressed) co
     if (!special && (m_FaceImage.width() < w - 2 || m_FaceImage.height() < h - 2)) {
         // Built while the ring showed: stretched over the inside rather than leaving the
         // background showing along the right and bottom edges.
-        canvas.drawImage(QRect(1, 1, w - 2, h - 2), m_FaceImage);
+        canvas.drawImage(QRect(1, 1, w - 2, h - 2), face);
         return;
     }
     const int d = special ? 2 : 0;
     const int copyW = std::min(m_FaceImage.width(), w - 3 * d);
     const int copyH = std::min(m_FaceImage.height(), h - 3 * d);
     if (copyW > 0 && copyH > 0)
-        canvas.drawImage(QPoint(1 + d, 1 + d), m_FaceImage, QRect(0, 0, copyW, copyH));
+        canvas.drawImage(QRectF(1 + d, 1 + d, copyW, copyH), face,
+                         QRectF(0, 0, std::min<qreal>(copyW * ratio, face.width()),
+                                std::min<qreal>(copyH * ratio, face.height())));
 }
 
 // A rounded rectangle with a 5 x 5 corner ellipse leaves out exactly the four corner
@@ -321,9 +356,11 @@ void TdxCustomButton::PaintContent(QPainter& canvas, bool pressed)
 {
     const int w = width(), h = height();
     int flags = DT_END_ELLIPSIS | (m_WordWrap ? DT_WORDBREAK : 0);
-    QImage glyph = CurrentGlyph();
+    // Laid out by the glyph's own size; drawn from its drawing for the device.
+    const QImage glyph = CurrentGlyph();
+    QImage drawn = ArtworkFor(glyph, canvas.device()->devicePixelRatio());
     if (m_AutoGray && !isEnabled())
-        dxConvertToGray2(glyph);
+        dxConvertToGray2(drawn);
     const QFont textFont = font();
     canvas.setFont(textFont);
 
@@ -355,7 +392,7 @@ void TdxCustomButton::PaintContent(QPainter& canvas, bool pressed)
         case blGlyphTop: at = QPoint((w - glyph.width()) / 2 + p, r.Top - v); break;
         case blGlyphBottom: at = QPoint((w - glyph.width()) / 2 + p, r.Bottom + m_Spacing); break;
         }
-        dxDrawTransparent(canvas, at.x(), at.y(), glyph);
+        dxDrawTransparent(canvas, at.x(), at.y(), drawn);
     }
     if ((m_PaintState & dsFocused) && m_ShowFocusRect)
         dxDrawFocusRect(canvas, TRect{3, 3, w - 3, h - 3});

@@ -112,7 +112,8 @@ public:
     // unless ignoreDefault, as the active default button.
     bool IsSpecialDrawState(bool ignoreDefault) const;
 
-    // The four gradients, rebuilt only when the size changes.
+    // The four gradients, rebuilt only when the size changes. These are the design's
+    // pixels; a paint at another device pixel ratio draws gradients built for it.
     const QImage& FaceImage() const { return m_FaceImage; }
     const QImage& PressedImage() const { return m_PressedImage; }
     const QImage& FocusImage() const { return m_FocusImage; }
@@ -129,8 +130,14 @@ protected:
 
 private:
     friend class TdxCustomButtonActionLink;
+    // The gradients at one device pixel ratio other than 1, built at the first paint there.
+    struct Faces {
+        qreal ratio = 0;
+        QImage face, pressed, focus, hot;
+    };
     QImage CurrentGlyph() const;
-    void PaintFace(QPainter& canvas, bool special, bool pressed) const;
+    const Faces& FacesFor(qreal ratio);
+    void PaintFace(QPainter& canvas, bool special, bool pressed);
     void PaintOutline(QPainter& canvas) const;
     void PaintContent(QPainter& canvas, bool pressed);
 
@@ -151,6 +158,8 @@ private:
     std::uint8_t m_Spacing = 3;
     bool m_WordWrap = true;
     std::unique_ptr<TdxCustomButtonActionLink> m_ActionLink;
+    int m_faceRing = 0;  // how much smaller the face was built, for the device's faces
+    Faces m_deviceFaces;
 };
 
 class TdxButton : public TdxCustomButton {

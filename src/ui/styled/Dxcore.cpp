@@ -10,6 +10,7 @@
 #include <QFocusEvent>
 #include <QPointer>
 #include <QRegularExpression>
+#include <QtMath>
 
 #include <algorithm>
 #include <vector>
@@ -285,7 +286,7 @@ void TdxCustomControl::BroadcastFocusChanged(QWidget* form)
             c->HookFocusedChanged();
 }
 
-QImage TdxCustomControl::PaintToImage()
+QImage TdxCustomControl::PaintToImage(qreal devicePixelRatio)
 {
     if (testAttribute(Qt::WA_PendingResizeEvent)) {
         setAttribute(Qt::WA_PendingResizeEvent, false);
@@ -294,7 +295,9 @@ QImage TdxCustomControl::PaintToImage()
     }
     if (width() < 1 || height() < 1)
         return {};
-    QImage buffer(size(), QImage::Format_RGB32);
+    const qreal ratio = devicePixelRatio > 0 ? devicePixelRatio : 1.0;
+    QImage buffer(qCeil(width() * ratio), qCeil(height() * ratio), QImage::Format_RGB32);
+    buffer.setDevicePixelRatio(ratio);
     QPainter canvas(&buffer);
     Paint(canvas);
     return buffer;
@@ -326,7 +329,7 @@ void TdxCustomControl::EnsureFormRouter()
 
 void TdxCustomControl::paintEvent(QPaintEvent*)
 {
-    const QImage buffer = PaintToImage();
+    const QImage buffer = PaintToImage(devicePixelRatioF());
     if (!buffer.isNull())
         QPainter(this).drawImage(0, 0, buffer);
 }

@@ -94,7 +94,10 @@ private:
 // Each hook repaints when its RedrawEvents member is set.
 //
 // Painting is double-buffered: Paint draws into an off-screen image which is then copied
-// onto the widget. PaintToImage returns that image (used by tests and tools).
+// onto the widget. PaintToImage returns that image (used by tests and tools). The image
+// has the device's pixels: Paint draws in the control's own (logical) pixels, and at a
+// device pixel ratio of 2 every pixel of the design is two by two device pixels, while
+// text and gradients are drawn at the device's resolution.
 class TdxCustomControl : public QWidget {
     Q_OBJECT
 public:
@@ -184,14 +187,16 @@ public:
     // Every styled control of `form` re-evaluates its focus state.
     static void BroadcastFocusChanged(QWidget* form);
 
-    // Renders the control as it would appear now.
-    QImage PaintToImage();
+    // Renders the control as it would appear now, at `devicePixelRatio` device pixels per
+    // pixel of the control (the image's size is the control's times that, rounded up).
+    QImage PaintToImage(qreal devicePixelRatio = 1.0);
 
 signals:
     void clicked();
 
 protected:
-    // Draws the whole control; the canvas is an off-screen image of the control's size.
+    // Draws the whole control; the canvas is an off-screen image of the control's size,
+    // scaled to the device pixel ratio (canvas.device()->devicePixelRatio()).
     virtual void Paint(QPainter& canvas);
     // Runs the linked action, if any; true when there was one.
     virtual bool ExecuteAction();

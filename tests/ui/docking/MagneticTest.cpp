@@ -23,7 +23,7 @@ public:
     TRect GetWindowRect(HWND h) const override { return IsWindow(h) ? windows.at(h).Rect : TRect{}; }
     TRect WorkArea() const override { return work; }
     TPoint CursorPos() const override { return cursor; }
-    void MoveWindows(const std::vector<std::pair<HWND, TPoint>>& moves) override
+    void MoveWindows(const std::vector<std::pair<HWND, TPoint>>& moves, HWND, const TRect&) override
     {
         for (const auto& [h, at] : moves) {
             TRect& r = windows.at(h).Rect;
