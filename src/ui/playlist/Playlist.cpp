@@ -49,6 +49,14 @@ TFormPlayList::TFormPlayList(TM_PlayList& store)
     if (ListView1->topLevelItemCount() > 0)
         PanelTemprary->SetCaption(QString());
 
+    for (QTreeWidget* view : std::initializer_list<QTreeWidget*>{trees[0], trees[1], trees[2], trees[3], trees[4], ListView1}) {
+        const QAbstractItemModel* model = view->model();
+        connect(model, &QAbstractItemModel::rowsInserted, this, &TFormPlayList::SongsChanged);
+        connect(model, &QAbstractItemModel::rowsRemoved, this, &TFormPlayList::SongsChanged);
+        connect(model, &QAbstractItemModel::rowsMoved, this, &TFormPlayList::SongsChanged);
+        connect(model, &QAbstractItemModel::modelReset, this, &TFormPlayList::SongsChanged);
+        connect(model, &QAbstractItemModel::layoutChanged, this, &TFormPlayList::SongsChanged);
+    }
     connect(N2, &QAction::triggered, this, [this] { Pages->DeleteSelected(ShownTree()); });
     connect(N1, &QAction::triggered, this, [this] { Pages->DeleteSelectedTemp(); });
     dxButton2->OnClick = [this](QObject*) { Pages->SaveToFile(); };
