@@ -65,6 +65,10 @@ TFormPlayList::TFormPlayList(TM_PlayList& store)
 
 TFormPlayList::~TFormPlayList()
 {
+    // The pages are emptied as they go: that is no change of the songs to tell of.
+    for (QTreeWidget* view : std::initializer_list<QTreeWidget*>{TreeViews[0], TreeViews[1], TreeViews[2], TreeViews[3],
+                                                                 TreeViews[4], ListView1})
+        view->model()->disconnect(this);
     if (OnDestroy)
         OnDestroy(this);
     Pages->SaveTempList();
