@@ -9,18 +9,13 @@ require Xvfb openbox pulseaudio pactl parec cmake
 build=$1
 probe=$2
 session_begin
-export XDG_CONFIG_HOME=$work/config QT_QPA_PLATFORM=xcb
-mkdir -p "$XDG_CONFIG_HOME/sorvel"
-# Installed, the program keeps its settings in $XDG_CONFIG_HOME/sorvel.
-cmake --install "$build" --prefix "$work/prefix" >/dev/null
-# The volume knob at its right end: the pieces reach the sink unchanged.
-printf '[Data]\r\nVolume=55\r\n' > "$XDG_CONFIG_HOME/sorvel/Sorvel.ini"
+install_player "$build"
 "$probe" make "$work"
 
 x_session_start 1024x768x24
 sound_server_start
 record_start "$work/rec.raw"
-"$work/prefix/bin/sorvel" "$work/piece1.wav" "$work/piece2.wav" "$work/piece3.wav" > "$work/sorvel.log" 2>&1 &
+"$sorvel" "$work/piece1.wav" "$work/piece2.wav" "$work/piece3.wav" > "$work/sorvel.log" 2>&1 &
 player=$!
 track $player
 sleep 5.5  # 3.9 s of sound, the start and what is on its way through the server

@@ -17,6 +17,7 @@
 #include <vector>
 
 using namespace std::chrono_literals;
+using fixtures::deviceSound;
 using fixtures::waitFor;
 
 namespace {
@@ -25,14 +26,6 @@ constexpr int kRate = 44100;
 // Piece lengths that are no multiple of any codec's frame size.
 constexpr std::int64_t kPieces[] = {16411, 20023, 17389};
 
-std::vector<float> deviceSound(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    std::vector<float> samples(bytes.size() / sizeof(float));
-    std::memcpy(samples.data(), bytes.data(), samples.size() * sizeof(float));
-    return samples;
-}
 
 // The uncut signal, one value per frame (both channels carry it).
 std::vector<float> uncutSignal()
