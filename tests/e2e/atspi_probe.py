@@ -2,7 +2,7 @@
 """Reads the running player through the accessibility bus, as a screen reader would.
 
   atspi_probe.py find ROLE NAME     prints the centre "x y" of the first showing object of
-                                   that role (e.g. "table cell", "page tab", "push button")
+                                   that role (e.g. "list item", "page tab", "push button")
                                    whose name is NAME, in screen coordinates
   atspi_probe.py names ROLE NAME    prints the names of the children of that object, one a line
   atspi_probe.py value ROLE NAME    prints the current value of that object (a slider)

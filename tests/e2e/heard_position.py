@@ -179,9 +179,10 @@ def main():
                 if not (seconds * 1000 - LIMIT_MS <= pos < seconds * 1000 + 1000 + lag):
                     problems.append("clock %s, heard %.0f" % (text, pos))
                 if value is not None:
+                    # The seek slider says the position in whole seconds.
                     length = lengths[song]
-                    low = int(124 * max(pos - lag, 0) / length)
-                    high = int(124 * min(pos + LIMIT_MS, length) / length)
+                    low = int(max(pos - lag, 0) // 1000)
+                    high = int(min(pos + LIMIT_MS, length) // 1000)
                     if not (low <= value <= high):
                         problems.append("knob %s, heard %.0f (%d..%d)" % (value, pos, low, high))
         elif status == "Paused":

@@ -72,7 +72,7 @@ echo "strip at $strip, playlist window at $list"
 # A folder dragged from another program onto the first page. An XDND drag driven by
 # xdotool is sometimes cancelled by the source before it drops (it saw no acceptance for
 # the last position); a cancelled drag changes nothing, so it is simply tried again.
-target=$(a11y find "tree" "최신음악") || fail "no first page"
+target=$(a11y find "list" "최신음악") || fail "no first page"
 # The window manager has taken the drag source on (it sets WM_STATE once it manages it).
 drag_source_managed() {
   local id
@@ -101,7 +101,7 @@ for attempt in 1 2 3 4 5; do
   kill $source_pid 2>/dev/null || true
   echo "drag attempt $attempt was cancelled (source at $X,$Y: $(cat "$work/drag.log"))"
 done
-page=$(a11y names "tree" "최신음악" | grep -v '^1$' | tr '\n' ' ')
+page=$(a11y names "list" "최신음악" | grep -v '^번호와 곡 이름$' | tr '\n' ' ')
 echo "first page after the drop: $page"
 [ "$page" = "하늘.mp3 drop sub c.mp3 " ] || fail "the drop gave: $page ($(cat "$work/drag.log"))"
 
@@ -109,7 +109,7 @@ echo "first page after the drop: $page"
 record_start "$work/rec.raw"
 tab=$(a11y find "page tab" "Temprary")
 xdotool mousemove ${tab% *} ${tab#* } click 1
-cell=$(a11y find "table cell" "$work/노래/바다.mp3") || fail "no list entry for 바다.mp3"
+cell=$(a11y find "list item" "$work/노래/바다.mp3") || fail "no list entry for 바다.mp3"
 xdotool mousemove ${cell% *} ${cell#* } click --repeat 2 --delay 60 1
 # The tones in the order they were heard: 440 Hz (바다), then 1 kHz (하늘); the list may
 # already have wrapped round to 바다 again.

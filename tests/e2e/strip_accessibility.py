@@ -103,7 +103,8 @@ def main():
 
     check(volume.getRoleName() == "slider", "volume is a %s" % volume.getRoleName())
     value = volume.queryValue()
-    check(value.currentValue == 30 and value.maximumValue == 55,
+    # The stored knob offset 30 of 55 is said in percent.
+    check(value.currentValue == 55 and value.maximumValue == 100,
           "volume %s of %s" % (value.currentValue, value.maximumValue))
     value.currentValue = 40
     check(wait_for(lambda: volume.queryValue().currentValue == 40, 2),

@@ -59,10 +59,10 @@ sleep 1  # the position must stand still meanwhile
 [ "$(pc position)" = "$held" ] || fail "the position ran on without a server: $held, then $(pc position)"
 sound_server_start
 keep_sink_awake
-"$probe" record sorvel_null.monitor 3 > "$work/back.log" &
+"$probe" record sorvel_null.monitor 6 > "$work/back.log" &
 track $!
 wait_until 2 is Playing || fail "not playing again a second after the server came back: $(pc status)"
-wait_until 3 test -n "$(first_heard "$work/back.log")" || fail "nothing heard after the server came back"
+wait_until 5 test -n "$(first_heard "$work/back.log")" || fail "nothing heard after the server came back"
 back=$(first_heard "$work/back.log")
 heldms=$(awk -v p="$held" 'BEGIN { print int(p * 1000) }')
 [ $((back - heldms)) -ge -50 ] && [ $((back - heldms)) -le 400 ] || fail "went on from $back ms, held at $heldms ms"

@@ -80,6 +80,18 @@ int MsUntilKnobMoves(int range, std::int64_t timeMs, std::int64_t lengthMs)
     return static_cast<int>(std::max<std::int64_t>(next - timeMs, 1));
 }
 
+QString PositionWords(std::int64_t positionMs, std::int64_t lengthMs)
+{
+    auto words = [](std::int64_t ms) {
+        const std::int64_t seconds = std::max<std::int64_t>(ms, 0) / 1000;
+        if (seconds >= 3600)
+            return QString::asprintf("%lld:%02lld:%02lld", static_cast<long long>(seconds / 3600),
+                                     static_cast<long long>(seconds / 60 % 60), static_cast<long long>(seconds % 60));
+        return QString::asprintf("%lld:%02lld", static_cast<long long>(seconds / 60), static_cast<long long>(seconds % 60));
+    };
+    return words(positionMs) + QStringLiteral(" of ") + words(lengthMs);
+}
+
 QString KbpsText(int kbps)
 {
     return QString::asprintf("%3dKB", kbps % 1000);

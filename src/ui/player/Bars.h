@@ -69,6 +69,8 @@ int MsUntilNextSecond(std::int64_t timeMs);
 // Milliseconds until the seek knob of a bar with `range` moves on to its next pixel; -1
 // when it never will (no length, or the knob is at the end).
 int MsUntilKnobMoves(int range, std::int64_t timeMs, std::int64_t lengthMs);
+// The position as a screen reader says it: "1:41 of 3:20" (hours when the song has them).
+QString PositionWords(std::int64_t positionMs, std::int64_t lengthMs);
 // "%3dKB" of kbps modulo 1000 and "%2dKH" of kHz modulo 100.
 QString KbpsText(int kbps);
 QString KhzText(int khz);

@@ -151,13 +151,21 @@ void TFormMain::BPlayClick(QObject* sender)
         m_transport->PlayPause();
     else
         m_transport->PlayCurrent();
-    BToTray->setFocus();
+    FocusTrayAfterMouseClick(sender);
 }
 
-void TFormMain::BStopClick(QObject*)
+void TFormMain::BStopClick(QObject* sender)
 {
     m_transport->Stop();
-    BToTray->setFocus();
+    FocusTrayAfterMouseClick(sender);
+}
+
+void TFormMain::FocusTrayAfterMouseClick(QObject* sender)
+{
+    // The playlist's request (no sender) is no press on the strip: its focus stays.
+    const auto* control = qobject_cast<TdxCustomControl*>(sender);
+    if (control && control->ClickedByMouse())
+        BToTray->setFocus();
 }
 
 void TFormMain::BPlayListClick(QObject*)
@@ -170,9 +178,9 @@ void TFormMain::BPlayListClick(QObject*)
         m_playList->ShowWindow();
 }
 
-void TFormMain::dxButton3Click(QObject*)
+void TFormMain::dxButton3Click(QObject* sender)
 {
-    BToTray->setFocus();
+    FocusTrayAfterMouseClick(sender);
     QStringList files;
     if (ChooseFiles) {
         files = ChooseFiles();
@@ -202,8 +210,13 @@ int TFormMain::BPlayTag() const
 void TFormMain::ShowTransportState()
 {
     const TransportState state = m_transport->State();
-    // The pause glyph while a song is heard; the play glyph otherwise.
+    // The pause glyph while a song is heard; the play glyph otherwise. A screen reader
+    // hears the same: the button is pressed while a song plays, and says which state.
     BPlay->SetGlyph(state == TransportState::Playing ? BPauseImg->Glyph() : BPlayImg->Glyph());
+    ShowPlayStateToScreenReaders(BPlay, state == TransportState::Playing,
+                                 state == TransportState::Playing  ? QStringLiteral("재생 중")
+                                 : state == TransportState::Paused ? QStringLiteral("일시 정지")
+                                                                   : QStringLiteral("정지"));
     if (state == TransportState::Stopped && !m_closed)
         DrawSpectrumBack(Panel1);  // the bars disappear
     ShowPosition();
@@ -303,30 +316,35 @@ void TFormMain::SyncBars()
     m_positionBar.Sync(ShapePosition->x(), ShapePosition->width(), ImgPosition->width(), ImgPosition->x());
 }
 
-void TFormMain::SetVolumeOffset(int offset)
+void TFormMain::SetVolumePercent(double percent)
 {
-    SyncBars();
-    m_volumeBar.SetOffset(std::clamp(offset, 0, m_volumeBar.Range()));
-    ImgVolume->move(m_volumeBar.KnobLeft(), ImgVolume->y());
-    ApplyVolume();
+    m_transport->SetVolume(std::clamp(percent, 0.0, 100.0) / 100.0);
 }
 
-void TFormMain::SetSeekOffset(int offset)
+void TFormMain::SetPositionSeconds(double seconds)
 {
-    SyncBars();
-    m_positionBar.SetOffset(std::clamp(offset, 0, m_positionBar.Range()));
-    ImgPosition->move(m_positionBar.KnobLeft(), ImgPosition->y());
-    SeekToKnob();
+    m_transport->SeekTo(static_cast<qint64>(std::llround(std::max(seconds, 0.0) * 1000.0)));
 }
 
 void TFormMain::ConnectBars()
 {
-    ShapeVolume->SetBar({[this] { return ImgVolume->x() - ShapeVolume->x(); },
-                         [this] { return ShapeVolume->width() - ImgVolume->width(); },
-                         [this](int offset) { SetVolumeOffset(offset); }});
-    ShapePosition->SetBar({[this] { return ImgPosition->x() - ShapePosition->x(); },
-                           [this] { return ShapePosition->width() - ImgPosition->width(); },
-                           [this](int offset) { SetSeekOffset(offset); }});
+    TShape::BarAccess volume;
+    volume.value = [this] { return std::round(m_transport->Volume() * 100.0); };
+    volume.maximum = [] { return 100.0; };
+    volume.setValue = [this](double percent) { SetVolumePercent(percent); };
+    volume.step = 5;
+    volume.page = 25;
+    volume.describe = [this] { return QStringLiteral("%1 %").arg(std::lround(m_transport->Volume() * 100.0)); };
+    ShapeVolume->SetBar(volume);
+
+    TShape::BarAccess position;
+    position.value = [this] { return std::floor(static_cast<double>(m_transport->PositionMs()) / 1000.0); };
+    position.maximum = [this] { return std::floor(static_cast<double>(m_transport->LengthMs()) / 1000.0); };
+    position.setValue = [this](double seconds) { SetPositionSeconds(seconds); };
+    position.step = 5;
+    position.page = 30;
+    position.describe = [this] { return bars::PositionWords(m_transport->PositionMs(), m_transport->LengthMs()); };
+    ShapePosition->SetBar(position);
 }
 
 void TFormMain::ApplyVolume()
@@ -553,9 +571,11 @@ bool TFormMain::HandleKnob(QLabel* knob, QEvent* event)
         }
         return true;
     case QEvent::MouseButtonRelease:
-        bar.ReleaseKnob();
-        if (knob == ImgPosition)
-            SeekToKnob();
+        if (bar.ReleaseKnob()) {
+            if (knob == ImgPosition)
+                SeekToKnob();
+            (knob == ImgPosition ? ShapePosition : ShapeVolume)->TellValueChanged();
+        }
         return true;
     default:
         return false;
@@ -575,6 +595,7 @@ bool TFormMain::HandleTrack(TShape* track, QEvent* event)
         ApplyVolume();
     else
         SeekToKnob();
+    track->TellValueChanged();
     return true;
 }
 
@@ -585,11 +606,6 @@ bool TFormMain::eventFilter(QObject* watched, QEvent* event)
     // let go (below), not when it is pressed.
     if (type == QEvent::ContextMenu)
         return true;
-    if (type == QEvent::Move && (watched == ImgVolume || watched == ImgPosition) && QAccessible::isActive()) {
-        TShape* track = watched == ImgVolume ? ShapeVolume : ShapePosition;
-        QAccessibleValueChangeEvent changed(track, track->Bar().value ? track->Bar().value() : 0);
-        QAccessible::updateAccessibility(&changed);
-    }
     const bool mouse = type == QEvent::MouseButtonPress || type == QEvent::MouseMove
         || type == QEvent::MouseButtonRelease || type == QEvent::MouseButtonDblClick;
     if (!mouse)

@@ -34,23 +34,30 @@ class TdxButton;
 class TdxToolButton;
 
 // A filled rectangle with a one-pixel black outline (the bars' tracks). A track that
-// knows its bar is a slider for the keyboard and for screen readers: the arrow keys move
-// the knob by one pixel, Page Up and Page Down by ten, Home and End to the ends; while it
-// has the focus its outline is orange.
+// knows its bar is a slider for the keyboard and for screen readers, in the bar's own
+// units (the volume in percent, the position in seconds): the arrow keys move it by a
+// step, Page Up and Page Down by a page, Home and End to the ends; while it has the
+// focus its outline is orange.
 class TShape : public QWidget {
     Q_OBJECT
 public:
     explicit TShape(QWidget* parent, const QColor& brush = Qt::white);
 
-    // The bar's value (the knob's offset on the track), its maximum and a setter that
-    // clamps, moves the knob and acts on it. Empty members: the track is only a picture.
+    // The bar's value, its maximum, a setter that clamps and acts, the key steps and
+    // what the value says in words (a screen reader's description, e.g. "1:41 of 3:20").
+    // Empty members: the track is only a picture.
     struct BarAccess {
-        std::function<int()> value;
-        std::function<int()> maximum;
-        std::function<void(int)> setValue;
+        std::function<double()> value;
+        std::function<double()> maximum;
+        std::function<void(double)> setValue;
+        double step = 1;
+        double page = 10;
+        std::function<QString()> describe;
     };
     void SetBar(BarAccess bar);
     const BarAccess& Bar() const { return m_bar; }
+    // A change the user made (not the song playing on): screen readers are told.
+    void TellValueChanged();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -205,10 +212,13 @@ private:
     bool HandleTrack(TShape* track, QEvent* event);
     KnobBar& BarOf(QObject* control);
     void SyncBars();
-    // Keyboard and screen-reader access to the two bars: the knob to `offset`, clamped.
-    void SetVolumeOffset(int offset);
-    void SetSeekOffset(int offset);
+    // Keyboard and screen-reader access to the two bars.
+    void SetVolumePercent(double percent);
+    void SetPositionSeconds(double seconds);
     void ConnectBars();
+    // After a click, the design moves the focus to the tray button; a click by the
+    // keyboard or a screen reader leaves it on the button that was pressed.
+    void FocusTrayAfterMouseClick(QObject* sender);
     // What the transport reports, drawn: the glyph, the title and labels of a new song,
     // the clock and the knob; the timers run only while a song is heard.
     void ShowTransportState();

@@ -3,12 +3,13 @@
 #include "Dxbuttons.h"
 #include "Fonts.h"
 #include "Main.h"
-#include "Transport.h"
 #include "Ogg.h"
 #include "Panel.h"
 #include "StripAccessible.h"
 #include "StripLabel.h"
+#include "Transport.h"
 
+#include <QAccessible>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -130,19 +131,33 @@ void TShape::keyPressEvent(QKeyEvent* event)
         QWidget::keyPressEvent(event);
         return;
     }
-    const int value = m_bar.value();
+    const double value = m_bar.value();
+    const double maximum = m_bar.maximum ? m_bar.maximum() : value;
+    double target = value;
     switch (event->key()) {
     case Qt::Key_Left:
-    case Qt::Key_Down: m_bar.setValue(value - 1); break;
+    case Qt::Key_Down: target = value - m_bar.step; break;
     case Qt::Key_Right:
-    case Qt::Key_Up: m_bar.setValue(value + 1); break;
-    case Qt::Key_PageDown: m_bar.setValue(value - 10); break;
-    case Qt::Key_PageUp: m_bar.setValue(value + 10); break;
-    case Qt::Key_Home: m_bar.setValue(0); break;
-    case Qt::Key_End: m_bar.setValue(m_bar.maximum ? m_bar.maximum() : value); break;
+    case Qt::Key_Up: target = value + m_bar.step; break;
+    case Qt::Key_PageDown: target = value - m_bar.page; break;
+    case Qt::Key_PageUp: target = value + m_bar.page; break;
+    case Qt::Key_Home: target = 0; break;
+    case Qt::Key_End: target = maximum; break;
     default: QWidget::keyPressEvent(event); return;
     }
+    m_bar.setValue(std::clamp(target, 0.0, std::max(maximum, 0.0)));
+    TellValueChanged();
     event->accept();
+}
+
+void TShape::TellValueChanged()
+{
+    if (!m_bar.value)
+        return;
+    QAccessibleValueChangeEvent changed(this, m_bar.value());
+    QAccessible::updateAccessibility(&changed);
+    QAccessibleEvent described(this, QAccessible::DescriptionChanged);
+    QAccessible::updateAccessibility(&described);
 }
 
 void TShape::focusInEvent(QFocusEvent* event)
@@ -193,6 +208,8 @@ void TFormMain::BuildComponents()
 
     BToTray = makeToolButton(Panel1, "BToTray", {200, 0}, ttPopup);
     BToTray->SetHint(QStringLiteral("트레이로 숨김"));
+    // The keyboard reaches it too, and it takes Space and Enter.
+    BToTray->SetTabStop(true);
     dxToolButton2 = makeToolButton(Panel1, "dxToolButton2", {201, 16}, ttMaximize);
     HideFromScreenReaders(dxToolButton2);  // a decoration under BPlayList, never seen
     BPlayList = makeButton(Panel1, "BPlayList", {200, 16, 15, 16}, QStringLiteral(":/player/playlist.png"),
@@ -205,7 +222,10 @@ void TFormMain::BuildComponents()
 
     BPlay->OnClick = [this](QObject* sender) { BPlayClick(sender); };
     BStop->OnClick = [this](QObject* sender) { BStopClick(sender); };
-    dxButton1->OnClick = [this](QObject*) { PlayNextSong(); };
+    dxButton1->OnClick = [this](QObject* sender) {
+        PlayNextSong();
+        FocusTrayAfterMouseClick(sender);
+    };
     BPlayList->OnClick = [this](QObject* sender) { BPlayListClick(sender); };
     BToTray->OnClick = [this](QObject* sender) { BToTrayClick(sender); };
 

@@ -1,14 +1,18 @@
 #include "StripAccessible.h"
 
+#include "Dxbuttons.h"
 #include "Main.h"
 #include "Panel.h"
 
 #include <QAccessibleWidget>
 #include <QVariant>
 
+#include <algorithm>
+
 namespace {
 
 const char* const kHiddenProperty = "sorvelHiddenFromScreenReaders";
+const char* const kPressedProperty = kDxAccessibleChecked;
 
 bool exposed(const QWidget* child)
 {
@@ -59,7 +63,8 @@ public:
     }
 };
 
-// A track with its knob: a slider from 0 to the track's range, in pixels of knob offset.
+// A track with its knob: a slider in the bar's own units (percent, seconds), whose
+// description says the value in words.
 class BarAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
 public:
     explicit BarAccessible(TShape* track) : QAccessibleWidget(track, QAccessible::Slider) {}
@@ -75,18 +80,24 @@ public:
     {
         if (t == QAccessible::Value)
             return QString::number(track()->Bar().value ? track()->Bar().value() : 0);
+        if (t == QAccessible::Description && track()->Bar().describe)
+            return track()->Bar().describe();
         return QAccessibleWidget::text(t);
     }
 
-    QVariant currentValue() const override { return track()->Bar().value ? track()->Bar().value() : 0; }
+    QVariant currentValue() const override { return track()->Bar().value ? track()->Bar().value() : 0.0; }
     void setCurrentValue(const QVariant& value) override
     {
-        if (track()->Bar().setValue)
-            track()->Bar().setValue(value.toInt());
+        const TShape::BarAccess& bar = track()->Bar();
+        if (!bar.setValue)
+            return;
+        const double maximum = bar.maximum ? bar.maximum() : 0.0;
+        bar.setValue(std::clamp(value.toDouble(), 0.0, std::max(maximum, 0.0)));
+        track()->TellValueChanged();
     }
-    QVariant maximumValue() const override { return track()->Bar().maximum ? track()->Bar().maximum() : 0; }
-    QVariant minimumValue() const override { return 0; }
-    QVariant minimumStepSize() const override { return 1; }
+    QVariant maximumValue() const override { return track()->Bar().maximum ? track()->Bar().maximum() : 0.0; }
+    QVariant minimumValue() const override { return 0.0; }
+    QVariant minimumStepSize() const override { return track()->Bar().step; }
 
 private:
     TShape* track() const { return static_cast<TShape*>(widget()); }
@@ -117,4 +128,18 @@ void InstallStripAccessibility()
 void HideFromScreenReaders(QWidget* widget)
 {
     widget->setProperty(kHiddenProperty, true);
+}
+
+void ShowPlayStateToScreenReaders(QWidget* button, bool pressed, const QString& words)
+{
+    const QVariant was = button->property(kPressedProperty);
+    button->setProperty(kPressedProperty, pressed);
+    if (button->accessibleDescription() != words)
+        button->setAccessibleDescription(words);  // Qt tells readers of the change
+    if (!was.isValid() || was.toBool() != pressed) {
+        QAccessible::State changed;
+        changed.checked = true;
+        QAccessibleStateChangeEvent event(button, changed);
+        QAccessible::updateAccessibility(&event);
+    }
 }

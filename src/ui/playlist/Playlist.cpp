@@ -57,6 +57,17 @@ TFormPlayList::TFormPlayList(TM_PlayList& store)
         connect(model, &QAbstractItemModel::modelReset, this, &TFormPlayList::SongsChanged);
         connect(model, &QAbstractItemModel::layoutChanged, this, &TFormPlayList::SongsChanged);
     }
+
+    // A screen reader's "Play" on a row: as a double-click on it.
+    for (TDropTreeView* tree : TreeViews)
+        tree->PlayEntry = [this, tree](QTreeWidgetItem* entry) {
+            tree->clearSelection();
+            tree->setCurrentItem(entry);
+            entry->setSelected(true);
+            PlayFromTree(tree, tree->Tag);
+        };
+    ListView1->PlayEntry = [this](QTreeWidgetItem* entry) { PlayHandedEntry(entry); };
+
     connect(N2, &QAction::triggered, this, [this] { Pages->DeleteSelected(ShownTree()); });
     connect(N1, &QAction::triggered, this, [this] { Pages->DeleteSelectedTemp(); });
     dxButton2->OnClick = [this](QObject*) { Pages->SaveToFile(); };
@@ -280,6 +291,13 @@ bool TFormPlayList::HandleEntryView(QObject* watched, QEvent* event)
         // double-click and the context menu do.
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            // The row the keyboard is on is the one meant, selected or not (the first row a
+            // Tab lands on is current but not selected).
+            auto* entries = static_cast<TFileDropTree*>(view);
+            if (QTreeWidgetItem* current = entries->currentItem(); current && !current->isSelected()) {
+                entries->clearSelection();
+                current->setSelected(true);
+            }
             play = true;
         } else if (key == Qt::Key_Delete) {
             if (tree)

@@ -11,6 +11,8 @@
 #include "SongChoice.h"
 #include "VolumeBar.h"
 
+#include <QTabBar>
+#include <QTabWidget>
 #include <QWidget>
 
 #include <functional>
@@ -23,7 +25,6 @@ class MasterVolumeWatch;
 class QLabel;
 class QMenu;
 class QAction;
-class QTabWidget;
 class TdxButton;
 class TdxToolButton;
 
@@ -66,6 +67,22 @@ protected:
 
 private:
     QColor m_brush;
+};
+
+// The pages' tab bar. Its own class, so that screen readers get the window's own account
+// of it (PlaylistAccessible.cpp): only the current tab of a bar that has the focus of
+// the active window is focused.
+class TPageTabBar : public QTabBar {
+    Q_OBJECT
+public:
+    using QTabBar::QTabBar;
+};
+
+// `PageControl1`: a tab widget with a `TPageTabBar`.
+class TPageControl : public QTabWidget {
+    Q_OBJECT
+public:
+    explicit TPageControl(QWidget* parent) : QTabWidget(parent) { setTabBar(new TPageTabBar(this)); }
 };
 
 // Installs the accessibility of the playlist window's own widgets (once per process).
@@ -132,7 +149,7 @@ public:
     QLabel* Label1 = nullptr;
     QLabel* Label2 = nullptr;
     TdxToolButton* dxToolButton1 = nullptr;
-    QTabWidget* PageControl1 = nullptr;
+    TPageControl* PageControl1 = nullptr;
     std::array<TDropTreeView*, 5> TreeViews{};
     TDropListView* ListView1 = nullptr;
     TPlainPanel* PanelTemprary = nullptr;

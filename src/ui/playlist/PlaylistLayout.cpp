@@ -196,6 +196,7 @@ void TFormPlayList::BuildPanel4()
     dxToolButton1->Style()->SetTheme(OfficeXP);
     dxToolButton1->SetColor(clLime);
     dxToolButton1->setAccessibleName(QStringLiteral("닫기"));
+    dxToolButton1->SetTabStop(true);  // the keyboard closes the window too
     dxToolButton1->OnClick = [this](QObject*) { close(); };
 
     for (QWidget* mover : std::initializer_list<QWidget*>{Panel4, Label1, Label2})
@@ -206,8 +207,11 @@ void TFormPlayList::BuildPanel4()
 
 void TFormPlayList::BuildPages(std::array<TDropTreeView*, 5>& trees)
 {
-    PageControl1 = new QTabWidget(Panel1);
+    PageControl1 = new TPageControl(Panel1);
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
+    PageControl1->setAccessibleName(QStringLiteral("음악 페이지"));
+    PageControl1->tabBar()->setObjectName(QStringLiteral("PageTabs"));
+    PageControl1->tabBar()->setAccessibleName(QStringLiteral("페이지 탭"));
     PageControl1->setDocumentMode(true);
     PageControl1->tabBar()->setExpanding(false);
     PageControl1->tabBar()->setElideMode(Qt::ElideNone);

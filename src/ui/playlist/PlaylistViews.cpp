@@ -105,6 +105,8 @@ TDropTreeView::TDropTreeView(int tag, QWidget* parent) : TFileDropTree(parent), 
 {
     setUpEntryView(this, QStringLiteral("TreeView%1").arg(tag));
     setHeaderHidden(true);
+    // Hidden, but screen readers still find the column: it is named for what it shows.
+    setHeaderLabels({QStringLiteral("번호와 곡 이름")});
     setIndentation(tag == 1 ? 16 : 19);
     if (tag == 1) {
         QPalette pal = palette();

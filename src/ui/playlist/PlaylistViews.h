@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <QTreeWidget>
 
+#include <functional>
+
 #include <cstdint>
 #include <memory>
 
@@ -59,6 +61,10 @@ class TFileDropTree : public QTreeWidget {
     Q_OBJECT
 public:
     explicit TFileDropTree(QWidget* parent = nullptr);
+
+    // Plays an entry as a double-click on it does: what a screen reader's "Play" on a row
+    // runs. Set by the playlist window; empty, the rows offer no way to play.
+    std::function<void(QTreeWidgetItem*)> PlayEntry;
 
 signals:
     void FilesDropped(const QStringList& paths);

@@ -20,6 +20,10 @@ public:
         state.pressed = (control->PaintState() & (dsClicked | dsHighlight)) == (dsClicked | dsHighlight);
         if (const auto* button = qobject_cast<const TdxCustomButton*>(control))
             state.defaultButton = button->Default();
+        if (const QVariant checked = control->property(kDxAccessibleChecked); checked.isValid()) {
+            state.checkable = true;
+            state.checked = checked.toBool();
+        }
         return state;
     }
 

@@ -17,8 +17,10 @@ constexpr TdxGradientColors kBands = 64;
 constexpr TColor kOutline = 0x733800, kOutlineDisabled = 0xBDC7CE;
 constexpr TColor kCorner = 0xAD9E7B, kCornerDisabled = 0xBDC7CE;
 
+}  // namespace
+
 // The system's dotted focus rectangle: every other pixel of the border inverted.
-void DrawFocusRect(QPainter& canvas, const TRect& r)
+void dxDrawFocusRect(QPainter& canvas, const TRect& r)
 {
     canvas.save();
     canvas.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
@@ -36,8 +38,6 @@ void DrawFocusRect(QPainter& canvas, const TRect& r)
     }
     canvas.restore();
 }
-
-}  // namespace
 
 // ---------------------------------------------------------------------------------------
 // TdxCustomButtonActionLink
@@ -358,7 +358,7 @@ void TdxCustomButton::PaintContent(QPainter& canvas, bool pressed)
         dxDrawTransparent(canvas, at.x(), at.y(), glyph);
     }
     if ((m_PaintState & dsFocused) && m_ShowFocusRect)
-        DrawFocusRect(canvas, TRect{3, 3, w - 3, h - 3});
+        dxDrawFocusRect(canvas, TRect{3, 3, w - 3, h - 3});
     canvas.setBackgroundMode(Qt::TransparentMode);
     canvas.setPen(dxColorToQColor(FontColor(), palette()));
     dxRenderText(this, canvas, Caption(), textFont, isEnabled(), m_ShowAccelChar, r, flags);

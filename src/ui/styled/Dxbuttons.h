@@ -172,10 +172,19 @@ enum TdxToolType : std::uint8_t {
 // The glyph name of a tool type: its enumeration name without "tt" ("Close", ...).
 QString dxToolTypeName(TdxToolType type);
 
+// The system's dotted focus rectangle: every other pixel of the border inverted.
+void dxDrawFocusRect(QPainter& canvas, const TRect& r);
+
+// A bool property of a styled button: when set, screen readers see the button as
+// checkable, checked while it is true (the play button while a song is heard).
+inline constexpr char kDxAccessibleChecked[] = "dxAccessibleChecked";
+
 class TdxCustomToolButton : public TdxCustomStyleControl {
     Q_OBJECT
 public:
-    // 15 x 15, ttClose, Color clBlack (untinted); not in the tab order.
+    // 15 x 15, ttClose, Color clBlack (untinted); not in the tab order. Whoever puts it
+    // in the tab order gets a button that Space and Enter press, and that marks the
+    // focus with a dotted rectangle when the focus came by the keyboard.
     explicit TdxCustomToolButton(QWidget* parent = nullptr);
 
     TdxToolType ToolType() const { return m_ToolType; }
@@ -184,9 +193,13 @@ public:
     // Keeps the button at 15 x 15 whatever size it is given.
     void HookResized() override;
 
+    bool CMDialogKey(int key, Qt::KeyboardModifiers shift) override;
+
 protected:
     void Paint(QPainter& canvas) override;
     QString DesignName() const override;
+    void KeyDown(int& key, Qt::KeyboardModifiers shift) override;
+    void KeyUp(int& key, Qt::KeyboardModifiers shift) override;
 
 private:
     TdxToolType m_ToolType = ttClose;

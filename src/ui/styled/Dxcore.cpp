@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QFocusEvent>
 #include <QPointer>
 #include <QRegularExpression>
 
@@ -381,8 +382,12 @@ void TdxCustomControl::mouseReleaseEvent(QMouseEvent* event)
         m_ClickPending = false;
     }
     QPointer<TdxCustomControl> self(this);
-    if (click)
+    if (click) {
+        m_ClickByMouse = true;
         Click();
+        if (self)
+            m_ClickByMouse = false;
+    }
     if (!self || !m_LeftButtonDown)
         return;
     m_LeftButtonDown = false;
@@ -406,6 +411,18 @@ void TdxCustomControl::mouseMoveEvent(QMouseEvent* event)
         }
     }
     HookMouseMove(std::int16_t(pos.x()), std::int16_t(pos.y()));
+}
+
+void TdxCustomControl::focusInEvent(QFocusEvent* event)
+{
+    // A window that comes back keeps the way its focus came; a click or a program's
+    // setFocus is no keyboard focus.
+    const Qt::FocusReason reason = event->reason();
+    if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason)
+        m_KeyboardFocus = true;
+    else if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+        m_KeyboardFocus = false;
+    QWidget::focusInEvent(event);
 }
 
 void TdxCustomControl::keyPressEvent(QKeyEvent* event)

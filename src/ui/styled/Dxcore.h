@@ -107,6 +107,11 @@ public:
     bool UpdateLocked() const { return m_UpdateLocked; }
     // At the last focus change, the window's focus widget was a styled control.
     bool StyledFocus() const { return m_StyledFocus; }
+    // The click that runs now came from the mouse (not a key or a screen reader).
+    bool ClickedByMouse() const { return m_ClickByMouse; }
+    // The focus came by the keyboard (Tab, Shift+Tab, a shortcut): controls that mark
+    // the focus only for keyboard users ask this.
+    bool KeyboardFocus() const { return m_KeyboardFocus; }
     QString Version() const { return dxLibraryVersion(); }
 
     // --- properties ---
@@ -208,6 +213,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
     void changeEvent(QEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -226,6 +232,8 @@ private:
     bool m_UpdateLocked = false;
     bool m_StyledFocus = false;
     bool m_ClickPending = false;  // left press on the control whose release may click
+    bool m_ClickByMouse = false;  // during a click that a mouse release started
+    bool m_KeyboardFocus = false;
     bool m_MouseInside = false;   // hover as last reported to the hooks
     int m_ModalResult = 0;
     TdxControlStyle m_RedrawEvents = dxDefaultRedrawEvents;

@@ -2,6 +2,7 @@
 #include "Dxglyphs.h"
 
 #include <QPainter>
+#include <QPointer>
 
 namespace {
 
@@ -111,4 +112,43 @@ void TdxCustomToolButton::Paint(QPainter& canvas)
     else if (Color() != clBlack)
         dxColorizeBitmap(glyph, Color());
     dxDrawTransparent(canvas, (w - glyph.width()) / 2 + p, (h - glyph.height()) / 2 + p, glyph);
+    if ((m_PaintState & dsFocused) && KeyboardFocus())
+        dxDrawFocusRect(canvas, TRect{1, 1, w - 1, h - 1});
+}
+
+// Space presses the button as the left mouse button does and the release clicks it;
+// Enter clicks it at once. Only a button that has the focus sees either.
+void TdxCustomToolButton::KeyDown(int& key, Qt::KeyboardModifiers shift)
+{
+    const bool space = key == Qt::Key_Space && (shift & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (space) {
+        m_PaintState |= dsHighlight;
+        HookMouseDown();
+    }
+    TdxCustomStyleControl::KeyDown(key, shift);
+    if (space)
+        key = 0;
+}
+
+void TdxCustomToolButton::KeyUp(int& key, Qt::KeyboardModifiers shift)
+{
+    if ((m_PaintState & dsClicked) && key == Qt::Key_Space) {
+        if (!rect().contains(mapFromGlobal(CursorPos())))
+            m_PaintState &= ~dsHighlight;
+        m_PaintState &= ~dsClicked;
+        InternalRedraw();
+        QPointer<TdxCustomToolButton> self(this);
+        Click();
+        if (!self)
+            return;
+    }
+    TdxCustomStyleControl::KeyUp(key, shift);
+}
+
+bool TdxCustomToolButton::CMDialogKey(int key, Qt::KeyboardModifiers)
+{
+    if (key != VK_RETURN || !CanFocus() || !Focused())
+        return false;
+    Click();
+    return true;
 }

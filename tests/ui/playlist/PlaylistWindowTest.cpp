@@ -9,6 +9,7 @@
 #include "Playlist.h"
 #include "support/MixerDouble.h"
 
+#include <QAccessible>
 #include <QLabel>
 #include <QTabBar>
 #include <QTabWidget>
@@ -203,6 +204,14 @@ TEST_F(PlaylistWindow, DoubleClickAndEnterAskThePlayerToPlay)
     QTest::keyClick(form.ListView1, Qt::Key_Return);
     EXPECT_EQ(playRequests_, 2);
     EXPECT_EQ(form.CurrentSong(), QStringLiteral("/t/x.mp3"));
+
+    // The row the keyboard is on plays even when Tab made it current without selecting it.
+    tree->clearSelection();
+    tree->setCurrentItem(tree->topLevelItem(2), 0, QItemSelectionModel::NoUpdate);
+    ASSERT_FALSE(tree->topLevelItem(2)->isSelected());
+    QTest::keyClick(tree, Qt::Key_Return);
+    EXPECT_EQ(playRequests_, 3);
+    EXPECT_EQ(form.CurrentSong(), QStringLiteral("/m/s3.mp3"));
 }
 
 TEST_F(PlaylistWindow, DeleteMenuActsOnTheShownPage)
@@ -323,6 +332,99 @@ TEST_F(PlaylistWindow, TitleBarMovesAndEdgesSizeThroughTheHook)
     EXPECT_EQ(hook.log, (QStringList{"enter", "sizing 8", "exit"}));
     EXPECT_EQ(form.size(), start.size() + QSize(40, 25));
     EXPECT_EQ(form.SizingEdge(), SizeEdge::None);
+}
+
+// What a screen reader finds in the playlist window: rows it can play, hidden pages'
+// rows not showing, named headers, and a Tab order of named, shown controls only.
+TEST_F(PlaylistWindow, RowsAreListItemsAReaderCanPlayAndHiddenPagesAreNotShowing)
+{
+    TFormPlayList& form = Open();
+    AddFiles(3, 3);
+    form.show();
+    form.PageControl1->setCurrentIndex(2);
+    QApplication::processEvents();
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(form.TreeView(3));
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->role(), QAccessible::List);
+    ASSERT_EQ(list->childCount(), 4);  // the header, three rows
+    QAccessibleInterface* header = list->child(0);
+    EXPECT_EQ(header->role(), QAccessible::ColumnHeader);
+    EXPECT_EQ(header->text(QAccessible::Name), QStringLiteral("번호와 곡 이름"));
+    EXPECT_TRUE(header->state().invisible) << "a page's header is hidden";
+    QAccessibleInterface* row = list->child(2);
+    EXPECT_EQ(row->role(), QAccessible::ListItem);
+    EXPECT_EQ(row->text(QAccessible::Name), QStringLiteral("s2.mp3"));
+    EXPECT_FALSE(row->state().invisible);
+    EXPECT_EQ(list->indexOfChild(row), 2);
+    EXPECT_EQ(list->child(2), row) << "one interface per row";
+
+    // The default action plays the row, as a double-click does.
+    QAccessibleActionInterface* actions = row->actionInterface();
+    ASSERT_NE(actions, nullptr);
+    ASSERT_EQ(actions->actionNames().value(0), QStringLiteral("Play"));
+    actions->doAction(QStringLiteral("Play"));
+    QApplication::processEvents();
+    EXPECT_EQ(playRequests_, 1);
+    EXPECT_EQ(form.Choice.CurPage, 3);
+    EXPECT_EQ(form.CurrentSong(), QStringLiteral("/m/s2.mp3"));
+    EXPECT_TRUE(row->state().selected);
+
+    // Another page's rows are neither visible nor showing.
+    AddFiles(1, 2);
+    QAccessibleInterface* hidden = QAccessible::queryAccessibleInterface(form.TreeView(1))->child(1);
+    ASSERT_NE(hidden, nullptr);
+    EXPECT_TRUE(hidden->state().invisible);
+    EXPECT_TRUE(hidden->state().offscreen);
+
+    // The temporary list's column is named by its header.
+    QAccessibleInterface* temp = QAccessible::queryAccessibleInterface(form.ListView1);
+    EXPECT_EQ(temp->child(0)->text(QAccessible::Name), QStringLiteral("음악 파일명"));
+
+    // A deleted row's interface says so rather than reading freed memory.
+    form.TreeView(3)->clearSelection();
+    form.TreeView(3)->topLevelItem(1)->setSelected(true);
+    form.Pages->DeleteSelected(form.TreeView(3));
+    EXPECT_FALSE(row->isValid());
+    EXPECT_TRUE(row->text(QAccessible::Name).isEmpty());
+}
+
+TEST_F(PlaylistWindow, TabReachesNamedShownControlsOnly)
+{
+    TFormPlayList& form = Open();
+    AddFiles(1, 2);
+    form.show();
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    QStringList stops;
+    QWidget* first = nullptr;
+    form.ShapeVolume->setFocus(Qt::TabFocusReason);
+    for (int i = 0; i < 20; ++i) {
+        QWidget* focus = QApplication::focusWidget();
+        ASSERT_NE(focus, nullptr);
+        if (focus == first)
+            break;
+        if (!first)
+            first = focus;
+        QAccessibleInterface* seen = QAccessible::queryAccessibleInterface(focus);
+        EXPECT_TRUE(focus->isVisible()) << focus->metaObject()->className();
+        EXPECT_FALSE(seen->text(QAccessible::Name).isEmpty()) << "an unnamed stop: " << focus->metaObject()->className();
+        EXPECT_NE(seen->role(), QAccessible::Client) << "a filler in the Tab order: " << focus->metaObject()->className();
+        stops << (focus->objectName().isEmpty() ? QString::fromLatin1(focus->metaObject()->className()) : focus->objectName());
+        QTest::keyClick(focus, Qt::Key_Tab);
+    }
+    EXPECT_TRUE(stops.contains("ShapeVolume")) << stops.join(' ').toStdString();
+    EXPECT_TRUE(stops.contains("dxToolButton1")) << "the close button: " << stops.join(" ").toStdString();
+    EXPECT_TRUE(stops.contains("PageTabs")) << stops.join(' ').toStdString();
+    EXPECT_TRUE(stops.contains("TreeView1")) << stops.join(' ').toStdString();
+    EXPECT_TRUE(stops.contains("dxButton2")) << stops.join(' ').toStdString();
+    EXPECT_TRUE(stops.contains("dxButton4")) << stops.join(' ').toStdString();
+
+    // Ctrl+Tab goes to the next page, Ctrl+Shift+Tab back.
+    form.TreeView(1)->setFocus();
+    QTest::keyClick(form.TreeView(1), Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(form.PageControl1->currentIndex(), 1);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(form.PageControl1->currentIndex(), 0);
 }
 
 } // namespace
