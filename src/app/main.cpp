@@ -50,6 +50,7 @@ public:
 
     QString CurrentSong() override { return m_form ? m_form->CurrentSong() : QString(); }
     QString NextSong() override { return m_form ? m_form->NextSong() : QString(); }
+    QString PeekNextSong() override { return m_form ? m_form->PeekNextSong() : QString(); }
     void BeginTempUpdate() override
     {
         if (m_form)
@@ -147,6 +148,7 @@ int main(int argc, char** argv)
         link = std::make_unique<PlayListLink>(*formPlayList);
         formMain.SetPlayList(link.get());
         transport.SetSongSource(link.get());
+        QObject::connect(formPlayList.get(), &TFormPlayList::SongsChanged, &transport, &Transport::SongListChanged);
         App.SetPlayRequest([&formMain] { formMain.BPlayClick(nullptr); });
         handOver.OnMessage = [&formMain](int) { formMain.HandOverMessage(); };
 

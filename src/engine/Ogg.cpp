@@ -55,6 +55,7 @@ void COgg::m_StartThread()
 
 bool COgg::m_OpenOGG(const QString& path)
 {
+    m_DropQueued(false);
     if (FSOUND_STREAM* old = m_hStream.exchange(nullptr)) {
         FSOUND_Stream_Stop(old);
         m_nChannel = -1;
@@ -91,6 +92,7 @@ void COgg::m_ControlOGG(int code)
         FSOUND_STREAM* stream = m_hStream.load();
         if (!stream)
             break;
+        m_DropQueued();
         // The stream stays open and its queued sound stays with the output: resuming
         // goes on from the first sample that was not heard, without opening the file again.
         FSOUND_SetPaused(m_nChannel, 1);
@@ -119,6 +121,7 @@ void COgg::m_ControlOGG(int code)
         }
         break;
     case OggStop:
+        m_DropQueued(false);
         FSOUND_Stream_Stop(m_hStream.exchange(nullptr));
         m_nChannel = -1;
         m_State.store(TransportState::Stopped);
@@ -131,6 +134,65 @@ void COgg::m_ControlOGG(int code)
 bool COgg::m_IsOpen() const
 {
     return m_hStream.load() != nullptr;
+}
+
+bool COgg::m_QueueOGG(const QString& path)
+{
+    FSOUND_STREAM* stream = m_hStream.load();
+    if (!stream || m_hNext)
+        return false;
+    FSOUND_STREAM* next = FSOUND_Stream_Open(localPath(path).constData(), 0x130, 0, 0);
+    if (!next)
+        return false;
+    if (!fsound::StreamQueue(stream, next)) {
+        FSOUND_Stream_Stop(next);
+        return false;
+    }
+    m_hNext = next;
+    m_strNextFileName = path;
+    return true;
+}
+
+void COgg::m_DropQueued(bool keepHeard)
+{
+    if (!m_hNext)
+        return;
+    FSOUND_STREAM* stream = m_hStream.load();
+    // The output holds the queued song's first samples after what is still to be heard
+    // of this one: hearing this one to its end again means decoding that part again.
+    // Where it is heard is read while the follower's share is still told apart.
+    const int heardMs = keepHeard && fsound::StreamHandedOver(stream) ? FSOUND_Stream_GetTime(stream) : -1;
+    fsound::StreamUnqueue(stream);
+    FSOUND_Stream_Stop(m_hNext);
+    m_hNext = nullptr;
+    m_strNextFileName.clear();
+    if (heardMs >= 0)
+        FSOUND_Stream_SetTime(stream, heardMs);
+}
+
+void COgg::m_TakeQueued()
+{
+    FSOUND_STREAM* next = m_hNext;
+    if (!next)
+        return;
+    FSOUND_STREAM* old = m_hStream.load();
+    const bool followed = fsound::StreamHandedOver(old);
+    if (!followed)
+        fsound::StreamUnqueue(old);  // the open one ran dry before the next had sound
+    m_hNext = nullptr;
+    m_hStream.store(next);
+    m_strFileName = m_strNextFileName;
+    m_strNextFileName.clear();
+    // Stopping a stream that handed its channel over leaves the output as it is.
+    FSOUND_Stream_Stop(old);
+    if (followed) {
+        const int seconds = FSOUND_Stream_GetLengthMs(next) / 1000;
+        m_strTotalTime = formatMinSec(seconds);
+        m_nCurSec = 0;
+        m_nTotalSec = seconds;
+    } else {
+        m_PlayOGG();
+    }
 }
 
 bool COgg::m_IsEnd() const

@@ -52,6 +52,21 @@ public:
     void m_ControlOGG(int code);
     // A stream is open: playing, or paused.
     bool m_IsOpen() const;
+
+    // The song to follow the open one without a gap: opened now and decoded ahead, it
+    // takes over in the same output stream when the open one's last sample has been
+    // mixed. False when it cannot be opened or nothing is open; one at a time.
+    bool m_QueueOGG(const QString& path);
+    // Forgets the queued song. When it had already begun to follow, the open stream goes
+    // back to the sample last heard (`keepHeard`), as if nothing had been queued; a caller
+    // about to seek or stop does not need that.
+    void m_DropQueued(bool keepHeard = true);
+    bool m_HasQueued() const { return m_hNext != nullptr; }
+    QString m_QueuedFileName() const { return m_strNextFileName; }
+    // The queued song becomes the open one, on the same channel, with its length and
+    // time texts. Once its first sample is heard (the open one has played out) it goes on
+    // without a break; before that it starts the way m_PlayOGG does.
+    void m_TakeQueued();
     // The open stream has played all of its sound out. Not a comparison of whole seconds:
     // that would cut up to a second off every song, and more when the file's stated
     // length is short or missing.
@@ -82,6 +97,8 @@ public:
     std::unique_ptr<TOggThread> m_pThread;
     std::int32_t m_nTotalSec = 0;
     int m_nChannel = -1;  // the channel the open stream plays on
+    FSOUND_STREAM* m_hNext = nullptr;  // the song queued behind m_hStream
+    QString m_strNextFileName;
     static constexpr std::uint16_t m_KbpsTable[2][14] = {
         {32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
         {32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320},

@@ -64,6 +64,7 @@ void Transport::Pause()
         return;
     m_waitingForOutput = false;
     m_endTimer.stop();
+    DropQueue(true);
     Ogg->m_ControlOGG(OggPause);
     SetState(TransportState::Paused);
 }
@@ -107,6 +108,7 @@ bool Transport::PlayFile(const QString& path, qint64 startMs)
     }
     m_endTimer.stop();
     m_waitingForOutput = false;
+    DropQueue(false);
     if (!Ogg->m_OpenOGG(path)) {
         // The stream player closed what played before it tried.
         m_startMs = 0;
@@ -147,6 +149,7 @@ bool Transport::PlayFile(const QString& path, qint64 startMs)
 void Transport::Stop()
 {
     m_endTimer.stop();
+    DropQueue(false);
     m_waitingForOutput = false;
     m_startMs = 0;
     if (Ogg)
@@ -179,6 +182,7 @@ void Transport::SeekTo(qint64 ms)
     }
     if (!Ogg)
         return;
+    DropQueue(false);
     Ogg->m_SetPosition(static_cast<int>(std::min<qint64>(ms, INT32_MAX)));
     UpdateLength();
     emit Seeked(PositionMs());
@@ -273,6 +277,7 @@ void Transport::WatchForEnd()
     if (left < 0)
         return;  // not all decoded yet: the engine says when it is
     UpdateLength();
+    QueueNext();
     if (left == 0 || Ogg->m_IsEnd()) {
         SongEnded();
         return;
@@ -280,8 +285,64 @@ void Transport::WatchForEnd()
     m_endTimer.start(left);
 }
 
+void Transport::QueueNext()
+{
+    if (m_queueTried || !m_songs || !Ogg || Ogg->m_HasQueued())
+        return;
+    m_queueTried = true;
+    const QString next = m_songs->PeekNextSong();
+    if (!next.isEmpty() && Ogg->m_QueueOGG(next))
+        m_queuedPath = next;
+    // A next song that does not open is left to the end of this one, which tries it as
+    // before and stops.
+}
+
+void Transport::DropQueue(bool keepHeard)
+{
+    m_queueTried = false;
+    if (m_queuedPath.isEmpty())
+        return;
+    m_queuedPath.clear();
+    if (Ogg)
+        Ogg->m_DropQueued(keepHeard);
+}
+
+void Transport::SongListChanged()
+{
+    if (!m_queueTried || m_state != TransportState::Playing || !m_songs)
+        return;
+    if (m_songs->PeekNextSong() == m_queuedPath)
+        return;
+    DropQueue(true);
+    WatchForEnd();
+}
+
 void Transport::SongEnded()
 {
+    if (!m_queuedPath.isEmpty() && Ogg) {
+        // The queued song is the one heard now: the song source's choice moves to it.
+        const QString next = m_songs ? m_songs->NextSong() : QString();
+        const QString queued = m_queuedPath;
+        m_queuedPath.clear();
+        m_queueTried = false;
+        if (next != queued) {
+            Ogg->m_DropQueued(false);
+            if (next.isEmpty())
+                Stop();
+            else
+                PlayFile(next, 0);
+            return;
+        }
+        Ogg->m_TakeQueued();
+        m_path = queued;
+        m_startMs = 0;
+        m_lengthMs = Ogg->m_GetLengthMs();
+        Ogg->m_GetStreamInfo(m_kbps, m_khz);
+        emit SongChanged();
+        WatchForEnd();
+        return;
+    }
+
     // Nothing after it, or a next file that does not open: stopped, as after Stop, with
     // the length of the song that ended still shown.
     const QString next = m_songs ? m_songs->NextSong() : QString();

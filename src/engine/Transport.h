@@ -16,7 +16,8 @@
 
 class QSocketNotifier;
 
-// Where the songs come from: the playlist. Both calls may move its current entry.
+// Where the songs come from: the playlist. CurrentSong and NextSong may move its current
+// entry; PeekNextSong never does.
 class ISongSource {
 public:
     virtual ~ISongSource() = default;
@@ -26,6 +27,10 @@ public:
     // Full path of the entry after the current one, which becomes current; empty when
     // there is none.
     virtual QString NextSong() = 0;
+    // The path NextSong would give now, with nothing moved or highlighted; empty when
+    // there is none. A source that cannot tell gives empty: its songs then follow each
+    // other with a short gap.
+    virtual QString PeekNextSong() { return {}; }
 };
 
 class Transport : public QObject {
@@ -61,6 +66,8 @@ public:
     void SeekTo(qint64 ms);
     // The player's own volume, 0 to 1 (the volume knob's travel).
     void SetVolume(double volume);
+    // The song source's list changed: the song queued to follow is chosen again.
+    void SongListChanged();
 
     // --- what it reports ---
 
@@ -106,6 +113,10 @@ private:
     // Schedules the moment the song's last sample is heard; then the next one plays.
     void WatchForEnd();
     void SongEnded();
+    // While the song plays out, the next one is opened and queued behind it, so that it
+    // follows without a gap; the song source's choice moves only when it is heard.
+    void QueueNext();
+    void DropQueue(bool keepHeard);
     void Resume();
     void UpdateLength();
 
@@ -120,6 +131,8 @@ private:
     bool m_outputConnected = true;
     bool m_waitingForOutput = false;  // the song goes on once the sound server is back
     bool m_toldLoss = false;
+    QString m_queuedPath;       // the song queued to follow; empty when none
+    bool m_queueTried = false;  // the song source was asked for this song's follower
     QTimer m_endTimer;
     std::unique_ptr<QSocketNotifier> m_news;
 };

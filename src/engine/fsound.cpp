@@ -47,7 +47,15 @@ struct Stream {
     std::atomic<std::int64_t> pushedFrames{0}; // audio thread, since the last seek
     std::atomic<std::int64_t> consumedFrames{0}; // callback, since the last seek
     std::atomic<std::int64_t> startMs{0};      // position of the first frame after the last seek
-    int channel = -1;                          // window thread, under the output lock
+    int channel = -1;                          // changed under the output lock
+
+    // A song queued behind this one takes its channel once this one's last sample has
+    // been mixed: the device callback hands the channel over, so the two meet in the
+    // same buffer. All four change under the output lock.
+    Stream* follower = nullptr;                // queued behind this stream
+    Stream* leader = nullptr;                  // the stream this one is queued behind
+    std::atomic<bool> queued{false};           // decoded ahead although not playing yet
+    std::atomic<bool> handedOver{false};       // its follower has taken the channel
 
     // Fixed once opened.
     int lengthMs = 0;
@@ -124,8 +132,22 @@ void setOpenError(OpenError error)
 }
 char g_fftUnit;  // the FFT unit's identity; it has no state of its own
 
-// Output lock held: how many of `frames` every playing stream can supply. A stream
-// decoded to its end supplies any number (the rest is its closing silence).
+// Output lock held: the frames a stream and the songs queued behind it can supply now.
+// Once the last of them is decoded to its end, any number (the rest is closing silence).
+std::size_t supplyOf(const Stream* stream)
+{
+    std::size_t frames = 0;
+    for (; stream; stream = stream->follower) {
+        // The flag first: once it is set, what the ring holds is all there will be.
+        const bool done = stream->decodeDone.load(std::memory_order_acquire);
+        frames += stream->ring.readable() / 2;
+        if (!done)
+            return frames;
+    }
+    return SIZE_MAX;
+}
+
+// Output lock held: how many of `frames` every playing stream can supply.
 std::size_t Library::readyFrames(std::size_t frames) const
 {
     bool any = false;
@@ -133,8 +155,7 @@ std::size_t Library::readyFrames(std::size_t frames) const
         if (!stream || !stream->playing.load(std::memory_order_relaxed) || stream->paused.load(std::memory_order_relaxed))
             continue;
         any = true;
-        if (!stream->decodeDone.load(std::memory_order_acquire))
-            frames = std::min(frames, stream->ring.readable() / 2);
+        frames = std::min(frames, supplyOf(stream));
     }
     return any ? frames : 0;
 }
@@ -150,25 +171,46 @@ std::size_t Library::mix(float* out, std::size_t frames, bool pad)
     const float volumeGain = static_cast<float>(volume.load(std::memory_order_relaxed)) / 255.0f;
     const bool outputGain = outputHasVolume.load(std::memory_order_relaxed);
     const float gain = outputGain ? 1.0f : volumeGain;
-    for (Stream* stream : channels) {
+    for (Stream*& slot : channels) {
+        Stream* stream = slot;
         if (!stream || !stream->playing.load(std::memory_order_relaxed) || stream->paused.load(std::memory_order_relaxed))
             continue;
         std::size_t done = 0;
-        while (done < frames) {
-            const std::size_t want = std::min(frames - done, kScratchFrames);
-            const std::size_t got = stream->ring.read(scratch.data(), want * 2) / 2;
-            float* dst = out + done * 2;
-            for (std::size_t i = 0; i < got * 2; ++i)
-                dst[i] += gain * scratch[i];
-            done += got;
-            if (got < want)
+        std::size_t streamFrom = 0;  // where the current stream's share of the buffer began
+        for (;;) {
+            while (done < frames) {
+                const std::size_t want = std::min(frames - done, kScratchFrames);
+                const std::size_t got = stream->ring.read(scratch.data(), want * 2) / 2;
+                float* dst = out + done * 2;
+                for (std::size_t i = 0; i < got * 2; ++i)
+                    dst[i] += gain * scratch[i];
+                done += got;
+                if (got < want)
+                    break;
+            }
+            const bool ended = done < frames && stream->decodeDone.load(std::memory_order_acquire)
+                               && stream->ring.readable() == 0;
+            Stream* next = stream->follower;
+            if (!ended || !next) {
+                // After the last sample the padding silence still counts, so the position
+                // reaches the end even though nothing more is decoded.
+                stream->consumedFrames.fetch_add(static_cast<std::int64_t>((ended ? frames : done) - streamFrom),
+                                                 std::memory_order_release);
                 break;
+            }
+            // The song queued behind this one goes on in the same buffer, from its next frame.
+            stream->consumedFrames.fetch_add(static_cast<std::int64_t>(done - streamFrom), std::memory_order_release);
+            next->channel = stream->channel;
+            next->paused.store(false, std::memory_order_relaxed);
+            next->playing.store(true, std::memory_order_relaxed);
+            next->queued.store(false, std::memory_order_relaxed);
+            stream->channel = -1;
+            stream->playing.store(false, std::memory_order_relaxed);
+            stream->handedOver.store(true, std::memory_order_release);
+            slot = next;
+            stream = next;
+            streamFrom = done;
         }
-        // After the last sample the padding silence still counts, so the position
-        // reaches the end even though nothing more is decoded.
-        const bool draining = done < frames && stream->decodeDone.load(std::memory_order_acquire);
-        stream->consumedFrames.fetch_add(static_cast<std::int64_t>(draining ? frames : done),
-                                         std::memory_order_release);
         if (stream->ring.readable() < stream->ring.capacity() / 2
             && !stream->decodeDone.load(std::memory_order_relaxed)
             && !stream->feedAsked.exchange(true, std::memory_order_acq_rel))
@@ -222,7 +264,7 @@ void Library::feed()
         {
             std::lock_guard guard(streamsMutex);
             for (auto& [id, stream] : streams)
-                if (stream->playing.load(std::memory_order_relaxed))
+                if (stream->playing.load(std::memory_order_relaxed) || stream->queued.load(std::memory_order_relaxed))
                     active.push_back(stream);
         }
         bool news = false;
@@ -285,8 +327,30 @@ struct Progress {
 Progress progressOf(Library& lib, const Stream& stream)
 {
     OutputLock guard(*lib.output);
-    return {stream.pushedFrames.load(std::memory_order_acquire), stream.consumedFrames.load(std::memory_order_acquire),
-            static_cast<std::int64_t>(lib.output->latencyFrames())};
+    Progress progress{stream.pushedFrames.load(std::memory_order_acquire),
+                      stream.consumedFrames.load(std::memory_order_acquire),
+                      static_cast<std::int64_t>(lib.output->latencyFrames())};
+    // Once the queued song has the channel, the newest part of what the output holds is
+    // that song's: of this stream, only what lies before it is still to be heard.
+    if (stream.handedOver.load(std::memory_order_acquire) && stream.follower)
+        progress.latency = std::max<std::int64_t>(
+            0, progress.latency - stream.follower->consumedFrames.load(std::memory_order_acquire));
+    return progress;
+}
+
+// Output lock held: takes `stream` out of the queue it is in, on either side.
+void unlink(Stream& stream)
+{
+    if (stream.follower) {
+        stream.follower->leader = nullptr;
+        stream.follower->queued.store(false);
+        stream.follower = nullptr;
+    }
+    if (stream.leader) {
+        stream.leader->follower = nullptr;
+        stream.leader = nullptr;
+    }
+    stream.queued.store(false);
 }
 
 } // namespace
@@ -314,6 +378,54 @@ int StreamMsUntilPlayedOut(FSOUND_STREAM* handle)
     const Progress progress = progressOf(*lib, *stream);
     const std::int64_t left = progress.pushed + progress.latency - progress.consumed;
     return left <= 0 ? 0 : clampToInt((left * 1000 + lib->rate - 1) / lib->rate);
+}
+
+bool StreamQueue(FSOUND_STREAM* handle, FSOUND_STREAM* nextHandle)
+{
+    auto [lib, stream] = lookUp(handle);
+    auto next = lookUp(nextHandle).second;
+    if (!stream || !next || stream == next)
+        return false;
+    {
+        OutputLock guard(*lib->output);
+        if (stream->follower || stream->handedOver.load() || next->leader || next->playing.load()
+            || next->channel >= 0)
+            return false;
+        stream->follower = next.get();
+        next->leader = stream.get();
+        next->queued.store(true);
+    }
+    lib->poke();  // decoding ahead starts now
+    return true;
+}
+
+bool StreamUnqueue(FSOUND_STREAM* handle)
+{
+    auto [lib, stream] = lookUp(handle);
+    if (!stream)
+        return false;
+    OutputLock guard(*lib->output);
+    Stream* next = stream->follower;
+    if (!next)
+        return false;
+    const bool wasHandedOver = stream->handedOver.load();
+    if (wasHandedOver && next->channel >= 0) {
+        // Back on its channel, at its end; the follower plays no more.
+        lib->channels[next->channel] = stream.get();
+        stream->channel = next->channel;
+        stream->playing.store(true);
+        next->channel = -1;
+        next->playing.store(false);
+    }
+    stream->handedOver.store(false);
+    unlink(*stream);
+    return wasHandedOver;
+}
+
+bool StreamHandedOver(FSOUND_STREAM* handle)
+{
+    auto stream = lookUp(handle).second;
+    return stream && stream->handedOver.load(std::memory_order_acquire);
 }
 
 int NewsDescriptor()
@@ -475,6 +587,9 @@ signed char FSOUND_Stream_Stop(FSOUND_STREAM* handle)
     bool wasPlaying = false;
     {
         OutputLock guard(*lib->output);
+        // A stream that handed its channel to the song queued behind it no longer plays:
+        // what the output holds is that song's, and stays.
+        unlink(*stream);
         if (stream->channel >= 0)
             lib->channels[stream->channel] = nullptr;
         stream->channel = -1;

@@ -100,6 +100,20 @@ bool UsingSilentSink();
 // -1 before that, and for a null handle. 0 once it has played out.
 int StreamMsUntilPlayedOut(FSOUND_STREAM* stream);
 
+// Queues `next` (opened, not playing) behind `stream`: its decoding starts now, and once
+// the last sample of `stream` has been mixed, `next` takes its channel and goes on in
+// the same output buffer, with nothing between them. `stream` then no longer plays: its
+// position stands at its end and it has played out once the first sample of `next` is
+// heard; stopping it leaves `next` playing. False when either handle is not open, `stream`
+// already has a song queued or `next` plays or is queued elsewhere.
+bool StreamQueue(FSOUND_STREAM* stream, FSOUND_STREAM* next);
+// Takes back the song queued behind `stream`; the caller stops it. When it had already
+// taken the channel, `stream` has it again (at its end: seek it to be heard again) and
+// the result is true.
+bool StreamUnqueue(FSOUND_STREAM* stream);
+// True once the song queued behind `stream` has taken its channel.
+bool StreamHandedOver(FSOUND_STREAM* stream);
+
 // A descriptor that becomes readable when the library has news for the window thread: a
 // stream decoded to its end (its length is now known), or the output lost or back. The
 // news itself is asked for with the functions here; TakeNews makes it unreadable again.

@@ -12,6 +12,9 @@
 #                          plays into nothing at full volume
 #   record_start FILE / record_stop   record what reaches sorvel_null (s16le, 44.1 kHz, stereo)
 #   accessibility_bus_start   the accessibility bus on the session bus (needs with_session_bus)
+#   install_player BUILD   installs the build below $work/prefix ($sorvel is the program),
+#                          with its settings in $XDG_CONFIG_HOME/sorvel and the volume knob
+#                          at its right end, so songs reach the sink unchanged
 # The private X display (x_session_start and the window helpers) comes from x_session.sh.
 
 e2e_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -105,6 +108,14 @@ sound_server_stop() {
 
 sound_server_gone() {
   ! pulseaudio --check 2>/dev/null
+}
+
+install_player() {
+  export XDG_CONFIG_HOME=$work/config QT_QPA_PLATFORM=xcb
+  mkdir -p "$XDG_CONFIG_HOME/sorvel"
+  cmake --install "$1" --prefix "$work/prefix" >/dev/null
+  sorvel=$work/prefix/bin/sorvel
+  printf '[Data]\r\nVolume=55\r\n' > "$XDG_CONFIG_HOME/sorvel/Sorvel.ini"
 }
 
 record_start() {

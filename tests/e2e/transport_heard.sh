@@ -17,16 +17,9 @@ with_session_bus "$@"
 build=$1
 probe=$2
 session_begin
-export XDG_CONFIG_HOME=$work/config QT_QPA_PLATFORM=xcb
-mkdir -p "$XDG_CONFIG_HOME/sorvel"
-
-# Installed, the program keeps its settings in $XDG_CONFIG_HOME/sorvel.
-cmake --install "$build" --prefix "$work/prefix" >/dev/null
-sorvel=$work/prefix/bin/sorvel
+install_player "$build"
 "$probe" make "$work/ramp0.wav" 0 30
 "$probe" make "$work/ramp1.wav" 1 20
-# The volume knob at its right end: the songs reach the sink unchanged.
-printf '[Data]\r\nVolume=55\r\n' > "$XDG_CONFIG_HOME/sorvel/Sorvel.ini"
 
 x_session_start 1024x768x24
 accessibility_bus_start

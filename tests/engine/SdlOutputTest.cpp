@@ -12,6 +12,7 @@
 
 using namespace std::chrono_literals;
 using fixtures::Library;
+using fixtures::deviceSound;
 using fixtures::waitFor;
 
 namespace {
@@ -36,14 +37,6 @@ constexpr std::size_t kAllowedSilence = 64;
 
 // SDL's disk driver writes what the device plays to a file in real time, so the file
 // shows what a listener would hear from the moment the device opened.
-std::vector<float> deviceSound(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    std::vector<float> samples(bytes.size() / sizeof(float));
-    std::memcpy(samples.data(), bytes.data(), samples.size() * sizeof(float));
-    return samples;
-}
 
 // A song started on an idle library is heard from the device's first buffer: no buffer
 // of silence (186 ms) goes ahead of it, neither the silence an idle device writes nor

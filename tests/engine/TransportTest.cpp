@@ -43,6 +43,12 @@ public:
             return list[current = 0];
         return {};
     }
+    QString PeekNextSong() override
+    {
+        if (current + 1 < list.size())
+            return list[current + 1];
+        return wraps ? list.value(0) : QString();
+    }
 };
 
 class TransportTest : public ::testing::Test {
@@ -236,3 +242,79 @@ TEST_F(TransportTest, VolumeIsTheKnobsShareOfTheFullLevel)
 }
 
 } // namespace
+
+// While a song plays out, the next is opened and queued behind it; the song source's
+// choice moves only when that song's first sample is heard, and the strip is told then.
+TEST_F(TransportTest, TheQueuedSongMovesTheChoiceWhenItIsHeard)
+{
+    songs.list = {tone("wav", 0.6), tone("flac", 1.0)};
+    QSignalSpy changed(transport.get(), &Transport::SongChanged);
+    QElapsedTimer clock;
+    clock.start();
+    transport->Play();
+    ASSERT_TRUE(spinUntil([&] { return Ogg->m_HasQueued(); }, 3s));
+    EXPECT_EQ(Ogg->m_QueuedFileName(), songs.list[1]);
+    EXPECT_EQ(songs.current, 0) << "the choice moved before the song was heard";
+    EXPECT_EQ(transport->SongPath(), songs.list[0]);
+    ASSERT_TRUE(spinUntil([&] { return changed.count() == 2; }, 3s));
+    EXPECT_GE(clock.elapsed(), 550);
+    EXPECT_EQ(songs.current, 1);
+    EXPECT_EQ(transport->SongPath(), songs.list[1]);
+    EXPECT_EQ(transport->State(), TransportState::Playing);
+    EXPECT_LE(transport->PositionMs(), 150);
+    EXPECT_EQ(transport->LengthMs(), 1000);
+    EXPECT_FALSE(Ogg->m_HasQueued());
+    ASSERT_TRUE(spinUntil([&] { return transport->State() == TransportState::Stopped; }, 3s));
+    EXPECT_TRUE(boxes.isEmpty());
+}
+
+// Stop, next, a seek, pause and a change of the list drop the queued song and behave as
+// without one.
+TEST_F(TransportTest, WhatIsAskedWhileASongIsQueuedDropsIt)
+{
+    const QString a = tone("wav", 0.6), b = tone("wav", 1.0), c = tone("ogg", 1.5);
+    auto startQueued = [&] {
+        songs.list = {a, b, c};
+        songs.current = 0;
+        transport->PlayCurrent();
+        return spinUntil([&] { return Ogg->m_HasQueued(); }, 3s);
+    };
+
+    ASSERT_TRUE(startQueued());
+    transport->SeekTo(100);
+    EXPECT_FALSE(Ogg->m_HasQueued());
+    EXPECT_EQ(transport->SongPath(), a);
+    EXPECT_LT(transport->PositionMs(), 300);
+    EXPECT_EQ(songs.current, 0);
+    // Queued again once decoded to the end; the list changes under it: chosen again.
+    ASSERT_TRUE(spinUntil([&] { return Ogg->m_HasQueued(); }, 3s));
+    songs.list[1] = c;
+    transport->SongListChanged();
+    EXPECT_EQ(Ogg->m_QueuedFileName(), c);
+    ASSERT_TRUE(spinUntil([&] { return transport->SongPath() == c; }, 3s));
+    EXPECT_EQ(songs.current, 1);
+    transport->Stop();
+
+    ASSERT_TRUE(startQueued());
+    transport->Next();
+    EXPECT_EQ(transport->SongPath(), b);
+    EXPECT_EQ(songs.current, 1);
+    EXPECT_LE(transport->PositionMs(), 150);
+
+    ASSERT_TRUE(startQueued());
+    transport->Stop();
+    EXPECT_FALSE(Ogg->m_HasQueued());
+    EXPECT_EQ(transport->State(), TransportState::Stopped);
+    EXPECT_EQ(songs.current, 0);
+
+    ASSERT_TRUE(startQueued());
+    transport->Pause();
+    EXPECT_FALSE(Ogg->m_HasQueued());
+    const qint64 held = transport->PositionMs();
+    EXPECT_EQ(transport->SongPath(), a);
+    transport->Play();
+    EXPECT_GE(transport->PositionMs(), held);
+    ASSERT_TRUE(spinUntil([&] { return transport->SongPath() == b; }, 3s));
+    EXPECT_EQ(songs.current, 1);
+    EXPECT_TRUE(boxes.isEmpty());
+}

@@ -43,10 +43,10 @@ inline Frame DecodeFrame(std::int16_t left, std::int16_t right)
     return {high / 1024, static_cast<long>(high % 1024) * 2048 + low};
 }
 
-inline bool Write(const std::string& path, int song, double seconds)
+// Frames [first, first + frames) of the song: pieces written so play back as the whole.
+inline bool WritePiece(const std::string& path, int song, std::uint32_t first, std::uint32_t frames)
 {
-    const auto frames = static_cast<std::uint32_t>(seconds * kRate);
-    if (frames / 2048 >= 1024 || song < 0 || song > 1)
+    if ((first + frames) / 2048 >= 1024 || song < 0 || song > 1)
         return false;
     std::FILE* f = std::fopen(path.c_str(), "wb");
     if (!f)
@@ -67,11 +67,16 @@ inline bool Write(const std::string& path, int song, double seconds)
     put(16, 2);
     std::fwrite("data", 1, 4, f);
     put(frames * 4, 4);
-    for (std::uint32_t n = 0; n < frames; ++n) {
+    for (std::uint32_t n = first; n < first + frames; ++n) {
         put(static_cast<std::uint16_t>(Value(static_cast<int>(song * 1024 + n / 2048))), 2);
         put(static_cast<std::uint16_t>(Value(static_cast<int>(n % 2048))), 2);
     }
     return std::fclose(f) == 0;
+}
+
+inline bool Write(const std::string& path, int song, double seconds)
+{
+    return WritePiece(path, song, 0, static_cast<std::uint32_t>(seconds * kRate));
 }
 
 } // namespace coded

@@ -12,6 +12,10 @@
 #include <filesystem>
 
 #include <chrono>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <vector>
 #include <cstdlib>
 #include <functional>
 #include <map>
@@ -59,6 +63,16 @@ private:
 };
 
 // Polls `done` every 10 ms until it holds or `timeout` passes.
+// Interleaved floats as SDL's disk driver writes what the device plays.
+inline std::vector<float> deviceSound(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<float> samples(bytes.size() / sizeof(float));
+    std::memcpy(samples.data(), bytes.data(), samples.size() * sizeof(float));
+    return samples;
+}
+
 inline bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout)
 {
     const auto end = std::chrono::steady_clock::now() + timeout;

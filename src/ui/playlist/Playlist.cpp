@@ -50,6 +50,15 @@ TFormPlayList::TFormPlayList(TM_PlayList& store)
     if (ListView1->topLevelItemCount() > 0)
         PanelTemprary->SetCaption(QString());
 
+    for (QTreeWidget* view : std::initializer_list<QTreeWidget*>{trees[0], trees[1], trees[2], trees[3], trees[4], ListView1}) {
+        const QAbstractItemModel* model = view->model();
+        connect(model, &QAbstractItemModel::rowsInserted, this, &TFormPlayList::SongsChanged);
+        connect(model, &QAbstractItemModel::rowsRemoved, this, &TFormPlayList::SongsChanged);
+        connect(model, &QAbstractItemModel::rowsMoved, this, &TFormPlayList::SongsChanged);
+        connect(model, &QAbstractItemModel::modelReset, this, &TFormPlayList::SongsChanged);
+        connect(model, &QAbstractItemModel::layoutChanged, this, &TFormPlayList::SongsChanged);
+    }
+
     // A screen reader's "Play" on a row: as a double-click on it.
     for (TDropTreeView* tree : TreeViews)
         tree->PlayEntry = [this, tree](QTreeWidgetItem* entry) {
@@ -68,6 +77,10 @@ TFormPlayList::TFormPlayList(TM_PlayList& store)
 
 TFormPlayList::~TFormPlayList()
 {
+    // The pages are emptied as they go: that is no change of the songs to tell of.
+    for (QTreeWidget* view : std::initializer_list<QTreeWidget*>{TreeViews[0], TreeViews[1], TreeViews[2], TreeViews[3],
+                                                                 TreeViews[4], ListView1})
+        view->model()->disconnect(this);
     if (OnDestroy)
         OnDestroy(this);
     Pages->SaveTempList();

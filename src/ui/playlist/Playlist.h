@@ -103,6 +103,7 @@ public:
     // --- song choice ---
     QString CurrentSong() { return Choice.CurrentSong(); }
     QString NextSong() { return Choice.NextSong(); }
+    QString PeekNextSong() const { return Choice.PeekNextSong(); }
     // A double-click on one of the five trees, `page` being its `Tag`.
     void PlayFromTree(TDropTreeView* tree, int page);
     // A double-click on the temporary list.
@@ -179,6 +180,12 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
+
+
+signals:
+    // Entries were added to, removed from or moved on a page or the temporary list, so
+    // the song after the current one may be another.
+    void SongsChanged();
 
 private:
     std::array<TDropTreeView*, 5> BuildComponents();

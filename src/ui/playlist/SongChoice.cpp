@@ -79,40 +79,57 @@ QString SongChoice::CurrentSong()
     return EntryPath(*TMusicNode::DataOf(node));
 }
 
-QString SongChoice::NextSong()
+QTreeWidgetItem* SongChoice::NextEntry() const
 {
     if (CurPage == ListPage) {
-        if (!m_list)
-            return {};
-        const int count = m_list->topLevelItemCount();
+        const int count = m_list ? m_list->topLevelItemCount() : 0;
         if (count == 0)
-            return {};
-        int i = -1;
-        if (CurItem) {
-            CurItem->setSelected(false);
-            i = m_list->indexOfTopLevelItem(CurItem);
-        } else {
-            i = FirstSelectedIndex(m_list);
-        }
+            return nullptr;
+        int i = CurItem ? m_list->indexOfTopLevelItem(CurItem) : FirstSelectedIndex(m_list);
         i = i < count - 1 ? i + 1 : 0;
-        CurItem = m_list->topLevelItem(i);
-        CurItem->setSelected(true);
-        return TDropListView::PathOf(CurItem);
+        return m_list->topLevelItem(i);
     }
     if (!CurTree || CurTree->topLevelItemCount() == 0)
-        return {};
+        return nullptr;
     int from = 0;
     if (CurNode) {
         from = CurTree->indexOfTopLevelItem(CurNode) + 1;
         if (from <= 0 || from >= CurTree->topLevelItemCount())
             from = 0;
     }
-    QTreeWidgetItem* node = FirstFileFrom(from);
-    if (!node)
+    return FirstFileFrom(from);
+}
+
+QString SongChoice::PathOf(const QTreeWidgetItem* entry) const
+{
+    if (!entry)
         return {};
-    CurNode = node;
-    SelectNode(node);
-    return EntryPath(*TMusicNode::DataOf(node));
+    if (CurPage == ListPage)
+        return TDropListView::PathOf(entry);
+    return EntryPath(*TMusicNode::DataOf(entry));
+}
+
+QString SongChoice::PeekNextSong() const
+{
+    return PathOf(NextEntry());
+}
+
+QString SongChoice::NextSong()
+{
+    QTreeWidgetItem* entry = NextEntry();
+    if (!entry)
+        return {};
+    if (CurPage == ListPage) {
+        // The entry that played is no longer highlighted; others selected stay so.
+        if (CurItem)
+            CurItem->setSelected(false);
+        CurItem = entry;
+        CurItem->setSelected(true);
+    } else {
+        CurNode = entry;
+        SelectNode(entry);
+    }
+    return PathOf(entry);
 }
 
 bool SongChoice::ChooseFromTree(TDropTreeView* tree)

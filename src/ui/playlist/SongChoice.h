@@ -37,6 +37,8 @@ public:
     // The entry after the current one. A tree wraps to its top only from its very last
     // node; the list always wraps.
     QString NextSong();
+    // What NextSong would give now, with nothing moved or selected.
+    QString PeekNextSong() const;
 
     // A double-click on a page tree: its selected node and page become current. False
     // when the tree has no selected node.
@@ -55,6 +57,9 @@ public:
     static int FirstSelectedIndex(const QTreeWidget* view);
 
 private:
+    // The entry NextSong moves to; null when there is none.
+    QTreeWidgetItem* NextEntry() const;
+    QString PathOf(const QTreeWidgetItem* entry) const;
     // The first file entry of the tree at or after `from`; null when there is none.
     QTreeWidgetItem* FirstFileFrom(int from) const;
     void SelectNode(QTreeWidgetItem* node);

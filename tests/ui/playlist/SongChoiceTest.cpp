@@ -167,4 +167,32 @@ TEST_F(SongChoiceTest, MovedListEntryIsACopyAndNoLongerCurrent)
     EXPECT_EQ(choice_.NextSong(), QStringLiteral("/m/b.mp3"));
 }
 
+// A look at the next song, as the player takes while the current one plays out, gives
+// what NextSong then gives and moves nothing: not the current entry, not the selection.
+TEST_F(SongChoiceTest, PeekingGivesTheNextSongAndMovesNothing)
+{
+    auto peekThenNext = [this](QTreeWidget* view) {
+        const QStringList selectedBefore = Selected(view);
+        const QTreeWidgetItem* nodeBefore = choice_.CurNode;
+        const QTreeWidgetItem* itemBefore = choice_.CurItem;
+        const QString peeked = choice_.PeekNextSong();
+        EXPECT_EQ(Selected(view), selectedBefore);
+        EXPECT_EQ(choice_.CurNode, nodeBefore);
+        EXPECT_EQ(choice_.CurItem, itemBefore);
+        EXPECT_EQ(choice_.NextSong(), peeked);
+        return peeked;
+    };
+    Fill(1, {"H", "a.mp3", "b.mp3", "H2"});
+    EXPECT_EQ(peekThenNext(Tree(1)), QStringLiteral("/m/a.mp3"));
+    EXPECT_EQ(peekThenNext(Tree(1)), QStringLiteral("/m/b.mp3"));
+    EXPECT_EQ(peekThenNext(Tree(1)), QString());  // a trailing heading ends the page
+
+    FillList({"1.mp3", "2.mp3", "3.mp3"});
+    choice_.CurPage = SongChoice::ListPage;
+    list_->topLevelItem(1)->setSelected(true);  // nothing current: after the selection
+    EXPECT_EQ(peekThenNext(list_.get()), QStringLiteral("/t/3.mp3"));
+    EXPECT_EQ(peekThenNext(list_.get()), QStringLiteral("/t/1.mp3"));  // wraps
+    EXPECT_EQ(Selected(list_.get()), (QStringList{"1.mp3", "2.mp3"}));
+}
+
 } // namespace
