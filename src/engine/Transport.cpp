@@ -273,11 +273,14 @@ void Transport::WatchForEnd()
     m_endTimer.stop();
     if (m_state != TransportState::Playing || !Ogg || !Ogg->m_IsOpen())
         return;
+    // The next song goes behind this one as soon as this one plays: the output mixes up
+    // to a second ahead of what is heard, and a song it reaches the end of with nothing
+    // behind it is followed by silence, however soon the next one is queued after that.
+    QueueNext();
     const int left = fsound::StreamMsUntilPlayedOut(Ogg->m_hStream.load());
     if (left < 0)
         return;  // not all decoded yet: the engine says when it is
     UpdateLength();
-    QueueNext();
     if (left == 0 || Ogg->m_IsEnd()) {
         SongEnded();
         return;

@@ -137,7 +137,8 @@ esac
 track=$(a11y find "slider" "마스터 볼륨") || fail "no master-volume bar"
 xdotool mousemove ${track% *} ${track#* } click 1
 sink_volume() { pactl get-sink-volume sorvel_null | grep -o '[0-9]*%' | head -1; }
-wait_until 5 test "$(sink_volume)" = 49% || true
+at_49() { [ "$(sink_volume)" = 49% ]; }  # read anew at each try
+wait_until 5 at_49 || true
 volume=$(sink_volume)
 echo "sink volume after the click: $volume"
 [ "$volume" = "49%" ] || fail "the master volume is $volume"

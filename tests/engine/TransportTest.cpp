@@ -176,7 +176,7 @@ TEST_F(TransportTest, TheNextSongFollowsAndABadOneStops)
     // its own position and length at once.
     EXPECT_LE(clock.elapsed(), 900);
     EXPECT_EQ(transport->SongPath(), songs.list[1]);
-    EXPECT_LE(transport->PositionMs(), 150);
+    EXPECT_LE(transport->PositionMs(), 300) << "not the first song's 500 ms";
     EXPECT_EQ(transport->LengthMs(), 1500);
     ASSERT_TRUE(spinUntil([&] { return transport->State() == TransportState::Stopped; }, 4s));
     EXPECT_EQ(songs.current, 2);
@@ -282,12 +282,13 @@ TEST_F(TransportTest, WhatIsAskedWhileASongIsQueuedDropsIt)
 
     ASSERT_TRUE(startQueued());
     transport->SeekTo(100);
-    EXPECT_FALSE(Ogg->m_HasQueued());
     EXPECT_EQ(transport->SongPath(), a);
     EXPECT_LT(transport->PositionMs(), 300);
     EXPECT_EQ(songs.current, 0);
-    // Queued again once decoded to the end; the list changes under it: chosen again.
-    ASSERT_TRUE(spinUntil([&] { return Ogg->m_HasQueued(); }, 3s));
+    // Queued again at once behind the song at its new place; the list changes under it:
+    // chosen again.
+    ASSERT_TRUE(Ogg->m_HasQueued());
+    EXPECT_EQ(Ogg->m_QueuedFileName(), b);
     songs.list[1] = c;
     transport->SongListChanged();
     EXPECT_EQ(Ogg->m_QueuedFileName(), c);
