@@ -15,6 +15,8 @@ import sys
 import time
 
 import pyatspi
+
+from atspi_probe import app, walk  # the reader's walk of the player's objects
 from gi.repository import GLib
 
 STRIP = "마루엘의 뮤직플레이어 Sorvel"
@@ -59,30 +61,6 @@ def listen(event):
     except Exception:
         role = name = None
     events.append((event.type, role, name, event.detail1, event.source))
-
-
-def app():
-    desktop = pyatspi.Registry.getDesktop(0)
-    for i in range(desktop.childCount):
-        a = desktop.getChildAtIndex(i)
-        if a is not None and a.name.lower().startswith("sorvel"):
-            return a
-    return None
-
-
-def walk(node, depth=0):
-    if node is None or depth > 30:
-        return
-    yield node
-    try:
-        count = node.childCount
-    except Exception:
-        return
-    for i in range(min(count, 2000)):
-        try:
-            yield from walk(node.getChildAtIndex(i), depth + 1)
-        except Exception:
-            continue
 
 
 def frame(name):

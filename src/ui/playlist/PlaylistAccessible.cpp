@@ -55,16 +55,13 @@ public:
     }
 };
 
-// A row of a page tree or of the temporary list: a list item named as it reads, that a
-// reader can play (its default action, as Enter and a double-click do) or select.
-class EntryAccessible : public QAccessibleInterface, public QAccessibleActionInterface {
+// A part of a view that is not a widget of its own (a row, the column header): no
+// children, no object, a child of its view's interface, its text not settable.
+class ViewPartAccessible : public QAccessibleInterface {
 public:
-    static QString playAction() { return QStringLiteral("Play"); }
+    explicit ViewPartAccessible(TFileDropTree* view) : m_view(view) {}
 
-    EntryAccessible(TFileDropTree* view, QTreeWidgetItem* item) : m_view(view), m_item(item) {}
-
-    // The item may have been deleted since: it is asked for only while the view holds it.
-    bool isValid() const override { return m_view && m_view->indexOfTopLevelItem(m_item) >= 0; }
+    bool isValid() const override { return m_view; }
     QObject* object() const override { return nullptr; }
     QWindow* window() const override { return m_view ? m_view->window()->windowHandle() : nullptr; }
     QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(m_view.data()); }
@@ -72,8 +69,23 @@ public:
     int childCount() const override { return 0; }
     int indexOfChild(const QAccessibleInterface*) const override { return -1; }
     QAccessibleInterface* childAt(int, int) const override { return nullptr; }
-    QAccessible::Role role() const override { return QAccessible::ListItem; }
     void setText(QAccessible::Text, const QString&) override {}
+
+protected:
+    QPointer<TFileDropTree> m_view;
+};
+
+// A row of a page tree or of the temporary list: a list item named as it reads, that a
+// reader can play (its default action, as Enter and a double-click do) or select.
+class EntryAccessible : public ViewPartAccessible, public QAccessibleActionInterface {
+public:
+    static QString playAction() { return QStringLiteral("Play"); }
+
+    EntryAccessible(TFileDropTree* view, QTreeWidgetItem* item) : ViewPartAccessible(view), m_item(item) {}
+
+    // The item may have been deleted since: it is asked for only while the view holds it.
+    bool isValid() const override { return m_view && m_view->indexOfTopLevelItem(m_item) >= 0; }
+    QAccessible::Role role() const override { return QAccessible::ListItem; }
 
     QString text(QAccessible::Text t) const override
     {
@@ -159,24 +171,14 @@ public:
     }
 
 private:
-    QPointer<TFileDropTree> m_view;
     QTreeWidgetItem* m_item;
 };
 
 // The column header of a view: named by what the column shows; a page tree's is hidden.
-class HeaderAccessible : public QAccessibleInterface {
+class HeaderAccessible : public ViewPartAccessible {
 public:
-    explicit HeaderAccessible(TFileDropTree* view) : m_view(view) {}
-    bool isValid() const override { return m_view; }
-    QObject* object() const override { return nullptr; }
-    QWindow* window() const override { return m_view ? m_view->window()->windowHandle() : nullptr; }
-    QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(m_view.data()); }
-    QAccessibleInterface* child(int) const override { return nullptr; }
-    int childCount() const override { return 0; }
-    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
-    QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+    using ViewPartAccessible::ViewPartAccessible;
     QAccessible::Role role() const override { return QAccessible::ColumnHeader; }
-    void setText(QAccessible::Text, const QString&) override {}
     QString text(QAccessible::Text t) const override
     {
         return t == QAccessible::Name && m_view ? m_view->headerItem()->text(0) : QString();
@@ -194,9 +196,6 @@ public:
         state.invisible = !m_view || m_view->isHeaderHidden() || !m_view->isVisible();
         return state;
     }
-
-private:
-    QPointer<TFileDropTree> m_view;
 };
 
 // A page tree or the temporary list: a list of its entries. Child 0 is the column header

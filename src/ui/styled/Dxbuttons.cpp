@@ -404,14 +404,7 @@ void TdxCustomButton::PaintContent(QPainter& canvas, bool pressed)
 // Space presses the button like the left mouse button, with the hover look.
 void TdxCustomButton::KeyDown(int& key, Qt::KeyboardModifiers shift)
 {
-    const bool space = key == Qt::Key_Space && (shift & ~Qt::KeypadModifier) == Qt::NoModifier;
-    if (space) {
-        m_PaintState |= dsHighlight;
-        HookMouseDown();
-    }
-    TdxCustomStyleControl::KeyDown(key, shift);
-    if (space)
-        key = 0;
+    KeyDownPressingOnSpace(key, shift);
 }
 
 // Any key released while the button is pressed (by space or by the mouse) clicks it; the

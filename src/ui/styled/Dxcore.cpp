@@ -314,6 +314,18 @@ void TdxCustomControl::KeyDown(int& key, Qt::KeyboardModifiers shift)
         OnKeyDown(this, key, shift);
 }
 
+void TdxCustomControl::KeyDownPressingOnSpace(int& key, Qt::KeyboardModifiers shift)
+{
+    const bool space = key == Qt::Key_Space && (shift & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (space) {
+        m_PaintState |= dsHighlight;
+        HookMouseDown();
+    }
+    TdxCustomControl::KeyDown(key, shift);
+    if (space)
+        key = 0;
+}
+
 void TdxCustomControl::KeyUp(int& key, Qt::KeyboardModifiers shift)
 {
     if (OnKeyUp)

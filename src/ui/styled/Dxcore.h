@@ -202,6 +202,9 @@ protected:
     virtual bool ExecuteAction();
     // Key handlers; setting key to 0 marks it consumed, else it travels on to the window.
     virtual void KeyDown(int& key, Qt::KeyboardModifiers shift);
+    // A button's KeyDown: Space presses the control as the left mouse button does, with
+    // the hover look, and is used up; every other key goes on as KeyDown takes it.
+    void KeyDownPressingOnSpace(int& key, Qt::KeyboardModifiers shift);
     virtual void KeyUp(int& key, Qt::KeyboardModifiers shift);
     // Name used for accessibility when there is neither caption nor hint.
     virtual QString DesignName() const;

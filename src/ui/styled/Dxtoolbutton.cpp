@@ -120,14 +120,7 @@ void TdxCustomToolButton::Paint(QPainter& canvas)
 // Enter clicks it at once. Only a button that has the focus sees either.
 void TdxCustomToolButton::KeyDown(int& key, Qt::KeyboardModifiers shift)
 {
-    const bool space = key == Qt::Key_Space && (shift & ~Qt::KeypadModifier) == Qt::NoModifier;
-    if (space) {
-        m_PaintState |= dsHighlight;
-        HookMouseDown();
-    }
-    TdxCustomStyleControl::KeyDown(key, shift);
-    if (space)
-        key = 0;
+    KeyDownPressingOnSpace(key, shift);
 }
 
 void TdxCustomToolButton::KeyUp(int& key, Qt::KeyboardModifiers shift)
