@@ -32,17 +32,17 @@ public:
     {
     }
 
-    PlaybackStatus Status() const override
+    TransportState Status() const override
     {
         switch (m_transport.State()) {
         case TransportState::Playing:
-            return PlaybackStatus::Playing;
+            return TransportState::Playing;
         case TransportState::Paused:
-            return PlaybackStatus::Paused;
+            return TransportState::Paused;
         case TransportState::Stopped:
             break;
         }
-        return PlaybackStatus::Stopped;
+        return TransportState::Stopped;
     }
     QString TrackPath() const override { return m_transport.SongPath(); }
     qint64 PositionMs() const override { return m_transport.PositionMs(); }

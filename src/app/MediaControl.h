@@ -3,10 +3,10 @@
 // program implements it over the transport, and tells the media controls of every change
 // (MprisService::Refresh, TellSeeked); tests use a double. Window thread only.
 
+#include "Ogg.h"  // TransportState
+
 #include <QString>
 #include <QStringList>
-
-enum class PlaybackStatus { Stopped, Playing, Paused };
 
 // Text tags of a music file; empty where the file has none.
 struct TrackTags {
@@ -20,7 +20,7 @@ public:
     virtual ~IMediaControl() = default;
 
     // --- what the player shows ---
-    virtual PlaybackStatus Status() const = 0;
+    virtual TransportState Status() const = 0;
     // The song that is playing, paused or was played last; empty before the first one.
     virtual QString TrackPath() const = 0;
     // Position in the song, and its length; 0 when unknown.

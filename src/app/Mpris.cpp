@@ -22,14 +22,14 @@ QString trackId(int number)
     return QStringLiteral("/org/sorvel/track/%1").arg(number);
 }
 
-QString statusText(PlaybackStatus status)
+QString statusText(TransportState status)
 {
     switch (status) {
-    case PlaybackStatus::Playing:
+    case TransportState::Playing:
         return QStringLiteral("Playing");
-    case PlaybackStatus::Paused:
+    case TransportState::Paused:
         return QStringLiteral("Paused");
-    case PlaybackStatus::Stopped:
+    case TransportState::Stopped:
         break;
     }
     return QStringLiteral("Stopped");

@@ -1,6 +1,7 @@
 #include "OggThread.h"
 
 #include "Ogg.h"
+#include "ThreadName.h"
 
 #include <sys/resource.h>
 #include <sys/syscall.h>
@@ -29,7 +30,10 @@ void lowerThisThreadsPriority()
 TOggThread::TOggThread(COgg* ogg)
     : m_pOgg(ogg)
 {
-    m_thread = std::thread([this] { Execute(); });
+    m_thread = std::thread([this] {
+        NameThisThread("sorvel-spectrum");
+        Execute();
+    });
 }
 
 TOggThread::~TOggThread()

@@ -83,6 +83,7 @@ public:
         m_loop = pa_threaded_mainloop_new();
         if (!m_loop)
             return false;
+        pa_threaded_mainloop_set_name(m_loop, "sorvel-pulse");
         if (pa_threaded_mainloop_start(m_loop) < 0) {
             close();
             return false;

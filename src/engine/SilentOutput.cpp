@@ -1,4 +1,5 @@
 #include "AudioOutput.h"
+#include "ThreadName.h"
 
 #include <atomic>
 #include <chrono>
@@ -25,7 +26,10 @@ public:
         m_rate = rate > 0 ? rate : 44100;
         m_buffer.assign(kPeriodFrames * 2, 0.0f);
         m_stop = false;
-        m_thread = std::thread([this] { run(); });
+        m_thread = std::thread([this] {
+            NameThisThread("sorvel-silent");
+            run();
+        });
         return true;
     }
 

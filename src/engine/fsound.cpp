@@ -5,6 +5,7 @@
 #include "Decoder.h"
 #include "SampleRing.h"
 #include "Spectrum.h"
+#include "ThreadName.h"
 
 #include <algorithm>
 #include <atomic>
@@ -511,7 +512,10 @@ signed char FSOUND_Init(int mixrate, int maxchannels, unsigned int /*flags*/)
         lib->output->open(lib->rate, callback, listener);
         lib->silent = true;
     }
-    lib->feeder = std::thread([raw] { raw->feed(); });
+    lib->feeder = std::thread([raw] {
+        NameThisThread("sorvel-decoder");
+        raw->feed();
+    });
     g_library.store(lib.release());
     return 1;
 }

@@ -2,16 +2,18 @@
 // Sorvel's audio library: the FSOUND_ functions the player calls, built on decoders
 // loaded per format (Decoder.h) and PulseAudio or SDL2 for output.
 //
-// Threads, by the names used everywhere in the engine:
+// Threads, by the names used everywhere in the engine (in brackets the name the system
+// shows, ThreadName.h):
 // - window: the Qt GUI thread. Calls every function here; owns COgg and the streams'
 //   handles. Never decodes more than one bounded chunk (open, seek).
-// - spectrum: TOggThread. Calls FSOUND_DSP_GetSpectrum only; owns COgg's frame memory
-//   and hands frames to the SpectrumFrameSink under the sink's lock.
-// - decoder: the library's feeder thread. Owns each stream's Decoder (under the
-//   stream's decodeMutex) and is the only writer of the sample rings.
-// - device callback: the output's own thread (SDL's, PulseAudio's mainloop, or the
-//   silent sink's). Only copies from the rings, applies the gain, pads with silence
-//   and counts frames; never allocates, logs, calls FFmpeg or waits on decodeMutex.
+// - spectrum [sorvel-spectrum]: TOggThread. Calls FSOUND_DSP_GetSpectrum only; owns
+//   COgg's frame memory and hands frames to the SpectrumFrameSink under the sink's lock.
+// - decoder [sorvel-decoder]: the library's feeder thread. Owns each stream's Decoder
+//   (under the stream's decodeMutex) and is the only writer of the sample rings.
+// - device callback: the output's own thread (SDL's, PulseAudio's mainloop
+//   [sorvel-pulse], or the silent sink's [sorvel-silent]). Only copies from the rings,
+//   applies the gain, pads with silence and counts frames; never allocates, logs,
+//   calls FFmpeg or waits on decodeMutex.
 //
 // Start-up: FSOUND_Init before any other call; COgg starts the spectrum thread after it.
 // Shut-down: the spectrum thread is joined (COgg's destructor) before fsound::Shutdown,

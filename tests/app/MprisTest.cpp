@@ -43,7 +43,7 @@ public:
     std::function<void()> changed;
     std::function<void(qint64)> seeked;
 
-    PlaybackStatus status = PlaybackStatus::Stopped;
+    TransportState status = TransportState::Stopped;
     QString path;
     qint64 positionMs = 0;
     qint64 lengthMs = 0;
@@ -54,7 +54,7 @@ public:
     std::vector<QString> actions;
     std::vector<std::pair<QStringList, bool>> opened;
 
-    PlaybackStatus Status() const override { return status; }
+    TransportState Status() const override { return status; }
     QString TrackPath() const override { return path; }
     qint64 PositionMs() const override { return positionMs; }
     qint64 LengthMs() const override { return lengthMs; }
@@ -69,26 +69,26 @@ public:
     void PlayPause() override
     {
         actions.push_back("PlayPause");
-        status = status == PlaybackStatus::Playing ? PlaybackStatus::Paused : PlaybackStatus::Playing;
+        status = status == TransportState::Playing ? TransportState::Paused : TransportState::Playing;
         tell();
     }
     void Play() override
     {
         actions.push_back("Play");
-        status = PlaybackStatus::Playing;
+        status = TransportState::Playing;
         tell();
     }
     void Pause() override
     {
         actions.push_back("Pause");
-        if (status == PlaybackStatus::Playing)
-            status = PlaybackStatus::Paused;
+        if (status == TransportState::Playing)
+            status = TransportState::Paused;
         tell();
     }
     void Stop() override
     {
         actions.push_back("Stop");
-        status = PlaybackStatus::Stopped;
+        status = TransportState::Stopped;
         tell();
     }
     void Next() override { actions.push_back("Next"); }
@@ -297,7 +297,7 @@ TEST_F(Mpris, TransportCallsReachThePlayerAndEachChangeIsSignalled)
     EXPECT_TRUE(Get(Player, "CanControl").toBool());
 
     // A change made in the window (a click on the strip) is told as it happens.
-    media.status = PlaybackStatus::Playing;
+    media.status = TransportState::Playing;
     media.tell();
     Pump(20);
     EXPECT_EQ(LastChange().value("PlaybackStatus").toString(), "Playing");
@@ -315,7 +315,7 @@ TEST_F(Mpris, MetadataDescribesTheSongWithTheTypesAppletsExpect)
 
     media.path = "/music/노래 #1.mp3";
     media.tags[media.path] = {"바다", "가수", "앨범"};
-    media.status = PlaybackStatus::Playing;
+    media.status = TransportState::Playing;
     media.lengthMs = 200000;
     service->Refresh();
     Pump(20);
@@ -333,14 +333,14 @@ TEST_F(Mpris, MetadataDescribesTheSongWithTheTypesAppletsExpect)
     EXPECT_EQ(song.value("mpris:length").toLongLong(), 200000000LL);
 
     // Paused, the song has no stream to ask for its length: it keeps the one it had.
-    media.status = PlaybackStatus::Paused;
+    media.status = TransportState::Paused;
     media.lengthMs = 0;
     service->Refresh();
     EXPECT_EQ(Metadata().value("mpris:length").toLongLong(), 200000000LL);
 
     // A song without tags is named by its file; the tags are read once per song.
     media.path = "/music/plain.ogg";
-    media.status = PlaybackStatus::Playing;
+    media.status = TransportState::Playing;
     media.lengthMs = 1000;
     service->Refresh();
     service->Refresh();
@@ -383,7 +383,7 @@ TEST_F(Mpris, SeekAndSetPositionMoveTheSongAndSaySoOnlyWhereTheyMay)
     EXPECT_TRUE(media.actions.empty());
 
     media.path = "/m/a.mp3";
-    media.status = PlaybackStatus::Playing;
+    media.status = TransportState::Playing;
     media.lengthMs = 60000;
     media.positionMs = 10000;
     media.canSeek = true;
@@ -411,7 +411,7 @@ TEST_F(Mpris, SeekAndSetPositionMoveTheSongAndSaySoOnlyWhereTheyMay)
 TEST_F(Mpris, ASeekInTheWindowIsToldAndPlayingOnIsNot)
 {
     media.path = "/m/a.mp3";
-    media.status = PlaybackStatus::Playing;
+    media.status = TransportState::Playing;
     media.lengthMs = 600000;
     media.canSeek = true;
     service->Refresh();

@@ -3,12 +3,16 @@
 
 #include "support/QtApplication.h"
 #include "AppFolder.h"
+#include "Cmain.h"
+#include "Diagnostics.h"
 #include "G.h"
 #include "Main.h"
 #include "Playlist.h"
+#include "Program.h"
 #include "fsound.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -47,6 +51,40 @@ TEST(Program, ClosingTheStripEndsTheEventLoopWithTheListShown)
     EXPECT_EQ(result, 0);
     fsound::Shutdown();
     SetMessageBoxHandler({});
+    SetProgramFolderOverride({});
+}
+
+// The program as `main` builds it: a play request reaches the player, which finds no song and
+// says so through the windows' box; its end writes the settings with the list's last place,
+// and leaves no box presenter behind.
+TEST(Program, BuildsWholeAndTearsDownInTheOrderTheWindowsNeed)
+{
+    EnsureQtApplication();
+    QTemporaryDir dir;
+    SetProgramFolderOverride(dir.path());
+    QStringList boxes;
+    SetMessageBoxHandler([&](const QString&, const QString& text, int) { return boxes << text, IDOK; });
+    {
+        Program program(-1);
+        program.Start({});
+        ASSERT_NE(program.PlayList(), nullptr);
+        EXPECT_TRUE(program.Player().isVisible());
+        program.PlayList()->move(321, 234);
+        App.PlaySong(QString());
+        ASSERT_EQ(boxes.size(), 1);
+        EXPECT_TRUE(boxes[0].contains(QStringLiteral("플레이할 음악 파일이 등록되어 있지 않습니다")));
+    }
+    QFile ini(dir.filePath(QStringLiteral("Sorvel.ini")));
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(ini.readAll().contains("PlayListX=321"));
+
+    SetMessageBoxHandler({});
+    QStringList problems;
+    SetProblemReporter([&](const QString& text) { problems << text; });
+    ShowNotice(QStringLiteral("after"), MB_OK);
+    EXPECT_EQ(problems.size(), 1);  // no window box is left to show it
+    SetProblemReporter({});
+    fsound::Shutdown();
     SetProgramFolderOverride({});
 }
 

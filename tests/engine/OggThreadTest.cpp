@@ -3,6 +3,7 @@
 #include "support/EngineEnvironment.h"
 
 #include "Spectrum.h"
+#include "support/ThreadNames.h"
 
 #include <algorithm>
 #include <array>
@@ -201,6 +202,19 @@ TEST(SpectrumThread, WaitForTwiceAndAfterTheThreadEndedIsHarmless)
     thread.Terminate();
     thread.WaitFor();
     EXPECT_TRUE(thread.Finished());
+    thread.WaitFor();
+}
+
+// The engine's threads say what they are: the spectrum's, and the one decoder the library
+// started at its initialisation.
+TEST(EngineThreads, CarryTheirNames)
+{
+    EXPECT_TRUE(fixtures::HasThreadNamed("sorvel-decoder"));
+    COgg ogg(nullptr, nullptr);
+    ogg.m_InitSound();
+    TOggThread thread(&ogg);
+    EXPECT_TRUE(fixtures::HasThreadNamed("sorvel-spectrum"));
+    thread.Terminate();
     thread.WaitFor();
 }
 

@@ -1,6 +1,7 @@
 #include "DropQueue.h"
 
 #include "FileName.h"
+#include "ThreadName.h"
 
 #include <QMetaObject>
 
@@ -265,7 +266,10 @@ std::uint64_t DropQueue::Add(DropJob job)
         m_jobs.emplace_back(id, std::move(job));
     }
     if (!m_thread.joinable())
-        m_thread = std::thread([this] { run(); });
+        m_thread = std::thread([this] {
+            NameThisThread("sorvel-drops");
+            run();
+        });
     m_wake.notify_all();
     return id;
 }

@@ -1,32 +1,10 @@
 #include "Simpletimer.h"
 
+#include "SharedHandler.h"
+
 #include <QTimerEvent>
 
 TSimpleTimerHandler* SimpleTimerHandler = nullptr;
-
-namespace {
-
-TSimpleTimerHandler& acquireHandler()
-{
-    if (!SimpleTimerHandler)
-        SimpleTimerHandler = new TSimpleTimerHandler;
-    ++SimpleTimerHandler->RefCount;
-    return *SimpleTimerHandler;
-}
-
-void releaseHandler()
-{
-    if (!SimpleTimerHandler)
-        return;
-    if (SimpleTimerHandler->RefCount > 0)
-        --SimpleTimerHandler->RefCount;
-    if (SimpleTimerHandler->RefCount == 0) {
-        delete SimpleTimerHandler;
-        SimpleTimerHandler = nullptr;
-    }
-}
-
-} // namespace
 
 bool TSimpleTimerHandler::SetTimer(TSimpleTimer* timer, std::uint32_t interval)
 {
@@ -85,7 +63,7 @@ void TSimpleTimer::Initialize(std::uint32_t interval, TSimpleTimerEvent onTimer)
     m_Enabled = false;
     m_Interval = interval;
     SetOnTimer(std::move(onTimer));
-    acquireHandler();
+    AcquireSharedHandler(SimpleTimerHandler);
 }
 
 TSimpleTimer::~TSimpleTimer()
@@ -94,7 +72,7 @@ TSimpleTimer::~TSimpleTimer()
         Stop(true);
     else if (m_systemId != 0 && SimpleTimerHandler)
         SimpleTimerHandler->KillTimer(this);
-    releaseHandler();
+    ReleaseSharedHandler(SimpleTimerHandler);
 }
 
 void TSimpleTimer::SetEnabled(bool value)

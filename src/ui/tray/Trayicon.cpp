@@ -1,5 +1,6 @@
 #include "Trayicon.h"
 
+#include "SharedHandler.h"
 #include "TrayShell.h"
 
 #include <QApplication>
@@ -12,26 +13,6 @@
 TTrayIconHandler* TrayIconHandler = nullptr;
 
 namespace {
-
-TTrayIconHandler& acquireHandler()
-{
-    if (!TrayIconHandler)
-        TrayIconHandler = new TTrayIconHandler;
-    ++TrayIconHandler->RefCount;
-    return *TrayIconHandler;
-}
-
-void releaseHandler()
-{
-    if (!TrayIconHandler)
-        return;
-    if (TrayIconHandler->RefCount > 0)
-        --TrayIconHandler->RefCount;
-    if (TrayIconHandler->RefCount == 0) {
-        delete TrayIconHandler;
-        TrayIconHandler = nullptr;
-    }
-}
 
 TShiftState keyboardState()
 {
@@ -73,7 +54,7 @@ void TTrayIconHandler::TaskbarCreated()
 
 TTrayIcon::TTrayIcon(QWidget* owner, std::unique_ptr<ITrayShell> shell) : QObject(owner), m_owner(owner)
 {
-    TTrayIconHandler& handler = acquireHandler();
+    TTrayIconHandler& handler = AcquireSharedHandler(TrayIconHandler);
     handler.m_icons.append(this);
     m_NotifyData.hWnd = &handler;
     m_NotifyData.uID = reinterpret_cast<std::uintptr_t>(this);
@@ -108,7 +89,7 @@ TTrayIcon::~TTrayIcon()
         m_owner->removeEventFilter(this);
     if (TrayIconHandler)
         TrayIconHandler->m_icons.removeAll(this);
-    releaseHandler();
+    ReleaseSharedHandler(TrayIconHandler);
 }
 
 // --- icon operations ---

@@ -39,7 +39,14 @@ int ShowWarning(const QString& text, int flags);
 // ownedByApp false gives a box with no owner window.
 int ShowMessageBox(const QString& caption, const QString& text, int flags, bool ownedByApp = true);
 
+// How boxes reach the screen. The program sets the windows' own box at start-up; until it
+// does (and in libraries used without windows) a box's text goes to standard error and
+// IDOK is returned, so nothing below the windows needs a widget.
+using MessageBoxPresenter =
+    std::function<int(const QString& caption, const QString& text, int flags, bool ownedByApp)>;
+void SetMessageBoxPresenter(MessageBoxPresenter presenter);
+
 // Seam for tests: when set, every box is handed to the handler instead of being shown,
-// and the handler's result is returned. An empty handler restores real boxes.
+// and the handler's result is returned. An empty handler gives the presenter back its boxes.
 using MessageBoxHandler = std::function<int(const QString& caption, const QString& text, int flags)>;
 void SetMessageBoxHandler(MessageBoxHandler handler);

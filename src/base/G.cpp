@@ -1,7 +1,6 @@
 #include "G.h"
 
-#include <QApplication>
-#include <QMessageBox>
+#include "Diagnostics.h"
 
 G_STRUCT_tag Settings;
 
@@ -13,15 +12,10 @@ MessageBoxHandler& handlerSlot()
     return handler;
 }
 
-QMessageBox::Icon iconForFlags(int flags)
+MessageBoxPresenter& presenterSlot()
 {
-    switch (flags & 0xF0) {
-    case MB_ICONHAND: return QMessageBox::Critical;
-    case MB_ICONQUESTION: return QMessageBox::Question;
-    case MB_ICONEXCLAMATION: return QMessageBox::Warning;
-    case MB_ICONASTERISK: return QMessageBox::Information;
-    default: return QMessageBox::NoIcon;
-    }
+    static MessageBoxPresenter presenter;
+    return presenter;
 }
 
 } // namespace
@@ -31,14 +25,18 @@ void SetMessageBoxHandler(MessageBoxHandler handler)
     handlerSlot() = std::move(handler);
 }
 
+void SetMessageBoxPresenter(MessageBoxPresenter presenter)
+{
+    presenterSlot() = std::move(presenter);
+}
+
 int ShowMessageBox(const QString& caption, const QString& text, int flags, bool ownedByApp)
 {
     if (handlerSlot())
         return handlerSlot()(caption, text, flags);
-    QMessageBox box(iconForFlags(flags), caption, text, QMessageBox::Ok,
-                    ownedByApp ? QApplication::activeWindow() : nullptr);
-    box.setWindowModality(Qt::ApplicationModal);
-    box.exec();
+    if (presenterSlot())
+        return presenterSlot()(caption, text, flags, ownedByApp);
+    ReportProblem(caption + QStringLiteral(": ") + text);
     return IDOK;
 }
 

@@ -1,11 +1,9 @@
-#include "Cmain.h"
+#include "SettingsFile.h"
 
 #include "AppFolder.h"
 #include "Diagnostics.h"
 #include "G.h"
 #include "ProfileFile.h"
-
-CMain App;
 
 namespace {
 
@@ -19,7 +17,7 @@ const QString kData = QStringLiteral("Data");
 
 } // namespace
 
-int CMain::LoadSettings()
+void LoadSettingsFile()
 {
     static bool toldUnsaved = false;
     if (!ProgramFolderWritable() && !toldUnsaved) {
@@ -37,13 +35,12 @@ int CMain::LoadSettings()
     Settings.PlayListW = ini.ReadInteger(kData, QStringLiteral("PlayListW"), 400);
     Settings.PlayListH = ini.ReadInteger(kData, QStringLiteral("PlayListH"), 600);
     Settings.Volume = ini.ReadInteger(kData, QStringLiteral("Volume"), 30);
-    return 1;
 }
 
-int CMain::SaveSettings()
+bool SaveSettingsFile()
 {
     if (!ProgramFolderWritable())
-        return 0;
+        return false;
     ProfileFile ini(settingsPath(), ProfileFile::Problems::Quiet);  // told at load already
     ini.WriteBool(kControl, QStringLiteral("ViewPlayList"), Settings.ViewPlayList);
     ini.WriteInteger(kData, QStringLiteral("MainX"), Settings.MainX);
@@ -53,12 +50,5 @@ int CMain::SaveSettings()
     ini.WriteInteger(kData, QStringLiteral("PlayListW"), Settings.PlayListW);
     ini.WriteInteger(kData, QStringLiteral("PlayListH"), Settings.PlayListH);
     ini.WriteInteger(kData, QStringLiteral("Volume"), Settings.Volume);
-    return ini.UpdateFile() ? 1 : 0;
-}
-
-int CMain::PlaySong(const QString&)
-{
-    if (m_playRequest)
-        m_playRequest();
-    return 1;
+    return ini.UpdateFile();
 }

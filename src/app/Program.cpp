@@ -1,0 +1,221 @@
+#include "Program.h"
+
+#include "AppFolder.h"
+#include "Cmain.h"
+#include "CommandLine.h"
+#include "Desktop.h"
+#include "G.h"
+#include "Magnetic.h"
+#include "MagneticRouter.h"
+#include "Main.h"
+#include "PlayListLink.h"
+#include "Playlist.h"
+#include "ReplaceFile.h"
+#include "ShutdownRequests.h"
+#include "SingleInstance.h"
+#include "Transport.h"
+#include "Trayicon.h"
+#include "WindowPlacement.h"
+#include "fsound.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPointer>
+#include <QTimer>
+
+namespace {
+
+// Long enough for the windows to be mapped and painted first; a press before it simply
+// opens the libraries itself.
+constexpr int kPreloadDelayMs = 250;
+
+QMessageBox::Icon iconForFlags(int flags)
+{
+    switch (flags & 0xF0) {
+    case MB_ICONHAND: return QMessageBox::Critical;
+    case MB_ICONQUESTION: return QMessageBox::Question;
+    case MB_ICONEXCLAMATION: return QMessageBox::Warning;
+    case MB_ICONASTERISK: return QMessageBox::Information;
+    default: return QMessageBox::NoIcon;
+    }
+}
+
+int showWindowMessageBox(const QString& caption, const QString& text, int flags, bool ownedByApp)
+{
+    QMessageBox box(iconForFlags(flags), caption, text, QMessageBox::Ok,
+                    ownedByApp ? QApplication::activeWindow() : nullptr);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.exec();
+    return IDOK;
+}
+
+} // namespace
+
+// The player's view of the playlist window. When the window is gone (at shut-down it
+// goes before the player), the last geometry and visibility are kept.
+class Program::PlayListLink : public IPlayListLink {
+public:
+    explicit PlayListLink(TFormPlayList& form) : m_form(&form) {}
+
+    // Takes the window's last state; the window is about to be destroyed.
+    void Detach()
+    {
+        if (!m_form)
+            return;
+        m_geometry = LogicalWindowRect(m_form);
+        m_visible = m_form->isVisible();
+        m_form = nullptr;
+    }
+
+    QString CurrentSong() override { return m_form ? m_form->CurrentSong() : QString(); }
+    QString NextSong() override { return m_form ? m_form->NextSong() : QString(); }
+    QString PeekNextSong() override { return m_form ? m_form->PeekNextSong() : QString(); }
+    void BeginTempUpdate() override
+    {
+        if (m_form)
+            m_form->BeginTempUpdate();
+    }
+    void EndTempUpdate() override
+    {
+        if (m_form)
+            m_form->EndTempUpdate();
+    }
+    void AddTempPath(const QString& path) override
+    {
+        if (m_form)
+            m_form->AddTempPath(path);
+    }
+    void SaveTempList() override
+    {
+        if (m_form)
+            m_form->SaveTempList();
+    }
+    void ShowWindow() override
+    {
+        if (m_form) {
+            m_form->show();
+            m_form->raise();
+        }
+    }
+    void HideWindow() override
+    {
+        if (m_form)
+            m_form->hide();
+    }
+    bool IsWindowVisible() const override { return m_form ? m_form->isVisible() : m_visible; }
+    QRect WindowGeometry() const override { return m_form ? LogicalWindowRect(m_form) : m_geometry; }
+    QWidget* Window() override { return m_form; }
+    void SetMoveHook(IMoveSizeHook* hook) override
+    {
+        if (m_form)
+            m_form->SetMoveHook(hook);
+    }
+
+private:
+    QPointer<TFormPlayList> m_form;
+    QRect m_geometry;
+    bool m_visible = false;
+};
+
+Program::Program(int handOverSocket)
+{
+    SetMessageBoxPresenter(showWindowMessageBox);
+    m_handOver = std::make_unique<HandOverServer>(handOverSocket);
+    // The docking manager outlives both windows.
+    m_windowSystem = std::make_unique<QtWindowSystem>();
+    m_magnetic = std::make_unique<TMagnetic>(*m_windowSystem);
+    MagneticWnd = m_magnetic.get();
+
+    // The one transport: the strip, the playlist and the media controls all use it.
+    m_transport = std::make_unique<Transport>();
+    // The player window loads the settings the playlist window is placed by.
+    m_formMain = std::make_unique<TFormMain>(nullptr, m_transport.get());
+    m_formPlayList = std::make_unique<TFormPlayList>();
+    m_formPlayList->OnDestroy = RemoveFromMagnetic;
+    m_link = std::make_unique<PlayListLink>(*m_formPlayList);
+    m_formMain->SetPlayList(m_link.get());
+    m_transport->SetSongSource(m_link.get());
+    QObject::connect(m_formPlayList.get(), &TFormPlayList::SongsChanged, m_transport.get(),
+                     &Transport::SongListChanged);
+    TFormMain* formMain = m_formMain.get();
+    App.SetPlayRequest([formMain] { formMain->BPlayClick(nullptr); });
+    m_handOver->OnMessage = [formMain](int) { formMain->HandOverMessage(); };
+
+    // The notification-area icon, the player's way back from hiding.
+    m_trayIcon = std::make_unique<TTrayIcon>(formMain);
+    m_trayIcon->MinimizeToTray = true;
+    m_trayIcon->SetPopupMenu(formMain->PopupMenuTray);
+    m_trayIcon->SetIcon(QApplication::windowIcon());
+    m_trayIcon->SetHint(QStringLiteral("Sorvel - 소르벨"));
+    m_trayIcon->OnDblClick = [formMain](QObject*) { formMain->RestoreFromTray(); };
+    m_trayIcon->SetIconVisible(true);
+    formMain->TrayIcon = m_trayIcon.get();
+
+    m_desktop = std::make_unique<DesktopIntegration>(*m_transport, *formMain, *m_formPlayList, *m_handOver);
+}
+
+Program::~Program()
+{
+    m_formMain->TrayIcon = nullptr;
+    m_desktop.reset();
+    m_transport->SetSongSource(nullptr);
+    App.SetPlayRequest({});
+    m_handOver->OnMessage = {};
+    m_link->Detach();
+    m_formPlayList.reset();
+    m_trayIcon.reset();
+    m_formMain.reset();
+    m_transport.reset();
+    m_link.reset();
+    m_magnetic.reset();
+    m_windowSystem.reset();
+    m_handOver.reset();
+    SetMessageBoxPresenter({});
+}
+
+void Program::Start(const QStringList& paths)
+{
+    m_formMain->show();
+    m_desktop->Start(paths);
+    // What every song needs (the spectrum's transform) is opened on the decoder thread
+    // once the windows are up, not before them; each decoder waits for its first file.
+    QTimer::singleShot(kPreloadDelayMs, m_formMain.get(), [] { fsound::PreloadDecoding(); });
+}
+
+int Program::Run(int argc, char** argv)
+{
+    // --help, --version and misuse answer here; paths are made absolute before the
+    // current folder changes.
+    QStringList paths;
+    if (const int code = HandleCommandLine(argc, argv, paths); code >= 0)
+        return code;
+    // A copy already running is told to come forward (and given the paths), and this
+    // one ends.
+    if (App.CheckRunningInstance(paths))
+        return 1;
+    // From here on SIGTERM, SIGINT and SIGHUP close the program as its window does,
+    // even when they come while it is still starting.
+    ShutdownRequests::InstallHandlers();
+
+    // The windows place themselves, which Wayland does not allow: use X11 (XWayland) there.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+        && !qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Sorvel"));
+    DesktopIntegration::SetApplicationIdentity();
+    // A save that was killed half-way left its temporary file beside the file it was to
+    // replace; it goes before anything is read or written.
+    if (ProgramFolderWritable())
+        RemoveStaleTemporaries(ProgramFiles());
+
+    int result = 0;
+    {
+        Program program(App.TakeHandOverSocket());
+        program.Start(paths);
+        result = QApplication::exec();
+    }
+    fsound::Shutdown();
+    return result;
+}

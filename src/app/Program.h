@@ -1,0 +1,56 @@
+#pragma once
+// The whole program as one object: the hand-over server, the docking manager, the one
+// transport, the player and playlist windows and what joins them, the tray icon and the
+// desktop's way in (media controls, second starts, end requests). `main` makes one inside
+// a QApplication; tests build it the same way. Window thread only.
+
+#include <QStringList>
+
+#include <memory>
+
+class DesktopIntegration;
+class HandOverServer;
+class QtWindowSystem;
+class TFormMain;
+class TFormPlayList;
+class TMagnetic;
+class TTrayIcon;
+class Transport;
+
+class Program {
+public:
+    // `handOverSocket` is the listening socket of the single-instance check (-1: none).
+    // Installs the windows' message boxes.
+    explicit Program(int handOverSocket);
+    // The playlist window goes first (it writes "Temprary.txt"), then the player (it
+    // writes the settings, with the playlist window's last geometry).
+    ~Program();
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    // Shows the player and hands the command line's absolute paths to the playlist (the
+    // first entry they lead to plays); the decoding libraries open a moment later.
+    void Start(const QStringList& paths);
+
+    // Everything `main` does: the command line, the single-instance check, the signal
+    // handlers, the QApplication, a Program and its event loop. Returns the exit code.
+    static int Run(int argc, char** argv);
+
+    TFormMain& Player() { return *m_formMain; }
+    TFormPlayList* PlayList() { return m_formPlayList.get(); }
+    Transport& TheTransport() { return *m_transport; }
+
+private:
+    class PlayListLink;
+
+    // In order of creation; the destructor undoes it in the order the windows need.
+    std::unique_ptr<HandOverServer> m_handOver;
+    std::unique_ptr<QtWindowSystem> m_windowSystem;
+    std::unique_ptr<TMagnetic> m_magnetic;
+    std::unique_ptr<PlayListLink> m_link;
+    std::unique_ptr<Transport> m_transport;
+    std::unique_ptr<TFormMain> m_formMain;
+    std::unique_ptr<TFormPlayList> m_formPlayList;
+    std::unique_ptr<TTrayIcon> m_trayIcon;
+    std::unique_ptr<DesktopIntegration> m_desktop;
+};

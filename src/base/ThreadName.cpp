@@ -1,0 +1,12 @@
+#include "ThreadName.h"
+
+#include <pthread.h>
+
+#include <cstring>
+
+void NameThisThread(const char* name)
+{
+    char cut[16] = {};
+    std::strncpy(cut, name, sizeof cut - 1);
+    pthread_setname_np(pthread_self(), cut);
+}

@@ -1,0 +1,23 @@
+#include "Cmain.h"
+
+#include "SettingsFile.h"
+
+CMain App;
+
+int CMain::LoadSettings()
+{
+    LoadSettingsFile();
+    return 1;
+}
+
+int CMain::SaveSettings()
+{
+    return SaveSettingsFile() ? 1 : 0;
+}
+
+int CMain::PlaySong(const QString&)
+{
+    if (m_playRequest)
+        m_playRequest();
+    return 1;
+}
