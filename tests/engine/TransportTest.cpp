@@ -261,7 +261,7 @@ TEST_F(TransportTest, TheQueuedSongMovesTheChoiceWhenItIsHeard)
     EXPECT_EQ(songs.current, 1);
     EXPECT_EQ(transport->SongPath(), songs.list[1]);
     EXPECT_EQ(transport->State(), TransportState::Playing);
-    EXPECT_LE(transport->PositionMs(), 150);
+    EXPECT_LE(transport->PositionMs(), 300) << "not the first song's 600 ms";
     EXPECT_EQ(transport->LengthMs(), 1000);
     EXPECT_FALSE(Ogg->m_HasQueued());
     ASSERT_TRUE(spinUntil([&] { return transport->State() == TransportState::Stopped; }, 3s));
