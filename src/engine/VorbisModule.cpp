@@ -17,7 +17,7 @@ constexpr int kChunkFrames = 4096;
 constexpr long kMinRate = 1000;
 constexpr long kMaxRate = 768000;
 
-// Vorbis' channel orders, from its specification.
+// Vorbis' channel orders, as the format defines them.
 std::vector<Speaker> vorbisSpeakers(int channels)
 {
     using S = Speaker;
