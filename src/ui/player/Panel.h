@@ -28,7 +28,7 @@ public:
 
     static constexpr QRect kSpectrumArea{1, 1, 60, 30};
     // Repaints the spectrum area only: the background with the latest frame over it.
-    void UpdateSpectrumArea();
+    Q_INVOKABLE void UpdateSpectrumArea();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
