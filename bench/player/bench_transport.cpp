@@ -104,12 +104,12 @@ public:
 private:
     void Run()
     {
-        const pa_sample_spec spec{PA_SAMPLE_S16LE, coded::kRate, 2};
+        const pa_sample_spec format{PA_SAMPLE_S16LE, coded::kRate, 2};
         pa_buffer_attr attr{};
         attr.maxlength = static_cast<std::uint32_t>(-1);
         attr.fragsize = coded::kRate / 100 * 4;
         int error = 0;
-        pa_simple* in = pa_simple_new(nullptr, "bench", PA_STREAM_RECORD, m_source.c_str(), "monitor", &spec, nullptr,
+        pa_simple* in = pa_simple_new(nullptr, "bench", PA_STREAM_RECORD, m_source.c_str(), "monitor", &format, nullptr,
                                       &attr, &error);
         if (!in)
             return;

@@ -42,13 +42,13 @@ double monotonicMs()
 
 int record(const char* source, double seconds)
 {
-    const pa_sample_spec spec{PA_SAMPLE_S16LE, kRate, 2};
+    const pa_sample_spec format{PA_SAMPLE_S16LE, kRate, 2};
     constexpr std::size_t kPieceFrames = kRate / 100;
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<std::uint32_t>(-1);
     attr.fragsize = kPieceFrames * 4;
     int error = 0;
-    pa_simple* in = pa_simple_new(nullptr, "sorvel heard probe", PA_STREAM_RECORD, source, "probe", &spec, nullptr,
+    pa_simple* in = pa_simple_new(nullptr, "sorvel heard probe", PA_STREAM_RECORD, source, "probe", &format, nullptr,
                                   &attr, &error);
     if (!in) {
         std::fprintf(stderr, "cannot record %s: %s\n", source, pa_strerror(error));
