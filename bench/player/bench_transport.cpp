@@ -18,6 +18,7 @@
 #include "Transport.h"
 #include "fsound.h"
 #include "support/CodedSong.h"
+#include "support/OneSongList.h"
 
 #include <QApplication>
 #include <QDir>
@@ -52,7 +53,7 @@ double nowMs()
     return std::chrono::duration<double, std::milli>(Clock::now().time_since_epoch()).count();
 }
 
-class Songs : public IPlayListLink {
+class Songs : public WindowlessList {
 public:
     QStringList songs;
     int current = 0;
@@ -62,14 +63,6 @@ public:
         current = (current + 1) % songs.size();
         return songs[current];
     }
-    void BeginTempUpdate() override {}
-    void EndTempUpdate() override {}
-    void AddTempPath(const QString&) override {}
-    void SaveTempList() override {}
-    void ShowWindow() override {}
-    void HideWindow() override {}
-    bool IsWindowVisible() const override { return false; }
-    QRect WindowGeometry() const override { return {}; }
 };
 
 // What the monitor carried: per 10 ms piece, when it was played and which song.

@@ -1,6 +1,6 @@
 #pragma once
-// A playlist of one song for the programs that drive the real player strip (the
-// end-to-end demo and the playback benchmark): current and next are always that song.
+// Playlists for the programs that drive the real player strip (the end-to-end demo and
+// probes, the benchmarks): one without a window, and one of a single song.
 
 #include "PlayListLink.h"
 
@@ -9,11 +9,9 @@
 
 #include <utility>
 
-class OneSongList : public IPlayListLink {
+// A playlist link with no window and no temporary list behind it: only its songs count.
+class WindowlessList : public IPlayListLink {
 public:
-    explicit OneSongList(QString path) : m_path(std::move(path)) {}
-    QString CurrentSong() override { return m_path; }
-    QString NextSong() override { return m_path; }
     void BeginTempUpdate() override {}
     void EndTempUpdate() override {}
     void AddTempPath(const QString&) override {}
@@ -22,6 +20,13 @@ public:
     void HideWindow() override {}
     bool IsWindowVisible() const override { return false; }
     QRect WindowGeometry() const override { return {}; }
+};
+
+class OneSongList : public WindowlessList {
+public:
+    explicit OneSongList(QString path) : m_path(std::move(path)) {}
+    QString CurrentSong() override { return m_path; }
+    QString NextSong() override { return m_path; }
 
 private:
     QString m_path;
