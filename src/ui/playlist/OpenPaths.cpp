@@ -22,6 +22,5 @@ void TFormPlayList::PlayHandedEntry(QTreeWidgetItem* first)
     ListView1->setCurrentItem(first);
     first->setSelected(true);
     ListView1->scrollToItem(first);
-    if (Choice.ChooseFromList())
-        App.PlaySong(TDropListView::PathOf(Choice.CurItem));
+    PlayFromList();
 }

@@ -30,8 +30,6 @@ TFormPlayList::TFormPlayList(TM_PlayList& store)
     TreeViews = trees;
     // The trees and the list take file-manager drops from here on.
     Pages = std::make_unique<CPlaylist>(trees, ListView1, m_store);
-    Choice.Attach(trees, ListView1);
-    Pages->SetSongChoice(&Choice);
     Pages->OnHandedEntry = [this](QTreeWidgetItem* entry) { PlayHandedEntry(entry); };
     setMinimumSize(ContentMinimumSize());
     m_sizeLoop.SetMinimumSize(minimumSize());
@@ -94,16 +92,16 @@ TFormPlayList::~TFormPlayList()
 
 void TFormPlayList::PlayFromTree(TDropTreeView* tree, int page)
 {
-    if (!tree || tree->Tag != page || !Choice.ChooseFromTree(tree))
+    if (!tree || tree->Tag != page || !Model().ChooseFromPage(page))
         return;
-    App.PlaySong(EntryPath(*TMusicNode::DataOf(Choice.CurNode)));
+    App.PlaySong(EntryPath(Model().Entry(page, Model().CurNodeRow())));
 }
 
 void TFormPlayList::PlayFromList()
 {
-    if (!Choice.ChooseFromList())
+    if (!Model().ChooseFromList())
         return;
-    App.PlaySong(TDropListView::PathOf(Choice.CurItem));
+    App.PlaySong(Model().TempPath(Model().CurItemRow()));
 }
 
 // --- pages and list ---

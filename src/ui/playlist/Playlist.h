@@ -9,7 +9,6 @@
 #include "MoveLoop.h"
 #include "WindowPlacement.h"
 #include "PlaylistPages.h"
-#include "SongChoice.h"
 
 #include <QTabBar>
 #include <QTabWidget>
@@ -83,9 +82,9 @@ public:
     ~TFormPlayList() override;
 
     // --- song choice ---
-    QString CurrentSong() { return Choice.CurrentSong(); }
-    QString NextSong() { return Choice.NextSong(); }
-    QString PeekNextSong() const { return Choice.PeekNextSong(); }
+    QString CurrentSong() { return Model().CurrentSong(); }
+    QString NextSong() { return Model().NextSong(); }
+    QString PeekNextSong() const { return Model().PeekNextSong(); }
     // A double-click on one of the five trees, `page` being its `Tag`.
     void PlayFromTree(TDropTreeView* tree, int page);
     // A double-click on the temporary list.
@@ -147,9 +146,10 @@ public:
 
     TDropTreeView* TreeView(int page) const { return TreeViews.at(static_cast<std::size_t>(page - 1)); }
 
-    // The page and drop operations, and the current page and entry.
+    // The pages, the list and which entry plays, shown in the trees and the list.
     std::unique_ptr<CPlaylist> Pages;
-    SongChoice Choice;
+    PlaylistModel& Model() { return Pages->Model(); }
+    const PlaylistModel& Model() const { return Pages->Model(); }
 
 protected:
     bool event(QEvent* event) override;

@@ -1,11 +1,12 @@
 // Names dropped on the page trees and the temporary list, files chosen in the player's
 // dialog and paths handed to the program: each drop is one job of the drop queue, whose
-// batches are put on the widgets here, on the window thread.
+// batches are given to the playlist model here, on the window thread.
 
 #include "PlaylistPages.h"
 
 #include "FileName.h"
 #include "G.h"
+#include "TempList.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -20,11 +21,6 @@ bool isFolder(const QString& path)
 {
     struct stat st {};
     return ::stat(FileNameBytes(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-bool hasLineBreak(const QString& path)
-{
-    return path.contains(QLatin1Char('\n')) || path.contains(QLatin1Char('\r'));
 }
 
 // At most this many names are listed in one message; the rest are counted.
@@ -61,21 +57,21 @@ void CPlaylist::WMDropFiles(QWidget* target, const QStringList& names)
         return;
     const auto tree = std::find(trees_.begin(), trees_.end(), target);
     if (tree != trees_.end())
-        queueJob(DropJob::Target::Page, names, *tree, false);
+        queueJob(DropJob::Target::Page, names, (*tree)->Tag, false);
     else if (target == list_)
-        queueJob(DropJob::Target::List, names, nullptr, false);
+        queueJob(DropJob::Target::List, names, PlaylistModel::ListPage, false);
 }
 
 void CPlaylist::OpenHandedPaths(const QStringList& paths, bool play)
 {
-    queueJob(DropJob::Target::List, paths, nullptr, play);
+    queueJob(DropJob::Target::List, paths, PlaylistModel::ListPage, play);
 }
 
-void CPlaylist::queueJob(DropJob::Target kind, const QStringList& names, TDropTreeView* tree, bool play)
+void CPlaylist::queueJob(DropJob::Target kind, const QStringList& names, int pageNo, bool play)
 {
     const std::uint64_t id = drops().Add(DropJob{kind, names});
     JobState& job = jobs_[id];
-    job.Tree = tree;
+    job.PageNo = pageNo;
     job.Play = play;
 }
 
@@ -113,35 +109,21 @@ void CPlaylist::receive(DropBatch& batch)
         return;
     JobState& job = found->second;
     job.TooLong += batch.TooLong;
-    if (job.Tree) {
-        if (!batch.Records.empty()) {
-            UpdateGuard update(job.Tree);
-            const int first = job.Tree->topLevelItemCount();
-            QList<QTreeWidgetItem*> nodes;
-            nodes.reserve(static_cast<qsizetype>(batch.Records.size()));
-            for (auto& record : batch.Records)
-                nodes.append(new TMusicNode(std::move(record)));
-            job.Tree->addTopLevelItems(nodes);
-            RenumberAppended(job.Tree, first);
-        }
-    } else {
-        UpdateGuard update(list_);
-        for (const QString& path : batch.Paths) {
-            QTreeWidgetItem* entry = nullptr;
-            if (addTempFile(path, &entry) == TempAdd::Refused)
-                job.LineBreaks.append(path);
-            if (job.Play && entry && !job.Played) {
-                job.Played = true;
-                if (OnHandedEntry)
-                    OnHandedEntry(entry);
-            }
+    {
+        UpdateGuard update(viewOf(job.PageNo));
+        int first = -1;
+        model_.Receive(job.PageNo, batch, &job.LineBreaks, job.Play && !job.Played ? &first : nullptr);
+        if (first >= 0) {
+            job.Played = true;
+            if (OnHandedEntry)
+                OnHandedEntry(list_->topLevelItem(first));
         }
     }
     if (!batch.Last)
         return;
     const JobState done = std::move(job);
     jobs_.erase(found);
-    if (!done.Tree)
+    if (done.PageNo == PlaylistModel::ListPage)
         SaveTempList();
     const QString refused = RefusedNamesText(done.TooLong, done.LineBreaks);
     if (!refused.isEmpty())
@@ -152,13 +134,8 @@ void CPlaylist::AddPageEntry(TDropTreeView* tree, const QString& path, bool isFo
 {
     if (!tree || !(isFolder || IsMusicFile(path)))
         return;
-    auto record = TMusicFile::Create(isFolder, path);
-    if (!record) {
+    if (!model_.AddPageEntry(tree->Tag, path, isFolder, level))
         ShowWarning(RefusedNamesText({path}, {}), MB_ICONEXCLAMATION);
-        return;
-    }
-    record->Level = static_cast<std::uint8_t>(std::clamp(level, 0, 255));
-    tree->addTopLevelItem(new TMusicNode(std::move(record)));
 }
 
 void CPlaylist::AddTempPath(const QString& path)
@@ -166,7 +143,7 @@ void CPlaylist::AddTempPath(const QString& path)
     // A folder is walked by the drop walker; a file waits behind the walks queued
     // before it, so entries keep the order they were asked for in.
     if (!DropsIdle() || isFolder(path)) {
-        queueJob(DropJob::Target::List, {path}, nullptr, false);
+        queueJob(DropJob::Target::List, {path}, PlaylistModel::ListPage, false);
         return;
     }
     AddTempFile(path);
@@ -174,32 +151,13 @@ void CPlaylist::AddTempPath(const QString& path)
 
 void CPlaylist::AddTempFile(const QString& path)
 {
-    if (addTempFile(path, nullptr) == TempAdd::Refused)
+    if (model_.AddTempFile(path) == PlaylistModel::TempAdd::Refused)
         ShowWarning(RefusedNamesText({}, {path}), MB_ICONEXCLAMATION);
-}
-
-CPlaylist::TempAdd CPlaylist::addTempFile(const QString& path, QTreeWidgetItem** entry)
-{
-    if (!IsMusicFile(path))
-        return TempAdd::NotMusic;
-    // A line break inside a name would turn one entry into two in "Temprary.txt".
-    if (hasLineBreak(path))
-        return TempAdd::Refused;
-    // Names are bytes: only the very same path is a duplicate.
-    if (QTreeWidgetItem* listed = list_->ItemWithPath(path)) {
-        if (entry)
-            *entry = listed;
-        return TempAdd::Listed;
-    }
-    AddTempItem(path);
-    if (entry)
-        *entry = list_->topLevelItem(list_->topLevelItemCount() - 1);
-    return TempAdd::Added;
 }
 
 void CPlaylist::AddTempItem(const QString& text)
 {
-    list_->AppendCaption(text);
+    model_.AddTempItem(text);
 }
 
 void CPlaylist::AddChosenFiles(const QStringList& paths)

@@ -1,14 +1,14 @@
 #include "PlaylistPages.h"
 
-#include "AppFolder.h"
 #include "G.h"
 
 #include <QItemSelectionModel>
 
 #include <algorithm>
+#include <utility>
 
 CPlaylist::CPlaylist(const std::array<TDropTreeView*, 5>& trees, TDropListView* list, TM_PlayList& store)
-    : trees_(trees), list_(list), store_(store)
+    : trees_(trees), list_(list), store_(store), model_(store)
 {
     for (int n = 1; n <= 5; ++n) {
         TDropTreeView* tree = TreeView(n);
@@ -18,6 +18,7 @@ CPlaylist::CPlaylist(const std::array<TDropTreeView*, 5>& trees, TDropListView* 
         connections_.push_back(QObject::connect(
             tree, &TDropTreeView::EntriesDropped, tree,
             [this, tree](QWidget* source, QTreeWidgetItem* target) { MoveTreeEntries(tree, source, target); }));
+        watchSelection(tree, n);
     }
     connections_.push_back(QObject::connect(list_, &TDropListView::FilesDropped, list_,
                                             [this](const QStringList& paths) { WMDropFiles(list_, paths); }));
@@ -25,81 +26,146 @@ CPlaylist::CPlaylist(const std::array<TDropTreeView*, 5>& trees, TDropListView* 
                                             [this](QWidget* source, QTreeWidgetItem* target) {
                                                 MoveTempEntries(source, target);
                                             }));
+    watchSelection(list_, PlaylistModel::ListPage);
+    model_.SetView(this);
 }
 
 CPlaylist::~CPlaylist()
 {
+    model_.SetView(nullptr);
     for (const auto& connection : connections_)
         QObject::disconnect(connection);
+    // The nodes point into the model's records, which go with it.
     for (int n = 1; n <= 5; ++n) {
-        CMusicFile& page = Page(n);
-        // The records on the carrier belong to nodes that die with the window.
-        page.Entries->Clear();
-        if (page.Tree == TreeView(n))
-            page.Tree = nullptr;
+        TreeView(n)->clear();
+        if (Page(n).Tree == TreeView(n))
+            Page(n).Tree = nullptr;
     }
+    list_->clear();
 }
 
-void CPlaylist::GatherPage(CMusicFile& page)
+QTreeWidget* CPlaylist::viewOf(int pageNo) const
 {
-    page.Entries->Clear();
-    if (!page.Tree)
-        return;
-    const int count = page.Tree->topLevelItemCount();
-    for (int i = 0; i < count; ++i)
-        if (TMusicFile* record = TMusicNode::DataOf(page.Tree->topLevelItem(i)))
-            page.Entries->Add(record);
+    if (pageNo == PlaylistModel::ListPage)
+        return list_;
+    return TreeView(pageNo);
 }
 
-void CPlaylist::FillTree(CMusicFile& page)
+void CPlaylist::watchSelection(QTreeWidget* view, int pageNo)
 {
-    if (!page.Tree) {
-        // Only a read fills the carrier without a tree, so no node owns these.
-        for (int i = 0; i < page.Entries->Count(); ++i)
-            delete page.Entries->Get(i);
-        page.Entries->Clear();
+    QItemSelectionModel* selection = view->selectionModel();
+    connections_.push_back(QObject::connect(
+        selection, &QItemSelectionModel::selectionChanged, view,
+        [this, pageNo](const QItemSelection& selected, const QItemSelection& deselected) {
+            if (following_)
+                return;
+            const auto mark = [this, pageNo](const QItemSelection& ranges, bool on) {
+                for (const QItemSelectionRange& range : ranges) {
+                    if (range.parent().isValid())
+                        continue;
+                    for (int row = range.top(); row <= range.bottom(); ++row) {
+                        if (pageNo == PlaylistModel::ListPage) {
+                            if (row < model_.TempCount())
+                                model_.SetTempSelected(row, on);
+                        } else if (row < model_.EntryCount(pageNo)) {
+                            model_.SetSelected(pageNo, row, on);
+                        }
+                    }
+                }
+            };
+            mark(deselected, false);
+            mark(selected, true);
+        }));
+    if (pageNo == PlaylistModel::ListPage)
         return;
-    }
-    {
-        UpdateGuard update(page.Tree);
-        QList<QTreeWidgetItem*> nodes;
-        nodes.reserve(page.Entries->Count());
-        for (int i = 0; i < page.Entries->Count(); ++i)
-            nodes.append(new TMusicNode(std::unique_ptr<TMusicFile>(page.Entries->Get(i))));
-        page.Tree->addTopLevelItems(nodes);
-        RenumberPage(page.Tree);
-    }
-    page.Entries->Clear();
+    connections_.push_back(QObject::connect(selection, &QItemSelectionModel::currentChanged, view,
+                                            [this, pageNo](const QModelIndex& current) {
+                                                if (following_)
+                                                    return;
+                                                const bool row = current.isValid() && !current.parent().isValid() &&
+                                                                 current.row() < model_.EntryCount(pageNo);
+                                                model_.SetFocused(pageNo, row ? current.row() : -1);
+                                            }));
 }
+
+// --- the views follow the model ---
+
+void CPlaylist::EntriesInserted(int pageNo, int first, int count)
+{
+    QTreeWidget* view = viewOf(pageNo);
+    const bool following = std::exchange(following_, true);
+    UpdateGuard update(view);
+    QList<QTreeWidgetItem*> items;
+    items.reserve(count);
+    for (int row = first; row < first + count; ++row) {
+        if (pageNo == PlaylistModel::ListPage)
+            items.append(TDropListView::NewItem(model_.TempPath(row)));
+        else
+            items.append(new TMusicNode(model_.Record(pageNo, row)));
+    }
+    if (first >= view->topLevelItemCount())
+        view->addTopLevelItems(items);
+    else
+        view->insertTopLevelItems(first, items);
+    following_ = following;
+}
+
+void CPlaylist::EntriesRemoving(int pageNo, int first, int count)
+{
+    QTreeWidget* view = viewOf(pageNo);
+    const bool following = std::exchange(following_, true);
+    UpdateGuard update(view);
+    for (int row = first + count - 1; row >= first; --row)
+        delete view->takeTopLevelItem(row);
+    following_ = following;
+}
+
+void CPlaylist::EntriesChanged(int pageNo)
+{
+    viewOf(pageNo)->viewport()->update();
+}
+
+void CPlaylist::SelectionChanged(int pageNo)
+{
+    QTreeWidget* view = viewOf(pageNo);
+    QItemSelectionModel* selectionModel = view->selectionModel();
+    const bool list = pageNo == PlaylistModel::ListPage;
+    const int count = list ? model_.TempCount() : model_.EntryCount(pageNo);
+    const auto selected = [&](int row) { return list ? model_.IsTempSelected(row) : model_.IsSelected(pageNo, row); };
+    QItemSelection selection;
+    for (int row = 0; row < count;) {
+        if (!selected(row)) {
+            ++row;
+            continue;
+        }
+        int last = row;
+        while (last + 1 < count && selected(last + 1))
+            ++last;
+        selection.select(view->model()->index(row, 0), view->model()->index(last, view->columnCount() - 1));
+        row = last + 1;
+    }
+    const bool following = std::exchange(following_, true);
+    if (!list) {
+        // The focused entry is the tree's current one, as a click makes it.
+        const int focused = model_.FocusedRow(pageNo);
+        if (focused >= 0)
+            selectionModel->setCurrentIndex(view->model()->index(focused, 0), QItemSelectionModel::NoUpdate);
+    }
+    selectionModel->select(selection, QItemSelectionModel::ClearAndSelect);
+    following_ = following;
+}
+
+// --- pages ---
 
 bool CPlaylist::LoadPages()
 {
-    for (int n = 1; n <= 5; ++n) {
-        Page(n).Load();
-        FillTree(Page(n));
-    }
+    model_.LoadPages();
     return true;
 }
 
 bool CPlaylist::SavePages(bool all)
 {
-    return savePages(all, CMusicFile::Warnings::Show);
-}
-
-bool CPlaylist::savePages(bool all, CMusicFile::Warnings warnings)
-{
-    for (int n = 1; n <= 5; ++n)
-        GatherPage(Page(n));
-    for (int n = 1; n <= 5; ++n) {
-        if (all)
-            Page(n).Save(warnings);
-        else
-            Page(n).SaveIfModified();
-    }
-    // The gathered records belong to the nodes; leaving them on the carriers would
-    // let a later fill attach them a second time.
-    for (int n = 1; n <= 5; ++n)
-        Page(n).Entries->Clear();
+    model_.SavePages(all);
     return true;
 }
 
@@ -126,7 +192,7 @@ QString SaveToFileReport(const std::array<QString, 5>& problems)
 void CPlaylist::SaveToFile()
 {
     // One answer for the five writes: the notice only when every page was saved.
-    savePages(true, CMusicFile::Warnings::Quiet);
+    model_.SavePages(true, CMusicFile::Warnings::Quiet);
     std::array<QString, 5> problems;
     for (int n = 1; n <= 5; ++n)
         problems[static_cast<std::size_t>(n - 1)] = Page(n).WriteProblem();
@@ -137,175 +203,44 @@ void CPlaylist::SaveToFile()
         ShowWarning(report, MB_ICONEXCLAMATION);
 }
 
-void CPlaylist::RenumberPage(QTreeWidget* tree)
+void CPlaylist::RenumberPage(const TDropTreeView* tree)
 {
-    if (!tree)
-        return;
-    std::int32_t counter = 1;
-    const int count = tree->topLevelItemCount();
-    for (int i = 0; i < count; ++i) {
-        TMusicFile* record = TMusicNode::DataOf(tree->topLevelItem(i));
-        if (record && record->IsFolder == 0)
-            record->No = counter++;
-    }
-    if (auto* page = qobject_cast<TDropTreeView*>(tree))
-        page->Numbering = {count, counter};
-    tree->viewport()->update();
+    if (tree)
+        model_.Renumber(tree->Tag);
 }
 
-void CPlaylist::RenumberAppended(TDropTreeView* tree, int first)
+void CPlaylist::DeleteSelected(const QTreeWidget* tree)
 {
-    if (!tree)
-        return;
-    // The nodes before `first` are numbered already: go on from the last file among
-    // them, known from the last numbering while the tree has not changed since.
-    std::int32_t counter = 1;
-    if (tree->Numbering.Rows == first) {
-        counter = tree->Numbering.Next;
-    } else {
-        for (int i = first - 1; i >= 0; --i) {
-            const TMusicFile* record = TMusicNode::DataOf(tree->topLevelItem(i));
-            if (record && record->IsFolder == 0) {
-                counter = record->No + 1;
-                break;
-            }
-        }
-    }
-    const int count = tree->topLevelItemCount();
-    for (int i = first; i < count; ++i) {
-        TMusicFile* record = TMusicNode::DataOf(tree->topLevelItem(i));
-        if (record && record->IsFolder == 0)
-            record->No = counter++;
-    }
-    tree->Numbering = {count, counter};
-    tree->viewport()->update();
-}
-
-namespace {
-
-// Rows of the selected top-level items, in order.
-std::vector<int> selectedRows(const QTreeWidget* view)
-{
-    std::vector<int> rows;
-    if (const QItemSelectionModel* selection = view->selectionModel())
-        for (const QModelIndex& index : selection->selectedRows())
-            if (!index.parent().isValid())
-                rows.push_back(index.row());
-    std::sort(rows.begin(), rows.end());
-    return rows;
-}
-
-} // namespace
-
-void CPlaylist::DeleteSelected(QTreeWidget* tree)
-{
-    if (!tree)
-        return;
-    {
-        UpdateGuard update(tree);
-        std::vector<int> rows = selectedRows(tree);
-        // From the last to the first, so the rows still to go keep their numbers.
-        for (auto row = rows.rbegin(); row != rows.rend(); ++row) {
-            QTreeWidgetItem* node = tree->takeTopLevelItem(*row);
-            if (choice_)
-                choice_->Forget(node);
-            delete node;  // frees its record
-        }
-    }
-    RenumberPage(tree);
+    const auto page = std::find(trees_.begin(), trees_.end(), tree);
+    if (page != trees_.end())
+        model_.DeleteSelected((*page)->Tag);
 }
 
 void CPlaylist::DeleteSelectedTemp()
 {
-    UpdateGuard update(list_);
-    std::vector<int> rows = selectedRows(list_);
-    for (auto row = rows.rbegin(); row != rows.rend(); ++row) {
-        QTreeWidgetItem* item = list_->takeTopLevelItem(*row);
-        if (choice_)
-            choice_->Forget(item);
-        delete item;
-    }
+    model_.DeleteSelectedTemp();
 }
 
 void CPlaylist::MoveTreeEntries(TDropTreeView* tree, QWidget* source, QTreeWidgetItem* target)
 {
     if (!tree || source != tree)
         return;
-    std::vector<int> rows = selectedRows(tree);
-    if (rows.empty())
-        return;
-    {
-        UpdateGuard update(tree);
-        QList<QTreeWidgetItem*> moving;
-        for (int row : rows)
-            moving.append(tree->topLevelItem(row));
-        const TMusicFile* targetRecord = TMusicNode::DataOf(target);
-        for (QTreeWidgetItem* node : moving) {
-            if (node == target)
-                continue;  // an entry dropped on itself stays where it is
-            tree->takeTopLevelItem(tree->indexOfTopLevelItem(node));
-            if (target) {
-                tree->insertTopLevelItem(tree->indexOfTopLevelItem(target), node);
-                TMusicFile* record = TMusicNode::DataOf(node);
-                if (record && targetRecord && record->IsFolder == 0)
-                    record->Level = targetRecord->Level;
-            } else {
-                tree->addTopLevelItem(node);
-            }
-        }
-        // Taking a node out drops its selection; the moved entries stay selected.
-        for (QTreeWidgetItem* node : moving)
-            node->setSelected(true);
-    }
-    RenumberPage(tree);
+    model_.MoveSelected(tree->Tag, target ? tree->indexOfTopLevelItem(target) : -1);
 }
 
 void CPlaylist::MoveTempEntries(QWidget* source, QTreeWidgetItem* target)
 {
     if (source != list_)
         return;
-    std::vector<int> rows = selectedRows(list_);
-    if (rows.empty())
-        return;
-    UpdateGuard update(list_);
-    QList<QTreeWidgetItem*> originals;
-    for (int row : rows)
-        originals.append(list_->topLevelItem(row));
-    if (target) {
-        // Each copy goes in at the target's place, the last first: they end up in order.
-        const int at = list_->indexOfTopLevelItem(target);
-        for (auto it = originals.crbegin(); it != originals.crend(); ++it)
-            list_->insertTopLevelItem(at, (*it)->clone());
-    } else {
-        for (QTreeWidgetItem* item : originals)
-            list_->addTopLevelItem(item->clone());
-    }
-    for (QTreeWidgetItem* item : originals) {
-        if (choice_)
-            choice_->Forget(item);
-        delete list_->takeTopLevelItem(list_->indexOfTopLevelItem(item));
-    }
-}
-
-QString CPlaylist::TempListFileName()
-{
-    return ProgramFolder() + QStringLiteral("Temprary.txt");
+    model_.MoveSelectedTemp(target ? list_->indexOfTopLevelItem(target) : -1);
 }
 
 void CPlaylist::LoadTempList()
 {
-    SvStringList lines;
-    if (!lines->LoadFromFile(TempListFileName()))
-        return;
-    UpdateGuard update(list_);
-    // Every line becomes an item as AddTempItem makes it, all in one insertion.
-    list_->AppendCaptions(lines->ToStringList());
+    model_.LoadTempList();
 }
 
 bool CPlaylist::SaveTempList()
 {
-    SvStringList lines;
-    for (const QString& caption : list_->Captions())
-        lines->Add(caption);
-    return lines->SaveToFile(TempListFileName());
+    return model_.SaveTempList();
 }

@@ -1,13 +1,16 @@
 #pragma once
-// The playlist's page and drop operations over its widgets: the five page trees and
-// the temporary list. The playlist window owns the widgets and one `CPlaylist`;
-// everything runs on the user-interface thread.
+// The playlist's pages and list as the window shows them: `CPlaylist` owns the
+// playlist model (PlaylistModel.h), keeps the five page trees and the temporary list
+// showing it, hands what the user does in them (selecting, deleting, dragging,
+// dropping files) to the model, and says what went wrong in message boxes. The
+// playlist window owns the widgets and one `CPlaylist`; everything runs on the
+// user-interface thread.
 
 #include "DropQueue.h"
 #include "DropWalk.h"
 #include "MusicFile.h"
+#include "PlaylistModel.h"
 #include "PlaylistViews.h"
-#include "SongChoice.h"
 
 #include <QMetaObject>
 #include <QString>
@@ -27,41 +30,37 @@ QString SaveToFileReport(const std::array<QString, 5>& problems);
 // names with a line break for the list. Empty when both are empty.
 QString RefusedNamesText(const QStringList& tooLong, const QStringList& lineBreaks);
 
-class CPlaylist {
+class CPlaylist : public IPlaylistView {
 public:
-    // Gives page n of `store` the tree with `Tag` n and routes the widgets' file drops
-    // here. The widgets must outlive this object.
+    // Gives page n of `store` the tree with `Tag` n and routes the widgets' file drops,
+    // drags and selections here. The widgets must outlive this object.
     CPlaylist(const std::array<TDropTreeView*, 5>& trees, TDropListView* list, TM_PlayList& store = PlayLists);
     // Takes the trees back from the pages, which outlive the window.
-    ~CPlaylist();
+    ~CPlaylist() override;
     CPlaylist(const CPlaylist&) = delete;
     CPlaylist& operator=(const CPlaylist&) = delete;
 
+    PlaylistModel& Model() { return model_; }
+    const PlaylistModel& Model() const { return model_; }
     TDropTreeView* TreeView(int pageNo) const { return trees_.at(static_cast<std::size_t>(pageNo - 1)); }
     TDropListView* ListView1() const { return list_; }
     CMusicFile& Page(int pageNo) const { return store_.Pages[pageNo - 1]; }
     // Seam for tests: the folder walks list folders through `lister` (not owned, used
     // on the drop walker); set while no drop is under way.
     void SetFolderLister(CFolderLister* lister);
-    // Told about every entry that is deleted or replaced, so it stops being current.
-    void SetSongChoice(SongChoice* choice) { choice_ = choice; }
 
     // Pages and their files.
-    void GatherPage(CMusicFile& page);
-    void FillTree(CMusicFile& page);
     bool LoadPages();
     bool SavePages(bool all);
     // The "Save To File" button: every page written, then one box: the notice when all
     // were saved, else a warning naming the pages saved and those not.
     void SaveToFile();
-    // Numbers the file entries 1, 2, 3, ... in tree order; headings keep theirs.
-    static void RenumberPage(QTreeWidget* tree);
-    // The same for the nodes from index `first` on, appended to a tree numbered before.
-    static void RenumberAppended(TDropTreeView* tree, int first);
+    // Numbers the file entries of a page 1, 2, 3, ... in order; headings keep theirs.
+    void RenumberPage(const TDropTreeView* tree);
 
     // "선택 목록 삭제": the selected entries of a page (their records freed) or of the
     // temporary list ("Temprary.txt" is not written).
-    void DeleteSelected(QTreeWidget* tree);
+    void DeleteSelected(const QTreeWidget* tree);
     void DeleteSelectedTemp();
     // Entries dragged inside one page tree: the selected nodes move, in order, before
     // `target` (a moved file takes its `Level`), or to the end when it is null. A drag
@@ -72,7 +71,7 @@ public:
     void MoveTempEntries(QWidget* source, QTreeWidgetItem* target);
 
     // The temporary list and its file.
-    static QString TempListFileName();
+    static QString TempListFileName() { return PlaylistModel::TempListFileName(); }
     void LoadTempList();
     // False when the file could not be replaced; it then keeps its old contents.
     bool SaveTempList();
@@ -105,27 +104,36 @@ public:
     // update of the list, then the list's file is written.
     void AddChosenFiles(const QStringList& paths);
 
-private:
-    bool savePages(bool all, CMusicFile::Warnings warnings);
+    // The views follow the model.
+    void EntriesInserted(int pageNo, int first, int count) override;
+    void EntriesRemoving(int pageNo, int first, int count) override;
+    void EntriesChanged(int pageNo) override;
+    void SelectionChanged(int pageNo) override;
 
-    enum class TempAdd { Added, Listed, NotMusic, Refused };
-    TempAdd addTempFile(const QString& path, QTreeWidgetItem** entry);
+private:
+    // The tree of page 1-5, or the list for the list's number.
+    QTreeWidget* viewOf(int pageNo) const;
+    // What the user selected or focused in a view, told to the model.
+    void watchSelection(QTreeWidget* view, int pageNo);
     struct JobState {
-        TDropTreeView* Tree = nullptr;  // null for the list
+        int PageNo = 0;
         bool Play = false;
         bool Played = false;
         QStringList TooLong;
         QStringList LineBreaks;
     };
-    void queueJob(DropJob::Target kind, const QStringList& names, TDropTreeView* tree, bool play);
+    void queueJob(DropJob::Target kind, const QStringList& names, int pageNo, bool play);
     DropQueue& drops();
     void receive(DropBatch& batch);
 
     std::array<TDropTreeView*, 5> trees_;
     TDropListView* list_;
     TM_PlayList& store_;
+    PlaylistModel model_;
+    // Set while the views are being made to show the model: what they report then is
+    // the model's own doing.
+    bool following_ = false;
     CFolderLister* lister_ = &DefaultFolderLister();
-    SongChoice* choice_ = nullptr;
     std::vector<QMetaObject::Connection> connections_;
     std::map<std::uint64_t, JobState> jobs_;
     // Last, so that it goes first: no batch arrives once the rest is being torn down.

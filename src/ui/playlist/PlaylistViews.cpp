@@ -10,10 +10,7 @@
 #include <QPainter>
 #include <QUrl>
 
-TMusicNode::TMusicNode(std::unique_ptr<TMusicFile> record)
-    : QTreeWidgetItem(NodeType), record_(std::move(record))
-{
-}
+TMusicNode::TMusicNode(TMusicFile* record) : QTreeWidgetItem(NodeType), record_(record) {}
 
 QVariant TMusicNode::data(int column, int role) const
 {
@@ -23,8 +20,6 @@ QVariant TMusicNode::data(int column, int role) const
         return ReadableFileName(EntryDisplayName(*record_));
     return QTreeWidgetItem::data(column, role);
 }
-
-TMusicNode::~TMusicNode() = default;
 
 TMusicFile* TMusicNode::DataOf(const QTreeWidgetItem* item)
 {
@@ -201,26 +196,6 @@ TDropListView::TDropListView(QWidget* parent) : TFileDropTree(parent)
     QPalette pal = palette();
     pal.setColor(QPalette::Base, QColor(230, 235, 249));
     setPalette(pal);
-
-    const auto invalidate = [this] {
-        if (!appending_)
-            pathsValid_ = false;
-    };
-    QAbstractItemModel* m = model();
-    modelConnections_ = {
-        connect(m, &QAbstractItemModel::rowsInserted, this, invalidate),
-        connect(m, &QAbstractItemModel::rowsRemoved, this, invalidate),
-        connect(m, &QAbstractItemModel::rowsMoved, this, invalidate),
-        connect(m, &QAbstractItemModel::dataChanged, this, invalidate),
-        connect(m, &QAbstractItemModel::modelReset, this, invalidate),
-        connect(m, &QAbstractItemModel::layoutChanged, this, invalidate),
-    };
-}
-
-TDropListView::~TDropListView()
-{
-    for (const auto& connection : modelConnections_)
-        disconnect(connection);
 }
 
 bool TDropListView::AcceptsSource(const QObject* source) const
@@ -261,46 +236,4 @@ QStringList TDropListView::Captions() const
     for (int i = 0; i < count; ++i)
         captions.append(PathOf(topLevelItem(i)));
     return captions;
-}
-
-void TDropListView::AppendCaption(const QString& caption)
-{
-    appending_ = true;
-    QTreeWidgetItem* item = NewItem(caption);
-    addTopLevelItem(item);
-    appending_ = false;
-    if (pathsValid_ && !paths_.contains(caption))
-        paths_.insert(caption, item);
-}
-
-void TDropListView::AppendCaptions(const QStringList& captions)
-{
-    QList<QTreeWidgetItem*> items;
-    items.reserve(captions.size());
-    for (const QString& caption : captions)
-        items.append(NewItem(caption));
-    appending_ = true;
-    addTopLevelItems(items);
-    appending_ = false;
-    if (pathsValid_)
-        for (QTreeWidgetItem* item : items)
-            if (!paths_.contains(PathOf(item)))
-                paths_.insert(PathOf(item), item);
-}
-
-QTreeWidgetItem* TDropListView::ItemWithPath(const QString& path)
-{
-    if (!pathsValid_) {
-        paths_.clear();
-        // From the last to the first: the first of equal entries is the one kept.
-        for (int i = topLevelItemCount() - 1; i >= 0; --i)
-            paths_.insert(PathOf(topLevelItem(i)), topLevelItem(i));
-        pathsValid_ = true;
-    }
-    return paths_.value(path, nullptr);
-}
-
-bool TDropListView::HasCaption(const QString& path)
-{
-    return ItemWithPath(path) != nullptr;
 }

@@ -1,7 +1,9 @@
 #pragma once
 // The widgets of the playlist window that hold entries: the five page trees and the
 // temporary list. Both take files dropped from the file manager and hand the local
-// paths on through `FilesDropped`; what becomes of them is `CPlaylist`'s business.
+// paths on through `FilesDropped`; what becomes of them is `CPlaylist`'s business. The
+// entries they show belong to the playlist model (PlaylistModel.h), which `CPlaylist`
+// mirrors here; nothing else adds or removes rows.
 
 #include <QHash>
 #include <QStringList>
@@ -15,22 +17,22 @@
 class QMimeData;
 struct TMusicFile;
 
-// A top-level node of a page tree. It owns its record: deleting the node frees it.
+// A top-level node of a page tree: the row of one record of the model, which owns the
+// record and outlives the node.
 class TMusicNode : public QTreeWidgetItem {
 public:
     static constexpr int NodeType = QTreeWidgetItem::UserType + 1;
 
-    explicit TMusicNode(std::unique_ptr<TMusicFile> record);
-    ~TMusicNode() override;
+    explicit TMusicNode(TMusicFile* record);
 
-    TMusicFile* Data() const { return record_.get(); }
+    TMusicFile* Data() const { return record_; }
     // Column 0 shows `EntryDisplayName` of the record.
     QVariant data(int column, int role) const override;
     // The record of any node of a page tree; null for a node of another kind.
     static TMusicFile* DataOf(const QTreeWidgetItem* item);
 
 private:
-    std::unique_ptr<TMusicFile> record_;
+    TMusicFile* record_;
 };
 
 // The text a page row shows: the number ("%5d", five blanks for a folder heading),
@@ -89,14 +91,6 @@ public:
 
     const int Tag;
 
-    // Where numbering stood after the last renumbering: the number the next file gets
-    // when the tree still has `Rows` nodes. Lets entries appended by a walk be numbered
-    // without looking back over the page.
-    struct NumberingHint {
-        int Rows = -1;
-        std::int32_t Next = 1;
-    } Numbering;
-
 protected:
     // Drags from any page tree are accepted; the drop handler ignores other pages.
     bool AcceptsSource(const QObject* source) const override;
@@ -108,7 +102,6 @@ class TDropListView : public TFileDropTree {
     Q_OBJECT
 public:
     explicit TDropListView(QWidget* parent = nullptr);
-    ~TDropListView() override;
 
     // Item data role that holds an entry's path when its caption is not the path itself.
     static constexpr int PathRole = Qt::UserRole + 1;
@@ -120,25 +113,7 @@ public:
     // The paths of the entries, the list's captions.
     QString Caption(int index) const;
     QStringList Captions() const;
-    void AppendCaption(const QString& caption);
-    // The same for many captions at once, in order.
-    void AppendCaptions(const QStringList& captions);
-    // The first entry whose path is exactly `path` (names are bytes: case counts);
-    // null when none.
-    QTreeWidgetItem* ItemWithPath(const QString& path);
-    bool HasCaption(const QString& path);
 
 protected:
     bool AcceptsSource(const QObject* source) const override;
-
-private:
-    // Paths to their first entries, so a drop of thousands of files does not compare
-    // each one with every item. Any change to the items not made by AppendCaption
-    // invalidates it; it is rebuilt at the next question.
-    QHash<QString, QTreeWidgetItem*> paths_;
-    bool pathsValid_ = false;
-    bool appending_ = false;
-    // The model outlives this class's part of the object and reports its own
-    // teardown; these connections must be gone by then.
-    QList<QMetaObject::Connection> modelConnections_;
 };

@@ -276,3 +276,8 @@ QByteArray EncodeTempListText(const QStringList& lines, TempListEncoding encodin
     }
     return out;
 }
+
+bool HasLineBreak(const QString& path)
+{
+    return path.contains(QLatin1Char('\n')) || path.contains(QLatin1Char('\r'));
+}

@@ -31,3 +31,6 @@ QStringList DecodeTempListText(const QByteArray& bytes);
 // Code page 949 unless `encoding` asks for UTF-8 or some line has no code page 949
 // form; UTF-8 files start with the byte-order mark.
 QByteArray EncodeTempListText(const QStringList& lines, TempListEncoding encoding = TempListEncoding::CodePage949);
+
+// True when a name holds a line break, which would make it two lines of the file.
+bool HasLineBreak(const QString& path);

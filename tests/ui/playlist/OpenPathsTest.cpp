@@ -63,14 +63,14 @@ TEST_F(OpenPaths, FilesAndFoldersJoinTheListAsADropWouldAndTheFirstPlays)
     const QString c = Make("c.wav");
     const QString text = Make("readme.txt");
     TFormPlayList& form = Open();
-    form.ListView1->AppendCaption(QStringLiteral("/old/z.mp3"));
+    form.Pages->AddTempItem(QStringLiteral("/old/z.mp3"));
     form.ListView1->topLevelItem(0)->setSelected(true);
 
     Hand({text, Path("music"), c, a}, true);
 
     EXPECT_EQ(form.ListView1->Captions(), (QStringList{"/old/z.mp3", a, b, c}));
     EXPECT_EQ(played_, QStringList{a});  // the first entry the paths led to, from its start
-    EXPECT_EQ(form.Choice.CurPage, SongChoice::ListPage);
+    EXPECT_EQ(form.Model().CurPage(), PlaylistModel::ListPage);
     EXPECT_EQ(form.ListView1->selectedItems(), QList<QTreeWidgetItem*>{form.ListView1->topLevelItem(1)});
     form.show();
     QApplication::processEvents();

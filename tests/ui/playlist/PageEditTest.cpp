@@ -15,7 +15,7 @@ protected:
         int n = 0;
         for (int level : levels)
             playlist_->AddPageEntry(Tree(page), QStringLiteral("/m/a%1.mp3").arg(++n), false, level);
-        CPlaylist::RenumberPage(Tree(page));
+        playlist_->RenumberPage(Tree(page));
     }
     void SelectRows(QTreeWidget* view, std::initializer_list<int> rows)
     {
@@ -47,7 +47,7 @@ TEST_F(PageEdit, EntriesDroppedBelowTheLastGoToTheEndWithTheirLevels)
 {
     Fill(2, {0, 1, 2, 0});
     playlist_->AddPageEntry(Tree(2), QStringLiteral("/m/H"), true, 4);
-    CPlaylist::RenumberPage(Tree(2));
+    playlist_->RenumberPage(Tree(2));
     SelectRows(Tree(2), {0, 4, 2});
     playlist_->MoveTreeEntries(Tree(2), Tree(2), nullptr);
     EXPECT_EQ(Rows(2), (QStringList{"a2.mp3|0|1|1", "a4.mp3|0|0|2", "a1.mp3|0|0|3", "a3.mp3|0|2|4", "H|1|4|0"}));

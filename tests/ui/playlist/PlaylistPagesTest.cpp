@@ -54,8 +54,8 @@ TEST_F(PageLoading, ReloadAppendsAndCopiesAreIndependent)
     EXPECT_EQ(Rows(1), (QStringList{"a.mp3|0|0|1", "b.mp3|0|0|2", "a.mp3|0|0|3", "b.mp3|0|0|4"}));
     EXPECT_NE(Record(1, 0), Record(1, 2));
 
-    delete Tree(1)->takeTopLevelItem(0);
-    CPlaylist::RenumberPage(Tree(1));
+    Tree(1)->topLevelItem(0)->setSelected(true);
+    playlist_->DeleteSelected(Tree(1));
     EXPECT_EQ(Rows(1), (QStringList{"b.mp3|0|0|1", "a.mp3|0|0|2", "b.mp3|0|0|3"}));
     EXPECT_EQ(EntryPath(*Record(1, 1)), QStringLiteral("/m/a.mp3"));
 }
@@ -114,7 +114,7 @@ TEST_F(PageSaving, HeadingsAndLevelsSurviveSaveAndReload)
     playlist_->AddPageEntry(Tree(4), QStringLiteral("/m/D/a.mp3"), false, 1);
     playlist_->AddPageEntry(Tree(4), QStringLiteral("/m/D/sub"), true, 1);
     playlist_->AddPageEntry(Tree(4), QStringLiteral("/m/D/sub/음악.ogg"), false, 2);
-    CPlaylist::RenumberPage(Tree(4));
+    playlist_->RenumberPage(Tree(4));
     const QStringList before = Rows(4);
     playlist_->SavePages(true);
 
@@ -163,10 +163,10 @@ TEST_F(PageNumbering, DeletingEntriesRenumbersTheRest)
 {
     for (const char* name : {"a", "b", "c", "d", "e"})
         playlist_->AddPageEntry(Tree(1), QStringLiteral("/m/%1.mp3").arg(QLatin1String(name)), false, 0);
-    CPlaylist::RenumberPage(Tree(1));
-    delete Tree(1)->takeTopLevelItem(3);
-    delete Tree(1)->takeTopLevelItem(1);
-    CPlaylist::RenumberPage(Tree(1));
+    playlist_->RenumberPage(Tree(1));
+    Tree(1)->topLevelItem(3)->setSelected(true);
+    Tree(1)->topLevelItem(1)->setSelected(true);
+    playlist_->DeleteSelected(Tree(1));
     EXPECT_EQ(Rows(1), (QStringList{"a.mp3|0|0|1", "c.mp3|0|0|2", "e.mp3|0|0|3"}));
 }
 
@@ -193,7 +193,8 @@ TEST_F(TempListPage, SaveWritesCaptionsWithCrLf)
     playlist_->AddTempItem(QStringLiteral("/음악/b.mp3"));
     ASSERT_TRUE(playlist_->SaveTempList());
     EXPECT_EQ(ReadBytes(QStringLiteral("Temprary.txt")), QByteArray("/m/a.mp3\r\n/\xC0\xBD\xBE\xC7/b.mp3\r\n"));
-    list_->clear();
+    list_->selectAll();
+    playlist_->DeleteSelectedTemp();
     ASSERT_TRUE(playlist_->SaveTempList());
     EXPECT_EQ(ReadBytes(QStringLiteral("Temprary.txt")), QByteArray());
 }

@@ -68,7 +68,7 @@ protected:
     {
         for (int i = 1; i <= count; ++i)
             form_->Pages->AddPageEntry(form_->TreeView(page), QStringLiteral("/m/s%1.mp3").arg(i), false, 0);
-        CPlaylist::RenumberPage(form_->TreeView(page));
+        form_->Pages->RenumberPage(form_->TreeView(page));
     }
     static QPoint RowCentre(QTreeWidget* view, int row)
     {
@@ -196,7 +196,7 @@ TEST_F(PlaylistWindow, DoubleClickAndEnterAskThePlayerToPlay)
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, RowCentre(tree, 1));
     QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, RowCentre(tree, 1));
     EXPECT_EQ(playRequests_, 1);
-    EXPECT_EQ(form.Choice.CurPage, 3);
+    EXPECT_EQ(form.Model().CurPage(), 3);
     EXPECT_EQ(form.CurrentSong(), QStringLiteral("/m/s2.mp3"));
     EXPECT_EQ(form.NextSong(), QStringLiteral("/m/s3.mp3"));
 
@@ -401,7 +401,7 @@ TEST_F(PlaylistWindow, RowsAreListItemsAReaderCanPlayAndHiddenPagesAreNotShowing
     actions->doAction(QStringLiteral("Play"));
     QApplication::processEvents();
     EXPECT_EQ(playRequests_, 1);
-    EXPECT_EQ(form.Choice.CurPage, 3);
+    EXPECT_EQ(form.Model().CurPage(), 3);
     EXPECT_EQ(form.CurrentSong(), QStringLiteral("/m/s2.mp3"));
     EXPECT_TRUE(row->state().selected);
 
