@@ -55,10 +55,10 @@ void CPlaylist::WMDropFiles(QWidget* target, const QStringList& names)
 {
     if (names.isEmpty())
         return;
-    const auto tree = std::find(trees_.begin(), trees_.end(), target);
-    if (tree != trees_.end())
+    const auto tree = std::find(m_trees.begin(), m_trees.end(), target);
+    if (tree != m_trees.end())
         queueJob(DropJob::Target::Page, names, (*tree)->Tag, false);
-    else if (target == list_)
+    else if (target == m_list)
         queueJob(DropJob::Target::List, names, PlaylistModel::ListPage, false);
 }
 
@@ -70,21 +70,21 @@ void CPlaylist::OpenHandedPaths(const QStringList& paths, bool play)
 void CPlaylist::queueJob(DropJob::Target kind, const QStringList& names, int pageNo, bool play)
 {
     const std::uint64_t id = drops().Add(DropJob{kind, names});
-    JobState& job = jobs_[id];
+    JobState& job = m_jobs[id];
     job.PageNo = pageNo;
     job.Play = play;
 }
 
 DropQueue& CPlaylist::drops()
 {
-    if (!queue_)
-        queue_ = std::make_unique<DropQueue>([this](DropBatch& batch) { receive(batch); }, lister_);
-    return *queue_;
+    if (!m_queue)
+        m_queue = std::make_unique<DropQueue>([this](DropBatch& batch) { receive(batch); }, m_lister);
+    return *m_queue;
 }
 
 bool CPlaylist::DropsIdle() const
 {
-    return !queue_ || queue_->Idle();
+    return !m_queue || m_queue->Idle();
 }
 
 bool CPlaylist::FinishDrops(int timeoutMs)
@@ -97,32 +97,32 @@ bool CPlaylist::FinishDrops(int timeoutMs)
 
 void CPlaylist::SetFolderLister(CFolderLister* lister)
 {
-    lister_ = lister ? lister : &DefaultFolderLister();
-    if (queue_ && queue_->Idle())
-        queue_->SetLister(lister_);
+    m_lister = lister ? lister : &DefaultFolderLister();
+    if (m_queue && m_queue->Idle())
+        m_queue->SetLister(m_lister);
 }
 
 void CPlaylist::receive(DropBatch& batch)
 {
-    const auto found = jobs_.find(batch.Job);
-    if (found == jobs_.end())
+    const auto found = m_jobs.find(batch.Job);
+    if (found == m_jobs.end())
         return;
     JobState& job = found->second;
     job.TooLong += batch.TooLong;
     {
         UpdateGuard update(viewOf(job.PageNo));
         int first = -1;
-        model_.Receive(job.PageNo, batch, &job.LineBreaks, job.Play && !job.Played ? &first : nullptr);
+        m_model.Receive(job.PageNo, batch, &job.LineBreaks, job.Play && !job.Played ? &first : nullptr);
         if (first >= 0) {
             job.Played = true;
             if (OnHandedEntry)
-                OnHandedEntry(list_->topLevelItem(first));
+                OnHandedEntry(m_list->topLevelItem(first));
         }
     }
     if (!batch.Last)
         return;
     const JobState done = std::move(job);
-    jobs_.erase(found);
+    m_jobs.erase(found);
     if (done.PageNo == PlaylistModel::ListPage)
         SaveTempList();
     const QString refused = RefusedNamesText(done.TooLong, done.LineBreaks);
@@ -134,7 +134,7 @@ void CPlaylist::AddPageEntry(TDropTreeView* tree, const QString& path, bool isFo
 {
     if (!tree || !(isFolder || IsMusicFile(path)))
         return;
-    if (!model_.AddPageEntry(tree->Tag, path, isFolder, level))
+    if (!m_model.AddPageEntry(tree->Tag, path, isFolder, level))
         ShowWarning(RefusedNamesText({path}, {}), MB_ICONEXCLAMATION);
 }
 
@@ -151,19 +151,19 @@ void CPlaylist::AddTempPath(const QString& path)
 
 void CPlaylist::AddTempFile(const QString& path)
 {
-    if (model_.AddTempFile(path) == PlaylistModel::TempAdd::Refused)
+    if (m_model.AddTempFile(path) == PlaylistModel::TempAdd::Refused)
         ShowWarning(RefusedNamesText({}, {path}), MB_ICONEXCLAMATION);
 }
 
 void CPlaylist::AddTempItem(const QString& text)
 {
-    model_.AddTempItem(text);
+    m_model.AddTempItem(text);
 }
 
 void CPlaylist::AddChosenFiles(const QStringList& paths)
 {
     {
-        UpdateGuard update(list_);
+        UpdateGuard update(m_list);
         for (const QString& path : paths)
             AddTempPath(path);
     }
