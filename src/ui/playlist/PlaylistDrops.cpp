@@ -51,7 +51,7 @@ QString RefusedNamesText(const QStringList& tooLong, const QStringList& lineBrea
     return parts.join(QStringLiteral("\n\n"));
 }
 
-void CPlaylist::WMDropFiles(QWidget* target, const QStringList& names)
+void PlaylistPages::WMDropFiles(QWidget* target, const QStringList& names)
 {
     if (names.isEmpty())
         return;
@@ -62,12 +62,12 @@ void CPlaylist::WMDropFiles(QWidget* target, const QStringList& names)
         queueJob(DropJob::Target::List, names, PlaylistModel::ListPage, false);
 }
 
-void CPlaylist::OpenHandedPaths(const QStringList& paths, bool play)
+void PlaylistPages::OpenHandedPaths(const QStringList& paths, bool play)
 {
     queueJob(DropJob::Target::List, paths, PlaylistModel::ListPage, play);
 }
 
-void CPlaylist::queueJob(DropJob::Target kind, const QStringList& names, int pageNo, bool play)
+void PlaylistPages::queueJob(DropJob::Target kind, const QStringList& names, int pageNo, bool play)
 {
     const std::uint64_t id = drops().Add(DropJob{kind, names});
     JobState& job = m_jobs[id];
@@ -75,19 +75,19 @@ void CPlaylist::queueJob(DropJob::Target kind, const QStringList& names, int pag
     job.Play = play;
 }
 
-DropQueue& CPlaylist::drops()
+DropQueue& PlaylistPages::drops()
 {
     if (!m_queue)
         m_queue = std::make_unique<DropQueue>([this](DropBatch& batch) { receive(batch); }, m_lister);
     return *m_queue;
 }
 
-bool CPlaylist::DropsIdle() const
+bool PlaylistPages::DropsIdle() const
 {
     return !m_queue || m_queue->Idle();
 }
 
-bool CPlaylist::FinishDrops(int timeoutMs)
+bool PlaylistPages::FinishDrops(int timeoutMs)
 {
     const QDeadlineTimer deadline(timeoutMs);
     while (!DropsIdle() && !deadline.hasExpired())
@@ -95,14 +95,14 @@ bool CPlaylist::FinishDrops(int timeoutMs)
     return DropsIdle();
 }
 
-void CPlaylist::SetFolderLister(CFolderLister* lister)
+void PlaylistPages::SetFolderLister(CFolderLister* lister)
 {
     m_lister = lister ? lister : &DefaultFolderLister();
     if (m_queue && m_queue->Idle())
         m_queue->SetLister(m_lister);
 }
 
-void CPlaylist::receive(DropBatch& batch)
+void PlaylistPages::receive(DropBatch& batch)
 {
     const auto found = m_jobs.find(batch.Job);
     if (found == m_jobs.end())
@@ -130,7 +130,7 @@ void CPlaylist::receive(DropBatch& batch)
         ShowWarning(refused, MB_ICONEXCLAMATION);
 }
 
-void CPlaylist::AddPageEntry(TDropTreeView* tree, const QString& path, bool isFolder, int level)
+void PlaylistPages::AddPageEntry(TDropTreeView* tree, const QString& path, bool isFolder, int level)
 {
     if (!tree || !(isFolder || IsMusicFile(path)))
         return;
@@ -138,7 +138,7 @@ void CPlaylist::AddPageEntry(TDropTreeView* tree, const QString& path, bool isFo
         ShowWarning(RefusedNamesText({path}, {}), MB_ICONEXCLAMATION);
 }
 
-void CPlaylist::AddTempPath(const QString& path)
+void PlaylistPages::AddTempPath(const QString& path)
 {
     // A folder is walked by the drop walker; a file waits behind the walks queued
     // before it, so entries keep the order they were asked for in.
@@ -149,18 +149,18 @@ void CPlaylist::AddTempPath(const QString& path)
     AddTempFile(path);
 }
 
-void CPlaylist::AddTempFile(const QString& path)
+void PlaylistPages::AddTempFile(const QString& path)
 {
     if (m_model.AddTempFile(path) == PlaylistModel::TempAdd::Refused)
         ShowWarning(RefusedNamesText({}, {path}), MB_ICONEXCLAMATION);
 }
 
-void CPlaylist::AddTempItem(const QString& text)
+void PlaylistPages::AddTempItem(const QString& text)
 {
     m_model.AddTempItem(text);
 }
 
-void CPlaylist::AddChosenFiles(const QStringList& paths)
+void PlaylistPages::AddChosenFiles(const QStringList& paths)
 {
     {
         UpdateGuard update(m_list);

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <utility>
 
-CPlaylist::CPlaylist(const std::array<TDropTreeView*, 5>& trees, TDropListView* list, TM_PlayList& store)
+PlaylistPages::PlaylistPages(const std::array<TDropTreeView*, 5>& trees, TDropListView* list, TM_PlayList& store)
     : m_trees(trees), m_list(list), m_store(store), m_model(store)
 {
     for (int n = 1; n <= 5; ++n) {
@@ -30,7 +30,7 @@ CPlaylist::CPlaylist(const std::array<TDropTreeView*, 5>& trees, TDropListView* 
     m_model.SetView(this);
 }
 
-CPlaylist::~CPlaylist()
+PlaylistPages::~PlaylistPages()
 {
     m_model.SetView(nullptr);
     for (const auto& connection : m_connections)
@@ -44,14 +44,14 @@ CPlaylist::~CPlaylist()
     m_list->clear();
 }
 
-QTreeWidget* CPlaylist::viewOf(int pageNo) const
+QTreeWidget* PlaylistPages::viewOf(int pageNo) const
 {
     if (pageNo == PlaylistModel::ListPage)
         return m_list;
     return TreeView(pageNo);
 }
 
-void CPlaylist::watchSelection(QTreeWidget* view, int pageNo)
+void PlaylistPages::watchSelection(QTreeWidget* view, int pageNo)
 {
     QItemSelectionModel* selection = view->selectionModel();
     m_connections.push_back(QObject::connect(
@@ -90,7 +90,7 @@ void CPlaylist::watchSelection(QTreeWidget* view, int pageNo)
 
 // --- the views follow the model ---
 
-void CPlaylist::EntriesInserted(int pageNo, int first, int count)
+void PlaylistPages::EntriesInserted(int pageNo, int first, int count)
 {
     QTreeWidget* view = viewOf(pageNo);
     const bool following = std::exchange(m_following, true);
@@ -110,7 +110,7 @@ void CPlaylist::EntriesInserted(int pageNo, int first, int count)
     m_following = following;
 }
 
-void CPlaylist::EntriesRemoving(int pageNo, int first, int count)
+void PlaylistPages::EntriesRemoving(int pageNo, int first, int count)
 {
     QTreeWidget* view = viewOf(pageNo);
     const bool following = std::exchange(m_following, true);
@@ -120,12 +120,12 @@ void CPlaylist::EntriesRemoving(int pageNo, int first, int count)
     m_following = following;
 }
 
-void CPlaylist::EntriesChanged(int pageNo)
+void PlaylistPages::EntriesChanged(int pageNo)
 {
     viewOf(pageNo)->viewport()->update();
 }
 
-void CPlaylist::SelectionChanged(int pageNo)
+void PlaylistPages::SelectionChanged(int pageNo)
 {
     QTreeWidget* view = viewOf(pageNo);
     QItemSelectionModel* selectionModel = view->selectionModel();
@@ -157,13 +157,13 @@ void CPlaylist::SelectionChanged(int pageNo)
 
 // --- pages ---
 
-bool CPlaylist::LoadPages()
+bool PlaylistPages::LoadPages()
 {
     m_model.LoadPages();
     return true;
 }
 
-bool CPlaylist::SavePages(bool all)
+bool PlaylistPages::SavePages(bool all)
 {
     m_model.SavePages(all);
     return true;
@@ -189,7 +189,7 @@ QString SaveToFileReport(const std::array<QString, 5>& problems)
     return text;
 }
 
-void CPlaylist::SaveToFile()
+void PlaylistPages::SaveToFile()
 {
     // One answer for the five writes: the notice only when every page was saved.
     m_model.SavePages(true, CMusicFile::Warnings::Quiet);
@@ -203,44 +203,44 @@ void CPlaylist::SaveToFile()
         ShowWarning(report, MB_ICONEXCLAMATION);
 }
 
-void CPlaylist::RenumberPage(const TDropTreeView* tree)
+void PlaylistPages::RenumberPage(const TDropTreeView* tree)
 {
     if (tree)
         m_model.Renumber(tree->Tag);
 }
 
-void CPlaylist::DeleteSelected(const QTreeWidget* tree)
+void PlaylistPages::DeleteSelected(const QTreeWidget* tree)
 {
     const auto page = std::find(m_trees.begin(), m_trees.end(), tree);
     if (page != m_trees.end())
         m_model.DeleteSelected((*page)->Tag);
 }
 
-void CPlaylist::DeleteSelectedTemp()
+void PlaylistPages::DeleteSelectedTemp()
 {
     m_model.DeleteSelectedTemp();
 }
 
-void CPlaylist::MoveTreeEntries(TDropTreeView* tree, QWidget* source, QTreeWidgetItem* target)
+void PlaylistPages::MoveTreeEntries(TDropTreeView* tree, QWidget* source, QTreeWidgetItem* target)
 {
     if (!tree || source != tree)
         return;
     m_model.MoveSelected(tree->Tag, target ? tree->indexOfTopLevelItem(target) : -1);
 }
 
-void CPlaylist::MoveTempEntries(QWidget* source, QTreeWidgetItem* target)
+void PlaylistPages::MoveTempEntries(QWidget* source, QTreeWidgetItem* target)
 {
     if (source != m_list)
         return;
     m_model.MoveSelectedTemp(target ? m_list->indexOfTopLevelItem(target) : -1);
 }
 
-void CPlaylist::LoadTempList()
+void PlaylistPages::LoadTempList()
 {
     m_model.LoadTempList();
 }
 
-bool CPlaylist::SaveTempList()
+bool PlaylistPages::SaveTempList()
 {
     return m_model.SaveTempList();
 }

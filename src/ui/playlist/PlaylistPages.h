@@ -1,9 +1,9 @@
 #pragma once
-// The playlist's pages and list as the window shows them: `CPlaylist` owns the
+// The playlist's pages and list as the window shows them: `PlaylistPages` owns the
 // playlist model (PlaylistModel.h), keeps the five page trees and the temporary list
 // showing it, hands what the user does in them (selecting, deleting, dragging,
 // dropping files) to the model, and says what went wrong in message boxes. The
-// playlist window owns the widgets and one `CPlaylist`; everything runs on the
+// playlist window owns the widgets and one `PlaylistPages`; everything runs on the
 // user-interface thread.
 
 #include "DropQueue.h"
@@ -30,15 +30,15 @@ QString SaveToFileReport(const std::array<QString, 5>& problems);
 // names with a line break for the list. Empty when both are empty.
 QString RefusedNamesText(const QStringList& tooLong, const QStringList& lineBreaks);
 
-class CPlaylist : public IPlaylistView {
+class PlaylistPages : public IPlaylistView {
 public:
     // Gives page n of `store` the tree with `Tag` n and routes the widgets' file drops,
     // drags and selections here. The widgets must outlive this object.
-    CPlaylist(const std::array<TDropTreeView*, 5>& trees, TDropListView* list, TM_PlayList& store = PlayLists);
+    PlaylistPages(const std::array<TDropTreeView*, 5>& trees, TDropListView* list, TM_PlayList& store = PlayLists);
     // Takes the trees back from the pages, which outlive the window.
-    ~CPlaylist() override;
-    CPlaylist(const CPlaylist&) = delete;
-    CPlaylist& operator=(const CPlaylist&) = delete;
+    ~PlaylistPages() override;
+    PlaylistPages(const PlaylistPages&) = delete;
+    PlaylistPages& operator=(const PlaylistPages&) = delete;
 
     PlaylistModel& Model() { return m_model; }
     const PlaylistModel& Model() const { return m_model; }

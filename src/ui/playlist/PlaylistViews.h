@@ -1,8 +1,8 @@
 #pragma once
 // The widgets of the playlist window that hold entries: the five page trees and the
 // temporary list. Both take files dropped from the file manager and hand the local
-// paths on through `FilesDropped`; what becomes of them is `CPlaylist`'s business. The
-// entries they show belong to the playlist model (PlaylistModel.h), which `CPlaylist`
+// paths on through `FilesDropped`; what becomes of them is `PlaylistPages`'s business. The
+// entries they show belong to the playlist model (PlaylistModel.h), which `PlaylistPages`
 // mirrors here; nothing else adds or removes rows.
 
 #include <QHash>
