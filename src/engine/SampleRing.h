@@ -1,5 +1,5 @@
 #pragma once
-// Single-producer, single-consumer ring of float samples. The producer (audio thread)
+// Single-producer, single-consumer ring of float samples. The producer (the decoder thread)
 // writes, the consumer (device callback) reads; neither blocks. reset() needs both
 // sides excluded by the caller.
 

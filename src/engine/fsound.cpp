@@ -32,20 +32,20 @@ constexpr std::size_t kRingFrames = 32768;      // about 0.74 s at 44.1 kHz
 constexpr std::size_t kScratchFrames = 4096;
 
 struct Stream {
-    // Held by the audio thread while it decodes, and by SetTime while it seeks.
+    // Held by the decoder thread while it decodes, and by SetTime while it seeks.
     std::mutex decodeMutex;
     Decoder decoder;              // decodeMutex
     std::vector<float> pending;   // decodeMutex: decoded samples not yet in the ring
     std::size_t pendingPos = 0;   // decodeMutex
     bool decoderFinished = false; // decodeMutex
 
-    SampleRing ring{kRingFrames * 2};          // audio thread writes, callback reads
+    SampleRing ring{kRingFrames * 2};          // decoder thread writes, callback reads
     std::atomic<bool> playing{false};          // changed under the output lock
     std::atomic<bool> paused{false};           // changed under the output lock: not mixed
     std::atomic<std::int64_t> frozenMs{-1};    // window thread: the position while paused
-    std::atomic<bool> decodeDone{false};       // audio thread: every sample is in the ring
-    std::atomic<bool> feedAsked{false};        // callback asked the feeder for more; feeder clears
-    std::atomic<std::int64_t> pushedFrames{0}; // audio thread, since the last seek
+    std::atomic<bool> decodeDone{false};       // decoder thread: every sample is in the ring
+    std::atomic<bool> feedAsked{false};        // callback asked the decoder thread for more; it clears
+    std::atomic<std::int64_t> pushedFrames{0}; // decoder thread, since the last seek
     std::atomic<std::int64_t> consumedFrames{0}; // callback, since the last seek
     std::atomic<std::int64_t> startMs{0};      // position of the first frame after the last seek
     int channel = -1;                          // changed under the output lock
@@ -80,13 +80,13 @@ struct Library {
     std::atomic<bool> fftActive{false};
     PlayedHistory history;
 
-    // The feeder sleeps until this changes: a play, a seek, a ring below half, or the
+    // The decoder thread sleeps until this changes: a play, a seek, a ring below half, or the
     // stop at shut-down. Waking it is a futex call, never a lock, so the device
     // callback may do it.
-    std::thread feeder;
-    std::atomic<unsigned> feederWake{0};
-    std::atomic<bool> feederStop{false};
-    std::atomic<bool> preloadAsked{false};  // the feeder opens the decoding module
+    std::thread decoderThread;
+    std::atomic<unsigned> decoderWake{0};
+    std::atomic<bool> decoderStop{false};
+    std::atomic<bool> preloadAsked{false};  // the decoder thread opens the decoding module
     int activeChannels = 0;           // window thread: streams started and not stopped
     bool outputPaused = false;        // window thread: what the output was last told
 
@@ -109,8 +109,8 @@ struct Library {
     bool fill(Stream& stream);
     void poke()
     {
-        feederWake.fetch_add(1, std::memory_order_release);
-        feederWake.notify_one();
+        decoderWake.fetch_add(1, std::memory_order_release);
+        decoderWake.notify_one();
     }
     std::shared_ptr<Stream> find(FSOUND_STREAM* handle)
     {
@@ -222,7 +222,7 @@ std::size_t Library::mix(float* out, std::size_t frames, bool pad)
     return frames;
 }
 
-// Audio thread, stream's decodeMutex held. True when it put anything in the ring.
+// Decoder thread, stream's decodeMutex held. True when it put anything in the ring.
 bool Library::fill(Stream& stream)
 {
     stream.feedAsked.store(false, std::memory_order_release);
@@ -256,8 +256,8 @@ void Library::feed()
 {
     std::vector<std::shared_ptr<Stream>> active;
     for (;;) {
-        const unsigned seen = feederWake.load(std::memory_order_acquire);
-        if (feederStop.load())
+        const unsigned seen = decoderWake.load(std::memory_order_acquire);
+        if (decoderStop.load())
             return;
         if (preloadAsked.exchange(false))
             FftModule();
@@ -276,7 +276,7 @@ void Library::feed()
         active.clear();  // a stream stopped meanwhile is released here, off the window thread
         if (news)
             output->dataReady();
-        feederWake.wait(seen, std::memory_order_acquire);
+        decoderWake.wait(seen, std::memory_order_acquire);
     }
 }
 
@@ -361,10 +361,10 @@ void Shutdown()
     Library* lib = g_library.exchange(nullptr);
     if (!lib)
         return;
-    lib->feederStop.store(true);
+    lib->decoderStop.store(true);
     lib->poke();
-    if (lib->feeder.joinable())
-        lib->feeder.join();
+    if (lib->decoderThread.joinable())
+        lib->decoderThread.join();
     lib->output->close();
     if (lib->newsFd >= 0)
         ::close(lib->newsFd);
@@ -512,7 +512,7 @@ signed char FSOUND_Init(int mixrate, int maxchannels, unsigned int /*flags*/)
         lib->output->open(lib->rate, callback, listener);
         lib->silent = true;
     }
-    lib->feeder = std::thread([raw] {
+    lib->decoderThread = std::thread([raw] {
         NameThisThread("sorvel-decoder");
         raw->feed();
     });

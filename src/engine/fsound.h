@@ -8,7 +8,7 @@
 //   handles. Never decodes more than one bounded chunk (open, seek).
 // - spectrum [sorvel-spectrum]: TOggThread. Calls FSOUND_DSP_GetSpectrum only; owns
 //   COgg's frame memory and hands frames to the SpectrumFrameSink under the sink's lock.
-// - decoder [sorvel-decoder]: the library's feeder thread. Owns each stream's Decoder
+// - decoder [sorvel-decoder]: the library's one decoding thread. Owns each stream's Decoder
 //   (under the stream's decodeMutex) and is the only writer of the sample rings.
 // - device callback: the output's own thread (SDL's, PulseAudio's mainloop
 //   [sorvel-pulse], or the silent sink's [sorvel-silent]). Only copies from the rings,
@@ -89,7 +89,7 @@ signed char FSOUND_DSP_SetActive(FSOUND_DSPUNIT* unit, signed char active);
 float* FSOUND_DSP_GetSpectrum();
 
 namespace fsound {
-// Stops the audio thread, closes the device and releases every stream. For program
+// Stops the decoder thread, closes the device and releases every stream. For program
 // exit, tests and benchmarks; FSOUND_Init may be called again afterwards.
 void Shutdown();
 // True once every decoded sample of the stream has been played out by the device,

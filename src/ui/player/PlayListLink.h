@@ -1,6 +1,7 @@
 #pragma once
-// What the player window needs from the playlist window. The playlist window implements
-// it; tests use a double. Everything is called on the window thread.
+// What the player window needs from the playlist window. The program implements it over
+// the playlist window (`Program::PlayListLink`); tests use a double. Everything is called
+// on the window thread.
 
 #include "Transport.h"
 

@@ -19,11 +19,11 @@ bool isAscii(const char* bytes, std::size_t size)
 // conversion, and a page holds thousands of paths.
 class Converter {
 public:
-    Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
+    Converter(const char* to, const char* from) : m_cd(iconv_open(to, from)) {}
     ~Converter()
     {
-        if (cd_ != invalid())
-            iconv_close(cd_);
+        if (m_cd != invalid())
+            iconv_close(m_cd);
     }
     Converter(const Converter&) = delete;
     Converter& operator=(const Converter&) = delete;
@@ -33,18 +33,18 @@ public:
     bool convert(const char* in, std::size_t size, QByteArray& out, std::size_t& consumed)
     {
         consumed = 0;
-        if (cd_ == invalid())
+        if (m_cd == invalid())
             return false;
-        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+        iconv(m_cd, nullptr, nullptr, nullptr, nullptr);
         out.resize(static_cast<qsizetype>(size * 4 + 8));
         char* src = const_cast<char*>(in);
         std::size_t srcLeft = size;
         char* dst = out.data();
         std::size_t dstLeft = static_cast<std::size_t>(out.size());
-        const std::size_t rc = iconv(cd_, &src, &srcLeft, &dst, &dstLeft);
+        const std::size_t rc = iconv(m_cd, &src, &srcLeft, &dst, &dstLeft);
         bool ok = rc != static_cast<std::size_t>(-1);
         if (ok)
-            ok = iconv(cd_, nullptr, nullptr, &dst, &dstLeft) != static_cast<std::size_t>(-1);
+            ok = iconv(m_cd, nullptr, nullptr, &dst, &dstLeft) != static_cast<std::size_t>(-1);
         out.resize(static_cast<qsizetype>(dst - out.data()));
         consumed = size - srcLeft;
         return ok && srcLeft == 0;
@@ -52,7 +52,7 @@ public:
 
 private:
     static iconv_t invalid() { return reinterpret_cast<iconv_t>(-1); }
-    iconv_t cd_;
+    iconv_t m_cd;
 };
 
 Converter& encoder()

@@ -84,22 +84,22 @@ CFolderLister& DefaultFolderLister()
 
 bool CFolderWalk::Walk(const QString& folder, const std::function<bool(const WalkItem&)>& visit)
 {
-    descent_.clear();
+    m_descent.clear();
     FolderId id;
-    if (!lister_.Identify(folder, id.first, id.second))
+    if (!m_lister.Identify(folder, id.first, id.second))
         return true;
-    descent_.insert(id);
+    m_descent.insert(id);
     const bool whole = walk(TrimFolderPath(folder), 0, visit);
-    descent_.clear();
+    m_descent.clear();
     return whole;
 }
 
 bool CFolderWalk::walk(const QString& folder, int depth, const std::function<bool(const WalkItem&)>& visit)
 {
-    if (stopped() || (before_ && !before_()))
+    if (stopped() || (m_before && !m_before()))
         return false;
     std::vector<FolderEntry> entries;
-    if (!lister_.List(folder, entries))
+    if (!m_lister.List(folder, entries))
         return true;
     for (const FolderEntry& entry : entries) {
         if (stopped())
@@ -111,13 +111,13 @@ bool CFolderWalk::walk(const QString& folder, int depth, const std::function<boo
             continue;
         }
         const FolderId id(entry.Device, entry.Inode);
-        if (depth + 1 > kMaxFolderDepth || descent_.count(id) != 0)
+        if (depth + 1 > kMaxFolderDepth || m_descent.count(id) != 0)
             continue;
         if (!visit(item))
             return false;
-        descent_.insert(id);
+        m_descent.insert(id);
         const bool whole = walk(item.Path, depth + 1, visit);
-        descent_.erase(id);
+        m_descent.erase(id);
         if (!whole)
             return false;
     }

@@ -65,7 +65,7 @@ struct WalkItem {
 class CFolderWalk {
 public:
     explicit CFolderWalk(CFolderLister& lister, const std::atomic<bool>* stop = nullptr)
-        : lister_(lister), stop_(stop) {}
+        : m_lister(lister), m_stop(stop) {}
 
     // Visits every name below `folder`, depth first, each folder's names in the
     // lister's order, a folder before its contents. `visit` returns false to end the
@@ -74,7 +74,7 @@ public:
 
     // Runs before each folder is listed (a listing may take long on a slow disk);
     // returning false ends the walk.
-    void SetBeforeListing(std::function<bool()> before) { before_ = std::move(before); }
+    void SetBeforeListing(std::function<bool()> before) { m_before = std::move(before); }
 
     // The walk as (path, value) pairs for a page: folders with their depth, files of
     // at least 256 bytes with 1000 + depth + 1. `folder` itself is not appended.
@@ -85,12 +85,12 @@ public:
 private:
     using FolderId = std::pair<std::uint64_t, std::uint64_t>;
     bool walk(const QString& folder, int depth, const std::function<bool(const WalkItem&)>& visit);
-    bool stopped() const { return stop_ && stop_->load(std::memory_order_relaxed); }
+    bool stopped() const { return m_stop && m_stop->load(std::memory_order_relaxed); }
 
-    CFolderLister& lister_;
-    const std::atomic<bool>* stop_;
-    std::function<bool()> before_;
-    std::set<FolderId> descent_;
+    CFolderLister& m_lister;
+    const std::atomic<bool>* m_stop;
+    std::function<bool()> m_before;
+    std::set<FolderId> m_descent;
 };
 
 // The page value of a walked name (see FileValueBase); -1 for a file too small for a

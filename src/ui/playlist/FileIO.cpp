@@ -8,7 +8,7 @@
 #include <unistd.h>
 
 TFILE::TFILE(const QString& path, const char* mode)
-    : stream_(mode && mode[0] == 'r' ? OpenRegularFileForReading(path)
+    : m_stream(mode && mode[0] == 'r' ? OpenRegularFileForReading(path)
                                      : std::fopen(FileNameBytes(path).constData(), mode))
 {
 }
@@ -56,16 +56,16 @@ bool ReadRegularFile(const QString& path, QByteArray& bytes, qint64 maxBytes)
 
 TFILE::~TFILE()
 {
-    if (stream_)
-        std::fclose(stream_);
+    if (m_stream)
+        std::fclose(m_stream);
 }
 
 std::size_t TFILE::Read(void* buffer, std::size_t size, std::size_t count)
 {
-    return stream_ ? std::fread(buffer, size, count, stream_) : 0;
+    return m_stream ? std::fread(buffer, size, count, m_stream) : 0;
 }
 
 std::size_t TFILE::Write(const void* buffer, std::size_t size, std::size_t count)
 {
-    return stream_ ? std::fwrite(buffer, size, count, stream_) : 0;
+    return m_stream ? std::fwrite(buffer, size, count, m_stream) : 0;
 }

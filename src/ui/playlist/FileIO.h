@@ -16,20 +16,20 @@ public:
     // thread and a link to a device would read forever, so both count as not opened.
     TFILE(const QString& path, const char* mode);
     // Takes over a stream opened elsewhere (a memory stream, for instance); may be null.
-    explicit TFILE(std::FILE* stream) : stream_(stream) {}
+    explicit TFILE(std::FILE* stream) : m_stream(stream) {}
     ~TFILE();
     TFILE(const TFILE&) = delete;
     TFILE& operator=(const TFILE&) = delete;
 
-    bool IsNull() const { return stream_ == nullptr; }
+    bool IsNull() const { return m_stream == nullptr; }
     // Both return the number of whole items transferred, as fread and fwrite do.
     std::size_t Read(void* buffer, std::size_t size, std::size_t count);
     std::size_t Write(const void* buffer, std::size_t size, std::size_t count);
     // True once a transfer failed for another reason than the end of the file.
-    bool HadError() const { return stream_ && std::ferror(stream_) != 0; }
+    bool HadError() const { return m_stream && std::ferror(m_stream) != 0; }
 
 private:
-    std::FILE* stream_;
+    std::FILE* m_stream;
 };
 
 // Opens `path` for reading if it is a regular file (after following links), without

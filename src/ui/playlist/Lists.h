@@ -11,17 +11,17 @@ public:
     TList(const TList&) = delete;
     TList& operator=(const TList&) = delete;
 
-    int Count() const { return static_cast<int>(items_.size()); }
+    int Count() const { return static_cast<int>(m_items.size()); }
     int Add(void* item)
     {
-        items_.push_back(item);
+        m_items.push_back(item);
         return Count() - 1;
     }
-    void* Get(int index) const { return items_.at(static_cast<std::size_t>(index)); }
-    virtual void Clear() { items_.clear(); }
+    void* Get(int index) const { return m_items.at(static_cast<std::size_t>(index)); }
+    virtual void Clear() { m_items.clear(); }
 
 private:
-    std::vector<void*> items_;
+    std::vector<void*> m_items;
 };
 
 // A pointer list of one record type. When it owns its entries, Clear frees them in
@@ -51,28 +51,28 @@ public:
 template <typename T>
 class SvTypedList {
 public:
-    SvTypedList() : list_(new TTypedList<T>(false)) {}
-    ~SvTypedList() { delete list_; }
+    SvTypedList() : m_list(new TTypedList<T>(false)) {}
+    ~SvTypedList() { delete m_list; }
     SvTypedList(const SvTypedList&) = delete;
     SvTypedList& operator=(const SvTypedList&) = delete;
 
-    TTypedList<T>* operator->() const { return list_; }
-    TTypedList<T>& operator*() const { return *list_; }
+    TTypedList<T>* operator->() const { return m_list; }
+    TTypedList<T>& operator*() const { return *m_list; }
 
 private:
-    TTypedList<T>* const list_;
+    TTypedList<T>* const m_list;
 };
 
 class SvList {
 public:
-    SvList() : list_(new TList) {}
-    ~SvList() { delete list_; }
+    SvList() : m_list(new TList) {}
+    ~SvList() { delete m_list; }
     SvList(const SvList&) = delete;
     SvList& operator=(const SvList&) = delete;
 
-    TList* operator->() const { return list_; }
-    TList& operator*() const { return *list_; }
+    TList* operator->() const { return m_list; }
+    TList& operator*() const { return *m_list; }
 
 private:
-    TList* const list_;
+    TList* const m_list;
 };

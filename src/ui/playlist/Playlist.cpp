@@ -29,7 +29,7 @@ TFormPlayList::TFormPlayList(TM_PlayList& store)
     const std::array<TDropTreeView*, 5> trees = BuildComponents();
     TreeViews = trees;
     // The trees and the list take file-manager drops from here on.
-    Pages = std::make_unique<CPlaylist>(trees, ListView1, m_store);
+    Pages = std::make_unique<PlaylistPages>(trees, ListView1, m_store);
     Pages->OnHandedEntry = [this](QTreeWidgetItem* entry) { PlayHandedEntry(entry); };
     setMinimumSize(ContentMinimumSize());
     m_sizeLoop.SetMinimumSize(minimumSize());

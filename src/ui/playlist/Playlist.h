@@ -147,7 +147,7 @@ public:
     TDropTreeView* TreeView(int page) const { return TreeViews.at(static_cast<std::size_t>(page - 1)); }
 
     // The pages, the list and which entry plays, shown in the trees and the list.
-    std::unique_ptr<CPlaylist> Pages;
+    std::unique_ptr<PlaylistPages> Pages;
     PlaylistModel& Model() { return Pages->Model(); }
     const PlaylistModel& Model() const { return Pages->Model(); }
 

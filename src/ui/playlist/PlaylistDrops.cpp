@@ -51,43 +51,43 @@ QString RefusedNamesText(const QStringList& tooLong, const QStringList& lineBrea
     return parts.join(QStringLiteral("\n\n"));
 }
 
-void CPlaylist::WMDropFiles(QWidget* target, const QStringList& names)
+void PlaylistPages::WMDropFiles(QWidget* target, const QStringList& names)
 {
     if (names.isEmpty())
         return;
-    const auto tree = std::find(trees_.begin(), trees_.end(), target);
-    if (tree != trees_.end())
+    const auto tree = std::find(m_trees.begin(), m_trees.end(), target);
+    if (tree != m_trees.end())
         queueJob(DropJob::Target::Page, names, (*tree)->Tag, false);
-    else if (target == list_)
+    else if (target == m_list)
         queueJob(DropJob::Target::List, names, PlaylistModel::ListPage, false);
 }
 
-void CPlaylist::OpenHandedPaths(const QStringList& paths, bool play)
+void PlaylistPages::OpenHandedPaths(const QStringList& paths, bool play)
 {
     queueJob(DropJob::Target::List, paths, PlaylistModel::ListPage, play);
 }
 
-void CPlaylist::queueJob(DropJob::Target kind, const QStringList& names, int pageNo, bool play)
+void PlaylistPages::queueJob(DropJob::Target kind, const QStringList& names, int pageNo, bool play)
 {
     const std::uint64_t id = drops().Add(DropJob{kind, names});
-    JobState& job = jobs_[id];
+    JobState& job = m_jobs[id];
     job.PageNo = pageNo;
     job.Play = play;
 }
 
-DropQueue& CPlaylist::drops()
+DropQueue& PlaylistPages::drops()
 {
-    if (!queue_)
-        queue_ = std::make_unique<DropQueue>([this](DropBatch& batch) { receive(batch); }, lister_);
-    return *queue_;
+    if (!m_queue)
+        m_queue = std::make_unique<DropQueue>([this](DropBatch& batch) { receive(batch); }, m_lister);
+    return *m_queue;
 }
 
-bool CPlaylist::DropsIdle() const
+bool PlaylistPages::DropsIdle() const
 {
-    return !queue_ || queue_->Idle();
+    return !m_queue || m_queue->Idle();
 }
 
-bool CPlaylist::FinishDrops(int timeoutMs)
+bool PlaylistPages::FinishDrops(int timeoutMs)
 {
     const QDeadlineTimer deadline(timeoutMs);
     while (!DropsIdle() && !deadline.hasExpired())
@@ -95,34 +95,34 @@ bool CPlaylist::FinishDrops(int timeoutMs)
     return DropsIdle();
 }
 
-void CPlaylist::SetFolderLister(CFolderLister* lister)
+void PlaylistPages::SetFolderLister(CFolderLister* lister)
 {
-    lister_ = lister ? lister : &DefaultFolderLister();
-    if (queue_ && queue_->Idle())
-        queue_->SetLister(lister_);
+    m_lister = lister ? lister : &DefaultFolderLister();
+    if (m_queue && m_queue->Idle())
+        m_queue->SetLister(m_lister);
 }
 
-void CPlaylist::receive(DropBatch& batch)
+void PlaylistPages::receive(DropBatch& batch)
 {
-    const auto found = jobs_.find(batch.Job);
-    if (found == jobs_.end())
+    const auto found = m_jobs.find(batch.Job);
+    if (found == m_jobs.end())
         return;
     JobState& job = found->second;
     job.TooLong += batch.TooLong;
     {
         UpdateGuard update(viewOf(job.PageNo));
         int first = -1;
-        model_.Receive(job.PageNo, batch, &job.LineBreaks, job.Play && !job.Played ? &first : nullptr);
+        m_model.Receive(job.PageNo, batch, &job.LineBreaks, job.Play && !job.Played ? &first : nullptr);
         if (first >= 0) {
             job.Played = true;
             if (OnHandedEntry)
-                OnHandedEntry(list_->topLevelItem(first));
+                OnHandedEntry(m_list->topLevelItem(first));
         }
     }
     if (!batch.Last)
         return;
     const JobState done = std::move(job);
-    jobs_.erase(found);
+    m_jobs.erase(found);
     if (done.PageNo == PlaylistModel::ListPage)
         SaveTempList();
     const QString refused = RefusedNamesText(done.TooLong, done.LineBreaks);
@@ -130,15 +130,15 @@ void CPlaylist::receive(DropBatch& batch)
         ShowWarning(refused, MB_ICONEXCLAMATION);
 }
 
-void CPlaylist::AddPageEntry(TDropTreeView* tree, const QString& path, bool isFolder, int level)
+void PlaylistPages::AddPageEntry(TDropTreeView* tree, const QString& path, bool isFolder, int level)
 {
     if (!tree || !(isFolder || IsMusicFile(path)))
         return;
-    if (!model_.AddPageEntry(tree->Tag, path, isFolder, level))
+    if (!m_model.AddPageEntry(tree->Tag, path, isFolder, level))
         ShowWarning(RefusedNamesText({path}, {}), MB_ICONEXCLAMATION);
 }
 
-void CPlaylist::AddTempPath(const QString& path)
+void PlaylistPages::AddTempPath(const QString& path)
 {
     // A folder is walked by the drop walker; a file waits behind the walks queued
     // before it, so entries keep the order they were asked for in.
@@ -149,21 +149,21 @@ void CPlaylist::AddTempPath(const QString& path)
     AddTempFile(path);
 }
 
-void CPlaylist::AddTempFile(const QString& path)
+void PlaylistPages::AddTempFile(const QString& path)
 {
-    if (model_.AddTempFile(path) == PlaylistModel::TempAdd::Refused)
+    if (m_model.AddTempFile(path) == PlaylistModel::TempAdd::Refused)
         ShowWarning(RefusedNamesText({}, {path}), MB_ICONEXCLAMATION);
 }
 
-void CPlaylist::AddTempItem(const QString& text)
+void PlaylistPages::AddTempItem(const QString& text)
 {
-    model_.AddTempItem(text);
+    m_model.AddTempItem(text);
 }
 
-void CPlaylist::AddChosenFiles(const QStringList& paths)
+void PlaylistPages::AddChosenFiles(const QStringList& paths)
 {
     {
-        UpdateGuard update(list_);
+        UpdateGuard update(m_list);
         for (const QString& path : paths)
             AddTempPath(path);
     }

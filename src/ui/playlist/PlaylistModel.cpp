@@ -54,35 +54,35 @@ void NumberFiles(int from, int count, std::int32_t counter, RecordAt recordAt)
 
 } // namespace
 
-PlaylistModel::PlaylistModel(TM_PlayList& store) : store_(store) {}
+PlaylistModel::PlaylistModel(TM_PlayList& store) : m_store(store) {}
 
 PlaylistModel::~PlaylistModel()
 {
     // The carriers never own records; ours die with the pages.
-    for (CMusicFile& file : store_.Pages)
+    for (CMusicFile& file : m_store.Pages)
         file.Entries->Clear();
 }
 
 PlaylistModel::Page& PlaylistModel::page(int pageNo)
 {
-    return pages_.at(static_cast<std::size_t>(pageNo - 1));
+    return m_pages.at(static_cast<std::size_t>(pageNo - 1));
 }
 
 const PlaylistModel::Page& PlaylistModel::page(int pageNo) const
 {
-    return pages_.at(static_cast<std::size_t>(pageNo - 1));
+    return m_pages.at(static_cast<std::size_t>(pageNo - 1));
 }
 
 void PlaylistModel::changed(int pageNo) const
 {
-    if (view_)
-        view_->EntriesChanged(pageNo);
+    if (m_view)
+        m_view->EntriesChanged(pageNo);
 }
 
 void PlaylistModel::selectionChanged(int pageNo) const
 {
-    if (view_)
-        view_->SelectionChanged(pageNo);
+    if (m_view)
+        m_view->SelectionChanged(pageNo);
 }
 
 template <class Remove>
@@ -129,12 +129,12 @@ void PlaylistModel::SetSelected(int pageNo, int row, bool selected)
 
 void PlaylistModel::SetFocused(int pageNo, int row)
 {
-    focus_[static_cast<std::size_t>(pageNo - 1)] = row >= 0 ? Record(pageNo, row) : nullptr;
+    m_focus[static_cast<std::size_t>(pageNo - 1)] = row >= 0 ? Record(pageNo, row) : nullptr;
 }
 
 int PlaylistModel::FocusedRow(int pageNo) const
 {
-    return rowOf(page(pageNo), focus_[static_cast<std::size_t>(pageNo - 1)]);
+    return rowOf(page(pageNo), m_focus[static_cast<std::size_t>(pageNo - 1)]);
 }
 
 void PlaylistModel::SelectOnly(int pageNo, int row)
@@ -185,8 +185,8 @@ void PlaylistModel::AppendEntries(int pageNo, std::vector<std::unique_ptr<TMusic
             entries.push_back(PageEntry{std::move(record)});
     const int count = static_cast<int>(entries.size());
     NumberFiles(first, count, counter, [&entries](int row) { return entries[static_cast<std::size_t>(row)].Record.get(); });
-    if (view_ && count > first)
-        view_->EntriesInserted(pageNo, first, count - first);
+    if (m_view && count > first)
+        m_view->EntriesInserted(pageNo, first, count - first);
 }
 
 bool PlaylistModel::AddPageEntry(int pageNo, const QString& path, bool isFolder, int level)
@@ -216,14 +216,14 @@ void PlaylistModel::DeleteSelected(int pageNo)
         const int row = rowOf(entries, record);
         return row >= 0 && entries[static_cast<std::size_t>(row)].Selected;
     };
-    if (goes(curNode_))
-        curNode_ = nullptr;
-    const TMusicFile*& focused = focus_[static_cast<std::size_t>(pageNo - 1)];
+    if (goes(m_curNode))
+        m_curNode = nullptr;
+    const TMusicFile*& focused = m_focus[static_cast<std::size_t>(pageNo - 1)];
     if (goes(focused))
         focused = nullptr;
     forRunsFromTheEnd(rows, [&](int first, int count) {
-        if (view_)
-            view_->EntriesRemoving(pageNo, first, count);
+        if (m_view)
+            m_view->EntriesRemoving(pageNo, first, count);
         entries.erase(entries.begin() + first, entries.begin() + first + count);
     });
     Renumber(pageNo);
@@ -244,8 +244,8 @@ void PlaylistModel::MoveSelected(int pageNo, int target)
         return;
     std::vector<Page> runs;
     forRunsFromTheEnd(rows, [&](int first, int count) {
-        if (view_)
-            view_->EntriesRemoving(pageNo, first, count);
+        if (m_view)
+            m_view->EntriesRemoving(pageNo, first, count);
         Page run(std::make_move_iterator(entries.begin() + first), std::make_move_iterator(entries.begin() + first + count));
         entries.erase(entries.begin() + first, entries.begin() + first + count);
         runs.push_back(std::move(run));
@@ -260,8 +260,8 @@ void PlaylistModel::MoveSelected(int pageNo, int target)
     const int at = before ? rowOf(entries, before) : EntryCount(pageNo);
     const int count = static_cast<int>(moving.size());
     entries.insert(entries.begin() + at, std::make_move_iterator(moving.begin()), std::make_move_iterator(moving.end()));
-    if (view_)
-        view_->EntriesInserted(pageNo, at, count);
+    if (m_view)
+        m_view->EntriesInserted(pageNo, at, count);
     Renumber(pageNo);
     selectionChanged(pageNo);
 }
@@ -277,48 +277,48 @@ void PlaylistModel::Renumber(int pageNo)
 
 QString PlaylistModel::TempPath(int row) const
 {
-    return temp_.at(static_cast<std::size_t>(row))->Path;
+    return m_temp.at(static_cast<std::size_t>(row))->Path;
 }
 
 QStringList PlaylistModel::TempPaths() const
 {
     QStringList paths;
     paths.reserve(TempCount());
-    for (const auto& entry : temp_)
+    for (const auto& entry : m_temp)
         paths.append(entry->Path);
     return paths;
 }
 
 bool PlaylistModel::IsTempSelected(int row) const
 {
-    return temp_.at(static_cast<std::size_t>(row))->Selected;
+    return m_temp.at(static_cast<std::size_t>(row))->Selected;
 }
 
 void PlaylistModel::SetTempSelected(int row, bool selected)
 {
-    temp_.at(static_cast<std::size_t>(row))->Selected = selected;
+    m_temp.at(static_cast<std::size_t>(row))->Selected = selected;
 }
 
 int PlaylistModel::FirstSelectedTempRow() const
 {
-    const auto first = std::find_if(temp_.begin(), temp_.end(), [](const auto& entry) { return entry->Selected; });
-    return first == temp_.end() ? -1 : static_cast<int>(first - temp_.begin());
+    const auto first = std::find_if(m_temp.begin(), m_temp.end(), [](const auto& entry) { return entry->Selected; });
+    return first == m_temp.end() ? -1 : static_cast<int>(first - m_temp.begin());
 }
 
 int PlaylistModel::tempRowOf(const TempEntry* entry) const
 {
     if (!entry)
         return -1;
-    const auto found = std::find_if(temp_.begin(), temp_.end(), [entry](const auto& held) { return held.get() == entry; });
-    return found == temp_.end() ? -1 : static_cast<int>(found - temp_.begin());
+    const auto found = std::find_if(m_temp.begin(), m_temp.end(), [entry](const auto& held) { return held.get() == entry; });
+    return found == m_temp.end() ? -1 : static_cast<int>(found - m_temp.begin());
 }
 
 int PlaylistModel::TempRowOf(const QString& path) const
 {
-    if (!tempPaths_.contains(path))
+    if (!m_tempPaths.contains(path))
         return -1;
-    const auto found = std::find_if(temp_.begin(), temp_.end(), [&path](const auto& entry) { return entry->Path == path; });
-    return found == temp_.end() ? -1 : static_cast<int>(found - temp_.begin());
+    const auto found = std::find_if(m_temp.begin(), m_temp.end(), [&path](const auto& entry) { return entry->Path == path; });
+    return found == m_temp.end() ? -1 : static_cast<int>(found - m_temp.begin());
 }
 
 void PlaylistModel::insertTemp(int at, std::vector<std::unique_ptr<TempEntry>> entries)
@@ -326,27 +326,27 @@ void PlaylistModel::insertTemp(int at, std::vector<std::unique_ptr<TempEntry>> e
     if (entries.empty())
         return;
     for (const auto& entry : entries)
-        ++tempPaths_[entry->Path];
+        ++m_tempPaths[entry->Path];
     const int count = static_cast<int>(entries.size());
-    temp_.insert(temp_.begin() + at, std::make_move_iterator(entries.begin()), std::make_move_iterator(entries.end()));
-    if (view_)
-        view_->EntriesInserted(ListPage, at, count);
+    m_temp.insert(m_temp.begin() + at, std::make_move_iterator(entries.begin()), std::make_move_iterator(entries.end()));
+    if (m_view)
+        m_view->EntriesInserted(ListPage, at, count);
 }
 
 void PlaylistModel::removeTempRows(const std::vector<int>& rows)
 {
     forRunsFromTheEnd(rows, [&](int first, int count) {
-        if (view_)
-            view_->EntriesRemoving(ListPage, first, count);
+        if (m_view)
+            m_view->EntriesRemoving(ListPage, first, count);
         for (int row = first; row < first + count; ++row) {
-            const TempEntry* entry = temp_[static_cast<std::size_t>(row)].get();
-            if (entry == curItem_)
-                curItem_ = nullptr;
-            const auto listed = tempPaths_.find(entry->Path);
-            if (listed != tempPaths_.end() && --listed.value() <= 0)
-                tempPaths_.erase(listed);
+            const TempEntry* entry = m_temp[static_cast<std::size_t>(row)].get();
+            if (entry == m_curItem)
+                m_curItem = nullptr;
+            const auto listed = m_tempPaths.find(entry->Path);
+            if (listed != m_tempPaths.end() && --listed.value() <= 0)
+                m_tempPaths.erase(listed);
         }
-        temp_.erase(temp_.begin() + first, temp_.begin() + first + count);
+        m_temp.erase(m_temp.begin() + first, m_temp.begin() + first + count);
     });
 }
 
@@ -358,7 +358,7 @@ PlaylistModel::TempAdd PlaylistModel::AddTempFile(const QString& path, int* row)
     if (HasLineBreak(path))
         return TempAdd::Refused;
     // Names are bytes: only the very same path is a duplicate.
-    if (tempPaths_.contains(path)) {
+    if (m_tempPaths.contains(path)) {
         if (row)
             *row = TempRowOf(path);
         return TempAdd::Listed;
@@ -404,7 +404,7 @@ void PlaylistModel::DeleteSelectedTemp()
 {
     std::vector<int> rows;
     for (int row = 0; row < TempCount(); ++row)
-        if (temp_[static_cast<std::size_t>(row)]->Selected)
+        if (m_temp[static_cast<std::size_t>(row)]->Selected)
             rows.push_back(row);
     removeTempRows(rows);
 }
@@ -413,7 +413,7 @@ void PlaylistModel::MoveSelectedTemp(int target)
 {
     std::vector<std::unique_ptr<TempEntry>> copies;
     std::vector<const TempEntry*> originals;
-    for (const auto& entry : temp_)
+    for (const auto& entry : m_temp)
         if (entry->Selected) {
             copies.push_back(std::make_unique<TempEntry>(TempEntry{entry->Path}));
             originals.push_back(entry.get());
@@ -425,7 +425,7 @@ void PlaylistModel::MoveSelectedTemp(int target)
     insertTemp(target >= 0 ? target : TempCount(), std::move(copies));
     std::vector<int> rows;
     for (int row = 0; row < TempCount(); ++row)
-        if (std::find(originals.begin(), originals.end(), temp_[static_cast<std::size_t>(row)].get()) != originals.end())
+        if (std::find(originals.begin(), originals.end(), m_temp[static_cast<std::size_t>(row)].get()) != originals.end())
             rows.push_back(row);
     removeTempRows(rows);
 }
@@ -435,7 +435,7 @@ void PlaylistModel::MoveSelectedTemp(int target)
 void PlaylistModel::LoadPages()
 {
     for (int n = 1; n <= PageCount; ++n) {
-        CMusicFile& file = store_.Pages[n - 1];
+        CMusicFile& file = m_store.Pages[n - 1];
         file.Load();
         std::vector<std::unique_ptr<TMusicFile>> records;
         records.reserve(static_cast<std::size_t>(file.Entries->Count()));
@@ -449,7 +449,7 @@ void PlaylistModel::LoadPages()
 void PlaylistModel::SavePages(bool all, CMusicFile::Warnings warnings)
 {
     for (int n = 1; n <= PageCount; ++n) {
-        CMusicFile& file = store_.Pages[n - 1];
+        CMusicFile& file = m_store.Pages[n - 1];
         file.Entries->Clear();
         for (const PageEntry& entry : page(n))
             file.Entries->Add(entry.Record.get());
@@ -478,7 +478,7 @@ void PlaylistModel::LoadTempList()
 bool PlaylistModel::SaveTempList() const
 {
     SvStringList lines;
-    for (const auto& entry : temp_)
+    for (const auto& entry : m_temp)
         lines->Add(entry->Path);
     return lines->SaveToFile(TempListFileName());
 }
@@ -487,58 +487,58 @@ bool PlaylistModel::SaveTempList() const
 
 int PlaylistModel::CurNodeRow() const
 {
-    return curPage_ == ListPage ? -1 : rowOf(page(curPage_), curNode_);
+    return m_curPage == ListPage ? -1 : rowOf(page(m_curPage), m_curNode);
 }
 
 int PlaylistModel::CurItemRow() const
 {
-    return tempRowOf(curItem_);
+    return tempRowOf(m_curItem);
 }
 
 int PlaylistModel::CurrentRow() const
 {
-    return curPage_ == ListPage ? CurItemRow() : CurNodeRow();
+    return m_curPage == ListPage ? CurItemRow() : CurNodeRow();
 }
 
 QString PlaylistModel::pathAt(int row) const
 {
     if (row < 0)
         return {};
-    if (curPage_ == ListPage)
+    if (m_curPage == ListPage)
         return TempPath(row);
-    return EntryPath(Entry(curPage_, row));
+    return EntryPath(Entry(m_curPage, row));
 }
 
 QString PlaylistModel::CurrentSong()
 {
-    if (curPage_ == ListPage) {
-        if (temp_.empty())
+    if (m_curPage == ListPage) {
+        if (m_temp.empty())
             return {};
         const int row = std::max(FirstSelectedTempRow(), 0);
-        curItem_ = temp_[static_cast<std::size_t>(row)].get();
+        m_curItem = m_temp[static_cast<std::size_t>(row)].get();
         SetTempSelected(row, true);
         selectionChanged(ListPage);
         return TempPath(row);
     }
-    const Page& entries = page(curPage_);
+    const Page& entries = page(m_curPage);
     if (entries.empty())
         return {};
-    const int row = FirstFileRow(std::max(SelectedRow(curPage_), 0), EntryCount(curPage_),
+    const int row = FirstFileRow(std::max(SelectedRow(m_curPage), 0), EntryCount(m_curPage),
                                  [&entries](int at) { return entries[static_cast<std::size_t>(at)].Record->IsFolder == 0; });
     if (row < 0)
         return {};
-    curNode_ = entries[static_cast<std::size_t>(row)].Record.get();
-    SelectOnly(curPage_, row);
+    m_curNode = entries[static_cast<std::size_t>(row)].Record.get();
+    SelectOnly(m_curPage, row);
     return pathAt(row);
 }
 
 int PlaylistModel::nextRow() const
 {
-    if (curPage_ == ListPage)
+    if (m_curPage == ListPage)
         return NextListRow(CurItemRow(), FirstSelectedTempRow(), TempCount());
-    const Page& entries = page(curPage_);
-    const int count = EntryCount(curPage_);
-    return FirstFileRow(NextPageStart(rowOf(entries, curNode_), count), count,
+    const Page& entries = page(m_curPage);
+    const int count = EntryCount(m_curPage);
+    return FirstFileRow(NextPageStart(rowOf(entries, m_curNode), count), count,
                         [&entries](int at) { return entries[static_cast<std::size_t>(at)].Record->IsFolder == 0; });
 }
 
@@ -552,16 +552,16 @@ QString PlaylistModel::NextSong()
     const int row = nextRow();
     if (row < 0)
         return {};
-    if (curPage_ == ListPage) {
+    if (m_curPage == ListPage) {
         // The entry that played is no longer highlighted; others selected stay so.
         if (const int current = CurItemRow(); current >= 0)
             SetTempSelected(current, false);
-        curItem_ = temp_[static_cast<std::size_t>(row)].get();
+        m_curItem = m_temp[static_cast<std::size_t>(row)].get();
         SetTempSelected(row, true);
         selectionChanged(ListPage);
     } else {
-        curNode_ = page(curPage_)[static_cast<std::size_t>(row)].Record.get();
-        SelectOnly(curPage_, row);
+        m_curNode = page(m_curPage)[static_cast<std::size_t>(row)].Record.get();
+        SelectOnly(m_curPage, row);
     }
     return pathAt(row);
 }
@@ -571,8 +571,8 @@ bool PlaylistModel::ChooseFromPage(int pageNo)
     const int row = SelectedRow(pageNo);
     if (row < 0)
         return false;
-    curPage_ = static_cast<std::uint8_t>(pageNo);
-    curNode_ = page(pageNo)[static_cast<std::size_t>(row)].Record.get();
+    m_curPage = static_cast<std::uint8_t>(pageNo);
+    m_curNode = page(pageNo)[static_cast<std::size_t>(row)].Record.get();
     return true;
 }
 
@@ -581,7 +581,7 @@ bool PlaylistModel::ChooseFromList()
     const int row = FirstSelectedTempRow();
     if (row < 0)
         return false;
-    curItem_ = temp_[static_cast<std::size_t>(row)].get();
-    curPage_ = ListPage;
+    m_curItem = m_temp[static_cast<std::size_t>(row)].get();
+    m_curPage = ListPage;
     return true;
 }

@@ -44,7 +44,7 @@ public:
     PlaylistModel& operator=(const PlaylistModel&) = delete;
 
     // The one view told of changes; null for none. Not owned.
-    void SetView(IPlaylistView* view) { view_ = view; }
+    void SetView(IPlaylistView* view) { m_view = view; }
 
     // One page's entries, in order. The page owns the records.
     int EntryCount(int pageNo) const;
@@ -66,7 +66,7 @@ public:
     int SelectedRow(int pageNo) const;
 
     // The temporary list's entries: full paths, in order.
-    int TempCount() const { return static_cast<int>(temp_.size()); }
+    int TempCount() const { return static_cast<int>(m_temp.size()); }
     QString TempPath(int row) const;
     QStringList TempPaths() const;
     bool IsTempSelected(int row) const;
@@ -123,9 +123,9 @@ public:
 
     // Which entry plays. `CurPage` 1-5 is a page, 6 the list; at first page 1 with
     // nothing chosen on it. The current entry is selected, alone on a page.
-    std::uint8_t CurPage() const { return curPage_; }
+    std::uint8_t CurPage() const { return m_curPage; }
     // Tests and the window's menu may put the list or a page in play directly.
-    void SetCurPage(std::uint8_t pageNo) { curPage_ = pageNo; }
+    void SetCurPage(std::uint8_t pageNo) { m_curPage = pageNo; }
     // The current entry's row on its page (`CurNode`) and on the list (`CurItem`); -1
     // when there is none.
     int CurNodeRow() const;
@@ -171,18 +171,18 @@ private:
     void changed(int pageNo) const;
     void selectionChanged(int pageNo) const;
 
-    TM_PlayList& store_;
-    IPlaylistView* view_ = nullptr;
-    std::array<Page, PageCount> pages_;
-    std::array<const TMusicFile*, PageCount> focus_{};
-    std::vector<std::unique_ptr<TempEntry>> temp_;
+    TM_PlayList& m_store;
+    IPlaylistView* m_view = nullptr;
+    std::array<Page, PageCount> m_pages;
+    std::array<const TMusicFile*, PageCount> m_focus{};
+    std::vector<std::unique_ptr<TempEntry>> m_temp;
     // How many entries of the list have each path, so a drop of thousands of files
     // does not compare each one with every entry.
-    QHash<QString, int> tempPaths_;
+    QHash<QString, int> m_tempPaths;
 
-    std::uint8_t curPage_ = 1;
+    std::uint8_t m_curPage = 1;
     // Entries are told apart by their address, which a move keeps: rows change, these
     // do not. Each is null when the entry is gone.
-    const TMusicFile* curNode_ = nullptr;
-    const TempEntry* curItem_ = nullptr;
+    const TMusicFile* m_curNode = nullptr;
+    const TempEntry* m_curItem = nullptr;
 };

@@ -7,33 +7,33 @@
 #include <algorithm>
 #include <utility>
 
-CPlaylist::CPlaylist(const std::array<TDropTreeView*, 5>& trees, TDropListView* list, TM_PlayList& store)
-    : trees_(trees), list_(list), store_(store), model_(store)
+PlaylistPages::PlaylistPages(const std::array<TDropTreeView*, 5>& trees, TDropListView* list, TM_PlayList& store)
+    : m_trees(trees), m_list(list), m_store(store), m_model(store)
 {
     for (int n = 1; n <= 5; ++n) {
         TDropTreeView* tree = TreeView(n);
         Page(n).Tree = tree;
-        connections_.push_back(QObject::connect(tree, &TDropTreeView::FilesDropped, tree,
+        m_connections.push_back(QObject::connect(tree, &TDropTreeView::FilesDropped, tree,
                                                 [this, tree](const QStringList& paths) { WMDropFiles(tree, paths); }));
-        connections_.push_back(QObject::connect(
+        m_connections.push_back(QObject::connect(
             tree, &TDropTreeView::EntriesDropped, tree,
             [this, tree](QWidget* source, QTreeWidgetItem* target) { MoveTreeEntries(tree, source, target); }));
         watchSelection(tree, n);
     }
-    connections_.push_back(QObject::connect(list_, &TDropListView::FilesDropped, list_,
-                                            [this](const QStringList& paths) { WMDropFiles(list_, paths); }));
-    connections_.push_back(QObject::connect(list_, &TDropListView::EntriesDropped, list_,
+    m_connections.push_back(QObject::connect(m_list, &TDropListView::FilesDropped, m_list,
+                                            [this](const QStringList& paths) { WMDropFiles(m_list, paths); }));
+    m_connections.push_back(QObject::connect(m_list, &TDropListView::EntriesDropped, m_list,
                                             [this](QWidget* source, QTreeWidgetItem* target) {
                                                 MoveTempEntries(source, target);
                                             }));
-    watchSelection(list_, PlaylistModel::ListPage);
-    model_.SetView(this);
+    watchSelection(m_list, PlaylistModel::ListPage);
+    m_model.SetView(this);
 }
 
-CPlaylist::~CPlaylist()
+PlaylistPages::~PlaylistPages()
 {
-    model_.SetView(nullptr);
-    for (const auto& connection : connections_)
+    m_model.SetView(nullptr);
+    for (const auto& connection : m_connections)
         QObject::disconnect(connection);
     // The nodes point into the model's records, which go with it.
     for (int n = 1; n <= 5; ++n) {
@@ -41,23 +41,23 @@ CPlaylist::~CPlaylist()
         if (Page(n).Tree == TreeView(n))
             Page(n).Tree = nullptr;
     }
-    list_->clear();
+    m_list->clear();
 }
 
-QTreeWidget* CPlaylist::viewOf(int pageNo) const
+QTreeWidget* PlaylistPages::viewOf(int pageNo) const
 {
     if (pageNo == PlaylistModel::ListPage)
-        return list_;
+        return m_list;
     return TreeView(pageNo);
 }
 
-void CPlaylist::watchSelection(QTreeWidget* view, int pageNo)
+void PlaylistPages::watchSelection(QTreeWidget* view, int pageNo)
 {
     QItemSelectionModel* selection = view->selectionModel();
-    connections_.push_back(QObject::connect(
+    m_connections.push_back(QObject::connect(
         selection, &QItemSelectionModel::selectionChanged, view,
         [this, pageNo](const QItemSelection& selected, const QItemSelection& deselected) {
-            if (following_)
+            if (m_following)
                 return;
             const auto mark = [this, pageNo](const QItemSelection& ranges, bool on) {
                 for (const QItemSelectionRange& range : ranges) {
@@ -65,10 +65,10 @@ void CPlaylist::watchSelection(QTreeWidget* view, int pageNo)
                         continue;
                     for (int row = range.top(); row <= range.bottom(); ++row) {
                         if (pageNo == PlaylistModel::ListPage) {
-                            if (row < model_.TempCount())
-                                model_.SetTempSelected(row, on);
-                        } else if (row < model_.EntryCount(pageNo)) {
-                            model_.SetSelected(pageNo, row, on);
+                            if (row < m_model.TempCount())
+                                m_model.SetTempSelected(row, on);
+                        } else if (row < m_model.EntryCount(pageNo)) {
+                            m_model.SetSelected(pageNo, row, on);
                         }
                     }
                 }
@@ -78,60 +78,60 @@ void CPlaylist::watchSelection(QTreeWidget* view, int pageNo)
         }));
     if (pageNo == PlaylistModel::ListPage)
         return;
-    connections_.push_back(QObject::connect(selection, &QItemSelectionModel::currentChanged, view,
+    m_connections.push_back(QObject::connect(selection, &QItemSelectionModel::currentChanged, view,
                                             [this, pageNo](const QModelIndex& current) {
-                                                if (following_)
+                                                if (m_following)
                                                     return;
                                                 const bool row = current.isValid() && !current.parent().isValid() &&
-                                                                 current.row() < model_.EntryCount(pageNo);
-                                                model_.SetFocused(pageNo, row ? current.row() : -1);
+                                                                 current.row() < m_model.EntryCount(pageNo);
+                                                m_model.SetFocused(pageNo, row ? current.row() : -1);
                                             }));
 }
 
 // --- the views follow the model ---
 
-void CPlaylist::EntriesInserted(int pageNo, int first, int count)
+void PlaylistPages::EntriesInserted(int pageNo, int first, int count)
 {
     QTreeWidget* view = viewOf(pageNo);
-    const bool following = std::exchange(following_, true);
+    const bool following = std::exchange(m_following, true);
     UpdateGuard update(view);
     QList<QTreeWidgetItem*> items;
     items.reserve(count);
     for (int row = first; row < first + count; ++row) {
         if (pageNo == PlaylistModel::ListPage)
-            items.append(TDropListView::NewItem(model_.TempPath(row)));
+            items.append(TDropListView::NewItem(m_model.TempPath(row)));
         else
-            items.append(new TMusicNode(model_.Record(pageNo, row)));
+            items.append(new TMusicNode(m_model.Record(pageNo, row)));
     }
     if (first >= view->topLevelItemCount())
         view->addTopLevelItems(items);
     else
         view->insertTopLevelItems(first, items);
-    following_ = following;
+    m_following = following;
 }
 
-void CPlaylist::EntriesRemoving(int pageNo, int first, int count)
+void PlaylistPages::EntriesRemoving(int pageNo, int first, int count)
 {
     QTreeWidget* view = viewOf(pageNo);
-    const bool following = std::exchange(following_, true);
+    const bool following = std::exchange(m_following, true);
     UpdateGuard update(view);
     for (int row = first + count - 1; row >= first; --row)
         delete view->takeTopLevelItem(row);
-    following_ = following;
+    m_following = following;
 }
 
-void CPlaylist::EntriesChanged(int pageNo)
+void PlaylistPages::EntriesChanged(int pageNo)
 {
     viewOf(pageNo)->viewport()->update();
 }
 
-void CPlaylist::SelectionChanged(int pageNo)
+void PlaylistPages::SelectionChanged(int pageNo)
 {
     QTreeWidget* view = viewOf(pageNo);
     QItemSelectionModel* selectionModel = view->selectionModel();
     const bool list = pageNo == PlaylistModel::ListPage;
-    const int count = list ? model_.TempCount() : model_.EntryCount(pageNo);
-    const auto selected = [&](int row) { return list ? model_.IsTempSelected(row) : model_.IsSelected(pageNo, row); };
+    const int count = list ? m_model.TempCount() : m_model.EntryCount(pageNo);
+    const auto selected = [&](int row) { return list ? m_model.IsTempSelected(row) : m_model.IsSelected(pageNo, row); };
     QItemSelection selection;
     for (int row = 0; row < count;) {
         if (!selected(row)) {
@@ -144,28 +144,28 @@ void CPlaylist::SelectionChanged(int pageNo)
         selection.select(view->model()->index(row, 0), view->model()->index(last, view->columnCount() - 1));
         row = last + 1;
     }
-    const bool following = std::exchange(following_, true);
+    const bool following = std::exchange(m_following, true);
     if (!list) {
         // The focused entry is the tree's current one, as a click makes it.
-        const int focused = model_.FocusedRow(pageNo);
+        const int focused = m_model.FocusedRow(pageNo);
         if (focused >= 0)
             selectionModel->setCurrentIndex(view->model()->index(focused, 0), QItemSelectionModel::NoUpdate);
     }
     selectionModel->select(selection, QItemSelectionModel::ClearAndSelect);
-    following_ = following;
+    m_following = following;
 }
 
 // --- pages ---
 
-bool CPlaylist::LoadPages()
+bool PlaylistPages::LoadPages()
 {
-    model_.LoadPages();
+    m_model.LoadPages();
     return true;
 }
 
-bool CPlaylist::SavePages(bool all)
+bool PlaylistPages::SavePages(bool all)
 {
-    model_.SavePages(all);
+    m_model.SavePages(all);
     return true;
 }
 
@@ -189,10 +189,10 @@ QString SaveToFileReport(const std::array<QString, 5>& problems)
     return text;
 }
 
-void CPlaylist::SaveToFile()
+void PlaylistPages::SaveToFile()
 {
     // One answer for the five writes: the notice only when every page was saved.
-    model_.SavePages(true, CMusicFile::Warnings::Quiet);
+    m_model.SavePages(true, CMusicFile::Warnings::Quiet);
     std::array<QString, 5> problems;
     for (int n = 1; n <= 5; ++n)
         problems[static_cast<std::size_t>(n - 1)] = Page(n).WriteProblem();
@@ -203,44 +203,44 @@ void CPlaylist::SaveToFile()
         ShowWarning(report, MB_ICONEXCLAMATION);
 }
 
-void CPlaylist::RenumberPage(const TDropTreeView* tree)
+void PlaylistPages::RenumberPage(const TDropTreeView* tree)
 {
     if (tree)
-        model_.Renumber(tree->Tag);
+        m_model.Renumber(tree->Tag);
 }
 
-void CPlaylist::DeleteSelected(const QTreeWidget* tree)
+void PlaylistPages::DeleteSelected(const QTreeWidget* tree)
 {
-    const auto page = std::find(trees_.begin(), trees_.end(), tree);
-    if (page != trees_.end())
-        model_.DeleteSelected((*page)->Tag);
+    const auto page = std::find(m_trees.begin(), m_trees.end(), tree);
+    if (page != m_trees.end())
+        m_model.DeleteSelected((*page)->Tag);
 }
 
-void CPlaylist::DeleteSelectedTemp()
+void PlaylistPages::DeleteSelectedTemp()
 {
-    model_.DeleteSelectedTemp();
+    m_model.DeleteSelectedTemp();
 }
 
-void CPlaylist::MoveTreeEntries(TDropTreeView* tree, QWidget* source, QTreeWidgetItem* target)
+void PlaylistPages::MoveTreeEntries(TDropTreeView* tree, QWidget* source, QTreeWidgetItem* target)
 {
     if (!tree || source != tree)
         return;
-    model_.MoveSelected(tree->Tag, target ? tree->indexOfTopLevelItem(target) : -1);
+    m_model.MoveSelected(tree->Tag, target ? tree->indexOfTopLevelItem(target) : -1);
 }
 
-void CPlaylist::MoveTempEntries(QWidget* source, QTreeWidgetItem* target)
+void PlaylistPages::MoveTempEntries(QWidget* source, QTreeWidgetItem* target)
 {
-    if (source != list_)
+    if (source != m_list)
         return;
-    model_.MoveSelectedTemp(target ? list_->indexOfTopLevelItem(target) : -1);
+    m_model.MoveSelectedTemp(target ? m_list->indexOfTopLevelItem(target) : -1);
 }
 
-void CPlaylist::LoadTempList()
+void PlaylistPages::LoadTempList()
 {
-    model_.LoadTempList();
+    m_model.LoadTempList();
 }
 
-bool CPlaylist::SaveTempList()
+bool PlaylistPages::SaveTempList()
 {
-    return model_.SaveTempList();
+    return m_model.SaveTempList();
 }

@@ -1,9 +1,9 @@
 #pragma once
-// The playlist's pages and list as the window shows them: `CPlaylist` owns the
+// The playlist's pages and list as the window shows them: `PlaylistPages` owns the
 // playlist model (PlaylistModel.h), keeps the five page trees and the temporary list
 // showing it, hands what the user does in them (selecting, deleting, dragging,
 // dropping files) to the model, and says what went wrong in message boxes. The
-// playlist window owns the widgets and one `CPlaylist`; everything runs on the
+// playlist window owns the widgets and one `PlaylistPages`; everything runs on the
 // user-interface thread.
 
 #include "DropQueue.h"
@@ -30,21 +30,21 @@ QString SaveToFileReport(const std::array<QString, 5>& problems);
 // names with a line break for the list. Empty when both are empty.
 QString RefusedNamesText(const QStringList& tooLong, const QStringList& lineBreaks);
 
-class CPlaylist : public IPlaylistView {
+class PlaylistPages : public IPlaylistView {
 public:
     // Gives page n of `store` the tree with `Tag` n and routes the widgets' file drops,
     // drags and selections here. The widgets must outlive this object.
-    CPlaylist(const std::array<TDropTreeView*, 5>& trees, TDropListView* list, TM_PlayList& store = PlayLists);
+    PlaylistPages(const std::array<TDropTreeView*, 5>& trees, TDropListView* list, TM_PlayList& store = PlayLists);
     // Takes the trees back from the pages, which outlive the window.
-    ~CPlaylist() override;
-    CPlaylist(const CPlaylist&) = delete;
-    CPlaylist& operator=(const CPlaylist&) = delete;
+    ~PlaylistPages() override;
+    PlaylistPages(const PlaylistPages&) = delete;
+    PlaylistPages& operator=(const PlaylistPages&) = delete;
 
-    PlaylistModel& Model() { return model_; }
-    const PlaylistModel& Model() const { return model_; }
-    TDropTreeView* TreeView(int pageNo) const { return trees_.at(static_cast<std::size_t>(pageNo - 1)); }
-    TDropListView* ListView1() const { return list_; }
-    CMusicFile& Page(int pageNo) const { return store_.Pages[pageNo - 1]; }
+    PlaylistModel& Model() { return m_model; }
+    const PlaylistModel& Model() const { return m_model; }
+    TDropTreeView* TreeView(int pageNo) const { return m_trees.at(static_cast<std::size_t>(pageNo - 1)); }
+    TDropListView* ListView1() const { return m_list; }
+    CMusicFile& Page(int pageNo) const { return m_store.Pages[pageNo - 1]; }
     // Seam for tests: the folder walks list folders through `lister` (not owned, used
     // on the drop walker); set while no drop is under way.
     void SetFolderLister(CFolderLister* lister);
@@ -126,16 +126,16 @@ private:
     DropQueue& drops();
     void receive(DropBatch& batch);
 
-    std::array<TDropTreeView*, 5> trees_;
-    TDropListView* list_;
-    TM_PlayList& store_;
-    PlaylistModel model_;
+    std::array<TDropTreeView*, 5> m_trees;
+    TDropListView* m_list;
+    TM_PlayList& m_store;
+    PlaylistModel m_model;
     // Set while the views are being made to show the model: what they report then is
     // the model's own doing.
-    bool following_ = false;
-    CFolderLister* lister_ = &DefaultFolderLister();
-    std::vector<QMetaObject::Connection> connections_;
-    std::map<std::uint64_t, JobState> jobs_;
+    bool m_following = false;
+    CFolderLister* m_lister = &DefaultFolderLister();
+    std::vector<QMetaObject::Connection> m_connections;
+    std::map<std::uint64_t, JobState> m_jobs;
     // Last, so that it goes first: no batch arrives once the rest is being torn down.
-    std::unique_ptr<DropQueue> queue_;
+    std::unique_ptr<DropQueue> m_queue;
 };

@@ -10,14 +10,14 @@
 #include <QPainter>
 #include <QUrl>
 
-TMusicNode::TMusicNode(TMusicFile* record) : QTreeWidgetItem(NodeType), record_(record) {}
+TMusicNode::TMusicNode(TMusicFile* record) : QTreeWidgetItem(NodeType), m_record(record) {}
 
 QVariant TMusicNode::data(int column, int role) const
 {
     // The name is read from the record when a row is shown, not stored beside it: a page
     // of tens of thousands of entries then opens without decoding every path.
-    if (column == 0 && (role == Qt::DisplayRole || role == Qt::EditRole) && record_)
-        return ReadableFileName(EntryDisplayName(*record_));
+    if (column == 0 && (role == Qt::DisplayRole || role == Qt::EditRole) && m_record)
+        return ReadableFileName(EntryDisplayName(*m_record));
     return QTreeWidgetItem::data(column, role);
 }
 
@@ -48,16 +48,16 @@ QStringList DroppedLocalPaths(const QMimeData* mime)
     return paths;
 }
 
-UpdateGuard::UpdateGuard(QWidget* widget) : widget_(widget), wasEnabled_(widget && widget->updatesEnabled())
+UpdateGuard::UpdateGuard(QWidget* widget) : m_widget(widget), m_wasEnabled(widget && widget->updatesEnabled())
 {
-    if (wasEnabled_)
-        widget_->setUpdatesEnabled(false);
+    if (m_wasEnabled)
+        m_widget->setUpdatesEnabled(false);
 }
 
 UpdateGuard::~UpdateGuard()
 {
-    if (wasEnabled_)
-        widget_->setUpdatesEnabled(true);
+    if (m_wasEnabled)
+        m_widget->setUpdatesEnabled(true);
 }
 
 namespace {

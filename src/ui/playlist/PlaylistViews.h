@@ -1,8 +1,8 @@
 #pragma once
 // The widgets of the playlist window that hold entries: the five page trees and the
 // temporary list. Both take files dropped from the file manager and hand the local
-// paths on through `FilesDropped`; what becomes of them is `CPlaylist`'s business. The
-// entries they show belong to the playlist model (PlaylistModel.h), which `CPlaylist`
+// paths on through `FilesDropped`; what becomes of them is `PlaylistPages`'s business. The
+// entries they show belong to the playlist model (PlaylistModel.h), which `PlaylistPages`
 // mirrors here; nothing else adds or removes rows.
 
 #include <QHash>
@@ -25,14 +25,14 @@ public:
 
     explicit TMusicNode(TMusicFile* record);
 
-    TMusicFile* Data() const { return record_; }
+    TMusicFile* Data() const { return m_record; }
     // Column 0 shows `EntryDisplayName` of the record.
     QVariant data(int column, int role) const override;
     // The record of any node of a page tree; null for a node of another kind.
     static TMusicFile* DataOf(const QTreeWidgetItem* item);
 
 private:
-    TMusicFile* record_;
+    TMusicFile* m_record;
 };
 
 // The text a page row shows: the number ("%5d", five blanks for a folder heading),
@@ -51,8 +51,8 @@ public:
     UpdateGuard& operator=(const UpdateGuard&) = delete;
 
 private:
-    QWidget* widget_;
-    bool wasEnabled_;
+    QWidget* m_widget;
+    bool m_wasEnabled;
 };
 
 // A tree widget that takes files dropped from the file manager and hands their local

@@ -9,7 +9,7 @@ QStringList TStringList::ToStringList() const
 {
     QStringList out;
     out.reserve(Count());
-    for (const auto& item : items_)
+    for (const auto& item : m_items)
         out.append(item.first);
     return out;
 }

@@ -11,17 +11,17 @@
 
 class TStringList {
 public:
-    int Count() const { return static_cast<int>(items_.size()); }
+    int Count() const { return static_cast<int>(m_items.size()); }
     int Add(const QString& text) { return AddObject(text, 0); }
     int AddObject(const QString& text, std::intptr_t value)
     {
-        items_.emplace_back(text, value);
+        m_items.emplace_back(text, value);
         return Count() - 1;
     }
-    const QString& Strings(int index) const { return items_.at(static_cast<std::size_t>(index)).first; }
-    std::intptr_t Objects(int index) const { return items_.at(static_cast<std::size_t>(index)).second; }
+    const QString& Strings(int index) const { return m_items.at(static_cast<std::size_t>(index)).first; }
+    std::intptr_t Objects(int index) const { return m_items.at(static_cast<std::size_t>(index)).second; }
     QStringList ToStringList() const;
-    void Clear() { items_.clear(); }
+    void Clear() { m_items.clear(); }
 
     // Appends the lines of a "Temprary.txt"-style text file; false, adding nothing,
     // when the file cannot be read or is not a regular file.
@@ -31,19 +31,19 @@ public:
     bool SaveToFile(const QString& path) const;
 
 private:
-    std::vector<std::pair<QString, std::intptr_t>> items_;
+    std::vector<std::pair<QString, std::intptr_t>> m_items;
 };
 
 class SvStringList {
 public:
-    SvStringList() : list_(new TStringList) {}
-    ~SvStringList() { delete list_; }
+    SvStringList() : m_list(new TStringList) {}
+    ~SvStringList() { delete m_list; }
     SvStringList(const SvStringList&) = delete;
     SvStringList& operator=(const SvStringList&) = delete;
 
-    TStringList* operator->() const { return list_; }
-    TStringList& operator*() const { return *list_; }
+    TStringList* operator->() const { return m_list; }
+    TStringList& operator*() const { return *m_list; }
 
 private:
-    TStringList* const list_;
+    TStringList* const m_list;
 };

@@ -35,7 +35,7 @@ protected:
             trees[n - 1] = trees_[n - 1].get();
         }
         list_ = std::make_unique<TDropListView>();
-        playlist_ = std::make_unique<CPlaylist>(trees, list_.get(), *store_);
+        playlist_ = std::make_unique<PlaylistPages>(trees, list_.get(), *store_);
     }
     void Destroy()
     {
@@ -65,5 +65,5 @@ protected:
     std::unique_ptr<TM_PlayList> store_ = std::make_unique<TM_PlayList>();
     std::unique_ptr<TDropTreeView> trees_[5];
     std::unique_ptr<TDropListView> list_;
-    std::unique_ptr<CPlaylist> playlist_;
+    std::unique_ptr<PlaylistPages> playlist_;
 };
