@@ -2,49 +2,7 @@
 
 #include <algorithm>
 
-void KnobBar::PressKnob(int x, int y)
-{
-    m_drag = true;
-    m_downX = x;
-    m_downY = y;
-}
-
-bool KnobBar::MoveKnob(int x)
-{
-    if (!m_drag || x == m_downX)
-        return false;
-    const int left = m_knobLeft + (x - m_downX);
-    if (left < m_trackLeft || left > m_trackLeft + Range())
-        return false;
-    m_knobLeft = left;
-    return true;
-}
-
-bool KnobBar::ReleaseKnob()
-{
-    const bool was = m_drag;
-    m_drag = false;
-    return was;
-}
-
-void KnobBar::ClickTrack(int x)
-{
-    const int half = m_knobWidth / 2;
-    const int p = x - half;
-    if (p > 0 && p <= Range())
-        m_knobLeft = m_trackLeft + p;
-    else if (p <= half)
-        m_knobLeft = m_trackLeft;
-    else
-        m_knobLeft = m_trackLeft + Range();
-}
-
 namespace bars {
-
-int VolumeForOffset(int offset, int range)
-{
-    return range > 0 ? offset * 255 / range : 0;
-}
 
 int SeekTargetMs(int lengthMs, int offset, int range)
 {
@@ -53,13 +11,6 @@ int SeekTargetMs(int lengthMs, int offset, int range)
     // Rounded up, so that the position it gives puts the knob back on the same pixel
     // (truncated, the knob would drop back one pixel after most seeks).
     return static_cast<int>((static_cast<std::int64_t>(lengthMs) * offset + range - 1) / range);
-}
-
-int KnobLeftForTime(int trackLeft, int range, int timeMs, int lengthMs)
-{
-    if (lengthMs == 0)
-        return trackLeft;
-    return trackLeft + static_cast<int>(static_cast<std::int64_t>(range) * timeMs / lengthMs);
 }
 
 int MsUntilNextSecond(std::int64_t timeMs)

@@ -65,9 +65,7 @@ TFormMain::TFormMain(IPlayListLink* playList, Transport* transport)
     const StoredRect stored{Settings.MainX, Settings.MainY, PanelBack->width(), PanelBack->height()};
     setFixedSize(PanelBack->size());
     PlaceWindow(this, FitIntoWorkArea(stored, ChooseWorkArea(stored, ScreenWorkAreas())));
-    const int volumeRange = ShapeVolume->width() - ImgVolume->width();
-    ImgVolume->move(ShapeVolume->x() + std::clamp(Settings.Volume, 0, volumeRange), ImgVolume->y());
-    SyncBars();
+    ShapeVolume->PlaceKnob(ShapeVolume->x() + std::clamp(Settings.Volume, 0, ShapeVolume->Bar().Range()));
     ConnectBars();
     // The window opens with the focus where every transport click leaves it: on the tray
     // button, which shows no focus look, rather than ringing the first transport button.
@@ -258,16 +256,12 @@ void TFormMain::ShowClock()
 
 void TFormMain::ShowKnob()
 {
-    SyncBars();
+    const KnobBar& bar = ShapePosition->Bar();
     // A knob the user holds is the user's until it is let go.
-    if (m_positionBar.Dragging())
+    if (bar.Dragging())
         return;
     const qint64 length = m_transport->LengthMs();
-    const qint64 position = std::min(m_transport->PositionMs(), length);
-    ImgPosition->move(length <= 0 ? ShapePosition->x()
-                                  : bars::KnobLeftForTime(ShapePosition->x(), m_positionBar.Range(),
-                                                          static_cast<int>(position), static_cast<int>(length)),
-                      ImgPosition->y());
+    ShapePosition->PlaceKnob(bar.KnobLeftFor(std::min(m_transport->PositionMs(), length), length));
 }
 
 // Paused or stopped nothing on the strip changes, and nothing wakes. While a song is
@@ -289,8 +283,7 @@ void TFormMain::ScheduleKnob()
         TimerPosition.stop();
         return;
     }
-    SyncBars();
-    int wait = bars::MsUntilKnobMoves(m_positionBar.Range(), m_transport->PositionMs(), m_transport->LengthMs());
+    int wait = bars::MsUntilKnobMoves(ShapePosition->Bar().Range(), m_transport->PositionMs(), m_transport->LengthMs());
     if (LTitle->width() > PanelTitleBack->width())
         wait = wait < 0 ? 333 : std::min(wait, 333);
     if (wait >= 0)
@@ -301,23 +294,15 @@ void TFormMain::ScheduleKnob()
 
 void TFormMain::MoveVolumeKnobToTransport()
 {
-    SyncBars();
-    if (m_volumeBar.Dragging())
+    const KnobBar& bar = ShapeVolume->Bar();
+    if (bar.Dragging())
         return;
-    const int offset = static_cast<int>(std::lround(m_transport->Volume() * m_volumeBar.Range()));
-    if (offset != m_volumeBar.Offset()) {
-        m_volumeBar.SetOffset(offset);
-        ImgVolume->move(m_volumeBar.KnobLeft(), ImgVolume->y());
-    }
+    const int offset = static_cast<int>(std::lround(m_transport->Volume() * bar.Range()));
+    if (offset != bar.Offset())
+        ShapeVolume->PlaceKnob(bar.TrackLeft() + offset);
 }
 
 // --- bars, clock, labels ---
-
-void TFormMain::SyncBars()
-{
-    m_volumeBar.Sync(ShapeVolume->x(), ShapeVolume->width(), ImgVolume->width(), ImgVolume->x());
-    m_positionBar.Sync(ShapePosition->x(), ShapePosition->width(), ImgPosition->width(), ImgPosition->x());
-}
 
 void TFormMain::SetVolumePercent(double percent)
 {
@@ -331,40 +316,40 @@ void TFormMain::SetPositionSeconds(double seconds)
 
 void TFormMain::ConnectBars()
 {
-    TShape::BarAccess volume;
+    KnobTrack::ValueAccess volume;
     volume.value = [this] { return std::round(m_transport->Volume() * 100.0); };
     volume.maximum = [] { return 100.0; };
     volume.setValue = [this](double percent) { SetVolumePercent(percent); };
     volume.step = 5;
     volume.page = 25;
     volume.describe = [this] { return QStringLiteral("%1 %").arg(std::lround(m_transport->Volume() * 100.0)); };
-    ShapeVolume->SetBar(volume);
+    ShapeVolume->SetValueAccess(volume);
 
-    TShape::BarAccess position;
+    KnobTrack::ValueAccess position;
     position.value = [this] { return std::floor(static_cast<double>(m_transport->PositionMs()) / 1000.0); };
     position.maximum = [this] { return std::floor(static_cast<double>(m_transport->LengthMs()) / 1000.0); };
     position.setValue = [this](double seconds) { SetPositionSeconds(seconds); };
     position.step = 5;
     position.page = 30;
     position.describe = [this] { return bars::PositionWords(m_transport->PositionMs(), m_transport->LengthMs()); };
-    ShapePosition->SetBar(position);
+    ShapePosition->SetValueAccess(position);
 }
 
 void TFormMain::ApplyVolume()
 {
-    SyncBars();
-    if (m_volumeBar.Range() > 0)
-        m_transport->SetVolume(static_cast<double>(m_volumeBar.Offset()) / m_volumeBar.Range());
+    const KnobBar& bar = ShapeVolume->Bar();
+    if (bar.Range() > 0)
+        m_transport->SetVolume(static_cast<double>(bar.Offset()) / bar.Range());
 }
 
 void TFormMain::SeekToKnob()
 {
-    SyncBars();
     const qint64 length = m_transport->LengthMs();
     if (length <= 0)
         return;
-    m_transport->SeekTo(bars::SeekTargetMs(static_cast<int>(std::min<qint64>(length, INT32_MAX)),
-                                           m_positionBar.Offset(), m_positionBar.Range()));
+    const KnobBar& bar = ShapePosition->Bar();
+    m_transport->SeekTo(bars::SeekTargetMs(static_cast<int>(std::min<qint64>(length, INT32_MAX)), bar.Offset(),
+                                           bar.Range()));
 }
 
 void TFormMain::ShowStreamInfo(int kbps, int khz)
@@ -551,55 +536,32 @@ void TFormMain::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
-KnobBar& TFormMain::BarOf(QObject* control)
+bool TFormMain::HandleBar(KnobTrack* track, QObject* watched, QEvent* event)
 {
-    return (control == ImgVolume || control == ShapeVolume) ? m_volumeBar : m_positionBar;
-}
-
-bool TFormMain::HandleKnob(QLabel* knob, QEvent* event)
-{
-    KnobBar& bar = BarOf(knob);
-    auto* mouse = static_cast<QMouseEvent*>(event);
-    const QPoint at = mouse->position().toPoint();
-    SyncBars();
-    switch (event->type()) {
-    case QEvent::MouseButtonPress:
-        bar.PressKnob(at.x(), at.y());
-        return true;
-    case QEvent::MouseMove:
-        if (bar.MoveKnob(at.x())) {
-            knob->move(bar.KnobLeft(), knob->y());
-            if (knob == ImgVolume)
-                ApplyVolume();
-        }
-        return true;
-    case QEvent::MouseButtonRelease:
-        if (bar.ReleaseKnob()) {
-            if (knob == ImgPosition)
-                SeekToKnob();
-            (knob == ImgPosition ? ShapePosition : ShapeVolume)->TellValueChanged();
-        }
-        return true;
-    default:
-        return false;
+    switch (track->HandleMouse(watched, event)) {
+    case KnobTrack::KnobMove::Dragged:
+        // The volume follows the knob as it moves; the position only where it is let go.
+        if (track == ShapeVolume)
+            ApplyVolume();
+        break;
+    case KnobTrack::KnobMove::LetGo:
+        if (track == ShapePosition)
+            SeekToKnob();
+        track->TellValueChanged();
+        break;
+    case KnobTrack::KnobMove::Clicked:
+        if (track == ShapeVolume)
+            ApplyVolume();
+        else
+            SeekToKnob();
+        track->TellValueChanged();
+        break;
+    case KnobTrack::KnobMove::None:
+        break;
     }
-}
-
-bool TFormMain::HandleTrack(TShape* track, QEvent* event)
-{
-    if (event->type() != QEvent::MouseButtonPress)
-        return false;
-    KnobBar& bar = BarOf(track);
-    SyncBars();
-    bar.ClickTrack(static_cast<QMouseEvent*>(event)->position().toPoint().x());
-    QLabel* knob = track == ShapeVolume ? ImgVolume : ImgPosition;
-    knob->move(bar.KnobLeft(), knob->y());
-    if (track == ShapeVolume)
-        ApplyVolume();
-    else
-        SeekToKnob();
-    track->TellValueChanged();
-    return true;
+    // The knob keeps all its presses; the track only the press, so that the right button
+    // let go on it still reaches the strip's popup menu.
+    return watched != track || event->type() == QEvent::MouseButtonPress;
 }
 
 bool TFormMain::eventFilter(QObject* watched, QEvent* event)
@@ -615,10 +577,10 @@ bool TFormMain::eventFilter(QObject* watched, QEvent* event)
         return QWidget::eventFilter(watched, event);
     if (type == QEvent::MouseButtonDblClick)
         return true;
-    if (watched == ImgVolume || watched == ImgPosition)
-        return HandleKnob(static_cast<QLabel*>(watched), event);
-    if (watched == ShapeVolume || watched == ShapePosition)
-        return HandleTrack(static_cast<TShape*>(watched), event);
+    if (watched == ImgVolume || watched == ShapeVolume)
+        return HandleBar(ShapeVolume, watched, event);
+    if (watched == ImgPosition || watched == ShapePosition)
+        return HandleBar(ShapePosition, watched, event);
     if (watched == Panel1 || watched == PanelBack || watched == LTime) {
         // The X server's idea of where the strip stands is the one a drag starts from.
         if (type == QEvent::MouseButtonPress)

@@ -6,6 +6,7 @@
 // dragged. Window thread only.
 
 #include "Bars.h"
+#include "KnobTrack.h"
 #include "FrameSink.h"
 #include "Magnetic.h"
 #include "MoveLoop.h"
@@ -32,43 +33,6 @@ class QPushButton;
 class TPanel;
 class TdxButton;
 class TdxToolButton;
-
-// A filled rectangle with a one-pixel black outline (the bars' tracks). A track that
-// knows its bar is a slider for the keyboard and for screen readers, in the bar's own
-// units (the volume in percent, the position in seconds): the arrow keys move it by a
-// step, Page Up and Page Down by a page, Home and End to the ends; while it has the
-// focus its outline is orange.
-class TShape : public QWidget {
-    Q_OBJECT
-public:
-    explicit TShape(QWidget* parent, const QColor& brush = Qt::white);
-
-    // The bar's value, its maximum, a setter that clamps and acts, the key steps and
-    // what the value says in words (a screen reader's description, e.g. "1:41 of 3:20").
-    // Empty members: the track is only a picture.
-    struct BarAccess {
-        std::function<double()> value;
-        std::function<double()> maximum;
-        std::function<void(double)> setValue;
-        double step = 1;
-        double page = 10;
-        std::function<QString()> describe;
-    };
-    void SetBar(BarAccess bar);
-    const BarAccess& Bar() const { return m_bar; }
-    // A change the user made (not the song playing on): screen readers are told.
-    void TellValueChanged();
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    void focusInEvent(QFocusEvent* event) override;
-    void focusOutEvent(QFocusEvent* event) override;
-
-private:
-    QColor m_brush;
-    BarAccess m_bar;
-};
 
 struct TMainState {
     bool bTopMost = true;
@@ -161,9 +125,9 @@ public:
     TdxButton* BStop = nullptr;
     TdxButton* dxButton1 = nullptr;
     QLabel* Image3 = nullptr;
-    TShape* ShapeVolume = nullptr;
+    KnobTrack* ShapeVolume = nullptr;
     QLabel* ImgVolume = nullptr;
-    TShape* ShapePosition = nullptr;
+    KnobTrack* ShapePosition = nullptr;
     QLabel* ImgPosition = nullptr;
     TdxToolButton* BToTray = nullptr;
     TdxToolButton* dxToolButton2 = nullptr;
@@ -208,10 +172,9 @@ protected:
 private:
     void BuildComponents();
     void BuildHiddenComponents();
-    bool HandleKnob(QLabel* knob, QEvent* event);
-    bool HandleTrack(TShape* track, QEvent* event);
-    KnobBar& BarOf(QObject* control);
-    void SyncBars();
+    // A mouse event on a bar's knob or track: the knob follows, then the volume or the
+    // position does.
+    bool HandleBar(KnobTrack* track, QObject* watched, QEvent* event);
     // Keyboard and screen-reader access to the two bars.
     void SetVolumePercent(double percent);
     void SetPositionSeconds(double seconds);
@@ -240,8 +203,6 @@ private:
     std::unique_ptr<MagneticRouter> m_playListRouter;
     // The strip lost its tool-window style to be reachable while minimised.
     bool m_minimisedWithoutTray = false;
-    KnobBar m_volumeBar{132, 67, 12, 162};
-    KnobBar m_positionBar{63, 136, 12, 63};
     QImage m_spectrumBack;                      // 32-bit, top row first, for painting
     std::array<std::uint8_t, SpectrumFrameSink::kBytes> m_backBits{};  // bottom row first, for the thread
     SpectrumFrameSink m_frameSink;

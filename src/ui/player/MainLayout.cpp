@@ -9,17 +9,11 @@
 #include "StripAccessible.h"
 #include "StripLabel.h"
 #include "Transport.h"
-#include "WholePixels.h"
 
-#include <QAccessible>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QPainter>
 #include <QPushButton>
-
-#include <algorithm>
 
 namespace {
 
@@ -85,9 +79,9 @@ TPanel* makePanel(QWidget* parent, const char* name, QRect geometry, int tag, co
     return panel;
 }
 
-TShape* makeTrack(QWidget* parent, const char* name, QRect geometry, const QColor& brush, const QString& seen)
+KnobTrack* makeTrack(QWidget* parent, const char* name, QRect geometry, const QColor& brush, const QString& seen)
 {
-    auto* track = new TShape(parent, brush);
+    auto* track = new KnobTrack(parent, brush);
     track->setObjectName(QLatin1String(name));
     track->setAccessibleName(seen);
     track->setGeometry(geometry);
@@ -107,71 +101,6 @@ TdxToolButton* makeToolButton(QWidget* parent, const char* name, QPoint at, TdxT
 }
 
 } // namespace
-
-TShape::TShape(QWidget* parent, const QColor& brush)
-    : QWidget(parent)
-    , m_brush(brush)
-{
-}
-
-void TShape::SetBar(BarAccess bar)
-{
-    m_bar = std::move(bar);
-}
-
-void TShape::paintEvent(QPaintEvent*)
-{
-    QPainter painter(this);
-    painter.fillRect(rect(), m_brush);
-    DrawPixelFrame(painter, rect(), hasFocus() ? QColor(231, 150, 0) : QColor(Qt::black));
-}
-
-void TShape::keyPressEvent(QKeyEvent* event)
-{
-    if (!m_bar.value || !m_bar.setValue || event->modifiers() & ~Qt::KeypadModifier) {
-        QWidget::keyPressEvent(event);
-        return;
-    }
-    const double value = m_bar.value();
-    const double maximum = m_bar.maximum ? m_bar.maximum() : value;
-    double target = value;
-    switch (event->key()) {
-    case Qt::Key_Left:
-    case Qt::Key_Down: target = value - m_bar.step; break;
-    case Qt::Key_Right:
-    case Qt::Key_Up: target = value + m_bar.step; break;
-    case Qt::Key_PageDown: target = value - m_bar.page; break;
-    case Qt::Key_PageUp: target = value + m_bar.page; break;
-    case Qt::Key_Home: target = 0; break;
-    case Qt::Key_End: target = maximum; break;
-    default: QWidget::keyPressEvent(event); return;
-    }
-    m_bar.setValue(std::clamp(target, 0.0, std::max(maximum, 0.0)));
-    TellValueChanged();
-    event->accept();
-}
-
-void TShape::TellValueChanged()
-{
-    if (!m_bar.value)
-        return;
-    QAccessibleValueChangeEvent changed(this, m_bar.value());
-    QAccessible::updateAccessibility(&changed);
-    QAccessibleEvent described(this, QAccessible::DescriptionChanged);
-    QAccessible::updateAccessibility(&described);
-}
-
-void TShape::focusInEvent(QFocusEvent* event)
-{
-    QWidget::focusInEvent(event);
-    update();
-}
-
-void TShape::focusOutEvent(QFocusEvent* event)
-{
-    QWidget::focusOutEvent(event);
-    update();
-}
 
 void TFormMain::BuildComponents()
 {
@@ -201,8 +130,10 @@ void TFormMain::BuildComponents()
                          QStringLiteral("스피커"));
     ShapeVolume = makeTrack(Panel1, "ShapeVolume", {132, 18, 67, 5}, Qt::yellow, QStringLiteral("볼륨"));
     ImgVolume = makePicture(Panel1, "ImgVolume", {149, 17, 12, 7}, QStringLiteral(":/player/knob.png"), false, {});
+    ShapeVolume->SetKnob(ImgVolume);
     ShapePosition = makeTrack(Panel1, "ShapePosition", {63, 26, 136, 5}, Qt::white, QStringLiteral("재생 위치"));
     ImgPosition = makePicture(Panel1, "ImgPosition", {63, 25, 12, 7}, QStringLiteral(":/player/knob.png"), false, {});
+    ShapePosition->SetKnob(ImgPosition);
     // The sliders stand for their knobs.
     HideFromScreenReaders(ImgVolume);
     HideFromScreenReaders(ImgPosition);

@@ -7,7 +7,6 @@
 #include <QAccessibleWidget>
 #include <QVariant>
 
-#include <algorithm>
 
 namespace {
 
@@ -63,54 +62,12 @@ public:
     }
 };
 
-// A track with its knob: a slider in the bar's own units (percent, seconds), whose
-// description says the value in words.
-class BarAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
-public:
-    explicit BarAccessible(TShape* track) : QAccessibleWidget(track, QAccessible::Slider) {}
-
-    void* interface_cast(QAccessible::InterfaceType type) override
-    {
-        if (type == QAccessible::ValueInterface)
-            return static_cast<QAccessibleValueInterface*>(this);
-        return QAccessibleWidget::interface_cast(type);
-    }
-
-    QString text(QAccessible::Text t) const override
-    {
-        if (t == QAccessible::Value)
-            return QString::number(track()->Bar().value ? track()->Bar().value() : 0);
-        if (t == QAccessible::Description && track()->Bar().describe)
-            return track()->Bar().describe();
-        return QAccessibleWidget::text(t);
-    }
-
-    QVariant currentValue() const override { return track()->Bar().value ? track()->Bar().value() : 0.0; }
-    void setCurrentValue(const QVariant& value) override
-    {
-        const TShape::BarAccess& bar = track()->Bar();
-        if (!bar.setValue)
-            return;
-        const double maximum = bar.maximum ? bar.maximum() : 0.0;
-        bar.setValue(std::clamp(value.toDouble(), 0.0, std::max(maximum, 0.0)));
-        track()->TellValueChanged();
-    }
-    QVariant maximumValue() const override { return track()->Bar().maximum ? track()->Bar().maximum() : 0.0; }
-    QVariant minimumValue() const override { return 0.0; }
-    QVariant minimumStepSize() const override { return track()->Bar().step; }
-
-private:
-    TShape* track() const { return static_cast<TShape*>(widget()); }
-};
-
 QAccessibleInterface* stripFactory(const QString& className, QObject* object)
 {
     if (className == QLatin1String("TFormMain"))
         return new WindowAccessible(static_cast<QWidget*>(object));
     if (className == QLatin1String("TPanel"))
         return new ContainerAccessible(static_cast<QWidget*>(object), QAccessible::Pane);
-    if (className == QLatin1String("TShape"))
-        return new BarAccessible(static_cast<TShape*>(object));
     return nullptr;
 }
 

@@ -2,9 +2,9 @@
 // What screen readers see of the player strip:
 // - the window is a frame named by its caption;
 // - the panels are panels named in Korean for what a person sees;
-// - the seek and volume tracks are sliders in the user's units (the volume in percent,
-//   the position in seconds, described in words as "1:41 of 3:20"), settable by the
-//   reader; they report changes the user makes, not the song playing on;
+// - the seek and volume tracks are sliders (KnobTrack) in the user's units (the volume in
+//   percent, the position in seconds, described in words as "1:41 of 3:20"), settable by
+//   the reader; they report changes the user makes, not the song playing on;
 // - the labels are readable texts (their name is the text they show), the pictures images;
 // - the styled buttons are push buttons (Dxaccessible.cpp).
 // Hidden controls and widgets marked with HideFromScreenReaders (the knobs, which the

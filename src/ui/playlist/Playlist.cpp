@@ -126,11 +126,6 @@ TDropTreeView* TFormPlayList::ShownTree() const
 
 // --- master volume ---
 
-MasterVolumeBar TFormPlayList::VolumeBar() const
-{
-    return {ShapeVolume->x(), ShapeVolume->width(), ImgVolume->width()};
-}
-
 void TFormPlayList::ShowMasterVolume()
 {
     m_showVolumeQueued = false;
@@ -143,46 +138,36 @@ void TFormPlayList::ShowMasterVolume()
                 ShowMasterVolume();
         });
     }
-    ImgVolume->move(VolumeBar().KnobLeftFor(App.GetMasterVolume()), ImgVolume->y());
+    // A sound server may run above 100 % and a mixer may report nonsense; neither may put
+    // the knob beside its track.
+    ShapeVolume->PlaceKnob(ShapeVolume->Bar().KnobLeftFor(KnobBar::WholeValue(App.GetMasterVolume()), 100));
 }
 
 void TFormPlayList::ApplyKnobVolume()
 {
-    App.SetMasterVolume(static_cast<float>(VolumeBar().PercentFor(ImgVolume->x())));
+    App.SetMasterVolume(static_cast<float>(ShapeVolume->Bar().ValueOf(100)));
 }
 
 bool TFormPlayList::HandleVolume(QObject* watched, QEvent* event)
 {
-    auto* mouse = static_cast<QMouseEvent*>(event);
-    const QPoint at = mouse->position().toPoint();
-    const MasterVolumeBar bar = VolumeBar();
-    if (watched == ShapeVolume) {
-        if (event->type() != QEvent::MouseButtonPress)
-            return true;
-        ImgVolume->move(bar.KnobLeftForClick(at.x()), ImgVolume->y());
+    switch (ShapeVolume->HandleMouse(watched, event)) {
+    case KnobTrack::KnobMove::Dragged:
         ApplyKnobVolume();
-        return true;
-    }
-    switch (event->type()) {
-    case QEvent::MouseButtonPress:
-        m_store.VolumeDragging = true;
-        m_store.DragStart = {at.x(), at.y()};
         break;
-    case QEvent::MouseMove:
-        if (m_store.VolumeDragging) {
-            const int left = bar.KnobLeftForDrag(ImgVolume->x(), m_store.DragStart.X, at.x());
-            if (left != ImgVolume->x()) {
-                ImgVolume->move(left, ImgVolume->y());
-                ApplyKnobVolume();
-            }
-        }
+    case KnobTrack::KnobMove::Clicked:
+        ApplyKnobVolume();
+        ShapeVolume->TellValueChanged();
         break;
-    case QEvent::MouseButtonRelease:
-        m_store.VolumeDragging = false;
+    case KnobTrack::KnobMove::LetGo:
+        ShapeVolume->TellValueChanged();
         break;
-    default:
+    case KnobTrack::KnobMove::None:
         break;
     }
+    // The drag as the shared record keeps it.
+    const KnobBar& bar = ShapeVolume->Bar();
+    m_store.VolumeDragging = bar.Dragging();
+    m_store.DragStart = {bar.GrabX(), bar.GrabY()};
     return true;
 }
 

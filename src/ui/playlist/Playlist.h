@@ -5,10 +5,10 @@
 // plays (`CurrentSong`, `NextSong`) and asks the player to play through `App.PlaySong`.
 // Closing it hides it. Window thread only.
 
+#include "KnobTrack.h"
 #include "MoveLoop.h"
 #include "WindowPlacement.h"
 #include "PlaylistPages.h"
-#include "VolumeBar.h"
 
 #include <QTabBar>
 #include <QTabWidget>
@@ -48,24 +48,6 @@ private:
     QColor m_captionColor = Qt::black;
     QString m_caption;
     bool m_lowered = false;
-};
-
-// A filled rectangle with a one-pixel black outline: the volume track. Screen readers
-// and the keyboard see it as a slider of 0 to 100 through `Value` and `SetValue`.
-class TTrackShape : public QWidget {
-    Q_OBJECT
-public:
-    TTrackShape(QWidget* parent, const QColor& brush);
-
-    std::function<int()> Value;
-    std::function<void(int)> SetValue;
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-
-private:
-    QColor m_brush;
 };
 
 // The pages' tab bar. Its own class, so that screen readers get the window's own account
@@ -143,7 +125,7 @@ public:
     TPlainPanel* Panel4 = nullptr;
     QLabel* Image4 = nullptr;
     QLabel* Image3 = nullptr;
-    TTrackShape* ShapeVolume = nullptr;
+    KnobTrack* ShapeVolume = nullptr;
     QLabel* ImgVolume = nullptr;
     QLabel* Label1 = nullptr;
     QLabel* Label2 = nullptr;
@@ -196,7 +178,6 @@ private:
     bool HandleEntryView(QObject* watched, QEvent* event);
     // As a double-click on a list entry: it becomes current and plays.
     void PlayHandedEntry(QTreeWidgetItem* entry);
-    MasterVolumeBar VolumeBar() const;
 
     TM_PlayList& m_store;
     WindowMoveLoop m_moveLoop;

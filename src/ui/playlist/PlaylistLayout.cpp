@@ -125,15 +125,6 @@ void TPlainPanel::paintEvent(QPaintEvent*)
     }
 }
 
-TTrackShape::TTrackShape(QWidget* parent, const QColor& brush) : QWidget(parent), m_brush(brush) {}
-
-void TTrackShape::paintEvent(QPaintEvent*)
-{
-    QPainter painter(this);
-    painter.fillRect(rect(), m_brush);
-    DrawPixelFrame(painter, rect(), Qt::black);
-}
-
 std::array<TDropTreeView*, 5> TFormPlayList::BuildComponents()
 {
     initPlaylistResources();
@@ -170,19 +161,27 @@ void TFormPlayList::BuildPanel4()
     Image4->setAccessibleName(QStringLiteral("Sorvel"));
     Image3 = makePicture(Panel4, "Image3", {22, 3, 10, 11}, QStringLiteral(":/playlist/speaker.png"), {});
     Image3->setAccessibleName(QStringLiteral("스피커"));
-    ShapeVolume = new TTrackShape(Panel4, QColor(0, 255, 0));
+    ShapeVolume = new KnobTrack(Panel4, QColor(0, 255, 0));
     ShapeVolume->setObjectName(QStringLiteral("ShapeVolume"));
     ShapeVolume->setGeometry(34, 6, 63, 5);
     ShapeVolume->setToolTip(QStringLiteral("마스터 볼륨 조정"));
     ShapeVolume->setAccessibleName(QStringLiteral("마스터 볼륨"));
     ShapeVolume->setFocusPolicy(Qt::TabFocus);
-    ShapeVolume->Value = [this] { return VolumeBar().PercentFor(ImgVolume->x()); };
-    ShapeVolume->SetValue = [this](int percent) {
-        App.SetMasterVolume(static_cast<float>(percent));
-        ImgVolume->move(VolumeBar().KnobLeftFor(static_cast<float>(percent)), ImgVolume->y());
-    };
     ImgVolume = makePicture(Panel4, "ImgVolume", {59, 5, 12, 7}, QStringLiteral(":/playlist/knob.png"),
                             QStringLiteral("마스터 볼륨 조정"));
+    ShapeVolume->SetKnob(ImgVolume);
+    // The keyboard and screen readers move it in percent, as the strip's volume.
+    KnobTrack::ValueAccess volume;
+    volume.value = [this] { return static_cast<double>(ShapeVolume->Bar().ValueOf(100)); };
+    volume.maximum = [] { return 100.0; };
+    volume.setValue = [this](double percent) {
+        App.SetMasterVolume(static_cast<float>(percent));
+        ShapeVolume->PlaceKnob(ShapeVolume->Bar().KnobLeftFor(KnobBar::WholeValue(percent), 100));
+    };
+    volume.step = 5;
+    volume.page = 25;
+    volume.describe = [this] { return QStringLiteral("%1 %").arg(ShapeVolume->Bar().ValueOf(100)); };
+    ShapeVolume->SetValueAccess(volume);
     ImgVolume->setAccessibleName(QStringLiteral("마스터 볼륨 손잡이"));
     Label1 = makeLabel(Panel4, "Label1", {104, 3}, QStringLiteral("Play List - Sorvel"), Qt::yellow);
     // Where the stand-in face sets "Play List - Sorvel" wider than the design's, the version

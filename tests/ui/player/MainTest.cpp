@@ -73,7 +73,7 @@ TEST_F(PlayerWindow, TransportStateTable)
     // The strip shows where the song was held, as the media controls do.
     const qint64 held = form->TransportOf().PositionMs();
     EXPECT_EQ(form->LTime->text(), "00:01-00:03");
-    EXPECT_EQ(form->ImgPosition->x(), bars::KnobLeftForTime(63, 124, static_cast<int>(held), 3000));
+    EXPECT_EQ(form->ImgPosition->x(), KnobBar(63, 136, 12, 63).KnobLeftFor(held, 3000));
     EXPECT_GT(form->ImgPosition->x(), 63);
 
     form->BPlay->Click();  // resume

@@ -1,11 +1,14 @@
 // What a screen reader and the keyboard reach on the strip.
 
+#include "KnobTrack.h"
 #include "PlayerFixture.h"
 
 #include <QAccessible>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace std::chrono_literals;
@@ -169,6 +172,34 @@ TEST_F(StripAccessibility, TabReachesEveryControlAndArrowsMoveTheBarsInTheirUnit
     EXPECT_EQ(form->TransportOf().PositionMs(), 45000);
     QTest::keyClick(form->ShapePosition, Qt::Key_Left);
     EXPECT_EQ(form->TransportOf().PositionMs(), 40000);
+}
+
+// Readers hear of what the user does with the bars, not of the song playing on or of a
+// volume set from elsewhere (the desktop's media controls).
+TEST_F(StripAccessibility, ReadersHearTheUsersBarChangesOnly)
+{
+    QSignalSpy volumeTold(form->ShapeVolume, &KnobTrack::UserChangedValue);
+    QSignalSpy positionTold(form->ShapePosition, &KnobTrack::UserChangedValue);
+    QTest::mouseClick(form->ShapeVolume, Qt::LeftButton, {}, QPoint(20, 2));
+    EXPECT_EQ(volumeTold.count(), 1);
+    QTest::mousePress(form->ImgVolume, Qt::LeftButton, {}, QPoint(5, 3));
+    QMouseEvent move(QEvent::MouseMove, QPointF(9, 3), form->ImgVolume->mapToGlobal(QPointF(9, 3)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(form->ImgVolume, &move);
+    EXPECT_EQ(volumeTold.count(), 1) << "told once the knob is let go";
+    QTest::mouseRelease(form->ImgVolume, Qt::LeftButton, {}, QPoint(5, 3));
+    EXPECT_EQ(volumeTold.count(), 2);
+    form->TransportOf().SetVolume(0.2);
+    EXPECT_EQ(form->ImgVolume->x(), 132 + 11);
+    EXPECT_EQ(volumeTold.count(), 2);
+
+    ASSERT_TRUE(form->PlayFile(longSong));
+    form->TransportOf().SeekTo(100000);
+    form->TimerPositionTimer();
+    EXPECT_GT(form->ImgPosition->x(), 63);
+    EXPECT_EQ(positionTold.count(), 0);
+    QTest::mouseClick(form->ShapePosition, Qt::LeftButton, {}, QPoint(6, 2));
+    EXPECT_EQ(positionTold.count(), 1);
 }
 
 // A press by the keyboard leaves the focus where it was, so a second Space pauses; a

@@ -6,11 +6,13 @@
 
 #include "Cmain.h"
 #include "Dxbuttons.h"
+#include "KnobTrack.h"
 #include "Playlist.h"
 #include "support/MixerDouble.h"
 
 #include <QAccessible>
 #include <QLabel>
+#include <QSignalSpy>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
@@ -302,6 +304,39 @@ TEST_F(PlaylistWindow, MasterVolumeBarFollowsTheMixerAndSetsIt)
     mixer_.Values = {0, 0};
     mixer_.Changed();
     ASSERT_TRUE(QTest::qWaitFor([&] { return form.ImgVolume->x() == 34; }, 2000));
+}
+
+// The master volume answers the keys as the strip's volume does (5 % a step, a quarter a
+// page, Home and End), and screen readers hear of the user's changes only.
+TEST_F(PlaylistWindow, MasterVolumeKeysStepAsTheStripsVolumeAndReadersHearTheUser)
+{
+    mixer_.Values = {0, 0};
+    TFormPlayList& form = Open();
+    form.show();
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return mixer_.Opened > 0; }, 2000));
+    QSignalSpy told(form.ShapeVolume, &KnobTrack::UserChangedValue);
+
+    form.ShapeVolume->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(form.ShapeVolume, Qt::Key_End);
+    EXPECT_EQ(form.ImgVolume->x(), 34 + 51);
+    EXPECT_EQ(mixer_.Values, (std::vector<long>{65535, 65535}));
+    QTest::keyClick(form.ShapeVolume, Qt::Key_PageDown);
+    EXPECT_EQ(form.ImgVolume->x(), 34 + 75 * 51 / 100);
+    QTest::keyClick(form.ShapeVolume, Qt::Key_Home);
+    EXPECT_EQ(form.ImgVolume->x(), 34);
+    EXPECT_EQ(mixer_.Values, (std::vector<long>{0, 0}));
+    QTest::keyClick(form.ShapeVolume, Qt::Key_PageUp);
+    EXPECT_EQ(form.ImgVolume->x(), 34 + 25 * 51 / 100);
+    EXPECT_EQ(told.count(), 4);
+
+    QTest::mouseClick(form.ShapeVolume, Qt::LeftButton, {}, QPoint(31, 2));
+    EXPECT_EQ(told.count(), 5) << "a click is the user's change";
+    mixer_.Values = {65535, 65535};
+    mixer_.Changed();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.ImgVolume->x() == 34 + 51; }, 2000));
+    EXPECT_EQ(told.count(), 5) << "a change made elsewhere is not announced as the user's";
 }
 
 TEST_F(PlaylistWindow, TitleBarMovesAndEdgesSizeThroughTheHook)
