@@ -19,7 +19,7 @@ namespace {
 
 class ReplaceFileTest : public ::testing::Test {
 protected:
-    QString Path(const QString& name) const { return dir_.filePath(name); }
+    QString Path(const QString& name) const { return m_dir.filePath(name); }
     QByteArray Bytes(const QString& name) const { return FileNameBytes(Path(name)); }
     QByteArray Read(const QString& name) const
     {
@@ -31,9 +31,9 @@ protected:
         struct stat st {};
         return ::lstat(Bytes(name).constData(), &st) == 0 ? (st.st_mode & S_IFMT) : 0;
     }
-    QStringList Names() const { return QDir(dir_.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot); }
+    QStringList Names() const { return QDir(m_dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot); }
 
-    QTemporaryDir dir_;
+    QTemporaryDir m_dir;
 };
 
 TEST_F(ReplaceFileTest, ThroughLinksTheLinkStaysAndItsFileIsReplaced)

@@ -69,37 +69,37 @@ class TagReader : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(dir_.isValid());
-        const std::string mp3 = fixtures::MakeFile(dir_.path().toStdString(), "mp3", {44100, 2, 0.5},
+        ASSERT_TRUE(m_dir.isValid());
+        const std::string mp3 = fixtures::MakeFile(m_dir.path().toStdString(), "mp3", {44100, 2, 0.5},
                                                    fixtures::Tone(440));
         ASSERT_FALSE(mp3.empty());
         QFile file(QString::fromStdString(mp3));
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        song_ = file.readAll();
+        m_song = file.readAll();
         // The encoder wrote an ID3v2 tag of its own; the tests bring theirs.
-        if (song_.startsWith("ID3")) {
-            const auto b = [this](int i) { return static_cast<int>(static_cast<unsigned char>(song_[i])); };
-            song_.remove(0, 10 + (b(6) << 21 | b(7) << 14 | b(8) << 7 | b(9)));
+        if (m_song.startsWith("ID3")) {
+            const auto b = [this](int i) { return static_cast<int>(static_cast<unsigned char>(m_song[i])); };
+            m_song.remove(0, 10 + (b(6) << 21 | b(7) << 14 | b(8) << 7 | b(9)));
         }
     }
     QString Write(const QString& name, const QByteArray& bytes)
     {
-        const QString path = dir_.filePath(name);
+        const QString path = m_dir.filePath(name);
         QFile file(path);
         EXPECT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(bytes);
         return path;
     }
 
-    QTemporaryDir dir_;
-    QByteArray song_;  // an MP3 without tags
+    QTemporaryDir m_dir;
+    QByteArray m_song;  // an MP3 without tags
 };
 
 TEST_F(TagReader, KoreanLatin1FramesOfId3v2AreCodePage949)
 {
     const QByteArray frames = id3Frame("TIT2", 0, cp949("바다의 노래")) + id3Frame("TPE1", 0, cp949("가수"))
         + id3Frame("TALB", 3, QStringLiteral("첫 앨범").toUtf8());
-    const FileTagText tags = ReadFileTags(Write("v2.mp3", id3Tag(frames) + song_));
+    const FileTagText tags = ReadFileTags(Write("v2.mp3", id3Tag(frames) + m_song));
     EXPECT_EQ(tags.title, QStringLiteral("바다의 노래"));
     EXPECT_EQ(tags.artist, QStringLiteral("가수"));
     EXPECT_EQ(tags.album, QStringLiteral("첫 앨범"));
@@ -107,12 +107,12 @@ TEST_F(TagReader, KoreanLatin1FramesOfId3v2AreCodePage949)
 
 TEST_F(TagReader, Id3v1InCodePage949AndRealLatin1)
 {
-    const FileTagText korean = ReadFileTags(Write("v1.mp3", song_ + id3v1(cp949("하늘"), cp949("가수"), cp949("앨범"))));
+    const FileTagText korean = ReadFileTags(Write("v1.mp3", m_song + id3v1(cp949("하늘"), cp949("가수"), cp949("앨범"))));
     EXPECT_EQ(korean.title, QStringLiteral("하늘"));
     EXPECT_EQ(korean.artist, QStringLiteral("가수"));
     EXPECT_EQ(korean.album, QStringLiteral("앨범"));
 
-    const FileTagText latin = ReadFileTags(Write("latin.mp3", song_ + id3v1("Caf\xe9 del Mar", "Beyonc\xe9", "")));
+    const FileTagText latin = ReadFileTags(Write("latin.mp3", m_song + id3v1("Caf\xe9 del Mar", "Beyonc\xe9", "")));
     EXPECT_EQ(latin.title, QStringLiteral("Café del Mar"));
     EXPECT_EQ(latin.artist, QStringLiteral("Beyoncé"));
     EXPECT_TRUE(latin.album.isEmpty());
@@ -120,12 +120,12 @@ TEST_F(TagReader, Id3v1InCodePage949AndRealLatin1)
 
 TEST_F(TagReader, FilesThatAreNoSongsGiveNoTags)
 {
-    const FileTagText none = ReadFileTags(Write("plain.mp3", song_));
+    const FileTagText none = ReadFileTags(Write("plain.mp3", m_song));
     EXPECT_TRUE(none.title.isEmpty() && none.artist.isEmpty() && none.album.isEmpty());
     const FileTagText garbage = ReadFileTags(Write("garbage.mp3", QByteArray(4096, '\x5a')));
     EXPECT_TRUE(garbage.title.isEmpty());
-    EXPECT_TRUE(ReadFileTags(dir_.path()).title.isEmpty());
-    EXPECT_TRUE(ReadFileTags(dir_.filePath("missing.mp3")).title.isEmpty());
+    EXPECT_TRUE(ReadFileTags(m_dir.path()).title.isEmpty());
+    EXPECT_TRUE(ReadFileTags(m_dir.filePath("missing.mp3")).title.isEmpty());
     EXPECT_TRUE(ReadFileTags(QStringLiteral("/dev/zero")).title.isEmpty());
 }
 

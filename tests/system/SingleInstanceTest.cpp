@@ -38,25 +38,25 @@ protected:
     void SetUp() override
     {
         EnsureQtApplication();
-        ASSERT_TRUE(runtime_.isValid());
-        chmod(QFile::encodeName(runtime_.path()).constData(), 0700);
-        saved_ = qgetenv("XDG_RUNTIME_DIR");
-        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime_.path()));
+        ASSERT_TRUE(m_runtime.isValid());
+        chmod(QFile::encodeName(m_runtime.path()).constData(), 0700);
+        m_saved = qgetenv("XDG_RUNTIME_DIR");
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_runtime.path()));
     }
     void TearDown() override
     {
-        server_.reset();
+        m_server.reset();
         close(App.TakeHandOverSocket());
-        qputenv("XDG_RUNTIME_DIR", saved_);
+        qputenv("XDG_RUNTIME_DIR", m_saved);
     }
     // Starts "the running copy": the look-up finds nothing and the server listens.
     void StartFirstCopy()
     {
         ASSERT_FALSE(App.CheckRunningInstance());
-        server_ = std::make_unique<HandOverServer>(App.TakeHandOverSocket());
-        ASSERT_TRUE(server_->IsListening());
-        server_->OnMessage = [this](int message) { messages_.push_back(message); };
-        server_->OnPaths = [this](const QStringList& paths, bool play) { handed_.push_back({paths, play}); };
+        m_server = std::make_unique<HandOverServer>(App.TakeHandOverSocket());
+        ASSERT_TRUE(m_server->IsListening());
+        m_server->OnMessage = [this](int message) { m_messages.push_back(message); };
+        m_server->OnPaths = [this](const QStringList& paths, bool play) { m_handed.push_back({paths, play}); };
     }
     void Pump(int ms)
     {
@@ -76,11 +76,11 @@ protected:
         socket.disconnectFromServer();
     }
 
-    QTemporaryDir runtime_;
-    QByteArray saved_;
-    std::unique_ptr<HandOverServer> server_;
-    std::vector<int> messages_;
-    std::vector<std::pair<QStringList, bool>> handed_;
+    QTemporaryDir m_runtime;
+    QByteArray m_saved;
+    std::unique_ptr<HandOverServer> m_server;
+    std::vector<int> m_messages;
+    std::vector<std::pair<QStringList, bool>> m_handed;
 };
 
 TEST_F(SingleInstance, SecondStartHandsOverAndTheSocketIsPrivate)
@@ -89,15 +89,15 @@ TEST_F(SingleInstance, SecondStartHandsOverAndTheSocketIsPrivate)
     struct stat info {};
     ASSERT_EQ(stat(QFile::encodeName(HandOverSocketPath()).constData(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
-    EXPECT_TRUE(HandOverSocketPath().startsWith(runtime_.path()));
+    EXPECT_TRUE(HandOverSocketPath().startsWith(m_runtime.path()));
 
     EXPECT_TRUE(App.CheckRunningInstance());
     EXPECT_EQ(App.TakeHandOverSocket(), -1);
     Pump(200);
-    EXPECT_EQ(messages_, std::vector<int>{1025});
+    EXPECT_EQ(m_messages, std::vector<int>{1025});
 
     // The server going away takes its socket with it: the next start runs.
-    server_.reset();
+    m_server.reset();
     EXPECT_FALSE(QFile::exists(HandOverSocketPath()));
 }
 
@@ -109,7 +109,7 @@ TEST_F(SingleInstance, SocketOfACrashedCopyDoesNotBlockTheNextStart)
     StartFirstCopy();
     EXPECT_TRUE(App.CheckRunningInstance());
     Pump(200);
-    EXPECT_EQ(messages_, std::vector<int>{1025});
+    EXPECT_EQ(m_messages, std::vector<int>{1025});
 }
 
 TEST_F(SingleInstance, AnythingButAHandOverIsDropped)
@@ -120,10 +120,10 @@ TEST_F(SingleInstance, AnythingButAHandOverIsDropped)
     SendRaw(raw("\0\xff\n"));
     SendRaw("1025");  // never ends its line
     Pump(100);
-    EXPECT_TRUE(messages_.empty());
+    EXPECT_TRUE(m_messages.empty());
     SendRaw("1025\n");
     Pump(100);
-    EXPECT_EQ(messages_, std::vector<int>{1025});
+    EXPECT_EQ(m_messages, std::vector<int>{1025});
 }
 
 TEST_F(SingleInstance, AnotherUserCannotReachTheSocket)
@@ -148,7 +148,7 @@ TEST_F(SingleInstance, AnotherUserCannotReachTheSocket)
     EXPECT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
     Pump(100);
-    EXPECT_TRUE(messages_.empty());
+    EXPECT_TRUE(m_messages.empty());
 }
 
 TEST_F(SingleInstance, PathsFollowTheHandOverAndTheFirstBlockPlays)
@@ -164,10 +164,10 @@ TEST_F(SingleInstance, PathsFollowTheHandOverAndTheFirstBlockPlays)
     while (!done)
         Pump(20);
     second.join();
-    EXPECT_EQ(messages_, std::vector<int>{1025});
-    ASSERT_EQ(handed_.size(), 1u);
-    EXPECT_EQ(handed_[0].first, paths);
-    EXPECT_TRUE(handed_[0].second);
+    EXPECT_EQ(m_messages, std::vector<int>{1025});
+    ASSERT_EQ(m_handed.size(), 1u);
+    EXPECT_EQ(m_handed[0].first, paths);
+    EXPECT_TRUE(m_handed[0].second);
 }
 
 TEST_F(SingleInstance, ManyPathsTravelInSeveralMessagesInOrder)
@@ -185,14 +185,14 @@ TEST_F(SingleInstance, ManyPathsTravelInSeveralMessagesInOrder)
         Pump(20);
     second.join();
     Pump(50);
-    ASSERT_GE(handed_.size(), 3u);  // over 200 KiB: more than one 64 KiB message
+    ASSERT_GE(m_handed.size(), 3u);  // over 200 KiB: more than one 64 KiB message
     QStringList received;
-    for (std::size_t i = 0; i < handed_.size(); ++i) {
-        EXPECT_EQ(handed_[i].second, i == 0) << i;
-        received += handed_[i].first;
+    for (std::size_t i = 0; i < m_handed.size(); ++i) {
+        EXPECT_EQ(m_handed[i].second, i == 0) << i;
+        received += m_handed[i].first;
     }
     EXPECT_EQ(received, paths);
-    EXPECT_EQ(messages_.size(), handed_.size());
+    EXPECT_EQ(m_messages.size(), m_handed.size());
 }
 
 TEST_F(SingleInstance, BrokenPathBlocksAreDroppedWholeAfterTheHandOver)
@@ -211,8 +211,8 @@ TEST_F(SingleInstance, BrokenPathBlocksAreDroppedWholeAfterTheHandOver)
     for (const QByteArray& message : bad)
         SendRaw(message);
     Pump(100);
-    EXPECT_EQ(messages_.size(), std::size(bad));  // each was a hand-over all the same
-    EXPECT_TRUE(handed_.empty());
+    EXPECT_EQ(m_messages.size(), std::size(bad));  // each was a hand-over all the same
+    EXPECT_TRUE(m_handed.empty());
 }
 
 TEST_F(SingleInstance, APeerThatStopsMidMessageDoesNotHoldTheServer)
@@ -227,9 +227,9 @@ TEST_F(SingleInstance, APeerThatStopsMidMessageDoesNotHoldTheServer)
     // Others are served meanwhile, and the stalled one is cut off after its time.
     SendRaw(raw("1025\nadd 1\n/whole.mp3\0"));
     Pump(50);
-    ASSERT_EQ(handed_.size(), 1u);
-    EXPECT_EQ(handed_[0].first, QStringList{"/whole.mp3"});
-    EXPECT_FALSE(handed_[0].second);
+    ASSERT_EQ(m_handed.size(), 1u);
+    EXPECT_EQ(m_handed[0].first, QStringList{"/whole.mp3"});
+    EXPECT_FALSE(m_handed[0].second);
     QElapsedTimer clock;
     clock.start();
     while (stalled.state() == QLocalSocket::ConnectedState && clock.elapsed() < 4000) {
@@ -237,7 +237,7 @@ TEST_F(SingleInstance, APeerThatStopsMidMessageDoesNotHoldTheServer)
         stalled.waitForReadyRead(10);
     }
     EXPECT_NE(stalled.state(), QLocalSocket::ConnectedState);
-    EXPECT_EQ(handed_.size(), 1u);
+    EXPECT_EQ(m_handed.size(), 1u);
 }
 
 TEST(HandOverMessages, NoPathsIsThePlainHandOverByteForByte)

@@ -62,7 +62,7 @@ protected:
     // A file whose name holds raw bytes (not UTF-8), made byte for byte.
     QString MakeRawFile(const QByteArray& name)
     {
-        const QByteArray path = FileNameBytes(dir_.path()) + '/' + name;
+        const QByteArray path = FileNameBytes(m_dir.path()) + '/' + name;
         const int fd = ::open(path.constData(), O_CREAT | O_WRONLY, 0644);
         EXPECT_GE(fd, 0);
         EXPECT_EQ(::write(fd, QByteArray(300, 'x').constData(), 300), 300);
@@ -84,13 +84,13 @@ protected:
 TEST_F(DropQueueTest, ASecondDropWaitsBehindTheFirstAndTheWindowStaysFree)
 {
     GateLister gate;
-    playlist_->SetFolderLister(&gate);
+    m_playlist->SetFolderLister(&gate);
     MakeFile(QStringLiteral("D/a.mp3"));
     MakeFile(QStringLiteral("D/slow/b.mp3"));
     MakeFile(QStringLiteral("D/z.mp3"));
     MakeFile(QStringLiteral("E/c.mp3"));
-    playlist_->WMDropFiles(Tree(1), {Path(QStringLiteral("D"))});
-    playlist_->WMDropFiles(Tree(1), {Path(QStringLiteral("E"))});
+    m_playlist->WMDropFiles(Tree(1), {Path(QStringLiteral("D"))});
+    m_playlist->WMDropFiles(Tree(1), {Path(QStringLiteral("E"))});
     gate.WaitUntilHeld();
 
     QElapsedTimer waited;
@@ -98,15 +98,15 @@ TEST_F(DropQueueTest, ASecondDropWaitsBehindTheFirstAndTheWindowStaysFree)
     while (Tree(1)->topLevelItemCount() < 2 && waited.elapsed() < 10000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     EXPECT_EQ(Names(Tree(1)), (QStringList{"D", "a.mp3"}));  // what the walk has met
-    EXPECT_FALSE(playlist_->DropsIdle());
+    EXPECT_FALSE(m_playlist->DropsIdle());
     Tree(1)->topLevelItem(1)->setSelected(true);
-    playlist_->DeleteSelected(Tree(1));
+    m_playlist->DeleteSelected(Tree(1));
 
     gate.Open();
-    ASSERT_TRUE(playlist_->FinishDrops());
+    ASSERT_TRUE(m_playlist->FinishDrops());
     EXPECT_EQ(Names(Tree(1)), (QStringList{"D", "slow", "b.mp3", "z.mp3", "E", "c.mp3"}));
     EXPECT_EQ(Rows(1).last(), QStringLiteral("c.mp3|0|1|3"));
-    playlist_->SetFolderLister(nullptr);
+    m_playlist->SetFolderLister(nullptr);
 }
 
 // Closing the window in the middle of a walk ends it at once: the walk of a slow disk
@@ -121,10 +121,10 @@ TEST_F(DropQueueTest, ClosingDuringAWalkEndsIt)
             return CFolderLister::List(folder, entries);
         }
     } slow;
-    playlist_->SetFolderLister(&slow);
+    m_playlist->SetFolderLister(&slow);
     for (int i = 0; i < 2000; ++i)
         ASSERT_TRUE(QDir().mkpath(Path(QStringLiteral("D/%1").arg(i))));
-    playlist_->WMDropFiles(list_.get(), {Path(QStringLiteral("D"))});
+    m_playlist->WMDropFiles(m_list.get(), {Path(QStringLiteral("D"))});
     QElapsedTimer closing;
     closing.start();
     Destroy();
@@ -139,25 +139,25 @@ TEST_F(DropQueueTest, NamesOfAnyBytesSurviveTheListsAndTheirFiles)
     const QString cp949 = MakeRawFile("\xB0\xA1.mp3");  // "가" in code page 949, not UTF-8
     const QString korean = MakeRawFile(QStringLiteral("창.mp3").toUtf8());
     const QStringList names{latin1, cp949, korean};
-    playlist_->WMDropFiles(Tree(2), names);
-    playlist_->WMDropFiles(list_.get(), names);
-    ASSERT_TRUE(playlist_->FinishDrops());
+    m_playlist->WMDropFiles(Tree(2), names);
+    m_playlist->WMDropFiles(m_list.get(), names);
+    ASSERT_TRUE(m_playlist->FinishDrops());
     EXPECT_EQ(Names(Tree(2)), (QStringList{"caf\uFFFD.mp3", "\uFFFD\uFFFD.mp3", "창.mp3"}));
-    EXPECT_EQ(list_->Captions(), names);
-    EXPECT_EQ(list_->topLevelItem(0)->text(0), ReadableFileName(latin1));
-    playlist_->SavePages(true);
-    playlist_->SaveTempList();
+    EXPECT_EQ(m_list->Captions(), names);
+    EXPECT_EQ(m_list->topLevelItem(0)->text(0), ReadableFileName(latin1));
+    m_playlist->SavePages(true);
+    m_playlist->SaveTempList();
 
     Rebuild();
-    playlist_->LoadPages();
-    playlist_->LoadTempList();
+    m_playlist->LoadPages();
+    m_playlist->LoadTempList();
     ASSERT_EQ(Tree(2)->topLevelItemCount(), 3);
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(FileNameBytes(EntryPath(*Record(2, i))), FileNameBytes(names.at(i))) << i;
-    ASSERT_EQ(list_->Captions().size(), 3);
+    ASSERT_EQ(m_list->Captions().size(), 3);
     for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(FileNameBytes(list_->Caption(i)), FileNameBytes(names.at(i))) << i;
-    EXPECT_TRUE(boxes_.empty());
+        EXPECT_EQ(FileNameBytes(m_list->Caption(i)), FileNameBytes(names.at(i))) << i;
+    EXPECT_TRUE(m_boxes.empty());
 }
 
 // A name with a line break is kept exactly on a page (its file holds any bytes) and
@@ -165,15 +165,15 @@ TEST_F(DropQueueTest, NamesOfAnyBytesSurviveTheListsAndTheirFiles)
 TEST_F(DropQueueTest, ALineBreakIsKeptOnAPageAndRefusedOnTheList)
 {
     const QString broken = MakeRawFile("two\nlines.mp3");
-    playlist_->WMDropFiles(Tree(3), {broken});
-    playlist_->WMDropFiles(list_.get(), {broken});
-    ASSERT_TRUE(playlist_->FinishDrops());
+    m_playlist->WMDropFiles(Tree(3), {broken});
+    m_playlist->WMDropFiles(m_list.get(), {broken});
+    ASSERT_TRUE(m_playlist->FinishDrops());
     ASSERT_EQ(Tree(3)->topLevelItemCount(), 1);
     EXPECT_EQ(EntryPath(*Record(3, 0)), broken);
     EXPECT_EQ(Tree(3)->topLevelItem(0)->text(0), QStringLiteral("two\u240Alines.mp3"));
-    EXPECT_EQ(list_->topLevelItemCount(), 0);
-    ASSERT_EQ(boxes_.size(), 1u);
-    EXPECT_TRUE(boxes_[0].Text.contains(QStringLiteral("two\u240Alines.mp3")));
+    EXPECT_EQ(m_list->topLevelItemCount(), 0);
+    ASSERT_EQ(m_boxes.size(), 1u);
+    EXPECT_TRUE(m_boxes[0].Text.contains(QStringLiteral("two\u240Alines.mp3")));
 }
 
 } // namespace

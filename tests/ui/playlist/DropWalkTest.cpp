@@ -36,7 +36,7 @@ protected:
         CFolderWalk(lister).CollectTree(list, Path(folder), 0);
         std::vector<std::pair<QString, std::intptr_t>> out;
         for (int i = 0; i < list.Count(); ++i)
-            out.emplace_back(list.Strings(i).mid(dir_.path().size() + 1), list.Objects(i));
+            out.emplace_back(list.Strings(i).mid(m_dir.path().size() + 1), list.Objects(i));
         return out;
     }
     std::vector<std::pair<QString, std::intptr_t>> Tree(const QString& folder)
@@ -49,7 +49,7 @@ protected:
         CFolderWalk(DefaultFolderLister()).CollectFiles(list, Path(folder));
         QStringList out;
         for (int i = 0; i < list.Count(); ++i)
-            out.append(list.Strings(i).mid(dir_.path().size() + 1));
+            out.append(list.Strings(i).mid(m_dir.path().size() + 1));
         return out;
     }
 };

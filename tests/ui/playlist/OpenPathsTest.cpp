@@ -19,24 +19,24 @@ protected:
         ScratchFolderTest::SetUp();
         EnsureQtApplication();
         Settings = G_STRUCT_tag{};
-        App.SetPlayRequest([this] { played_.append(form_->CurrentSong()); });
+        App.SetPlayRequest([this] { m_played.append(m_form->CurrentSong()); });
     }
     void TearDown() override
     {
-        form_.reset();
+        m_form.reset();
         App.SetPlayRequest({});
         ScratchFolderTest::TearDown();
     }
     TFormPlayList& Open()
     {
-        form_ = std::make_unique<TFormPlayList>(store_);
-        return *form_;
+        m_form = std::make_unique<TFormPlayList>(m_store);
+        return *m_form;
     }
     // Handed paths are walked on the drop walker; the test waits until they are listed.
     void Hand(const QStringList& paths, bool play)
     {
-        form_->OpenPaths(paths, play);
-        ASSERT_TRUE(form_->Pages->FinishDrops());
+        m_form->OpenPaths(paths, play);
+        ASSERT_TRUE(m_form->Pages->FinishDrops());
     }
     QString Make(const QString& name)
     {
@@ -48,11 +48,11 @@ protected:
         return path;
     }
 
-    MixerState mixer_;
-    UseMixerDouble useMixer_{mixer_};
-    TM_PlayList store_;
-    std::unique_ptr<TFormPlayList> form_;
-    QStringList played_;
+    MixerState m_mixer;
+    UseMixerDouble m_useMixer{m_mixer};
+    TM_PlayList m_store;
+    std::unique_ptr<TFormPlayList> m_form;
+    QStringList m_played;
 };
 
 TEST_F(OpenPaths, FilesAndFoldersJoinTheListAsADropWouldAndTheFirstPlays)
@@ -69,7 +69,7 @@ TEST_F(OpenPaths, FilesAndFoldersJoinTheListAsADropWouldAndTheFirstPlays)
     Hand({text, Path("music"), c, a}, true);
 
     EXPECT_EQ(form.ListView1->Captions(), (QStringList{"/old/z.mp3", a, b, c}));
-    EXPECT_EQ(played_, QStringList{a});  // the first entry the paths led to, from its start
+    EXPECT_EQ(m_played, QStringList{a});  // the first entry the paths led to, from its start
     EXPECT_EQ(form.Model().CurPage(), PlaylistModel::ListPage);
     EXPECT_EQ(form.ListView1->selectedItems(), QList<QTreeWidgetItem*>{form.ListView1->topLevelItem(1)});
     form.show();
@@ -85,12 +85,12 @@ TEST_F(OpenPaths, ASongAlreadyListedPlaysWithoutASecondEntry)
     const QString b = Make("music/b.mp3");
     TFormPlayList& form = Open();
     Hand({a, b}, false);
-    ASSERT_TRUE(played_.isEmpty());
+    ASSERT_TRUE(m_played.isEmpty());
 
     Hand({b}, true);
     Hand({Path("music")}, true);  // a folder whose songs are all listed
     EXPECT_EQ(form.ListView1->Captions(), (QStringList{a, b}));
-    EXPECT_EQ(played_, (QStringList{b, a}));
+    EXPECT_EQ(m_played, (QStringList{b, a}));
 }
 
 TEST_F(OpenPaths, WithoutMusicNothingIsAddedAndNothingPlays)
@@ -99,7 +99,7 @@ TEST_F(OpenPaths, WithoutMusicNothingIsAddedAndNothingPlays)
     TFormPlayList& form = Open();
     Hand({text, Path("empty-folder-that-is-not-there"), QString()}, true);
     EXPECT_EQ(form.ListView1->topLevelItemCount(), 0);
-    EXPECT_TRUE(played_.isEmpty());
+    EXPECT_TRUE(m_played.isEmpty());
     EXPECT_EQ(form.PageControl1->currentIndex(), 0);
 }
 
@@ -110,7 +110,7 @@ TEST_F(OpenPaths, LaterBlocksOfASecondStartAreOnlyAdded)
     TFormPlayList& form = Open();
     Hand({a}, true);
     Hand({b}, false);
-    EXPECT_EQ(played_, QStringList{a});
+    EXPECT_EQ(m_played, QStringList{a});
     EXPECT_EQ(form.ListView1->Captions(), (QStringList{a, b}));
     EXPECT_EQ(form.ListView1->selectedItems(), QList<QTreeWidgetItem*>{form.ListView1->topLevelItem(0)});
 }
@@ -124,10 +124,10 @@ TEST_F(OpenPaths, ANameWithALineBreakIsRefusedWithAMessage)
     TFormPlayList& form = Open();
     Hand({broken, fine}, true);
     EXPECT_EQ(form.ListView1->Captions(), QStringList{fine});
-    EXPECT_EQ(played_, QStringList{fine});
-    ASSERT_EQ(boxes_.size(), 1u);
-    EXPECT_EQ(boxes_[0].Caption, QStringLiteral("경고"));
-    EXPECT_TRUE(boxes_[0].Text.contains(QStringLiteral("two\u240Alines.mp3"))) << boxes_[0].Text.toStdString();
+    EXPECT_EQ(m_played, QStringList{fine});
+    ASSERT_EQ(m_boxes.size(), 1u);
+    EXPECT_EQ(m_boxes[0].Caption, QStringLiteral("경고"));
+    EXPECT_TRUE(m_boxes[0].Text.contains(QStringLiteral("two\u240Alines.mp3"))) << m_boxes[0].Text.toStdString();
 }
 
 } // namespace

@@ -14,8 +14,8 @@ protected:
     {
         int n = 0;
         for (int level : levels)
-            playlist_->AddPageEntry(Tree(page), QStringLiteral("/m/a%1.mp3").arg(++n), false, level);
-        playlist_->RenumberPage(Tree(page));
+            m_playlist->AddPageEntry(Tree(page), QStringLiteral("/m/a%1.mp3").arg(++n), false, level);
+        m_playlist->RenumberPage(Tree(page));
     }
     void SelectRows(QTreeWidget* view, std::initializer_list<int> rows)
     {
@@ -29,7 +29,7 @@ TEST_F(PageEdit, DeletingEntriesTwoAndFourRenumbersTheRest)
 {
     Fill(1, {0, 0, 0, 0, 0});
     SelectRows(Tree(1), {1, 3});
-    playlist_->DeleteSelected(Tree(1));
+    m_playlist->DeleteSelected(Tree(1));
     EXPECT_EQ(Rows(1), (QStringList{"a1.mp3|0|0|1", "a3.mp3|0|0|2", "a5.mp3|0|0|3"}));
 }
 
@@ -37,7 +37,7 @@ TEST_F(PageEdit, EntriesDroppedOnTheFifthGoBeforeItWithItsLevel)
 {
     Fill(1, {0, 1, 2, 0, 3, 0});
     SelectRows(Tree(1), {5, 0, 2});
-    playlist_->MoveTreeEntries(Tree(1), Tree(1), Tree(1)->topLevelItem(4));
+    m_playlist->MoveTreeEntries(Tree(1), Tree(1), Tree(1)->topLevelItem(4));
     EXPECT_EQ(Rows(1), (QStringList{"a2.mp3|0|1|1", "a4.mp3|0|0|2", "a1.mp3|0|3|3", "a3.mp3|0|3|4",
                                     "a6.mp3|0|3|5", "a5.mp3|0|3|6"}));
     EXPECT_EQ(Tree(1)->selectedItems().size(), 3);
@@ -46,19 +46,19 @@ TEST_F(PageEdit, EntriesDroppedOnTheFifthGoBeforeItWithItsLevel)
 TEST_F(PageEdit, EntriesDroppedBelowTheLastGoToTheEndWithTheirLevels)
 {
     Fill(2, {0, 1, 2, 0});
-    playlist_->AddPageEntry(Tree(2), QStringLiteral("/m/H"), true, 4);
-    playlist_->RenumberPage(Tree(2));
+    m_playlist->AddPageEntry(Tree(2), QStringLiteral("/m/H"), true, 4);
+    m_playlist->RenumberPage(Tree(2));
     SelectRows(Tree(2), {0, 4, 2});
-    playlist_->MoveTreeEntries(Tree(2), Tree(2), nullptr);
+    m_playlist->MoveTreeEntries(Tree(2), Tree(2), nullptr);
     EXPECT_EQ(Rows(2), (QStringList{"a2.mp3|0|1|1", "a4.mp3|0|0|2", "a1.mp3|0|0|3", "a3.mp3|0|2|4", "H|1|4|0"}));
 }
 
 TEST_F(PageEdit, HeadingDroppedOnAnEntryKeepsItsLevel)
 {
     Fill(1, {0, 2});
-    playlist_->AddPageEntry(Tree(1), QStringLiteral("/m/H"), true, 1);
+    m_playlist->AddPageEntry(Tree(1), QStringLiteral("/m/H"), true, 1);
     SelectRows(Tree(1), {2});
-    playlist_->MoveTreeEntries(Tree(1), Tree(1), Tree(1)->topLevelItem(1));
+    m_playlist->MoveTreeEntries(Tree(1), Tree(1), Tree(1)->topLevelItem(1));
     EXPECT_EQ(Rows(1), (QStringList{"a1.mp3|0|0|1", "H|1|1|0", "a2.mp3|0|2|2"}));
 }
 
@@ -66,15 +66,15 @@ TEST_F(PageEdit, DragsBetweenPagesAndTheListChangeNothing)
 {
     Fill(1, {0, 0});
     Fill(2, {0});
-    playlist_->AddTempItem(QStringLiteral("/t/x.mp3"));
+    m_playlist->AddTempItem(QStringLiteral("/t/x.mp3"));
     SelectRows(Tree(1), {0});
-    SelectRows(list_.get(), {0});
-    playlist_->MoveTreeEntries(Tree(2), Tree(1), nullptr);
-    playlist_->MoveTreeEntries(Tree(2), list_.get(), nullptr);
-    playlist_->MoveTempEntries(Tree(1), nullptr);
+    SelectRows(m_list.get(), {0});
+    m_playlist->MoveTreeEntries(Tree(2), Tree(1), nullptr);
+    m_playlist->MoveTreeEntries(Tree(2), m_list.get(), nullptr);
+    m_playlist->MoveTempEntries(Tree(1), nullptr);
     EXPECT_EQ(Rows(1), (QStringList{"a1.mp3|0|0|1", "a2.mp3|0|0|2"}));
     EXPECT_EQ(Rows(2), QStringList{"a1.mp3|0|0|1"});
-    EXPECT_EQ(list_->Captions(), QStringList{"/t/x.mp3"});
+    EXPECT_EQ(m_list->Captions(), QStringList{"/t/x.mp3"});
 
     // The views themselves only take drags from their own kind.
     QMimeData entries;
@@ -87,15 +87,15 @@ TEST_F(PageEdit, DragsBetweenPagesAndTheListChangeNothing)
 TEST_F(PageEdit, ListEntriesMoveAsCopiesInTheirOrder)
 {
     for (const char* name : {"1", "2", "3", "4", "5"})
-        playlist_->AddTempItem(QStringLiteral("/t/%1.mp3").arg(QLatin1String(name)));
-    SelectRows(list_.get(), {4, 1});
-    playlist_->MoveTempEntries(list_.get(), list_->topLevelItem(0));
-    EXPECT_EQ(list_->Captions(),
+        m_playlist->AddTempItem(QStringLiteral("/t/%1.mp3").arg(QLatin1String(name)));
+    SelectRows(m_list.get(), {4, 1});
+    m_playlist->MoveTempEntries(m_list.get(), m_list->topLevelItem(0));
+    EXPECT_EQ(m_list->Captions(),
               (QStringList{"/t/2.mp3", "/t/5.mp3", "/t/1.mp3", "/t/3.mp3", "/t/4.mp3"}));
     // Deleting or moving never writes the list's file.
-    SelectRows(list_.get(), {0});
-    playlist_->DeleteSelectedTemp();
-    EXPECT_EQ(list_->Captions().size(), 4);
+    SelectRows(m_list.get(), {0});
+    m_playlist->DeleteSelectedTemp();
+    EXPECT_EQ(m_list->Captions().size(), 4);
     EXPECT_FALSE(QFile::exists(Path(QStringLiteral("Temprary.txt"))));
 }
 

@@ -60,7 +60,7 @@ TEST_F(PageFileFormat, EmptyPageSavesBareHeaderWithCountZero)
     CMusicFile page(2);
     ASSERT_TRUE(page.Save());
     EXPECT_EQ(ReadBytes(QStringLiteral("MusicList2.dat")), FreshHeader());
-    EXPECT_TRUE(boxes_.empty());
+    EXPECT_TRUE(m_boxes.empty());
     EXPECT_EQ(FolderNames(), QStringList{QStringLiteral("MusicList2.dat")});
 }
 
@@ -114,7 +114,7 @@ TEST_F(PageFileFormat, ExactHeaderWithCountZeroGivesEmptyPage)
     CMusicFile page(1);
     EXPECT_TRUE(page.Load());
     EXPECT_EQ(page.Entries->Count(), 0);
-    EXPECT_TRUE(boxes_.empty());
+    EXPECT_TRUE(m_boxes.empty());
 }
 
 class PageFileDamage : public ScratchFolderTest {};
@@ -124,7 +124,7 @@ TEST_F(PageFileDamage, MissingFileIsSilent)
     CMusicFile page(1);
     EXPECT_FALSE(page.Load());
     EXPECT_EQ(page.Entries->Count(), 0);
-    EXPECT_TRUE(boxes_.empty());
+    EXPECT_TRUE(m_boxes.empty());
 }
 
 // A FIFO would block the window for good and a link to /dev/zero would read without
@@ -138,7 +138,7 @@ TEST_F(PageFileDamage, FifoAndDeviceLinkAreRefusedSilently)
         EXPECT_FALSE(page.Load()) << pageNo;
         EXPECT_EQ(page.Entries->Count(), 0) << pageNo;
     }
-    EXPECT_TRUE(boxes_.empty());
+    EXPECT_TRUE(m_boxes.empty());
 }
 
 TEST_F(PageFileDamage, ShortHeaderWarnsNumberTwo)
@@ -147,10 +147,10 @@ TEST_F(PageFileDamage, ShortHeaderWarnsNumberTwo)
     CMusicFile page(1);
     EXPECT_FALSE(page.Load());
     EXPECT_EQ(page.Entries->Count(), 0);
-    ASSERT_EQ(boxes_.size(), 1u);
-    EXPECT_EQ(boxes_[0].Caption, QStringLiteral("경고"));
-    EXPECT_EQ(boxes_[0].Text, QStringLiteral("파일을 읽을 수 없습니다. #2"));
-    EXPECT_EQ(boxes_[0].Flags, 48);
+    ASSERT_EQ(m_boxes.size(), 1u);
+    EXPECT_EQ(m_boxes[0].Caption, QStringLiteral("경고"));
+    EXPECT_EQ(m_boxes[0].Text, QStringLiteral("파일을 읽을 수 없습니다. #2"));
+    EXPECT_EQ(m_boxes[0].Flags, 48);
     ASSERT_TRUE(page.Save());
     EXPECT_EQ(ReadBytes(QStringLiteral("MusicList1.dat")), FreshHeader());
 }
@@ -167,7 +167,7 @@ TEST_F(PageFileDamage, CountBeyondRecordsKeepsWholeRecordsSilently)
     EXPECT_FALSE(page.Load());
     ASSERT_EQ(page.Entries->Count(), 3);
     EXPECT_EQ(EntryPath(*page.Entries->Get(2)), QStringLiteral("/m/2.mp3"));
-    EXPECT_TRUE(boxes_.empty());
+    EXPECT_TRUE(m_boxes.empty());
     FreeEntries(page);
 }
 
@@ -225,9 +225,9 @@ TEST_F(PageFileWriteFailure, FolderMissingWarnsNumberEleven)
     page.Modified = 1;
     EXPECT_FALSE(page.WriteFile(Path(QStringLiteral("no-such-folder/MusicList1.dat"))));
     EXPECT_EQ(page.Modified, 0);
-    ASSERT_EQ(boxes_.size(), 1u);
-    EXPECT_EQ(boxes_[0].Text, QStringLiteral("파일을 열수 없습니다. #11"));
-    EXPECT_EQ(boxes_[0].Flags, 48);
+    ASSERT_EQ(m_boxes.size(), 1u);
+    EXPECT_EQ(m_boxes[0].Text, QStringLiteral("파일을 열수 없습니다. #11"));
+    EXPECT_EQ(m_boxes[0].Flags, 48);
 }
 
 // A full disk in the middle of a save: the file size limit makes the writes fail
@@ -251,9 +251,9 @@ TEST_F(PageFileWriteFailure, FailedWriteKeepsOldFileAndWarnsNumberTwelve)
 
     EXPECT_FALSE(written);
     EXPECT_EQ(ReadBytes(QStringLiteral("MusicList1.dat")), old);
-    ASSERT_EQ(boxes_.size(), 1u);
-    EXPECT_EQ(boxes_[0].Caption, QStringLiteral("경고"));
-    EXPECT_EQ(boxes_[0].Text, QStringLiteral("파일을 쓸수 없습니다. #12"));
+    ASSERT_EQ(m_boxes.size(), 1u);
+    EXPECT_EQ(m_boxes[0].Caption, QStringLiteral("경고"));
+    EXPECT_EQ(m_boxes[0].Text, QStringLiteral("파일을 쓸수 없습니다. #12"));
     EXPECT_EQ(FolderNames(), QStringList{QStringLiteral("MusicList1.dat")});
     page.Entries->Clear();
 }

@@ -25,22 +25,22 @@ protected:
         QStringList paths;
         for (const QString& name : names)
             paths.append(Path(name));
-        playlist_->WMDropFiles(Tree(page), paths);
-        ASSERT_TRUE(playlist_->FinishDrops());
+        m_playlist->WMDropFiles(Tree(page), paths);
+        ASSERT_TRUE(m_playlist->FinishDrops());
     }
     void DropOnList(const QStringList& names)
     {
         QStringList paths;
         for (const QString& name : names)
             paths.append(Path(name));
-        playlist_->WMDropFiles(list_.get(), paths);
-        ASSERT_TRUE(playlist_->FinishDrops());
+        m_playlist->WMDropFiles(m_list.get(), paths);
+        ASSERT_TRUE(m_playlist->FinishDrops());
     }
     QStringList RelativeCaptions() const
     {
         QStringList out;
-        for (const QString& caption : list_->Captions())
-            out.append(caption.startsWith(dir_.path()) ? caption.mid(dir_.path().size() + 1) : caption);
+        for (const QString& caption : m_list->Captions())
+            out.append(caption.startsWith(m_dir.path()) ? caption.mid(m_dir.path().size() + 1) : caption);
         return out;
     }
 };
@@ -97,24 +97,24 @@ TEST_F(PlaylistDrop, PagesKeepDuplicates)
 // a duplicate on the list.
 TEST_F(PlaylistDrop, ListRefusesOnlyExactDuplicates)
 {
-    playlist_->WMDropFiles(list_.get(), {QStringLiteral("/Music/A.mp3")});
-    playlist_->WMDropFiles(list_.get(), {QStringLiteral("/music/a.MP3"), QStringLiteral("/Music/A.mp3"),
+    m_playlist->WMDropFiles(m_list.get(), {QStringLiteral("/Music/A.mp3")});
+    m_playlist->WMDropFiles(m_list.get(), {QStringLiteral("/music/a.MP3"), QStringLiteral("/Music/A.mp3"),
                                          QStringLiteral("/Music/SONG.Mp3"), QStringLiteral("/Music/song.mp3")});
-    ASSERT_TRUE(playlist_->FinishDrops());
-    EXPECT_EQ(list_->Captions(), (QStringList{"/Music/A.mp3", "/music/a.MP3", "/Music/SONG.Mp3", "/Music/song.mp3"}));
+    ASSERT_TRUE(m_playlist->FinishDrops());
+    EXPECT_EQ(m_list->Captions(), (QStringList{"/Music/A.mp3", "/music/a.MP3", "/Music/SONG.Mp3", "/Music/song.mp3"}));
     // After the list changed by other means the test still sees every caption.
-    list_->selectAll();
-    playlist_->DeleteSelectedTemp();
-    playlist_->AddTempItem(QStringLiteral("/X/B.WAV"));
-    playlist_->AddTempFile(QStringLiteral("/X/B.WAV"));
-    playlist_->AddTempFile(QStringLiteral("/x/b.wav"));
-    EXPECT_EQ(list_->Captions(), (QStringList{"/X/B.WAV", "/x/b.wav"}));
-    list_->clearSelection();
-    list_->topLevelItem(0)->setSelected(true);
-    playlist_->DeleteSelectedTemp();
-    playlist_->AddTempFile(QStringLiteral("/X/B.WAV"));
-    EXPECT_EQ(list_->Captions(), (QStringList{"/x/b.wav", "/X/B.WAV"}));
-    EXPECT_TRUE(boxes_.empty());
+    m_list->selectAll();
+    m_playlist->DeleteSelectedTemp();
+    m_playlist->AddTempItem(QStringLiteral("/X/B.WAV"));
+    m_playlist->AddTempFile(QStringLiteral("/X/B.WAV"));
+    m_playlist->AddTempFile(QStringLiteral("/x/b.wav"));
+    EXPECT_EQ(m_list->Captions(), (QStringList{"/X/B.WAV", "/x/b.wav"}));
+    m_list->clearSelection();
+    m_list->topLevelItem(0)->setSelected(true);
+    m_playlist->DeleteSelectedTemp();
+    m_playlist->AddTempFile(QStringLiteral("/X/B.WAV"));
+    EXPECT_EQ(m_list->Captions(), (QStringList{"/x/b.wav", "/X/B.WAV"}));
+    EXPECT_TRUE(m_boxes.empty());
 }
 
 TEST_F(PlaylistDrop, FolderOnListAddsMusicInWalkOrderAndWritesFile)
@@ -124,19 +124,19 @@ TEST_F(PlaylistDrop, FolderOnListAddsMusicInWalkOrderAndWritesFile)
     MakeFile(QStringLiteral("D/notes.txt"), 300);
     DropOnList({QStringLiteral("D")});
     EXPECT_EQ(RelativeCaptions(), (QStringList{"D/a/c.OGG", "D/b.mp3"}));
-    const QByteArray expected = (list_->Captions().join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8();
+    const QByteArray expected = (m_list->Captions().join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8();
     EXPECT_EQ(ReadBytes(QStringLiteral("Temprary.txt")), expected);
 }
 
 TEST_F(PlaylistDrop, ChosenFilesGoToListAndFile)
 {
     MakeFile(QStringLiteral("D/x.mp3"), 10);
-    playlist_->AddChosenFiles({Path(QStringLiteral("b.wav")), Path(QStringLiteral("D")), Path(QStringLiteral("B.WAV")),
+    m_playlist->AddChosenFiles({Path(QStringLiteral("b.wav")), Path(QStringLiteral("D")), Path(QStringLiteral("B.WAV")),
                                Path(QStringLiteral("c.txt")), Path(QStringLiteral("b.wav"))});
-    ASSERT_TRUE(playlist_->FinishDrops());
+    ASSERT_TRUE(m_playlist->FinishDrops());
     // The folder's walk is waited for, in the order the files were chosen.
     EXPECT_EQ(RelativeCaptions(), (QStringList{"b.wav", "D/x.mp3", "B.WAV"}));
-    EXPECT_EQ(DecodeTempListText(ReadBytes(QStringLiteral("Temprary.txt"))), list_->Captions());
+    EXPECT_EQ(DecodeTempListText(ReadBytes(QStringLiteral("Temprary.txt"))), m_list->Captions());
 }
 
 TEST_F(PlaylistDrop, SymlinkLoopEnds)
@@ -161,12 +161,12 @@ TEST_F(PlaylistDrop, UnreadableFolderIsSkipped)
             return !folder.endsWith(QStringLiteral("/no")) && CFolderLister::List(folder, entries);
         }
     } lister;
-    playlist_->SetFolderLister(&lister);
+    m_playlist->SetFolderLister(&lister);
     MakeFile(QStringLiteral("D/no/x.mp3"), 300);
     MakeFile(QStringLiteral("D/yes.mp3"), 300);
     DropOnPage(1, {QStringLiteral("D")});
     DropOnList({QStringLiteral("D")});
-    playlist_->SetFolderLister(nullptr);
+    m_playlist->SetFolderLister(nullptr);
     EXPECT_EQ(Rows(1), (QStringList{"D|1|0|0", "no|1|1|0", "yes.mp3|0|1|1"}));
     EXPECT_EQ(RelativeCaptions(), QStringList{"D/yes.mp3"});
 }
@@ -177,18 +177,18 @@ TEST_F(PlaylistDrop, OverlongPathIsRefusedWithOneWarningAndNoEmptyHeading)
 {
     const QString longPath = QLatin1Char('/') + QString(487, QLatin1Char('x')) + QStringLiteral(".mp3");
     ASSERT_EQ(longPath.toUtf8().size(), 492);
-    playlist_->WMDropFiles(Tree(1), {longPath, longPath.mid(1), longPath + QStringLiteral(".wav")});
-    ASSERT_TRUE(playlist_->FinishDrops());
+    m_playlist->WMDropFiles(Tree(1), {longPath, longPath.mid(1), longPath + QStringLiteral(".wav")});
+    ASSERT_TRUE(m_playlist->FinishDrops());
     ASSERT_EQ(Tree(1)->topLevelItemCount(), 1);
     EXPECT_EQ(EntryPath(*Record(1, 0)), longPath.mid(1));
-    ASSERT_EQ(boxes_.size(), 1u);
-    EXPECT_EQ(boxes_[0].Caption, QStringLiteral("경고"));
-    EXPECT_TRUE(boxes_[0].Text.contains(longPath));
-    EXPECT_TRUE(boxes_[0].Text.contains(longPath + QStringLiteral(".wav")));
+    ASSERT_EQ(m_boxes.size(), 1u);
+    EXPECT_EQ(m_boxes[0].Caption, QStringLiteral("경고"));
+    EXPECT_TRUE(m_boxes[0].Text.contains(longPath));
+    EXPECT_TRUE(m_boxes[0].Text.contains(longPath + QStringLiteral(".wav")));
 
     // In a walked folder: the file that fits stays under its heading; the folder whose
     // only song does not fit shows no heading.
-    boxes_.clear();
+    m_boxes.clear();
     // Folders "D/d.../d..." whose own paths fit, with the song below them one past it.
     const int room = 491 - static_cast<int>(FileNameBytes(Path(QStringLiteral("D/"))).size());
     const QString deep = QStringLiteral("D/") + QString(200, QLatin1Char('d')) + QLatin1Char('/')
@@ -200,8 +200,8 @@ TEST_F(PlaylistDrop, OverlongPathIsRefusedWithOneWarningAndNoEmptyHeading)
     DropOnPage(2, {QStringLiteral("D")});
     // The folder of text keeps its heading, as a folder of text always has one.
     EXPECT_EQ(Rows(2), (QStringList{"D|1|0|0", "fits.mp3|0|1|1", "text|1|1|0"}));
-    ASSERT_EQ(boxes_.size(), 1u);
-    EXPECT_TRUE(boxes_[0].Text.contains(QStringLiteral("too-long!.mp3")));
+    ASSERT_EQ(m_boxes.size(), 1u);
+    EXPECT_TRUE(m_boxes[0].Text.contains(QStringLiteral("too-long!.mp3")));
 }
 
 // A drop reaches a view only after the drag entered it, as from a real file manager.
@@ -222,10 +222,10 @@ TEST_F(PlaylistDrop, DroppedUrlsReachThePlaylist)
     QMimeData mime;
     mime.setUrls({QUrl::fromLocalFile(Path(QStringLiteral("a.mp3"))), QUrl(QStringLiteral("https://example.com/b.mp3"))});
     EXPECT_TRUE(DragAndDrop(Tree(5)->viewport(), &mime));
-    ASSERT_TRUE(playlist_->FinishDrops());
+    ASSERT_TRUE(m_playlist->FinishDrops());
     EXPECT_EQ(Rows(5), QStringList{"a.mp3|0|0|1"});
-    EXPECT_TRUE(DragAndDrop(list_->viewport(), &mime));
-    ASSERT_TRUE(playlist_->FinishDrops());
+    EXPECT_TRUE(DragAndDrop(m_list->viewport(), &mime));
+    ASSERT_TRUE(m_playlist->FinishDrops());
     EXPECT_EQ(RelativeCaptions(), QStringList{"a.mp3"});
 
     QMimeData text;
@@ -240,12 +240,12 @@ TEST_F(PlaylistDrop, WidgetsCarryTheirNamesAndPages)
         EXPECT_EQ(Tree(n)->Tag, n);
         EXPECT_EQ(Tree(n)->objectName(), QStringLiteral("TreeView%1").arg(n));
         EXPECT_FALSE(Tree(n)->accessibleName().isEmpty());
-        EXPECT_EQ(store_->Pages[n - 1].Tree, Tree(n));
+        EXPECT_EQ(m_store->Pages[n - 1].Tree, Tree(n));
     }
-    EXPECT_EQ(list_->objectName(), QStringLiteral("ListView1"));
-    EXPECT_EQ(list_->headerItem()->text(0), QStringLiteral("음악 파일명"));
-    playlist_.reset();
-    EXPECT_EQ(store_->Pages[0].Tree, nullptr);
+    EXPECT_EQ(m_list->objectName(), QStringLiteral("ListView1"));
+    EXPECT_EQ(m_list->headerItem()->text(0), QStringLiteral("음악 파일명"));
+    m_playlist.reset();
+    EXPECT_EQ(m_store->Pages[0].Tree, nullptr);
 }
 
 } // namespace

@@ -31,21 +31,21 @@ protected:
         Destroy();
         std::array<TDropTreeView*, 5> trees {};
         for (int n = 1; n <= 5; ++n) {
-            trees_[n - 1] = std::make_unique<TDropTreeView>(n);
-            trees[n - 1] = trees_[n - 1].get();
+            m_trees[n - 1] = std::make_unique<TDropTreeView>(n);
+            trees[n - 1] = m_trees[n - 1].get();
         }
-        list_ = std::make_unique<TDropListView>();
-        playlist_ = std::make_unique<PlaylistPages>(trees, list_.get(), *store_);
+        m_list = std::make_unique<TDropListView>();
+        m_playlist = std::make_unique<PlaylistPages>(trees, m_list.get(), *m_store);
     }
     void Destroy()
     {
-        playlist_.reset();
-        for (auto& tree : trees_)
+        m_playlist.reset();
+        for (auto& tree : m_trees)
             tree.reset();
-        list_.reset();
+        m_list.reset();
     }
 
-    TDropTreeView* Tree(int n) const { return trees_[n - 1].get(); }
+    TDropTreeView* Tree(int n) const { return m_trees[n - 1].get(); }
     TMusicFile* Record(int page, int index) const { return TMusicNode::DataOf(Tree(page)->topLevelItem(index)); }
     // "text|IsFolder|Level|No" for every node of a page, for compact comparisons.
     QStringList Rows(int page) const
@@ -62,8 +62,8 @@ protected:
         return rows;
     }
 
-    std::unique_ptr<TM_PlayList> store_ = std::make_unique<TM_PlayList>();
-    std::unique_ptr<TDropTreeView> trees_[5];
-    std::unique_ptr<TDropListView> list_;
-    std::unique_ptr<PlaylistPages> playlist_;
+    std::unique_ptr<TM_PlayList> m_store = std::make_unique<TM_PlayList>();
+    std::unique_ptr<TDropTreeView> m_trees[5];
+    std::unique_ptr<TDropListView> m_list;
+    std::unique_ptr<PlaylistPages> m_playlist;
 };

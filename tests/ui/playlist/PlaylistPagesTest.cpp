@@ -24,12 +24,12 @@ TEST_F(PageLoading, FilledTreeShowsNamesLevelsAndFreshNumbers)
                PageFile({MakeRecord(true, 0, 0, QStringLiteral("/m/D")), MakeRecord(false, 1, 9, QStringLiteral("/m/D/a.mp3")),
                          MakeRecord(true, 1, 4, QStringLiteral("/m/D/sub")),
                          MakeRecord(false, 2, 9, QStringLiteral("/m/D/sub/b.ogg"))}));
-    EXPECT_TRUE(playlist_->LoadPages());
+    EXPECT_TRUE(m_playlist->LoadPages());
     EXPECT_EQ(Rows(2), (QStringList{"D|1|0|0", "a.mp3|0|1|1", "sub|1|1|4", "b.ogg|0|2|2"}));
-    EXPECT_EQ(store_->Pages[1].Entries->Count(), 0);
+    EXPECT_EQ(m_store->Pages[1].Entries->Count(), 0);
     for (int n : {1, 3, 4, 5})
         EXPECT_EQ(Tree(n)->topLevelItemCount(), 0);
-    EXPECT_TRUE(boxes_.empty());
+    EXPECT_TRUE(m_boxes.empty());
 }
 
 TEST_F(PageLoading, DamagedPageLoadsWhatItHolds)
@@ -38,24 +38,24 @@ TEST_F(PageLoading, DamagedPageLoadsWhatItHolds)
     bytes.replace(42, 4, QByteArray("\x05\0\0\0", 4));
     WriteBytes(QStringLiteral("MusicList1.dat"), bytes);
     WriteBytes(QStringLiteral("MusicList3.dat"), QByteArray(100, 'z'));
-    playlist_->LoadPages();
+    m_playlist->LoadPages();
     EXPECT_EQ(Rows(1), QStringList{"a.mp3|0|0|1"});
     EXPECT_EQ(Tree(3)->topLevelItemCount(), 0);
-    ASSERT_EQ(boxes_.size(), 1u);
-    EXPECT_EQ(boxes_[0].Text, QStringLiteral("파일을 읽을 수 없습니다. #2"));
+    ASSERT_EQ(m_boxes.size(), 1u);
+    EXPECT_EQ(m_boxes[0].Text, QStringLiteral("파일을 읽을 수 없습니다. #2"));
 }
 
 TEST_F(PageLoading, ReloadAppendsAndCopiesAreIndependent)
 {
     WriteBytes(QStringLiteral("MusicList1.dat"), PageFile({MakeRecord(false, 0, 0, QStringLiteral("/m/a.mp3")),
                                                             MakeRecord(false, 0, 0, QStringLiteral("/m/b.mp3"))}));
-    playlist_->LoadPages();
-    playlist_->LoadPages();
+    m_playlist->LoadPages();
+    m_playlist->LoadPages();
     EXPECT_EQ(Rows(1), (QStringList{"a.mp3|0|0|1", "b.mp3|0|0|2", "a.mp3|0|0|3", "b.mp3|0|0|4"}));
     EXPECT_NE(Record(1, 0), Record(1, 2));
 
     Tree(1)->topLevelItem(0)->setSelected(true);
-    playlist_->DeleteSelected(Tree(1));
+    m_playlist->DeleteSelected(Tree(1));
     EXPECT_EQ(Rows(1), (QStringList{"b.mp3|0|0|1", "a.mp3|0|0|2", "b.mp3|0|0|3"}));
     EXPECT_EQ(EntryPath(*Record(1, 1)), QStringLiteral("/m/a.mp3"));
 }
@@ -64,17 +64,17 @@ class PageSaving : public PlaylistTest {};
 
 TEST_F(PageSaving, SaveToFileWritesEveryPageThenNotice)
 {
-    playlist_->AddPageEntry(Tree(3), QStringLiteral("/m/a.mp3"), false, 0);
-    playlist_->SaveToFile();
+    m_playlist->AddPageEntry(Tree(3), QStringLiteral("/m/a.mp3"), false, 0);
+    m_playlist->SaveToFile();
     for (int n : {1, 2, 4, 5})
         EXPECT_EQ(ReadBytes(QStringLiteral("MusicList%1.dat").arg(n)).size(), 500) << n;
     EXPECT_EQ(ReadBytes(QStringLiteral("MusicList3.dat")).size(), 1000);
-    ASSERT_EQ(boxes_.size(), 1u);
-    EXPECT_EQ(boxes_[0].Caption, QStringLiteral("알림"));
-    EXPECT_EQ(boxes_[0].Text, QStringLiteral("MusicFile1~5.dat 로 각 페이지별로 저장 되었습니다."));
-    EXPECT_EQ(boxes_[0].Flags, 48);
+    ASSERT_EQ(m_boxes.size(), 1u);
+    EXPECT_EQ(m_boxes[0].Caption, QStringLiteral("알림"));
+    EXPECT_EQ(m_boxes[0].Text, QStringLiteral("MusicFile1~5.dat 로 각 페이지별로 저장 되었습니다."));
+    EXPECT_EQ(m_boxes[0].Flags, 48);
     for (int n = 1; n <= 5; ++n)
-        EXPECT_EQ(store_->Pages[n - 1].Entries->Count(), 0);
+        EXPECT_EQ(m_store->Pages[n - 1].Entries->Count(), 0);
 }
 
 // A failed page is told once, with the pages that were saved; no success notice
@@ -86,10 +86,10 @@ TEST_F(PageSaving, FailedPagesAreNamedInOneWarningWithoutTheNotice)
     ASSERT_TRUE(QDir().mkpath(Path(QStringLiteral("MusicList2.dat"))));
     ASSERT_EQ(::mkfifo(QFile::encodeName(Path(QStringLiteral("pipe"))).constData(), 0600), 0);
     ASSERT_EQ(::symlink("pipe", QFile::encodeName(Path(QStringLiteral("MusicList4.dat"))).constData()), 0);
-    playlist_->SaveToFile();
-    ASSERT_EQ(boxes_.size(), 1u);
-    EXPECT_EQ(boxes_[0].Caption, QStringLiteral("경고"));
-    const QString& text = boxes_[0].Text;
+    m_playlist->SaveToFile();
+    ASSERT_EQ(m_boxes.size(), 1u);
+    EXPECT_EQ(m_boxes[0].Caption, QStringLiteral("경고"));
+    const QString& text = m_boxes[0].Text;
     EXPECT_TRUE(text.contains(QStringLiteral("가요 (MusicList2.dat): 파일을 열수 없습니다. #11"))) << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("클래식 (MusicList4.dat): 파일을 열수 없습니다. #11"))) << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("저장된 페이지: 최신음악 (MusicList1.dat), 외국음악 (MusicList3.dat), "
@@ -110,26 +110,26 @@ TEST_F(PageSaving, FailedPagesAreNamedInOneWarningWithoutTheNotice)
 
 TEST_F(PageSaving, HeadingsAndLevelsSurviveSaveAndReload)
 {
-    playlist_->AddPageEntry(Tree(4), QStringLiteral("/m/D"), true, 0);
-    playlist_->AddPageEntry(Tree(4), QStringLiteral("/m/D/a.mp3"), false, 1);
-    playlist_->AddPageEntry(Tree(4), QStringLiteral("/m/D/sub"), true, 1);
-    playlist_->AddPageEntry(Tree(4), QStringLiteral("/m/D/sub/음악.ogg"), false, 2);
-    playlist_->RenumberPage(Tree(4));
+    m_playlist->AddPageEntry(Tree(4), QStringLiteral("/m/D"), true, 0);
+    m_playlist->AddPageEntry(Tree(4), QStringLiteral("/m/D/a.mp3"), false, 1);
+    m_playlist->AddPageEntry(Tree(4), QStringLiteral("/m/D/sub"), true, 1);
+    m_playlist->AddPageEntry(Tree(4), QStringLiteral("/m/D/sub/음악.ogg"), false, 2);
+    m_playlist->RenumberPage(Tree(4));
     const QStringList before = Rows(4);
-    playlist_->SavePages(true);
+    m_playlist->SavePages(true);
 
     Rebuild();
-    playlist_->LoadPages();
+    m_playlist->LoadPages();
     EXPECT_EQ(Rows(4), before);
     EXPECT_EQ(before, (QStringList{"D|1|0|0", "a.mp3|0|1|1", "sub|1|1|0", "음악.ogg|0|2|2"}));
 }
 
 TEST_F(PageSaving, SaveAfterReloadWritesDuplicates)
 {
-    playlist_->AddPageEntry(Tree(1), QStringLiteral("/m/a.mp3"), false, 0);
-    playlist_->SavePages(true);
-    playlist_->LoadPages();
-    playlist_->SavePages(true);
+    m_playlist->AddPageEntry(Tree(1), QStringLiteral("/m/a.mp3"), false, 0);
+    m_playlist->SavePages(true);
+    m_playlist->LoadPages();
+    m_playlist->SavePages(true);
     const QByteArray bytes = ReadBytes(QStringLiteral("MusicList1.dat"));
     ASSERT_EQ(bytes.size(), 1500);
     EXPECT_EQ(bytes.mid(508, 8), QByteArray("/m/a.mp3"));
@@ -139,9 +139,9 @@ TEST_F(PageSaving, SaveAfterReloadWritesDuplicates)
 TEST_F(PageSaving, ForeignHeaderIsWrittenBack)
 {
     WriteBytes(QStringLiteral("MusicList1.dat"), PageFile({}, '\x33'));
-    playlist_->LoadPages();
-    playlist_->AddPageEntry(Tree(1), QStringLiteral("/m/a.mp3"), false, 0);
-    playlist_->SavePages(true);
+    m_playlist->LoadPages();
+    m_playlist->AddPageEntry(Tree(1), QStringLiteral("/m/a.mp3"), false, 0);
+    m_playlist->SavePages(true);
     QByteArray expected = HeaderBytes(1, '\x33');
     EXPECT_EQ(ReadBytes(QStringLiteral("MusicList1.dat")).left(500), expected);
 }
@@ -149,10 +149,10 @@ TEST_F(PageSaving, ForeignHeaderIsWrittenBack)
 TEST_F(PageSaving, ClosingWithoutSaveLeavesPageFiles)
 {
     WriteBytes(QStringLiteral("MusicList1.dat"), PageFile({}));
-    playlist_->LoadPages();
-    playlist_->AddPageEntry(Tree(1), QStringLiteral("/m/a.mp3"), false, 0);
-    playlist_->SaveTempList();
-    playlist_->SavePages(false);
+    m_playlist->LoadPages();
+    m_playlist->AddPageEntry(Tree(1), QStringLiteral("/m/a.mp3"), false, 0);
+    m_playlist->SaveTempList();
+    m_playlist->SavePages(false);
     EXPECT_EQ(ReadBytes(QStringLiteral("MusicList1.dat")), PageFile({}));
     EXPECT_FALSE(QFile::exists(Path(QStringLiteral("MusicList2.dat"))));
 }
@@ -162,11 +162,11 @@ class PageNumbering : public PlaylistTest {};
 TEST_F(PageNumbering, DeletingEntriesRenumbersTheRest)
 {
     for (const char* name : {"a", "b", "c", "d", "e"})
-        playlist_->AddPageEntry(Tree(1), QStringLiteral("/m/%1.mp3").arg(QLatin1String(name)), false, 0);
-    playlist_->RenumberPage(Tree(1));
+        m_playlist->AddPageEntry(Tree(1), QStringLiteral("/m/%1.mp3").arg(QLatin1String(name)), false, 0);
+    m_playlist->RenumberPage(Tree(1));
     Tree(1)->topLevelItem(3)->setSelected(true);
     Tree(1)->topLevelItem(1)->setSelected(true);
-    playlist_->DeleteSelected(Tree(1));
+    m_playlist->DeleteSelected(Tree(1));
     EXPECT_EQ(Rows(1), (QStringList{"a.mp3|0|0|1", "c.mp3|0|0|2", "e.mp3|0|0|3"}));
 }
 
@@ -183,27 +183,27 @@ class TempListPage : public PlaylistTest {};
 TEST_F(TempListPage, LinesBecomeEntriesInOrder)
 {
     WriteBytes(QStringLiteral("Temprary.txt"), "/m/a.mp3\r\n\r\n/m/c.txt\r\n");
-    playlist_->LoadTempList();
-    EXPECT_EQ(list_->Captions(), (QStringList{"/m/a.mp3", "", "/m/c.txt"}));
+    m_playlist->LoadTempList();
+    EXPECT_EQ(m_list->Captions(), (QStringList{"/m/a.mp3", "", "/m/c.txt"}));
 }
 
 TEST_F(TempListPage, SaveWritesCaptionsWithCrLf)
 {
-    playlist_->AddTempItem(QStringLiteral("/m/a.mp3"));
-    playlist_->AddTempItem(QStringLiteral("/음악/b.mp3"));
-    ASSERT_TRUE(playlist_->SaveTempList());
+    m_playlist->AddTempItem(QStringLiteral("/m/a.mp3"));
+    m_playlist->AddTempItem(QStringLiteral("/음악/b.mp3"));
+    ASSERT_TRUE(m_playlist->SaveTempList());
     EXPECT_EQ(ReadBytes(QStringLiteral("Temprary.txt")), QByteArray("/m/a.mp3\r\n/\xC0\xBD\xBE\xC7/b.mp3\r\n"));
-    list_->selectAll();
-    playlist_->DeleteSelectedTemp();
-    ASSERT_TRUE(playlist_->SaveTempList());
+    m_list->selectAll();
+    m_playlist->DeleteSelectedTemp();
+    ASSERT_TRUE(m_playlist->SaveTempList());
     EXPECT_EQ(ReadBytes(QStringLiteral("Temprary.txt")), QByteArray());
 }
 
 TEST_F(TempListPage, MissingFileLeavesListEmpty)
 {
-    playlist_->LoadTempList();
-    EXPECT_EQ(list_->topLevelItemCount(), 0);
-    EXPECT_TRUE(boxes_.empty());
+    m_playlist->LoadTempList();
+    EXPECT_EQ(m_list->topLevelItemCount(), 0);
+    EXPECT_TRUE(m_boxes.empty());
 }
 
 } // namespace

@@ -34,10 +34,10 @@ class ScratchFolderTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(dir_.isValid());
-        SetProgramFolderOverride(dir_.path());
+        ASSERT_TRUE(m_dir.isValid());
+        SetProgramFolderOverride(m_dir.path());
         SetMessageBoxHandler([this](const QString& caption, const QString& text, int flags) {
-            boxes_.push_back({caption, text, flags});
+            m_boxes.push_back({caption, text, flags});
             return IDOK;
         });
     }
@@ -47,7 +47,7 @@ protected:
         SetProgramFolderOverride({});
     }
 
-    QString Path(const QString& name) const { return dir_.filePath(name); }
+    QString Path(const QString& name) const { return m_dir.filePath(name); }
     void WriteBytes(const QString& name, const QByteArray& bytes) const
     {
         QFile file(Path(name));
@@ -60,10 +60,10 @@ protected:
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
     // Every file name in the scratch folder, to prove no temporary file stays behind.
-    QStringList FolderNames() const { return QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden); }
+    QStringList FolderNames() const { return QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden); }
 
-    QTemporaryDir dir_;
-    std::vector<ShownBox> boxes_;
+    QTemporaryDir m_dir;
+    std::vector<ShownBox> m_boxes;
 };
 
 inline QByteArray RecordBytes(const TMusicFile& record)

@@ -51,35 +51,35 @@ protected:
         Settings.PlayListY = 200;
         Settings.PlayListW = 400;
         Settings.PlayListH = 600;
-        App.SetPlayRequest([this] { ++playRequests_; });
+        App.SetPlayRequest([this] { ++m_playRequests; });
     }
     void TearDown() override
     {
-        form_.reset();
+        m_form.reset();
         App.SetPlayRequest({});
         ScratchFolderTest::TearDown();
     }
     TFormPlayList& Open()
     {
-        form_ = std::make_unique<TFormPlayList>(store_);
-        return *form_;
+        m_form = std::make_unique<TFormPlayList>(m_store);
+        return *m_form;
     }
     void AddFiles(int page, int count)
     {
         for (int i = 1; i <= count; ++i)
-            form_->Pages->AddPageEntry(form_->TreeView(page), QStringLiteral("/m/s%1.mp3").arg(i), false, 0);
-        form_->Pages->RenumberPage(form_->TreeView(page));
+            m_form->Pages->AddPageEntry(m_form->TreeView(page), QStringLiteral("/m/s%1.mp3").arg(i), false, 0);
+        m_form->Pages->RenumberPage(m_form->TreeView(page));
     }
     static QPoint RowCentre(QTreeWidget* view, int row)
     {
         return view->visualItemRect(view->topLevelItem(row)).center();
     }
 
-    MixerState mixer_;
-    UseMixerDouble useMixer_{mixer_};
-    TM_PlayList store_;
-    std::unique_ptr<TFormPlayList> form_;
-    int playRequests_ = 0;
+    MixerState m_mixer;
+    UseMixerDouble m_useMixer{m_mixer};
+    TM_PlayList m_store;
+    std::unique_ptr<TFormPlayList> m_form;
+    int m_playRequests = 0;
 };
 
 TEST_F(PlaylistWindow, OpensWhereTheSettingsSayWithItsTabsAndTitleBar)
@@ -96,7 +96,7 @@ TEST_F(PlaylistWindow, OpensWhereTheSettingsSayWithItsTabsAndTitleBar)
     EXPECT_EQ(form.PageControl1->currentIndex(), 0);
     for (int n = 1; n <= 5; ++n) {
         EXPECT_EQ(form.TreeView(n)->Tag, n);
-        EXPECT_EQ(store_.Pages[n - 1].Tree, form.TreeView(n));
+        EXPECT_EQ(m_store.Pages[n - 1].Tree, form.TreeView(n));
     }
     form.resize(400, 600);
     form.show();
@@ -195,7 +195,7 @@ TEST_F(PlaylistWindow, DoubleClickAndEnterAskThePlayerToPlay)
     QApplication::processEvents();
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, RowCentre(tree, 1));
     QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, RowCentre(tree, 1));
-    EXPECT_EQ(playRequests_, 1);
+    EXPECT_EQ(m_playRequests, 1);
     EXPECT_EQ(form.Model().CurPage(), 3);
     EXPECT_EQ(form.CurrentSong(), QStringLiteral("/m/s2.mp3"));
     EXPECT_EQ(form.NextSong(), QStringLiteral("/m/s3.mp3"));
@@ -204,7 +204,7 @@ TEST_F(PlaylistWindow, DoubleClickAndEnterAskThePlayerToPlay)
     form.PageControl1->setCurrentIndex(5);
     form.ListView1->setCurrentItem(form.ListView1->topLevelItem(0));
     QTest::keyClick(form.ListView1, Qt::Key_Return);
-    EXPECT_EQ(playRequests_, 2);
+    EXPECT_EQ(m_playRequests, 2);
     EXPECT_EQ(form.CurrentSong(), QStringLiteral("/t/x.mp3"));
 
     // The row the keyboard is on plays even when Tab made it current without selecting it.
@@ -212,7 +212,7 @@ TEST_F(PlaylistWindow, DoubleClickAndEnterAskThePlayerToPlay)
     tree->setCurrentItem(tree->topLevelItem(2), 0, QItemSelectionModel::NoUpdate);
     ASSERT_FALSE(tree->topLevelItem(2)->isSelected());
     QTest::keyClick(tree, Qt::Key_Return);
-    EXPECT_EQ(playRequests_, 3);
+    EXPECT_EQ(m_playRequests, 3);
     EXPECT_EQ(form.CurrentSong(), QStringLiteral("/m/s3.mp3"));
 }
 
@@ -237,9 +237,9 @@ TEST_F(PlaylistWindow, SaveToFileThenReloadShowsEveryEntryTwice)
     TFormPlayList& form = Open();
     AddFiles(2, 2);
     form.dxButton2->Click();
-    ASSERT_EQ(boxes_.size(), 1u);
-    EXPECT_EQ(boxes_[0].Caption, QStringLiteral("알림"));
-    EXPECT_EQ(boxes_[0].Text, QStringLiteral("MusicFile1~5.dat 로 각 페이지별로 저장 되었습니다."));
+    ASSERT_EQ(m_boxes.size(), 1u);
+    EXPECT_EQ(m_boxes[0].Caption, QStringLiteral("알림"));
+    EXPECT_EQ(m_boxes[0].Text, QStringLiteral("MusicFile1~5.dat 로 각 페이지별로 저장 되었습니다."));
     EXPECT_EQ(ReadBytes(QStringLiteral("MusicList2.dat")).size(), 1500);
     EXPECT_EQ(ReadBytes(QStringLiteral("MusicList1.dat")).size(), 500);
     form.dxButton4->Click();
@@ -260,7 +260,7 @@ TEST_F(PlaylistWindow, ClosingHidesAndTheEndWritesOnlyTheList)
     EXPECT_FALSE(form.isVisible());
     QWidget* destroyed = nullptr;
     form.OnDestroy = [&](QWidget* window) { destroyed = window; };
-    form_.reset();
+    m_form.reset();
     EXPECT_NE(destroyed, nullptr);
     EXPECT_EQ(ReadBytes(QStringLiteral("Temprary.txt")), QByteArray("/t/\xB9\xD9\xB4\xD9.mp3\r\n"));
     EXPECT_FALSE(QFile::exists(Path(QStringLiteral("MusicList1.dat"))));
@@ -268,23 +268,23 @@ TEST_F(PlaylistWindow, ClosingHidesAndTheEndWritesOnlyTheList)
 
 TEST_F(PlaylistWindow, MasterVolumeBarFollowsTheMixerAndSetsIt)
 {
-    mixer_.Values = {32767, 32767};
+    m_mixer.Values = {32767, 32767};
     TFormPlayList& form = Open();
     // The mixer is not asked before the window shows (it would hold the showing up) ...
-    EXPECT_EQ(mixer_.Opened, 0);
+    EXPECT_EQ(m_mixer.Opened, 0);
     form.show();
     // ... and the knob follows it as soon as the window has painted.
     ASSERT_TRUE(QTest::qWaitFor([&] { return form.ImgVolume->x() == 34 + 49 * 51 / 100; }, 2000));
 
     QTest::mouseClick(form.ShapeVolume, Qt::LeftButton, {}, QPoint(6, 2));
     EXPECT_EQ(form.ImgVolume->x(), 34);
-    EXPECT_EQ(mixer_.Values, (std::vector<long>{0, 0}));
+    EXPECT_EQ(m_mixer.Values, (std::vector<long>{0, 0}));
     QTest::mouseClick(form.ShapeVolume, Qt::RightButton, {}, QPoint(58, 2));
     EXPECT_EQ(form.ImgVolume->x(), 34 + 51);
-    EXPECT_EQ(mixer_.Values, (std::vector<long>{65535, 65535}));
+    EXPECT_EQ(m_mixer.Values, (std::vector<long>{65535, 65535}));
     QTest::mouseClick(form.ShapeVolume, Qt::LeftButton, {}, QPoint(31, 2));
     EXPECT_EQ(form.ImgVolume->x(), 34 + 25);
-    EXPECT_EQ(mixer_.Values, (std::vector<long>{32112, 32112}));
+    EXPECT_EQ(m_mixer.Values, (std::vector<long>{32112, 32112}));
 
     // Dragging past the right end leaves the knob at its last place inside the track.
     QTest::mousePress(form.ImgVolume, Qt::LeftButton, {}, QPoint(6, 3));
@@ -297,12 +297,12 @@ TEST_F(PlaylistWindow, MasterVolumeBarFollowsTheMixerAndSetsIt)
     QApplication::sendEvent(form.ImgVolume, &past);
     EXPECT_EQ(form.ImgVolume->x(), 34 + 45);
     QTest::mouseRelease(form.ImgVolume, Qt::LeftButton, {}, QPoint(6, 3));
-    EXPECT_FALSE(store_.VolumeDragging);
-    EXPECT_EQ(mixer_.Opened, mixer_.Released + 1) << "one mixer stays open to hear of changes";
+    EXPECT_FALSE(m_store.VolumeDragging);
+    EXPECT_EQ(m_mixer.Opened, m_mixer.Released + 1) << "one mixer stays open to hear of changes";
 
     // A change made elsewhere moves the knob at once, without the window being activated.
-    mixer_.Values = {0, 0};
-    mixer_.Changed();
+    m_mixer.Values = {0, 0};
+    m_mixer.Changed();
     ASSERT_TRUE(QTest::qWaitFor([&] { return form.ImgVolume->x() == 34; }, 2000));
 }
 
@@ -310,31 +310,31 @@ TEST_F(PlaylistWindow, MasterVolumeBarFollowsTheMixerAndSetsIt)
 // page, Home and End), and screen readers hear of the user's changes only.
 TEST_F(PlaylistWindow, MasterVolumeKeysStepAsTheStripsVolumeAndReadersHearTheUser)
 {
-    mixer_.Values = {0, 0};
+    m_mixer.Values = {0, 0};
     TFormPlayList& form = Open();
     form.show();
     form.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return mixer_.Opened > 0; }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_mixer.Opened > 0; }, 2000));
     QSignalSpy told(form.ShapeVolume, &KnobTrack::UserChangedValue);
 
     form.ShapeVolume->setFocus(Qt::TabFocusReason);
     QTest::keyClick(form.ShapeVolume, Qt::Key_End);
     EXPECT_EQ(form.ImgVolume->x(), 34 + 51);
-    EXPECT_EQ(mixer_.Values, (std::vector<long>{65535, 65535}));
+    EXPECT_EQ(m_mixer.Values, (std::vector<long>{65535, 65535}));
     QTest::keyClick(form.ShapeVolume, Qt::Key_PageDown);
     EXPECT_EQ(form.ImgVolume->x(), 34 + 75 * 51 / 100);
     QTest::keyClick(form.ShapeVolume, Qt::Key_Home);
     EXPECT_EQ(form.ImgVolume->x(), 34);
-    EXPECT_EQ(mixer_.Values, (std::vector<long>{0, 0}));
+    EXPECT_EQ(m_mixer.Values, (std::vector<long>{0, 0}));
     QTest::keyClick(form.ShapeVolume, Qt::Key_PageUp);
     EXPECT_EQ(form.ImgVolume->x(), 34 + 25 * 51 / 100);
     EXPECT_EQ(told.count(), 4);
 
     QTest::mouseClick(form.ShapeVolume, Qt::LeftButton, {}, QPoint(31, 2));
     EXPECT_EQ(told.count(), 5) << "a click is the user's change";
-    mixer_.Values = {65535, 65535};
-    mixer_.Changed();
+    m_mixer.Values = {65535, 65535};
+    m_mixer.Changed();
     ASSERT_TRUE(QTest::qWaitFor([&] { return form.ImgVolume->x() == 34 + 51; }, 2000));
     EXPECT_EQ(told.count(), 5) << "a change made elsewhere is not announced as the user's";
 }
@@ -400,7 +400,7 @@ TEST_F(PlaylistWindow, RowsAreListItemsAReaderCanPlayAndHiddenPagesAreNotShowing
     ASSERT_EQ(actions->actionNames().value(0), QStringLiteral("Play"));
     actions->doAction(QStringLiteral("Play"));
     QApplication::processEvents();
-    EXPECT_EQ(playRequests_, 1);
+    EXPECT_EQ(m_playRequests, 1);
     EXPECT_EQ(form.Model().CurPage(), 3);
     EXPECT_EQ(form.CurrentSong(), QStringLiteral("/m/s2.mp3"));
     EXPECT_TRUE(row->state().selected);

@@ -9,21 +9,21 @@ namespace {
 
 class SongChoiceTest : public PlaylistTest {
 protected:
-    PlaylistModel& choice() { return playlist_->Model(); }
+    PlaylistModel& choice() { return m_playlist->Model(); }
     const TMusicFile* CurNode() { return choice().CurNodeRow() < 0 ? nullptr : Record(1, choice().CurNodeRow()); }
     // Entries by name: "H" is a heading, anything with a dot a file under /m.
     void Fill(int page, const QStringList& names)
     {
         for (const QString& name : names) {
             const bool folder = !name.contains(QLatin1Char('.'));
-            playlist_->AddPageEntry(Tree(page), QStringLiteral("/m/") + name, folder, folder ? 0 : 1);
+            m_playlist->AddPageEntry(Tree(page), QStringLiteral("/m/") + name, folder, folder ? 0 : 1);
         }
-        playlist_->RenumberPage(Tree(page));
+        m_playlist->RenumberPage(Tree(page));
     }
     void FillList(const QStringList& names)
     {
         for (const QString& name : names)
-            playlist_->AddTempItem(QStringLiteral("/t/") + name);
+            m_playlist->AddTempItem(QStringLiteral("/t/") + name);
     }
     void Select(QTreeWidget* view, int row) { view->setCurrentItem(view->topLevelItem(row)); }
     QStringList Selected(QTreeWidget* view) const
@@ -97,10 +97,10 @@ TEST_F(SongChoiceTest, ListWrapsAndStartsAfterTheSelection)
     choice().SetCurPage(PlaylistModel::ListPage);
     EXPECT_EQ(choice().NextSong(), QStringLiteral("/t/1.mp3"));
 
-    list_->clearSelection();
+    m_list->clearSelection();
     EXPECT_EQ(choice().CurrentSong(), QStringLiteral("/t/1.mp3"));
     EXPECT_EQ(choice().NextSong(), QStringLiteral("/t/2.mp3"));
-    EXPECT_EQ(Selected(list_.get()), QStringList{"2.mp3"});
+    EXPECT_EQ(Selected(m_list.get()), QStringList{"2.mp3"});
     EXPECT_EQ(choice().NextSong(), QStringLiteral("/t/3.mp3"));
     EXPECT_EQ(choice().NextSong(), QStringLiteral("/t/1.mp3"));
 }
@@ -109,14 +109,14 @@ TEST_F(SongChoiceTest, ListDoubleClickTakesTheFirstSelectedItem)
 {
     FillList({"1.mp3", "2.mp3", "3.mp3"});
     EXPECT_FALSE(choice().ChooseFromList());
-    list_->topLevelItem(2)->setSelected(true);
-    list_->topLevelItem(1)->setSelected(true);
+    m_list->topLevelItem(2)->setSelected(true);
+    m_list->topLevelItem(1)->setSelected(true);
     ASSERT_TRUE(choice().ChooseFromList());
     EXPECT_EQ(choice().CurPage(), PlaylistModel::ListPage);
     EXPECT_EQ(choice().CurrentSong(), QStringLiteral("/t/2.mp3"));
     // The current item is deselected before the next one is chosen.
     EXPECT_EQ(choice().NextSong(), QStringLiteral("/t/3.mp3"));
-    EXPECT_EQ(Selected(list_.get()), QStringList{"3.mp3"});
+    EXPECT_EQ(Selected(m_list.get()), QStringList{"3.mp3"});
 }
 
 TEST_F(SongChoiceTest, DeletingTheCurrentEntryStartsThePageAgain)
@@ -124,16 +124,16 @@ TEST_F(SongChoiceTest, DeletingTheCurrentEntryStartsThePageAgain)
     Fill(1, {"a.mp3", "b.mp3", "c.mp3"});
     EXPECT_EQ(choice().CurrentSong(), QStringLiteral("/m/a.mp3"));
     EXPECT_EQ(choice().NextSong(), QStringLiteral("/m/b.mp3"));
-    playlist_->DeleteSelected(Tree(1));
+    m_playlist->DeleteSelected(Tree(1));
     EXPECT_EQ(choice().CurNodeRow(), -1);
     EXPECT_EQ(choice().NextSong(), QStringLiteral("/m/a.mp3"));
 
     FillList({"1.mp3", "2.mp3"});
     choice().SetCurPage(PlaylistModel::ListPage);
     EXPECT_EQ(choice().NextSong(), QStringLiteral("/t/1.mp3"));
-    playlist_->DeleteSelectedTemp();
+    m_playlist->DeleteSelectedTemp();
     EXPECT_EQ(choice().CurItemRow(), -1);
-    EXPECT_EQ(list_->Captions(), QStringList{"/t/2.mp3"});
+    EXPECT_EQ(m_list->Captions(), QStringList{"/t/2.mp3"});
 }
 
 TEST_F(SongChoiceTest, MovedListEntryIsACopyAndNoLongerCurrent)
@@ -141,16 +141,16 @@ TEST_F(SongChoiceTest, MovedListEntryIsACopyAndNoLongerCurrent)
     FillList({"1.mp3", "2.mp3", "3.mp3"});
     choice().SetCurPage(PlaylistModel::ListPage);
     EXPECT_EQ(choice().NextSong(), QStringLiteral("/t/1.mp3"));
-    playlist_->MoveTempEntries(list_.get(), nullptr);
+    m_playlist->MoveTempEntries(m_list.get(), nullptr);
     EXPECT_EQ(choice().CurItemRow(), -1);
-    EXPECT_EQ(list_->Captions(), (QStringList{"/t/2.mp3", "/t/3.mp3", "/t/1.mp3"}));
+    EXPECT_EQ(m_list->Captions(), (QStringList{"/t/2.mp3", "/t/3.mp3", "/t/1.mp3"}));
 
     // A moved tree node is the same node: it stays current.
     Fill(1, {"a.mp3", "b.mp3"});
     choice().SetCurPage(1);
     EXPECT_EQ(choice().CurrentSong(), QStringLiteral("/m/a.mp3"));
     const TMusicFile* current = CurNode();
-    playlist_->MoveTreeEntries(Tree(1), Tree(1), nullptr);
+    m_playlist->MoveTreeEntries(Tree(1), Tree(1), nullptr);
     EXPECT_EQ(CurNode(), current);
     // a.mp3 is now the page's last node, so the next song wraps to the top.
     EXPECT_EQ(choice().NextSong(), QStringLiteral("/m/b.mp3"));
@@ -178,10 +178,10 @@ TEST_F(SongChoiceTest, PeekingGivesTheNextSongAndMovesNothing)
 
     FillList({"1.mp3", "2.mp3", "3.mp3"});
     choice().SetCurPage(PlaylistModel::ListPage);
-    list_->topLevelItem(1)->setSelected(true);  // nothing current: after the selection
-    EXPECT_EQ(peekThenNext(list_.get()), QStringLiteral("/t/3.mp3"));
-    EXPECT_EQ(peekThenNext(list_.get()), QStringLiteral("/t/1.mp3"));  // wraps
-    EXPECT_EQ(Selected(list_.get()), (QStringList{"1.mp3", "2.mp3"}));
+    m_list->topLevelItem(1)->setSelected(true);  // nothing current: after the selection
+    EXPECT_EQ(peekThenNext(m_list.get()), QStringLiteral("/t/3.mp3"));
+    EXPECT_EQ(peekThenNext(m_list.get()), QStringLiteral("/t/1.mp3"));  // wraps
+    EXPECT_EQ(Selected(m_list.get()), (QStringList{"1.mp3", "2.mp3"}));
 }
 
 } // namespace

@@ -1,4 +1,5 @@
-// Routes the keys a dialog gives its buttons, and focus changes, to the styled controls.
+// The live styled controls, and the router each window gets that hands the keys a dialog
+// gives its buttons, and focus changes, to them.
 
 #include "Dxcore.h"
 #include "Dxregistry.h"
