@@ -140,12 +140,19 @@ void TFormPlayList::ShowMasterVolume()
     }
     // A sound server may run above 100 % and a mixer may report nonsense; neither may put
     // the knob beside its track.
-    ShapeVolume->PlaceKnob(ShapeVolume->Bar().KnobLeftFor(KnobBar::WholeValue(App.GetMasterVolume()), 100));
+    SetMasterPercent(KnobBar::WholeValue(App.GetMasterVolume()));
+}
+
+void TFormPlayList::SetMasterPercent(std::int64_t percent)
+{
+    m_masterPercent = static_cast<int>(std::clamp<std::int64_t>(percent, 0, 100));
+    ShapeVolume->PlaceKnob(ShapeVolume->Bar().KnobLeftFor(percent, 100));
 }
 
 void TFormPlayList::ApplyKnobVolume()
 {
-    App.SetMasterVolume(static_cast<float>(ShapeVolume->Bar().ValueOf(100)));
+    m_masterPercent = static_cast<int>(ShapeVolume->Bar().ValueOf(100));
+    App.SetMasterVolume(static_cast<float>(m_masterPercent));
 }
 
 bool TFormPlayList::HandleVolume(QObject* watched, QEvent* event)

@@ -14,9 +14,8 @@
 #include <QTabWidget>
 #include <QWidget>
 
-#include <functional>
-
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -185,5 +184,9 @@ private:
     WindowSizeLoop m_sizeLoop;
     int m_tempUpdates = 0;
     bool m_showVolumeQueued = false;
+    // The master volume in whole percent as last read or set: the keys step from it, not
+    // from the knob's pixel, which is coarser than a percent.
+    int m_masterPercent = 0;
+    void SetMasterPercent(std::int64_t percent);
     MasterVolumeWatch* m_volumeWatch = nullptr;  // made at the first showing
 };

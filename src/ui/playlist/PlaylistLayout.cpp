@@ -172,15 +172,15 @@ void TFormPlayList::BuildPanel4()
     ShapeVolume->SetKnob(ImgVolume);
     // The keyboard and screen readers move it in percent, as the strip's volume.
     KnobTrack::ValueAccess volume;
-    volume.value = [this] { return static_cast<double>(ShapeVolume->Bar().ValueOf(100)); };
+    volume.value = [this] { return static_cast<double>(m_masterPercent); };
     volume.maximum = [] { return 100.0; };
     volume.setValue = [this](double percent) {
         App.SetMasterVolume(static_cast<float>(percent));
-        ShapeVolume->PlaceKnob(ShapeVolume->Bar().KnobLeftFor(KnobBar::WholeValue(percent), 100));
+        SetMasterPercent(KnobBar::WholeValue(percent));
     };
     volume.step = 5;
     volume.page = 25;
-    volume.describe = [this] { return QStringLiteral("%1 %").arg(ShapeVolume->Bar().ValueOf(100)); };
+    volume.describe = [this] { return QStringLiteral("%1 %").arg(m_masterPercent); };
     ShapeVolume->SetValueAccess(volume);
     ImgVolume->setAccessibleName(QStringLiteral("마스터 볼륨 손잡이"));
     Label1 = makeLabel(Panel4, "Label1", {104, 3}, QStringLiteral("Play List - Sorvel"), Qt::yellow);
