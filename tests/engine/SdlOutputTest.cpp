@@ -3,7 +3,9 @@
 
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -18,10 +20,11 @@ using fixtures::waitFor;
 namespace {
 
 // SDL starts every device paused, and its thread can write one buffer of silence before
-// the unpause that follows the open reaches it. Normally the unpause wins; under the
-// sanitizers, which slow the opening thread, it loses now and then (seen under both the
-// thread and the address sanitizer). That one buffer is still far less than what an idle
-// device wrote before the song.
+// the unpause that follows the open reaches it. Normally the unpause wins; when the
+// opening thread is held up (the sanitizers, a loaded machine) it loses now and then. A
+// buffer of silence the library itself put first would come at every start, so the start
+// is tried up to three times and one of them must begin with the song; under the
+// sanitizers, which lose the race often, that one buffer is allowed as well.
 #if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
 #define SORVEL_SLOW_THREADS 1
 #elif defined(__has_feature)
@@ -45,31 +48,35 @@ constexpr std::size_t kAllowedSilence = 64;
 TEST(SdlOutput, SongStartsInTheDevicesFirstBuffer)
 {
     QTemporaryDir dir;
-    const std::string device = dir.filePath(QStringLiteral("device.raw")).toStdString();
     ::setenv("SDL_AUDIODRIVER", "disk", 1);
-    ::setenv("SDL_DISKAUDIOFILE", device.c_str(), 1);
-    ASSERT_EQ(FSOUND_Init(44100, 32, 0), 1);
-    ASSERT_FALSE(fsound::UsingSilentSink());
-    std::this_thread::sleep_for(400ms);  // idle, as between start-up and the first press
+    std::size_t fewest = SIZE_MAX;
+    for (int attempt = 0; attempt < 3 && fewest >= kAllowedSilence; ++attempt) {
+        const std::string device = dir.filePath(QStringLiteral("device%1.raw").arg(attempt)).toStdString();
+        ::setenv("SDL_DISKAUDIOFILE", device.c_str(), 1);
+        ASSERT_EQ(FSOUND_Init(44100, 32, 0), 1);
+        ASSERT_FALSE(fsound::UsingSilentSink());
+        std::this_thread::sleep_for(400ms);  // idle, as between start-up and the first press
 
-    for (int song = 0; song < 2; ++song) {
-        FSOUND_STREAM* stream = FSOUND_Stream_Open(Library::instance().tone("wav", 1.0).c_str(), 0x130, 0, 0);
-        ASSERT_NE(stream, nullptr);
-        FSOUND_Stream_Play(FSOUND_FREE, stream);
-        ASSERT_TRUE(waitFor([&] { return FSOUND_Stream_GetTime(stream) >= 400; }, 3s));
-        FSOUND_Stream_Stop(stream);
-        if (song == 0) {
-            const std::vector<float> heard = deviceSound(device);
-            std::size_t first = 0;
-            while (first < heard.size() && std::fabs(heard[first]) < 1e-4f)
-                ++first;
-            ASSERT_LT(first, heard.size()) << "nothing reached the device";
-            EXPECT_LT(first / 2, kAllowedSilence) << "frames of silence before the song";
+        for (int song = 0; song < 2; ++song) {
+            FSOUND_STREAM* stream = FSOUND_Stream_Open(Library::instance().tone("wav", 1.0).c_str(), 0x130, 0, 0);
+            ASSERT_NE(stream, nullptr);
+            FSOUND_Stream_Play(FSOUND_FREE, stream);
+            ASSERT_TRUE(waitFor([&] { return FSOUND_Stream_GetTime(stream) >= 400; }, 3s));
+            FSOUND_Stream_Stop(stream);
+            if (song == 0) {
+                const std::vector<float> heard = deviceSound(device);
+                std::size_t first = 0;
+                while (first < heard.size() && std::fabs(heard[first]) < 1e-4f)
+                    ++first;
+                ASSERT_LT(first, heard.size()) << "nothing reached the device";
+                fewest = std::min(fewest, first / 2);
+            }
         }
+        // A second song on the same device plays too (the device is paused and resumed).
+        EXPECT_GT(deviceSound(device).size() / 2, 44100u * 8 / 10);
+        fsound::Shutdown();
     }
-    // A second song on the same device plays too (the device is paused and resumed).
-    EXPECT_GT(deviceSound(device).size() / 2, 44100u * 8 / 10);
-    fsound::Shutdown();
+    EXPECT_LT(fewest, kAllowedSilence) << "frames of silence before the song, at the best of three starts";
 }
 
 } // namespace
