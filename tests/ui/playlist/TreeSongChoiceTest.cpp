@@ -7,7 +7,7 @@
 
 namespace {
 
-class SongChoiceTest : public PlaylistTest {
+class TreeSongChoiceTest : public PlaylistTest {
 protected:
     PlaylistModel& choice() { return m_playlist->Model(); }
     const TMusicFile* CurNode() { return choice().CurNodeRow() < 0 ? nullptr : Record(1, choice().CurNodeRow()); }
@@ -36,7 +36,7 @@ protected:
     }
 };
 
-TEST_F(SongChoiceTest, TreeStartsAtFirstFileAndWrapsOnlyFromTheLastNode)
+TEST_F(TreeSongChoiceTest, TreeStartsAtFirstFileAndWrapsOnlyFromTheLastNode)
 {
     Fill(1, {"H", "a.mp3", "b.mp3"});
     EXPECT_EQ(choice().CurrentSong(), QStringLiteral("/m/a.mp3"));
@@ -46,7 +46,7 @@ TEST_F(SongChoiceTest, TreeStartsAtFirstFileAndWrapsOnlyFromTheLastNode)
     EXPECT_EQ(Selected(Tree(1)), QStringList{"a.mp3"});
 }
 
-TEST_F(SongChoiceTest, TrailingHeadingEndsThePageForGood)
+TEST_F(TreeSongChoiceTest, TrailingHeadingEndsThePageForGood)
 {
     Fill(1, {"a.mp3", "b.mp3", "H"});
     EXPECT_EQ(choice().CurrentSong(), QStringLiteral("/m/a.mp3"));
@@ -55,7 +55,7 @@ TEST_F(SongChoiceTest, TrailingHeadingEndsThePageForGood)
     EXPECT_EQ(choice().NextSong(), QString());
 }
 
-TEST_F(SongChoiceTest, EmptyPagesAndPagesWithoutFilesGiveNothing)
+TEST_F(TreeSongChoiceTest, EmptyPagesAndPagesWithoutFilesGiveNothing)
 {
     EXPECT_EQ(choice().CurrentSong(), QString());
     EXPECT_EQ(choice().NextSong(), QString());
@@ -66,7 +66,7 @@ TEST_F(SongChoiceTest, EmptyPagesAndPagesWithoutFilesGiveNothing)
     EXPECT_EQ(choice().NextSong(), QString());
 }
 
-TEST_F(SongChoiceTest, DoubleClickedHeadingPlaysTheFileAfterIt)
+TEST_F(TreeSongChoiceTest, DoubleClickedHeadingPlaysTheFileAfterIt)
 {
     Fill(2, {"a.mp3", "H", "c.mp3"});
     Select(Tree(2), 1);
@@ -80,7 +80,7 @@ TEST_F(SongChoiceTest, DoubleClickedHeadingPlaysTheFileAfterIt)
     EXPECT_EQ(choice().CurPage(), 2);
 }
 
-TEST_F(SongChoiceTest, ShowingAnotherPageDoesNotChangeWhatPlays)
+TEST_F(TreeSongChoiceTest, ShowingAnotherPageDoesNotChangeWhatPlays)
 {
     Fill(1, {"a.mp3"});
     Fill(4, {"d.mp3"});
@@ -91,7 +91,7 @@ TEST_F(SongChoiceTest, ShowingAnotherPageDoesNotChangeWhatPlays)
     EXPECT_EQ(choice().CurrentSong(), QStringLiteral("/m/d.mp3"));
 }
 
-TEST_F(SongChoiceTest, ListWrapsAndStartsAfterTheSelection)
+TEST_F(TreeSongChoiceTest, ListWrapsAndStartsAfterTheSelection)
 {
     FillList({"1.mp3", "2.mp3", "3.mp3"});
     choice().SetCurPage(PlaylistModel::ListPage);
@@ -105,7 +105,7 @@ TEST_F(SongChoiceTest, ListWrapsAndStartsAfterTheSelection)
     EXPECT_EQ(choice().NextSong(), QStringLiteral("/t/1.mp3"));
 }
 
-TEST_F(SongChoiceTest, ListDoubleClickTakesTheFirstSelectedItem)
+TEST_F(TreeSongChoiceTest, ListDoubleClickTakesTheFirstSelectedItem)
 {
     FillList({"1.mp3", "2.mp3", "3.mp3"});
     EXPECT_FALSE(choice().ChooseFromList());
@@ -119,7 +119,7 @@ TEST_F(SongChoiceTest, ListDoubleClickTakesTheFirstSelectedItem)
     EXPECT_EQ(Selected(m_list.get()), QStringList{"3.mp3"});
 }
 
-TEST_F(SongChoiceTest, DeletingTheCurrentEntryStartsThePageAgain)
+TEST_F(TreeSongChoiceTest, DeletingTheCurrentEntryStartsThePageAgain)
 {
     Fill(1, {"a.mp3", "b.mp3", "c.mp3"});
     EXPECT_EQ(choice().CurrentSong(), QStringLiteral("/m/a.mp3"));
@@ -136,7 +136,7 @@ TEST_F(SongChoiceTest, DeletingTheCurrentEntryStartsThePageAgain)
     EXPECT_EQ(m_list->Captions(), QStringList{"/t/2.mp3"});
 }
 
-TEST_F(SongChoiceTest, MovedListEntryIsACopyAndNoLongerCurrent)
+TEST_F(TreeSongChoiceTest, MovedListEntryIsACopyAndNoLongerCurrent)
 {
     FillList({"1.mp3", "2.mp3", "3.mp3"});
     choice().SetCurPage(PlaylistModel::ListPage);
@@ -158,7 +158,7 @@ TEST_F(SongChoiceTest, MovedListEntryIsACopyAndNoLongerCurrent)
 
 // A look at the next song, as the player takes while the current one plays out, gives
 // what NextSong then gives and moves nothing: not the current entry, not the selection.
-TEST_F(SongChoiceTest, PeekingGivesTheNextSongAndMovesNothing)
+TEST_F(TreeSongChoiceTest, PeekingGivesTheNextSongAndMovesNothing)
 {
     auto peekThenNext = [this](QTreeWidget* view) {
         const QStringList selectedBefore = Selected(view);
