@@ -17,6 +17,8 @@
 //       is within 1 ms and nothing inside it is silent. With `exact` (songs at 44.1 kHz
 //       in lossless formats) every sample must be the signal's, and the length exact.
 
+#include "support/WaveFile.h"
+
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -41,32 +43,11 @@ int signal(double seconds)
 
 bool writeWav(const std::string& path, int rate, long frames, double start)
 {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        return false;
-    auto put = [f](std::uint32_t v, int bytes) {
-        for (int i = 0; i < bytes; ++i)
-            std::fputc(static_cast<int>((v >> (8 * i)) & 0xff), f);
-    };
-    const auto dataBytes = static_cast<std::uint32_t>(frames * 4);
-    std::fwrite("RIFF", 1, 4, f);
-    put(36 + dataBytes, 4);
-    std::fwrite("WAVEfmt ", 1, 8, f);
-    put(16, 4);
-    put(1, 2);
-    put(2, 2);
-    put(static_cast<std::uint32_t>(rate), 4);
-    put(static_cast<std::uint32_t>(rate) * 4, 4);
-    put(4, 2);
-    put(16, 2);
-    std::fwrite("data", 1, 4, f);
-    put(dataBytes, 4);
-    for (long n = 0; n < frames; ++n) {
-        const auto v = static_cast<std::uint16_t>(start < 0 ? 0 : signal(start + static_cast<double>(n) / rate));
-        put(v, 2);
-        put(v, 2);
-    }
-    return std::fclose(f) == 0;
+    return wave::WriteStereo16(path, static_cast<std::uint32_t>(rate), static_cast<std::uint32_t>(frames),
+                               [rate, start](std::uint32_t n, std::int16_t& left, std::int16_t& right) {
+                                   left = right = static_cast<std::int16_t>(
+                                       start < 0 ? 0 : signal(start + static_cast<double>(n) / rate));
+                               });
 }
 
 std::vector<std::int16_t> leftChannel(const std::string& path)
