@@ -296,6 +296,8 @@ void Transport::QueueNext()
     const QString next = m_songs->PeekNextSong();
     if (!next.isEmpty() && Ogg->m_QueueOGG(next))
         m_queuedPath = next;
+    else
+        fsound::StreamAwaitFollower(Ogg->m_hStream.load(), false);
     // A next song that does not open is left to the end of this one, which tries it as
     // before and stops.
 }
