@@ -149,8 +149,10 @@ public:
         }
         if (!active && streamReady() && m_active)
             flush();
-        if (active && !m_active)
-            m_leadInFrames = leadInFrames();
+        if (active && !m_active) {
+            m_sinkLeadInFrames = leadInFrames();
+            m_leadInFrames = m_sinkLeadInFrames;
+        }
         m_active = active;
         applyCork(true);
         pa_threaded_mainloop_unlock(m_loop);
@@ -277,6 +279,7 @@ private:
         // again as it starts (at first, and after an underrun), or the position would
         // stand still until the next write.
         pa_stream_set_started_callback(m_stream, &PulseOutput::onRouteChanged, this);
+        pa_stream_set_underflow_callback(m_stream, &PulseOutput::onUnderflow, this);
         auto bytes = [this](double seconds) {
             return static_cast<std::uint32_t>(seconds * m_rate) * static_cast<std::uint32_t>(kFrameBytes);
         };
@@ -324,6 +327,7 @@ private:
         pa_stream_set_moved_callback(m_stream, nullptr, nullptr);
         pa_stream_set_suspended_callback(m_stream, nullptr, nullptr);
         pa_stream_set_started_callback(m_stream, nullptr, nullptr);
+        pa_stream_set_underflow_callback(m_stream, nullptr, nullptr);
         pa_stream_disconnect(m_stream);
         pa_stream_unref(m_stream);
         m_stream = nullptr;
@@ -723,6 +727,15 @@ private:
             output->askTiming();
     }
 
+    static void onUnderflow(pa_stream* stream, void* self)
+    {
+        // The sink ran dry (a song came late): the sound that comes next is slotted in
+        // with a rewind as a start is, and gets the same silence in front.
+        auto* output = static_cast<PulseOutput*>(self);
+        if (stream == output->m_stream && output->m_active && !output->m_paused)
+            output->m_leadInFrames = output->m_sinkLeadInFrames;
+    }
+
     static void onSuccess(pa_stream*, int, void* self)
     {
         pa_threaded_mainloop_signal(static_cast<PulseOutput*>(self)->m_loop, 0);
@@ -754,6 +767,7 @@ private:
     pa_volume_t m_volume = PA_VOLUME_NORM;  // the lock
     std::int64_t m_written = 0;             // the lock: frames written since the stream was made or flushed
     std::size_t m_leadInFrames = 0;         // the lock: silence still to go before the first sound
+    std::size_t m_sinkLeadInFrames = 0;     // the lock: the lead-in the sink asked for at the last start
     std::size_t m_heldLatency = 0;          // the lock: unheard frames while paused or lost
     mutable Timing m_lastTiming;            // the lock
     Clock::time_point m_settleUntil{};      // the lock: timing is asked for often until then
