@@ -404,12 +404,9 @@ bool StreamQueue(FSOUND_STREAM* handle, FSOUND_STREAM* nextHandle)
 
 void StreamAwaitFollower(FSOUND_STREAM* handle, bool await)
 {
-    auto [lib, stream] = lookUp(handle);
-    if (!stream)
-        return;
-    stream->awaitFollower.store(await, std::memory_order_release);
-    if (!await)
-        lib->output->dataReady();  // the closing silence may go out now
+    // A sound server that ran dry meanwhile asks for more, and gets the closing silence.
+    if (auto stream = lookUp(handle).second)
+        stream->awaitFollower.store(await, std::memory_order_release);
 }
 
 bool StreamUnqueue(FSOUND_STREAM* handle)
