@@ -1,12 +1,15 @@
 // The MP3 module: libmpg123, which removes the encoder's delay and padding that a
 // LAME/Xing header states, seeks to the sample through its frame index, and decodes
 // the frames a seek target's bit reservoir reaches back into. Its ID3 tags come from
-// the same library.
+// the same library. A file without that header still loses the decoder's own delay,
+// and a damaged stretch is skipped to the next frame that parses, as far as it goes.
 
 #include "DecodeModule.h"
 #include "ModuleEntry.h"
 
 #include <mpg123.h>
+
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstring>
@@ -19,6 +22,12 @@ constexpr std::size_t kChunkFrames = 4096;
 // Layer III frames may take their data from up to 511 bytes of the frames before them;
 // at 8 kbit/s that is about nine frames. Decoding more ahead of a seek costs little.
 constexpr long kPreFrames = 16;
+// The layer III decoder's own delay (its filter bank and the overlap of its transform):
+// the samples a file's first frame puts out before the encoder's first sample. libmpg123
+// takes it off only together with the delay a LAME header states.
+constexpr off_t kLayer3DecoderDelay = 529;
+// The lowest bit rates layer III has: MPEG-1 and MPEG-2/2.5, in bit/s.
+constexpr double kMinBitRate[2] = {32000.0, 8000.0};
 
 mpg123_handle* newHandle()
 {
@@ -28,6 +37,9 @@ mpg123_handle* newHandle()
         return nullptr;
     mpg123_param(handle, MPG123_ADD_FLAGS, MPG123_GAPLESS | MPG123_QUIET, 0.0);
     mpg123_param(handle, MPG123_PREFRAMES, kPreFrames, 0.0);
+    // Garbage inside a file is looked through to the next frame however long it is, as
+    // FFmpeg does; the default gives up after 1 kB and ends the song there.
+    mpg123_param(handle, MPG123_RESYNC_LIMIT, -1, 0.0);
     mpg123_format_none(handle);
     const long* rates = nullptr;
     std::size_t count = 0;
@@ -64,9 +76,19 @@ public:
         // The format stays as opened; a file that changes it midway is converted.
         mpg123_format_none(m_handle);
         mpg123_format(m_handle, rate, channels, MPG123_ENC_FLOAT_32);
+        // Without a LAME header nothing says the encoder's delay, but the decoder's own is
+        // known: the song starts after it, as it does with the header.
+        mpg123_frameinfo info{};
+        const bool haveInfo = mpg123_info(m_handle, &info) == MPG123_OK;
+        long encoderDelay = -1;
+        mpg123_getstate(m_handle, MPG123_ENC_DELAY, &encoderDelay, nullptr);
+        m_lead = haveInfo && info.layer == 3 && encoderDelay < 0 ? kLayer3DecoderDelay : 0;
         const off_t length = mpg123_length(m_handle);
-        m_length = length > 0 ? static_cast<std::int64_t>(length) : -1;
+        m_length = length > m_lead ? static_cast<std::int64_t>(length - m_lead) : -1;
+        if (haveInfo)
+            boundLength(path, info);
         m_done = false;
+        seekFrame(0);
         return true;
     }
     const SourceFormat& format() const override { return m_format; }
@@ -75,7 +97,7 @@ public:
     {
         if (!m_handle)
             return;
-        m_done = mpg123_seek(m_handle, static_cast<off_t>(std::max<std::int64_t>(frame, 0)), SEEK_SET) < 0;
+        m_done = mpg123_seek(m_handle, static_cast<off_t>(std::max<std::int64_t>(frame, 0)) + m_lead, SEEK_SET) < 0;
     }
     bool decode(std::vector<float>& out) override
     {
@@ -100,6 +122,22 @@ public:
     }
 
 private:
+    // A length the file's bytes cannot hold even at the format's lowest bit rate (a
+    // damaged Xing frame count) gives way to what the size and the first frame's bit
+    // rate say, until the song has been decoded to its end.
+    void boundLength(const std::string& path, const mpg123_frameinfo& info)
+    {
+        struct stat st {};
+        if (m_length <= 0 || ::stat(path.c_str(), &st) != 0 || st.st_size <= 0)
+            return;
+        const double bits = static_cast<double>(st.st_size) * 8.0;
+        const double minRate = kMinBitRate[info.version == MPG123_1_0 ? 0 : 1];
+        if (static_cast<double>(m_length) / m_format.rate <= bits / minRate)
+            return;
+        const double rate = info.bitrate > 0 ? info.bitrate * 1000.0 : minRate;
+        m_length = static_cast<std::int64_t>(bits / rate * m_format.rate);
+    }
+
     void close()
     {
         if (m_handle) {
@@ -113,6 +151,7 @@ private:
     SourceFormat m_format;
     int m_channels = 2;
     std::int64_t m_length = -1;
+    off_t m_lead = 0;  // decoder delay taken off here, where libmpg123 does not
     bool m_done = false;
 };
 
