@@ -45,6 +45,7 @@ public:
         return TransportState::Stopped;
     }
     QString TrackPath() const override { return m_transport.SongPath(); }
+    quint64 SongNumber() const override { return m_transport.SongNumber(); }
     qint64 PositionMs() const override { return m_transport.PositionMs(); }
     qint64 LengthMs() const override { return m_transport.LengthMs(); }
     bool CanSeek() const override { return m_transport.CanSeek(); }

@@ -23,6 +23,8 @@ public:
     virtual TransportState Status() const = 0;
     // The song that is playing, paused or was played last; empty before the first one.
     virtual QString TrackPath() const = 0;
+    // A new number each time a song starts (the same file again too); 0 before the first.
+    virtual quint64 SongNumber() const = 0;
     // Position in the song, and its length; 0 when unknown.
     virtual qint64 PositionMs() const = 0;
     virtual qint64 LengthMs() const = 0;

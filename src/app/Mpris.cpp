@@ -17,7 +17,7 @@ namespace {
 
 const QString kNoTrack = QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTrack");
 
-QString trackId(int number)
+QString trackId(quint64 number)
 {
     return QStringLiteral("/org/sorvel/track/%1").arg(number);
 }
@@ -164,10 +164,9 @@ bool MprisService::Register()
 
 void MprisService::UpdateTrack()
 {
-    const QString path = m_media.TrackPath();
-    if (path != m_trackPath) {
-        m_trackPath = path;
-        ++m_trackNumber;
+    if (const quint64 number = m_media.SongNumber(); number != m_songNumber) {
+        m_songNumber = number;
+        const QString path = m_media.TrackPath();
         m_tags = path.isEmpty() ? TrackTags{} : m_media.Tags(path);
         m_lengthMs = 0;
     }
@@ -226,13 +225,14 @@ QString MprisService::PlaybackStatusText() const
 QVariantMap MprisService::Metadata() const
 {
     QVariantMap map;
-    if (m_trackPath.isEmpty()) {
+    const QString path = m_media.TrackPath();
+    if (path.isEmpty()) {
         map.insert(QStringLiteral("mpris:trackid"), QVariant::fromValue(QDBusObjectPath(kNoTrack)));
         return map;
     }
-    map.insert(QStringLiteral("mpris:trackid"), QVariant::fromValue(QDBusObjectPath(trackId(m_trackNumber))));
-    map.insert(QStringLiteral("xesam:url"), UrlOfLocalPath(m_trackPath).toString(QUrl::FullyEncoded));
-    const QString fileName = ReadableFileName(m_trackPath.mid(m_trackPath.lastIndexOf(QLatin1Char('/')) + 1));
+    map.insert(QStringLiteral("mpris:trackid"), QVariant::fromValue(QDBusObjectPath(trackId(m_songNumber))));
+    map.insert(QStringLiteral("xesam:url"), UrlOfLocalPath(path).toString(QUrl::FullyEncoded));
+    const QString fileName = ReadableFileName(path.mid(path.lastIndexOf(QLatin1Char('/')) + 1));
     map.insert(QStringLiteral("xesam:title"), m_tags.title.isEmpty() ? fileName : m_tags.title);
     if (!m_tags.artist.isEmpty())
         map.insert(QStringLiteral("xesam:artist"), QStringList{m_tags.artist});
@@ -280,7 +280,7 @@ void MprisService::Seek(qint64 offsetUs)
 void MprisService::SetPosition(const QDBusObjectPath& trackIdPath, qint64 positionUs)
 {
     UpdateTrack();
-    if (!m_media.CanSeek() || m_trackPath.isEmpty() || trackIdPath.path() != trackId(m_trackNumber))
+    if (!m_media.CanSeek() || m_media.TrackPath().isEmpty() || trackIdPath.path() != trackId(m_songNumber))
         return;  // a stale request for another song
     if (positionUs < 0 || (m_lengthMs > 0 && positionUs / 1000 > m_lengthMs))
         return;

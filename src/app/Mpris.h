@@ -71,9 +71,8 @@ private:
     QString m_serviceName;
     bool m_registered = false;
 
-    // The song the metadata describes, read once per song.
-    QString m_trackPath;
-    int m_trackNumber = 0;
+    // The song the metadata describes (its number; 0 for none), its tags read once.
+    quint64 m_songNumber = 0;
     TrackTags m_tags;
     qint64 m_lengthMs = 0;
 

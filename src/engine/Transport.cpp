@@ -135,6 +135,7 @@ bool Transport::PlayFile(const QString& path, qint64 startMs)
     } else {
         m_state = TransportState::Playing;
     }
+    ++m_songNumber;
     emit SongChanged();
     emit StateChanged();
     WatchForEnd();
@@ -329,7 +330,8 @@ void Transport::SongEnded()
         m_startMs = 0;
         m_lengthMs = m_ogg.m_GetLengthMs();
         m_ogg.m_GetStreamInfo(m_kbps, m_khz);
-        emit SongChanged();
+        ++m_songNumber;
+    emit SongChanged();
         WatchForEnd();
         return;
     }

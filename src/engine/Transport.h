@@ -80,6 +80,8 @@ public:
     TransportState State() const { return m_state; }
     // The song that plays, is paused, or played last; empty before the first one.
     QString SongPath() const { return m_path; }
+    // Counts the songs started: a new number at every SongChanged, 0 before the first.
+    quint64 SongNumber() const { return m_songNumber; }
     // Where the song is as it is heard: playing, the sound server's delay taken into
     // account; paused, where it was held; stopped, where the next play would start.
     qint64 PositionMs() const;
@@ -132,6 +134,7 @@ private:
     ISongSource* m_songs = nullptr;
     TransportState m_state = TransportState::Stopped;
     QString m_path;
+    quint64 m_songNumber = 0;
     qint64 m_lengthMs = 0;
     qint64 m_startMs = 0;       // stopped: where play starts
     int m_kbps = 0;

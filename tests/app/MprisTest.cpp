@@ -54,8 +54,23 @@ public:
     std::vector<QString> actions;
     std::vector<std::pair<QStringList, bool>> opened;
 
+private:
+    mutable QString m_numberedPath;
+    mutable quint64 m_songNumber = 0;
+
+public:
+
     TransportState Status() const override { return status; }
     QString TrackPath() const override { return path; }
+    // A new song whenever the path changes, as the tests set it.
+    quint64 SongNumber() const override
+    {
+        if (path != m_numberedPath) {
+            m_numberedPath = path;
+            ++m_songNumber;
+        }
+        return m_songNumber;
+    }
     qint64 PositionMs() const override { return positionMs; }
     qint64 LengthMs() const override { return lengthMs; }
     bool CanSeek() const override { return canSeek; }
