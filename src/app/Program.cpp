@@ -8,6 +8,7 @@
 #include "Magnetic.h"
 #include "MagneticRouter.h"
 #include "Main.h"
+#include "Placement.h"
 #include "PlaybackEngine.h"
 #include "PlayListLink.h"
 #include "Playlist.h"
@@ -24,6 +25,8 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <cmath>
+
 namespace {
 
 // Long enough for the windows to be mapped and painted first; a press before it simply
@@ -39,6 +42,27 @@ QMessageBox::Icon iconForFlags(int flags)
     case MB_ICONASTERISK: return QMessageBox::Information;
     default: return QMessageBox::NoIcon;
     }
+}
+
+// Each window takes its stored place on its own; on a small logical screen (a high
+// scale) or from a place saved wrongly the strip can then cover the playlist window,
+// which goes below it instead, glued. The place corrected is the one stored at the end.
+void keepListClearOfStrip(QWidget* strip, QWidget* list)
+{
+    const QRect stripRect = LogicalWindowRect(strip);
+    const QRect listRect = LogicalWindowRect(list);
+    const StoredRect stored{stripRect.x(), stripRect.y(), stripRect.width(), stripRect.height()};
+    QRect area = ChooseWorkArea(stored, ScreenWorkAreas());
+    // At a fractional scale the logical work area is rounded up: its last logical row
+    // may lie partly below the screen, where the window manager would push the window up.
+    const qreal ratio = strip->devicePixelRatioF();
+    if (ratio != std::floor(ratio))
+        area.setBottom(area.bottom() - 1);
+    const WindowPair pair = KeepListClearOfStrip(stripRect, listRect, area, list->minimumSize());
+    if (pair.strip != stripRect)
+        PlaceWindow(strip, pair.strip);
+    if (pair.list != listRect)
+        PlaceWindow(list, pair.list, true);
 }
 
 int showWindowMessageBox(const QString& caption, const QString& text, int flags, bool ownedByApp)
@@ -191,6 +215,8 @@ Transport& Program::TheTransport()
 void Program::Start(const QStringList& paths)
 {
     m_formMain->show();
+    // Once the strip shows, a playlist window put below it stands on its device edge.
+    keepListClearOfStrip(m_formMain.get(), m_formPlayList.get());
     m_desktop->Start(paths);
     // What every song needs (the spectrum's transform) is opened on the decoder thread
     // once the windows are up, not before them; each decoder waits for its first file.
