@@ -68,6 +68,8 @@ public:
     void Pause() override { m_transport.Pause(); }
     void Stop() override { m_transport.Stop(); }
     void Next() override { m_transport.Next(); }
+    void Previous() override { m_transport.Previous(); }
+    bool CanGoPrevious() const override { return m_transport.CanGoPrevious(); }
     void SeekTo(qint64 ms) override
     {
         if (m_transport.CanSeek())

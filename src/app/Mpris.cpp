@@ -85,7 +85,7 @@ class MprisPlayerAdaptor : public QDBusAbstractAdaptor {
     Q_PROPERTY(double Volume READ Volume WRITE SetVolume)
     Q_PROPERTY(qlonglong Position READ Position)
     Q_PROPERTY(bool CanGoNext READ Yes)
-    Q_PROPERTY(bool CanGoPrevious READ No)
+    Q_PROPERTY(bool CanGoPrevious READ CanGoPrevious)
     Q_PROPERTY(bool CanPlay READ Yes)
     Q_PROPERTY(bool CanPause READ Yes)
     Q_PROPERTY(bool CanSeek READ CanSeek)
@@ -103,12 +103,12 @@ public:
     void SetVolume(double volume) { m_service->SetVolume(volume); }
     qlonglong Position() const { return m_service->PositionUs(); }
     bool CanSeek() const { return m_service->CanSeek(); }
+    bool CanGoPrevious() const { return m_service->Media().CanGoPrevious(); }
     bool Yes() const { return true; }
-    bool No() const { return false; }
 
 public slots:
     void Next() { Act(&IMediaControl::Next); }
-    void Previous() {}  // the playlist has no way back
+    void Previous() { Act(&IMediaControl::Previous); }
     void Pause() { Act(&IMediaControl::Pause); }
     void PlayPause() { Act(&IMediaControl::PlayPause); }
     void Stop() { Act(&IMediaControl::Stop); }
@@ -178,7 +178,7 @@ void MprisService::UpdateTrack()
 MprisService::Snapshot MprisService::Take()
 {
     UpdateTrack();
-    return {PlaybackStatusText(), Metadata(), Volume(), CanSeek()};
+    return {PlaybackStatusText(), Metadata(), Volume(), CanSeek(), m_media.CanGoPrevious()};
 }
 
 void MprisService::Refresh()
@@ -210,6 +210,8 @@ void MprisService::SendChanges(const Snapshot& now)
         changed.insert(QStringLiteral("Volume"), now.volume);
     if (now.canSeek != m_told.canSeek)
         changed.insert(QStringLiteral("CanSeek"), now.canSeek);
+    if (now.canGoPrevious != m_told.canGoPrevious)
+        changed.insert(QStringLiteral("CanGoPrevious"), now.canGoPrevious);
     QDBusMessage signal = QDBusMessage::createSignal(QString::fromLatin1(ObjectPath),
                                                      QStringLiteral("org.freedesktop.DBus.Properties"),
                                                      QStringLiteral("PropertiesChanged"));

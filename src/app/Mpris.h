@@ -60,6 +60,7 @@ private:
         QVariantMap metadata;
         double volume = -1;
         bool canSeek = false;
+        bool canGoPrevious = false;
         bool operator==(const Snapshot&) const = default;
     };
     Snapshot Take();

@@ -164,6 +164,22 @@ void Transport::Next()
         PlayFile(next, 0);
 }
 
+void Transport::Previous()
+{
+    if (m_state != TransportState::Stopped && PositionMs() > RestartAfterMs) {
+        SeekTo(0);
+        return;
+    }
+    const QString previous = m_songs ? m_songs->PreviousSong() : QString();
+    if (!previous.isEmpty())
+        PlayFile(previous, 0);
+}
+
+bool Transport::CanGoPrevious() const
+{
+    return m_state != TransportState::Stopped || (m_songs && !m_songs->PeekPreviousSong().isEmpty());
+}
+
 void Transport::SeekTo(qint64 ms)
 {
     ms = std::max<qint64>(ms, 0);

@@ -36,6 +36,11 @@ public:
     // there is none. A source that cannot tell gives empty: its songs then follow each
     // other with a short gap.
     virtual QString PeekNextSong() { return {}; }
+    // Full path of the file entry before the current one (headings passed over; from the
+    // first it goes to the last), which becomes current; empty when there is none.
+    virtual QString PreviousSong() { return {}; }
+    // What PreviousSong would give now, with nothing moved.
+    virtual QString PeekPreviousSong() { return {}; }
 };
 
 class Transport : public QObject {
@@ -67,6 +72,10 @@ public:
     void Stop();
     // The next song of the playlist; nothing changes when it has none.
     void Next();
+    // Back: the song goes to its start when more than RestartAfterMs of it have been
+    // heard; otherwise the playlist's previous song plays from its start.
+    void Previous();
+    static constexpr qint64 RestartAfterMs = 3000;
     // Playing: the song goes there. Paused or stopped: the place the song goes on from
     // (or starts from) moves there, and the position reports it.
     void SeekTo(qint64 ms);
@@ -89,6 +98,9 @@ public:
     // been decoded, when the file said otherwise.
     qint64 LengthMs() const { return m_lengthMs; }
     bool CanSeek() const { return m_state != TransportState::Stopped && m_lengthMs > 0; }
+    // Previous would do something: a song is playing or paused, or the playlist has a
+    // song before its current one.
+    bool CanGoPrevious() const;
     double Volume() const { return m_volume; }
     // The volume as the stream player takes it, 0 to 255.
     int VolumeLevel() const;
