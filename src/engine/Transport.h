@@ -87,8 +87,9 @@ public:
     // --- what it reports ---
 
     TransportState State() const { return m_state; }
-    // The song that plays, is paused, or played last; empty before the first one.
-    QString SongPath() const { return m_path; }
+    // The song that plays, is paused, or played last; empty before the first one. The
+    // stream player keeps it, as it reopens that file to go on after a pause.
+    QString SongPath() const { return m_ogg.m_strFileName; }
     // Counts the songs started: a new number at every SongChanged, 0 before the first.
     quint64 SongNumber() const { return m_songNumber; }
     // Where the song is as it is heard: playing, the sound server's delay taken into
@@ -145,7 +146,6 @@ private:
     COgg& m_ogg;
     ISongSource* m_songs = nullptr;
     TransportState m_state = TransportState::Stopped;
-    QString m_path;
     quint64 m_songNumber = 0;
     qint64 m_lengthMs = 0;
     qint64 m_startMs = 0;       // stopped: where play starts
@@ -155,7 +155,6 @@ private:
     bool m_outputConnected = true;
     bool m_waitingForOutput = false;  // the song goes on once the sound server is back
     bool m_toldLoss = false;
-    QString m_queuedPath;       // the song queued to follow; empty when none
     bool m_queueTried = false;  // the song source was asked for this song's follower
     QTimer m_endTimer;
     std::unique_ptr<QSocketNotifier> m_news;
