@@ -141,7 +141,7 @@ TEST_F(SettingsBytes, LinkToARegularFileStaysALink)
     EXPECT_TRUE(readAll(target).startsWith("[Data]\nMainX=5\nMainY=100\n"));
 }
 
-TEST_F(SettingsBytes, NoWritableFolderKeepsSettingsInMemoryAndSaysSoOnce)
+TEST_F(SettingsBytes, NoWritableFolderKeepsSettingsInMemoryAndNamesTheFolderOnce)
 {
     SetProgramFolderOverride(dir.path(), false);
     App.LoadSettings();
@@ -150,8 +150,11 @@ TEST_F(SettingsBytes, NoWritableFolderKeepsSettingsInMemoryAndSaysSoOnce)
     App.LoadSettings();
     EXPECT_EQ(App.SaveSettings(), 0);
     EXPECT_FALSE(QFile::exists(ini()));
-    ASSERT_EQ(problems.size(), 1);
-    EXPECT_TRUE(problems[0].contains("will not be saved"));
+    EXPECT_TRUE(problems.isEmpty());  // told once the windows show, not at every save
+    ASSERT_EQ(App.FileProblems.StartNotices().size(), 1);
+    App.FileProblems.ShowStartNotices();
+    ASSERT_FALSE(problems.isEmpty());
+    EXPECT_TRUE(problems[0].contains(dir.path())) << problems[0].toStdString();
 }
 
 TEST(ProgramFolderChoice, ReadOnlyProgramFolderWithoutAHomeNeverTriesTheRoot)
@@ -177,6 +180,22 @@ TEST(ProgramFolderChoice, ReadOnlyProgramFolderWithoutAHomeNeverTriesTheRoot)
     EXPECT_EQ(choice.folder, "/home/u/cfg/sorvel/");
     choice = ChooseProgramFolder("/home/u/bin", "/x", "/y", make, writable);
     EXPECT_EQ(choice.folder, "/home/u/bin/");
+}
+
+// A configuration folder that is there but read-only is still where the files are: they
+// are read and shown, and nothing is saved anywhere else.
+TEST(ProgramFolderChoice, AReadOnlyUserFolderIsReadAndNotReplaced)
+{
+    auto make = [](const QString&) { return true; };
+    auto onlyBin = [](const QString& folder) { return folder.endsWith("/bin") || folder.endsWith("/bin/"); };
+    FolderChoice choice = ChooseProgramFolder("/usr/local/bin", "/home/u/cfg", "/home/u", make, onlyBin, true);
+    EXPECT_EQ(choice.folder, "/home/u/cfg/sorvel/");
+    EXPECT_FALSE(choice.writable);
+    auto cannotMake = [](const QString&) { return false; };
+    choice = ChooseProgramFolder("/usr/local/bin", "/home/u/cfg", "/home/u", cannotMake, onlyBin, true);
+    EXPECT_NE(choice.folder, "/usr/local/bin/");
+    EXPECT_FALSE(choice.writable);
+    EXPECT_TRUE(ReadOnlyFolderText("/home/u/cfg/sorvel/").contains("/home/u/cfg/sorvel/"));
 }
 
 TEST(ProgramFolderChoice, AnInstalledCopyKeepsItsFilesInTheUserFolderEvenWhereBinIsWritable)
