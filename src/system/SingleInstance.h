@@ -13,11 +13,9 @@
 #include <QStringList>
 
 #include <functional>
+#include <thread>
 
 #include "HandOverMessage.h"
-
-class QLocalServer;
-class QLocalSocket;
 
 // The socket's path for this user, or empty when no private folder could be found.
 QString HandOverSocketPath();
@@ -31,15 +29,21 @@ bool SendHandOver(const QByteArray& socketPath, const QStringList& paths, int ti
 // Listens on the socket `CheckRunningInstance` bound. Each connection from the same user
 // may carry one message: the line "1025", possibly followed by a block of paths.
 // Anything else, anything from another user, and anything longer or slower than a
-// hand-over can be is dropped. Window thread.
+// hand-over can be is dropped.
+//
+// The connections are accepted, checked, read and parsed on a thread of its own
+// ("sorvel-handover"), which sleeps in poll while nobody calls: the window thread only
+// receives each whole message, through a queued call. Created and destroyed on the
+// window thread; OnMessage and OnPaths run there.
 class HandOverServer : public QObject {
     Q_OBJECT
 public:
     // Takes over the listening socket descriptor (-1: the server stays deaf).
     explicit HandOverServer(int listeningSocket, QObject* parent = nullptr);
+    // Ends the listener, closes the socket and removes its file.
     ~HandOverServer() override;
 
-    bool IsListening() const;
+    bool IsListening() const { return m_listening >= 0; }
 
     // Runs for every hand-over message; the argument is the message number.
     std::function<void(int message)> OnMessage;
@@ -51,9 +55,12 @@ public:
     static constexpr int MaxMessageBytes = handover::MaxMessageBytes;
 
 private:
-    void Accept();
-    void Read(QLocalSocket* socket, handover::Reader& reader);
+    void listen();
+    void tellMessage();
+    void tellPaths(const QStringList& paths, bool play);
 
-    QLocalServer* m_server;
+    int m_listening = -1;
+    int m_wake[2] = {-1, -1};  // written to end the listener
     QString m_path;
+    std::thread m_listener;
 };
