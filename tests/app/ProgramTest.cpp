@@ -130,7 +130,9 @@ TEST(Program, AFailedSaveAtTheQuitIsSaidBeforeTheWindowsGo)
         }
         const QString said = QStringLiteral("파일을 저장하지 못했습니다: Temprary.txt\n일반 파일이 아닙니다");
         if (signalled) {
-            EXPECT_TRUE(boxes.isEmpty()) << boxes.join(QLatin1Char('|')).toStdString();
+            // (The list kept by the first round was offered back at the start.)
+            EXPECT_TRUE(boxes.filter(QStringLiteral("저장하지 못했습니다:")).isEmpty())
+                << boxes.join(QLatin1Char('|')).toStdString();
         } else {
             EXPECT_EQ(boxes, QStringList{said});
             EXPECT_TRUE(stripShown);

@@ -23,6 +23,7 @@ protected:
     {
         SetProgramFolderOverride(dir.path());
         Settings = G_STRUCT_tag{};
+        App.FileProblems.Succeeded(QStringLiteral("Sorvel.ini"));
     }
     void TearDown() override { SetProgramFolderOverride({}); }
     QString ini() const { return dir.path() + "/Sorvel.ini"; }

@@ -148,14 +148,6 @@ bool CFolderWalk::walk(const QString& folder, int depth, const std::function<boo
     return true;
 }
 
-void WalkLeftOut::Append(const WalkLeftOut& other)
-{
-    Unreadable += other.Unreadable;
-    Loops += other.Loops;
-    Dangling += other.Dangling;
-    Small += other.Small;
-}
-
 QString WalkLeftOutText(const WalkLeftOut& leftOut)
 {
     constexpr int kShown = 5;  // names shown of each kind; the rest are counted

@@ -63,8 +63,6 @@ struct WalkLeftOut {
     QStringList Loops;       // links that lead back into a folder of their own descent, or to themselves
     QStringList Dangling;    // links that lead nowhere
     QStringList Small;       // music files under 256 bytes, which a page leaves out
-    bool IsEmpty() const { return Unreadable.isEmpty() && Loops.isEmpty() && Dangling.isEmpty() && Small.isEmpty(); }
-    void Append(const WalkLeftOut& other);
 };
 
 // The summary of what a drop left out; empty when nothing was.

@@ -10,6 +10,7 @@
 #include "support/QtApplication.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 
 #include <cerrno>
 
@@ -145,7 +146,9 @@ TEST_F(TempListFileTest, WritesLaterEndWithTheNewestList)
         paths.append(QStringLiteral("/m/%1.mp3").arg(i));
         file.SaveLater(List(), paths);
     }
-    for (int spins = 0; !file.Idle() && spins < 500; ++spins)
+    QElapsedTimer waited;
+    waited.start();
+    while (!file.Idle() && waited.elapsed() < 10000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     ASSERT_TRUE(file.Idle());
     EXPECT_EQ(TempListEntries(ReadBytes(QStringLiteral("Temprary.txt"))), paths);
