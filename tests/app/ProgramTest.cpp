@@ -11,6 +11,7 @@
 #include "Program.h"
 #include "ShutdownRequests.h"
 #include "fsound.h"
+#include "support/StripWithEngine.h"
 
 #include <QApplication>
 #include <QFile>
@@ -35,7 +36,8 @@ TEST(Program, ClosingTheStripEndsTheEventLoopWithTheListShown)
     bool hung = false;
     int result = -1;
     for (int round = 0; round < 5; ++round) {
-        TFormMain formMain;
+        StripWithEngine strip;
+        TFormMain& formMain = strip.form;
         TFormPlayList formPlayList;
         formMain.show();
         formPlayList.show();
