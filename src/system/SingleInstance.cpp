@@ -277,6 +277,7 @@ void HandOverServer::listen()
             break;
         if (watch[0].revents != 0)
             break;
+        const std::size_t polled = peers.size();  // a peer accepted now is read next time
         if (first == 2 && (watch[1].revents & POLLIN)) {
             const int fd = accept4(m_listening, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
             if (fd >= 0) {
@@ -289,7 +290,7 @@ void HandOverServer::listen()
         std::vector<Peer> open;
         for (std::size_t i = 0; i < peers.size(); ++i) {
             Peer& peer = peers[i];
-            const short events = watch[first + i].revents;
+            const short events = i < polled ? watch[first + i].revents : 0;
             bool done = Clock::now() >= peer.deadline;
             if (!done && events != 0) {
                 const bool toldBefore = peer.reader.HandOver();
