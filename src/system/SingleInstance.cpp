@@ -219,16 +219,36 @@ HandOverServer::~HandOverServer()
         unlink(QFile::encodeName(m_path).constData());
 }
 
-void HandOverServer::tellMessage()
+void HandOverServer::post(Delivery delivery)
 {
-    if (OnMessage)
-        OnMessage(1025);
+    bool first = false;
+    {
+        std::lock_guard<std::mutex> hold(m_lock);
+        m_deliveries.push_back(std::move(delivery));
+        first = m_deliveries.size() == 1;
+    }
+    if (first)
+        QMetaObject::invokeMethod(this, "deliver", Qt::QueuedConnection);
 }
 
-void HandOverServer::tellPaths(const QStringList& paths, bool play)
+void HandOverServer::deliver()
 {
-    if (OnPaths)
-        OnPaths(paths, play);
+    for (;;) {
+        Delivery delivery;
+        {
+            std::lock_guard<std::mutex> hold(m_lock);
+            if (m_deliveries.empty())
+                return;
+            delivery = std::move(m_deliveries.front());
+            m_deliveries.pop_front();
+        }
+        if (!delivery.HasPaths) {
+            if (OnMessage)
+                OnMessage(1025);
+        } else if (OnPaths) {
+            OnPaths(delivery.Paths, delivery.Play);
+        }
+    }
 }
 
 namespace {
@@ -303,11 +323,9 @@ void HandOverServer::listen()
                     state = peer.reader.Finish(), done = true;
                 // The hand-over is acted on as soon as its line is in; paths follow when whole.
                 if (peer.reader.HandOver() && !toldBefore)
-                    QMetaObject::invokeMethod(this, &HandOverServer::tellMessage, Qt::QueuedConnection);
+                    post({});
                 if (state == State::Complete) {
-                    QMetaObject::invokeMethod(
-                        this, [this, paths = peer.reader.Paths(), play = peer.reader.Play()] { tellPaths(paths, play); },
-                        Qt::QueuedConnection);
+                    post({true, peer.reader.Paths(), peer.reader.Play()});
                     done = true;  // the close tells the sender the message was taken
                 }
                 if (state == State::Bad)

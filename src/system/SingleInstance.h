@@ -12,7 +12,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <deque>
 #include <functional>
+#include <mutex>
 #include <thread>
 
 #include "HandOverMessage.h"
@@ -54,13 +56,25 @@ public:
     // The longest message taken, in bytes.
     static constexpr int MaxMessageBytes = handover::MaxMessageBytes;
 
+private slots:
+    // Window thread: hands what the listener took to OnMessage and OnPaths, in order.
+    void deliver();
+
 private:
+    struct Delivery {
+        bool HasPaths = false;
+        QStringList Paths;
+        bool Play = false;
+    };
     void listen();
-    void tellMessage();
-    void tellPaths(const QStringList& paths, bool play);
+    // Listener: queues a delivery; the window thread gets it through a queued call of a
+    // slot without arguments, so what the listener made is read only under m_lock.
+    void post(Delivery delivery);
 
     int m_listening = -1;
     int m_wake[2] = {-1, -1};  // written to end the listener
     QString m_path;
+    std::mutex m_lock;  // guards m_deliveries
+    std::deque<Delivery> m_deliveries;
     std::thread m_listener;
 };

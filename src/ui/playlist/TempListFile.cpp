@@ -95,7 +95,10 @@ QStringList TempListEntries(const QByteArray& bytes, int* skipped)
     return entries;
 }
 
-TempListFile::TempListFile(SaveProblems& problems) : m_problems(problems) {}
+TempListFile::TempListFile(SaveProblems& problems) : m_problems(problems)
+{
+    m_relay.OnReady = [this] { takeOutcomes(); };
+}
 
 TempListFile::~TempListFile()
 {
@@ -243,19 +246,33 @@ void TempListFile::saverLoop()
             m_busy = true;
         }
         Outcome outcome = run(job);
+        bool first = false;
         {
             std::lock_guard<std::mutex> hold(m_lock);
             m_busy = false;
+            m_outcomes.push_back(std::move(outcome));
+            first = m_outcomes.size() == 1;
         }
         m_wake.notify_all();
-        QMetaObject::invokeMethod(
-            &m_relay,
-            [this, outcome = std::move(outcome)] {
-                --m_pending;
-                if (outcome.Generation == m_generation)
-                    told(outcome);
-            },
-            Qt::QueuedConnection);
+        if (first)
+            QMetaObject::invokeMethod(&m_relay, "Ready", Qt::QueuedConnection);
+    }
+}
+
+void TempListFile::takeOutcomes()
+{
+    for (;;) {
+        Outcome outcome;
+        {
+            std::lock_guard<std::mutex> hold(m_lock);
+            if (m_outcomes.empty())
+                return;
+            outcome = std::move(m_outcomes.front());
+            m_outcomes.pop_front();
+        }
+        --m_pending;
+        if (outcome.Generation == m_generation)
+            told(outcome);
     }
 }
 

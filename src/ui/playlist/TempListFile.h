@@ -17,6 +17,7 @@
 // on the window thread. SaveNow waits for that thread and writes on the window thread, so
 // that its box comes before the windows close. Everything else on the window thread.
 
+#include "DropQueue.h"
 #include "TempList.h"
 
 #include <QObject>
@@ -24,6 +25,7 @@
 #include <QStringList>
 
 #include <condition_variable>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -81,6 +83,7 @@ private:
     Job makeJob(const QString& path, const QStringList& paths) const;
     static Outcome run(const Job& job);
     void told(const Outcome& outcome);
+    void takeOutcomes();
     void saverLoop();
 
     SaveProblems& m_problems;
@@ -90,11 +93,14 @@ private:
     bool m_keptThisRun = false;
     int m_pending = 0;
     int m_generation = 0;  // bumped by SaveNow: outcomes of older writes are not told
-    QObject m_relay;  // outcomes reach the window thread through it
+    // Outcomes reach the window thread through a queued call of a slot without
+    // arguments: what the saver made is read only under m_lock.
+    DropRelay m_relay;
 
-    std::mutex m_lock;  // guards m_next and m_stop
+    std::mutex m_lock;  // guards m_next, m_busy, m_stop and m_outcomes
     std::condition_variable m_wake;
     std::optional<Job> m_next;
+    std::deque<Outcome> m_outcomes;
     bool m_busy = false;
     bool m_stop = false;
     std::thread m_saver;
