@@ -285,6 +285,8 @@ void Transport::QueueNext()
     const QString next = m_songs->PeekNextSong();
     if (!next.isEmpty() && m_ogg.m_QueueOGG(next))
         m_queuedPath = next;
+    else
+        fsound::StreamAwaitFollower(m_ogg.m_hStream.load(), false);
     // A next song that does not open is left to the end of this one, which tries it as
     // before and stops.
 }
