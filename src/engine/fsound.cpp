@@ -3,6 +3,7 @@
 #include "AudioOutput.h"
 #include "DecodeModule.h"
 #include "Decoder.h"
+#include "FullScale.h"
 #include "SampleRing.h"
 #include "Spectrum.h"
 #include "ThreadName.h"
@@ -185,8 +186,9 @@ std::size_t Library::mix(float* out, std::size_t frames, bool pad)
                 const std::size_t want = std::min(frames - done, kScratchFrames);
                 const std::size_t got = stream->ring.read(scratch.data(), want * 2) / 2;
                 float* dst = out + done * 2;
+                // A gain of the song's own goes inside the bound, the volume outside it.
                 for (std::size_t i = 0; i < got * 2; ++i)
-                    dst[i] += gain * scratch[i];
+                    dst[i] += gain * FullScale(scratch[i]);
                 done += got;
                 if (got < want)
                     break;
@@ -219,6 +221,8 @@ std::size_t Library::mix(float* out, std::size_t frames, bool pad)
             && !stream->feedAsked.exchange(true, std::memory_order_acq_rel))
             poke();
     }
+    for (std::size_t i = 0; i < frames * 2; ++i)
+        out[i] = FullScale(out[i]);  // streams mixed together
     // The spectrum shows what is heard, so it follows the volume either way.
     history.append(out, frames, outputGain ? volumeGain : 1.0f);
     return frames;
