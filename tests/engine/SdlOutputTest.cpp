@@ -84,17 +84,22 @@ TEST(SdlOutput, SongStartsInTheDevicesFirstBuffer)
 TEST(SdlOutput, DamagedSamplesNeverPassTheVolumesLevel)
 {
     QTemporaryDir dir;
-    const std::string wav = dir.filePath(QStringLiteral("wild.wav")).toStdString();
+    // A Sun AU file of 32-bit float samples: FFmpeg hands them over as they are.
+    const std::string wav = dir.filePath(QStringLiteral("wild.au")).toStdString();
     {
         const float wild[] = {1e8f, -1e8f, NAN, INFINITY, -INFINITY, 0.5f, 3.0f, -0.25f};
-        const std::uint32_t frames = 44100, dataBytes = frames * 8;
+        const std::uint32_t frames = 44100;
         std::ofstream out(wav, std::ios::binary);
-        auto put = [&out](std::uint32_t v, int bytes) { out.write(reinterpret_cast<const char*>(&v), bytes); };
-        out.write("RIFF", 4), put(36 + dataBytes, 4), out.write("WAVEfmt ", 8), put(16, 4);
-        put(3, 2), put(2, 2), put(44100, 4), put(44100 * 8, 4), put(8, 2), put(32, 2);
-        out.write("data", 4), put(dataBytes, 4);
-        for (std::uint32_t i = 0; i < frames * 2; ++i)
-            out.write(reinterpret_cast<const char*>(&wild[i % 8]), 4);
+        auto put = [&out](std::uint32_t v) {
+            const char bytes[4] = {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+            out.write(bytes, 4);
+        };
+        out.write(".snd", 4), put(24), put(frames * 8), put(6), put(44100), put(2);
+        for (std::uint32_t i = 0; i < frames * 2; ++i) {
+            std::uint32_t bits;
+            std::memcpy(&bits, &wild[i % 8], 4);
+            put(bits);
+        }
     }
     const std::string device = dir.filePath(QStringLiteral("device.raw")).toStdString();
     ::setenv("SDL_AUDIODRIVER", "disk", 1);
