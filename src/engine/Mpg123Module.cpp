@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 namespace fsound {
@@ -49,6 +50,41 @@ mpg123_handle* newHandle()
     return handle;
 }
 
+// libmpg123's own reader asks the system for every byte it looks at while it searches
+// for a frame: a damaged file made it read millions of single bytes, taking seconds for
+// one open or seek. A buffered stream serves those from memory.
+ssize_t readBuffered(void* file, void* buffer, size_t bytes)
+{
+    const size_t got = std::fread(buffer, 1, bytes, static_cast<FILE*>(file));
+    return got == 0 && std::ferror(static_cast<FILE*>(file)) ? -1 : static_cast<ssize_t>(got);
+}
+
+off_t seekBuffered(void* file, off_t offset, int whence)
+{
+    FILE* stream = static_cast<FILE*>(file);
+    return fseeko(stream, offset, whence) == 0 ? ftello(stream) : -1;
+}
+
+void closeBuffered(void* file)
+{
+    std::fclose(static_cast<FILE*>(file));
+}
+
+bool openBuffered(mpg123_handle* handle, const char* path)
+{
+    if (mpg123_replace_reader_handle(handle, readBuffered, seekBuffered, closeBuffered) != MPG123_OK)
+        return false;
+    FILE* file = std::fopen(path, "rb");
+    if (!file)
+        return false;
+    std::setvbuf(file, nullptr, _IOFBF, 64 * 1024);
+    if (mpg123_open_handle(handle, file) != MPG123_OK) {
+        mpg123_close(handle);  // the handle is the reader's now: its cleanup closes the file
+        return false;
+    }
+    return true;
+}
+
 class Mpg123Decoder final : public DecoderBackend {
 public:
     ~Mpg123Decoder() override { close(); }
@@ -57,7 +93,7 @@ public:
     {
         close();
         m_handle = newHandle();
-        if (!m_handle || mpg123_open(m_handle, path.c_str()) != MPG123_OK) {
+        if (!m_handle || !openBuffered(m_handle, path.c_str())) {
             close();
             return false;
         }
@@ -174,7 +210,10 @@ bool readTags(const char* path, std::vector<RawTagSet>* sets)
     mpg123_handle* handle = newHandle();
     if (!handle)
         return false;
-    bool ok = mpg123_open(handle, path) == MPG123_OK;
+    // Tags are read on the window thread, and the ID3v2 tag comes before the first frame:
+    // a file whose frames are not found near it is not searched to its end for them.
+    mpg123_param(handle, MPG123_RESYNC_LIMIT, 1024, 0.0);
+    bool ok = openBuffered(handle, path);
     if (ok) {
         long rate = 0;
         int channels = 0;
