@@ -4,6 +4,7 @@
 #include "DecodeModule.h"
 #include "Decoder.h"
 #include "FullScale.h"
+#include "OpenThread.h"
 #include "SampleRing.h"
 #include "Spectrum.h"
 #include "ThreadName.h"
@@ -14,6 +15,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <future>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -24,16 +26,29 @@
 #include <unistd.h>
 
 // Lock order: a stream's decodeMutex, then the output lock. streamsMutex is never held
-// together with either.
+// together with either. The window thread never takes a decodeMutex: the opener and the
+// decoder thread may hold one for as long as a damaged file keeps them.
 
 namespace fsound {
 namespace {
 
 constexpr std::size_t kRingFrames = 32768;      // about 0.74 s at 44.1 kHz
 constexpr std::size_t kScratchFrames = 4096;
+// How long FSOUND_Stream_Open waits for the opener before it hands back a stream that
+// is still opening: well inside the 20 ms the window thread may spend in one call.
+// Tests that do not look at slow opens wait longer (SetOpenWaitForTests).
+std::atomic<int> g_openWaitMs{8};
+
+int clampToInt(std::int64_t value)
+{
+    return static_cast<int>(std::clamp<std::int64_t>(value, 0, INT_MAX));
+}
+
+enum class OpenState { Opening, Open, Failed };
 
 struct Stream {
-    // Held by the decoder thread while it decodes, and by SetTime while it seeks.
+    // Held by the opener while it opens the file, then by the decoder thread while it
+    // decodes or seeks.
     std::mutex decodeMutex;
     Decoder decoder;              // decodeMutex
     std::vector<float> pending;   // decodeMutex: decoded samples not yet in the ring
@@ -60,10 +75,31 @@ struct Stream {
     std::atomic<bool> handedOver{false};       // its follower has taken the channel
     std::atomic<bool> awaitFollower{false};    // window thread: a song may still be queued behind it
 
-    // Fixed once opened.
-    int lengthMs = 0;
-    int fileBytes = 0;
-    int sampleRate = 0;
+    // The opener opens the file; until it has, the stream supplies nothing. The fields
+    // below it are written before openState leaves Opening (release) and never after.
+    std::string path;
+    unsigned mode = 0;
+    std::atomic<OpenState> openState{OpenState::Opening};
+    std::atomic<bool> abandoned{false};        // stopped before it was opened
+    std::promise<void> openedPromise;          // opener: set once openState is final
+    OpenError openError;
+    std::atomic<int> lengthMs{0};
+    std::atomic<int> fileBytes{0};
+    std::atomic<int> sampleRate{0};
+
+    // A seek asked by the window thread and made by the decoder thread, which may take
+    // long in a damaged file. Until it is made, the stream supplies nothing and its
+    // position is the target.
+    std::atomic<std::int64_t> seekMs{0};
+    std::atomic<unsigned> seekAsked{0};        // window thread
+    std::atomic<unsigned> seekMade{0};         // decoder thread
+
+    bool seeking() const
+    {
+        return seekAsked.load(std::memory_order_acquire) != seekMade.load(std::memory_order_acquire);
+    }
+    // Open and not waiting for a seek: what it holds is what is to be heard.
+    bool ready() const { return openState.load(std::memory_order_acquire) == OpenState::Open && !seeking(); }
 };
 
 struct Library {
@@ -89,6 +125,7 @@ struct Library {
     std::atomic<unsigned> decoderWake{0};
     std::atomic<bool> decoderStop{false};
     std::atomic<bool> preloadAsked{false};  // the decoder thread opens the decoding module
+    std::unique_ptr<OpenThread> opener;
     int activeChannels = 0;           // window thread: streams started and not stopped
     bool outputPaused = false;        // window thread: what the output was last told
 
@@ -109,6 +146,8 @@ struct Library {
     std::size_t readyFrames(std::size_t frames) const;
     void feed();
     bool fill(Stream& stream);
+    void seek(Stream& stream);
+    void open(Stream& stream);
     void poke()
     {
         decoderWake.fetch_add(1, std::memory_order_release);
@@ -142,6 +181,8 @@ std::size_t supplyOf(const Stream* stream)
 {
     std::size_t frames = 0;
     for (; stream; stream = stream->follower) {
+        if (!stream->ready())
+            return frames;
         // The flag first: once it is set, what the ring holds is all there will be.
         const bool done = stream->decodeDone.load(std::memory_order_acquire);
         frames += stream->ring.readable() / 2;
@@ -177,8 +218,9 @@ std::size_t Library::mix(float* out, std::size_t frames, bool pad)
     const float gain = outputGain ? 1.0f : volumeGain;
     for (Stream*& slot : channels) {
         Stream* stream = slot;
-        if (!stream || !stream->playing.load(std::memory_order_relaxed) || stream->paused.load(std::memory_order_relaxed))
-            continue;
+        if (!stream || !stream->playing.load(std::memory_order_relaxed) || stream->paused.load(std::memory_order_relaxed)
+            || !stream->ready())
+            continue;  // a stream being opened or sought is silent, and its position holds
         std::size_t done = 0;
         std::size_t streamFrom = 0;  // where the current stream's share of the buffer began
         for (;;) {
@@ -276,7 +318,11 @@ void Library::feed()
         }
         bool news = false;
         for (auto& stream : active) {
+            if (stream->openState.load(std::memory_order_acquire) != OpenState::Open)
+                continue;  // the opener wakes this thread once it is
             std::lock_guard guard(stream->decodeMutex);
+            if (stream->seeking())
+                seek(*stream);
             news = fill(*stream) || news;
         }
         active.clear();  // a stream stopped meanwhile is released here, off the window thread
@@ -284,6 +330,48 @@ void Library::feed()
             output->dataReady();
         decoderWake.wait(seen, std::memory_order_acquire);
     }
+}
+
+// Decoder thread, stream's decodeMutex held: makes the seek the window thread asked for.
+void Library::seek(Stream& stream)
+{
+    const unsigned asked = stream.seekAsked.load(std::memory_order_acquire);
+    const std::int64_t ms = stream.seekMs.load(std::memory_order_acquire);
+    stream.decoder.seekMs(ms);
+    stream.pending.clear();
+    stream.pendingPos = 0;
+    stream.decoderFinished = false;
+    OutputLock guard(*output);
+    stream.ring.reset();
+    stream.pushedFrames.store(0);
+    stream.consumedFrames.store(0);
+    stream.startMs.store(ms);
+    stream.decodeDone.store(false);
+    stream.seekMade.store(asked, std::memory_order_release);  // asked again meanwhile: made again next round
+}
+
+// Opener: opens the stream's file. The window thread may wait a little for the result
+// (FSOUND_Stream_Open) or hear of it through the news.
+void Library::open(Stream& stream)
+{
+    OpenState state = OpenState::Failed;
+    if (!stream.abandoned.load()) {
+        std::lock_guard guard(stream.decodeMutex);
+        if (stream.decoder.open(stream.path, rate, 2, stream.mode)) {
+            stream.lengthMs.store(clampToInt(stream.decoder.durationMs()));
+            stream.fileBytes.store(clampToInt(stream.decoder.fileBytes()));
+            stream.sampleRate.store(stream.decoder.sampleRate());
+            state = OpenState::Open;
+        } else {
+            const bool missing = stream.decoder.failure() == OpenFailure::MissingModule;
+            stream.openError = {missing ? OpenError::MissingLibrary : OpenError::NotAudio,
+                                stream.decoder.failureDetail()};
+        }
+    }
+    stream.openState.store(state, std::memory_order_release);
+    stream.openedPromise.set_value();
+    tellNews();
+    poke();  // a stream already playing or queued is filled now
 }
 
 void Library::syncOutputPause()
@@ -312,11 +400,6 @@ std::pair<Library*, std::shared_ptr<Stream>> lookUp(FSOUND_STREAM* handle)
 {
     Library* lib = g_library.load();
     return {lib, lib ? lib->find(handle) : nullptr};
-}
-
-int clampToInt(std::int64_t value)
-{
-    return static_cast<int>(std::clamp<std::int64_t>(value, 0, INT_MAX));
 }
 
 // How far the output has got with a stream: what was handed to it, what it took, and
@@ -367,6 +450,7 @@ void Shutdown()
     Library* lib = g_library.exchange(nullptr);
     if (!lib)
         return;
+    lib->opener.reset();  // the open under way finishes first
     lib->decoderStop.store(true);
     lib->poke();
     if (lib->decoderThread.joinable())
@@ -380,7 +464,7 @@ void Shutdown()
 int StreamMsUntilPlayedOut(FSOUND_STREAM* handle)
 {
     auto [lib, stream] = lookUp(handle);
-    if (!stream || !stream->decodeDone.load(std::memory_order_acquire))
+    if (!stream || !stream->ready() || !stream->decodeDone.load(std::memory_order_acquire))
         return -1;
     const Progress progress = progressOf(*lib, *stream);
     const std::int64_t left = progress.pushed + progress.latency - progress.consumed;
@@ -465,7 +549,7 @@ bool OutputConnected()
 bool StreamPlayedOut(FSOUND_STREAM* handle)
 {
     auto [lib, stream] = lookUp(handle);
-    if (!stream || !stream->decodeDone.load(std::memory_order_acquire))
+    if (!stream || !stream->ready() || !stream->decodeDone.load(std::memory_order_acquire))
         return false;
     const Progress progress = progressOf(*lib, *stream);
     return progress.consumed >= progress.pushed + progress.latency;
@@ -477,6 +561,33 @@ void PreloadDecoding()
         lib->preloadAsked.store(true);
         lib->poke();
     }
+}
+
+bool StreamOpening(FSOUND_STREAM* handle)
+{
+    auto stream = lookUp(handle).second;
+    return stream && stream->openState.load(std::memory_order_acquire) == OpenState::Opening;
+}
+
+bool StreamOpenFailed(FSOUND_STREAM* handle, OpenError* why)
+{
+    auto stream = lookUp(handle).second;
+    if (!stream || stream->openState.load(std::memory_order_acquire) != OpenState::Failed)
+        return false;
+    if (why)
+        *why = stream->openError;
+    return true;
+}
+
+void SetOpenWaitForTests(int ms)
+{
+    g_openWaitMs.store(std::max(ms, 0));
+}
+
+void HoldOpensForTests(bool hold)
+{
+    if (Library* lib = g_library.load())
+        lib->opener->hold(hold);
 }
 
 OpenError LastOpenError()
@@ -530,6 +641,7 @@ signed char FSOUND_Init(int mixrate, int maxchannels, unsigned int /*flags*/)
         lib->output->open(lib->rate, callback, listener);
         lib->silent = true;
     }
+    lib->opener = std::make_unique<OpenThread>();
     lib->decoderThread = std::thread([raw] {
         NameThisThread("sorvel-decoder");
         raw->feed();
@@ -545,16 +657,20 @@ FSOUND_STREAM* FSOUND_Stream_Open(const char* name, unsigned int mode, int /*off
         setOpenError({OpenError::NotAudio, {}});
         return nullptr;
     }
+    // The opener opens it; most files are open within the wait, and the result is as
+    // if opened here. A file that takes longer (a damaged one that FFmpeg probes at
+    // length) gives a handle that is still opening: the news tells when it is done.
     auto stream = std::make_shared<Stream>();
-    if (!stream->decoder.open(name, lib->rate, 2, mode)) {
-        const bool missing = stream->decoder.failure() == OpenFailure::MissingModule;
-        setOpenError({missing ? OpenError::MissingLibrary : OpenError::NotAudio, stream->decoder.failureDetail()});
+    stream->path = name;
+    stream->mode = mode;
+    std::future<void> opened = stream->openedPromise.get_future();
+    lib->opener->post([lib, stream] { lib->open(*stream); });
+    opened.wait_for(std::chrono::milliseconds(g_openWaitMs.load()));
+    if (stream->openState.load(std::memory_order_acquire) == OpenState::Failed) {
+        setOpenError(stream->openError);
         return nullptr;
     }
     setOpenError({});
-    stream->lengthMs = clampToInt(stream->decoder.durationMs());
-    stream->fileBytes = clampToInt(stream->decoder.fileBytes());
-    stream->sampleRate = stream->decoder.sampleRate();
     std::lock_guard guard(lib->streamsMutex);
     const std::uintptr_t id = ++lib->nextId;
     lib->streams.emplace(id, std::move(stream));
@@ -606,6 +722,7 @@ signed char FSOUND_Stream_Stop(FSOUND_STREAM* handle)
         stream = std::move(it->second);
         lib->streams.erase(it);
     }
+    stream->abandoned.store(true);
     bool wasPlaying = false;
     {
         OutputLock guard(*lib->output);
@@ -636,19 +753,10 @@ signed char FSOUND_Stream_SetTime(FSOUND_STREAM* handle, int ms)
     if (!stream)
         return 0;
     ms = std::max(ms, 0);
-    {
-        std::lock_guard decodeGuard(stream->decodeMutex);
-        stream->decoder.seekMs(ms);
-        stream->pending.clear();
-        stream->pendingPos = 0;
-        stream->decoderFinished = false;
-        OutputLock guard(*lib->output);
-        stream->ring.reset();
-        stream->pushedFrames.store(0);
-        stream->consumedFrames.store(0);
-        stream->startMs.store(ms);
-        stream->decodeDone.store(false);
-    }
+    // The decoder thread seeks (a damaged file can keep it seconds); from now on the
+    // stream is silent and stands at the target until it has.
+    stream->seekMs.store(ms, std::memory_order_release);
+    stream->seekAsked.fetch_add(1, std::memory_order_acq_rel);
     if (stream->playing.load())
         lib->output->discardQueued();
     // A paused stream stays where it was put, and goes on from there.
@@ -665,6 +773,8 @@ int FSOUND_Stream_GetTime(FSOUND_STREAM* handle)
         return 0;
     if (const std::int64_t frozen = stream->frozenMs.load(); frozen >= 0)
         return clampToInt(frozen);
+    if (stream->seeking())
+        return clampToInt(stream->seekMs.load(std::memory_order_acquire));
     // What was handed to the device less what it has not played yet, and never more than
     // the stream really holds: the length a file states does not move the position.
     return clampToInt(stream->startMs.load() + progressOf(*lib, *stream).audible() * 1000 / lib->rate);
@@ -677,16 +787,16 @@ int FSOUND_Stream_GetLengthMs(FSOUND_STREAM* handle)
         return 0;
     // Once everything is decoded the real length is known; a header that stated more,
     // less or nothing gives way to it.
-    if (stream->decodeDone.load(std::memory_order_acquire))
+    if (stream->ready() && stream->decodeDone.load(std::memory_order_acquire))
         return clampToInt(stream->startMs.load()
                           + stream->pushedFrames.load(std::memory_order_acquire) * 1000 / lib->rate);
-    return stream->lengthMs;
+    return stream->lengthMs.load(std::memory_order_acquire);
 }
 
 int FSOUND_Stream_GetLength(FSOUND_STREAM* handle)
 {
     auto stream = lookUp(handle).second;
-    return stream ? stream->fileBytes : 0;
+    return stream ? stream->fileBytes.load(std::memory_order_acquire) : 0;
 }
 
 signed char FSOUND_SetPaused(int channel, signed char paused)
@@ -713,7 +823,9 @@ signed char FSOUND_SetPaused(int channel, signed char paused)
         // how much of that was not heard.
         lib->syncOutputPause();
         for (Stream* stream : changed)
-            stream->frozenMs.store(stream->startMs.load() + progressOf(*lib, *stream).audible() * 1000 / lib->rate);
+            stream->frozenMs.store(stream->seeking() ? stream->seekMs.load()
+                                                     : stream->startMs.load()
+                                                           + progressOf(*lib, *stream).audible() * 1000 / lib->rate);
     } else {
         for (Stream* stream : changed)
             stream->frozenMs.store(-1);
@@ -766,7 +878,7 @@ int FSOUND_GetFrequency(int channel)
     OutputLock guard(*lib->output);
     for (Stream* stream : lib->channels)
         if (stream && stream->playing.load() && ++seen == wanted)
-            return stream->sampleRate;
+            return stream->sampleRate.load(std::memory_order_acquire);
     return 0;
 }
 
