@@ -105,18 +105,14 @@ bool Transport::PlayFile(const QString& path, qint64 startMs)
     m_endTimer.stop();
     m_waitingForOutput = false;
     DropQueue(false);
+    if (!m_opening) {
+        m_shownPath = SongPath();
+        m_shownPositionMs = PositionMs();
+    }
+    m_opening = false;
     if (!m_ogg.m_OpenOGG(path)) {
         // The stream player closed what played before it tried.
-        m_startMs = 0;
-        SetState(TransportState::Stopped);
-        // A file that is not audio is passed over in silence, as always; a broken
-        // installation, where the file's decoder cannot be loaded, is said.
-        const fsound::OpenError why = fsound::LastOpenError();
-        if (why.kind == fsound::OpenError::MissingLibrary)
-            ShowMessageBox(QStringLiteral("오류"),
-                           QStringLiteral("이 음악 파일을 재생할 디코더를 불러올 수 없습니다.\n(없는 파일 : %1)")
-                               .arg(QString::fromStdString(why.library)),
-                           MB_ICONHAND);
+        OpenFailed(fsound::LastOpenError());
         return false;
     }
     if (startMs > 0)
@@ -124,25 +120,78 @@ bool Transport::PlayFile(const QString& path, qint64 startMs)
     m_ogg.m_PlayOGG();
     m_ogg.m_SetVolume(VolumeLevel());
     m_startMs = 0;
+    if (fsound::StreamOpening(m_ogg.m_hStream.load())) {
+        // Still being opened: the button shows what was asked for now, the song once
+        // the engine's news says it is open.
+        m_opening = true;
+        m_shownPositionMs = startMs > 0 ? startMs : m_shownPositionMs;
+        SetState(TransportState::Playing);
+        return true;
+    }
+    m_state = TransportState::Playing;
+    SongOpened();
+    return true;
+}
+
+void Transport::SongOpened()
+{
     m_lengthMs = m_ogg.m_GetLengthMs();
+    m_ogg.m_RefreshLength();
     m_ogg.m_GetStreamInfo(m_kbps, m_khz);
     m_outputConnected = fsound::OutputConnected();
     if (!m_outputConnected) {
-        m_ogg.m_ControlOGG(OggPause);
+        if (m_state == TransportState::Playing)
+            m_ogg.m_ControlOGG(OggPause);
         m_waitingForOutput = true;
         m_state = TransportState::Paused;
-    } else {
-        m_state = TransportState::Playing;
     }
     ++m_songNumber;
     emit SongChanged();
     emit StateChanged();
     WatchForEnd();
-    return true;
+}
+
+void Transport::OpenFailed(const fsound::OpenError& why)
+{
+    m_opening = false;
+    m_startMs = 0;
+    SetState(TransportState::Stopped);
+    // A file that is not audio is passed over in silence, as always; a broken
+    // installation, where the file's decoder cannot be loaded, is said.
+    if (why.kind == fsound::OpenError::MissingLibrary)
+        ShowMessageBox(QStringLiteral("오류"),
+                       QStringLiteral("이 음악 파일을 재생할 디코더를 불러올 수 없습니다.\n(없는 파일 : %1)")
+                           .arg(QString::fromStdString(why.library)),
+                       MB_ICONHAND);
+}
+
+void Transport::TakeSlowOpen()
+{
+    FSOUND_STREAM* stream = m_ogg.m_hStream.load();
+    fsound::OpenError why;
+    if (m_opening) {
+        if (!stream || fsound::StreamOpening(stream))
+            return;
+        if (fsound::StreamOpenFailed(stream, &why)) {
+            m_ogg.m_ControlOGG(OggStop);
+            OpenFailed(why);
+            return;
+        }
+        m_opening = false;
+        SongOpened();
+        return;
+    }
+    // The song queued to follow could not be opened after all: this one ends as if
+    // nothing followed, and the end tries the next song again as it does any.
+    if (m_ogg.m_HasQueued() && fsound::StreamOpenFailed(m_ogg.m_hNext, nullptr)) {
+        m_ogg.m_DropQueued(true);
+        fsound::StreamAwaitFollower(stream, false);
+    }
 }
 
 void Transport::Stop()
 {
+    m_opening = false;
     m_endTimer.stop();
     DropQueue(false);
     m_waitingForOutput = false;
@@ -182,8 +231,10 @@ bool Transport::CanGoPrevious() const
 void Transport::SeekTo(qint64 ms)
 {
     ms = std::max<qint64>(ms, 0);
-    if (m_lengthMs > 0)
+    if (m_lengthMs > 0 && !m_opening)
         ms = std::min(ms, m_lengthMs);
+    if (m_opening)
+        m_shownPositionMs = ms;
     if (m_state == TransportState::Stopped) {
         m_startMs = ms;
         emit Seeked(ms);
@@ -214,6 +265,8 @@ int Transport::VolumeLevel() const
 
 qint64 Transport::PositionMs() const
 {
+    if (m_opening)
+        return m_shownPositionMs;
     if (m_state == TransportState::Stopped || !m_ogg.m_IsOpen())
         return m_state == TransportState::Stopped ? m_startMs : 0;
     return m_ogg.m_GetTimeMs();
@@ -234,7 +287,7 @@ void Transport::SetState(TransportState state)
 
 void Transport::UpdateLength()
 {
-    if (!m_ogg.m_IsOpen())
+    if (!m_ogg.m_IsOpen() || m_opening)
         return;
     const qint64 length = m_ogg.m_GetLengthMs();
     if (length != m_lengthMs) {
@@ -246,6 +299,7 @@ void Transport::UpdateLength()
 void Transport::TakeEngineNews()
 {
     fsound::TakeNews();
+    TakeSlowOpen();
     UpdateLength();
     const bool connected = fsound::OutputConnected();
     if (connected != m_outputConnected) {
@@ -276,7 +330,7 @@ void Transport::TakeEngineNews()
 void Transport::WatchForEnd()
 {
     m_endTimer.stop();
-    if (m_state != TransportState::Playing || !m_ogg.m_IsOpen())
+    if (m_state != TransportState::Playing || !m_ogg.m_IsOpen() || m_opening)
         return;
     // The next song goes behind this one as soon as this one plays: the output mixes up
     // to a second ahead of what is heard, and a song it reaches the end of with nothing
@@ -336,8 +390,17 @@ void Transport::SongEnded()
                 PlayFile(next, 0);
             return;
         }
+        const QString ended = m_ogg.m_strFileName;
+        const qint64 endedAtMs = PositionMs();
         m_ogg.m_TakeQueued();
         m_startMs = 0;
+        if (fsound::StreamOpening(m_ogg.m_hStream.load())) {
+            // Its file is still being opened: the song that ended stays shown until it is.
+            m_opening = true;
+            m_shownPath = ended;
+            m_shownPositionMs = endedAtMs;
+            return;
+        }
         m_lengthMs = m_ogg.m_GetLengthMs();
         m_ogg.m_GetStreamInfo(m_kbps, m_khz);
         ++m_songNumber;

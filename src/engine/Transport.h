@@ -89,7 +89,8 @@ public:
     TransportState State() const { return m_state; }
     // The song that plays, is paused, or played last; empty before the first one. The
     // stream player keeps it, as it reopens that file to go on after a pause.
-    QString SongPath() const { return m_ogg.m_strFileName; }
+    // While a slow file is still being opened, the song before it (its texts stay).
+    QString SongPath() const { return m_opening ? m_shownPath : m_ogg.m_strFileName; }
     // Counts the songs started: a new number at every SongChanged, 0 before the first.
     quint64 SongNumber() const { return m_songNumber; }
     // Where the song is as it is heard: playing, the sound server's delay taken into
@@ -142,6 +143,13 @@ private:
     void DropQueue(bool keepHeard);
     void Resume();
     void UpdateLength();
+    // The song's file is open: its length and rates are read and it is told.
+    void SongOpened();
+    // The engine finished opening a file that took long: the song is told, or, when it
+    // could not be opened after all, handled as a file that does not open.
+    void TakeSlowOpen();
+    // What a file that does not open leads to: stopped, and a missing decoder said.
+    void OpenFailed(const fsound::OpenError& why);
 
     COgg& m_ogg;
     ISongSource* m_songs = nullptr;
@@ -156,6 +164,12 @@ private:
     bool m_waitingForOutput = false;  // the song goes on once the sound server is back
     bool m_toldLoss = false;
     bool m_queueTried = false;  // the song source was asked for this song's follower
+    // A file that takes long to open (a slow disk, a damaged file FFmpeg probes at
+    // length) is opened off this thread: meanwhile the state asked for shows, and the
+    // song, position and length before it stay.
+    bool m_opening = false;
+    QString m_shownPath;
+    qint64 m_shownPositionMs = 0;
     QTimer m_endTimer;
     std::unique_ptr<QSocketNotifier> m_news;
 };
