@@ -145,6 +145,7 @@ public:
     StripLabel* Label3 = nullptr;
     QTimer Timer1;
     QTimer TimerPosition;
+    static constexpr int SkipNoticeMs = 5000;
     QMenu* PopupMenuTray = nullptr;
     QAction* N4 = nullptr;
     QAction* N5 = nullptr;
@@ -183,6 +184,10 @@ private:
     // the clock and the knob; the timers run only while a song is heard.
     void ShowTransportState();
     void ShowSong();
+    // The title strip: the song's file name, or for SkipNoticeMs after a song that could
+    // not be played was passed over, a notice naming that song.
+    void ShowTitle();
+    void ShowSkipped(const QString& path);
     void ShowPosition();
     void ShowClock();
     void ShowKnob();
@@ -205,4 +210,5 @@ private:
     std::array<std::uint8_t, SpectrumFrameSink::kBytes> m_backBits{};  // bottom row first, for the thread
     bool m_hasBackBits = false;
     bool m_closed = false;
+    QTimer m_skipNotice;  // runs while the title strip tells of a song passed over
 };
