@@ -1,5 +1,6 @@
 #include "Desktop.h"
 
+#include "Cmain.h"
 #include "Main.h"
 #include "MediaControl.h"
 #include "Mpris.h"
@@ -128,7 +129,11 @@ void DesktopIntegration::Start(const QStringList& paths)
     m_handOver.OnPaths = [this](const QStringList& handed, bool play) { m_formPlayList.OpenPaths(handed, play); };
 
     m_shutdown = std::make_unique<ShutdownRequests>();
-    m_shutdown->OnRequest = [this](const char*) { m_formMain.close(); };
+    // A signal or the session's end: nobody is there to answer a box.
+    m_shutdown->OnRequest = [this](const char*) {
+        App.FileProblems.SetBoxesAllowed(false);
+        m_formMain.close();
+    };
 
     m_media = std::make_unique<PlayerMedia>(m_transport, m_formMain, m_formPlayList);
     m_mpris = std::make_unique<MprisService>(*m_media, QDBusConnection::sessionBus());

@@ -67,10 +67,13 @@ void keepListClearOfStrip(QWidget* strip, QWidget* list)
 
 int showWindowMessageBox(const QString& caption, const QString& text, int flags, bool ownedByApp)
 {
-    QMessageBox box(iconForFlags(flags), caption, text, QMessageBox::Ok,
+    const bool question = (flags & 0x0F) == MB_YESNO;
+    QMessageBox box(iconForFlags(flags), caption, text, question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok,
                     ownedByApp ? QApplication::activeWindow() : nullptr);
     box.setWindowModality(Qt::ApplicationModal);
-    box.exec();
+    const int pressed = box.exec();
+    if (question)
+        return pressed == QMessageBox::Yes ? IDYES : IDNO;
     return IDOK;
 }
 
@@ -168,6 +171,9 @@ Program::Program(int handOverSocket)
     transport.SetSongSource(m_link.get());
     QObject::connect(m_formPlayList.get(), &TFormPlayList::SongsChanged, &transport, &Transport::SongListChanged);
     App.SetPlayRequest([formMain] { formMain->BPlayClick(nullptr); });
+    // The lists are written while the windows still show, so a failure is said first.
+    TFormPlayList* formPlayList = m_formPlayList.get();
+    formMain->OnClosing = [formPlayList] { formPlayList->SaveLists(); };
     m_handOver->OnMessage = [formMain](int) { formMain->HandOverMessage(); };
 
     // The notification-area icon, the player's way back from hiding.
@@ -188,6 +194,7 @@ Program::Program(int handOverSocket)
 Program::~Program()
 {
     m_formMain->TrayIcon = nullptr;
+    m_formMain->OnClosing = {};
     m_desktop.reset();
     m_engine->TheTransport().SetSongSource(nullptr);
     App.SetPlayRequest({});
@@ -218,6 +225,13 @@ void Program::Start(const QStringList& paths)
     // Once the strip shows, a playlist window put below it stands on its device edge.
     keepListClearOfStrip(m_formMain.get(), m_formPlayList.get());
     m_desktop->Start(paths);
+    // Once the windows show: what start-up found wrong with the files, and a list that
+    // could not be written last time.
+    TFormPlayList* formPlayList = m_formPlayList.get();
+    QTimer::singleShot(0, m_formMain.get(), [formPlayList] {
+        App.FileProblems.ShowStartNotices();
+        formPlayList->OfferKeptList();
+    });
     // What every song needs (the spectrum's transform) is opened on the decoder thread
     // once the windows are up, not before them; each decoder waits for its first file.
     QTimer::singleShot(kPreloadDelayMs, m_formMain.get(), [] { fsound::PreloadDecoding(); });
