@@ -20,14 +20,13 @@ QString minSec(qint64 ms)
 }
 
 // Why a file did not open, in words for stderr.
-QString WhyNotPlayable(const QString& path)
+QString WhyNotPlayable(const QString& path, const fsound::OpenError& why)
 {
     struct stat info {};
     if (::stat(FileNameBytes(path).constData(), &info) != 0)
         return QStringLiteral("no such file");
     if (!S_ISREG(info.st_mode))
         return QStringLiteral("not a regular file");
-    const fsound::OpenError why = fsound::LastOpenError();
     if (why.kind == fsound::OpenError::MissingLibrary)
         return QStringLiteral("its decoder (%1) could not be loaded").arg(QString::fromStdString(why.library));
     return QStringLiteral("no decoder plays it");
@@ -121,6 +120,7 @@ bool Transport::PlayFile(const QString& path, qint64 startMs)
     }
     m_endTimer.stop();
     m_waitingForOutput = false;
+    m_passingOver = false;
     DropQueue(false);
     if (!m_opening) {
         m_shownPath = SongPath();
@@ -190,8 +190,14 @@ void Transport::TakeSlowOpen()
         if (!stream || fsound::StreamOpening(stream))
             return;
         if (fsound::StreamOpenFailed(stream, &why)) {
+            const QString failed = m_ogg.m_strFileName;
+            m_ogg.m_strFileName = m_shownPath;  // as after an open that fails at once
             m_ogg.m_ControlOGG(OggStop);
             OpenFailed(why);
+            if (m_passingOver) {
+                m_passingOver = false;
+                TryToPlay(PassOver(failed, why), 0);
+            }
             return;
         }
         m_opening = false;
@@ -209,6 +215,7 @@ void Transport::TakeSlowOpen()
 void Transport::Stop()
 {
     m_opening = false;
+    m_passingOver = false;
     m_endTimer.stop();
     DropQueue(false);
     m_waitingForOutput = false;
@@ -242,20 +249,36 @@ void Transport::Previous()
 
 void Transport::PlayOrPassOver(const QString& path, qint64 startMs, bool backwards)
 {
-    const int bound = m_songs ? m_songs->SongCount() : 0;
-    QString candidate = path;
-    for (int tried = 0; !candidate.isEmpty(); ++tried) {
-        if (PlayFile(candidate, tried == 0 ? startMs : 0))
+    m_passTried = 0;
+    m_passBound = m_songs ? m_songs->SongCount() : 0;
+    m_passBackwards = backwards;
+    TryToPlay(path, startMs);
+}
+
+void Transport::TryToPlay(QString candidate, qint64 startMs)
+{
+    while (!candidate.isEmpty()) {
+        if (PlayFile(candidate, startMs)) {
+            // A file still being opened may yet turn out not to play: the news goes on
+            // from here then.
+            m_passingOver = m_opening;
             return;
-        std::fprintf(stderr, "sorvel: passed over %s: %s\n", candidate.toLocal8Bit().constData(),
-                     WhyNotPlayable(candidate).toLocal8Bit().constData());
-        emit SongSkipped(candidate);
-        if (!m_songs || tried + 1 >= bound)
-            break;
-        candidate = backwards ? m_songs->PreviousSong() : m_songs->NextSong();
+        }
+        candidate = PassOver(candidate, fsound::LastOpenError());
+        startMs = 0;
     }
-    if (m_songs && bound > 0)
+}
+
+QString Transport::PassOver(const QString& path, const fsound::OpenError& why)
+{
+    std::fprintf(stderr, "sorvel: passed over %s: %s\n", path.toLocal8Bit().constData(),
+                 WhyNotPlayable(path, why).toLocal8Bit().constData());
+    emit SongSkipped(path);
+    if (m_songs && ++m_passTried < m_passBound)
+        return m_passBackwards ? m_songs->PreviousSong() : m_songs->NextSong();
+    if (m_songs && m_passBound > 0)
         ShowNotice(QStringLiteral("목록에서 재생할 수 있는 음악 파일을 찾지 못했습니다."), MB_ICONEXCLAMATION);
+    return {};
 }
 
 bool Transport::CanGoPrevious() const
@@ -434,6 +457,10 @@ void Transport::SongEnded()
             m_opening = true;
             m_shownPath = ended;
             m_shownPositionMs = endedAtMs;
+            m_passingOver = true;
+            m_passTried = 0;
+            m_passBound = m_songs ? m_songs->SongCount() : 0;
+            m_passBackwards = false;
             return;
         }
         m_lengthMs = m_ogg.m_GetLengthMs();

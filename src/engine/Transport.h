@@ -161,6 +161,11 @@ private:
     void TakeSlowOpen();
     // What a file that does not open leads to: stopped, and a missing decoder said.
     void OpenFailed(const fsound::OpenError& why);
+    // PlayOrPassOver from `candidate` on, with the round it belongs to kept in m_pass*.
+    void TryToPlay(QString candidate, qint64 startMs);
+    // Tells that `path` was passed over; the song to try next, or empty once the round
+    // has tried every entry (then one box says so).
+    QString PassOver(const QString& path, const fsound::OpenError& why);
 
     COgg& m_ogg;
     ISongSource* m_songs = nullptr;
@@ -179,6 +184,10 @@ private:
     // length) is opened off this thread: meanwhile the state asked for shows, and the
     // song, position and length before it stay.
     bool m_opening = false;
+    bool m_passingOver = false;  // the file being opened was reached by passing over
+    int m_passTried = 0;         // of the round of passing over: songs tried so far,
+    int m_passBound = 0;         // how many there are,
+    bool m_passBackwards = false;  // and which way it goes
     QString m_shownPath;
     qint64 m_shownPositionMs = 0;
     QTimer m_endTimer;
