@@ -210,6 +210,11 @@ void Transport::TakeSlowOpen()
         m_ogg.m_DropQueued(true);
         fsound::StreamAwaitFollower(stream, false);
     }
+    // A file opened again to go on after a pause that no longer opens: nothing to hear.
+    if (stream && fsound::StreamOpenFailed(stream, &why)) {
+        m_ogg.m_ControlOGG(OggStop);
+        OpenFailed(why);
+    }
 }
 
 void Transport::Stop()
