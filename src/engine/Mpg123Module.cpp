@@ -27,6 +27,10 @@ constexpr long kPreFrames = 16;
 // the samples a file's first frame puts out before the encoder's first sample. libmpg123
 // takes it off only together with the delay a LAME header states.
 constexpr off_t kLayer3DecoderDelay = 529;
+// How far an open looks for the first frame. Past it a file is taken for no MP3 (a
+// file of random bytes would otherwise be searched to its end, seconds for a large one);
+// after the first frame, garbage is looked through however long it is.
+constexpr long kFirstFrameSearchBytes = 512 * 1024;
 // The lowest bit rates layer III has: MPEG-1 and MPEG-2/2.5, in bit/s.
 constexpr double kMinBitRate[2] = {32000.0, 8000.0};
 
@@ -93,6 +97,8 @@ public:
     {
         close();
         m_handle = newHandle();
+        if (m_handle)
+            mpg123_param(m_handle, MPG123_RESYNC_LIMIT, kFirstFrameSearchBytes, 0.0);
         if (!m_handle || !openBuffered(m_handle, path.c_str())) {
             close();
             return false;
@@ -105,6 +111,7 @@ public:
             close();
             return false;
         }
+        mpg123_param(m_handle, MPG123_RESYNC_LIMIT, -1, 0.0);
         m_channels = channels;
         m_format.rate = static_cast<int>(rate);
         m_format.speakers = channels == 1 ? std::vector<Speaker>{Speaker::FrontCenter}
