@@ -9,7 +9,7 @@ namespace replaygain {
 namespace {
 
 constexpr std::size_t kId3HeaderBytes = 10;
-// A TXXX frame holding a loudness is a few dozen bytes; longer ones are other text.
+// A text holding a loudness is a few dozen bytes; longer ones are something else.
 constexpr std::size_t kLongestTextFrameBytes = 4096;
 // A tag unsynchronised as a whole (v2.2, v2.3) is read at most this far.
 constexpr std::size_t kLongestUnsyncTagBytes = 128 * 1024;
@@ -238,25 +238,30 @@ void ReadApeTag(ByteSource& source, ReplayGainTags& tags)
     // The size counts the items and the footer, not the optional header.
     const std::uint32_t tagBytes = LittleEndian32(std::string_view(footer).substr(12));
     std::uint32_t itemCount = LittleEndian32(std::string_view(footer).substr(16));
-    if (tagBytes < kApeFooterBytes || tagBytes > end || tagBytes - kApeFooterBytes > kReplayGainReadBytes / 2)
+    if (tagBytes < kApeFooterBytes || tagBytes > end)
         return;
-    const auto items = source.Bytes(end - tagBytes, tagBytes - kApeFooterBytes);
-    if (!items)
-        return;
-    std::string_view rest = *items;
-    // Each item: value size, flags, a NUL-ended key, then the value.
-    for (; itemCount > 0 && rest.size() >= 8; --itemCount) {
-        const std::uint32_t valueBytes = LittleEndian32(rest);
-        const std::uint32_t itemFlags = LittleEndian32(rest.substr(4));
-        rest.remove_prefix(8);
-        const std::size_t keyEnd = rest.find('\0');
-        if (keyEnd == std::string_view::npos || valueBytes > rest.size() - keyEnd - 1)
+    // Each item: value size, flags, a NUL-ended key of at most 255 bytes, then the
+    // value. Long values (cover art) are stepped over.
+    for (std::uint64_t offset = end - tagBytes; itemCount > 0 && footerOffset - offset >= 8; --itemCount) {
+        const auto head = source.Bytes(offset, static_cast<std::size_t>(std::min<std::uint64_t>(footerOffset - offset, 8 + 256)));
+        if (!head)
             return;
-        const std::string_view key = rest.substr(0, keyEnd);
-        const std::string_view value = rest.substr(keyEnd + 1, valueBytes);
-        if ((itemFlags & 0x06) == 0) // text, not binary or a link
-            TakeReplayGainTag(tags, key, value.substr(0, value.find('\0')));
-        rest.remove_prefix(keyEnd + 1 + valueBytes);
+        const std::uint32_t valueBytes = LittleEndian32(*head);
+        const std::uint32_t itemFlags = LittleEndian32(head->substr(4));
+        const std::size_t keyEnd = head->find('\0', 8);
+        if (keyEnd == std::string_view::npos)
+            return;
+        const std::string key(head->substr(8, keyEnd - 8));
+        const std::uint64_t valueOffset = offset + keyEnd + 1;
+        if (valueBytes > footerOffset - valueOffset)
+            return;
+        offset = valueOffset + valueBytes;
+        if ((itemFlags & 0x06) != 0 || valueBytes > kLongestTextFrameBytes)
+            continue; // binary, a link, or too long to be a loudness
+        const auto value = source.Bytes(valueOffset, valueBytes);
+        if (!value)
+            return;
+        TakeReplayGainTag(tags, key, value->substr(0, value->find('\0')));
     }
 }
 

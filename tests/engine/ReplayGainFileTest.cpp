@@ -206,7 +206,7 @@ TEST_F(ReplayGainFile, ApeTagBeforeId3v1AtTheEnd)
     auto item = [](const QByteArray& key, const QByteArray& value, quint32 flags = 0) {
         return littleEndian(quint32(value.size())) + littleEndian(flags) + key + '\0' + value;
     };
-    const QByteArray items = item("Cover Art (Front)", QByteArray(3000, '\xff'), 2)
+    const QByteArray items = item("Cover Art (Front)", QByteArray(300000, '\xff'), 2)
         + item("REPLAYGAIN_TRACK_GAIN", "-8.40 dB") + item("Replaygain_Track_Peak", "0.66");
     auto frame = [&](quint32 flags) {
         return "APETAGEX" + littleEndian(2000) + littleEndian(quint32(items.size() + 32)) + littleEndian(3)
