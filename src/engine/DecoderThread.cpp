@@ -59,7 +59,7 @@ void Library::feed()
         }
         active.clear();  // a stream stopped meanwhile is released here, off the window thread
         if (news)
-            output->dataReady();
+            output.dataReady();
         decoderWake.wait(seen, std::memory_order_acquire);
     }
 }

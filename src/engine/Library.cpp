@@ -25,7 +25,7 @@ void Library::syncOutputPause()
     bool anyPlaying = false;
     bool allPaused = true;
     {
-        OutputLock guard(*output);
+        OutputLock guard(output);
         for (const Stream* stream : channels) {
             if (!stream || !stream->playing.load())
                 continue;
@@ -36,7 +36,7 @@ void Library::syncOutputPause()
     const bool hold = anyPlaying && allPaused;
     if (hold != outputPaused) {
         outputPaused = hold;
-        output->setPaused(hold);
+        output.setPaused(hold);
     }
 }
 
@@ -48,10 +48,10 @@ std::pair<Library*, std::shared_ptr<Stream>> lookUp(FSOUND_STREAM* handle)
 
 Progress progressOf(Library& lib, const Stream& stream)
 {
-    OutputLock guard(*lib.output);
+    OutputLock guard(lib.output);
     Progress progress{stream.pushedFrames.load(std::memory_order_acquire),
                       stream.consumedFrames.load(std::memory_order_acquire),
-                      static_cast<std::int64_t>(lib.output->latencyFrames())};
+                      static_cast<std::int64_t>(lib.output.latencyFrames())};
     // Once the queued song has the channel, the newest part of what the output holds is
     // that song's: of this stream, only what lies before it is still to be heard.
     if (stream.handedOver.load(std::memory_order_acquire) && stream.follower)
@@ -69,7 +69,7 @@ void Shutdown()
     lib->poke();
     if (lib->decoderThread.joinable())
         lib->decoderThread.join();
-    lib->output->close();
+    lib->output.close();
     if (lib->newsFd >= 0)
         ::close(lib->newsFd);
     delete lib;
@@ -92,7 +92,19 @@ void TakeNews()
 bool OutputConnected()
 {
     Library* lib = g_library.load();
-    return !lib || lib->output->connected();
+    if (!lib)
+        return true;
+    // A loss is told even when the output is back already, so that the caller puts its
+    // streams back where they were heard; then the news that it is back follows.
+    const unsigned losses = lib->output.losses();
+    if (losses != lib->lossesTold) {
+        lib->lossesTold = losses;
+        lib->sayWhyLost();
+        if (lib->output.connected())
+            lib->tellNews();
+        return false;
+    }
+    return lib->output.connected();
 }
 
 void PreloadDecoding()
@@ -112,7 +124,13 @@ OpenError LastOpenError()
 bool UsingSilentSink()
 {
     Library* lib = g_library.load();
-    return lib && lib->silent;
+    return lib && &lib->output.driver() == &kSilentDriver;
+}
+
+const char* OutputName()
+{
+    Library* lib = g_library.load();
+    return lib ? lib->output.driver().name : "";
 }
 
 } // namespace fsound

@@ -21,6 +21,8 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
+#include <string>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -66,8 +68,7 @@ struct Stream {
 };
 
 struct Library {
-    std::unique_ptr<AudioOutput> output;
-    bool silent = false;
+    Output output;
     int rate = 44100;
 
     std::mutex streamsMutex;                                    // guards streams, nextId
@@ -104,6 +105,12 @@ struct Library {
     // Window thread: the output holds while every started stream is paused.
     void syncOutputPause();
 
+    // Window thread: the output's losses the caller has been told of, and the reasons
+    // said on stderr (each once).
+    unsigned lossesTold = 0;
+    std::set<std::string> toldLosses;
+    void sayWhyLost();
+
     std::size_t mix(float* out, std::size_t frames, bool pad);
     std::size_t readyFrames(std::size_t frames) const;
     void feed();
@@ -125,6 +132,11 @@ struct Library {
 extern std::atomic<Library*> g_library;
 
 void setOpenError(OpenError error);
+
+// The first output of the drivers in order that opens, with the device SetOutputDevice
+// named and then with its default device; says on stderr why it is not the first.
+// Window thread.
+Output OpenOutput(OutputRequest request);
 
 // The library and the live stream behind a handle; the stream is null when the library
 // is not initialised or the handle is null or forgotten.

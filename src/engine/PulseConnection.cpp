@@ -36,24 +36,24 @@ bool PulseOutput::startContext()
     pa_proplist* props = pa_proplist_new();
     pa_proplist_sets(props, PA_PROP_APPLICATION_NAME, "Sorvel");
     pa_proplist_sets(props, PA_PROP_MEDIA_ROLE, "music");
-    m_context = pa_context_new_with_proplist(pa_threaded_mainloop_get_api(m_loop), "Sorvel", props);
+    m_context = Pulse().context_new_with_proplist(pa_threaded_mainloop_get_api(m_loop), "Sorvel", props);
     pa_proplist_free(props);
     if (!m_context)
-        return false;
+        return failed("pa_context_new");
     pa_context_set_state_callback(m_context, &PulseOutput::onContextState, this);
-    return pa_context_connect(m_context, m_server.empty() ? nullptr : m_server.c_str(), PA_CONTEXT_NOAUTOSPAWN,
-                              nullptr)
-        >= 0;
+    const char* server = m_server.empty() ? nullptr : m_server.c_str();
+    const int result = Pulse().context_connect(m_context, server, PA_CONTEXT_NOAUTOSPAWN, nullptr);
+    return result >= 0 || failed("pa_context_connect", -result);
 }
 
 bool PulseOutput::waitForContext()
 {
     for (;;) {
-        const pa_context_state_t state = pa_context_get_state(m_context);
+        const pa_context_state_t state = Pulse().context_get_state(m_context);
         if (state == PA_CONTEXT_READY)
             return true;
         if (!PA_CONTEXT_IS_GOOD(state))
-            return false;
+            return failed("pa_context_connect", contextError());
         pa_threaded_mainloop_wait(m_loop);
     }
 }
@@ -68,24 +68,33 @@ void PulseOutput::destroyContext()
     m_context = nullptr;
 }
 
-// The server went away, or killed our stream. The output holds from here on: when a
-// server answers again nothing plays until the library is told to go on, after it
-// has put its streams back where they were heard last (what the old server held is
-// gone with it).
-void PulseOutput::lost()
+// The server went away, killed our stream or refused a call on it. The output holds
+// from here on: when a server answers again nothing plays until the library is told to
+// go on, after it has put its streams back where they were heard last (what the old
+// server held is gone with it).
+void PulseOutput::lost(const Failure& cause)
 {
     if (!m_connected.load() || m_closing)
         return;
     if (!m_paused)
         m_heldLatency = latencyAtLoss();
     m_paused = true;
+    m_lostBecause = cause;
+    m_losses.fetch_add(1);
     m_connected.store(false);
     m_reconnecting = true;
     if (m_listener)
         m_listener();
     watchForServer();
-    // The context cannot be freed inside its own callback: the rest happens next.
-    later(0, &PulseOutput::onAttempt);
+    // The context cannot be freed inside its own callback: the rest happens next. A
+    // call refused again before any sound got through is not tried again at once.
+    later(m_backoffUsec, &PulseOutput::onAttempt);
+    m_backoffUsec = nextBackoff();
+}
+
+pa_usec_t PulseOutput::nextBackoff() const
+{
+    return std::clamp<pa_usec_t>(m_backoffUsec * 2, 100 * 1000, 10 * kRetryUsec);
 }
 
 void PulseOutput::later(pa_usec_t usec, pa_time_event_cb_t callback)
@@ -124,7 +133,7 @@ void PulseOutput::retryLater()
 {
     if (m_inotify >= 0 && !socketExists())
         return;
-    m_backoffUsec = std::clamp<pa_usec_t>(m_backoffUsec * 2, 100 * 1000, 10 * kRetryUsec);
+    m_backoffUsec = nextBackoff();
     later(m_backoffUsec, &PulseOutput::onAttempt);
 }
 
@@ -164,7 +173,6 @@ void PulseOutput::stopWatching()
 void PulseOutput::streamBack()
 {
     m_reconnecting = false;
-    m_backoffUsec = 0;
     stopWatching();
     m_connected.store(true);
     applyCork(false);
@@ -178,13 +186,13 @@ void PulseOutput::onContextState(pa_context* context, void* self)
     pa_threaded_mainloop_signal(output->m_loop, 0);
     if (context != output->m_context || output->m_closing)
         return;
-    const pa_context_state_t state = pa_context_get_state(context);
+    const pa_context_state_t state = Pulse().context_get_state(context);
     if (state == PA_CONTEXT_READY && output->m_reconnecting && !output->m_stream) {
         if (!output->startStream())
             output->later(0, &PulseOutput::onAttemptFailed);
     } else if (!PA_CONTEXT_IS_GOOD(state)) {
         if (output->m_connected.load())
-            output->lost();
+            output->lost({});
         else if (output->m_reconnecting)
             output->later(0, &PulseOutput::onAttemptFailed);
     }

@@ -6,32 +6,37 @@
 
 namespace fsound {
 
-bool PulseOutput::open(int rate, Callback callback, Listener listener)
+bool PulseOutput::open(const OutputRequest& request, OutputFailure& failure)
 {
-    m_rate = rate > 0 ? rate : 44100;
-    m_callback = std::move(callback);
-    m_listener = std::move(listener);
-    m_loop = pa_threaded_mainloop_new();
-    if (!m_loop)
+    m_rate = request.rate > 0 ? request.rate : 44100;
+    m_callback = request.callback;
+    m_listener = request.listener;
+    m_device = request.device;
+    m_loop = Pulse().threaded_mainloop_new();
+    if (!m_loop) {
+        failure.reason = describe({"pa_threaded_mainloop_new", 0});
         return false;
+    }
     pa_threaded_mainloop_set_name(m_loop, "sorvel-pulse");
-    if (pa_threaded_mainloop_start(m_loop) < 0) {
+    if (Pulse().threaded_mainloop_start(m_loop) < 0) {
+        failure.reason = describe({"pa_threaded_mainloop_start", 0});
         close();
         return false;
     }
     pa_threaded_mainloop_lock(m_loop);
     // No autospawn: without a running server the caller falls back at once.
-    bool ok = startContext() && waitForContext() && startStream() && waitForStream();
+    const bool ok = startContext() && waitForContext() && startStream() && waitForStream();
     if (ok) {
         m_server = socketPathOf(pa_context_get_server(m_context));
         m_connected.store(true);
+    } else {
+        failure.reason = describe(m_failure);
+        failure.deviceRefused = !m_device.empty() && m_failure.error == PA_ERR_NOENTITY;
     }
     pa_threaded_mainloop_unlock(m_loop);
-    if (!ok) {
+    if (!ok)
         close();
-        return false;
-    }
-    return true;
+    return ok;
 }
 
 void PulseOutput::close()
@@ -51,8 +56,6 @@ void PulseOutput::close()
 
 std::size_t PulseOutput::latencyFrames() const
 {
-    if (!m_loop)
-        return 0;
     pa_threaded_mainloop_lock(m_loop);
     const std::size_t frames = (m_paused || !m_connected.load()) ? m_heldLatency : currentLatency();
     pa_threaded_mainloop_unlock(m_loop);
@@ -61,8 +64,6 @@ std::size_t PulseOutput::latencyFrames() const
 
 void PulseOutput::setActive(bool active)
 {
-    if (!m_loop)
-        return;
     // Idle, the stream stays but corked and flushed: it costs the server nothing,
     // and the sink keeps the latency set for it. A stream made only at the press
     // can wait for an idle sink's next wake-up, up to its whole latency (seconds),
@@ -71,8 +72,11 @@ void PulseOutput::setActive(bool active)
     m_paused = false;
     if (active && m_connected.load() && !streamReady()) {
         destroyStream();
-        if (!(startStream() && waitForStream()))
+        if (!(startStream() && waitForStream())) {
+            // A connection that cannot make a stream plays nothing: it is made anew.
             destroyStream();
+            lost(m_failure);
+        }
     }
     if (!active && streamReady() && m_active)
         flush();
@@ -83,8 +87,6 @@ void PulseOutput::setActive(bool active)
 
 void PulseOutput::setPaused(bool paused)
 {
-    if (!m_loop)
-        return;
     pa_threaded_mainloop_lock(m_loop);
     if (paused && !m_paused) {
         m_paused = true;
@@ -92,7 +94,7 @@ void PulseOutput::setPaused(bool paused)
         // queued is exactly what was not heard; fresh timing then says how much.
         applyCork(true);
         if (streamReady())
-            waitFor(pa_stream_update_timing_info(m_stream, &PulseOutput::onSuccess, this));
+            waitFor(Pulse().stream_update_timing_info(m_stream, &PulseOutput::onSuccess, this));
         m_heldLatency = currentLatency();
     } else if (!paused && m_paused) {
         m_paused = false;
@@ -103,8 +105,6 @@ void PulseOutput::setPaused(bool paused)
 
 void PulseOutput::discardQueued()
 {
-    if (!m_loop)
-        return;
     pa_threaded_mainloop_lock(m_loop);
     if (streamReady())
         flush();
@@ -115,8 +115,6 @@ void PulseOutput::discardQueued()
 
 void PulseOutput::dataReady()
 {
-    if (!m_loop)
-        return;
     pa_threaded_mainloop_lock(m_loop);
     if (m_active && !m_paused && streamReady())
         writeWhatIsReady();
@@ -125,8 +123,6 @@ void PulseOutput::dataReady()
 
 bool PulseOutput::setVolume(float gain)
 {
-    if (!m_loop)
-        return false;
     pa_threaded_mainloop_lock(m_loop);
     m_volume = pa_sw_volume_from_linear(std::clamp(static_cast<double>(gain), 0.0, 1.0));
     if (streamReady()) {
@@ -139,9 +135,73 @@ bool PulseOutput::setVolume(float gain)
     return true;
 }
 
-std::unique_ptr<AudioOutput> makePulseOutput()
+std::string PulseOutput::whyLost() const
 {
-    return std::make_unique<PulseOutput>();
+    pa_threaded_mainloop_lock(m_loop);
+    const Failure cause = m_lostBecause;
+    pa_threaded_mainloop_unlock(m_loop);
+    return cause.call ? "PulseAudio: " + describe(cause) : "the sound server does not answer";
 }
+
+std::string PulseOutput::describe(const Failure& failure)
+{
+    std::string text = std::string(failure.call ? failure.call : "the connection") + " failed";
+    if (failure.error != PA_OK)
+        text += std::string(": ") + pa_strerror(failure.error);
+    return text;
+}
+
+bool PulseOutput::failed(const char* call, int error)
+{
+    m_failure = {call, error};
+    return false;
+}
+
+void PulseOutput::failedWhilePlaying(const char* call, int error)
+{
+    failed(call, error);
+    lost(m_failure);
+}
+
+int PulseOutput::contextError() const
+{
+    return m_context ? pa_context_errno(m_context) : 0;
+}
+
+namespace {
+
+const PulseCalls kClientLibrary;
+std::atomic<const PulseCalls*> g_calls{&kClientLibrary};
+
+} // namespace
+
+const PulseCalls& Pulse()
+{
+    return *g_calls.load(std::memory_order_acquire);
+}
+
+void SetPulseCalls(const PulseCalls* calls)
+{
+    g_calls.store(calls ? calls : &kClientLibrary, std::memory_order_release);
+}
+
+using PulseOps = DriverOf<PulseOutput>;
+const OutputDriver kPulseDriver{
+    .name = "pulse",
+    .title = "PulseAudio",
+    .open = PulseOps::open,
+    .close = PulseOps::close,
+    .latencyFrames = PulseOps::latencyFrames,
+    .setActive = PulseOps::setActive,
+    .setPaused = PulseOps::setPaused,
+    .discardQueued = PulseOps::discardQueued,
+    .connected = PulseOps::connected,
+    .losses = PulseOps::losses,
+    .whyLost = PulseOps::whyLost,
+    .dataReady = PulseOps::dataReady,
+    .setVolume = PulseOps::setVolume,
+    .lock = PulseOps::lock,
+    .unlock = PulseOps::unlock,
+};
 
 } // namespace fsound

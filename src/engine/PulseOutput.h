@@ -9,6 +9,7 @@
 //   PulseWrite.cpp       handing sound to the server
 
 #include "AudioOutput.h"
+#include "PulseCalls.h"
 
 #include <pulse/pulseaudio.h>
 
@@ -54,25 +55,44 @@ std::string socketPathOf(const char* server);
 // listener and watches the server's socket folder with inotify from the mainloop: when
 // a server answers again, a new connection and stream are made, corked until the
 // library asks for sound. Nothing runs meanwhile.
+// Every member but close is called only on an output that opened.
 class PulseOutput final : public AudioOutput {
 public:
-    ~PulseOutput() override { close(); }
+    ~PulseOutput() { close(); }
 
-    bool open(int rate, Callback callback, Listener listener) override;
-    void close() override;
-    std::size_t latencyFrames() const override;
-    void setActive(bool active) override;
-    void setPaused(bool paused) override;
-    void discardQueued() override;
-    void dataReady() override;
-    bool setVolume(float gain) override;
-    bool connected() const override { return m_connected.load(); }
+    bool open(const OutputRequest& request, OutputFailure& failure);
+    void close();
+    std::size_t latencyFrames() const;
+    void setActive(bool active);
+    void setPaused(bool paused);
+    void discardQueued();
+    void dataReady();
+    bool setVolume(float gain);
+    bool connected() const { return m_connected.load(); }
+    unsigned losses() const { return m_losses.load(); }
+    std::string whyLost() const;
 
-    void lock() override { pa_threaded_mainloop_lock(m_loop); }
-    void unlock() override { pa_threaded_mainloop_unlock(m_loop); }
+    void lock() { pa_threaded_mainloop_lock(m_loop); }
+    void unlock() { pa_threaded_mainloop_unlock(m_loop); }
 
 private:
     using Clock = std::chrono::steady_clock;
+
+    // A PulseAudio call that failed, and the error the server or the library gave.
+    struct Failure {
+        const char* call = nullptr;  // null: the server went away
+        int error = 0;               // a PA_ERR_ code, 0 when there was none
+    };
+    static std::string describe(const Failure& failure);
+    // The call failed, with the PA_ERR_ code it gave (0: none): kept in m_failure.
+    // Returns false, for the caller to return.
+    bool failed(const char* call, int error = 0);
+    // A call on the stream failed while connected: the output is lost, and a new
+    // connection is made.
+    void failedWhilePlaying(const char* call, int error = 0);
+    // What the context says went wrong last: for a connection or a stream that failed
+    // on the server's word. Calls that return a null pointer give no code of their own.
+    int contextError() const;
 
     // --- the connection (lock held throughout) ---
     bool startContext();
@@ -80,8 +100,9 @@ private:
     void destroyContext();
 
     // --- losing the server and finding it again (mainloop thread, lock held) ---
-    void lost();
+    void lost(const Failure& cause);
     void later(pa_usec_t usec, pa_time_event_cb_t callback);
+    pa_usec_t nextBackoff() const;
     bool socketExists() const;
     void attempt();
     void retryLater();
@@ -94,7 +115,7 @@ private:
     static void onFolderChanged(pa_mainloop_api*, pa_io_event*, int fd, pa_io_event_flags_t, void* self);
 
     // --- the stream (lock held) ---
-    bool streamReady() const { return m_stream && pa_stream_get_state(m_stream) == PA_STREAM_READY; }
+    bool streamReady() const { return m_stream && Pulse().stream_get_state(m_stream) == PA_STREAM_READY; }
     bool startStream();
     bool waitForStream();
     void destroyStream();
@@ -128,12 +149,16 @@ private:
     pa_context* m_context = nullptr;        // the lock
     pa_stream* m_stream = nullptr;          // the lock
     std::string m_server;                   // the lock: the socket of the server first found
+    std::string m_device;                   // the lock: the sink asked for; empty: the server's default
+    Failure m_failure;                      // the lock: the last call that failed
+    Failure m_lostBecause;                  // the lock: why the output was lost last
     bool m_active = false;                  // the lock: sound is wanted
     bool m_paused = false;                  // the lock: what is queued is held
     bool m_closing = false;                 // the lock
     bool m_reconnecting = false;            // the lock: lost, and looking for a server
-    pa_usec_t m_backoffUsec = 0;            // the lock
+    pa_usec_t m_backoffUsec = 0;            // the lock: 0 once sound got through
     std::atomic<bool> m_connected{false};   // written under the lock
+    std::atomic<unsigned> m_losses{0};      // written under the lock
     pa_volume_t m_volume = PA_VOLUME_NORM;  // the lock
     std::int64_t m_written = 0;             // the lock: frames written since the stream was made or flushed
     std::size_t m_heldLatency = 0;          // the lock: unheard frames while paused or lost

@@ -4,14 +4,13 @@
 
 namespace fsound {
 
+// Needs a ready connection: the caller holds the lock and was told it is ready.
 bool PulseOutput::startStream()
 {
-    if (!m_context || pa_context_get_state(m_context) != PA_CONTEXT_READY)
-        return false;
     const pa_sample_spec sampleFormat{PA_SAMPLE_S16NE, static_cast<std::uint32_t>(m_rate), 2};
-    m_stream = pa_stream_new(m_context, "Music", &sampleFormat, nullptr);
+    m_stream = Pulse().stream_new(m_context, "Music", &sampleFormat, nullptr);
     if (!m_stream)
-        return false;
+        return failed("pa_stream_new");
     pa_stream_set_state_callback(m_stream, &PulseOutput::onStreamState, this);
     pa_stream_set_write_callback(m_stream, &PulseOutput::onWrite, this);
     pa_stream_set_moved_callback(m_stream, &PulseOutput::onRouteChanged, this);
@@ -37,19 +36,22 @@ bool PulseOutput::startStream()
     pa_cvolume volume;
     pa_cvolume_set(&volume, 2, m_volume);
     m_written = 0;
-    return pa_stream_connect_playback(m_stream, nullptr, &attr, flags, &volume, nullptr) >= 0;
+    const char* sink = m_device.empty() ? nullptr : m_device.c_str();
+    const int result = Pulse().stream_connect_playback(m_stream, sink, &attr, flags, &volume, nullptr);
+    return result >= 0 || failed("pa_stream_connect_playback", -result);
 }
 
 bool PulseOutput::waitForStream()
 {
     for (;;) {
         if (!m_stream)
-            return false;
-        const pa_stream_state_t state = pa_stream_get_state(m_stream);
+            return failed("pa_stream_connect_playback");
+        const pa_stream_state_t state = Pulse().stream_get_state(m_stream);
         if (state == PA_STREAM_READY)
             return true;
+        // A sink that is not there fails here, asynchronously.
         if (!PA_STREAM_IS_GOOD(state))
-            return false;
+            return failed("pa_stream_connect_playback", contextError());
         pa_threaded_mainloop_wait(m_loop);
     }
 }
@@ -80,7 +82,11 @@ void PulseOutput::applyCork(bool wait)
         return;
     const bool cork = !m_active || m_paused;
     if ((pa_stream_is_corked(m_stream) > 0) != cork) {
-        pa_operation* op = pa_stream_cork(m_stream, cork ? 1 : 0, &PulseOutput::onSuccess, this);
+        pa_operation* op = Pulse().stream_cork(m_stream, cork ? 1 : 0, &PulseOutput::onSuccess, this);
+        if (!op) {
+            failedWhilePlaying("pa_stream_cork");
+            return;
+        }
         if (wait)
             waitFor(op);
         else
@@ -92,7 +98,10 @@ void PulseOutput::applyCork(bool wait)
 
 void PulseOutput::flush()
 {
-    waitFor(pa_stream_flush(m_stream, &PulseOutput::onSuccess, this));
+    pa_operation* op = Pulse().stream_flush(m_stream, &PulseOutput::onSuccess, this);
+    if (!op)
+        failedWhilePlaying("pa_stream_flush");
+    waitFor(op);
     m_written = 0;
     m_settleUntil = Clock::now() + std::chrono::microseconds(kSettleUsec);
 }
@@ -120,14 +129,19 @@ void PulseOutput::onStreamState(pa_stream* stream, void* self)
     pa_threaded_mainloop_signal(output->m_loop, 0);
     if (stream != output->m_stream || output->m_closing)
         return;
-    const pa_stream_state_t state = pa_stream_get_state(stream);
-    if (state == PA_STREAM_READY && output->m_reconnecting)
+    const pa_stream_state_t state = Pulse().stream_get_state(stream);
+    if (state == PA_STREAM_READY && output->m_reconnecting) {
         output->streamBack();
-    else if (!PA_STREAM_IS_GOOD(state)) {
-        if (output->m_connected.load())
-            output->lost();
-        else if (output->m_reconnecting)
+    } else if (!PA_STREAM_IS_GOOD(state)) {
+        const int error = output->contextError();
+        if (output->m_connected.load()) {
+            output->lost({"the playback stream", error});
+        } else if (output->m_reconnecting) {
+            // The server that answered has no sink of that name (any more): its default.
+            if (error == PA_ERR_NOENTITY)
+                output->m_device.clear();
             output->later(0, &PulseOutput::onAttemptFailed);
+        }
     }
 }
 

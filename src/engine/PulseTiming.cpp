@@ -17,7 +17,7 @@ std::size_t PulseOutput::currentLatency() const
 {
     if (!streamReady())
         return m_heldLatency;
-    const pa_timing_info* timing = pa_stream_get_timing_info(m_stream);
+    const pa_timing_info* timing = Pulse().stream_get_timing_info(m_stream);
     if (!timing || timing->write_index_corrupt || timing->read_index_corrupt)
         return static_cast<std::size_t>(m_written);
     const double queued = static_cast<double>(timing->write_index - timing->read_index) / kFrameBytes;
@@ -51,7 +51,7 @@ std::size_t PulseOutput::latencyAtLoss() const
 // started the position cannot move. Nothing is asked while corked.
 void PulseOutput::askTiming()
 {
-    runOperation(pa_stream_update_timing_info(m_stream, &PulseOutput::onTiming, this));
+    runOperation(Pulse().stream_update_timing_info(m_stream, &PulseOutput::onTiming, this));
 }
 
 void PulseOutput::onTiming(pa_stream* stream, int, void* self)
@@ -61,7 +61,7 @@ void PulseOutput::onTiming(pa_stream* stream, int, void* self)
     if (stream != output->m_stream || output->m_closing || !output->m_active || output->m_paused
         || output->m_timingPoll)
         return;
-    const pa_timing_info* timing = pa_stream_get_timing_info(stream);
+    const pa_timing_info* timing = Pulse().stream_get_timing_info(stream);
     if (!timing || output->m_written == 0)
         return;
     if (!timing->playing)

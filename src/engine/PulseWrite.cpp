@@ -18,8 +18,13 @@ void PulseOutput::write(std::size_t bytes)
 {
     void* buffer = nullptr;
     std::size_t size = bytes - bytes % kFrameBytes;
-    if (size == 0 || pa_stream_begin_write(m_stream, &buffer, &size) < 0 || !buffer)
+    if (size == 0)
         return;
+    const int begun = Pulse().stream_begin_write(m_stream, &buffer, &size);
+    if (begun < 0 || !buffer) {
+        failedWhilePlaying("pa_stream_begin_write", begun < 0 ? -begun : 0);
+        return;
+    }
     auto* out = static_cast<std::int16_t*>(buffer);
     const std::size_t frames = size / kFrameBytes;
     std::size_t made = 0;
@@ -38,8 +43,15 @@ void PulseOutput::write(std::size_t bytes)
         pa_stream_cancel_write(m_stream);
         return;
     }
-    pa_stream_write(m_stream, buffer, made * kFrameBytes, nullptr, 0, PA_SEEK_RELATIVE);
+    const int sent = Pulse().stream_write(m_stream, buffer, made * kFrameBytes, nullptr, 0, PA_SEEK_RELATIVE);
+    // What was mixed and not sent was never heard: it counts as still to come.
     m_written += static_cast<std::int64_t>(made);
+    if (sent < 0) {
+        pa_stream_cancel_write(m_stream);
+        failedWhilePlaying("pa_stream_write", -sent);
+        return;
+    }
+    m_backoffUsec = 0;
     askTiming();
 }
 

@@ -35,7 +35,7 @@ bool StreamQueue(FSOUND_STREAM* handle, FSOUND_STREAM* nextHandle)
     if (!stream || !next || stream == next)
         return false;
     {
-        OutputLock guard(*lib->output);
+        OutputLock guard(lib->output);
         if (stream->follower || stream->handedOver.load() || next->leader || next->playing.load()
             || next->channel >= 0)
             return false;
@@ -52,7 +52,7 @@ bool StreamUnqueue(FSOUND_STREAM* handle)
     auto [lib, stream] = lookUp(handle);
     if (!stream)
         return false;
-    OutputLock guard(*lib->output);
+    OutputLock guard(lib->output);
     Stream* next = stream->follower;
     if (!next)
         return false;

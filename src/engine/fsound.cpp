@@ -3,8 +3,6 @@
 #include "Library.h"
 #include "ThreadName.h"
 
-#include <cstdio>
-#include <cstdlib>
 
 #include <sys/eventfd.h>
 
@@ -30,24 +28,7 @@ signed char FSOUND_Init(int mixrate, int maxchannels, unsigned int /*flags*/)
     auto callback = [raw](float* out, std::size_t frames, bool pad) { return raw->mix(out, frames, pad); };
     lib->newsFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     auto listener = [raw] { raw->tellNews(); };
-    // The sound server's own client first; SDL when the caller chose an SDL driver (the
-    // tests pick "dummy") or no server answers; the silent sink when nothing opens.
-    const char* sdlDriver = std::getenv("SDL_AUDIODRIVER");
-    bool opened = false;
-    if (!sdlDriver || !*sdlDriver) {
-        lib->output = makePulseOutput();
-        opened = lib->output->open(lib->rate, callback, listener);
-    }
-    if (!opened) {
-        lib->output = makeSdlOutput();
-        opened = lib->output->open(lib->rate, callback, listener);
-    }
-    if (!opened) {
-        std::fprintf(stderr, "sorvel: no sound device (%s), playing into a silent sink\n", SdlOutputError().c_str());
-        lib->output = makeSilentOutput();
-        lib->output->open(lib->rate, callback, listener);
-        lib->silent = true;
-    }
+    lib->output = OpenOutput({{}, lib->rate, callback, listener});
     lib->decoderThread = std::thread([raw] {
         NameThisThread("sorvel-decoder");
         raw->feed();
@@ -86,7 +67,7 @@ int FSOUND_Stream_Play(int channel, FSOUND_STREAM* handle)
         return -1;
     int slot = -1;
     {
-        OutputLock guard(*lib->output);
+        OutputLock guard(lib->output);
         if (stream->playing.load())
             return stream->channel;
         const int count = static_cast<int>(lib->channels.size());
@@ -103,7 +84,7 @@ int FSOUND_Stream_Play(int channel, FSOUND_STREAM* handle)
     }
     if (lib->activeChannels++ == 0) {
         lib->outputPaused = false;
-        lib->output->setActive(true);
+        lib->output.setActive(true);
     }
     lib->syncOutputPause();
     lib->poke();
@@ -126,7 +107,7 @@ signed char FSOUND_Stream_Stop(FSOUND_STREAM* handle)
     }
     bool wasPlaying = false;
     {
-        OutputLock guard(*lib->output);
+        OutputLock guard(lib->output);
         // A stream that handed its channel to the song queued behind it no longer plays:
         // what the output holds is that song's, and stays.
         unlink(*stream);
@@ -137,10 +118,10 @@ signed char FSOUND_Stream_Stop(FSOUND_STREAM* handle)
     }
     if (wasPlaying) {
         // What the server still holds of this stream is not to be heard any more.
-        lib->output->discardQueued();
+        lib->output.discardQueued();
         if (--lib->activeChannels == 0) {
             lib->outputPaused = false;
-            lib->output->setActive(false);
+            lib->output.setActive(false);
         } else {
             lib->syncOutputPause();
         }
@@ -160,7 +141,7 @@ signed char FSOUND_Stream_SetTime(FSOUND_STREAM* handle, int ms)
         stream->pending.clear();
         stream->pendingPos = 0;
         stream->decoderFinished = false;
-        OutputLock guard(*lib->output);
+        OutputLock guard(lib->output);
         stream->ring.reset();
         stream->pushedFrames.store(0);
         stream->consumedFrames.store(0);
@@ -168,7 +149,7 @@ signed char FSOUND_Stream_SetTime(FSOUND_STREAM* handle, int ms)
         stream->decodeDone.store(false);
     }
     if (stream->playing.load())
-        lib->output->discardQueued();
+        lib->output.discardQueued();
     // A paused stream stays where it was put, and goes on from there.
     if (stream->frozenMs.load() >= 0)
         stream->frozenMs.store(ms);
@@ -214,7 +195,7 @@ signed char FSOUND_SetPaused(int channel, signed char paused)
         return 0;
     std::vector<Stream*> changed;
     {
-        OutputLock guard(*lib->output);
+        OutputLock guard(lib->output);
         const int count = static_cast<int>(lib->channels.size());
         for (int i = 0; i < count; ++i) {
             Stream* stream = lib->channels[i];
@@ -246,7 +227,7 @@ signed char FSOUND_GetPaused(int channel)
     Library* lib = g_library.load();
     if (!lib)
         return 0;
-    OutputLock guard(*lib->output);
+    OutputLock guard(lib->output);
     if (channel < 0 || channel >= static_cast<int>(lib->channels.size()) || !lib->channels[channel])
         return 0;
     return lib->channels[channel]->paused.load() ? 1 : 0;
@@ -260,7 +241,7 @@ signed char FSOUND_SetVolume(int channel, int volume)
     lib->volume.store(std::clamp(volume, 0, 255));
     // A sound server changes the loudness of what it already holds, so the knob is heard
     // at once instead of after the queue.
-    lib->outputHasVolume.store(lib->output->setVolume(static_cast<float>(lib->volume.load()) / 255.0f));
+    lib->outputHasVolume.store(lib->output.setVolume(static_cast<float>(lib->volume.load()) / 255.0f));
     return 1;
 }
 
@@ -269,7 +250,7 @@ int FSOUND_GetChannelsPlaying()
     Library* lib = g_library.load();
     if (!lib)
         return 0;
-    OutputLock guard(*lib->output);
+    OutputLock guard(lib->output);
     return static_cast<int>(std::count_if(lib->channels.begin(), lib->channels.end(),
                                           [](Stream* s) { return s && s->playing.load(); }));
 }
@@ -281,7 +262,7 @@ int FSOUND_GetFrequency(int channel)
         return 0;
     const int wanted = std::max(channel, 1);
     int seen = 0;
-    OutputLock guard(*lib->output);
+    OutputLock guard(lib->output);
     for (Stream* stream : lib->channels)
         if (stream && stream->playing.load() && ++seen == wanted)
             return stream->sampleRate;
@@ -310,7 +291,7 @@ float* FSOUND_DSP_GetSpectrum()
     thread_local std::vector<float> bins(kSpectrumBins, 0.0f);
     thread_local std::vector<float> samples(kFftSize, 0.0f);
     thread_local std::unique_ptr<FftAnalyser> analyser;
-    if (!lib->fftActive.load() || !lib->history.latest(samples.data(), lib->output->latencyFrames())) {
+    if (!lib->fftActive.load() || !lib->history.latest(samples.data(), lib->output.latencyFrames())) {
         std::fill(bins.begin(), bins.end(), 0.0f);
         return bins.data();
     }
