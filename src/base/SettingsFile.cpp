@@ -35,6 +35,7 @@ void LoadSettingsFile()
     Settings.PlayListW = ini.ReadInteger(kData, QStringLiteral("PlayListW"), 400);
     Settings.PlayListH = ini.ReadInteger(kData, QStringLiteral("PlayListH"), 600);
     Settings.Volume = ini.ReadInteger(kData, QStringLiteral("Volume"), 30);
+    Settings.OutputDevice = ini.ReadString(kControl, QStringLiteral("OutputDevice"), QString());
 }
 
 bool SaveSettingsFile()
@@ -50,5 +51,6 @@ bool SaveSettingsFile()
     ini.WriteInteger(kData, QStringLiteral("PlayListW"), Settings.PlayListW);
     ini.WriteInteger(kData, QStringLiteral("PlayListH"), Settings.PlayListH);
     ini.WriteInteger(kData, QStringLiteral("Volume"), Settings.Volume);
+    ini.WriteString(kControl, QStringLiteral("OutputDevice"), Settings.OutputDevice);
     return ini.UpdateFile();
 }

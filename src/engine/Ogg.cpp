@@ -44,6 +44,7 @@ COgg::~COgg()
 
 void COgg::m_InitSound()
 {
+    fsound::SetOutputDevice(Settings.OutputDevice.toStdString());
     FSOUND_Init(44100, 32, 0);
 }
 
