@@ -14,6 +14,7 @@ QString settingsPath()
 
 const QString kControl = QStringLiteral("Control");
 const QString kData = QStringLiteral("Data");
+const QString kOutputDevice = QStringLiteral("OutputDevice");
 
 } // namespace
 
@@ -35,7 +36,12 @@ void LoadSettingsFile()
     Settings.PlayListW = ini.ReadInteger(kData, QStringLiteral("PlayListW"), 400);
     Settings.PlayListH = ini.ReadInteger(kData, QStringLiteral("PlayListH"), 600);
     Settings.Volume = ini.ReadInteger(kData, QStringLiteral("Volume"), 30);
-    Settings.OutputDevice = ini.ReadString(kControl, QStringLiteral("OutputDevice"), QString());
+    Settings.OutputDevice = ini.ReadString(kControl, kOutputDevice, QString());
+}
+
+QString StoredOutputDevice()
+{
+    return ProfileFile(settingsPath(), ProfileFile::Problems::Quiet).ReadString(kControl, kOutputDevice, QString());
 }
 
 bool SaveSettingsFile()
@@ -51,6 +57,6 @@ bool SaveSettingsFile()
     ini.WriteInteger(kData, QStringLiteral("PlayListW"), Settings.PlayListW);
     ini.WriteInteger(kData, QStringLiteral("PlayListH"), Settings.PlayListH);
     ini.WriteInteger(kData, QStringLiteral("Volume"), Settings.Volume);
-    ini.WriteString(kControl, QStringLiteral("OutputDevice"), Settings.OutputDevice);
+    ini.WriteString(kControl, kOutputDevice, Settings.OutputDevice);
     return ini.UpdateFile();
 }

@@ -19,12 +19,15 @@
 //   connection: when the server goes away or refuses a call it marks the output lost
 //   and connects again, and the window thread hears of it through NewsDescriptor.
 //
-// Start-up: SetOutputDevice, when a device is named, then FSOUND_Init before any other
-// call: it opens the output (the first driver that opens, on the named device or else
-// its default) and starts the decoder thread. COgg starts the spectrum thread after it.
-// Shut-down: the spectrum thread is joined (COgg's destructor) before fsound::Shutdown,
-// which joins the decoder, then closes the output (its device callback has stopped for
-// good when the driver's close returns), then frees the streams.
+// Start-up (PlaybackEngine, made by the program before its windows): SetOutputDevice
+// with the device the settings name, then FSOUND_Init before any other call: it opens
+// the output (the first driver that opens, on the named device or else its default)
+// and starts the decoder thread. The spectrum thread starts after it, once the strip
+// has given its background (PlaybackEngine::StartSpectrum).
+// Shut-down (PlaybackEngine's end, after the windows): the spectrum thread is joined
+// (COgg's destructor) before fsound::Shutdown, which joins the decoder, then closes the
+// output (its device callback has stopped for good when the driver's close returns),
+// then frees the streams.
 //
 // Handles are opaque. A null handle means "no stream"; a handle that was stopped is
 // forgotten by the library and every function treats it like a null handle.
@@ -112,6 +115,8 @@ const char* OutputName();
 // sinks`), or SDL's name for a device when SDL plays. Empty: the default device. Window
 // thread, before FSOUND_Init.
 void SetOutputDevice(const std::string& name);
+// True between FSOUND_Init and Shutdown.
+bool Initialised();
 
 // Milliseconds until the stream's last sample is heard, once every sample is decoded;
 // -1 before that, and for a null handle. 0 once it has played out.

@@ -10,6 +10,7 @@
 #include "Playlist.h"
 #include "Program.h"
 #include "fsound.h"
+#include "support/StripWithEngine.h"
 
 #include <QApplication>
 #include <QFile>
@@ -29,7 +30,8 @@ TEST(Program, ClosingTheStripEndsTheEventLoopWithTheListShown)
     bool hung = false;
     int result = -1;
     for (int round = 0; round < 5; ++round) {
-        TFormMain formMain;
+        StripWithEngine strip;
+        TFormMain& formMain = strip.form;
         TFormPlayList formPlayList;
         formMain.show();
         formPlayList.show();

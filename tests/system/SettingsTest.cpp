@@ -3,6 +3,7 @@
 #include "FileBytes.h"
 #include "G.h"
 #include "ProfileFile.h"
+#include "SettingsFile.h"
 #include "support/FileSizeLimit.h"
 
 #include <gtest/gtest.h>
@@ -90,6 +91,7 @@ TEST_F(SettingsFile, OutputDeviceIsReadAndWrittenInControl)
 {
     writeAll(ini(), "[Control]\r\n; \xc3\xe2\xb7\xc2 \xc0\xe5\xc4\xa1\r\nOutputDevice = alsa_output.usb-DAC.analog-stereo \r\n"
                     "ViewPlayList=1\r\n");
+    EXPECT_EQ(StoredOutputDevice(), "alsa_output.usb-DAC.analog-stereo") << "read before the settings";
     App.LoadSettings();
     EXPECT_EQ(Settings.OutputDevice, "alsa_output.usb-DAC.analog-stereo");
     Settings.OutputDevice = "sorvel_null";
