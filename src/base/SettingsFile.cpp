@@ -1,9 +1,10 @@
 #include "SettingsFile.h"
 
 #include "AppFolder.h"
-#include "Diagnostics.h"
 #include "G.h"
 #include "ProfileFile.h"
+
+#include <cerrno>
 
 namespace {
 
@@ -20,13 +21,6 @@ const QString kOutputDevice = QStringLiteral("OutputDevice");
 
 void LoadSettingsFile()
 {
-    static bool toldUnsaved = false;
-    if (!ProgramFolderWritable() && !toldUnsaved) {
-        toldUnsaved = true;
-        ReportProblem(QStringLiteral("no writable folder for Sorvel.ini (the program's folder is read-only and "
-                                     "neither $XDG_CONFIG_HOME nor $HOME gives a usable one); settings are kept "
-                                     "in memory and will not be saved"));
-    }
     const ProfileFile ini(settingsPath());
     Settings.ViewPlayList = ini.ReadBool(kControl, QStringLiteral("ViewPlayList"), true);
     Settings.MainX = ini.ReadInteger(kData, QStringLiteral("MainX"), 200);
@@ -44,10 +38,13 @@ QString StoredOutputDevice()
     return ProfileFile(settingsPath(), ProfileFile::Problems::Quiet).ReadString(kControl, kOutputDevice, QString());
 }
 
-bool SaveSettingsFile()
+bool SaveSettingsFile(int* error)
 {
-    if (!ProgramFolderWritable())
+    if (!ProgramFolderWritable()) {
+        if (error)
+            *error = EROFS;
         return false;
+    }
     ProfileFile ini(settingsPath(), ProfileFile::Problems::Quiet);  // told at load already
     ini.WriteBool(kControl, QStringLiteral("ViewPlayList"), Settings.ViewPlayList);
     ini.WriteInteger(kData, QStringLiteral("MainX"), Settings.MainX);
@@ -58,5 +55,5 @@ bool SaveSettingsFile()
     ini.WriteInteger(kData, QStringLiteral("PlayListH"), Settings.PlayListH);
     ini.WriteInteger(kData, QStringLiteral("Volume"), Settings.Volume);
     ini.WriteString(kControl, kOutputDevice, Settings.OutputDevice);
-    return ini.UpdateFile();
+    return ini.UpdateFile(error);
 }

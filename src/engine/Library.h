@@ -60,6 +60,7 @@ struct Stream {
     Stream* leader = nullptr;                  // the stream this one is queued behind
     std::atomic<bool> queued{false};           // decoded ahead although not playing yet
     std::atomic<bool> handedOver{false};       // its follower has taken the channel
+    std::atomic<bool> awaitFollower{false};    // window thread: a song may still be queued behind it
 
     // Fixed once opened.
     int lengthMs = 0;

@@ -10,7 +10,8 @@ namespace fsound {
 namespace {
 
 // Output lock held: the frames a stream and the songs queued behind it can supply now.
-// Once the last of them is decoded to its end, any number (the rest is closing silence).
+// Once the last of them is decoded to its end and nothing more is awaited behind it, any
+// number (the rest is closing silence).
 std::size_t supplyOf(const Stream* stream)
 {
     std::size_t frames = 0;
@@ -18,7 +19,7 @@ std::size_t supplyOf(const Stream* stream)
         // The flag first: once it is set, what the ring holds is all there will be.
         const bool done = stream->decodeDone.load(std::memory_order_acquire);
         frames += stream->ring.readable() / 2;
-        if (!done)
+        if (!done || (!stream->follower && stream->awaitFollower.load(std::memory_order_acquire)))
             return frames;
     }
     return SIZE_MAX;

@@ -80,6 +80,10 @@ void PulseOutput::setActive(bool active)
     }
     if (!active && streamReady() && m_active)
         flush();
+    if (active && !m_active) {
+        m_sinkLeadInFrames = leadInFrames();
+        m_leadInFrames = m_sinkLeadInFrames;
+    }
     m_active = active;
     applyCork(true);
     pa_threaded_mainloop_unlock(m_loop);

@@ -42,6 +42,8 @@ constexpr pa_usec_t kRetryUsec = 1000 * 1000;
 // How often the timing is asked for while the sink has not started on what it was given.
 constexpr pa_usec_t kStartPollUsec = 20 * 1000;
 constexpr pa_usec_t kSettleUsec = 500 * 1000;
+// The longest silence put in front of the first sound of a start (see leadInFrames).
+constexpr pa_usec_t kMaxLeadInUsec = 500 * 1000;
 
 // The folder to watch for a server's socket, from what pa_context_get_server says:
 // "/run/user/1000/pulse/native", or "unix:/..."; empty for a server over the network.
@@ -125,6 +127,7 @@ private:
     static void runOperation(pa_operation* operation);
     static void onStreamState(pa_stream* stream, void* self);
     static void onRouteChanged(pa_stream* stream, void* self);
+    static void onUnderflow(pa_stream* stream, void* self);
     static void onSuccess(pa_stream*, int, void* self);
 
     // --- timing (lock held) ---
@@ -137,6 +140,8 @@ private:
     // --- writing (lock held: the mainloop thread, or a caller that took it) ---
     void writeWhatIsReady();
     void write(std::size_t bytes);
+    bool writeSilence(std::size_t frames, std::size_t& wrote);
+    std::size_t leadInFrames();
     static void onWrite(pa_stream*, std::size_t bytes, void* self);
 
     struct Timing {
@@ -161,6 +166,8 @@ private:
     std::atomic<unsigned> m_losses{0};      // written under the lock
     pa_volume_t m_volume = PA_VOLUME_NORM;  // the lock
     std::int64_t m_written = 0;             // the lock: frames written since the stream was made or flushed
+    std::size_t m_leadInFrames = 0;         // the lock: silence still to go before the first sound
+    std::size_t m_sinkLeadInFrames = 0;     // the lock: the lead-in the sink asked for at the last start
     std::size_t m_heldLatency = 0;          // the lock: unheard frames while paused or lost
     mutable Timing m_lastTiming;            // the lock
     Clock::time_point m_settleUntil{};      // the lock: timing is asked for often until then

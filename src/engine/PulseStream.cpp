@@ -19,6 +19,7 @@ bool PulseOutput::startStream()
     // again as it starts (at first, and after an underrun), or the position would
     // stand still until the next write.
     pa_stream_set_started_callback(m_stream, &PulseOutput::onRouteChanged, this);
+    pa_stream_set_underflow_callback(m_stream, &PulseOutput::onUnderflow, this);
     auto bytes = [this](double seconds) {
         return static_cast<std::uint32_t>(seconds * m_rate) * static_cast<std::uint32_t>(kFrameBytes);
     };
@@ -69,6 +70,7 @@ void PulseOutput::destroyStream()
     pa_stream_set_moved_callback(m_stream, nullptr, nullptr);
     pa_stream_set_suspended_callback(m_stream, nullptr, nullptr);
     pa_stream_set_started_callback(m_stream, nullptr, nullptr);
+    pa_stream_set_underflow_callback(m_stream, nullptr, nullptr);
     pa_stream_disconnect(m_stream);
     pa_stream_unref(m_stream);
     m_stream = nullptr;
@@ -152,6 +154,15 @@ void PulseOutput::onRouteChanged(pa_stream* stream, void* self)
     auto* output = static_cast<PulseOutput*>(self);
     if (stream == output->m_stream)
         output->askTiming();
+}
+
+void PulseOutput::onUnderflow(pa_stream* stream, void* self)
+{
+    // The sink ran dry (a song came late): the sound that comes next is slotted in with
+    // a rewind as a start is, and gets the same silence in front.
+    auto* output = static_cast<PulseOutput*>(self);
+    if (stream == output->m_stream && output->m_active && !output->m_paused)
+        output->m_leadInFrames = output->m_sinkLeadInFrames;
 }
 
 void PulseOutput::onSuccess(pa_stream*, int, void* self)

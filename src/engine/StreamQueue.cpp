@@ -47,6 +47,13 @@ bool StreamQueue(FSOUND_STREAM* handle, FSOUND_STREAM* nextHandle)
     return true;
 }
 
+void StreamAwaitFollower(FSOUND_STREAM* handle, bool await)
+{
+    // A sound server that ran dry meanwhile asks for more, and gets the closing silence.
+    if (auto stream = lookUp(handle).second)
+        stream->awaitFollower.store(await, std::memory_order_release);
+}
+
 bool StreamUnqueue(FSOUND_STREAM* handle)
 {
     auto [lib, stream] = lookUp(handle);

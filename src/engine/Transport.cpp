@@ -1,8 +1,11 @@
 #include "Transport.h"
 
+#include "FileName.h"
 #include "G.h"
 
 #include <QSocketNotifier>
+
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cmath>
@@ -13,6 +16,20 @@ QString minSec(qint64 ms)
 {
     const qint64 seconds = std::max<qint64>(ms, 0) / 1000;
     return QString::asprintf("%02lld:%02lld", seconds / 60, seconds % 60);
+}
+
+// Why a file did not open, in words for stderr.
+QString WhyNotPlayable(const QString& path)
+{
+    struct stat info {};
+    if (::stat(FileNameBytes(path).constData(), &info) != 0)
+        return QStringLiteral("no such file");
+    if (!S_ISREG(info.st_mode))
+        return QStringLiteral("not a regular file");
+    const fsound::OpenError why = fsound::LastOpenError();
+    if (why.kind == fsound::OpenError::MissingLibrary)
+        return QStringLiteral("its decoder (%1) could not be loaded").arg(QString::fromStdString(why.library));
+    return QStringLiteral("no decoder plays it");
 }
 
 } // namespace
@@ -54,7 +71,7 @@ void Transport::Play()
         ShowNoSongNotice();
         return;
     }
-    PlayFile(current, m_startMs);
+    PlayOrPassOver(current, m_startMs);
 }
 
 void Transport::Pause()
@@ -92,7 +109,7 @@ void Transport::PlayCurrent()
         ShowNoSongNotice();
         return;
     }
-    PlayFile(current, 0);
+    PlayOrPassOver(current);
 }
 
 bool Transport::PlayFile(const QString& path, qint64 startMs)
@@ -122,7 +139,6 @@ bool Transport::PlayFile(const QString& path, qint64 startMs)
         m_ogg.m_SetPosition(static_cast<int>(std::min<qint64>(startMs, INT32_MAX)));
     m_ogg.m_PlayOGG();
     m_ogg.m_SetVolume(VolumeLevel());
-    m_path = path;
     m_startMs = 0;
     m_lengthMs = m_ogg.m_GetLengthMs();
     m_ogg.m_GetStreamInfo(m_kbps, m_khz);
@@ -134,6 +150,7 @@ bool Transport::PlayFile(const QString& path, qint64 startMs)
     } else {
         m_state = TransportState::Playing;
     }
+    ++m_songNumber;
     emit SongChanged();
     emit StateChanged();
     WatchForEnd();
@@ -159,7 +176,41 @@ void Transport::Next()
 {
     const QString next = m_songs ? m_songs->NextSong() : QString();
     if (!next.isEmpty())
-        PlayFile(next, 0);
+        PlayOrPassOver(next);
+}
+
+void Transport::Previous()
+{
+    if (m_state != TransportState::Stopped && PositionMs() > RestartAfterMs) {
+        SeekTo(0);
+        return;
+    }
+    const QString previous = m_songs ? m_songs->PreviousSong() : QString();
+    if (!previous.isEmpty())
+        PlayOrPassOver(previous, 0, true);
+}
+
+void Transport::PlayOrPassOver(const QString& path, qint64 startMs, bool backwards)
+{
+    const int bound = m_songs ? m_songs->SongCount() : 0;
+    QString candidate = path;
+    for (int tried = 0; !candidate.isEmpty(); ++tried) {
+        if (PlayFile(candidate, tried == 0 ? startMs : 0))
+            return;
+        std::fprintf(stderr, "sorvel: passed over %s: %s\n", candidate.toLocal8Bit().constData(),
+                     WhyNotPlayable(candidate).toLocal8Bit().constData());
+        emit SongSkipped(candidate);
+        if (!m_songs || tried + 1 >= bound)
+            break;
+        candidate = backwards ? m_songs->PreviousSong() : m_songs->NextSong();
+    }
+    if (m_songs && bound > 0)
+        ShowNotice(QStringLiteral("목록에서 재생할 수 있는 음악 파일을 찾지 못했습니다."), MB_ICONEXCLAMATION);
+}
+
+bool Transport::CanGoPrevious() const
+{
+    return m_state != TransportState::Stopped || (m_songs && !m_songs->PeekPreviousSong().isEmpty());
 }
 
 void Transport::SeekTo(qint64 ms)
@@ -278,8 +329,8 @@ void Transport::QueueNext()
         return;
     m_queueTried = true;
     const QString next = m_songs->PeekNextSong();
-    if (!next.isEmpty() && m_ogg.m_QueueOGG(next))
-        m_queuedPath = next;
+    if (next.isEmpty() || !m_ogg.m_QueueOGG(next))
+        fsound::StreamAwaitFollower(m_ogg.m_hStream.load(), false);
     // A next song that does not open is left to the end of this one, which tries it as
     // before and stops.
 }
@@ -287,17 +338,15 @@ void Transport::QueueNext()
 void Transport::DropQueue(bool keepHeard)
 {
     m_queueTried = false;
-    if (m_queuedPath.isEmpty())
-        return;
-    m_queuedPath.clear();
-    m_ogg.m_DropQueued(keepHeard);
+    if (m_ogg.m_HasQueued())
+        m_ogg.m_DropQueued(keepHeard);
 }
 
 void Transport::SongListChanged()
 {
     if (!m_queueTried || m_state != TransportState::Playing || !m_songs)
         return;
-    if (m_songs->PeekNextSong() == m_queuedPath)
+    if (m_songs->PeekNextSong() == m_ogg.m_QueuedFileName())
         return;
     DropQueue(true);
     WatchForEnd();
@@ -305,25 +354,23 @@ void Transport::SongListChanged()
 
 void Transport::SongEnded()
 {
-    if (!m_queuedPath.isEmpty()) {
+    if (m_ogg.m_HasQueued()) {
         // The queued song is the one heard now: the song source's choice moves to it.
         const QString next = m_songs ? m_songs->NextSong() : QString();
-        const QString queued = m_queuedPath;
-        m_queuedPath.clear();
         m_queueTried = false;
-        if (next != queued) {
+        if (next != m_ogg.m_QueuedFileName()) {
             m_ogg.m_DropQueued(false);
             if (next.isEmpty())
                 Stop();
             else
-                PlayFile(next, 0);
+                PlayOrPassOver(next);
             return;
         }
         m_ogg.m_TakeQueued();
-        m_path = queued;
         m_startMs = 0;
         m_lengthMs = m_ogg.m_GetLengthMs();
         m_ogg.m_GetStreamInfo(m_kbps, m_khz);
+        ++m_songNumber;
         emit SongChanged();
         WatchForEnd();
         return;
@@ -335,5 +382,5 @@ void Transport::SongEnded()
     if (next.isEmpty())
         Stop();
     else
-        PlayFile(next, 0);
+        PlayOrPassOver(next);
 }

@@ -103,6 +103,10 @@ public:
     TTrayIcon* TrayIcon = nullptr;
     // Shows the about box modally; tests replace it.
     std::function<void()> ShowAbout;
+    // Runs when the window closes for good, before the settings are written and while
+    // both windows still show: the program writes its lists here, so that what cannot
+    // be written is said before the windows go.
+    std::function<void()> OnClosing;
 
     // The docking manager's callback, from the first registration on; null before.
     TSubclassProc MagneticProc = nullptr;
@@ -145,6 +149,7 @@ public:
     StripLabel* Label3 = nullptr;
     QTimer Timer1;
     QTimer TimerPosition;
+    static constexpr int SkipNoticeMs = 5000;
     QMenu* PopupMenuTray = nullptr;
     QAction* N4 = nullptr;
     QAction* N5 = nullptr;
@@ -183,6 +188,10 @@ private:
     // the clock and the knob; the timers run only while a song is heard.
     void ShowTransportState();
     void ShowSong();
+    // The title strip: the song's file name, or for SkipNoticeMs after a song that could
+    // not be played was passed over, a notice naming that song.
+    void ShowTitle();
+    void ShowSkipped(const QString& path);
     void ShowPosition();
     void ShowClock();
     void ShowKnob();
@@ -190,6 +199,8 @@ private:
     void ScheduleKnob();
     void MoveVolumeKnobToTransport();
     void StorePlayListGeometry();
+    // Copies the windows' places and the volume knob into `Settings`.
+    void StoreSettings();
 
     Transport& m_transport;
     SpectrumFrameSink& m_frameSink;
@@ -205,4 +216,6 @@ private:
     std::array<std::uint8_t, SpectrumFrameSink::kBytes> m_backBits{};  // bottom row first, for the thread
     bool m_hasBackBits = false;
     bool m_closed = false;
+    bool m_settingsSaved = false;
+    QTimer m_skipNotice;  // runs while the title strip tells of a song passed over
 };

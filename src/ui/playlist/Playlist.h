@@ -77,8 +77,16 @@ public:
     // Builds the window from `Settings` and loads "Temprary.txt" and the page files into
     // `store` (the process-wide `PlayLists` unless a test brings its own).
     explicit TFormPlayList(TM_PlayList& store = PlayLists);
-    // Writes "Temprary.txt" (and page files only when a page says it changed).
+    // Writes "Temprary.txt" (and page files only when a page says it changed), unless
+    // SaveLists did.
     ~TFormPlayList() override;
+
+    // Writes "Temprary.txt" now (and the page files a page says changed), telling what
+    // fails through App.FileProblems; the program calls it while its windows still show.
+    void SaveLists();
+    // Once the windows show: when a list could not be written last time, asks whether
+    // its entries go back into the temporary list.
+    void OfferKeptList();
 
     // --- song choice ---
     QString CurrentSong() { return Model().CurrentSong(); }
@@ -183,6 +191,7 @@ private:
     PositionSettler m_placement{this};
     WindowSizeLoop m_sizeLoop;
     int m_tempUpdates = 0;
+    bool m_listsSaved = false;
     bool m_showVolumeQueued = false;
     // The master volume in whole percent as last read or set: the keys step from it, not
     // from the knob's pixel, which is coarser than a percent.

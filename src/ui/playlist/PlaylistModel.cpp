@@ -1,6 +1,7 @@
 #include "PlaylistModel.h"
 
 #include "AppFolder.h"
+#include "Cmain.h"
 #include "DropWalk.h"
 #include "StringList.h"
 #include "TempList.h"
@@ -54,7 +55,7 @@ void NumberFiles(int from, int count, std::int32_t counter, RecordAt recordAt)
 
 } // namespace
 
-PlaylistModel::PlaylistModel(TM_PlayList& store) : m_store(store) {}
+PlaylistModel::PlaylistModel(TM_PlayList& store) : m_store(store), m_tempFile(App.FileProblems) {}
 
 PlaylistModel::~PlaylistModel()
 {
@@ -469,18 +470,17 @@ QString PlaylistModel::TempListFileName()
 
 void PlaylistModel::LoadTempList()
 {
-    SvStringList lines;
-    if (!lines->LoadFromFile(TempListFileName()))
-        return;
-    AddTempItems(lines->ToStringList());
+    AddTempItems(m_tempFile.Load(TempListFileName()));
 }
 
 bool PlaylistModel::SaveTempList() const
 {
-    SvStringList lines;
-    for (const auto& entry : m_temp)
-        lines->Add(entry->Path);
-    return lines->SaveToFile(TempListFileName());
+    return m_tempFile.SaveNow(TempListFileName(), TempPaths());
+}
+
+void PlaylistModel::SaveTempListLater() const
+{
+    m_tempFile.SaveLater(TempListFileName(), TempPaths());
 }
 
 // --- which entry plays ---

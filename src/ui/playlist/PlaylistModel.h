@@ -7,6 +7,7 @@
 
 #include "DropQueue.h"
 #include "MusicFile.h"
+#include "TempListFile.h"
 
 #include <QHash>
 #include <QString>
@@ -116,10 +117,13 @@ public:
     void LoadPages();
     void SavePages(bool all, CMusicFile::Warnings warnings = CMusicFile::Warnings::Show);
     // "Temprary.txt": its lines appended to the list; the list written, replacing the
-    // file (false when it could not be, the old file then stays).
+    // file (false when it could not be, the old file then stays), now or on the saver
+    // thread. What cannot be written is said and kept (TempListFile.h).
     static QString TempListFileName();
     void LoadTempList();
     bool SaveTempList() const;
+    void SaveTempListLater() const;
+    TempListFile& TempFile() const { return m_tempFile; }
 
     // Which entry plays. `CurPage` 1-5 is a page, 6 the list; at first page 1 with
     // nothing chosen on it. The current entry is selected, alone on a page.
@@ -173,6 +177,7 @@ private:
 
     TM_PlayList& m_store;
     IPlaylistView* m_view = nullptr;
+    mutable TempListFile m_tempFile;
     std::array<Page, PageCount> m_pages;
     std::array<const TMusicFile*, PageCount> m_focus{};
     std::vector<std::unique_ptr<TempEntry>> m_temp;

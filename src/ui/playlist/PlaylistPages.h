@@ -15,6 +15,7 @@
 #include <QMetaObject>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
 #include <array>
 #include <functional>
@@ -51,9 +52,13 @@ public:
 
     // Pages and their files.
     bool LoadPages();
+    // What kept page files from being read in full at the last LoadPages, in one text
+    // that names them; empty when every file was read whole.
+    QString PageReadProblems() const;
     bool SavePages(bool all);
     // The "Save To File" button: every page written, then one box: the notice when all
-    // were saved, else a warning naming the pages saved and those not.
+    // were saved, else a warning naming the pages saved and those not. A page file that
+    // holds records which were not read is replaced only when the listener says yes.
     void SaveToFile();
     // Numbers the file entries of a page 1, 2, 3, ... in order; headings keep theirs.
     void RenumberPage(const TDropTreeView* tree);
@@ -83,10 +88,13 @@ public:
     void WMDropFiles(QWidget* target, const QStringList& names);
     // Paths handed to the program (command line, second start): added to the list as a
     // drop on it adds them. With `play`, the first entry they lead to, new or already
-    // listed, goes to OnHandedEntry as soon as it is met.
+    // listed, goes to OnHandedEntry once it is met and no later hand-over asked to play
+    // for kPlayDelayMs: of many hand-overs at once, the last one's plays, once.
     void OpenHandedPaths(const QStringList& paths, bool play);
     std::function<void(QTreeWidgetItem* entry)> OnHandedEntry;
-    // True when every drop has been put on the widgets.
+    static constexpr int kPlayDelayMs = 100;
+    // True when every drop has been put on the widgets, its song played and the list's
+    // file written.
     bool DropsIdle() const;
     // Runs the event loop until DropsIdle, at most `timeoutMs`; returns DropsIdle.
     bool FinishDrops(int timeoutMs = 30000);
@@ -122,6 +130,7 @@ private:
         QStringList TooLong;
         QStringList LineBreaks;
     };
+    void playHanded();
     void queueJob(DropJob::Target kind, const QStringList& names, int pageNo, bool play);
     DropQueue& drops();
     void receive(DropBatch& batch);
@@ -136,6 +145,8 @@ private:
     CFolderLister* m_lister = &DefaultFolderLister();
     std::vector<QMetaObject::Connection> m_connections;
     std::map<std::uint64_t, JobState> m_jobs;
+    QString m_playPath;  // the handed entry to play when m_playTimer fires
+    QTimer m_playTimer;
     // Last, so that it goes first: no batch arrives once the rest is being torn down.
     std::unique_ptr<DropQueue> m_queue;
 };
