@@ -17,7 +17,6 @@ packages=(
   fonts-nanum fonts-nanum-coding fonts-baekmuk fonts-liberation2
   openbox xdotool wmctrl trayer dbus-daemon at-spi2-core python3-pyatspi
   desktop-file-utils appstream playerctl libglib2.0-bin
-  gcovr
 )
 
 missing=()

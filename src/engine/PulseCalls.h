@@ -1,9 +1,14 @@
 #pragma once
-// The PulseAudio calls whose failure the PulseAudio output handles, as a table it calls
-// through, so that a test can make a chosen call fail (tests/engine/PulseFaults.h) and
-// see what the output does then. Every other call goes to the client library directly.
+// The PulseAudio calls whose failure the PulseAudio output handles, and the system calls
+// that watch for a server that went away, as a table it calls through, so that a test can
+// make a chosen call fail (tests/engine/PulseFaults.h) and see what the output does then.
+// Every other call goes to the client library directly.
 
 #include <pulse/pulseaudio.h>
+
+#include <sys/inotify.h>
+
+#include <cstdint>
 
 namespace fsound {
 
@@ -22,6 +27,8 @@ struct PulseCalls {
     decltype(&pa_stream_flush) stream_flush = &pa_stream_flush;
     decltype(&pa_stream_update_timing_info) stream_update_timing_info = &pa_stream_update_timing_info;
     decltype(&pa_stream_get_timing_info) stream_get_timing_info = &pa_stream_get_timing_info;
+    int (*inotify_init1)(int) = &::inotify_init1;
+    int (*inotify_add_watch)(int, const char*, std::uint32_t) = &::inotify_add_watch;
 };
 
 // The table the output calls through: the client library's own functions unless a test

@@ -141,13 +141,13 @@ void PulseOutput::watchForServer()
 {
     if (m_inotify >= 0 || m_server.empty())
         return;
-    m_inotify = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    m_inotify = Pulse().inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (m_inotify < 0)
         return;
     const std::uint32_t events = IN_CREATE | IN_MOVED_TO | IN_ATTRIB;
     // The socket's folder; when the server removed that too, the one above it.
-    if (::inotify_add_watch(m_inotify, folderOf(m_server).c_str(), events) < 0
-        && ::inotify_add_watch(m_inotify, folderOf(folderOf(m_server)).c_str(), events) < 0) {
+    if (Pulse().inotify_add_watch(m_inotify, folderOf(m_server).c_str(), events) < 0
+        && Pulse().inotify_add_watch(m_inotify, folderOf(folderOf(m_server)).c_str(), events) < 0) {
         ::close(m_inotify);
         m_inotify = -1;
         return;

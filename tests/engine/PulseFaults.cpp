@@ -1,5 +1,7 @@
 #include "PulseFaults.h"
 
+#include <cerrno>
+
 namespace fixtures {
 
 namespace {
@@ -108,6 +110,24 @@ const pa_timing_info* timingInfo(pa_stream* stream)
     return fails(PulseCall::TimingInfo) ? nullptr : pa_stream_get_timing_info(stream);
 }
 
+int watchInit(int flags)
+{
+    if (fails(PulseCall::WatchInit)) {
+        errno = EMFILE;
+        return -1;
+    }
+    return ::inotify_init1(flags);
+}
+
+int watchAdd(int fd, const char* path, std::uint32_t events)
+{
+    if (fails(PulseCall::WatchAdd)) {
+        errno = ENOSPC;
+        return -1;
+    }
+    return ::inotify_add_watch(fd, path, events);
+}
+
 } // namespace
 
 PulseFaults::PulseFaults()
@@ -127,6 +147,8 @@ PulseFaults::PulseFaults()
     m_calls.stream_flush = &flush;
     m_calls.stream_update_timing_info = &updateTiming;
     m_calls.stream_get_timing_info = &timingInfo;
+    m_calls.inotify_init1 = &watchInit;
+    m_calls.inotify_add_watch = &watchAdd;
     fsound::SetPulseCalls(&m_calls);
 }
 

@@ -1,6 +1,6 @@
 #pragma once
-// Makes a chosen PulseAudio call of the output fail, through the table the output calls
-// through (PulseCalls.h). While a PulseFaults exists every call goes through a wrapper
+// Makes a chosen PulseAudio call of the output (or one of its server watch) fail, through
+// the table the output calls through (PulseCalls.h). While a PulseFaults exists every call goes through a wrapper
 // that either fails it, as the client library fails it, or hands it on.
 
 #include "PulseCalls.h"
@@ -25,6 +25,8 @@ enum class PulseCall {
     Flush,
     UpdateTiming,
     TimingInfo,       // answers no timing
+    WatchInit,        // inotify_init1
+    WatchAdd,         // inotify_add_watch
     Count
 };
 

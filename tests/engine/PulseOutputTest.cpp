@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
+#include <vector>
 
 using namespace std::chrono_literals;
 using fixtures::Library;
@@ -173,6 +174,23 @@ INSTANTIATE_TEST_SUITE_P(
         OpenFault{PulseCall::ConnectPlayback, 0, "PulseAudio: pa_stream_connect_playback failed: Invalid argument"},
         OpenFault{PulseCall::StreamState, 1, "PulseAudio: pa_stream_connect_playback failed"}));
 
+// No server answers at all (the commonest case): the connection fails after it was
+// asked for, and the next driver plays (SDL, or the silent sink where SDL finds no
+// device either, as in a container); the line names PulseAudio's reason first.
+TEST_F(PulseOutput, NoServerTheNextDriverPlays)
+{
+    ::setenv("PULSE_SERVER", "unix:/nonexistent/sorvel/native", 1);
+    FSOUND_Init(44100, 32, 0);
+    ::unsetenv("PULSE_SERVER");
+    EXPECT_STRNE(fsound::OutputName(), "pulse");
+    EXPECT_TRUE(fsound::OutputConnected());
+    ASSERT_EQ(m_said.size(), 1);
+    EXPECT_NE(said().find("PulseAudio: pa_context_connect failed: "), std::string::npos) << said();
+    open();
+    FSOUND_Stream_Play(FSOUND_FREE, m_stream);
+    heardUntil(300);
+}
+
 // The folder watched for a server that went away comes from what the client library
 // says the server is.
 TEST(PulseServerSocket, OnlyALocalSocketIsWatched)
@@ -219,9 +237,11 @@ TEST_F(PulseOutput, MissingSinkPlaysOnTheDefaultAndIsSaidOnce)
 // A failure while a song plays: the output is lost, the song stands where it was heard,
 // one line says why, and a new connection plays it on. `holdOff` fails three times while
 // the output connects again, so that the loss lasts.
+// `failing` is the call the trigger makes fail (Count: the server itself fails us).
 struct PlayingFault {
     const char* name;
     void (*trigger)(fixtures::PulseFaults& faults, FSOUND_STREAM* stream);
+    PulseCall failing;
     PulseCall holdOff;
     const char* said;
 };
@@ -238,6 +258,9 @@ TEST_P(PulsePlayingFault, LostStandingStillAndBack)
     m_faults.fail(GetParam().holdOff, 3);
     GetParam().trigger(m_faults, m_stream);
     lostAndBack();
+    if (GetParam().failing != PulseCall::Count) {
+        EXPECT_EQ(m_faults.failed(GetParam().failing), 1);
+    }
     EXPECT_GE(m_faults.failed(GetParam().holdOff), 1) << "the new connection did not meet the failure";
     EXPECT_EQ(said(), GetParam().said + kWaits);
 }
@@ -245,65 +268,123 @@ TEST_P(PulsePlayingFault, LostStandingStillAndBack)
 INSTANTIATE_TEST_SUITE_P(
     Calls, PulsePlayingFault,
     ::testing::Values(
-        PlayingFault{"Write", [](auto& faults, auto*) { faults.fail(PulseCall::Write); }, PulseCall::ContextConnect,
-                     "PulseAudio: pa_stream_write failed: Bad state"},
+        PlayingFault{"Write", [](auto& faults, auto*) { faults.fail(PulseCall::Write); }, PulseCall::Write,
+                     PulseCall::ContextConnect, "PulseAudio: pa_stream_write failed: Bad state"},
         PlayingFault{"BeginWrite", [](auto& faults, auto*) { faults.fail(PulseCall::BeginWrite); },
-                     PulseCall::ContextNew, "PulseAudio: pa_stream_begin_write failed: Bad state"},
+                     PulseCall::BeginWrite, PulseCall::ContextNew,
+                     "PulseAudio: pa_stream_begin_write failed: Bad state"},
         PlayingFault{"CorkOnPause",
                      [](auto& faults, auto*) {
                          faults.fail(PulseCall::Cork);
                          FSOUND_SetPaused(FSOUND_ALL, 1);
                      },
-                     PulseCall::StreamNew, "PulseAudio: pa_stream_cork failed"},
+                     PulseCall::Cork, PulseCall::StreamNew, "PulseAudio: pa_stream_cork failed"},
         PlayingFault{"FlushOnSeek",
                      [](auto& faults, auto* stream) {
                          faults.fail(PulseCall::Flush);
                          FSOUND_Stream_SetTime(stream, FSOUND_Stream_GetTime(stream));
                      },
-                     PulseCall::ConnectPlayback, "PulseAudio: pa_stream_flush failed"},
+                     PulseCall::Flush, PulseCall::ConnectPlayback, "PulseAudio: pa_stream_flush failed"},
         PlayingFault{"ServerDropsTheClient",
                      [](auto&, auto*) { pacmd("kill-client " + std::to_string(ourSinkInput().client)); },
-                     PulseCall::ContextState, "the sound server does not answer"},
+                     PulseCall::Count, PulseCall::ContextState, "the sound server does not answer"},
         PlayingFault{"ServerKillsTheStream",
                      [](auto&, auto*) { pacmd("kill-sink-input " + std::to_string(ourSinkInput().index)); },
-                     PulseCall::StreamState, "PulseAudio: the playback stream failed: Entity killed"}),
+                     PulseCall::Count, PulseCall::StreamState, "PulseAudio: the playback stream failed: Entity killed"},
+        // Without a watch on the server's folder the server is asked again on a timer.
+        PlayingFault{"NoWatchForTheServer",
+                     [](auto& faults, auto*) {
+                         faults.fail(PulseCall::WatchInit);
+                         pacmd("kill-client " + std::to_string(ourSinkInput().client));
+                     },
+                     PulseCall::WatchInit, PulseCall::ContextConnect, "the sound server does not answer"},
+        PlayingFault{"NoFolderToWatch",
+                     [](auto& faults, auto*) {
+                         faults.fail(PulseCall::WatchAdd, 2);
+                         pacmd("kill-client " + std::to_string(ourSinkInput().client));
+                     },
+                     PulseCall::Count, PulseCall::ContextState, "the sound server does not answer"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// The stream the output keeps corked while idle is gone when a song starts, and a new
-// one cannot be made: the connection is made anew.
-TEST_F(PulseOutput, NoStreamAtTheStartIsLostAndBack)
+// A failure as a song starts: the stream the output keeps corked while idle is gone and
+// a new one cannot be made, or the server refuses the silence put in front of the first
+// sound. The connection is made anew.
+struct StartFault {
+    const char* name;
+    std::vector<PulseCall> calls;
+    const char* said;
+};
+
+class PulseStartFault : public PulseOutput, public ::testing::WithParamInterface<StartFault> {};
+
+TEST_P(PulseStartFault, LostAndBack)
 {
     FSOUND_Init(44100, 32, 0);
     ASSERT_STREQ(fsound::OutputName(), "pulse");
     open();
-    m_faults.fail(PulseCall::StreamState);
-    m_faults.fail(PulseCall::ConnectPlayback);
+    for (PulseCall call : GetParam().calls)
+        m_faults.fail(call);
     FSOUND_Stream_Play(FSOUND_FREE, m_stream);
-    EXPECT_EQ(m_faults.failed(PulseCall::StreamState), 1);
-    EXPECT_EQ(m_faults.failed(PulseCall::ConnectPlayback), 1);
     lostAndBack();
-    EXPECT_EQ(said(), "PulseAudio: pa_stream_connect_playback failed: Invalid argument" + kWaits);
+    for (PulseCall call : GetParam().calls)
+        EXPECT_EQ(m_faults.failed(call), 1);
+    EXPECT_EQ(said(), GetParam().said + kWaits);
 }
 
-// Without timing from the server nothing sent counts as heard: the position waits
-// rather than run ahead of the sound, and moves once timing comes again.
-TEST_F(PulseOutput, NoTimingKeepsThePositionBehind)
+INSTANTIATE_TEST_SUITE_P(
+    Calls, PulseStartFault,
+    ::testing::Values(StartFault{"NoStream", {PulseCall::StreamState, PulseCall::ConnectPlayback},
+                                 "PulseAudio: pa_stream_connect_playback failed: Invalid argument"},
+                      StartFault{"LeadInBegin", {PulseCall::BeginWrite},
+                                 "PulseAudio: pa_stream_begin_write failed: Bad state"},
+                      StartFault{"LeadInWrite", {PulseCall::Write}, "PulseAudio: pa_stream_write failed: Bad state"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Closing while the server is gone and a new try waits on a timer leaves nothing behind.
+TEST_F(PulseOutput, ClosedWhileLost)
+{
+    FSOUND_Init(44100, 32, 0);
+    open();
+    FSOUND_Stream_Play(FSOUND_FREE, m_stream);
+    heardUntil(300);
+    m_faults.fail(PulseCall::ContextConnect, 1 << 20);
+    pacmd("kill-client " + std::to_string(ourSinkInput().client));
+    ASSERT_TRUE(waitFor([&] { return m_faults.failed(PulseCall::ContextConnect) >= 2; }, 5s));
+    EXPECT_FALSE(fsound::OutputConnected());
+    FSOUND_Stream_Stop(m_stream);
+    m_stream = nullptr;
+    fsound::Shutdown();
+    EXPECT_EQ(said(), "the sound server does not answer" + kWaits);
+}
+
+// Without timing from the server (none asked for, or none answered) nothing sent counts
+// as heard: the position waits rather than run ahead of the sound, and moves once timing
+// comes again.
+class PulseNoTiming : public PulseOutput, public ::testing::WithParamInterface<std::vector<PulseCall>> {};
+
+TEST_P(PulseNoTiming, KeepsThePositionBehind)
 {
     FSOUND_Init(44100, 32, 0);
     open();
     FSOUND_Stream_Play(FSOUND_FREE, m_stream);
     heardUntil(400);
-    m_faults.fail(PulseCall::TimingInfo, 1 << 20);
-    m_faults.fail(PulseCall::UpdateTiming, 1 << 20);
+    for (PulseCall call : GetParam())
+        m_faults.fail(call, 1 << 20);
     const int before = ms();
     std::this_thread::sleep_for(400ms);
     EXPECT_LE(ms(), before) << "the position ran on without timing";
-    EXPECT_GT(m_faults.failed(PulseCall::TimingInfo), 0);
+    for (PulseCall call : GetParam())
+        EXPECT_GT(m_faults.failed(call), 0);
     m_faults.clear();
     heardUntil(before + 300);
     EXPECT_TRUE(fsound::OutputConnected());
+    EXPECT_STREQ(fsound::OutputName(), "pulse");
     EXPECT_EQ(said(), "");
 }
+
+INSTANTIATE_TEST_SUITE_P(Calls, PulseNoTiming,
+                         ::testing::Values(std::vector{PulseCall::TimingInfo},
+                                           std::vector{PulseCall::TimingInfo, PulseCall::UpdateTiming}));
 
 // The server goes away and another starts, without the sink the song played on: the
 // song stands still meanwhile and goes on on the new server's default sink. A second
