@@ -107,7 +107,18 @@ pa_operation* updateTiming(pa_stream* stream, pa_stream_success_cb_t done, void*
 
 const pa_timing_info* timingInfo(pa_stream* stream)
 {
-    return fails(PulseCall::TimingInfo) ? nullptr : pa_stream_get_timing_info(stream);
+    if (fails(PulseCall::TimingInfo))
+        return nullptr;
+    const pa_timing_info* timing = pa_stream_get_timing_info(stream);
+    if (!timing || !fails(PulseCall::TimingCorrupt))
+        return timing;
+    // Called under the mainloop lock, one at a time; the write index and the read index
+    // in turn, so that each is seen unusable.
+    static pa_timing_info corrupt;
+    corrupt = *timing;
+    corrupt.write_index_corrupt = plan(PulseCall::TimingCorrupt).failed.load() % 2;
+    corrupt.read_index_corrupt = !corrupt.write_index_corrupt;
+    return &corrupt;
 }
 
 int watchInit(int flags)

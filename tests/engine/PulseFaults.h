@@ -25,6 +25,7 @@ enum class PulseCall {
     Flush,
     UpdateTiming,
     TimingInfo,       // answers no timing
+    TimingCorrupt,    // answers a timing whose indices the client library marked unusable
     WatchInit,        // inotify_init1
     WatchAdd,         // inotify_add_watch
     Count

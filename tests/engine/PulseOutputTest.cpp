@@ -357,9 +357,9 @@ TEST_F(PulseOutput, ClosedWhileLost)
     EXPECT_EQ(said(), "the sound server does not answer" + kWaits);
 }
 
-// Without timing from the server (none asked for, or none answered) nothing sent counts
-// as heard: the position waits rather than run ahead of the sound, and moves once timing
-// comes again.
+// Without timing from the server (none asked for, none answered, or one with indices
+// that cannot be used) nothing sent counts as heard: the position waits rather than run
+// ahead of the sound, and moves once timing comes again.
 class PulseNoTiming : public PulseOutput, public ::testing::WithParamInterface<std::vector<PulseCall>> {};
 
 TEST_P(PulseNoTiming, KeepsThePositionBehind)
@@ -384,7 +384,8 @@ TEST_P(PulseNoTiming, KeepsThePositionBehind)
 
 INSTANTIATE_TEST_SUITE_P(Calls, PulseNoTiming,
                          ::testing::Values(std::vector{PulseCall::TimingInfo},
-                                           std::vector{PulseCall::TimingInfo, PulseCall::UpdateTiming}));
+                                           std::vector{PulseCall::TimingInfo, PulseCall::UpdateTiming},
+                                           std::vector{PulseCall::TimingCorrupt}));
 
 // The server goes away and another starts, without the sink the song played on: the
 // song stands still meanwhile and goes on on the new server's default sink. A second
