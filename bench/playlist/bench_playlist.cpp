@@ -217,7 +217,7 @@ int main(int argc, char** argv)
         window.form->Pages->SavePages(true);
         save.push_back(msSince(start));
 
-        QTreeWidget* tree = window.form->TreeView(1);
+        TDropTreeView* tree = window.form->TreeView(1);
         QScrollBar* bar = tree->verticalScrollBar();
         start = std::chrono::steady_clock::now();
         screens = 0;
@@ -241,7 +241,7 @@ int main(int argc, char** argv)
         finishDrops(*window.form);
         window.form->repaint();
         pageDrop.push_back(msSince(start));
-        pageEntries = window.form->TreeView(1)->topLevelItemCount();
+        pageEntries = window.form->TreeView(1)->EntryCount();
 
         window.form->PageControl1->setCurrentIndex(5);
         start = std::chrono::steady_clock::now();
@@ -249,7 +249,7 @@ int main(int argc, char** argv)
         finishDrops(*window.form);
         window.form->repaint();
         listDrop.push_back(msSince(start));
-        listEntries = window.form->ListView1->topLevelItemCount();
+        listEntries = window.form->ListView1->EntryCount();
         QFile::remove(ProgramFolder() + QStringLiteral("Temprary.txt"));
     }
 
@@ -262,7 +262,7 @@ int main(int argc, char** argv)
         window.form->PageControl1->setCurrentIndex(1);
         usrStall = finishDrops(*window.form);
         usrWalk = msSince(start);
-        usrEntries = window.form->TreeView(2)->topLevelItemCount();
+        usrEntries = window.form->TreeView(2)->EntryCount();
     }
 
     std::printf("pages: 5 x %d entries (1 heading per 100), list of %d lines, median of %d runs\n", kEntriesPerPage,

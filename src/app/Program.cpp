@@ -135,7 +135,7 @@ Program::Program(int handOverSocket)
     m_link = std::make_unique<PlayListLink>(*m_formPlayList);
     m_formMain->SetPlayList(m_link.get());
     m_transport->SetSongSource(m_link.get());
-    QObject::connect(m_formPlayList.get(), &TFormPlayList::SongsChanged, m_transport.get(),
+    QObject::connect(&m_formPlayList->Model(), &PlaylistModel::SongsChanged, m_transport.get(),
                      &Transport::SongListChanged);
     TFormMain* formMain = m_formMain.get();
     App.SetPlayRequest([formMain] { formMain->BPlayClick(nullptr); });

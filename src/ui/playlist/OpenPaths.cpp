@@ -13,14 +13,12 @@ void TFormPlayList::OpenPaths(const QStringList& paths, bool play)
     Pages->OpenHandedPaths(paths, play);
 }
 
-void TFormPlayList::PlayHandedEntry(QTreeWidgetItem* first)
+void TFormPlayList::PlayHandedEntry(int row)
 {
     // As a double-click on it: the entry alone selected, the list the current page,
     // and its tab shown so the user sees where the songs went.
     PageControl1->setCurrentIndex(PageControl1->count() - 1);
-    ListView1->clearSelection();
-    ListView1->setCurrentItem(first);
-    first->setSelected(true);
-    ListView1->scrollToItem(first);
+    Model().SelectOnly(PlaylistModel::ListPage, row);
+    ListView1->scrollTo(ListView1->EntryIndex(row));
     PlayFromList();
 }

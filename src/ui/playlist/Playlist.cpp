@@ -30,7 +30,7 @@ TFormPlayList::TFormPlayList(TM_PlayList& store)
     TreeViews = trees;
     // The trees and the list take file-manager drops from here on.
     Pages = std::make_unique<PlaylistPages>(trees, ListView1, m_store);
-    Pages->OnHandedEntry = [this](QTreeWidgetItem* entry) { PlayHandedEntry(entry); };
+    Pages->OnHandedEntry = [this](int row) { PlayHandedEntry(row); };
     setMinimumSize(ContentMinimumSize());
     m_sizeLoop.SetMinimumSize(minimumSize());
 
@@ -45,27 +45,16 @@ TFormPlayList::TFormPlayList(TM_PlayList& store)
     Pages->LoadTempList();
     // The pages got their trees when `Pages` was made; now their files fill them.
     Pages->LoadPages();
-    if (ListView1->topLevelItemCount() > 0)
+    if (Model().TempCount() > 0)
         PanelTemprary->SetCaption(QString());
-
-    for (QTreeWidget* view : std::initializer_list<QTreeWidget*>{trees[0], trees[1], trees[2], trees[3], trees[4], ListView1}) {
-        const QAbstractItemModel* model = view->model();
-        connect(model, &QAbstractItemModel::rowsInserted, this, &TFormPlayList::SongsChanged);
-        connect(model, &QAbstractItemModel::rowsRemoved, this, &TFormPlayList::SongsChanged);
-        connect(model, &QAbstractItemModel::rowsMoved, this, &TFormPlayList::SongsChanged);
-        connect(model, &QAbstractItemModel::modelReset, this, &TFormPlayList::SongsChanged);
-        connect(model, &QAbstractItemModel::layoutChanged, this, &TFormPlayList::SongsChanged);
-    }
 
     // A screen reader's "Play" on a row: as a double-click on it.
     for (TDropTreeView* tree : TreeViews)
-        tree->PlayEntry = [this, tree](QTreeWidgetItem* entry) {
-            tree->clearSelection();
-            tree->setCurrentItem(entry);
-            entry->setSelected(true);
+        tree->PlayEntry = [this, tree](int row) {
+            Model().SelectOnly(tree->Tag, row);
             PlayFromTree(tree, tree->Tag);
         };
-    ListView1->PlayEntry = [this](QTreeWidgetItem* entry) { PlayHandedEntry(entry); };
+    ListView1->PlayEntry = [this](int row) { PlayHandedEntry(row); };
 
     connect(N2, &QAction::triggered, this, [this] { Pages->DeleteSelected(ShownTree()); });
     connect(N1, &QAction::triggered, this, [this] { Pages->DeleteSelectedTemp(); });
@@ -75,10 +64,6 @@ TFormPlayList::TFormPlayList(TM_PlayList& store)
 
 TFormPlayList::~TFormPlayList()
 {
-    // The pages are emptied as they go: that is no change of the songs to tell of.
-    for (QTreeWidget* view : std::initializer_list<QTreeWidget*>{TreeViews[0], TreeViews[1], TreeViews[2], TreeViews[3],
-                                                                 TreeViews[4], ListView1})
-        view->model()->disconnect(this);
     if (OnDestroy)
         OnDestroy(this);
     Pages->SaveTempList();
@@ -289,10 +274,9 @@ bool TFormPlayList::HandleEntryView(QObject* watched, QEvent* event)
             // The row the keyboard is on is the one meant, selected or not (the first row a
             // Tab lands on is current but not selected).
             auto* entries = static_cast<TFileDropTree*>(view);
-            if (QTreeWidgetItem* current = entries->currentItem(); current && !current->isSelected()) {
-                entries->clearSelection();
-                current->setSelected(true);
-            }
+            const int focused = Model().FocusedRow(entries->PageNo());
+            if (focused >= 0 && !Model().IsSelected(entries->PageNo(), focused))
+                Model().SelectOnly(entries->PageNo(), focused);
             play = true;
         } else if (key == Qt::Key_Delete) {
             if (tree)

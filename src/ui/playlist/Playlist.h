@@ -163,11 +163,6 @@ protected:
     void leaveEvent(QEvent* event) override;
 
 
-signals:
-    // Entries were added to, removed from or moved on a page or the temporary list, so
-    // the song after the current one may be another.
-    void SongsChanged();
-
 private:
     std::array<TDropTreeView*, 5> BuildComponents();
     void BuildPanel4();
@@ -176,7 +171,7 @@ private:
     bool HandleVolume(QObject* watched, QEvent* event);
     bool HandleEntryView(QObject* watched, QEvent* event);
     // As a double-click on a list entry: it becomes current and plays.
-    void PlayHandedEntry(QTreeWidgetItem* entry);
+    void PlayHandedEntry(int row);
 
     TM_PlayList& m_store;
     WindowMoveLoop m_moveLoop;

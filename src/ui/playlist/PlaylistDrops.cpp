@@ -116,7 +116,7 @@ void PlaylistPages::receive(DropBatch& batch)
         if (first >= 0) {
             job.Played = true;
             if (OnHandedEntry)
-                OnHandedEntry(m_list->topLevelItem(first));
+                OnHandedEntry(first);
         }
     }
     if (!batch.Last)

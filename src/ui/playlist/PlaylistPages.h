@@ -1,10 +1,9 @@
 #pragma once
 // The playlist's pages and list as the window shows them: `PlaylistPages` owns the
-// playlist model (PlaylistModel.h), keeps the five page trees and the temporary list
-// showing it, hands what the user does in them (selecting, deleting, dragging,
-// dropping files) to the model, and says what went wrong in message boxes. The
-// playlist window owns the widgets and one `PlaylistPages`; everything runs on the
-// user-interface thread.
+// playlist model (PlaylistModel.h), makes the five page trees and the temporary list
+// views of it, hands what the user does in them (deleting, dragging, dropping files) to
+// the model, and says what went wrong in message boxes. The playlist window owns the
+// widgets and one `PlaylistPages`; everything runs on the user-interface thread.
 
 #include "DropQueue.h"
 #include "DropWalk.h"
@@ -30,13 +29,14 @@ QString SaveToFileReport(const std::array<QString, 5>& problems);
 // names with a line break for the list. Empty when both are empty.
 QString RefusedNamesText(const QStringList& tooLong, const QStringList& lineBreaks);
 
-class PlaylistPages : public IPlaylistView {
+class PlaylistPages {
 public:
-    // Gives page n of `store` the tree with `Tag` n and routes the widgets' file drops,
-    // drags and selections here. The widgets must outlive this object.
+    // Gives page n of `store` the tree with `Tag` n, makes the trees and the list views
+    // of the model and routes their file drops and drags here. The widgets must outlive
+    // this object.
     PlaylistPages(const std::array<TDropTreeView*, 5>& trees, TDropListView* list, TM_PlayList& store = PlayLists);
     // Takes the trees back from the pages, which outlive the window.
-    ~PlaylistPages() override;
+    ~PlaylistPages();
     PlaylistPages(const PlaylistPages&) = delete;
     PlaylistPages& operator=(const PlaylistPages&) = delete;
 
@@ -60,15 +60,15 @@ public:
 
     // "선택 목록 삭제": the selected entries of a page (their records freed) or of the
     // temporary list ("Temprary.txt" is not written).
-    void DeleteSelected(const QTreeWidget* tree);
+    void DeleteSelected(const TDropTreeView* tree);
     void DeleteSelectedTemp();
-    // Entries dragged inside one page tree: the selected nodes move, in order, before
-    // `target` (a moved file takes its `Level`), or to the end when it is null. A drag
+    // Entries dragged inside one page tree: the selected entries move, in order, before
+    // row `target` (a moved file takes its `Level`), or to the end when it is -1. A drag
     // from another page does nothing.
-    void MoveTreeEntries(TDropTreeView* tree, QWidget* source, QTreeWidgetItem* target);
-    // The same inside the temporary list: the selected items are replaced by copies
-    // before `target`, or at the end. The file is not written.
-    void MoveTempEntries(QWidget* source, QTreeWidgetItem* target);
+    void MoveTreeEntries(TDropTreeView* tree, QWidget* source, int target);
+    // The same inside the temporary list: the selected entries are replaced by copies
+    // before row `target`, or at the end. The file is not written.
+    void MoveTempEntries(QWidget* source, int target);
 
     // The temporary list and its file.
     static QString TempListFileName() { return PlaylistModel::TempListFileName(); }
@@ -85,7 +85,7 @@ public:
     // drop on it adds them. With `play`, the first entry they lead to, new or already
     // listed, goes to OnHandedEntry as soon as it is met.
     void OpenHandedPaths(const QStringList& paths, bool play);
-    std::function<void(QTreeWidgetItem* entry)> OnHandedEntry;
+    std::function<void(int row)> OnHandedEntry;
     // True when every drop has been put on the widgets.
     bool DropsIdle() const;
     // Runs the event loop until DropsIdle, at most `timeoutMs`; returns DropsIdle.
@@ -104,17 +104,9 @@ public:
     // update of the list, then the list's file is written.
     void AddChosenFiles(const QStringList& paths);
 
-    // The views follow the model.
-    void EntriesInserted(int pageNo, int first, int count) override;
-    void EntriesRemoving(int pageNo, int first, int count) override;
-    void EntriesChanged(int pageNo) override;
-    void SelectionChanged(int pageNo) override;
-
 private:
     // The tree of page 1-5, or the list for the list's number.
-    QTreeWidget* viewOf(int pageNo) const;
-    // What the user selected or focused in a view, told to the model.
-    void watchSelection(QTreeWidget* view, int pageNo);
+    TFileDropTree* viewOf(int pageNo) const;
     struct JobState {
         int PageNo = 0;
         bool Play = false;
@@ -130,9 +122,6 @@ private:
     TDropListView* m_list;
     TM_PlayList& m_store;
     PlaylistModel m_model;
-    // Set while the views are being made to show the model: what they report then is
-    // the model's own doing.
-    bool m_following = false;
     CFolderLister* m_lister = &DefaultFolderLister();
     std::vector<QMetaObject::Connection> m_connections;
     std::map<std::uint64_t, JobState> m_jobs;

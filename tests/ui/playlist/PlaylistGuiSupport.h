@@ -46,15 +46,15 @@ protected:
     }
 
     TDropTreeView* Tree(int n) const { return m_trees[n - 1].get(); }
-    TMusicFile* Record(int page, int index) const { return TMusicNode::DataOf(Tree(page)->topLevelItem(index)); }
-    // "text|IsFolder|Level|No" for every node of a page, for compact comparisons.
+    TMusicFile* Record(int page, int index) const { return m_playlist->Model().Record(page, index); }
+    // "text|IsFolder|Level|No" for every row a page tree shows, for compact comparisons.
     QStringList Rows(int page) const
     {
         QStringList rows;
-        for (int i = 0; i < Tree(page)->topLevelItemCount(); ++i) {
+        for (int i = 0; i < Tree(page)->EntryCount(); ++i) {
             const TMusicFile* r = Record(page, i);
             rows.append(QStringLiteral("%1|%2|%3|%4")
-                            .arg(Tree(page)->topLevelItem(i)->text(0))
+                            .arg(Tree(page)->EntryIndex(i).data().toString())
                             .arg(r->IsFolder)
                             .arg(r->Level)
                             .arg(r->No));
@@ -67,3 +67,21 @@ protected:
     std::unique_ptr<TDropListView> m_list;
     std::unique_ptr<PlaylistPages> m_playlist;
 };
+
+// Selects `rows` of a view as Ctrl+clicks do, after clearing its selection.
+inline void SelectRows(TFileDropTree* view, std::initializer_list<int> rows)
+{
+    view->clearSelection();
+    for (int row : rows)
+        view->selectionModel()->select(view->EntryIndex(row), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+}
+
+// The rows of a view that are selected, ascending.
+inline std::vector<int> SelectedRows(const TFileDropTree* view)
+{
+    std::vector<int> rows;
+    for (int row = 0; row < view->EntryCount(); ++row)
+        if (view->selectionModel()->isSelected(view->EntryIndex(row)))
+            rows.push_back(row);
+    return rows;
+}

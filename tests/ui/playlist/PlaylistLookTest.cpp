@@ -69,10 +69,9 @@ protected:
     // --- what reaches the widgets ---
 
     // The entry at `row` plays, as after a double-click on it.
-    void Play(QTreeWidget* view, int row)
+    void Play(TFileDropTree* view, int row)
     {
-        view->clearSelection();
-        view->setCurrentItem(view->topLevelItem(row));
+        view->setCurrentIndex(view->EntryIndex(row));
         if (view == m_form->ListView1)
             m_form->PlayFromList();
         else
@@ -80,11 +79,11 @@ protected:
         m_form->CurrentSong();
     }
     // The user adds `rows` to the selection (Ctrl+click) and leaves the keyboard on `focus`.
-    void Select(QTreeWidget* view, std::initializer_list<int> rows, int focus)
+    void Select(TFileDropTree* view, std::initializer_list<int> rows, int focus)
     {
         for (int row : rows)
-            view->topLevelItem(row)->setSelected(true);
-        view->setCurrentItem(view->topLevelItem(focus), 0, QItemSelectionModel::NoUpdate);
+            view->selectionModel()->select(view->EntryIndex(row), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        view->selectionModel()->setCurrentIndex(view->EntryIndex(focus), QItemSelectionModel::NoUpdate);
     }
     QImage Shot(QWidget* view, bool focused)
     {
@@ -107,7 +106,7 @@ TEST_F(PlaylistLook, EveryPageMatchesItsReference)
     for (int page = 1; page <= 5; ++page) {
         FillPage(page);
         m_form->PageControl1->setCurrentIndex(page - 1);
-        QTreeWidget* tree = m_form->TreeView(page);
+        TDropTreeView* tree = m_form->TreeView(page);
         Play(tree, 3);
         Select(tree, {5, 6}, 5);
         EXPECT_TRUE(MatchesReference(Shot(tree, true), kReferences, QStringLiteral("page%1").arg(page)));
@@ -118,7 +117,7 @@ TEST_F(PlaylistLook, TheListMatchesItsReferenceWithAndWithoutTheFocus)
 {
     FillList();
     m_form->PageControl1->setCurrentIndex(5);
-    QTreeWidget* list = m_form->ListView1;
+    TDropListView* list = m_form->ListView1;
     Play(list, 1);
     Select(list, {3, 4}, 3);
     EXPECT_TRUE(MatchesReference(Shot(list, true), kReferences, QStringLiteral("list-focused")));

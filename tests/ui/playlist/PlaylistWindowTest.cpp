@@ -70,9 +70,9 @@ protected:
             m_form->Pages->AddPageEntry(m_form->TreeView(page), QStringLiteral("/m/s%1.mp3").arg(i), false, 0);
         m_form->Pages->RenumberPage(m_form->TreeView(page));
     }
-    static QPoint RowCentre(QTreeWidget* view, int row)
+    static QPoint RowCentre(TFileDropTree* view, int row)
     {
-        return view->visualItemRect(view->topLevelItem(row)).center();
+        return view->visualRect(view->EntryIndex(row)).center();
     }
 
     MixerState m_mixer;
@@ -155,7 +155,7 @@ TEST_F(PlaylistWindow, HintLeavesForGoodWhenTheListHadEntriesAtStart)
     EXPECT_TRUE(form.PanelTemprary->Caption().isEmpty());
     form.ListView1->selectAll();
     form.N1->trigger();
-    EXPECT_EQ(form.ListView1->topLevelItemCount(), 0);
+    EXPECT_EQ(form.ListView1->EntryCount(), 0);
     EXPECT_TRUE(form.PanelTemprary->Caption().isEmpty());
 }
 
@@ -165,19 +165,19 @@ TEST_F(PlaylistWindow, RowsArePaintedInTheirStateColours)
     form.Pages->AddPageEntry(form.TreeView(1), QStringLiteral("/m/D"), true, 0);
     AddFiles(1, 2);
     form.show();
-    QTreeWidget* tree = form.TreeView(1);
-    tree->setCurrentItem(tree->topLevelItem(2));
+    TDropTreeView* tree = form.TreeView(1);
+    tree->setCurrentIndex(tree->EntryIndex(2));
     QApplication::processEvents();
     const QImage shot = tree->viewport()->grab().toImage();
     auto colourAt = [&](int row) {
-        const QRect r = tree->visualItemRect(tree->topLevelItem(row));
+        const QRect r = tree->visualRect(tree->EntryIndex(row));
         return QColor(shot.pixel(r.right() - 2, r.center().y()));
     };
     EXPECT_EQ(colourAt(0), QColor(216, 216, 216));
     EXPECT_EQ(colourAt(1), QColor(240, 240, 240));
     EXPECT_EQ(colourAt(2), QColor(128, 128, 128));
     // The row text starts at the row's left edge: the number's blanks leave it empty.
-    const QRect first = tree->visualItemRect(tree->topLevelItem(1));
+    const QRect first = tree->visualRect(tree->EntryIndex(1));
     bool inked = false;
     for (int x = first.left(); x < first.left() + 3; ++x)
         for (int y = first.top(); y <= first.bottom(); ++y)
@@ -191,7 +191,7 @@ TEST_F(PlaylistWindow, DoubleClickAndEnterAskThePlayerToPlay)
     AddFiles(3, 3);
     form.show();
     form.PageControl1->setCurrentIndex(2);
-    QTreeWidget* tree = form.TreeView(3);
+    TDropTreeView* tree = form.TreeView(3);
     QApplication::processEvents();
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, RowCentre(tree, 1));
     QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, RowCentre(tree, 1));
@@ -202,15 +202,15 @@ TEST_F(PlaylistWindow, DoubleClickAndEnterAskThePlayerToPlay)
 
     form.Pages->AddTempItem(QStringLiteral("/t/x.mp3"));
     form.PageControl1->setCurrentIndex(5);
-    form.ListView1->setCurrentItem(form.ListView1->topLevelItem(0));
+    form.ListView1->setCurrentIndex(form.ListView1->EntryIndex(0));
     QTest::keyClick(form.ListView1, Qt::Key_Return);
     EXPECT_EQ(m_playRequests, 2);
     EXPECT_EQ(form.CurrentSong(), QStringLiteral("/t/x.mp3"));
 
     // The row the keyboard is on plays even when Tab made it current without selecting it.
     tree->clearSelection();
-    tree->setCurrentItem(tree->topLevelItem(2), 0, QItemSelectionModel::NoUpdate);
-    ASSERT_FALSE(tree->topLevelItem(2)->isSelected());
+    tree->selectionModel()->setCurrentIndex(tree->EntryIndex(2), QItemSelectionModel::NoUpdate);
+    ASSERT_FALSE(tree->selectionModel()->isSelected(tree->EntryIndex(2)));
     QTest::keyClick(tree, Qt::Key_Return);
     EXPECT_EQ(m_playRequests, 3);
     EXPECT_EQ(form.CurrentSong(), QStringLiteral("/m/s3.mp3"));
@@ -225,8 +225,8 @@ TEST_F(PlaylistWindow, DeleteMenuActsOnTheShownPage)
     form.TreeView(4)->selectAll();
     form.PageControl1->setCurrentIndex(3);
     form.N2->trigger();
-    EXPECT_EQ(form.TreeView(4)->topLevelItemCount(), 0);
-    EXPECT_EQ(form.TreeView(1)->topLevelItemCount(), 2);
+    EXPECT_EQ(form.TreeView(4)->EntryCount(), 0);
+    EXPECT_EQ(form.TreeView(1)->EntryCount(), 2);
     // On the list's tab the page menu falls back to the first page.
     form.PageControl1->setCurrentIndex(5);
     EXPECT_EQ(form.ShownTree(), form.TreeView(1));
@@ -244,10 +244,10 @@ TEST_F(PlaylistWindow, SaveToFileThenReloadShowsEveryEntryTwice)
     EXPECT_EQ(ReadBytes(QStringLiteral("MusicList1.dat")).size(), 500);
     form.dxButton4->Click();
     QStringList names;
-    for (int i = 0; i < form.TreeView(2)->topLevelItemCount(); ++i)
-        names.append(form.TreeView(2)->topLevelItem(i)->text(0));
+    for (int i = 0; i < form.TreeView(2)->EntryCount(); ++i)
+        names.append(form.TreeView(2)->EntryIndex(i).data().toString());
     EXPECT_EQ(names, (QStringList{"s1.mp3", "s2.mp3", "s1.mp3", "s2.mp3"}));
-    EXPECT_EQ(TMusicNode::DataOf(form.TreeView(2)->topLevelItem(3))->No, 4);
+    EXPECT_EQ(form.Model().Entry(2, 3).No, 4);
 }
 
 TEST_F(PlaylistWindow, ClosingHidesAndTheEndWritesOnlyTheList)
@@ -425,8 +425,7 @@ TEST_F(PlaylistWindow, RowsAreListItemsAReaderCanPlayAndHiddenPagesAreNotShowing
     EXPECT_EQ(temp->child(0)->text(QAccessible::Name), QStringLiteral("음악 파일명"));
 
     // A deleted row's interface says so rather than reading freed memory.
-    form.TreeView(3)->clearSelection();
-    form.TreeView(3)->topLevelItem(1)->setSelected(true);
+    SelectRows(form.TreeView(3), {1});
     form.Pages->DeleteSelected(form.TreeView(3));
     EXPECT_FALSE(row->isValid());
     EXPECT_TRUE(row->text(QAccessible::Name).isEmpty());

@@ -1,0 +1,164 @@
+// Which entry of the playlist model plays: the current page and its current entry, the
+// song after it, and the entries a user or a hand-over chooses.
+
+#include "PlaylistModel.h"
+
+#include <algorithm>
+
+namespace {
+
+// The row a page's search for the next song starts at: the row after the current
+// entry (`current`, -1 for none), or the top when there is none or it is the last row.
+int NextPageStart(int current, int count)
+{
+    const int from = current + 1;
+    return current < 0 || from >= count ? 0 : from;
+}
+
+// The list's next row: the one after the current entry, else after the first selected
+// row (-1 for none); the list wraps from its last row to its first. -1 when empty.
+int NextListRow(int current, int firstSelected, int count)
+{
+    if (count <= 0)
+        return -1;
+    const int row = current >= 0 ? current : firstSelected;
+    return row < count - 1 ? row + 1 : 0;
+}
+
+} // namespace
+
+int PlaylistModel::rowIn(const QPersistentModelIndex& index, int pageNo)
+{
+    return index.isValid() && PageOf(index) == pageNo ? index.row() : -1;
+}
+
+int PlaylistModel::firstFileRow(int pageNo, int from) const
+{
+    const PageRecords& entries = page(pageNo);
+    for (auto row = static_cast<std::size_t>(std::max(from, 0)); row < entries.size(); ++row)
+        if (entries[row]->IsFolder == 0)
+            return static_cast<int>(row);
+    return -1;
+}
+
+int PlaylistModel::CurNodeRow() const
+{
+    return m_curPage == ListPage ? -1 : rowIn(m_curNode, m_curPage);
+}
+
+int PlaylistModel::CurItemRow() const
+{
+    return rowIn(m_curItem, ListPage);
+}
+
+int PlaylistModel::CurrentRow() const
+{
+    return m_curPage == ListPage ? CurItemRow() : CurNodeRow();
+}
+
+QString PlaylistModel::pathAt(int pageNo, int row) const
+{
+    if (row < 0)
+        return {};
+    return pageNo == ListPage ? TempPath(row) : EntryPath(Entry(pageNo, row));
+}
+
+void PlaylistModel::currentShown(const QModelIndex& entry)
+{
+    if (entry.isValid())
+        emit dataChanged(entry, entry, {CurrentRole});
+}
+
+void PlaylistModel::SetCurPage(std::uint8_t pageNo)
+{
+    if (pageNo == m_curPage)
+        return;
+    m_curPage = pageNo;
+    // The page and the list each keep their current entry; which of them plays changed.
+    currentShown(m_curNode);
+    currentShown(m_curItem);
+}
+
+void PlaylistModel::setCurrent(QPersistentModelIndex& field, const QModelIndex& entry)
+{
+    const QModelIndex before = field;
+    field = entry;
+    if (before != entry)
+        currentShown(before);
+    currentShown(entry);
+}
+
+void PlaylistModel::makeCurrent(int pageNo, int row)
+{
+    const bool list = pageNo == ListPage;
+    QPersistentModelIndex& field = list ? m_curItem : m_curNode;
+    const int before = rowIn(field, pageNo);
+    setCurrent(field, EntryIndex(pageNo, row));
+    // The design shows the current entry by selecting it.
+    if (!list) {
+        SelectOnly(pageNo, row);
+        return;
+    }
+    // On the list the entry that played is no longer highlighted; others selected stay so.
+    if (before >= 0 && before != row)
+        SetSelected(ListPage, before, false);
+    SetSelected(ListPage, row, true);
+}
+
+QString PlaylistModel::CurrentSong()
+{
+    if (m_curPage == ListPage) {
+        if (m_temp.empty())
+            return {};
+        const int row = std::max(FirstSelectedTempRow(), 0);
+        setCurrent(m_curItem, EntryIndex(ListPage, row));
+        SetSelected(ListPage, row, true);
+        return TempPath(row);
+    }
+    const int row = firstFileRow(m_curPage, std::max(SelectedRow(m_curPage), 0));
+    if (row < 0)
+        return {};
+    makeCurrent(m_curPage, row);
+    return pathAt(m_curPage, row);
+}
+
+int PlaylistModel::nextRow() const
+{
+    if (m_curPage == ListPage)
+        return NextListRow(CurItemRow(), FirstSelectedTempRow(), TempCount());
+    return firstFileRow(m_curPage, NextPageStart(CurNodeRow(), EntryCount(m_curPage)));
+}
+
+QString PlaylistModel::PeekNextSong() const
+{
+    return pathAt(m_curPage, nextRow());
+}
+
+QString PlaylistModel::NextSong()
+{
+    const int row = nextRow();
+    if (row < 0)
+        return {};
+    makeCurrent(m_curPage, row);
+    return pathAt(m_curPage, row);
+}
+
+bool PlaylistModel::ChooseFromPage(int pageNo)
+{
+    const int row = SelectedRow(pageNo);
+    if (row < 0)
+        return false;
+    SetCurPage(static_cast<std::uint8_t>(pageNo));
+    setCurrent(m_curNode, EntryIndex(pageNo, row));
+    return true;
+}
+
+bool PlaylistModel::ChooseFromList()
+{
+    const int row = FirstSelectedTempRow();
+    if (row < 0)
+        return false;
+    SetCurPage(ListPage);
+    setCurrent(m_curItem, EntryIndex(ListPage, row));
+    return true;
+}
