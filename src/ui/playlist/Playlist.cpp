@@ -93,14 +93,12 @@ void TFormPlayList::PlayFromList()
 
 void TFormPlayList::BeginTempUpdate()
 {
-    if (m_tempUpdates++ == 0)
-        ListView1->setUpdatesEnabled(false);
+    Pages->BeginAdding();
 }
 
 void TFormPlayList::EndTempUpdate()
 {
-    if (m_tempUpdates > 0 && --m_tempUpdates == 0)
-        ListView1->setUpdatesEnabled(true);
+    Pages->EndAdding();
 }
 
 TDropTreeView* TFormPlayList::ShownTree() const

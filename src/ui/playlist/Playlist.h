@@ -91,7 +91,9 @@ public:
 
     // --- pages, list, drops ---
     void AddTempPath(const QString& path) { Pages->AddTempPath(path); }
-    bool SaveTempList() { return Pages->SaveTempList(); }
+    // Writes "Temprary.txt" on the list writer.
+    void SaveTempList() { Pages->SaveTempListLater(); }
+    // Brackets AddTempPath calls whose paths join the list together (PlaylistPages).
     void BeginTempUpdate();
     void EndTempUpdate();
     // Paths from the command line or a second start go to the temporary list; with
@@ -177,7 +179,6 @@ private:
     WindowMoveLoop m_moveLoop;
     PositionSettler m_placement{this};
     WindowSizeLoop m_sizeLoop;
-    int m_tempUpdates = 0;
     bool m_showVolumeQueued = false;
     // The master volume in whole percent as last read or set: the keys step from it, not
     // from the knob's pixel, which is coarser than a percent.

@@ -84,7 +84,7 @@ DropQueue& PlaylistPages::drops()
 
 bool PlaylistPages::DropsIdle() const
 {
-    return !m_queue || m_queue->Idle();
+    return (!m_queue || m_queue->Idle()) && m_listWriter.Idle();
 }
 
 bool PlaylistPages::FinishDrops(int timeoutMs)
@@ -109,22 +109,20 @@ void PlaylistPages::receive(DropBatch& batch)
         return;
     JobState& job = found->second;
     job.TooLong += batch.TooLong;
-    {
-        UpdateGuard update(viewOf(job.PageNo));
-        int first = -1;
-        m_model.Receive(job.PageNo, batch, &job.LineBreaks, job.Play && !job.Played ? &first : nullptr);
-        if (first >= 0) {
-            job.Played = true;
-            if (OnHandedEntry)
-                OnHandedEntry(first);
-        }
+    // One insertion into the model for the whole batch.
+    int first = -1;
+    m_model.Receive(job.PageNo, batch, &job.LineBreaks, job.Play && !job.Played ? &first : nullptr);
+    if (first >= 0) {
+        job.Played = true;
+        if (OnHandedEntry)
+            OnHandedEntry(first);
     }
     if (!batch.Last)
         return;
     const JobState done = std::move(job);
     m_jobs.erase(found);
     if (done.PageNo == PlaylistModel::ListPage)
-        SaveTempList();
+        SaveTempListLater();
     const QString refused = RefusedNamesText(done.TooLong, done.LineBreaks);
     if (!refused.isEmpty())
         ShowWarning(refused, MB_ICONEXCLAMATION);
@@ -140,6 +138,10 @@ void PlaylistPages::AddPageEntry(TDropTreeView* tree, const QString& path, bool 
 
 void PlaylistPages::AddTempPath(const QString& path)
 {
+    if (m_adding > 0) {
+        m_pending.append(path);
+        return;
+    }
     // A folder is walked by the drop walker; a file waits behind the walks queued
     // before it, so entries keep the order they were asked for in.
     if (!DropsIdle() || isFolder(path)) {
@@ -160,12 +162,21 @@ void PlaylistPages::AddTempItem(const QString& text)
     m_model.AddTempItem(text);
 }
 
+void PlaylistPages::BeginAdding()
+{
+    ++m_adding;
+}
+
+void PlaylistPages::EndAdding()
+{
+    if (m_adding > 0 && --m_adding == 0 && !m_pending.isEmpty())
+        queueJob(DropJob::Target::List, std::exchange(m_pending, {}), PlaylistModel::ListPage, false);
+}
+
 void PlaylistPages::AddChosenFiles(const QStringList& paths)
 {
-    {
-        UpdateGuard update(m_list);
-        for (const QString& path : paths)
-            AddTempPath(path);
-    }
-    SaveTempList();
+    BeginAdding();
+    for (const QString& path : paths)
+        AddTempPath(path);
+    EndAdding();
 }

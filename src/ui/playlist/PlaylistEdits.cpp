@@ -133,8 +133,6 @@ void PlaylistModel::Receive(int pageNo, DropBatch& batch, QStringList* refused, 
         rebuildTempRows();
     QStringList fresh;
     for (const QString& path : std::as_const(batch.Paths)) {
-        if (!IsMusicFile(path))
-            continue;
         // A line break inside a name would turn one entry into two in "Temprary.txt".
         if (HasLineBreak(path)) {
             if (refused)

@@ -136,7 +136,8 @@ public:
     void AddTempItem(const QString& path);
     void AddTempItems(const QStringList& paths);
     // A batch of a drop (DropQueue.h), in one insertion: its records appended to page
-    // `pageNo`, or its music paths not listed yet to the list when `pageNo` is ListPage.
+    // `pageNo`, or its paths (music files all) not listed yet to the list when `pageNo`
+    // is ListPage.
     // Paths the list refuses go to `refused`; `firstRow`, when given and still -1,
     // becomes the row of the batch's first music path, new or listed.
     void Receive(int pageNo, DropBatch& batch, QStringList* refused = nullptr, int* firstRow = nullptr);

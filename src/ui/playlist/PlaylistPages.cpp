@@ -134,5 +134,12 @@ void PlaylistPages::LoadTempList()
 
 bool PlaylistPages::SaveTempList()
 {
+    // A list the writer still holds is older than this one: it must not land after it.
+    m_listWriter.Wait();
     return m_model.SaveTempList();
+}
+
+void PlaylistPages::SaveTempListLater()
+{
+    m_listWriter.Save(PlaylistModel::TempListFileName(), m_model.TempPaths());
 }

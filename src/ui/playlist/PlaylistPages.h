@@ -7,6 +7,7 @@
 
 #include "DropQueue.h"
 #include "DropWalk.h"
+#include "ListWriter.h"
 #include "MusicFile.h"
 #include "PlaylistModel.h"
 #include "PlaylistViews.h"
@@ -75,6 +76,8 @@ public:
     void LoadTempList();
     // False when the file could not be replaced; it then keeps its old contents.
     bool SaveTempList();
+    // The same on the list writer (ListWriter.h): the window goes on at once.
+    void SaveTempListLater();
 
     // Drops. `names` are the dropped local paths; `target` a page tree or the list. The
     // names are walked on the drop walker (DropQueue.h), one drop after the other; the
@@ -86,7 +89,7 @@ public:
     // listed, goes to OnHandedEntry as soon as it is met.
     void OpenHandedPaths(const QStringList& paths, bool play);
     std::function<void(int row)> OnHandedEntry;
-    // True when every drop has been put on the widgets.
+    // True when every drop is on the list or its page and the list's file is written.
     bool DropsIdle() const;
     // Runs the event loop until DropsIdle, at most `timeoutMs`; returns DropsIdle.
     bool FinishDrops(int timeoutMs = 30000);
@@ -94,14 +97,17 @@ public:
     // One entry on a page; a path that cannot be stored is refused with a warning.
     void AddPageEntry(TDropTreeView* tree, const QString& path, bool isFolder, int level);
     // A file, or every music file below a folder (walked by the drop walker), for the
-    // list. The player window's file dialog adds its files this way.
+    // list. The player window's file dialog adds its files this way, between
+    // BeginAdding and EndAdding: the paths given meanwhile are then added as one drop,
+    // in their order, and "Temprary.txt" is written when they are all listed.
     void AddTempPath(const QString& path);
+    void BeginAdding();
+    void EndAdding();
     // One music file for the list unless the very same path is there; a name with a line
     // break is refused with a warning.
     void AddTempFile(const QString& path);
     void AddTempItem(const QString& text);
-    // The player window's file dialog: every chosen file through AddTempPath in one
-    // update of the list, then the list's file is written.
+    // The player window's file dialog: every chosen file through AddTempPath as one drop.
     void AddChosenFiles(const QStringList& paths);
 
 private:
@@ -125,6 +131,9 @@ private:
     CFolderLister* m_lister = &DefaultFolderLister();
     std::vector<QMetaObject::Connection> m_connections;
     std::map<std::uint64_t, JobState> m_jobs;
+    int m_adding = 0;
+    QStringList m_pending;  // paths given between BeginAdding and EndAdding
+    mutable TempListWriter m_listWriter;
     // Last, so that it goes first: no batch arrives once the rest is being torn down.
     std::unique_ptr<DropQueue> m_queue;
 };

@@ -23,18 +23,6 @@ QStringList DroppedLocalPaths(const QMimeData* mime)
     return paths;
 }
 
-UpdateGuard::UpdateGuard(QWidget* widget) : m_widget(widget), m_wasEnabled(widget && widget->updatesEnabled())
-{
-    if (m_wasEnabled)
-        m_widget->setUpdatesEnabled(false);
-}
-
-UpdateGuard::~UpdateGuard()
-{
-    if (m_wasEnabled)
-        m_widget->setUpdatesEnabled(true);
-}
-
 namespace {
 
 void setUpEntryView(QTreeView* view, const QString& name)

@@ -17,19 +17,6 @@ class QMimeData;
 // The local file paths of a drop, in order; empty when it carries none.
 QStringList DroppedLocalPaths(const QMimeData* mime);
 
-// Keeps a widget from repainting until the outermost guard ends.
-class UpdateGuard {
-public:
-    explicit UpdateGuard(QWidget* widget);
-    ~UpdateGuard();
-    UpdateGuard(const UpdateGuard&) = delete;
-    UpdateGuard& operator=(const UpdateGuard&) = delete;
-
-private:
-    QWidget* m_widget;
-    bool m_wasEnabled;
-};
-
 // A view of one page of the model that takes files dropped from the file manager and
 // hands their local paths on through `FilesDropped`. Its own entries can be dragged: a
 // drag whose source the subclass accepts (`AcceptsSource`) is reported through

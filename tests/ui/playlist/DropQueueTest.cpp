@@ -4,7 +4,9 @@
 
 #include "PlaylistGuiSupport.h"
 
+#include "DropQueue.h"
 #include "FileName.h"
+#include "ListWriter.h"
 #include "TempList.h"
 
 #include <QElapsedTimer>
@@ -107,6 +109,58 @@ TEST_F(DropQueueTest, ASecondDropWaitsBehindTheFirstAndTheWindowStaysFree)
     EXPECT_EQ(Names(Tree(1)), (QStringList{"D", "slow", "b.mp3", "z.mp3", "E", "c.mp3"}));
     EXPECT_EQ(Rows(1).last(), QStringLiteral("c.mp3|0|1|3"));
     m_playlist->SetFolderLister(nullptr);
+}
+
+// While the window thread is busy, what the walker meets joins the batch still waiting
+// for it (a drop of 3,000 songs is one insertion, not six), and the window takes one
+// batch a turn of its event loop, so what was posted meanwhile comes first.
+TEST_F(DropQueueTest, ABusyWindowGetsFewerLargerBatchesOneATurn)
+{
+    for (int i = 0; i < 3000; ++i)
+        MakeFile(QStringLiteral("D/%1.mp3").arg(i), 1);
+    MakeFile(QStringLiteral("e.mp3"), 1);
+    QStringList log;
+    DropQueue queue(
+        [&](DropBatch& batch) {
+            log.append(QStringLiteral("batch %1").arg(batch.Paths.size()));
+            QMetaObject::invokeMethod(qApp, [&log] { log.append(QStringLiteral("posted")); }, Qt::QueuedConnection);
+        },
+        &DefaultFolderLister());
+    queue.Add(DropJob{DropJob::Target::List, {Path(QStringLiteral("D"))}});
+    queue.Add(DropJob{DropJob::Target::List, {Path(QStringLiteral("e.mp3"))}});
+    // The window thread takes nothing until both jobs have been walked; two jobs' batches
+    // never join.
+    QElapsedTimer waited;
+    waited.start();
+    while (queue.BatchesWaiting() < 2 && waited.elapsed() < 20000)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_EQ(queue.BatchesWaiting(), 2);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(log, QStringList{"batch 3000"});
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(log, (QStringList{"batch 3000", "posted", "batch 1", "posted"}));
+    EXPECT_TRUE(queue.Idle());
+}
+
+// The list writer writes the newest list it was given, and what it still holds when it
+// goes: the user's list is never lost to a write that had not yet happened.
+TEST_F(DropQueueTest, TheListWriterWritesTheNewestListAndWhatItHoldsAtTheEnd)
+{
+    const QString file = Path(QStringLiteral("Temprary.txt"));
+    {
+        TempListWriter writer;
+        QStringList many;
+        for (int i = 0; i < 20000; ++i)
+            many.append(QStringLiteral("/m/%1.mp3").arg(i));
+        writer.Save(file, many);
+        writer.Save(file, {QStringLiteral("/m/a.mp3")});
+        writer.Wait();
+        EXPECT_TRUE(writer.Idle());
+        EXPECT_EQ(ReadBytes(QStringLiteral("Temprary.txt")), QByteArray("/m/a.mp3\r\n"));
+        writer.Save(file, {QStringLiteral("/m/b.mp3")});
+    }
+    EXPECT_EQ(ReadBytes(QStringLiteral("Temprary.txt")), QByteArray("/m/b.mp3\r\n"));
 }
 
 // Closing the window in the middle of a walk ends it at once: the walk of a slow disk
