@@ -224,6 +224,11 @@ int child(const QString& mode, const QString& root)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         const int start = list ? listCount(program) : pageCount(program);
         Probe probe(program.PlayList());
+        // A second of the window doing nothing but play: the machine's own figure.
+        const auto idleEnd = Clock::now() + std::chrono::seconds(1);
+        while (Clock::now() < idleEnd)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        const std::vector<double> idleWaits = probe.Take();
         const auto t0 = Clock::now();
         if (list)
             handOver(program, first, false);
@@ -253,6 +258,7 @@ int child(const QString& mode, const QString& root)
         }
         printList("curve", curve);
         std::printf("rss %ld %ld %d\n", before, after, (list ? listCount(program) : pageCount(program)) - start);
+        printList("waits-idle", idleWaits);
         printList("waits-first", firstWaits);
         printList("waits-second", secondWaits);
     }
@@ -281,7 +287,7 @@ std::vector<double> numbers(const QByteArray& line)
 struct Figures {
     std::vector<std::vector<double>> curves;
     std::vector<double> perTenThousandKb;
-    std::vector<double> firstWaits, secondWaits;
+    std::vector<double> idleWaits, firstWaits, secondWaits;
     bool ok = true;
 };
 
@@ -304,6 +310,9 @@ Figures runs(const QString& mode, const QString& root, int count)
                 const std::vector<double> v = numbers(line);
                 if (v.size() == 3 && v[2] > 0)
                     figures.perTenThousandKb.push_back((v[1] - v[0]) * 10000 / v[2]);
+            } else if (line.startsWith("waits-idle ")) {
+                const std::vector<double> v = numbers(line);
+                figures.idleWaits.insert(figures.idleWaits.end(), v.begin(), v.end());
             } else if (line.startsWith("waits-first ")) {
                 const std::vector<double> v = numbers(line);
                 figures.firstWaits.insert(figures.firstWaits.end(), v.begin(), v.end());
@@ -327,6 +336,9 @@ void report(const char* what, const Figures& figures)
         std::printf("%s%.0f", bucket % 10 == 0 ? "\n   " : " ", percentile(at, 0.5));
     }
     std::printf("\n  resident memory per 10,000 entries: %.0f KiB\n", percentile(figures.perTenThousandKb, 0.5));
+    std::printf("  window round trips, idle (playing):      p50 %.1f ms, p99 %.1f ms, max %.1f ms (%zu probes)\n",
+                percentile(figures.idleWaits, 0.5), percentile(figures.idleWaits, 0.99),
+                percentile(figures.idleWaits, 1.0), figures.idleWaits.size());
     std::printf("  window round trips, 0 to 150,000:       p50 %.1f ms, p99 %.1f ms, max %.1f ms (%zu probes)\n",
                 percentile(figures.firstWaits, 0.5), percentile(figures.firstWaits, 0.99),
                 percentile(figures.firstWaits, 1.0), figures.firstWaits.size());

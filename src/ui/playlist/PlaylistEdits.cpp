@@ -77,16 +77,19 @@ bool PlaylistModel::AddPageEntry(int pageNo, const QString& path, bool isFolder,
     return true;
 }
 
-void PlaylistModel::insertTemp(int at, QStringList paths)
+void PlaylistModel::insertTemp(int at, QStringList paths, bool indexed)
 {
     if (paths.isEmpty())
         return;
     const int count = static_cast<int>(paths.size());
     beginInsertRows(PageIndex(ListPage), at, at + count - 1);
     if (at == TempCount() && !m_tempRowsStale) {
-        for (int i = 0; i < count; ++i)
-            if (!m_tempRows.contains(paths[i]))
-                m_tempRows.insert(paths[i], at + i);
+        for (int i = 0; i < count && !indexed; ++i) {
+            const auto known = m_tempRows.size();
+            int& row = m_tempRows[paths[i]];
+            if (m_tempRows.size() != known)
+                row = at + i;
+        }
     } else {
         m_tempRowsStale = true;
     }
@@ -140,16 +143,17 @@ void PlaylistModel::Receive(int pageNo, DropBatch& batch, QStringList* refused, 
             continue;
         }
         // Names are bytes: only the very same path is a duplicate. A new path's row is
-        // noted at once, so the batch itself holds each path once.
-        auto listed = m_tempRows.find(path);
-        if (listed == m_tempRows.end()) {
-            listed = m_tempRows.insert(path, TempCount() + static_cast<int>(fresh.size()));
+        // noted at once (one look into the hash), so the batch itself holds each path once.
+        const auto known = m_tempRows.size();
+        int& row = m_tempRows[path];
+        if (m_tempRows.size() != known) {
+            row = TempCount() + static_cast<int>(fresh.size());
             fresh.append(path);
         }
         if (firstRow && *firstRow < 0)
-            *firstRow = listed.value();
+            *firstRow = row;
     }
-    insertTemp(TempCount(), std::move(fresh));
+    insertTemp(TempCount(), std::move(fresh), true);
 }
 
 // --- deleting ---

@@ -221,7 +221,8 @@ private:
     int firstFileRow(int pageNo, int from) const;
     void setCurrent(QPersistentModelIndex& field, const QModelIndex& entry);
     void currentShown(const QModelIndex& entry);
-    void insertTemp(int at, QStringList paths);
+    // `indexed`: the paths' rows are in m_tempRows already.
+    void insertTemp(int at, QStringList paths, bool indexed = false);
     void takeRows(int pageNo, const std::vector<int>& rows);
     // Runs of consecutive rows, last run first, as they are taken out.
     template <class Remove>
