@@ -118,11 +118,11 @@ long residentKb()
 
 int listCount(Program& program)
 {
-    return program.PlayList()->Model().TempCount();
+    return program.Playlist().TempCount();
 }
 int pageCount(Program& program)
 {
-    return program.PlayList()->Model().EntryCount(1);
+    return program.Playlist().EntryCount(1);
 }
 void handOver(Program& program, const QStringList& paths, bool play)
 {

@@ -62,7 +62,7 @@ double median(std::vector<double> values)
     return values[values.size() / 2];
 }
 
-// The playlist window as the program shows it, over a store of its own.
+// The playlist window as the program shows it, over a model of its own.
 struct Window {
     Window()
     {
@@ -70,11 +70,11 @@ struct Window {
         Settings.PlayListY = 0;
         Settings.PlayListW = 400;
         Settings.PlayListH = 600;
-        form = std::make_unique<TFormPlayList>(store);
+        form = std::make_unique<TFormPlayList>(model);
         form->show();
         QApplication::processEvents();
     }
-    TM_PlayList store;
+    PlaylistModel model;
     std::unique_ptr<TFormPlayList> form;
 };
 
@@ -154,7 +154,8 @@ int child(int argc, char** argv, const QString& folder)
     int result = 0;
     {
         TFormMain formMain;
-        TFormPlayList formPlayList;
+        PlaylistModel model;
+        TFormPlayList formPlayList(model);
         BothPainted watcher(clock);
         formMain.PanelBack->installEventFilter(&watcher);
         formPlayList.TreeView(1)->viewport()->installEventFilter(&watcher);

@@ -51,11 +51,12 @@ int showWindowMessageBox(const QString& caption, const QString& text, int flags,
 
 } // namespace
 
-// The player's view of the playlist window. When the window is gone (at shut-down it
-// goes before the player), the last geometry and visibility are kept.
+// The player's view of the playlist: its songs from the model, its window for the rest.
+// When the window is gone (at shut-down it goes before the player), the last geometry and
+// visibility are kept.
 class Program::PlayListLink : public IPlayListLink {
 public:
-    explicit PlayListLink(TFormPlayList& form) : m_form(&form) {}
+    PlayListLink(PlaylistModel& songs, TFormPlayList& form) : m_songs(songs), m_form(&form) {}
 
     // Takes the window's last state; the window is about to be destroyed.
     void Detach()
@@ -67,9 +68,9 @@ public:
         m_form = nullptr;
     }
 
-    QString CurrentSong() override { return m_form ? m_form->CurrentSong() : QString(); }
-    QString NextSong() override { return m_form ? m_form->NextSong() : QString(); }
-    QString PeekNextSong() override { return m_form ? m_form->PeekNextSong() : QString(); }
+    QString CurrentSong() override { return m_songs.CurrentSong(); }
+    QString NextSong() override { return m_songs.NextSong(); }
+    QString PeekNextSong() override { return m_songs.PeekNextSong(); }
     void BeginTempUpdate() override
     {
         if (m_form)
@@ -112,6 +113,7 @@ public:
     }
 
 private:
+    PlaylistModel& m_songs;
     QPointer<TFormPlayList> m_form;
     QRect m_geometry;
     bool m_visible = false;
@@ -128,17 +130,20 @@ Program::Program(int handOverSocket)
 
     // The one transport: the strip, the playlist and the media controls all use it.
     m_transport = std::make_unique<Transport>();
+    m_playlist = std::make_unique<PlaylistModel>();
     // The player window loads the settings the playlist window is placed by.
     m_formMain = std::make_unique<TFormMain>(nullptr, m_transport.get());
-    m_formPlayList = std::make_unique<TFormPlayList>();
+    m_formPlayList = std::make_unique<TFormPlayList>(*m_playlist);
     m_formPlayList->OnDestroy = RemoveFromMagnetic;
-    m_link = std::make_unique<PlayListLink>(*m_formPlayList);
+    m_link = std::make_unique<PlayListLink>(*m_playlist, *m_formPlayList);
     m_formMain->SetPlayList(m_link.get());
+    // The transport asks the playlist for its songs; the playlist asks the transport to
+    // play the entry a user chose, and tells it when the song after the current one may
+    // have changed.
     m_transport->SetSongSource(m_link.get());
-    QObject::connect(&m_formPlayList->Model(), &PlaylistModel::SongsChanged, m_transport.get(),
-                     &Transport::SongListChanged);
+    QObject::connect(m_playlist.get(), &PlaylistModel::PlayRequested, m_transport.get(), &Transport::PlayPath);
+    QObject::connect(m_playlist.get(), &PlaylistModel::SongsChanged, m_transport.get(), &Transport::SongListChanged);
     TFormMain* formMain = m_formMain.get();
-    App.SetPlayRequest([formMain] { formMain->BPlayClick(nullptr); });
     m_handOver->OnMessage = [formMain](int) { formMain->HandOverMessage(); };
 
     // The notification-area icon, the player's way back from hiding.
@@ -159,13 +164,14 @@ Program::~Program()
     m_formMain->TrayIcon = nullptr;
     m_desktop.reset();
     m_transport->SetSongSource(nullptr);
-    App.SetPlayRequest({});
+    m_playlist->disconnect(m_transport.get());
     m_handOver->OnMessage = {};
     m_link->Detach();
     m_formPlayList.reset();
     m_trayIcon.reset();
     m_formMain.reset();
     m_transport.reset();
+    m_playlist.reset();
     m_link.reset();
     m_magnetic.reset();
     m_windowSystem.reset();

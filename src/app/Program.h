@@ -1,8 +1,8 @@
 #pragma once
 // The whole program as one object: the hand-over server, the docking manager, the one
-// transport, the player and playlist windows and what joins them, the tray icon and the
-// desktop's way in (media controls, second starts, end requests). `main` makes one inside
-// a QApplication; tests build it the same way. Window thread only.
+// transport, the playlist model, the player and playlist windows and what joins them, the
+// tray icon and the desktop's way in (media controls, second starts, end requests).
+// `main` makes one inside a QApplication; tests build it the same way. Window thread only.
 
 #include <QStringList>
 
@@ -10,6 +10,7 @@
 
 class DesktopIntegration;
 class HandOverServer;
+class PlaylistModel;
 class QtWindowSystem;
 class TFormMain;
 class TFormPlayList;
@@ -38,6 +39,7 @@ public:
 
     TFormMain& Player() { return *m_formMain; }
     TFormPlayList* PlayList() { return m_formPlayList.get(); }
+    PlaylistModel& Playlist() { return *m_playlist; }
     Transport& TheTransport() { return *m_transport; }
 
 private:
@@ -49,6 +51,8 @@ private:
     std::unique_ptr<TMagnetic> m_magnetic;
     std::unique_ptr<PlayListLink> m_link;
     std::unique_ptr<Transport> m_transport;
+    // The pages and the list: the playlist window shows them, the transport plays them.
+    std::unique_ptr<PlaylistModel> m_playlist;
     std::unique_ptr<TFormMain> m_formMain;
     std::unique_ptr<TFormPlayList> m_formPlayList;
     std::unique_ptr<TTrayIcon> m_trayIcon;

@@ -14,10 +14,3 @@ int CMain::SaveSettings()
 {
     return SaveSettingsFile() ? 1 : 0;
 }
-
-int CMain::PlaySong(const QString&)
-{
-    if (m_playRequest)
-        m_playRequest();
-    return 1;
-}

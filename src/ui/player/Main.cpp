@@ -148,10 +148,7 @@ void TFormMain::PlayNextSong()
 
 void TFormMain::BPlayClick(QObject* sender)
 {
-    if (sender)
-        m_transport->PlayPause();
-    else
-        m_transport->PlayCurrent();
+    m_transport->PlayPause();
     FocusTrayAfterMouseClick(sender);
 }
 
@@ -163,7 +160,7 @@ void TFormMain::BStopClick(QObject* sender)
 
 void TFormMain::FocusTrayAfterMouseClick(QObject* sender)
 {
-    // The playlist's request (no sender) is no press on the strip: its focus stays.
+    // A press by the keyboard or a screen reader (or none, by code) leaves the focus.
     const auto* control = qobject_cast<TdxCustomControl*>(sender);
     if (control && control->ClickedByMouse())
         BToTray->setFocus();

@@ -10,8 +10,6 @@
 
 #include <cstring>
 
-TM_PlayList PlayLists;
-
 std::unique_ptr<TMusicFile> TMusicFile::Create(bool isFolder, const QString& path)
 {
     auto record = std::make_unique<TMusicFile>();
@@ -76,7 +74,7 @@ QString EntryDisplayName(const TMusicFile& record)
 }
 
 CMusicFile::CMusicFile(int pageNo)
-    : PageNo(static_cast<std::uint8_t>(pageNo)), Modified(0), Tree(nullptr)
+    : PageNo(static_cast<std::uint8_t>(pageNo)), Modified(0)
 {
     ResetHeader();
 }

@@ -20,8 +20,8 @@
 #include <QPainter>
 #include <QTabWidget>
 
-TFormPlayList::TFormPlayList(TM_PlayList& store)
-    : QWidget(nullptr, Qt::FramelessWindowHint | Qt::Tool), m_store(store)
+TFormPlayList::TFormPlayList(PlaylistModel& model)
+    : QWidget(nullptr, Qt::FramelessWindowHint | Qt::Tool), m_model(model)
 {
     setObjectName(QStringLiteral("FormPlayList"));
     setWindowTitle(QStringLiteral("음악파일 리스트 - Sorvel"));
@@ -29,8 +29,9 @@ TFormPlayList::TFormPlayList(TM_PlayList& store)
     const std::array<TDropTreeView*, 5> trees = BuildComponents();
     TreeViews = trees;
     // The trees and the list take file-manager drops from here on.
-    Pages = std::make_unique<PlaylistPages>(trees, ListView1, m_store);
-    Pages->OnHandedEntry = [this](int row) { PlayHandedEntry(row); };
+    Pages = std::make_unique<PlaylistPages>(trees, ListView1, m_model);
+    Pages->OnHandedEntry = [this](int row) { m_model.PlayHandedEntry(row); };
+    connect(&m_model, &PlaylistModel::EntryHanded, this, &TFormPlayList::ShowHandedEntry);
     setMinimumSize(ContentMinimumSize());
     m_sizeLoop.SetMinimumSize(minimumSize());
 
@@ -49,12 +50,8 @@ TFormPlayList::TFormPlayList(TM_PlayList& store)
         PanelTemprary->SetCaption(QString());
 
     // A screen reader's "Play" on a row: as a double-click on it.
-    for (TDropTreeView* tree : TreeViews)
-        tree->PlayEntry = [this, tree](int row) {
-            Model().SelectOnly(tree->Tag, row);
-            PlayFromTree(tree, tree->Tag);
-        };
-    ListView1->PlayEntry = [this](int row) { PlayHandedEntry(row); };
+    for (TFileDropTree* view : std::initializer_list<TFileDropTree*>{trees[0], trees[1], trees[2], trees[3], trees[4], ListView1})
+        view->PlayEntry = [this, view](int row) { m_model.PlayEntry(view->PageNo(), row); };
 
     connect(N2, &QAction::triggered, this, [this] { Pages->DeleteSelected(ShownTree()); });
     connect(N1, &QAction::triggered, this, [this] { Pages->DeleteSelectedTemp(); });
@@ -71,22 +68,6 @@ TFormPlayList::~TFormPlayList()
     Pages.reset();
     delete dxButton1;
     delete dxButton3;
-}
-
-// --- song choice ---
-
-void TFormPlayList::PlayFromTree(TDropTreeView* tree, int page)
-{
-    if (!tree || tree->Tag != page || !Model().ChooseFromPage(page))
-        return;
-    App.PlaySong(EntryPath(Model().Entry(page, Model().CurNodeRow())));
-}
-
-void TFormPlayList::PlayFromList()
-{
-    if (!Model().ChooseFromList())
-        return;
-    App.PlaySong(Model().TempPath(Model().CurItemRow()));
 }
 
 // --- pages and list ---
@@ -117,7 +98,7 @@ void TFormPlayList::ShowMasterVolume()
     if (!m_volumeWatch) {
         m_volumeWatch = new MasterVolumeWatch(this);
         connect(m_volumeWatch, &MasterVolumeWatch::Changed, this, [this] {
-            if (!m_store.VolumeDragging)
+            if (!m_model.Store().VolumeDragging)
                 ShowMasterVolume();
         });
     }
@@ -156,8 +137,8 @@ bool TFormPlayList::HandleVolume(QObject* watched, QEvent* event)
     }
     // The drag as the shared record keeps it.
     const KnobBar& bar = ShapeVolume->Bar();
-    m_store.VolumeDragging = bar.Dragging();
-    m_store.DragStart = {bar.GrabX(), bar.GrabY()};
+    m_model.Store().VolumeDragging = bar.Dragging();
+    m_model.Store().DragStart = {bar.GrabX(), bar.GrabY()};
     return true;
 }
 
@@ -257,40 +238,37 @@ bool TFormPlayList::HandleEntryView(QObject* watched, QEvent* event)
     QWidget* view = qobject_cast<QWidget*>(watched);
     if (view && !qobject_cast<TFileDropTree*>(view))
         view = view->parentWidget();  // the viewport of a tree or the list
-    auto* tree = qobject_cast<TDropTreeView*>(view);
-    const bool list = view == ListView1;
-    if (!tree && !list)
+    auto* entries = qobject_cast<TFileDropTree*>(view);
+    if (!entries)
         return false;
-    bool play = false;
+    const int pageNo = entries->PageNo();
     if (event->type() == QEvent::MouseButtonDblClick) {
-        play = static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton;
-    } else if (event->type() == QEvent::KeyPress) {
-        // Enter plays the chosen entry and Delete removes the selection, as the
-        // double-click and the context menu do.
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            // The row the keyboard is on is the one meant, selected or not (the first row a
-            // Tab lands on is current but not selected).
-            auto* entries = static_cast<TFileDropTree*>(view);
-            const int focused = Model().FocusedRow(entries->PageNo());
-            if (focused >= 0 && !Model().IsSelected(entries->PageNo(), focused))
-                Model().SelectOnly(entries->PageNo(), focused);
-            play = true;
-        } else if (key == Qt::Key_Delete) {
-            if (tree)
-                Pages->DeleteSelected(tree);
-            else
-                Pages->DeleteSelectedTemp();
-            return true;
-        }
+        // The entry double-clicked plays; a double-click below the last one plays nothing.
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() != Qt::LeftButton)
+            return false;
+        QPoint at = mouse->position().toPoint();
+        if (watched != entries->viewport())
+            at = entries->viewport()->mapFrom(entries, at);
+        const int row = entries->RowOf(entries->indexAt(at));
+        if (row >= 0)
+            m_model.PlayEntry(pageNo, row);
+        return true;
     }
-    if (!play)
+    if (event->type() != QEvent::KeyPress)
         return false;
-    if (tree)
-        PlayFromTree(tree, tree->Tag);
-    else
-        PlayFromList();
-    return true;
+    // Enter plays the entry chosen and Delete removes the selection, as the double-click
+    // and the context menu do.
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        m_model.PlayChosen(pageNo);
+        return true;
+    }
+    if (key == Qt::Key_Delete) {
+        m_model.DeleteSelected(pageNo);
+        return true;
+    }
+    return false;
 }
 
 bool TFormPlayList::eventFilter(QObject* watched, QEvent* event)

@@ -20,7 +20,7 @@ QString EntryRowText(const TMusicFile& record, const QString& nodeText)
     return number + QString(2 * record.Level, QLatin1Char(' ')) + QLatin1Char(' ') + nodeText;
 }
 
-PlaylistModel::PlaylistModel(TM_PlayList& store, QObject* parent) : QAbstractItemModel(parent), m_store(store)
+PlaylistModel::PlaylistModel(QObject* parent) : QAbstractItemModel(parent)
 {
     for (auto& selection : m_selections)
         selection = std::make_unique<QItemSelectionModel>(this);
@@ -244,6 +244,12 @@ int PlaylistModel::SelectedRow(int pageNo) const
         if (range.parent() == parent && (first < 0 || range.top() < first))
             first = range.top();
     return first;
+}
+
+int PlaylistModel::ChosenRow(int pageNo) const
+{
+    const int selected = SelectedRow(pageNo);
+    return selected >= 0 ? selected : FocusedRow(pageNo);
 }
 
 // --- pages ---

@@ -1,8 +1,11 @@
 #pragma once
 // The playlist as data, and as the one Qt item model the window's five page trees and its
-// temporary list show: the pages and the list, their entries and headings, which entries
-// are selected, which one plays, and every edit of them. No widget is needed: a test edits
-// pages and chooses songs on the model alone. Window thread only.
+// temporary list show: the pages and the list, their entries and headings (the pages'
+// records are the model's own), which entries are selected, which one plays, and every
+// edit of them. No widget is needed: a test edits pages and chooses songs on the model
+// alone. The program makes one and hands it to the playlist window; the transport asks it
+// for songs, and it asks the transport to play the entry a user chose
+// (`PlayRequested`). Window thread only.
 //
 // The model's shape: six parents at the top, rows 0 to 4 for pages 1 to 5 and row 5 for
 // the temporary list (`PageIndex`); a page's entries are the rows below its parent, in one
@@ -55,8 +58,7 @@ public:
         CurrentRole,
     };
 
-    // Page files are read into and written from the pages of `store`.
-    explicit PlaylistModel(TM_PlayList& store = PlayLists, QObject* parent = nullptr);
+    explicit PlaylistModel(QObject* parent = nullptr);
     ~PlaylistModel() override;
 
     // --- the item model ---
@@ -100,6 +102,9 @@ public:
     // A page's selected entry: the focused one when it is selected, else the first
     // selected; the list's first selected. -1 when nothing is selected.
     int SelectedRow(int pageNo) const;
+    // What the user chose: the selected entry, or the focused one when nothing is
+    // selected; -1 for neither.
+    int ChosenRow(int pageNo) const;
 
     // --- pages ---
 
@@ -162,6 +167,8 @@ public:
 
     // Page n's header and file (the page records are ours; its carrier stays empty).
     CMusicFile& Page(int pageNo) { return m_store.Pages[pageNo - 1]; }
+    // The pages' store, with the master-volume drag the window keeps in it.
+    TM_PlayList& Store() { return m_store; }
     // Every page's file appended to its entries; the pages written (all, or only those
     // marked modified). With Quiet a failed write is only kept in the page's
     // `WriteProblem`.
@@ -195,15 +202,26 @@ public:
     // What NextSong would give now, with nothing moved or selected. Constant time
     // unless headings stand between the current entry and the next file.
     QString PeekNextSong() const;
-    // The design's double-click: the page's selected entry, or the list's first
-    // selected one, becomes current. False when nothing is selected there.
-    bool ChooseFromPage(int pageNo);
-    bool ChooseFromList();
+    // A double-click, Enter or a screen reader's "Play": the entry at `row` (a heading:
+    // the first file at or after it) becomes current on its page, which becomes the
+    // current page, and `PlayRequested` asks for its path (empty when the page has no
+    // file there: the player then says there is nothing to play). False, with nothing
+    // asked, when there is no such row.
+    bool PlayEntry(int pageNo, int row);
+    // Enter: the entry the user chose plays (ChosenRow).
+    bool PlayChosen(int pageNo) { return PlayEntry(pageNo, ChosenRow(pageNo)); }
+    // A hand-over's first entry (command line, second start, media controls): as a
+    // double-click on it, the entry alone selected; `EntryHanded` tells the window.
+    void PlayHandedEntry(int row);
 
 signals:
+    // Play `path` from its beginning: the entry just made current.
+    void PlayRequested(const QString& path);
     // Entries were added, removed or moved (once per edit or batch): the song after the
     // current one may be another.
     void SongsChanged();
+    // A handed-over path led to the list's entry at `row`, which now plays.
+    void EntryHanded(int row);
 
 private:
     using PageRecords = std::vector<std::unique_ptr<TMusicFile>>;
@@ -216,8 +234,9 @@ private:
     int nextRow() const;
     QString pathAt(int pageNo, int row) const;
     // Makes `row` of `pageNo` current and shows it as the design does: selected, alone
-    // on a page; on the list the entry that was current is deselected.
-    void makeCurrent(int pageNo, int row);
+    // on a page (and on the list with `alone`); on the list the entry that was current
+    // is deselected.
+    void makeCurrent(int pageNo, int row, bool alone = false);
     int firstFileRow(int pageNo, int from) const;
     void setCurrent(QPersistentModelIndex& field, const QModelIndex& entry);
     void currentShown(const QModelIndex& entry);
@@ -229,7 +248,7 @@ private:
     static void forRunsFromTheEnd(const std::vector<int>& rows, Remove remove);
     void rebuildTempRows() const;
 
-    TM_PlayList& m_store;
+    TM_PlayList m_store;
     std::array<PageRecords, PageCount> m_pages;
     std::vector<QString> m_temp;
     // The row of the first entry of each path of the list, so a drop of thousands of

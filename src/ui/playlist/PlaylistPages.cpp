@@ -6,12 +6,11 @@
 #include <algorithm>
 #include <utility>
 
-PlaylistPages::PlaylistPages(const std::array<TDropTreeView*, 5>& trees, TDropListView* list, TM_PlayList& store)
-    : m_trees(trees), m_list(list), m_store(store), m_model(store)
+PlaylistPages::PlaylistPages(const std::array<TDropTreeView*, 5>& trees, TDropListView* list, PlaylistModel& model)
+    : m_trees(trees), m_list(list), m_model(model)
 {
     for (int n = 1; n <= 5; ++n) {
         TDropTreeView* tree = TreeView(n);
-        Page(n).Tree = tree;
         tree->ShowPage(m_model, n);
         m_connections.push_back(QObject::connect(tree, &TDropTreeView::FilesDropped, tree,
                                                 [this, tree](const QStringList& paths) { WMDropFiles(tree, paths); }));
@@ -31,12 +30,9 @@ PlaylistPages::~PlaylistPages()
 {
     for (const auto& connection : m_connections)
         QObject::disconnect(connection);
-    // The views share the model's selections, which go with it.
-    for (int n = 1; n <= 5; ++n) {
+    // The views let go of the model's selections.
+    for (int n = 1; n <= 5; ++n)
         TreeView(n)->setModel(nullptr);
-        if (Page(n).Tree == TreeView(n))
-            Page(n).Tree = nullptr;
-    }
     m_list->setModel(nullptr);
 }
 

@@ -1,9 +1,9 @@
 #pragma once
-// The playlist's pages and list as the window shows them: `PlaylistPages` owns the
-// playlist model (PlaylistModel.h), makes the five page trees and the temporary list
-// views of it, hands what the user does in them (deleting, dragging, dropping files) to
-// the model, and says what went wrong in message boxes. The playlist window owns the
-// widgets and one `PlaylistPages`; everything runs on the user-interface thread.
+// The playlist's pages and list as the window shows them: `PlaylistPages` makes the five
+// page trees and the temporary list views of the playlist model (PlaylistModel.h), hands
+// what the user does in them (deleting, dragging, dropping files) to the model, and says
+// what went wrong in message boxes. The playlist window owns the widgets and one
+// `PlaylistPages`; everything runs on the user-interface thread.
 
 #include "DropQueue.h"
 #include "DropWalk.h"
@@ -32,11 +32,11 @@ QString RefusedNamesText(const QStringList& tooLong, const QStringList& lineBrea
 
 class PlaylistPages {
 public:
-    // Gives page n of `store` the tree with `Tag` n, makes the trees and the list views
-    // of the model and routes their file drops and drags here. The widgets must outlive
-    // this object.
-    PlaylistPages(const std::array<TDropTreeView*, 5>& trees, TDropListView* list, TM_PlayList& store = PlayLists);
-    // Takes the trees back from the pages, which outlive the window.
+    // Makes the tree with `Tag` n a view of page n of `model`, and the list one of its
+    // list, and routes their file drops and drags here. The widgets and the model must
+    // outlive this object.
+    PlaylistPages(const std::array<TDropTreeView*, 5>& trees, TDropListView* list, PlaylistModel& model);
+    // Takes the views off the model, which outlives the window.
     ~PlaylistPages();
     PlaylistPages(const PlaylistPages&) = delete;
     PlaylistPages& operator=(const PlaylistPages&) = delete;
@@ -45,7 +45,7 @@ public:
     const PlaylistModel& Model() const { return m_model; }
     TDropTreeView* TreeView(int pageNo) const { return m_trees.at(static_cast<std::size_t>(pageNo - 1)); }
     TDropListView* ListView1() const { return m_list; }
-    CMusicFile& Page(int pageNo) const { return m_store.Pages[pageNo - 1]; }
+    CMusicFile& Page(int pageNo) const { return m_model.Page(pageNo); }
     // Seam for tests: the folder walks list folders through `lister` (not owned, used
     // on the drop walker); set while no drop is under way.
     void SetFolderLister(CFolderLister* lister);
@@ -126,8 +126,7 @@ private:
 
     std::array<TDropTreeView*, 5> m_trees;
     TDropListView* m_list;
-    TM_PlayList& m_store;
-    PlaylistModel m_model;
+    PlaylistModel& m_model;
     CFolderLister* m_lister = &DefaultFolderLister();
     std::vector<QMetaObject::Connection> m_connections;
     std::map<std::uint64_t, JobState> m_jobs;

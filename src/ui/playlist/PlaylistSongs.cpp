@@ -88,14 +88,14 @@ void PlaylistModel::setCurrent(QPersistentModelIndex& field, const QModelIndex& 
     currentShown(entry);
 }
 
-void PlaylistModel::makeCurrent(int pageNo, int row)
+void PlaylistModel::makeCurrent(int pageNo, int row, bool alone)
 {
     const bool list = pageNo == ListPage;
     QPersistentModelIndex& field = list ? m_curItem : m_curNode;
     const int before = rowIn(field, pageNo);
     setCurrent(field, EntryIndex(pageNo, row));
     // The design shows the current entry by selecting it.
-    if (!list) {
+    if (!list || alone) {
         SelectOnly(pageNo, row);
         return;
     }
@@ -143,22 +143,35 @@ QString PlaylistModel::NextSong()
     return pathAt(m_curPage, row);
 }
 
-bool PlaylistModel::ChooseFromPage(int pageNo)
+bool PlaylistModel::PlayEntry(int pageNo, int row)
 {
-    const int row = SelectedRow(pageNo);
-    if (row < 0)
+    if (pageNo < 1 || pageNo > ListPage || row < 0 || row >= count(pageNo))
         return false;
     SetCurPage(static_cast<std::uint8_t>(pageNo));
-    setCurrent(m_curNode, EntryIndex(pageNo, row));
+    if (pageNo == ListPage) {
+        makeCurrent(ListPage, row);
+        emit PlayRequested(TempPath(row));
+        return true;
+    }
+    // A heading plays the first file at or after it; with none, the heading is current
+    // and there is nothing to play.
+    const int file = firstFileRow(pageNo, row);
+    if (file < 0) {
+        setCurrent(m_curNode, EntryIndex(pageNo, row));
+        emit PlayRequested(QString());
+        return true;
+    }
+    makeCurrent(pageNo, file);
+    emit PlayRequested(pathAt(pageNo, file));
     return true;
 }
 
-bool PlaylistModel::ChooseFromList()
+void PlaylistModel::PlayHandedEntry(int row)
 {
-    const int row = FirstSelectedTempRow();
-    if (row < 0)
-        return false;
+    if (row < 0 || row >= TempCount())
+        return;
     SetCurPage(ListPage);
-    setCurrent(m_curItem, EntryIndex(ListPage, row));
-    return true;
+    makeCurrent(ListPage, row, true);
+    emit EntryHanded(row);
+    emit PlayRequested(TempPath(row));
 }

@@ -3,7 +3,6 @@
 
 #include "PlaylistGuiSupport.h"
 
-#include "Cmain.h"
 #include "Playlist.h"
 #include "support/MixerDouble.h"
 
@@ -19,17 +18,16 @@ protected:
         ScratchFolderTest::SetUp();
         EnsureQtApplication();
         Settings = G_STRUCT_tag{};
-        App.SetPlayRequest([this] { m_played.append(m_form->CurrentSong()); });
+        QObject::connect(&m_model, &PlaylistModel::PlayRequested, [this](const QString& path) { m_played << path; });
     }
     void TearDown() override
     {
         m_form.reset();
-        App.SetPlayRequest({});
         ScratchFolderTest::TearDown();
     }
     TFormPlayList& Open()
     {
-        m_form = std::make_unique<TFormPlayList>(m_store);
+        m_form = std::make_unique<TFormPlayList>(m_model);
         return *m_form;
     }
     // Handed paths are walked on the drop walker; the test waits until they are listed.
@@ -50,7 +48,7 @@ protected:
 
     MixerState m_mixer;
     UseMixerDouble m_useMixer{m_mixer};
-    TM_PlayList m_store;
+    PlaylistModel m_model;
     std::unique_ptr<TFormPlayList> m_form;
     QStringList m_played;
 };

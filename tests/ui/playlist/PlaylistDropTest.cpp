@@ -239,12 +239,10 @@ TEST_F(PlaylistDrop, WidgetsCarryTheirNamesAndPages)
         EXPECT_EQ(Tree(n)->Tag, n);
         EXPECT_EQ(Tree(n)->objectName(), QStringLiteral("TreeView%1").arg(n));
         EXPECT_FALSE(Tree(n)->accessibleName().isEmpty());
-        EXPECT_EQ(m_store->Pages[n - 1].Tree, Tree(n));
+        EXPECT_EQ(Tree(n)->PageNo(), n);
     }
     EXPECT_EQ(m_list->objectName(), QStringLiteral("ListView1"));
     EXPECT_EQ(m_list->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("음악 파일명"));
-    m_playlist.reset();
-    EXPECT_EQ(m_store->Pages[0].Tree, nullptr);
 }
 
 } // namespace

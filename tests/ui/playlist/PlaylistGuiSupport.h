@@ -1,6 +1,6 @@
 #pragma once
-// A playlist with its five trees and list, on a store of its own, in a scratch
-// program folder. The widgets are never shown.
+// A playlist model with its five trees and list, in a scratch program folder. The
+// widgets are never shown.
 
 #include "PlaylistTestSupport.h"
 
@@ -25,17 +25,18 @@ protected:
         Destroy();
         ScratchFolderTest::TearDown();
     }
-    // A fresh window's worth of widgets over the same store, as after a restart.
+    // A fresh model and window's worth of widgets, as after a restart.
     void Rebuild()
     {
         Destroy();
+        m_model = std::make_unique<PlaylistModel>();
         std::array<TDropTreeView*, 5> trees {};
         for (int n = 1; n <= 5; ++n) {
             m_trees[n - 1] = std::make_unique<TDropTreeView>(n);
             trees[n - 1] = m_trees[n - 1].get();
         }
         m_list = std::make_unique<TDropListView>();
-        m_playlist = std::make_unique<PlaylistPages>(trees, m_list.get(), *m_store);
+        m_playlist = std::make_unique<PlaylistPages>(trees, m_list.get(), *m_model);
     }
     void Destroy()
     {
@@ -43,6 +44,7 @@ protected:
         for (auto& tree : m_trees)
             tree.reset();
         m_list.reset();
+        m_model.reset();
     }
 
     TDropTreeView* Tree(int n) const { return m_trees[n - 1].get(); }
@@ -62,7 +64,7 @@ protected:
         return rows;
     }
 
-    std::unique_ptr<TM_PlayList> m_store = std::make_unique<TM_PlayList>();
+    std::unique_ptr<PlaylistModel> m_model;
     std::unique_ptr<TDropTreeView> m_trees[5];
     std::unique_ptr<TDropListView> m_list;
     std::unique_ptr<PlaylistPages> m_playlist;

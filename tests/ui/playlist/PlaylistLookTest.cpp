@@ -5,7 +5,6 @@
 
 #include "PlaylistGuiSupport.h"
 
-#include "Cmain.h"
 #include "Dxbuttons.h"
 #include "Playlist.h"
 #include "support/MixerDouble.h"
@@ -27,7 +26,7 @@ protected:
         Settings = G_STRUCT_tag{};
         Settings.PlayListW = 360;
         Settings.PlayListH = 260;
-        m_form = std::make_unique<TFormPlayList>(m_store);
+        m_form = std::make_unique<TFormPlayList>(m_model);
         m_form->show();
         m_form->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(m_form.get()));
@@ -72,11 +71,7 @@ protected:
     void Play(TFileDropTree* view, int row)
     {
         view->setCurrentIndex(view->EntryIndex(row));
-        if (view == m_form->ListView1)
-            m_form->PlayFromList();
-        else
-            m_form->PlayFromTree(static_cast<TDropTreeView*>(view), static_cast<TDropTreeView*>(view)->Tag);
-        m_form->CurrentSong();
+        m_model.PlayEntry(view->PageNo(), row);
     }
     // The user adds `rows` to the selection (Ctrl+click) and leaves the keyboard on `focus`.
     void Select(TFileDropTree* view, std::initializer_list<int> rows, int focus)
@@ -97,7 +92,7 @@ protected:
 
     MixerState m_mixer;
     UseMixerDouble m_useMixer{m_mixer};
-    TM_PlayList m_store;
+    PlaylistModel m_model;
     std::unique_ptr<TFormPlayList> m_form;
 };
 

@@ -11,6 +11,7 @@
 #include <QDeadlineTimer>
 #include <QAbstractItemModelTester>
 #include <QHash>
+#include <QSignalSpy>
 
 namespace {
 
@@ -45,8 +46,7 @@ protected:
             ASSERT_EQ(m_model.AddTempFile(QStringLiteral("/t/%1.ogg").arg(i)), PlaylistModel::TempAdd::Added);
     }
 
-    TM_PlayList m_store;
-    PlaylistModel m_model{m_store};
+    PlaylistModel m_model;
 };
 
 TEST_F(PlaylistModelTest, PageSongsFollowInOrderAndWrapOnlyFromTheLastEntry)
@@ -61,7 +61,7 @@ TEST_F(PlaylistModelTest, PageSongsFollowInOrderAndWrapOnlyFromTheLastEntry)
     EXPECT_TRUE(m_model.IsSelected(1, 2));
     EXPECT_EQ(m_model.NextSong(), Song('A')) << "B was the last entry";
 
-    PlaylistModel trailing(m_store);
+    PlaylistModel trailing;
     for (const char* path : {"/m/A.mp3", "/m/B.mp3"})
         ASSERT_TRUE(trailing.AddPageEntry(1, QString::fromLatin1(path), false, 0));
     ASSERT_TRUE(trailing.AddPageEntry(1, QStringLiteral("/m/H"), true, 0));
@@ -72,19 +72,22 @@ TEST_F(PlaylistModelTest, PageSongsFollowInOrderAndWrapOnlyFromTheLastEntry)
     EXPECT_EQ(trailing.NextSong(), QString()) << "a trailing heading never wraps";
 }
 
-TEST_F(PlaylistModelTest, ChosenHeadingPlaysTheFileAfterItAndOnlyADoubleClickChangesThePage)
+TEST_F(PlaylistModelTest, ChosenHeadingPlaysTheFileAfterItAndOnlyAChoiceChangesThePage)
 {
     Fill(QStringLiteral("AB"));
     Fill(QStringLiteral("HC"), 2);
-    EXPECT_FALSE(m_model.ChooseFromPage(2)) << "nothing selected there";
+    QSignalSpy requests(&m_model, &PlaylistModel::PlayRequested);
+    EXPECT_FALSE(m_model.PlayChosen(2)) << "nothing selected there";
     m_model.SetSelected(2, 0, true);
-    ASSERT_TRUE(m_model.ChooseFromPage(2));
+    ASSERT_TRUE(m_model.PlayChosen(2));
+    ASSERT_EQ(requests.count(), 1);
+    EXPECT_EQ(requests.at(0).at(0).toString(), Song('C')) << "the request carries the entry it plays";
     EXPECT_EQ(m_model.CurPage(), 2);
     EXPECT_EQ(m_model.CurrentSong(), Song('C'));
     EXPECT_TRUE(m_model.IsSelected(2, 1));
     EXPECT_FALSE(m_model.IsSelected(2, 0)) << "the current entry is selected alone";
 
-    PlaylistModel fresh(m_store);
+    PlaylistModel fresh;
     for (const char* path : {"/m/A.mp3", "/m/B.mp3"})
         ASSERT_TRUE(fresh.AddPageEntry(1, QString::fromLatin1(path), false, 0));
     EXPECT_EQ(fresh.CurPage(), 1);
@@ -95,17 +98,17 @@ TEST_F(PlaylistModelTest, ListSongsWrapAndStartAfterTheSelection)
 {
     FillList(3);
     m_model.SetTempSelected(2, true);
-    ASSERT_TRUE(m_model.ChooseFromList());
+    ASSERT_TRUE(m_model.PlayChosen(PlaylistModel::ListPage));
     EXPECT_EQ(m_model.CurPage(), PlaylistModel::ListPage);
     EXPECT_EQ(m_model.NextSong(), m_model.TempPath(0)) << "the third wraps to the first";
     EXPECT_FALSE(m_model.IsTempSelected(2));
     EXPECT_TRUE(m_model.IsTempSelected(0));
 
-    PlaylistModel other(m_store);
+    PlaylistModel other;
     for (int i = 0; i < 3; ++i)
         other.AddTempItem(QStringLiteral("/t/%1.ogg").arg(i));
     other.SetTempSelected(0, true);
-    ASSERT_TRUE(other.ChooseFromList());
+    ASSERT_TRUE(other.PlayChosen(PlaylistModel::ListPage));
     other.SetTempSelected(0, false);
     other.DeleteSelectedTemp();  // nothing selected: nothing goes
     ASSERT_EQ(other.TempCount(), 3);
@@ -117,20 +120,20 @@ TEST_F(PlaylistModelTest, DeletedOrMovedCurrentEntryIsForgottenWithoutBeingTold)
 {
     Fill(QStringLiteral("HABC"));
     m_model.SetSelected(1, 2, true);
-    ASSERT_TRUE(m_model.ChooseFromPage(1));
+    ASSERT_TRUE(m_model.PlayChosen(1));
     m_model.DeleteSelected(1);
     EXPECT_EQ(m_model.CurrentRow(), -1);
     EXPECT_EQ(m_model.NextSong(), Song('A')) << "the first file of the page";
 
     FillList(3);
     m_model.SetTempSelected(1, true);
-    ASSERT_TRUE(m_model.ChooseFromList());
+    ASSERT_TRUE(m_model.PlayChosen(PlaylistModel::ListPage));
     m_model.MoveSelectedTemp(0);  // replaced by a copy
     EXPECT_EQ(m_model.CurrentRow(), -1);
     EXPECT_EQ(m_model.TempPaths(), QStringList({"/t/1.ogg", "/t/0.ogg", "/t/2.ogg"}));
     EXPECT_EQ(m_model.FirstSelectedTempRow(), -1) << "the copies come unselected";
     m_model.SetTempSelected(2, true);
-    ASSERT_TRUE(m_model.ChooseFromList());
+    ASSERT_TRUE(m_model.PlayChosen(PlaylistModel::ListPage));
     m_model.DeleteSelectedTemp();
     EXPECT_EQ(m_model.CurrentRow(), -1);
     EXPECT_EQ(m_model.TempCount(), 2);
@@ -146,7 +149,7 @@ TEST_F(PlaylistModelTest, DeletingAndMovingKeepOrderAndRenumber)
     EXPECT_EQ(Names(), QStringList({"A.mp3", "C.mp3", "E.mp3"}));
     EXPECT_EQ(Numbers(), std::vector<int>({1, 2, 3}));
 
-    PlaylistModel moving(m_store);
+    PlaylistModel moving;
     for (const char* name : {"A", "B", "C", "D", "E", "F"})
         ASSERT_TRUE(moving.AddPageEntry(1, QStringLiteral("/m/%1.mp3").arg(QLatin1String(name)), false, name[0] == 'E' ? 3 : 1));
     for (int row : {0, 2, 5})
@@ -202,8 +205,7 @@ TEST_F(PlaylistModelTest, PagesAndListSurviveTheirFiles)
     EXPECT_EQ(ReadBytes(QStringLiteral("MusicList2.dat")).size(), 500);
     EXPECT_EQ(ReadBytes(QStringLiteral("Temprary.txt")), QByteArray("/t/0.ogg\r\n/t/1.ogg\r\n"));
 
-    TM_PlayList otherStore;
-    PlaylistModel loaded(otherStore);
+    PlaylistModel loaded;
     loaded.LoadPages();
     loaded.LoadTempList();
     ASSERT_EQ(loaded.EntryCount(1), 3);
@@ -211,7 +213,7 @@ TEST_F(PlaylistModelTest, PagesAndListSurviveTheirFiles)
         EXPECT_EQ(RecordBytes(loaded.Entry(1, row)), RecordBytes(m_model.Entry(1, row)));
     EXPECT_EQ(loaded.EntryCount(5), 1);
     EXPECT_EQ(loaded.TempPaths(), m_model.TempPaths());
-    EXPECT_EQ(otherStore.Pages[0].Entries->Count(), 0) << "the records belong to the model";
+    EXPECT_EQ(loaded.Page(1).Entries->Count(), 0) << "the records belong to the model";
 
     loaded.LoadPages();  // appended after what the page shows, as "Reload" does
     EXPECT_EQ(loaded.EntryCount(1), 6);

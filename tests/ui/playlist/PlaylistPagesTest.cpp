@@ -26,7 +26,7 @@ TEST_F(PageLoading, FilledTreeShowsNamesLevelsAndFreshNumbers)
                          MakeRecord(false, 2, 9, QStringLiteral("/m/D/sub/b.ogg"))}));
     EXPECT_TRUE(m_playlist->LoadPages());
     EXPECT_EQ(Rows(2), (QStringList{"D|1|0|0", "a.mp3|0|1|1", "sub|1|1|4", "b.ogg|0|2|2"}));
-    EXPECT_EQ(m_store->Pages[1].Entries->Count(), 0);
+    EXPECT_EQ(m_model->Page(2).Entries->Count(), 0);
     for (int n : {1, 3, 4, 5})
         EXPECT_EQ(Tree(n)->EntryCount(), 0);
     EXPECT_TRUE(m_boxes.empty());
@@ -74,7 +74,7 @@ TEST_F(PageSaving, SaveToFileWritesEveryPageThenNotice)
     EXPECT_EQ(m_boxes[0].Text, QStringLiteral("MusicFile1~5.dat 로 각 페이지별로 저장 되었습니다."));
     EXPECT_EQ(m_boxes[0].Flags, 48);
     for (int n = 1; n <= 5; ++n)
-        EXPECT_EQ(m_store->Pages[n - 1].Entries->Count(), 0);
+        EXPECT_EQ(m_model->Page(n).Entries->Count(), 0);
 }
 
 // A failed page is told once, with the pages that were saved; no success notice

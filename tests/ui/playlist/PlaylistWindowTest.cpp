@@ -4,7 +4,6 @@
 
 #include "PlaylistGuiSupport.h"
 
-#include "Cmain.h"
 #include "Dxbuttons.h"
 #include "KnobTrack.h"
 #include "Playlist.h"
@@ -51,17 +50,16 @@ protected:
         Settings.PlayListY = 200;
         Settings.PlayListW = 400;
         Settings.PlayListH = 600;
-        App.SetPlayRequest([this] { ++m_playRequests; });
+        QObject::connect(&m_model, &PlaylistModel::PlayRequested, [this](const QString& path) { m_requested << path; });
     }
     void TearDown() override
     {
         m_form.reset();
-        App.SetPlayRequest({});
         ScratchFolderTest::TearDown();
     }
     TFormPlayList& Open()
     {
-        m_form = std::make_unique<TFormPlayList>(m_store);
+        m_form = std::make_unique<TFormPlayList>(m_model);
         return *m_form;
     }
     void AddFiles(int page, int count)
@@ -77,9 +75,9 @@ protected:
 
     MixerState m_mixer;
     UseMixerDouble m_useMixer{m_mixer};
-    TM_PlayList m_store;
+    PlaylistModel m_model;
     std::unique_ptr<TFormPlayList> m_form;
-    int m_playRequests = 0;
+    QStringList m_requested;  // the paths the playlist asked the player to play
 };
 
 TEST_F(PlaylistWindow, OpensWhereTheSettingsSayWithItsTabsAndTitleBar)
@@ -96,7 +94,7 @@ TEST_F(PlaylistWindow, OpensWhereTheSettingsSayWithItsTabsAndTitleBar)
     EXPECT_EQ(form.PageControl1->currentIndex(), 0);
     for (int n = 1; n <= 5; ++n) {
         EXPECT_EQ(form.TreeView(n)->Tag, n);
-        EXPECT_EQ(m_store.Pages[n - 1].Tree, form.TreeView(n));
+        EXPECT_EQ(form.TreeView(n)->PageNo(), n);
     }
     form.resize(400, 600);
     form.show();
@@ -195,25 +193,25 @@ TEST_F(PlaylistWindow, DoubleClickAndEnterAskThePlayerToPlay)
     QApplication::processEvents();
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, RowCentre(tree, 1));
     QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, RowCentre(tree, 1));
-    EXPECT_EQ(m_playRequests, 1);
+    EXPECT_EQ(m_requested, QStringList{"/m/s2.mp3"}) << "the request carries the entry it plays";
     EXPECT_EQ(form.Model().CurPage(), 3);
-    EXPECT_EQ(form.CurrentSong(), QStringLiteral("/m/s2.mp3"));
-    EXPECT_EQ(form.NextSong(), QStringLiteral("/m/s3.mp3"));
+    EXPECT_EQ(form.Model().CurrentSong(), QStringLiteral("/m/s2.mp3"));
+    EXPECT_EQ(form.Model().NextSong(), QStringLiteral("/m/s3.mp3"));
 
     form.Pages->AddTempItem(QStringLiteral("/t/x.mp3"));
     form.PageControl1->setCurrentIndex(5);
     form.ListView1->setCurrentIndex(form.ListView1->EntryIndex(0));
     QTest::keyClick(form.ListView1, Qt::Key_Return);
-    EXPECT_EQ(m_playRequests, 2);
-    EXPECT_EQ(form.CurrentSong(), QStringLiteral("/t/x.mp3"));
+    EXPECT_EQ(m_requested.value(1), QStringLiteral("/t/x.mp3"));
+    EXPECT_EQ(form.Model().CurrentSong(), QStringLiteral("/t/x.mp3"));
 
     // The row the keyboard is on plays even when Tab made it current without selecting it.
     tree->clearSelection();
     tree->selectionModel()->setCurrentIndex(tree->EntryIndex(2), QItemSelectionModel::NoUpdate);
     ASSERT_FALSE(tree->selectionModel()->isSelected(tree->EntryIndex(2)));
     QTest::keyClick(tree, Qt::Key_Return);
-    EXPECT_EQ(m_playRequests, 3);
-    EXPECT_EQ(form.CurrentSong(), QStringLiteral("/m/s3.mp3"));
+    EXPECT_EQ(m_requested.value(2), QStringLiteral("/m/s3.mp3"));
+    EXPECT_EQ(form.Model().CurrentSong(), QStringLiteral("/m/s3.mp3"));
 }
 
 TEST_F(PlaylistWindow, DeleteMenuActsOnTheShownPage)
@@ -297,7 +295,7 @@ TEST_F(PlaylistWindow, MasterVolumeBarFollowsTheMixerAndSetsIt)
     QApplication::sendEvent(form.ImgVolume, &past);
     EXPECT_EQ(form.ImgVolume->x(), 34 + 45);
     QTest::mouseRelease(form.ImgVolume, Qt::LeftButton, {}, QPoint(6, 3));
-    EXPECT_FALSE(m_store.VolumeDragging);
+    EXPECT_FALSE(m_model.Store().VolumeDragging);
     EXPECT_EQ(m_mixer.Opened, m_mixer.Released + 1) << "one mixer stays open to hear of changes";
 
     // A change made elsewhere moves the knob at once, without the window being activated.
@@ -408,9 +406,9 @@ TEST_F(PlaylistWindow, RowsAreListItemsAReaderCanPlayAndHiddenPagesAreNotShowing
     ASSERT_EQ(actions->actionNames().value(0), QStringLiteral("Play"));
     actions->doAction(QStringLiteral("Play"));
     QApplication::processEvents();
-    EXPECT_EQ(m_playRequests, 1);
+    EXPECT_EQ(m_requested, QStringList{"/m/s2.mp3"});
     EXPECT_EQ(form.Model().CurPage(), 3);
-    EXPECT_EQ(form.CurrentSong(), QStringLiteral("/m/s2.mp3"));
+    EXPECT_EQ(form.Model().CurrentSong(), QStringLiteral("/m/s2.mp3"));
     EXPECT_TRUE(row->state().selected);
 
     // Another page's rows are neither visible nor showing.

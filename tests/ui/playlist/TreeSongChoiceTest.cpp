@@ -74,13 +74,13 @@ TEST_F(TreeSongChoiceTest, DoubleClickedHeadingPlaysTheFileAfterIt)
 {
     Fill(2, {"a.mp3", "H", "c.mp3"});
     Select(Tree(2), 1);
-    ASSERT_TRUE(choice().ChooseFromPage(2));
+    ASSERT_TRUE(choice().PlayChosen(2));
     EXPECT_EQ(choice().CurPage(), 2);
     EXPECT_EQ(choice().CurrentSong(), QStringLiteral("/m/c.mp3"));
     EXPECT_EQ(Selected(Tree(2)), QStringList{"c.mp3"});
 
     Tree(3)->clearSelection();
-    EXPECT_FALSE(choice().ChooseFromPage(3));
+    EXPECT_FALSE(choice().PlayChosen(3));
     EXPECT_EQ(choice().CurPage(), 2);
 }
 
@@ -91,7 +91,7 @@ TEST_F(TreeSongChoiceTest, ShowingAnotherPageDoesNotChangeWhatPlays)
     Select(Tree(4), 0);
     EXPECT_EQ(choice().CurrentSong(), QStringLiteral("/m/a.mp3"));
     Select(Tree(4), 0);
-    ASSERT_TRUE(choice().ChooseFromPage(4));
+    ASSERT_TRUE(choice().PlayChosen(4));
     EXPECT_EQ(choice().CurrentSong(), QStringLiteral("/m/d.mp3"));
 }
 
@@ -112,9 +112,9 @@ TEST_F(TreeSongChoiceTest, ListWrapsAndStartsAfterTheSelection)
 TEST_F(TreeSongChoiceTest, ListDoubleClickTakesTheFirstSelectedItem)
 {
     FillList({"1.mp3", "2.mp3", "3.mp3"});
-    EXPECT_FALSE(choice().ChooseFromList());
+    EXPECT_FALSE(choice().PlayChosen(PlaylistModel::ListPage));
     SelectRows(m_list.get(), {2, 1});
-    ASSERT_TRUE(choice().ChooseFromList());
+    ASSERT_TRUE(choice().PlayChosen(PlaylistModel::ListPage));
     EXPECT_EQ(choice().CurPage(), PlaylistModel::ListPage);
     EXPECT_EQ(choice().CurrentSong(), QStringLiteral("/t/2.mp3"));
     // The current item is deselected before the next one is chosen.
