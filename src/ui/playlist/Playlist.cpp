@@ -12,7 +12,6 @@
 
 #include <QAction>
 #include <QCloseEvent>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
@@ -233,44 +232,6 @@ void TFormPlayList::leaveEvent(QEvent* event)
 
 // --- events ---
 
-bool TFormPlayList::HandleEntryView(QObject* watched, QEvent* event)
-{
-    QWidget* view = qobject_cast<QWidget*>(watched);
-    if (view && !qobject_cast<TFileDropTree*>(view))
-        view = view->parentWidget();  // the viewport of a tree or the list
-    auto* entries = qobject_cast<TFileDropTree*>(view);
-    if (!entries)
-        return false;
-    const int pageNo = entries->PageNo();
-    if (event->type() == QEvent::MouseButtonDblClick) {
-        // The entry double-clicked plays; a double-click below the last one plays nothing.
-        const auto* mouse = static_cast<QMouseEvent*>(event);
-        if (mouse->button() != Qt::LeftButton)
-            return false;
-        QPoint at = mouse->position().toPoint();
-        if (watched != entries->viewport())
-            at = entries->viewport()->mapFrom(entries, at);
-        const int row = entries->RowOf(entries->indexAt(at));
-        if (row >= 0)
-            m_model.PlayEntry(pageNo, row);
-        return true;
-    }
-    if (event->type() != QEvent::KeyPress)
-        return false;
-    // Enter plays the entry chosen and Delete removes the selection, as the double-click
-    // and the context menu do.
-    const int key = static_cast<QKeyEvent*>(event)->key();
-    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-        m_model.PlayChosen(pageNo);
-        return true;
-    }
-    if (key == Qt::Key_Delete) {
-        m_model.DeleteSelected(pageNo);
-        return true;
-    }
-    return false;
-}
-
 bool TFormPlayList::eventFilter(QObject* watched, QEvent* event)
 {
     const QEvent::Type type = event->type();
@@ -286,9 +247,6 @@ bool TFormPlayList::eventFilter(QObject* watched, QEvent* event)
             SyncPositionWithWindowSystem(this);
         return DriveMoveLoop(m_moveLoop, this, event);
     }
-    if (type == QEvent::MouseButtonDblClick || type == QEvent::KeyPress)
-        if (HandleEntryView(watched, event))
-            return true;
     return QWidget::eventFilter(watched, event);
 }
 

@@ -162,7 +162,6 @@ private:
     void BuildPages(std::array<TDropTreeView*, 5>& trees);
     void BuildPanel2();
     bool HandleVolume(QObject* watched, QEvent* event);
-    bool HandleEntryView(QObject* watched, QEvent* event);
     // A handed-over entry plays: its tab is shown, and the entry in it.
     void ShowHandedEntry(int row);
 

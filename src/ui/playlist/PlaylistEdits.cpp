@@ -186,6 +186,18 @@ void PlaylistModel::DeleteSelected(int pageNo)
         Renumber(pageNo);
 }
 
+void PlaylistModel::DeleteChosen(int pageNo)
+{
+    std::vector<int> rows = SelectedRows(pageNo);
+    if (rows.empty() && FocusedRow(pageNo) >= 0)
+        rows.push_back(FocusedRow(pageNo));
+    if (rows.empty())
+        return;
+    takeRows(pageNo, rows);
+    if (pageNo != ListPage)
+        Renumber(pageNo);
+}
+
 // --- moving ---
 
 void PlaylistModel::MoveSelected(int pageNo, int target)
@@ -249,7 +261,7 @@ void PlaylistModel::MoveSelected(int pageNo, int target)
     emit SongsChanged();
 }
 
-void PlaylistModel::MoveSelectedTemp(int target)
+void PlaylistModel::MoveSelectedTemp(int target, bool selectCopies)
 {
     const std::vector<int> rows = SelectedRows(ListPage);
     if (rows.empty())
@@ -258,6 +270,7 @@ void PlaylistModel::MoveSelectedTemp(int target)
     QStringList copies;
     for (int row : rows)
         copies.append(TempPath(row));
+    const auto focused = std::find(rows.begin(), rows.end(), FocusedRow(ListPage));
     // The copies go in before the target (the target among the originals when it was
     // selected), unselected; then the originals go.
     const int moved = static_cast<int>(rows.size());
@@ -266,6 +279,39 @@ void PlaylistModel::MoveSelectedTemp(int target)
     for (int row : rows)
         originals.push_back(row >= at ? row + moved : row);
     takeRows(ListPage, originals);
+    if (!selectCopies)
+        return;
+    const int first = at - static_cast<int>(std::count_if(rows.begin(), rows.end(), [at](int row) { return row < at; }));
+    selection(ListPage).select(QItemSelection(EntryIndex(ListPage, first), EntryIndex(ListPage, first + moved - 1)),
+                               QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    if (focused != rows.end())
+        SetFocused(ListPage, first + static_cast<int>(focused - rows.begin()));
+}
+
+void PlaylistModel::MoveChosen(int pageNo, int step)
+{
+    std::vector<int> rows = SelectedRows(pageNo);
+    if (rows.empty()) {
+        if (FocusedRow(pageNo) < 0)
+            return;
+        rows.push_back(FocusedRow(pageNo));
+        SetSelected(pageNo, rows.front(), true);
+    }
+    const int count = this->count(pageNo);
+    int target = -1;
+    if (step < 0) {
+        if (rows.front() == 0)
+            return;
+        target = rows.front() - 1;
+    } else {
+        if (rows.back() + 1 >= count)
+            return;
+        target = rows.back() + 2 < count ? rows.back() + 2 : -1;
+    }
+    if (pageNo == ListPage)
+        MoveSelectedTemp(target, true);
+    else
+        MoveSelected(pageNo, target);
 }
 
 void PlaylistModel::Renumber(int pageNo)

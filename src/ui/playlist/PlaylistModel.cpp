@@ -252,6 +252,16 @@ int PlaylistModel::ChosenRow(int pageNo) const
     return selected >= 0 ? selected : FocusedRow(pageNo);
 }
 
+void PlaylistModel::SetCursorHeld(int pageNo, bool held)
+{
+    m_held.at(static_cast<std::size_t>(pageNo - 1)) = held;
+}
+
+bool PlaylistModel::CursorHeld(int pageNo) const
+{
+    return m_held.at(static_cast<std::size_t>(pageNo - 1));
+}
+
 // --- pages ---
 
 int PlaylistModel::EntryCount(int pageNo) const

@@ -18,8 +18,10 @@
 // (its current index). Song choice starts from it.
 //
 // The entry that plays is data (`CurrentRole`), not a selection: the views draw it as
-// they draw a selected row. The selection follows the song as it always has (the current
-// entry is selected).
+// they draw a selected row. While the user's keyboard cursor is on a page
+// (`SetCursorHeld`), a change of song leaves that page's selection and cursor where the
+// user put them; else the selection follows the song as it always has (the current entry
+// is selected).
 
 #include "MusicFile.h"
 
@@ -105,6 +107,10 @@ public:
     // What the user chose: the selected entry, or the focused one when nothing is
     // selected; -1 for neither.
     int ChosenRow(int pageNo) const;
+    // The user's keyboard cursor is on the page (its view has the keyboard focus and the
+    // keyboard was used there last): a change of song leaves its selection alone.
+    void SetCursorHeld(int pageNo, bool held);
+    bool CursorHeld(int pageNo) const;
 
     // --- pages ---
 
@@ -153,13 +159,21 @@ public:
     // renumbered. A deleted current entry is current no more.
     void DeleteSelected(int pageNo);
     void DeleteSelectedTemp() { DeleteSelected(ListPage); }
+    // The Delete key: the selected entries, or the focused one when none is selected.
+    void DeleteChosen(int pageNo);
     // Dragging inside a page: the selected entries move, in order, before row `target`
     // (a moved file takes that entry's `Level`), or to the end when `target` is -1; they
     // stay selected and the page is renumbered.
     void MoveSelected(int pageNo, int target);
-    // The same inside the list, where the moved entries are copies, unselected: a moved
-    // current entry is current no more.
-    void MoveSelectedTemp(int target);
+    // The same inside the list, where the moved entries are copies, unselected unless
+    // `selectCopies` (the keyboard's row then goes with them): a moved current entry is
+    // current no more.
+    void MoveSelectedTemp(int target, bool selectCopies = false);
+    // Alt+Up and Alt+Down: the chosen entries (ChosenRow's rule) move as a drag inside
+    // the page moves them: before the entry above the first of them (`step` -1), or
+    // before the second entry below the last of them (`step` 1; to the end when there is
+    // no such entry). They are selected afterwards.
+    void MoveChosen(int pageNo, int step);
     // Numbers the file entries 1, 2, 3, ... in order; headings keep theirs.
     void Renumber(int pageNo);
 
@@ -193,8 +207,8 @@ public:
     // The row of the current entry on the current page or list.
     int CurrentRow() const;
     // Full path of the current entry: the first file at or after the page's selected
-    // entry, or the list's first selected entry; it becomes current and selected. Empty
-    // when there is none.
+    // entry, or the list's first selected entry; it becomes current (and selected,
+    // unless the user's cursor is held there). Empty when there is none.
     QString CurrentSong();
     // The entry after the current one, which becomes current. A page wraps to its top
     // only from its very last entry; the list always wraps.
@@ -233,9 +247,9 @@ private:
     static int rowIn(const QPersistentModelIndex& index, int pageNo);
     int nextRow() const;
     QString pathAt(int pageNo, int row) const;
-    // Makes `row` of `pageNo` current and shows it as the design does: selected, alone
-    // on a page (and on the list with `alone`); on the list the entry that was current
-    // is deselected.
+    // Makes `row` of `pageNo` current and, unless the user's cursor is held there, shows
+    // it as the design does: selected, alone on a page (and on the list with `alone`);
+    // on the list the entry that was current is deselected.
     void makeCurrent(int pageNo, int row, bool alone = false);
     int firstFileRow(int pageNo, int from) const;
     void setCurrent(QPersistentModelIndex& field, const QModelIndex& entry);
@@ -257,6 +271,7 @@ private:
     mutable QHash<QString, int> m_tempRows;
     mutable bool m_tempRowsStale = false;
     std::array<std::unique_ptr<QItemSelectionModel>, ListPage> m_selections;
+    std::array<bool, ListPage> m_held{};
 
     std::uint8_t m_curPage = 1;
     // The current entry of the page last chosen and of the list: persistent indexes,

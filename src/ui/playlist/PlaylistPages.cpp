@@ -12,6 +12,7 @@ PlaylistPages::PlaylistPages(const std::array<TDropTreeView*, 5>& trees, TDropLi
     for (int n = 1; n <= 5; ++n) {
         TDropTreeView* tree = TreeView(n);
         tree->ShowPage(m_model, n);
+        connectView(tree, n);
         m_connections.push_back(QObject::connect(tree, &TDropTreeView::FilesDropped, tree,
                                                 [this, tree](const QStringList& paths) { WMDropFiles(tree, paths); }));
         m_connections.push_back(QObject::connect(tree, &TDropTreeView::EntriesDropped, tree,
@@ -20,6 +21,7 @@ PlaylistPages::PlaylistPages(const std::array<TDropTreeView*, 5>& trees, TDropLi
                                                 }));
     }
     m_list->ShowPage(m_model, PlaylistModel::ListPage);
+    connectView(m_list, PlaylistModel::ListPage);
     m_connections.push_back(QObject::connect(m_list, &TDropListView::FilesDropped, m_list,
                                             [this](const QStringList& paths) { WMDropFiles(m_list, paths); }));
     m_connections.push_back(QObject::connect(m_list, &TDropListView::EntriesDropped, m_list,
@@ -41,6 +43,24 @@ TFileDropTree* PlaylistPages::viewOf(int pageNo) const
     if (pageNo == PlaylistModel::ListPage)
         return m_list;
     return TreeView(pageNo);
+}
+
+void PlaylistPages::connectView(TFileDropTree* view, int pageNo)
+{
+    m_connections.push_back(QObject::connect(view, &TFileDropTree::EntryDoubleClicked, view,
+                                            [this, pageNo](int row) { m_model.PlayEntry(pageNo, row); }));
+    // Enter plays the entry chosen and Delete removes the chosen ones, as the double-click
+    // and the context menu do: the selection, else the row the keyboard is on.
+    m_connections.push_back(QObject::connect(view, &TFileDropTree::PlayKey, view,
+                                            [this, pageNo] { m_model.PlayChosen(pageNo); }));
+    m_connections.push_back(QObject::connect(view, &TFileDropTree::DeleteKey, view,
+                                            [this, pageNo] { m_model.DeleteChosen(pageNo); }));
+    m_connections.push_back(QObject::connect(view, &TFileDropTree::MoveKey, view, [this, view, pageNo](int step) {
+        m_model.MoveChosen(pageNo, step);
+        view->scrollTo(view->currentIndex());
+    }));
+    m_connections.push_back(QObject::connect(view, &TFileDropTree::CursorHeldChanged, view,
+                                            [this, pageNo](bool held) { m_model.SetCursorHeld(pageNo, held); }));
 }
 
 // --- pages ---

@@ -113,6 +113,9 @@ public:
 private:
     // The tree of page 1-5, or the list for the list's number.
     TFileDropTree* viewOf(int pageNo) const;
+    // What the user does in a view (double-click, keys, where the cursor is), told to
+    // the model.
+    void connectView(TFileDropTree* view, int pageNo);
     struct JobState {
         int PageNo = 0;
         bool Play = false;

@@ -94,7 +94,11 @@ void PlaylistModel::makeCurrent(int pageNo, int row, bool alone)
     QPersistentModelIndex& field = list ? m_curItem : m_curNode;
     const int before = rowIn(field, pageNo);
     setCurrent(field, EntryIndex(pageNo, row));
-    // The design shows the current entry by selecting it.
+    // The design shows the current entry by selecting it; a user whose keyboard cursor is
+    // on the page keeps the selection and the row made there, and sees the entry that
+    // plays drawn as a selected one (CurrentRole).
+    if (CursorHeld(pageNo))
+        return;
     if (!list || alone) {
         SelectOnly(pageNo, row);
         return;
@@ -112,7 +116,8 @@ QString PlaylistModel::CurrentSong()
             return {};
         const int row = std::max(FirstSelectedTempRow(), 0);
         setCurrent(m_curItem, EntryIndex(ListPage, row));
-        SetSelected(ListPage, row, true);
+        if (!CursorHeld(ListPage))
+            SetSelected(ListPage, row, true);
         return TempPath(row);
     }
     const int row = firstFileRow(m_curPage, std::max(SelectedRow(m_curPage), 0));

@@ -5,6 +5,9 @@
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QHeaderView>
 #include <QMimeData>
 #include <QPainter>
@@ -85,6 +88,84 @@ QModelIndex TFileDropTree::EntryIndex(int row) const
 int TFileDropTree::RowOf(const QModelIndex& index) const
 {
     return index.isValid() && index.parent() == rootIndex() ? index.row() : -1;
+}
+
+void TFileDropTree::setKeyboardUsed(bool used)
+{
+    m_keyboardUsed = used;
+    const bool held = used && hasFocus();
+    if (held == m_held)
+        return;
+    m_held = held;
+    emit CursorHeldChanged(held);
+}
+
+void TFileDropTree::focusInEvent(QFocusEvent* event)
+{
+    QTreeView::focusInEvent(event);
+    switch (event->reason()) {
+    case Qt::TabFocusReason:
+    case Qt::BacktabFocusReason:
+    case Qt::ShortcutFocusReason:
+        setKeyboardUsed(true);
+        break;
+    case Qt::MouseFocusReason:
+        setKeyboardUsed(false);
+        break;
+    default:
+        // Back in an active window, the cursor is whose it was.
+        setKeyboardUsed(m_keyboardUsed);
+        break;
+    }
+}
+
+void TFileDropTree::focusOutEvent(QFocusEvent* event)
+{
+    QTreeView::focusOutEvent(event);
+    setKeyboardUsed(m_keyboardUsed);
+}
+
+void TFileDropTree::keyPressEvent(QKeyEvent* event)
+{
+    setKeyboardUsed(true);
+    const bool alt = event->modifiers() & Qt::AltModifier;
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        emit PlayKey();
+        return;
+    case Qt::Key_Delete:
+        emit DeleteKey();
+        return;
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+        if (alt) {
+            emit MoveKey(event->key() == Qt::Key_Up ? -1 : 1);
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    QTreeView::keyPressEvent(event);
+}
+
+void TFileDropTree::mousePressEvent(QMouseEvent* event)
+{
+    setKeyboardUsed(false);
+    QTreeView::mousePressEvent(event);
+}
+
+void TFileDropTree::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton) {
+        QTreeView::mouseDoubleClickEvent(event);
+        return;
+    }
+    // Below the last entry nothing plays.
+    const int row = RowOf(indexAt(event->position().toPoint()));
+    if (row >= 0)
+        emit EntryDoubleClicked(row);
 }
 
 void TFileDropTree::dragEnterEvent(QDragEnterEvent* event)

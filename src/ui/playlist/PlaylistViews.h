@@ -21,7 +21,13 @@ QStringList DroppedLocalPaths(const QMimeData* mime);
 // hands their local paths on through `FilesDropped`. Its own entries can be dragged: a
 // drag whose source the subclass accepts (`AcceptsSource`) is reported through
 // `EntriesDropped` with the row under the drop point (-1 below the last one); the view
-// itself moves nothing.
+// itself moves nothing. A double-click and the keys that act on entries (Enter, Delete,
+// Alt+Up and Alt+Down) are handed on as signals too.
+//
+// The view tells whose cursor its current row is: the keyboard user's while it has the
+// keyboard focus and the keyboard was used in it last (the focus came by Tab, or a key
+// was pressed in it), not after a click in it or once the focus is elsewhere
+// (`CursorHeldChanged`).
 class TFileDropTree : public QTreeView {
     Q_OBJECT
 public:
@@ -46,22 +52,41 @@ public:
     // play.
     std::function<void(int row)> PlayEntry;
 
+    // True while the current row is the keyboard user's cursor.
+    bool CursorHeld() const { return m_held; }
+
 signals:
     void FilesDropped(const QStringList& paths);
     void EntriesDropped(QWidget* source, int targetRow);
+    // A double-click with the left button on the entry at `row`.
+    void EntryDoubleClicked(int row);
+    // Enter; Delete; Alt+Up (`step` -1) and Alt+Down (`step` 1).
+    void PlayKey();
+    void DeleteKey();
+    void MoveKey(int step);
+    void CursorHeldChanged(bool held);
 
 protected:
     virtual bool AcceptsSource(const QObject* source) const = 0;
     // The page's rows are shown: what depends on the model's columns is set here.
     virtual void PageShown() {}
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
 private:
+    void setKeyboardUsed(bool used);
+
     PlaylistModel* m_playlist = nullptr;
     int m_pageNo = 0;
     QString m_headerName;
+    bool m_keyboardUsed = false;  // the keyboard, not the mouse, was used here last
+    bool m_held = false;
 };
 
 // Draws a page row as the page trees always have: the whole row grey 128 when it is

@@ -258,6 +258,68 @@ TEST_F(PlaylistModelTest, DroppedFolderBecomesHeadingsAndFilesByTheDropRules)
     EXPECT_EQ(m_model.TempCount(), 3) << "every music file once, the small one too";
 }
 
+// The fault a keyboard user met: with the cursor moved from the first song to the fourth
+// while the first played, the next song took the selection and the cursor, and Delete
+// removed a row the user had not chosen. Held, the cursor stays; the song that plays is
+// data the views draw. Let go, the selection follows the song again.
+TEST_F(PlaylistModelTest, ASongChangeLeavesAHeldCursorWhereTheUserPutIt)
+{
+    Fill(QStringLiteral("ABCDE"));
+    ASSERT_TRUE(m_model.PlayEntry(1, 0));
+    m_model.SetCursorHeld(1, true);
+    m_model.SelectOnly(1, 3);  // Down, Down, Down
+    EXPECT_EQ(m_model.NextSong(), Song('B'));
+    EXPECT_EQ(m_model.SelectedRows(1), std::vector<int>{3});
+    EXPECT_EQ(m_model.FocusedRow(1), 3);
+    EXPECT_TRUE(m_model.EntryIndex(1, 1).data(PlaylistModel::CurrentRole).toBool());
+    EXPECT_FALSE(m_model.EntryIndex(1, 0).data(PlaylistModel::CurrentRole).toBool());
+    EXPECT_EQ(m_model.PeekNextSong(), Song('C')) << "what plays next follows the song, not the cursor";
+    m_model.DeleteChosen(1);
+    EXPECT_EQ(Names(), QStringList({"A.mp3", "B.mp3", "C.mp3", "E.mp3"}));
+    EXPECT_EQ(m_model.CurrentRow(), 1);
+    // Nothing selected: Delete takes the row the keyboard is on.
+    m_model.SetSelected(1, m_model.SelectedRow(1), false);
+    m_model.SetFocused(1, 0);
+    m_model.DeleteChosen(1);
+    EXPECT_EQ(Names(), QStringList({"B.mp3", "C.mp3", "E.mp3"}));
+
+    m_model.SetCursorHeld(1, false);
+    EXPECT_EQ(m_model.NextSong(), Song('C'));
+    EXPECT_EQ(m_model.SelectedRows(1), std::vector<int>{1}) << "the design's highlight again";
+
+    FillList(3);
+    ASSERT_TRUE(m_model.PlayEntry(PlaylistModel::ListPage, 0));
+    m_model.SetCursorHeld(PlaylistModel::ListPage, true);
+    m_model.SelectOnly(PlaylistModel::ListPage, 2);
+    EXPECT_EQ(m_model.NextSong(), m_model.TempPath(1));
+    EXPECT_EQ(m_model.SelectedRows(PlaylistModel::ListPage), std::vector<int>{2});
+}
+
+// Alt+Up and Alt+Down move the chosen rows as a drag inside the page would, and they stay
+// chosen, so the keys can be pressed again; on the list the moved rows are copies.
+TEST_F(PlaylistModelTest, MoveKeysMoveTheChosenRowsAndKeepThemChosen)
+{
+    Fill(QStringLiteral("ABCDE"));
+    m_model.SetFocused(1, 1);  // nothing selected: the keyboard's row
+    m_model.MoveChosen(1, 1);
+    EXPECT_EQ(Names(), QStringList({"A.mp3", "C.mp3", "B.mp3", "D.mp3", "E.mp3"}));
+    EXPECT_EQ(m_model.SelectedRows(1), std::vector<int>{2});
+    m_model.MoveChosen(1, -1);
+    m_model.MoveChosen(1, -1);
+    EXPECT_EQ(Names(), QStringList({"B.mp3", "A.mp3", "C.mp3", "D.mp3", "E.mp3"}));
+    m_model.MoveChosen(1, -1);  // at the top already
+    EXPECT_EQ(Names().front(), QStringLiteral("B.mp3"));
+    EXPECT_EQ(Numbers(), std::vector<int>({1, 2, 3, 4, 5}));
+
+    FillList(4);
+    m_model.SelectOnly(PlaylistModel::ListPage, 1);
+    m_model.MoveChosen(PlaylistModel::ListPage, 1);
+    m_model.MoveChosen(PlaylistModel::ListPage, 1);
+    EXPECT_EQ(m_model.TempPaths(), QStringList({"/t/0.ogg", "/t/2.ogg", "/t/3.ogg", "/t/1.ogg"}));
+    EXPECT_EQ(m_model.SelectedRows(PlaylistModel::ListPage), std::vector<int>{3});
+    EXPECT_EQ(m_model.FocusedRow(PlaylistModel::ListPage), 3);
+}
+
 // Qt's own checker watches the model through every kind of edit (it stops the test at
 // the first inconsistency), and what the signals said went in or out is what the model
 // holds: a view built from them shows no stale row, nor one whose record is gone.

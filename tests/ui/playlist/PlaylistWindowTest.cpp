@@ -214,6 +214,54 @@ TEST_F(PlaylistWindow, DoubleClickAndEnterAskThePlayerToPlay)
     EXPECT_EQ(form.Model().CurrentSong(), QStringLiteral("/m/s3.mp3"));
 }
 
+// A keyboard user's cursor is theirs: a change of song marks the song that plays (drawn
+// as a selected row) and leaves their selection and row; Delete and Alt+arrows act on
+// what they chose. After a click, or with the focus elsewhere, the selection follows
+// the song again.
+TEST_F(PlaylistWindow, AChangeOfSongLeavesTheKeyboardCursorWhereTheUserPutIt)
+{
+    TFormPlayList& form = Open();
+    AddFiles(1, 5);
+    form.show();
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    TDropTreeView* tree = form.TreeView(1);
+    QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, RowCentre(tree, 0));
+    ASSERT_EQ(m_requested, QStringList{"/m/s1.mp3"});
+
+    tree->setFocus(Qt::TabFocusReason);
+    for (int press = 0; press < 3; ++press)
+        QTest::keyClick(tree, Qt::Key_Down);
+    EXPECT_TRUE(form.Model().CursorHeld(1));
+    EXPECT_EQ(form.Model().NextSong(), QStringLiteral("/m/s2.mp3"));
+    EXPECT_EQ(SelectedRows(tree), std::vector<int>{3});
+    EXPECT_EQ(tree->currentIndex().row(), 3);
+    QApplication::processEvents();
+    const QImage shot = tree->viewport()->grab().toImage();
+    const auto colourAt = [&](int row) {
+        const QRect r = tree->visualRect(tree->EntryIndex(row));
+        return QColor(shot.pixel(r.right() - 2, r.center().y()));
+    };
+    EXPECT_EQ(colourAt(1), QColor(128, 128, 128)) << "the song that plays is marked";
+    EXPECT_EQ(colourAt(0), QColor(240, 240, 240));
+
+    QTest::keyClick(tree, Qt::Key_Delete);
+    QStringList names;
+    for (int row = 0; row < tree->EntryCount(); ++row)
+        names << tree->EntryIndex(row).data().toString();
+    EXPECT_EQ(names, (QStringList{"s1.mp3", "s2.mp3", "s3.mp3", "s5.mp3"})) << "the row the user chose went";
+    QTest::keyClick(tree, Qt::Key_Up, Qt::AltModifier);
+    EXPECT_EQ(form.Model().Entry(1, 1).No, 2);
+    EXPECT_EQ(EntryDisplayName(form.Model().Entry(1, 1)), QStringLiteral("s3.mp3"));
+    EXPECT_EQ(tree->currentIndex().row(), 1) << "the keyboard goes with the moved row";
+
+    // A click: the mouse's again, and the selection follows the song.
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, RowCentre(tree, 3));
+    EXPECT_FALSE(form.Model().CursorHeld(1));
+    EXPECT_EQ(form.Model().NextSong(), QStringLiteral("/m/s5.mp3")) << "the entry after s2, which s3 went above";
+    EXPECT_EQ(SelectedRows(tree), std::vector<int>{3});
+}
+
 TEST_F(PlaylistWindow, DeleteMenuActsOnTheShownPage)
 {
     TFormPlayList& form = Open();
