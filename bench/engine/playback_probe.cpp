@@ -16,6 +16,7 @@
 #include "Dxbuttons.h"
 #include "Main.h"
 #include "fsound.h"
+#include "support/StripWithEngine.h"
 #include "support/AudioFixtures.h"
 #include "support/OneSongList.h"
 #include "support/Onsets.h"
@@ -87,7 +88,8 @@ int strip(int argc, char** argv)
         return 2;
     int result = 0;
     {
-        TFormMain form(&playList);
+        StripWithEngine strip(&playList);
+        TFormMain& form = strip.form;
         form.show();
         QSocketNotifier notifier(fd, QSocketNotifier::Read);
         std::string pending;

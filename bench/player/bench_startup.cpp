@@ -7,6 +7,7 @@
 #include "Main.h"
 #include "Panel.h"
 #include "fsound.h"
+#include "support/StripWithEngine.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -49,7 +50,8 @@ int child(int argc, char** argv, const QString& folder)
     SetProgramFolderOverride(folder);
     int result = 0;
     {
-        TFormMain form;
+        StripWithEngine strip;
+        TFormMain& form = strip.form;
         FirstPaint watcher(clock);
         form.PanelBack->installEventFilter(&watcher);
         form.show();

@@ -17,6 +17,7 @@
 #include "StripLabel.h"
 #include "Transport.h"
 #include "fsound.h"
+#include "support/StripWithEngine.h"
 #include "support/CodedSong.h"
 #include "support/OneSongList.h"
 
@@ -205,10 +206,10 @@ int main(int argc, char** argv)
         songs.songs << path;
     }
     SetProgramFolderOverride(work.path());
-    Transport transport;
-    transport.SetSongSource(&songs);
     {
-        TFormMain form(&songs, &transport);
+        StripWithEngine strip(&songs);
+        TFormMain& form = strip.form;
+        Transport& transport = strip.engine.TheTransport();
         form.TransportOf().SetVolume(1.0);
         form.show();
         PaintWatch glyph(form.BPlay);

@@ -15,6 +15,7 @@
 #include "Panel.h"
 #include "Playlist.h"
 #include "fsound.h"
+#include "support/StripWithEngine.h"
 
 #include <QApplication>
 #include <QDir>
@@ -153,7 +154,8 @@ int child(int argc, char** argv, const QString& folder)
     SetProgramFolderOverride(folder);
     int result = 0;
     {
-        TFormMain formMain;
+        StripWithEngine strip;
+        TFormMain& formMain = strip.form;
         PlaylistModel model;
         TFormPlayList formPlayList(model);
         BothPainted watcher(clock);

@@ -3,7 +3,7 @@
 // program implements it over the transport, and tells the media controls of every change
 // (MprisService::Refresh, TellSeeked); tests use a double. Window thread only.
 
-#include "Ogg.h"  // TransportState
+#include "Transport.h"  // TransportState
 
 #include <QString>
 #include <QStringList>

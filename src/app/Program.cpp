@@ -8,6 +8,7 @@
 #include "Magnetic.h"
 #include "MagneticRouter.h"
 #include "Main.h"
+#include "PlaybackEngine.h"
 #include "PlayListLink.h"
 #include "Playlist.h"
 #include "ReplaceFile.h"
@@ -126,28 +127,35 @@ Program::Program(int handOverSocket)
     // The docking manager outlives both windows.
     m_windowSystem = std::make_unique<QtWindowSystem>();
     m_magnetic = std::make_unique<TMagnetic>(*m_windowSystem);
-    MagneticWnd = m_magnetic.get();
 
-    // The one transport: the strip, the playlist and the media controls all use it.
-    m_transport = std::make_unique<Transport>();
+    // The engine and its one transport: the strip, the playlist and the media controls
+    // all use it. Its output is open (idle) from here on.
+    m_engine = std::make_unique<PlaybackEngine>();
+    Transport& transport = m_engine->TheTransport();
     m_playlist = std::make_unique<PlaylistModel>();
     // The player window loads the settings the playlist window is placed by.
-    m_formMain = std::make_unique<TFormMain>(nullptr, m_transport.get());
+    m_formMain = std::make_unique<TFormMain>(transport, m_engine->FrameSink());
+    m_formMain->SetDocking(m_magnetic.get());
+    // The spectrum is drawn over the strip's own picture.
+    m_engine->SetSpectrumBack(m_formMain->SpectrumBackBits());
+    m_engine->StartSpectrum();
     m_formPlayList = std::make_unique<TFormPlayList>(*m_playlist);
-    m_formPlayList->OnDestroy = RemoveFromMagnetic;
+    TFormMain* formMain = m_formMain.get();
+    m_formPlayList->OnDestroy = [formMain](QWidget* window) { formMain->RemoveFromMagnetic(window); };
     m_link = std::make_unique<PlayListLink>(*m_playlist, *m_formPlayList);
     m_formMain->SetPlayList(m_link.get());
     // The transport asks the playlist for its songs; the playlist asks the transport to
     // play the entry a user chose, and tells it when the song after the current one may
     // have changed.
-    m_transport->SetSongSource(m_link.get());
-    QObject::connect(m_playlist.get(), &PlaylistModel::PlayRequested, m_transport.get(), &Transport::PlayPath);
-    QObject::connect(m_playlist.get(), &PlaylistModel::SongsChanged, m_transport.get(), &Transport::SongListChanged);
-    TFormMain* formMain = m_formMain.get();
+    transport.SetSongSource(m_link.get());
+    QObject::connect(m_playlist.get(), &PlaylistModel::PlayRequested, &transport, &Transport::PlayPath);
+    QObject::connect(m_playlist.get(), &PlaylistModel::SongsChanged, &transport, &Transport::SongListChanged);
     m_handOver->OnMessage = [formMain](int) { formMain->HandOverMessage(); };
 
     // The notification-area icon, the player's way back from hiding.
-    m_trayIcon = std::make_unique<TTrayIcon>(formMain);
+    m_timers = std::make_unique<TSimpleTimerHandler>();
+    m_trayIcons = std::make_unique<TTrayIconHandler>();
+    m_trayIcon = std::make_unique<TTrayIcon>(formMain, *m_trayIcons, *m_timers);
     m_trayIcon->MinimizeToTray = true;
     m_trayIcon->SetPopupMenu(formMain->PopupMenuTray);
     m_trayIcon->SetIcon(QApplication::windowIcon());
@@ -156,27 +164,35 @@ Program::Program(int handOverSocket)
     m_trayIcon->SetIconVisible(true);
     formMain->TrayIcon = m_trayIcon.get();
 
-    m_desktop = std::make_unique<DesktopIntegration>(*m_transport, *formMain, *m_formPlayList, *m_handOver);
+    m_desktop = std::make_unique<DesktopIntegration>(transport, *formMain, *m_formPlayList, *m_handOver);
 }
 
 Program::~Program()
 {
     m_formMain->TrayIcon = nullptr;
     m_desktop.reset();
-    m_transport->SetSongSource(nullptr);
-    m_playlist->disconnect(m_transport.get());
+    m_engine->TheTransport().SetSongSource(nullptr);
+    m_playlist->disconnect(&m_engine->TheTransport());
     m_handOver->OnMessage = {};
     m_link->Detach();
     m_formPlayList.reset();
     m_trayIcon.reset();
+    m_trayIcons.reset();
+    m_timers.reset();
     m_formMain.reset();
-    m_transport.reset();
+    // The spectrum thread ends, then the library: the decoder thread, the output, the streams.
+    m_engine.reset();
     m_playlist.reset();
     m_link.reset();
     m_magnetic.reset();
     m_windowSystem.reset();
     m_handOver.reset();
     SetMessageBoxPresenter({});
+}
+
+Transport& Program::TheTransport()
+{
+    return m_engine->TheTransport();
 }
 
 void Program::Start(const QStringList& paths)
@@ -222,6 +238,5 @@ int Program::Run(int argc, char** argv)
         program.Start(paths);
         result = QApplication::exec();
     }
-    fsound::Shutdown();
     return result;
 }

@@ -1,8 +1,10 @@
 #pragma once
-// The whole program as one object: the hand-over server, the docking manager, the one
-// transport, the playlist model, the player and playlist windows and what joins them, the
-// tray icon and the desktop's way in (media controls, second starts, end requests).
-// `main` makes one inside a QApplication; tests build it the same way. Window thread only.
+// The whole program as one object: the hand-over server, the docking manager, the engine
+// (the audio library, the stream player, the spectrum thread and the one transport), the
+// playlist model, the player and playlist windows and what joins them, the tray icon and
+// the desktop's way in (media controls, second starts, end requests). The windows are
+// handed what they show and never make or end an engine object or the model. `main`
+// makes one inside a QApplication; tests build it the same way. Window thread only.
 
 #include <QStringList>
 
@@ -10,12 +12,15 @@
 
 class DesktopIntegration;
 class HandOverServer;
+class PlaybackEngine;
 class PlaylistModel;
 class QtWindowSystem;
 class TFormMain;
 class TFormPlayList;
 class TMagnetic;
+class TSimpleTimerHandler;
 class TTrayIcon;
+class TTrayIconHandler;
 class Transport;
 
 class Program {
@@ -40,7 +45,8 @@ public:
     TFormMain& Player() { return *m_formMain; }
     TFormPlayList* PlayList() { return m_formPlayList.get(); }
     PlaylistModel& Playlist() { return *m_playlist; }
-    Transport& TheTransport() { return *m_transport; }
+    Transport& TheTransport();
+    PlaybackEngine& Engine() { return *m_engine; }
 
 private:
     class PlayListLink;
@@ -50,11 +56,15 @@ private:
     std::unique_ptr<QtWindowSystem> m_windowSystem;
     std::unique_ptr<TMagnetic> m_magnetic;
     std::unique_ptr<PlayListLink> m_link;
-    std::unique_ptr<Transport> m_transport;
+    std::unique_ptr<PlaybackEngine> m_engine;
     // The pages and the list: the playlist window shows them, the transport plays them.
     std::unique_ptr<PlaylistModel> m_playlist;
     std::unique_ptr<TFormMain> m_formMain;
     std::unique_ptr<TFormPlayList> m_formPlayList;
+    // The notification-area icon and the hidden handlers it shares with any other icon
+    // and timer of the program.
+    std::unique_ptr<TSimpleTimerHandler> m_timers;
+    std::unique_ptr<TTrayIconHandler> m_trayIcons;
     std::unique_ptr<TTrayIcon> m_trayIcon;
     std::unique_ptr<DesktopIntegration> m_desktop;
 };

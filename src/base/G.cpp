@@ -4,38 +4,29 @@
 
 G_STRUCT_tag Settings;
 
-namespace {
-
-MessageBoxHandler& handlerSlot()
+MessageSeam& MessageSeamInstance()
 {
-    static MessageBoxHandler handler;
-    return handler;
+    static MessageSeam seam;
+    return seam;
 }
-
-MessageBoxPresenter& presenterSlot()
-{
-    static MessageBoxPresenter presenter;
-    return presenter;
-}
-
-} // namespace
 
 void SetMessageBoxHandler(MessageBoxHandler handler)
 {
-    handlerSlot() = std::move(handler);
+    MessageSeamInstance().handler = std::move(handler);
 }
 
 void SetMessageBoxPresenter(MessageBoxPresenter presenter)
 {
-    presenterSlot() = std::move(presenter);
+    MessageSeamInstance().presenter = std::move(presenter);
 }
 
 int ShowMessageBox(const QString& caption, const QString& text, int flags, bool ownedByApp)
 {
-    if (handlerSlot())
-        return handlerSlot()(caption, text, flags);
-    if (presenterSlot())
-        return presenterSlot()(caption, text, flags, ownedByApp);
+    const MessageSeam& seam = MessageSeamInstance();
+    if (seam.handler)
+        return seam.handler(caption, text, flags);
+    if (seam.presenter)
+        return seam.presenter(caption, text, flags, ownedByApp);
     ReportProblem(caption + QStringLiteral(": ") + text);
     return IDOK;
 }

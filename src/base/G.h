@@ -8,7 +8,6 @@
 
 struct G_STRUCT_tag {
     std::uint8_t Reserved = 0;   // first byte, not used by any operation
-    bool Playing = false;        // a song was started and not stopped: auto-advance is on
     bool ViewPlayList = false;   // playlist window was showing at the last exit
     std::int32_t MainX = 0;
     std::int32_t MainY = 0;
@@ -50,3 +49,13 @@ void SetMessageBoxPresenter(MessageBoxPresenter presenter);
 // and the handler's result is returned. An empty handler gives the presenter back its boxes.
 using MessageBoxHandler = std::function<int(const QString& caption, const QString& text, int flags)>;
 void SetMessageBoxHandler(MessageBoxHandler handler);
+
+// Where the boxes of the functions above go. They are free functions that any layer calls
+// without being handed anything, so the seam is the one object below the windows that is
+// reached from everywhere: through `MessageSeamInstance`, which only this file's functions
+// call (tests/base/one_accessor_check.sh lists its callers).
+struct MessageSeam {
+    MessageBoxPresenter presenter;
+    MessageBoxHandler handler;
+};
+MessageSeam& MessageSeamInstance();

@@ -19,8 +19,15 @@ void SpectrumFrameSink::SetDIBits(const BitmapInfo& info, const std::uint8_t* bi
         m_hasFrame = true;
     }
     m_count.fetch_add(1);
+    std::lock_guard guard(m_repaintMutex);
     if (m_repaint)
         m_repaint();
+}
+
+void SpectrumFrameSink::SetRepaintRequest(std::function<void()> request)
+{
+    std::lock_guard guard(m_repaintMutex);
+    m_repaint = std::move(request);
 }
 
 bool SpectrumFrameSink::HasFrame() const

@@ -58,8 +58,9 @@ public:
     // frames that were begun before.
     void Clear();
     // Called on the spectrum thread after every frame; the panel passes a queued update.
-    // Set it before the thread starts.
-    void SetRepaintRequest(std::function<void()> request) { m_repaint = std::move(request); }
+    // The sink outlives the panels that show it: a panel that goes takes its request back
+    // (an empty one), which waits for a request under way to return. Window thread.
+    void SetRepaintRequest(std::function<void()> request);
 
 private:
     mutable std::mutex m_mutex;  // guards m_frame, m_levels, m_hasFrame, m_generation
@@ -68,5 +69,6 @@ private:
     bool m_hasFrame = false;
     std::uint64_t m_generation = 0;
     std::atomic<std::uint64_t> m_count{0};
+    std::mutex m_repaintMutex;  // guards m_repaint; held while it runs, never with m_mutex
     std::function<void()> m_repaint;
 };

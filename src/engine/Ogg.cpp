@@ -8,8 +8,6 @@
 
 #include <algorithm>
 
-COgg* Ogg = nullptr;
-
 namespace {
 
 QString formatMinSec(int seconds)
@@ -59,7 +57,7 @@ bool COgg::m_OpenOGG(const QString& path)
     if (FSOUND_STREAM* old = m_hStream.exchange(nullptr)) {
         FSOUND_Stream_Stop(old);
         m_nChannel = -1;
-        m_State.store(TransportState::Stopped);
+        m_bHeld.store(false);
     }
     FSOUND_STREAM* stream = FSOUND_Stream_Open(localPath(path).constData(), 0x130, 0, 0);
     if (!stream)
@@ -79,7 +77,7 @@ void COgg::m_PlayOGG()
     m_nTotalSec = seconds;
     FSOUND_DSP_SetActive(FSOUND_DSP_GetFFTUnit(), 1);
     if (stream) {
-        m_State.store(TransportState::Playing);
+        m_bHeld.store(false);
         if (m_pThread)
             m_pThread->Wake();
     }
@@ -97,24 +95,24 @@ void COgg::m_ControlOGG(int code)
         // goes on from the first sample that was not heard, without opening the file again.
         FSOUND_SetPaused(m_nChannel, 1);
         m_nPausePos = FSOUND_Stream_GetTime(stream);
-        m_State.store(TransportState::Paused);
+        m_bHeld.store(true);
         break;
     }
     case OggResume:
         if (FSOUND_STREAM* stream = m_hStream.load()) {
             FSOUND_SetPaused(m_nChannel, 0);
-            m_State.store(TransportState::Playing);
+            m_bHeld.store(false);
             if (m_pThread)
                 m_pThread->Wake();
         } else if (m_OpenOGG(m_strFileName)) {
             stream = m_hStream.load();
             FSOUND_Stream_SetTime(stream, m_nPausePos);
             m_nChannel = FSOUND_Stream_Play(FSOUND_FREE, stream);
-            m_State.store(TransportState::Playing);
+            m_bHeld.store(false);
             if (m_pThread)
                 m_pThread->Wake();
         } else {
-            m_State.store(TransportState::Stopped);
+            m_bHeld.store(false);
             ShowMessageBox(QStringLiteral("오류"),
                            QStringLiteral("음악파일이 잘못되었습니다. \n(오류위치 : m_ControlOGG)"),
                            MB_ICONHAND, false);
@@ -124,7 +122,7 @@ void COgg::m_ControlOGG(int code)
         m_DropQueued(false);
         FSOUND_Stream_Stop(m_hStream.exchange(nullptr));
         m_nChannel = -1;
-        m_State.store(TransportState::Stopped);
+        m_bHeld.store(false);
         break;
     default:
         break;
@@ -199,14 +197,6 @@ bool COgg::m_IsEnd() const
 {
     FSOUND_STREAM* stream = m_hStream.load();
     return stream && fsound::StreamPlayedOut(stream);
-}
-
-TransportSnapshot COgg::Snapshot() const
-{
-    TransportSnapshot snapshot;
-    snapshot.state = m_State.load();
-    snapshot.playedOut = m_IsEnd();
-    return snapshot;
 }
 
 QString COgg::m_GetTimeText()

@@ -14,19 +14,8 @@
 
 class TOggThread;
 
-// What the player is doing. Stopped: nothing open and nothing to resume. Playing: a
-// stream is open and heard (also once it has played out, until the next song starts).
-// Paused: the stream is open and held where it was heard last, to go on from there.
-enum class TransportState { Stopped, Playing, Paused };
-
 // The codes m_ControlOGG takes.
 enum OggControl : int { OggPause = 1, OggResume = 2, OggStop = 3 };
-
-// The transport as the window reads it, once per decision.
-struct TransportSnapshot {
-    TransportState state = TransportState::Stopped;
-    bool playedOut = false;  // the open stream has played every decoded sample
-};
 
 struct strOggTagInfo {
     QString Artist;
@@ -52,6 +41,8 @@ public:
     void m_ControlOGG(int code);
     // A stream is open: playing, or paused.
     bool m_IsOpen() const;
+    // The open stream is held by a pause (it is not heard, and goes on from there).
+    bool m_IsHeld() const { return m_bHeld.load(); }
 
     // The song to follow the open one without a gap: opened now and decoded ahead, it
     // takes over in the same output stream when the open one's last sample has been
@@ -71,7 +62,6 @@ public:
     // that would cut up to a second off every song, and more when the file's stated
     // length is short or missing.
     bool m_IsEnd() const;
-    TransportSnapshot Snapshot() const;
     QString m_GetTimeText();
     strOggTagInfo& m_GetTagInfo();
     bool m_GetStreamInfo(int& kbps, int& khz);
@@ -86,8 +76,9 @@ public:
 
     // Read by the spectrum thread without a lock; it only tests it for null.
     std::atomic<FSOUND_STREAM*> m_hStream{nullptr};
-    // Written on the window thread; the spectrum thread reads it to sleep while idle.
-    std::atomic<TransportState> m_State{TransportState::Stopped};
+    // The open stream is paused. Written on the window thread; the spectrum thread reads
+    // it (with m_hStream) to sleep while nothing is heard.
+    std::atomic<bool> m_bHeld{false};
     QString m_strCurTime;
     QString m_strTotalTime;
     QString m_strFileName;
@@ -109,6 +100,3 @@ public:
     BitmapInfo m_BmpInfo{};
     std::uint8_t m_FrameBits[SpectrumFrameSink::kBytes] = {};
 };
-
-// The one player, created and deleted by the player window.
-extern COgg* Ogg;

@@ -18,7 +18,7 @@ QString minSec(qint64 ms)
 
 } // namespace
 
-Transport::Transport(QObject* parent) : QObject(parent)
+Transport::Transport(COgg& player, QObject* parent) : QObject(parent), m_ogg(player)
 {
     m_endTimer.setSingleShot(true);
     m_endTimer.setTimerType(Qt::PreciseTimer);
@@ -60,26 +60,24 @@ void Transport::Play()
 
 void Transport::Pause()
 {
-    if (m_state != TransportState::Playing || !Ogg)
+    if (m_state != TransportState::Playing)
         return;
     m_waitingForOutput = false;
     m_endTimer.stop();
     DropQueue(true);
-    Ogg->m_ControlOGG(OggPause);
+    m_ogg.m_ControlOGG(OggPause);
     SetState(TransportState::Paused);
 }
 
 void Transport::Resume()
 {
-    if (!Ogg)
-        return;
     if (!m_outputConnected) {
         // Nothing could be heard: the song goes on once the sound server is back.
         m_waitingForOutput = true;
         return;
     }
-    Ogg->m_ControlOGG(OggResume);
-    if (!Ogg->m_IsOpen()) {
+    m_ogg.m_ControlOGG(OggResume);
+    if (!m_ogg.m_IsOpen()) {
         // The file could not be opened again (the stream player said so).
         SetState(TransportState::Stopped);
         return;
@@ -99,8 +97,6 @@ void Transport::PlayPath(const QString& path)
 
 bool Transport::PlayFile(const QString& path, qint64 startMs)
 {
-    if (!Ogg)
-        return false;
     if (!m_news && fsound::NewsDescriptor() >= 0) {
         m_news = std::make_unique<QSocketNotifier>(fsound::NewsDescriptor(), QSocketNotifier::Read);
         connect(m_news.get(), &QSocketNotifier::activated, this, &Transport::TakeEngineNews);
@@ -108,7 +104,7 @@ bool Transport::PlayFile(const QString& path, qint64 startMs)
     m_endTimer.stop();
     m_waitingForOutput = false;
     DropQueue(false);
-    if (!Ogg->m_OpenOGG(path)) {
+    if (!m_ogg.m_OpenOGG(path)) {
         // The stream player closed what played before it tried.
         m_startMs = 0;
         SetState(TransportState::Stopped);
@@ -123,22 +119,21 @@ bool Transport::PlayFile(const QString& path, qint64 startMs)
         return false;
     }
     if (startMs > 0)
-        Ogg->m_SetPosition(static_cast<int>(std::min<qint64>(startMs, INT32_MAX)));
-    Ogg->m_PlayOGG();
-    Ogg->m_SetVolume(VolumeLevel());
+        m_ogg.m_SetPosition(static_cast<int>(std::min<qint64>(startMs, INT32_MAX)));
+    m_ogg.m_PlayOGG();
+    m_ogg.m_SetVolume(VolumeLevel());
     m_path = path;
     m_startMs = 0;
-    m_lengthMs = Ogg->m_GetLengthMs();
-    Ogg->m_GetStreamInfo(m_kbps, m_khz);
+    m_lengthMs = m_ogg.m_GetLengthMs();
+    m_ogg.m_GetStreamInfo(m_kbps, m_khz);
     m_outputConnected = fsound::OutputConnected();
     if (!m_outputConnected) {
-        Ogg->m_ControlOGG(OggPause);
+        m_ogg.m_ControlOGG(OggPause);
         m_waitingForOutput = true;
         m_state = TransportState::Paused;
     } else {
         m_state = TransportState::Playing;
     }
-    Settings.Playing = true;
     emit SongChanged();
     emit StateChanged();
     WatchForEnd();
@@ -151,11 +146,9 @@ void Transport::Stop()
     DropQueue(false);
     m_waitingForOutput = false;
     m_startMs = 0;
-    if (Ogg)
-        Ogg->m_ControlOGG(OggStop);
+    m_ogg.m_ControlOGG(OggStop);
     const bool changed = m_state != TransportState::Stopped;
     m_state = TransportState::Stopped;
-    Settings.Playing = false;
     if (changed)
         emit StateChanged();
     else
@@ -179,10 +172,8 @@ void Transport::SeekTo(qint64 ms)
         emit Seeked(ms);
         return;
     }
-    if (!Ogg)
-        return;
     DropQueue(false);
-    Ogg->m_SetPosition(static_cast<int>(std::min<qint64>(ms, INT32_MAX)));
+    m_ogg.m_SetPosition(static_cast<int>(std::min<qint64>(ms, INT32_MAX)));
     UpdateLength();
     emit Seeked(PositionMs());
     if (m_state == TransportState::Playing)
@@ -192,8 +183,7 @@ void Transport::SeekTo(qint64 ms)
 void Transport::SetVolume(double volume)
 {
     volume = std::isnan(volume) ? 0.0 : std::clamp(volume, 0.0, 1.0);
-    if (Ogg)
-        Ogg->m_SetVolume(static_cast<int>(std::floor(volume * 255.0 + 1e-9)));
+    m_ogg.m_SetVolume(static_cast<int>(std::floor(volume * 255.0 + 1e-9)));
     if (volume == m_volume)
         return;
     m_volume = volume;
@@ -207,9 +197,9 @@ int Transport::VolumeLevel() const
 
 qint64 Transport::PositionMs() const
 {
-    if (m_state == TransportState::Stopped || !Ogg || !Ogg->m_IsOpen())
+    if (m_state == TransportState::Stopped || !m_ogg.m_IsOpen())
         return m_state == TransportState::Stopped ? m_startMs : 0;
-    return Ogg->m_GetTimeMs();
+    return m_ogg.m_GetTimeMs();
 }
 
 QString Transport::TimeText() const
@@ -219,7 +209,6 @@ QString Transport::TimeText() const
 
 void Transport::SetState(TransportState state)
 {
-    Settings.Playing = state != TransportState::Stopped;
     if (state == m_state)
         return;
     m_state = state;
@@ -228,9 +217,9 @@ void Transport::SetState(TransportState state)
 
 void Transport::UpdateLength()
 {
-    if (!Ogg || !Ogg->m_IsOpen())
+    if (!m_ogg.m_IsOpen())
         return;
-    const qint64 length = Ogg->m_GetLengthMs();
+    const qint64 length = m_ogg.m_GetLengthMs();
     if (length != m_lengthMs) {
         m_lengthMs = length;
         emit LengthChanged();
@@ -254,9 +243,9 @@ void Transport::TakeEngineNews()
                 Pause();
                 m_waitingForOutput = true;
             }
-        } else if (Ogg && Ogg->m_IsOpen()) {
+        } else if (m_ogg.m_IsOpen()) {
             // What the old server held is gone: the stream goes back to what was heard.
-            Ogg->m_SetPosition(Ogg->m_GetTimeMs());
+            m_ogg.m_SetPosition(m_ogg.m_GetTimeMs());
             if (m_waitingForOutput) {
                 m_waitingForOutput = false;
                 Resume();
@@ -270,17 +259,17 @@ void Transport::TakeEngineNews()
 void Transport::WatchForEnd()
 {
     m_endTimer.stop();
-    if (m_state != TransportState::Playing || !Ogg || !Ogg->m_IsOpen())
+    if (m_state != TransportState::Playing || !m_ogg.m_IsOpen())
         return;
     // The next song goes behind this one as soon as this one plays: the output mixes up
     // to a second ahead of what is heard, and a song it reaches the end of with nothing
     // behind it is followed by silence, however soon the next one is queued after that.
     QueueNext();
-    const int left = fsound::StreamMsUntilPlayedOut(Ogg->m_hStream.load());
+    const int left = fsound::StreamMsUntilPlayedOut(m_ogg.m_hStream.load());
     if (left < 0)
         return;  // not all decoded yet: the engine says when it is
     UpdateLength();
-    if (left == 0 || Ogg->m_IsEnd()) {
+    if (left == 0 || m_ogg.m_IsEnd()) {
         SongEnded();
         return;
     }
@@ -289,11 +278,11 @@ void Transport::WatchForEnd()
 
 void Transport::QueueNext()
 {
-    if (m_queueTried || !m_songs || !Ogg || Ogg->m_HasQueued())
+    if (m_queueTried || !m_songs || m_ogg.m_HasQueued())
         return;
     m_queueTried = true;
     const QString next = m_songs->PeekNextSong();
-    if (!next.isEmpty() && Ogg->m_QueueOGG(next))
+    if (!next.isEmpty() && m_ogg.m_QueueOGG(next))
         m_queuedPath = next;
     // A next song that does not open is left to the end of this one, which tries it as
     // before and stops.
@@ -305,8 +294,7 @@ void Transport::DropQueue(bool keepHeard)
     if (m_queuedPath.isEmpty())
         return;
     m_queuedPath.clear();
-    if (Ogg)
-        Ogg->m_DropQueued(keepHeard);
+    m_ogg.m_DropQueued(keepHeard);
 }
 
 void Transport::SongListChanged()
@@ -321,25 +309,25 @@ void Transport::SongListChanged()
 
 void Transport::SongEnded()
 {
-    if (!m_queuedPath.isEmpty() && Ogg) {
+    if (!m_queuedPath.isEmpty()) {
         // The queued song is the one heard now: the song source's choice moves to it.
         const QString next = m_songs ? m_songs->NextSong() : QString();
         const QString queued = m_queuedPath;
         m_queuedPath.clear();
         m_queueTried = false;
         if (next != queued) {
-            Ogg->m_DropQueued(false);
+            m_ogg.m_DropQueued(false);
             if (next.isEmpty())
                 Stop();
             else
                 PlayFile(next, 0);
             return;
         }
-        Ogg->m_TakeQueued();
+        m_ogg.m_TakeQueued();
         m_path = queued;
         m_startMs = 0;
-        m_lengthMs = Ogg->m_GetLengthMs();
-        Ogg->m_GetStreamInfo(m_kbps, m_khz);
+        m_lengthMs = m_ogg.m_GetLengthMs();
+        m_ogg.m_GetStreamInfo(m_kbps, m_khz);
         emit SongChanged();
         WatchForEnd();
         return;

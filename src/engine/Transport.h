@@ -3,8 +3,8 @@
 // is heard. The strip's buttons and knobs, the playlist's play requests and the desktop's
 // media controls all call it; the windows and the media controls draw what it reports and
 // are told of every change through its signals, so nothing needs to ask it on a timer.
-// It owns the state; the stream player `Ogg` does the work, and nothing here runs while
-// nothing plays or while a song is paused. Window thread only.
+// It owns the state and the song; the stream player it is given does the work, and
+// nothing here runs while nothing plays or while a song is paused. Window thread only.
 
 #include "Ogg.h"
 
@@ -15,6 +15,11 @@
 #include <memory>
 
 class QSocketNotifier;
+
+// What the player is doing. Stopped: nothing open and nothing to resume. Playing: a
+// stream is open and heard (also once it has played out, until the next song starts).
+// Paused: the stream is open and held where it was heard last, to go on from there.
+enum class TransportState { Stopped, Playing, Paused };
 
 // Where the songs come from: the playlist. CurrentSong and NextSong may move its current
 // entry; PeekNextSong never does.
@@ -36,7 +41,8 @@ public:
 class Transport : public QObject {
     Q_OBJECT
 public:
-    explicit Transport(QObject* parent = nullptr);
+    // `player` does the work; it must outlive the transport.
+    explicit Transport(COgg& player, QObject* parent = nullptr);
     ~Transport() override;
 
     // The playlist; may be null (then nothing can be played but a file by its path).
@@ -85,6 +91,8 @@ public:
     double Volume() const { return m_volume; }
     // The volume as the stream player takes it, 0 to 255.
     int VolumeLevel() const;
+    // The song's tag record as the stream player keeps it.
+    strOggTagInfo TagInfo() const { return m_ogg.m_GetTagInfo(); }
     // Bit rate and sample rate of the song as the strip shows them, read when it started.
     int Kbps() const { return m_kbps; }
     int Khz() const { return m_khz; }
@@ -121,6 +129,7 @@ private:
     void Resume();
     void UpdateLength();
 
+    COgg& m_ogg;
     ISongSource* m_songs = nullptr;
     TransportState m_state = TransportState::Stopped;
     QString m_path;

@@ -472,6 +472,11 @@ OpenError LastOpenError()
     return g_openError;
 }
 
+bool Initialised()
+{
+    return g_library.load() != nullptr;
+}
+
 bool UsingSilentSink()
 {
     Library* lib = g_library.load();

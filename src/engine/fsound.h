@@ -97,6 +97,8 @@ void Shutdown();
 bool StreamPlayedOut(FSOUND_STREAM* stream);
 // True when the silent fallback sink is in use instead of a sound device.
 bool UsingSilentSink();
+// True between FSOUND_Init and Shutdown.
+bool Initialised();
 
 // Milliseconds until the stream's last sample is heard, once every sample is decoded;
 // -1 before that, and for a null handle. 0 once it has played out.

@@ -9,6 +9,7 @@
 #include "Playlist.h"
 #include "Program.h"
 #include "fsound.h"
+#include "support/StripWithEngine.h"
 
 #include <QApplication>
 #include <QFile>
@@ -28,7 +29,8 @@ TEST(Program, ClosingTheStripEndsTheEventLoopWithTheListShown)
     bool hung = false;
     int result = -1;
     for (int round = 0; round < 5; ++round) {
-        TFormMain formMain;
+        StripWithEngine strip;
+        TFormMain& formMain = strip.form;
         PlaylistModel playlist;
         TFormPlayList formPlayList(playlist);
         formMain.show();

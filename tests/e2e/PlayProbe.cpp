@@ -1,5 +1,7 @@
 // End-to-end probe. `play FOLDER SECONDS` makes an MP3 of a 1 kHz tone in FOLDER and plays
-// it through the stream player on whatever device SDL opens; `analyse FILE` reads raw
+// it through the stream player on whatever device SDL opens; `engine FOLDER` builds the
+// program's engine with no window at all and drives its transport through two songs (play,
+// seek, pause, resume, the join to the next song), printing what it did; `analyse FILE` reads raw
 // s16le stereo 44.1 kHz sound (recorded from the sound server) and checks that the tone
 // is in it. `make FILE SECONDS HZ` writes a tone (FLAC, Opus, M4A, AIFF or Ogg by the
 // extension, else MP3); `tones FILE` prints, for each
@@ -7,16 +9,21 @@
 // Exit code 0 means the check passed.
 
 #include "Ogg.h"
+#include "PlaybackEngine.h"
+#include "Transport.h"
 #include "Spectrum.h"
 #include "support/AudioFixtures.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QStringList>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <string>
 #include <thread>
@@ -46,6 +53,86 @@ int play(const std::string& folder, double seconds)
     ogg.m_ControlOGG(3);
     fsound::Shutdown();
     return 0;
+}
+
+// Runs the event loop until `done` holds or `ms` pass.
+bool spinUntil(const std::function<bool()>& done, int ms)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    return done();
+}
+
+void spin(int ms)
+{
+    spinUntil([] { return false; }, ms);
+}
+
+class TwoSongs : public ISongSource {
+public:
+    QStringList list;
+    int current = 0;
+    QString CurrentSong() override { return list.value(current); }
+    QString NextSong() override { return current + 1 < list.size() ? list[++current] : QString(); }
+    QString PeekNextSong() override { return list.value(current + 1); }
+};
+
+// The engine alone: song A (1 kHz, 3 s, MP3) plays from its start, is sought to 1.5 s,
+// paused for 0.6 s and resumed; song B (2 kHz, 1.5 s, FLAC) follows it without a gap and
+// plays to its end. Exit code 0 when the transport reported each step as asked; the
+// recording tells whether it was heard so (see engine_headless.sh).
+int engine(const std::string& folder)
+{
+    TwoSongs songs;
+    songs.list << QString::fromStdString(
+        fixtures::MakeFile(folder, "mp3", {44100, 2, 3.0}, fixtures::Tone(1000.0, 0.5)));
+    songs.list << QString::fromStdString(
+        fixtures::MakeFile(folder, "flac", {44100, 2, 1.5}, fixtures::Tone(2000.0, 0.5)));
+    if (songs.list[0].isEmpty() || songs.list[1].isEmpty()) {
+        std::fprintf(stderr, "could not encode the test songs\n");
+        return 2;
+    }
+    PlaybackEngine engine;
+    if (fsound::UsingSilentSink()) {
+        std::fprintf(stderr, "no sound device: nothing would reach the sound server\n");
+        return 3;
+    }
+    Transport& transport = engine.TheTransport();
+    int songChanges = 0;
+    QObject::connect(&transport, &Transport::SongChanged, [&] { ++songChanges; });
+    transport.SetSongSource(&songs);
+    transport.SetVolume(1.0);
+    int failures = 0;
+    QElapsedTimer clock;
+    clock.start();
+    auto check = [&](bool ok, const char* what) {
+        std::printf("%5lld ms, at %5lld ms: %s %s\n", static_cast<long long>(clock.elapsed()),
+                    static_cast<long long>(transport.PositionMs()), ok ? "ok" : "FAILED", what);
+        failures += ok ? 0 : 1;
+    };
+
+    transport.Play();
+    check(transport.State() == TransportState::Playing, "song A plays");
+    spin(500);
+    transport.SeekTo(1500);
+    check(transport.PositionMs() >= 1500 && transport.PositionMs() < 1700, "the seek lands at 1.5 s");
+    spin(500);
+    transport.Pause();
+    const qint64 held = transport.PositionMs();
+    spin(600);
+    check(transport.State() == TransportState::Paused && transport.PositionMs() == held,
+          "paused, the position stands still");
+    transport.Play();
+    const qint64 resumed = transport.PositionMs();
+    check(transport.State() == TransportState::Playing && resumed >= held && resumed < held + 200,
+          "resumed where it was held");
+    check(spinUntil([&] { return songs.current == 1; }, 3000), "song B follows song A");
+    check(spinUntil([&] { return transport.State() == TransportState::Stopped; }, 4000),
+          "stopped after the last song");
+    check(songChanges == 2, "two songs were told");
+    return failures == 0 ? 0 : 1;
 }
 
 int analyse(const std::string& file, bool anyTone)
@@ -139,6 +226,8 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     if (argc == 4 && std::string(argv[1]) == "play")
         return play(argv[2], std::stod(argv[3]));
+    if (argc == 3 && std::string(argv[1]) == "engine")
+        return engine(argv[2]);
     if (argc == 3 && std::string(argv[1]) == "analyse")
         return analyse(argv[2], false);
     if (argc == 3 && std::string(argv[1]) == "analyse-any")
@@ -147,6 +236,6 @@ int main(int argc, char** argv)
         return make(argv[2], std::stod(argv[3]), std::stod(argv[4]));
     if (argc == 3 && std::string(argv[1]) == "tones")
         return tones(argv[2]);
-    std::fprintf(stderr, "usage: %s play FOLDER SECONDS | analyse FILE | analyse-any FILE | make FILE SECONDS HZ | tones FILE\n", argv[0]);
+    std::fprintf(stderr, "usage: %s play FOLDER SECONDS | engine FOLDER | analyse FILE | analyse-any FILE | make FILE SECONDS HZ | tones FILE\n", argv[0]);
     return 2;
 }

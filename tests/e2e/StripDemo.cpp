@@ -9,6 +9,7 @@
 #include "Main.h"
 #include "Ogg.h"
 #include "fsound.h"
+#include "support/StripWithEngine.h"
 #include "support/AudioFixtures.h"
 #include "support/OneSongList.h"
 
@@ -42,7 +43,8 @@ int main(int argc, char** argv)
 
     int result = 1;
     {
-        TFormMain form(&playList);
+        StripWithEngine strip(&playList);
+        TFormMain& form = strip.form;
         form.show();
         QString firstClock;
         QTimer::singleShot(200, &form, [&] { form.BPlay->Click(); });

@@ -10,6 +10,7 @@
 #include "AppFolder.h"
 #include "Main.h"
 #include "fsound.h"
+#include "support/StripWithEngine.h"
 #include "support/AudioFixtures.h"
 #include "support/OneSongList.h"
 
@@ -48,7 +49,8 @@ int main(int argc, char** argv)
     OneSongList playList(QString::fromStdString(song));
 
     {
-        TFormMain form(&playList);
+        StripWithEngine strip(&playList);
+        TFormMain& form = strip.form;
         form.show();
         QTimer poll;
         QObject::connect(&poll, &QTimer::timeout, &form, [&] {

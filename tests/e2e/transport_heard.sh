@@ -26,17 +26,6 @@ install_player "$build"
 
 x_session_start 1024x768x24
 accessibility_bus_start
-# Silence from another program keeps the null sink at a short, steady latency: a null
-# sink at rest renders up to 2 s ahead of its clock, and its monitor then shows a starting
-# song that much before the sink plays it. Once woken it takes that long to settle.
-keep_sink_awake() {
-  pacat --raw --format=s16le --rate=44100 --channels=2 --latency-msec=10 /dev/zero 2>/dev/null &
-  track $!
-  wait_until 5 sink_settled || fail "the null sink did not settle: $(pactl list sinks | grep Latency)"
-}
-sink_settled() {
-  pactl list sinks | awk '/^\tLatency:/ { exit !($2 < 30000) }'
-}
 sound_server_start
 keep_sink_awake
 

@@ -206,13 +206,13 @@ TEST_F(GaplessJoin, TheNextSongIsInPlaceWhileTheWindowThreadIsBusy)
     }
 
     std::filesystem::remove(device());
-    Ogg = new COgg(nullptr, nullptr);
-    Ogg->m_InitSound();
+    auto ogg = std::make_unique<COgg>(nullptr, nullptr);
+    ogg->m_InitSound();
     ASSERT_FALSE(fsound::UsingSilentSink());
     SongPair songs;
     songs.list = paths;
     {
-        Transport transport;
+        Transport transport(*ogg);
         transport.SetSongSource(&songs);
         transport.SetVolume(1.0);
         transport.Play();
@@ -224,9 +224,8 @@ TEST_F(GaplessJoin, TheNextSongIsInPlaceWhileTheWindowThreadIsBusy)
         EXPECT_EQ(songs.current, 1);
         EXPECT_EQ(transport.State(), TransportState::Stopped);
     }
-    Ogg->m_ControlOGG(OggStop);
-    delete Ogg;
-    Ogg = nullptr;
+    ogg->m_ControlOGG(OggStop);
+    ogg.reset();
     fsound::Shutdown();
 
     const std::vector<float> heard = deviceSound(device());

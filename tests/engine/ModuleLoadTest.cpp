@@ -101,8 +101,8 @@ TEST_F(MissingModules, PlayingSaysWhatIsMissingAndStaysStopped)
         boxes << caption + "|" + text + "|" + QString::number(flags);
         return IDOK;
     });
-    Ogg = new COgg(nullptr, nullptr);
-    Transport transport;
+    COgg ogg(nullptr, nullptr);
+    Transport transport(ogg);
     EXPECT_FALSE(transport.PlayFile(QString::fromStdString(make("mp3"))));
     EXPECT_EQ(transport.State(), TransportState::Stopped);
     ASSERT_EQ(boxes.size(), 1);
@@ -111,8 +111,6 @@ TEST_F(MissingModules, PlayingSaysWhatIsMissingAndStaysStopped)
     EXPECT_TRUE(boxes[0].endsWith(QString::number(MB_ICONHAND)));
     EXPECT_FALSE(transport.PlayFile(s_dir->path() + "/no such song.wav"));
     EXPECT_EQ(boxes.size(), 1);
-    delete Ogg;
-    Ogg = nullptr;
     SetMessageBoxHandler({});
 }
 

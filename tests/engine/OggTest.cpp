@@ -67,7 +67,7 @@ TEST_F(OggPlayer, PlayPauseResumeStop)
 
     ogg->m_ControlOGG(OggPause);
     EXPECT_TRUE(ogg->m_IsOpen()) << "a paused stream stays open";
-    EXPECT_EQ(ogg->Snapshot().state, TransportState::Paused);
+    EXPECT_TRUE(ogg->m_IsHeld());
     EXPECT_GE(ogg->m_nPausePos, 1000);
     const int paused = ogg->m_nPausePos;
     std::this_thread::sleep_for(200ms);
@@ -76,7 +76,7 @@ TEST_F(OggPlayer, PlayPauseResumeStop)
 
     ogg->m_ControlOGG(OggResume);
     ASSERT_TRUE(ogg->m_IsOpen());
-    EXPECT_EQ(ogg->Snapshot().state, TransportState::Playing);
+    EXPECT_FALSE(ogg->m_IsHeld());
     // Resumes where it paused, not from the start.
     EXPECT_GE(ogg->m_GetTimeMs(), paused);
     EXPECT_LE(ogg->m_GetTimeMs(), paused + 200);
@@ -84,7 +84,7 @@ TEST_F(OggPlayer, PlayPauseResumeStop)
 
     ogg->m_ControlOGG(OggStop);
     EXPECT_FALSE(ogg->m_IsOpen());
-    EXPECT_EQ(ogg->Snapshot().state, TransportState::Stopped);
+    EXPECT_FALSE(ogg->m_IsHeld());
     EXPECT_EQ(ogg->m_nPausePos, paused);
 }
 
@@ -113,14 +113,14 @@ TEST_F(OggPlayer, ResumeAfterTheFileVanishedGoesOnAndAReopenThatFailsShowsTheErr
     // The paused stream still has its file open.
     ogg->m_ControlOGG(OggResume);
     EXPECT_TRUE(ogg->m_IsOpen());
-    EXPECT_EQ(ogg->Snapshot().state, TransportState::Playing);
+    EXPECT_FALSE(ogg->m_IsHeld());
     EXPECT_TRUE(boxes.empty());
 
     // With no stream left to go on with, resuming opens the file again, which is gone.
     ogg->m_ControlOGG(OggStop);
     ogg->m_ControlOGG(OggResume);
     EXPECT_FALSE(ogg->m_IsOpen());
-    EXPECT_EQ(ogg->Snapshot().state, TransportState::Stopped);
+    EXPECT_FALSE(ogg->m_IsHeld());
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].caption, "오류");
     EXPECT_EQ(boxes[0].text, "음악파일이 잘못되었습니다. \n(오류위치 : m_ControlOGG)");
@@ -155,8 +155,9 @@ TEST_F(OggSongEnd, NotBeforeTheLastSampleHasPlayed)
     EXPECT_GE(took, 1850ms);
     EXPECT_EQ(ogg->m_nTotalSec, 1);
     EXPECT_GE(ogg->m_GetTimeMs(), 1900);
-    EXPECT_EQ(ogg->Snapshot().state, TransportState::Playing);
-    EXPECT_TRUE(ogg->Snapshot().playedOut);
+    EXPECT_TRUE(ogg->m_IsOpen());
+    EXPECT_FALSE(ogg->m_IsHeld());
+    EXPECT_TRUE(ogg->m_IsEnd());
 }
 
 TEST_F(OggSongEnd, StreamWithoutAStatedLengthPlaysToItsEnd)

@@ -56,23 +56,21 @@ protected:
     void SetUp() override
     {
         EnsureQtApplication();
-        Settings = G_STRUCT_tag{};
         SetMessageBoxHandler([this](const QString& caption, const QString& text, int) {
             boxes << caption + "|" + text;
             return IDOK;
         });
-        Ogg = new COgg(nullptr, nullptr);
-        Ogg->m_InitSound();
-        transport = std::make_unique<Transport>();
+        ogg = std::make_unique<COgg>(nullptr, nullptr);
+        ogg->m_InitSound();
+        transport = std::make_unique<Transport>(*ogg);
         transport->SetSongSource(&songs);
         transport->SetVolume(1.0);
     }
     void TearDown() override
     {
         transport.reset();
-        Ogg->m_ControlOGG(OggStop);
-        delete Ogg;
-        Ogg = nullptr;
+        ogg->m_ControlOGG(OggStop);
+        ogg.reset();
         SetMessageBoxHandler({});
     }
     static QString tone(const char* kind, double seconds)
@@ -87,6 +85,7 @@ protected:
     }
 
     Songs songs;
+    std::unique_ptr<COgg> ogg;
     std::unique_ptr<Transport> transport;
     QStringList boxes;
 };
@@ -104,15 +103,14 @@ TEST_F(TransportTest, PauseHoldsThePositionAndResumeGoesOnFromTheSameStream)
     EXPECT_GE(held, 800);
     // The paused song shows where it was held, not the start, and stands still.
     EXPECT_EQ(transport->TimeText(), QString("00:%1-00:03").arg(held / 1000, 2, 10, QChar('0')));
-    FSOUND_STREAM* stream = Ogg->m_hStream.load();
+    FSOUND_STREAM* stream = ogg->m_hStream.load();
     EXPECT_NE(stream, nullptr) << "a paused song keeps its stream";
     spinUntil([] { return false; }, 300ms);
     EXPECT_EQ(transport->PositionMs(), held);
-    EXPECT_TRUE(Settings.Playing);
 
     transport->PlayPause();
     EXPECT_EQ(transport->State(), TransportState::Playing);
-    EXPECT_EQ(Ogg->m_hStream.load(), stream) << "resuming does not open the file again";
+    EXPECT_EQ(ogg->m_hStream.load(), stream) << "resuming does not open the file again";
     EXPECT_GE(transport->PositionMs(), held);
     EXPECT_LE(transport->PositionMs(), held + 100);
     ASSERT_TRUE(spinUntil([&] { return transport->PositionMs() >= held + 300; }, 2s));
@@ -159,7 +157,6 @@ TEST_F(TransportTest, ASongEndingWithNothingAfterItStops)
         << "still reported as playing after the last sample was heard";
     EXPECT_EQ(transport->TimeText(), "00:00-00:00");
     EXPECT_EQ(transport->LengthMs(), 600);
-    EXPECT_FALSE(Settings.Playing);
     EXPECT_EQ(state.count(), 2);  // playing, stopped
 }
 
@@ -252,8 +249,8 @@ TEST_F(TransportTest, TheQueuedSongMovesTheChoiceWhenItIsHeard)
     QElapsedTimer clock;
     clock.start();
     transport->Play();
-    ASSERT_TRUE(spinUntil([&] { return Ogg->m_HasQueued(); }, 3s));
-    EXPECT_EQ(Ogg->m_QueuedFileName(), songs.list[1]);
+    ASSERT_TRUE(spinUntil([&] { return ogg->m_HasQueued(); }, 3s));
+    EXPECT_EQ(ogg->m_QueuedFileName(), songs.list[1]);
     EXPECT_EQ(songs.current, 0) << "the choice moved before the song was heard";
     EXPECT_EQ(transport->SongPath(), songs.list[0]);
     ASSERT_TRUE(spinUntil([&] { return changed.count() == 2; }, 3s));
@@ -263,7 +260,7 @@ TEST_F(TransportTest, TheQueuedSongMovesTheChoiceWhenItIsHeard)
     EXPECT_EQ(transport->State(), TransportState::Playing);
     EXPECT_LE(transport->PositionMs(), 300) << "not the first song's 600 ms";
     EXPECT_EQ(transport->LengthMs(), 1000);
-    EXPECT_FALSE(Ogg->m_HasQueued());
+    EXPECT_FALSE(ogg->m_HasQueued());
     ASSERT_TRUE(spinUntil([&] { return transport->State() == TransportState::Stopped; }, 3s));
     EXPECT_TRUE(boxes.isEmpty());
 }
@@ -277,7 +274,7 @@ TEST_F(TransportTest, WhatIsAskedWhileASongIsQueuedDropsIt)
         songs.list = {a, b, c};
         songs.current = 0;
         transport->PlayPath(songs.CurrentSong());
-        return spinUntil([&] { return Ogg->m_HasQueued(); }, 3s);
+        return spinUntil([&] { return ogg->m_HasQueued(); }, 3s);
     };
 
     ASSERT_TRUE(startQueued());
@@ -287,11 +284,11 @@ TEST_F(TransportTest, WhatIsAskedWhileASongIsQueuedDropsIt)
     EXPECT_EQ(songs.current, 0);
     // Queued again at once behind the song at its new place; the list changes under it:
     // chosen again.
-    ASSERT_TRUE(Ogg->m_HasQueued());
-    EXPECT_EQ(Ogg->m_QueuedFileName(), b);
+    ASSERT_TRUE(ogg->m_HasQueued());
+    EXPECT_EQ(ogg->m_QueuedFileName(), b);
     songs.list[1] = c;
     transport->SongListChanged();
-    EXPECT_EQ(Ogg->m_QueuedFileName(), c);
+    EXPECT_EQ(ogg->m_QueuedFileName(), c);
     ASSERT_TRUE(spinUntil([&] { return transport->SongPath() == c; }, 3s));
     EXPECT_EQ(songs.current, 1);
     transport->Stop();
@@ -304,13 +301,13 @@ TEST_F(TransportTest, WhatIsAskedWhileASongIsQueuedDropsIt)
 
     ASSERT_TRUE(startQueued());
     transport->Stop();
-    EXPECT_FALSE(Ogg->m_HasQueued());
+    EXPECT_FALSE(ogg->m_HasQueued());
     EXPECT_EQ(transport->State(), TransportState::Stopped);
     EXPECT_EQ(songs.current, 0);
 
     ASSERT_TRUE(startQueued());
     transport->Pause();
-    EXPECT_FALSE(Ogg->m_HasQueued());
+    EXPECT_FALSE(ogg->m_HasQueued());
     const qint64 held = transport->PositionMs();
     EXPECT_EQ(transport->SongPath(), a);
     transport->Play();

@@ -3,23 +3,9 @@
 #include <algorithm>
 #include <cstdlib>
 
-TMagnetic* MagneticWnd = nullptr;
-
-bool MagneticCallback(HWND hWnd, std::uint32_t message, TMessage& msg, bool& handled)
-{
-    if (!MagneticWnd)
-        return false;
-    MagneticWnd->zSubclass_Proc(hWnd, message, msg.WParam, msg.LParam, msg.Result, handled);
-    return true;
-}
-
 TMagnetic::TMagnetic(IWindowSystem& system) : m_system(system) {}
 
-TMagnetic::~TMagnetic()
-{
-    if (MagneticWnd == this)
-        MagneticWnd = nullptr;
-}
+TMagnetic::~TMagnetic() = default;
 
 void TMagnetic::zSubclass_Proc(HWND hWnd, std::uint32_t message, std::int32_t wParam, std::intptr_t lParam,
                                std::int32_t& result, bool& handled)
@@ -274,7 +260,14 @@ bool TMagnetic::AddWindow(HWND hWnd, HWND hWndParent, TSubclassProc& callback)
     m_wndInfo.push_back({hWnd, hWndParent == hWnd ? nullptr : hWndParent, false});
     m_wndRect.emplace_back();
     pvCheckGlueing();
-    callback = MagneticCallback;
+    callback = [self = std::weak_ptr<TMagnetic*>(m_self)](HWND window, std::uint32_t message, TMessage& msg,
+                                                          bool& handled) {
+        const std::shared_ptr<TMagnetic*> manager = self.lock();
+        if (!manager)
+            return false;
+        (*manager)->zSubclass_Proc(window, message, msg.WParam, msg.LParam, msg.Result, handled);
+        return true;
+    };
     return true;
 }
 

@@ -12,6 +12,8 @@
 #include "Geometry.h"
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -48,8 +50,9 @@ struct TWindowPos {
     std::uint32_t flags = 0;
 };
 
-// The message callback: false, and nothing done, when there is no manager.
-using TSubclassProc = bool (*)(HWND hWnd, std::uint32_t message, TMessage& msg, bool& handled);
+// The message callback: false, and nothing done, once its manager is gone. An empty
+// callback is no callback.
+using TSubclassProc = std::function<bool(HWND hWnd, std::uint32_t message, TMessage& msg, bool& handled)>;
 
 class IWindowSystem {
 public:
@@ -78,7 +81,7 @@ struct TMagneticWndInfo {
 class TMagnetic {
 public:
     explicit TMagnetic(IWindowSystem& system);
-    // Clears `MagneticWnd`; registered windows are left alone.
+    // Registered windows are left alone; the callbacks handed out do nothing from here on.
     ~TMagnetic();
     TMagnetic(const TMagnetic&) = delete;
     TMagnetic& operator=(const TMagnetic&) = delete;
@@ -87,8 +90,8 @@ public:
     void SetSnapWidth(int value) { m_snapWidth = value; }
 
     // Registers `hWnd` (free when `hWndParent` is null or itself) and hands out the
-    // message callback. False, with a null callback, for a window already registered or
-    // a handle or parent that is not a window.
+    // message callback, which passes messages to this manager. False, with an empty
+    // callback, for a window already registered or a handle or parent that is not a window.
     bool AddWindow(HWND hWnd, HWND hWndParent, TSubclassProc& callback);
     // Unregisters `hWnd`; its children become free. False when it was not registered.
     bool RemoveWindow(HWND hWnd);
@@ -123,10 +126,6 @@ private:
     TPoint ptOffset;
     TPoint ptCurrent;
     TPoint ptLast;
+    // The callbacks handed out hold it weakly: they act only while the manager lives.
+    std::shared_ptr<TMagnetic*> m_self = std::make_shared<TMagnetic*>(this);
 };
-
-// The one docking manager of the process, or null.
-extern TMagnetic* MagneticWnd;
-
-// The callback `AddWindow` hands out: passes the message to `MagneticWnd`.
-bool MagneticCallback(HWND hWnd, std::uint32_t message, TMessage& msg, bool& handled);

@@ -10,7 +10,6 @@
 #include "Fonts.h"
 #include "MagneticRouter.h"
 #include "MusicFormats.h"
-#include "Ogg.h"
 #include "Panel.h"
 #include "Placement.h"
 #include "PlayListLink.h"
@@ -39,16 +38,12 @@ static void initPlayerResources()
     Q_INIT_RESOURCE(player);
 }
 
-TFormMain::TFormMain(IPlayListLink* playList, Transport* transport)
+TFormMain::TFormMain(Transport& transport, SpectrumFrameSink& spectrum, IPlayListLink* playList)
     : QWidget(nullptr, Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::Tool)
-    , m_playList(playList)
     , m_transport(transport)
+    , m_frameSink(spectrum)
+    , m_playList(playList)
 {
-    if (!m_transport) {
-        m_ownTransport = std::make_unique<Transport>();
-        m_transport = m_ownTransport.get();
-        m_transport->SetSongSource(playList);
-    }
     initPlayerResources();
     InstallDesignFonts();
     InstallStripAccessibility();
@@ -73,19 +68,15 @@ TFormMain::TFormMain(IPlayListLink* playList, Transport* transport)
 
     // The spectrum background, as the painter wants it and as the thread reads it.
     m_spectrumBack = LoadArtwork(QStringLiteral(":/player/spectrum_back3.png")).convertToFormat(QImage::Format_RGB32);
-    const std::uint8_t* backBits = nullptr;
     if (m_spectrumBack.width() == SpectrumFrameSink::kWidth && m_spectrumBack.height() == SpectrumFrameSink::kHeight) {
         for (int row = 0; row < SpectrumFrameSink::kHeight; ++row)
             std::memcpy(m_backBits.data() + row * SpectrumFrameSink::kWidth * 4,
                         m_spectrumBack.constScanLine(SpectrumFrameSink::kHeight - 1 - row), SpectrumFrameSink::kWidth * 4);
-        backBits = m_backBits.data();
+        m_hasBackBits = true;
     }
     Panel1->SetSpectrumBack(&m_spectrumBack);
     Panel1->SetFrameSink(&m_frameSink);
 
-    Ogg = new COgg(&m_frameSink, backBits);
-    Ogg->m_InitSound();
-    Ogg->m_StartThread();
     // The knob the settings put is the volume the songs play at.
     ApplyVolume();
 
@@ -101,30 +92,19 @@ TFormMain::TFormMain(IPlayListLink* playList, Transport* transport)
     }
     connect(&Timer1, &QTimer::timeout, this, &TFormMain::Timer1Timer);
     connect(&TimerPosition, &QTimer::timeout, this, &TFormMain::TimerPositionTimer);
-    connect(m_transport, &Transport::StateChanged, this, &TFormMain::ShowTransportState);
-    connect(m_transport, &Transport::SongChanged, this, &TFormMain::ShowSong);
-    connect(m_transport, &Transport::Seeked, this, &TFormMain::ShowPosition);
-    connect(m_transport, &Transport::LengthChanged, this, &TFormMain::ShowPosition);
-    connect(m_transport, &Transport::VolumeChanged, this, &TFormMain::MoveVolumeKnobToTransport);
+    connect(&m_transport, &Transport::StateChanged, this, &TFormMain::ShowTransportState);
+    connect(&m_transport, &Transport::SongChanged, this, &TFormMain::ShowSong);
+    connect(&m_transport, &Transport::Seeked, this, &TFormMain::ShowPosition);
+    connect(&m_transport, &Transport::LengthChanged, this, &TFormMain::ShowPosition);
+    connect(&m_transport, &Transport::VolumeChanged, this, &TFormMain::MoveVolumeKnobToTransport);
     ShowTransportState();
-}
-
-void TFormMain::SetPlayList(IPlayListLink* playList)
-{
-    m_playList = playList;
-    if (m_ownTransport)
-        m_ownTransport->SetSongSource(playList);
 }
 
 TFormMain::~TFormMain()
 {
     Timer1.stop();
     TimerPosition.stop();
-    disconnect(m_transport, nullptr, this, nullptr);
-    if (!m_closed) {
-        delete Ogg;
-        Ogg = nullptr;
-    }
+    disconnect(&m_transport, nullptr, this, nullptr);
     // Logical pixels: where the strip was put, not Qt's rounding of its device place.
     const QPoint place = LogicalWindowRect(this).topLeft();
     Settings.MainX = place.x();
@@ -138,23 +118,23 @@ TFormMain::~TFormMain()
 
 bool TFormMain::PlayFile(const QString& path)
 {
-    return m_transport->PlayFile(path);
+    return m_transport.PlayFile(path);
 }
 
 void TFormMain::PlayNextSong()
 {
-    m_transport->Next();
+    m_transport.Next();
 }
 
 void TFormMain::BPlayClick(QObject* sender)
 {
-    m_transport->PlayPause();
+    m_transport.PlayPause();
     FocusTrayAfterMouseClick(sender);
 }
 
 void TFormMain::BStopClick(QObject* sender)
 {
-    m_transport->Stop();
+    m_transport.Stop();
     FocusTrayAfterMouseClick(sender);
 }
 
@@ -202,12 +182,12 @@ void TFormMain::dxButton3Click(QObject* sender)
 
 int TFormMain::BPlayTag() const
 {
-    return m_transport->State() == TransportState::Paused ? 1 : 0;
+    return m_transport.State() == TransportState::Paused ? 1 : 0;
 }
 
 void TFormMain::ShowTransportState()
 {
-    const TransportState state = m_transport->State();
+    const TransportState state = m_transport.State();
     // The pause glyph while a song is heard; the play glyph otherwise. A screen reader
     // hears the same: the button is pressed while a song plays, and says which state.
     BPlay->SetGlyph(state == TransportState::Playing ? BPauseImg->Glyph() : BPlayImg->Glyph());
@@ -222,17 +202,15 @@ void TFormMain::ShowTransportState()
 
 void TFormMain::ShowSong()
 {
-    const QString path = m_transport->SongPath();
+    const QString path = m_transport.SongPath();
     // Qt labels show ampersands as they are; nothing to double.
     LTitle->setText(ReadableFileName(path.mid(path.lastIndexOf(QLatin1Char('/')) + 1)));
     ScrollTitle(true);
-    if (Ogg) {
-        const strOggTagInfo& tag = Ogg->m_GetTagInfo();
-        Label3->setText(tag.Artist);
-        Label2->setText(tag.Title);
-    }
-    Label1->setText(m_transport->TimeText());
-    ShowStreamInfo(m_transport->Kbps(), m_transport->Khz());
+    const strOggTagInfo tag = m_transport.TagInfo();
+    Label3->setText(tag.Artist);
+    Label2->setText(tag.Title);
+    Label1->setText(m_transport.TimeText());
+    ShowStreamInfo(m_transport.Kbps(), m_transport.Khz());
     ShowPosition();
 }
 
@@ -248,7 +226,7 @@ void TFormMain::ShowPosition()
 
 void TFormMain::ShowClock()
 {
-    LTime->setText(m_transport->TimeText());
+    LTime->setText(m_transport.TimeText());
 }
 
 void TFormMain::ShowKnob()
@@ -257,8 +235,8 @@ void TFormMain::ShowKnob()
     // A knob the user holds is the user's until it is let go.
     if (bar.Dragging())
         return;
-    const qint64 length = m_transport->LengthMs();
-    ShapePosition->PlaceKnob(bar.KnobLeftFor(std::min(m_transport->PositionMs(), length), length));
+    const qint64 length = m_transport.LengthMs();
+    ShapePosition->PlaceKnob(bar.KnobLeftFor(std::min(m_transport.PositionMs(), length), length));
 }
 
 // Paused or stopped nothing on the strip changes, and nothing wakes. While a song is
@@ -267,20 +245,20 @@ void TFormMain::ShowKnob()
 // long title creeps along). A millisecond late rather than early, so that it has.
 void TFormMain::ScheduleClock()
 {
-    if (m_closed || m_transport->State() != TransportState::Playing) {
+    if (m_closed || m_transport.State() != TransportState::Playing) {
         Timer1.stop();
         return;
     }
-    Timer1.start(bars::MsUntilNextSecond(m_transport->PositionMs()) + 1);
+    Timer1.start(bars::MsUntilNextSecond(m_transport.PositionMs()) + 1);
 }
 
 void TFormMain::ScheduleKnob()
 {
-    if (m_closed || m_transport->State() != TransportState::Playing) {
+    if (m_closed || m_transport.State() != TransportState::Playing) {
         TimerPosition.stop();
         return;
     }
-    int wait = bars::MsUntilKnobMoves(ShapePosition->Bar().Range(), m_transport->PositionMs(), m_transport->LengthMs());
+    int wait = bars::MsUntilKnobMoves(ShapePosition->Bar().Range(), m_transport.PositionMs(), m_transport.LengthMs());
     if (LTitle->width() > PanelTitleBack->width())
         wait = wait < 0 ? 333 : std::min(wait, 333);
     if (wait >= 0)
@@ -294,7 +272,7 @@ void TFormMain::MoveVolumeKnobToTransport()
     const KnobBar& bar = ShapeVolume->Bar();
     if (bar.Dragging())
         return;
-    const int offset = static_cast<int>(std::lround(m_transport->Volume() * bar.Range()));
+    const int offset = static_cast<int>(std::lround(m_transport.Volume() * bar.Range()));
     if (offset != bar.Offset())
         ShapeVolume->PlaceKnob(bar.TrackLeft() + offset);
 }
@@ -303,32 +281,32 @@ void TFormMain::MoveVolumeKnobToTransport()
 
 void TFormMain::SetVolumePercent(double percent)
 {
-    m_transport->SetVolume(std::clamp(percent, 0.0, 100.0) / 100.0);
+    m_transport.SetVolume(std::clamp(percent, 0.0, 100.0) / 100.0);
 }
 
 void TFormMain::SetPositionSeconds(double seconds)
 {
-    m_transport->SeekTo(static_cast<qint64>(std::llround(std::max(seconds, 0.0) * 1000.0)));
+    m_transport.SeekTo(static_cast<qint64>(std::llround(std::max(seconds, 0.0) * 1000.0)));
 }
 
 void TFormMain::ConnectBars()
 {
     KnobTrack::ValueAccess volume;
-    volume.value = [this] { return std::round(m_transport->Volume() * 100.0); };
+    volume.value = [this] { return std::round(m_transport.Volume() * 100.0); };
     volume.maximum = [] { return 100.0; };
     volume.setValue = [this](double percent) { SetVolumePercent(percent); };
     volume.step = 5;
     volume.page = 25;
-    volume.describe = [this] { return QStringLiteral("%1 %").arg(std::lround(m_transport->Volume() * 100.0)); };
+    volume.describe = [this] { return QStringLiteral("%1 %").arg(std::lround(m_transport.Volume() * 100.0)); };
     ShapeVolume->SetValueAccess(volume);
 
     KnobTrack::ValueAccess position;
-    position.value = [this] { return std::floor(static_cast<double>(m_transport->PositionMs()) / 1000.0); };
-    position.maximum = [this] { return std::floor(static_cast<double>(m_transport->LengthMs()) / 1000.0); };
+    position.value = [this] { return std::floor(static_cast<double>(m_transport.PositionMs()) / 1000.0); };
+    position.maximum = [this] { return std::floor(static_cast<double>(m_transport.LengthMs()) / 1000.0); };
     position.setValue = [this](double seconds) { SetPositionSeconds(seconds); };
     position.step = 5;
     position.page = 30;
-    position.describe = [this] { return bars::PositionWords(m_transport->PositionMs(), m_transport->LengthMs()); };
+    position.describe = [this] { return bars::PositionWords(m_transport.PositionMs(), m_transport.LengthMs()); };
     ShapePosition->SetValueAccess(position);
 }
 
@@ -336,16 +314,16 @@ void TFormMain::ApplyVolume()
 {
     const KnobBar& bar = ShapeVolume->Bar();
     if (bar.Range() > 0)
-        m_transport->SetVolume(static_cast<double>(bar.Offset()) / bar.Range());
+        m_transport.SetVolume(static_cast<double>(bar.Offset()) / bar.Range());
 }
 
 void TFormMain::SeekToKnob()
 {
-    const qint64 length = m_transport->LengthMs();
+    const qint64 length = m_transport.LengthMs();
     if (length <= 0)
         return;
     const KnobBar& bar = ShapePosition->Bar();
-    m_transport->SeekTo(bars::SeekTargetMs(static_cast<int>(std::min<qint64>(length, INT32_MAX)), bar.Offset(),
+    m_transport.SeekTo(bars::SeekTargetMs(static_cast<int>(std::min<qint64>(length, INT32_MAX)), bar.Offset(),
                                            bar.Range()));
 }
 
@@ -364,7 +342,7 @@ void TFormMain::ScrollTitle(bool reset)
 void TFormMain::TimerPositionTimer()
 {
     ShowKnob();
-    if (m_transport->State() == TransportState::Playing)
+    if (m_transport.State() == TransportState::Playing)
         ScrollTitle(false);
     ScheduleKnob();
 }
@@ -391,8 +369,8 @@ void TFormMain::FirstActivate()
     // manager from here on, and it is glued to the strip.
     m_playListRouter = std::make_unique<MagneticRouter>(playList, &MagneticProc);
     m_playList->SetMoveHook(m_playListRouter.get());
-    if (MagneticWnd)
-        MagneticWnd->AddWindow(playList, this, MagneticProc);
+    if (m_docking)
+        m_docking->AddWindow(playList, this, MagneticProc);
 }
 
 void TFormMain::showEvent(QShowEvent* event)
@@ -402,9 +380,9 @@ void TFormMain::showEvent(QShowEvent* event)
     if (MainState.bTopMost)
         raise();
     // The first showing registers the strip, free, with a snap width of 9.
-    if (MagneticWnd && MagneticWnd->GetSnapWidth() != 9) {
-        MagneticWnd->SetSnapWidth(9);
-        MagneticWnd->AddWindow(this, nullptr, MagneticProc);
+    if (m_docking && m_docking->GetSnapWidth() != 9) {
+        m_docking->SetSnapWidth(9);
+        m_docking->AddWindow(this, nullptr, MagneticProc);
     }
     // Frameless tool windows are not always activated by the window manager; the first
     // showing stands in for the first activation.
@@ -487,10 +465,10 @@ void TFormMain::contextMenuEvent(QContextMenuEvent* event)
     event->accept();
 }
 
-void RemoveFromMagnetic(QWidget* window)
+void TFormMain::RemoveFromMagnetic(QWidget* window)
 {
-    if (MagneticWnd)
-        MagneticWnd->RemoveWindow(window);
+    if (m_docking)
+        m_docking->RemoveWindow(window);
 }
 
 // A move the window system reports may carry a position relative to the window manager's
@@ -520,9 +498,7 @@ void TFormMain::closeEvent(QCloseEvent* event)
         SyncPositionWithWindowSystem(this);  // the place stored at exit is where the window stands
         Timer1.stop();
         TimerPosition.stop();
-        disconnect(m_transport, nullptr, this, nullptr);
-        delete Ogg;  // ends the spectrum thread; the sound ends with the process
-        Ogg = nullptr;
+        disconnect(&m_transport, nullptr, this, nullptr);
         Settings.ViewPlayList = m_playList && m_playList->IsWindowVisible();
         StorePlayListGeometry();
         // The program runs until the player window closes; a tool window alone does not

@@ -1,9 +1,9 @@
 #pragma once
 // The player window: a borderless, always-on-top strip of 218 x 49 without a taskbar
-// button. It owns the stream player; its buttons and knobs ask the transport to play,
-// pause, stop, advance, seek and set the volume, and it draws what the transport reports:
-// the glyph, the seek knob, the clock, the labels and the scrolling title. It moves when
-// dragged. Window thread only.
+// button. Its buttons and knobs ask the transport it is given to play, pause, stop,
+// advance, seek and set the volume, and it draws what the transport reports: the glyph,
+// the seek knob, the clock, the labels and the scrolling title, and the spectrum frames
+// of the sink it is given. It moves when dragged. Window thread only.
 
 #include "Bars.h"
 #include "KnobTrack.h"
@@ -28,8 +28,6 @@ class QMenu;
 class QAction;
 class TTrayIcon;
 class QLabel;
-class QLineEdit;
-class QPushButton;
 class TPanel;
 class TdxButton;
 class TdxToolButton;
@@ -39,21 +37,22 @@ struct TMainState {
     bool bFirstActivate = true;
 };
 
-// Unregisters a window from the docking manager, when there is one.
-void RemoveFromMagnetic(QWidget* window);
-
 class TFormMain : public QWidget {
     Q_OBJECT
 public:
-    // Loads the settings, builds the strip, creates the stream player and its thread.
-    // Without a transport of the caller's the window makes its own, which plays the
-    // playlist's songs.
-    explicit TFormMain(IPlayListLink* playList = nullptr, Transport* transport = nullptr);
+    // Loads the settings and builds the strip over the engine's transport and the sink
+    // its spectrum thread draws into; both must outlive the window.
+    TFormMain(Transport& transport, SpectrumFrameSink& spectrum, IPlayListLink* playList = nullptr);
     // Stores the geometry and the volume knob in the settings and writes them.
     ~TFormMain() override;
 
-    void SetPlayList(IPlayListLink* playList);
-    Transport& TransportOf() { return *m_transport; }
+    void SetPlayList(IPlayListLink* playList) { m_playList = playList; }
+    // The docking manager the strip registers with at its first showing, and the playlist
+    // window at the first activation; null for none. It must outlive the window.
+    void SetDocking(TMagnetic* docking) { m_docking = docking; }
+    // Unregisters a window from the docking manager, when there is one.
+    void RemoveFromMagnetic(QWidget* window);
+    Transport& TransportOf() { return m_transport; }
     // The docking manager's entry into the move loop.
     void SetMoveHook(IMoveSizeHook* hook) { m_moveLoop.SetHook(hook); }
     // Chooses files for dxButton3; the default shows the open-file dialog. Tests replace it.
@@ -143,11 +142,6 @@ public:
     StripLabel* Label1 = nullptr;
     StripLabel* Label2 = nullptr;
     StripLabel* Label3 = nullptr;
-    QLineEdit* Edit1 = nullptr;
-    QPushButton* Button1 = nullptr;
-    QPushButton* Button2 = nullptr;
-    QPushButton* Button3 = nullptr;
-    QPushButton* Button4 = nullptr;
     QTimer Timer1;
     QTimer TimerPosition;
     QMenu* PopupMenuTray = nullptr;
@@ -159,6 +153,9 @@ public:
     // BPlay's tag: 1 while paused, else 0.
     int BPlayTag() const;
     const QImage& SpectrumBack() const { return m_spectrumBack; }
+    // The same picture as the spectrum thread draws on: BGRA, bottom row first; null when
+    // the picture could not be loaded.
+    const std::uint8_t* SpectrumBackBits() const { return m_hasBackBits ? m_backBits.data() : nullptr; }
     SpectrumFrameSink& FrameSink() { return m_frameSink; }
 
 protected:
@@ -193,9 +190,10 @@ private:
     void MoveVolumeKnobToTransport();
     void StorePlayListGeometry();
 
+    Transport& m_transport;
+    SpectrumFrameSink& m_frameSink;
     IPlayListLink* m_playList = nullptr;
-    std::unique_ptr<Transport> m_ownTransport;
-    Transport* m_transport = nullptr;
+    TMagnetic* m_docking = nullptr;
     WindowMoveLoop m_moveLoop;
     PositionSettler m_placement{this};
     std::unique_ptr<MagneticRouter> m_magneticRouter;
@@ -204,6 +202,6 @@ private:
     bool m_minimisedWithoutTray = false;
     QImage m_spectrumBack;                      // 32-bit, top row first, for painting
     std::array<std::uint8_t, SpectrumFrameSink::kBytes> m_backBits{};  // bottom row first, for the thread
-    SpectrumFrameSink m_frameSink;
+    bool m_hasBackBits = false;
     bool m_closed = false;
 };

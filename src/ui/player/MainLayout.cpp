@@ -4,16 +4,13 @@
 #include "Dxbuttons.h"
 #include "Fonts.h"
 #include "Main.h"
-#include "Ogg.h"
 #include "Panel.h"
 #include "StripAccessible.h"
 #include "StripLabel.h"
 #include "Transport.h"
 
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
-#include <QPushButton>
 
 namespace {
 
@@ -209,26 +206,8 @@ void TFormMain::BuildHiddenComponents()
     Label3 = makeLabel(this, "Label3", {240, 112, 200, 14}, QStringLiteral("Label3"), Qt::black, Gulim(12),
                        Qt::AlignLeft, {});
 
-    Edit1 = new QLineEdit(this);
-    Edit1->setObjectName(QStringLiteral("Edit1"));
-    Edit1->setGeometry(240, 140, 220, 20);
-    const char* names[] = {"Button1", "Button2", "Button3", "Button4"};
-    const char* captions[] = {"start", "stop", "pause", "resume"};
-    QPushButton** buttons[] = {&Button1, &Button2, &Button3, &Button4};
-    for (int i = 0; i < 4; ++i) {
-        *buttons[i] = new QPushButton(QLatin1String(captions[i]), this);
-        (*buttons[i])->setObjectName(QLatin1String(names[i]));
-        (*buttons[i])->setGeometry(240 + i * 55, 170, 50, 22);
-    }
-    // Test controls: a path typed into Edit1 plays; stop, pause and resume as the transport
-    // has them (the strip then shows what they did).
-    connect(Button1, &QPushButton::clicked, this, [this] { PlayFile(Edit1->text()); });
-    connect(Button2, &QPushButton::clicked, this, [this] { m_transport->Stop(); });
-    connect(Button3, &QPushButton::clicked, this, [this] { m_transport->Pause(); });
-    connect(Button4, &QPushButton::clicked, this, [this] { m_transport->Play(); });
-
     for (QWidget* hidden : std::initializer_list<QWidget*>{
              BPlayImg, BPauseImg, dxButton3, ImgSpectrumBack, ImgSpectrumBack2, ImgSpectrumBack3, Label1, Label2,
-             Label3, Edit1, Button1, Button2, Button3, Button4})
+             Label3})
         hidden->hide();
 }

@@ -134,6 +134,12 @@ TPanel::TPanel(QWidget* parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
+TPanel::~TPanel()
+{
+    if (m_sink)
+        m_sink->SetRepaintRequest({});
+}
+
 void TPanel::SetColor(const QColor& color)
 {
     if (m_color == color)
@@ -156,6 +162,8 @@ void TPanel::SetSpectrumBack(const QImage* back)
 
 void TPanel::SetFrameSink(SpectrumFrameSink* sink)
 {
+    if (m_sink && m_sink != sink)
+        m_sink->SetRepaintRequest({});
     m_sink = sink;
     delete m_area;
     m_area = nullptr;

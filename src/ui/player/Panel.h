@@ -15,6 +15,8 @@ class TPanel : public QWidget {
     Q_OBJECT
 public:
     explicit TPanel(QWidget* parent = nullptr);
+    // Takes its repaint request back from the sink, which outlives it.
+    ~TPanel() override;
 
     int Tag() const { return m_tag; }
     void SetTag(int tag) { m_tag = tag; }

@@ -1,10 +1,12 @@
 #include "Simpletimer.h"
 
-#include "SharedHandler.h"
-
 #include <QTimerEvent>
 
-TSimpleTimerHandler* SimpleTimerHandler = nullptr;
+TSimpleTimerHandler::~TSimpleTimerHandler()
+{
+    // A timer that outlived its handler would tick into nothing: none may.
+    Q_ASSERT(RefCount == 0);
+}
 
 bool TSimpleTimerHandler::SetTimer(TSimpleTimer* timer, std::uint32_t interval)
 {
@@ -46,12 +48,13 @@ void TSimpleTimerHandler::timerEvent(QTimerEvent* event)
     TimerMessage(event->timerId());
 }
 
-TSimpleTimer::TSimpleTimer()
+TSimpleTimer::TSimpleTimer(TSimpleTimerHandler& handler) : m_handler(handler)
 {
     Initialize(1000, {});
 }
 
-TSimpleTimer::TSimpleTimer(std::uint32_t interval, TSimpleTimerEvent onTimer)
+TSimpleTimer::TSimpleTimer(TSimpleTimerHandler& handler, std::uint32_t interval, TSimpleTimerEvent onTimer)
+    : m_handler(handler)
 {
     Initialize(interval, std::move(onTimer));
 }
@@ -63,16 +66,17 @@ void TSimpleTimer::Initialize(std::uint32_t interval, TSimpleTimerEvent onTimer)
     m_Enabled = false;
     m_Interval = interval;
     SetOnTimer(std::move(onTimer));
-    AcquireSharedHandler(SimpleTimerHandler);
+    ++m_handler.RefCount;
 }
 
 TSimpleTimer::~TSimpleTimer()
 {
     if (m_Enabled)
         Stop(true);
-    else if (m_systemId != 0 && SimpleTimerHandler)
-        SimpleTimerHandler->KillTimer(this);
-    ReleaseSharedHandler(SimpleTimerHandler);
+    else if (m_systemId != 0)
+        m_handler.KillTimer(this);
+    if (m_handler.RefCount > 0)
+        --m_handler.RefCount;
 }
 
 void TSimpleTimer::SetEnabled(bool value)
@@ -109,10 +113,10 @@ bool TSimpleTimer::Start()
         return false;
     if (m_Enabled)
         Stop(true);
-    if (!SimpleTimerHandler || !SimpleTimerHandler->SetTimer(this, m_Interval))
+    if (!m_handler.SetTimer(this, m_Interval))
         return false;
     m_Enabled = true;
-    ++SimpleTimerHandler->ActiveCount;
+    ++m_handler.ActiveCount;
     return true;
 }
 
@@ -120,19 +124,9 @@ bool TSimpleTimer::Stop(bool disable)
 {
     if (disable)
         m_Enabled = false;
-    if (!SimpleTimerHandler || !SimpleTimerHandler->KillTimer(this))
+    if (!m_handler.KillTimer(this))
         return false;
-    if (SimpleTimerHandler->ActiveCount > 0)
-        --SimpleTimerHandler->ActiveCount;
+    if (m_handler.ActiveCount > 0)
+        --m_handler.ActiveCount;
     return true;
-}
-
-std::uint32_t GetSimpleTimerCount()
-{
-    return SimpleTimerHandler ? SimpleTimerHandler->RefCount : 0;
-}
-
-std::uint32_t GetSimpleTimerActiveCount()
-{
-    return SimpleTimerHandler ? SimpleTimerHandler->ActiveCount : 0;
 }

@@ -1,8 +1,8 @@
 #pragma once
 // Lightweight millisecond timers that call their handler on the user-interface thread.
-// All of them share one hidden object, `SimpleTimerHandler`, which holds the system
-// timers (Qt's) and maps each tick back to its timer. The handler lives from the first
-// timer's construction to the last one's destruction. Window thread only.
+// The timers of a program share one hidden object, a `TSimpleTimerHandler`, which holds
+// the system timers (Qt's) and maps each tick back to its timer. Whoever builds the
+// program owns the handler and hands it to each timer; it outlives them. Window thread only.
 //
 // A timer is stopped (not enabled, no system timer), running (enabled, system timer set)
 // or enabled but idle (enabled, no system timer: after SetInterval(0) or an unassigned
@@ -21,6 +21,12 @@ using TSimpleTimerEvent = std::function<void(TSimpleTimer* sender)>;
 class TSimpleTimerHandler : public QObject {
     Q_OBJECT
 public:
+    TSimpleTimerHandler() = default;
+    ~TSimpleTimerHandler() override;
+    TSimpleTimerHandler(const TSimpleTimerHandler&) = delete;
+    TSimpleTimerHandler& operator=(const TSimpleTimerHandler&) = delete;
+
+    // Timers alive, and timers whose system timer is set.
     std::uint32_t RefCount = 0;
     std::uint32_t ActiveCount = 0;
     // System timers set so far (a restart sets a new one), for tests.
@@ -40,15 +46,13 @@ private:
     std::unordered_map<int, TSimpleTimer*> m_bySystemId;
 };
 
-// The one handler, or null when no timer is alive.
-extern TSimpleTimerHandler* SimpleTimerHandler;
-
 class TSimpleTimer : public QObject {
     Q_OBJECT
 public:
-    // Interval 1000 ms and no handler.
-    TSimpleTimer();
-    TSimpleTimer(std::uint32_t interval, TSimpleTimerEvent onTimer);
+    // Interval 1000 ms and no handler. `handler` holds the system timer; it must outlive
+    // the timer.
+    explicit TSimpleTimer(TSimpleTimerHandler& handler);
+    TSimpleTimer(TSimpleTimerHandler& handler, std::uint32_t interval, TSimpleTimerEvent onTimer);
     ~TSimpleTimer() override;
     TSimpleTimer(const TSimpleTimer&) = delete;
     TSimpleTimer& operator=(const TSimpleTimer&) = delete;
@@ -75,13 +79,10 @@ private:
     friend class TSimpleTimerHandler;
     void Initialize(std::uint32_t interval, TSimpleTimerEvent onTimer);
 
+    TSimpleTimerHandler& m_handler;
     std::uintptr_t m_TimerId = 0;
     bool m_Enabled = false;
     std::uint32_t m_Interval = 0;
     TSimpleTimerEvent m_OnTimer;
     int m_systemId = 0;  // Qt's id of the system timer while one is set, else 0
 };
-
-// Timers alive, and timers whose system timer is set (0 without a handler).
-std::uint32_t GetSimpleTimerCount();
-std::uint32_t GetSimpleTimerActiveCount();

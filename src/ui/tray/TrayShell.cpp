@@ -2,7 +2,7 @@
 
 #include <QSystemTrayIcon>
 
-QtTrayShell::QtTrayShell() : m_icon(new QSystemTrayIcon(this))
+QtTrayShell::QtTrayShell(TTrayIconHandler& handler) : m_handler(handler), m_icon(new QSystemTrayIcon(this))
 {
     connect(m_icon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         switch (reason) {
@@ -33,8 +33,7 @@ QtTrayShell::~QtTrayShell() = default;
 
 void QtTrayShell::Send(std::uint32_t message)
 {
-    if (TrayIconHandler)
-        TrayIconHandler->TrayCallback(m_id, message);
+    m_handler.TrayCallback(m_id, message);
 }
 
 bool QtTrayShell::Available() const

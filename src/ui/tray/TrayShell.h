@@ -15,7 +15,8 @@ class QSystemTrayIcon;
 class QtTrayShell : public QObject, public ITrayShell {
     Q_OBJECT
 public:
-    QtTrayShell();
+    // Notifications go to the icons of `handler`, which must outlive the shell.
+    explicit QtTrayShell(TTrayIconHandler& handler);
     ~QtTrayShell() override;
 
     bool NotifyIcon(TNotifyMessage message, const TNotifyIconData& data) override;
@@ -24,6 +25,7 @@ public:
 private:
     void Send(std::uint32_t message);
 
+    TTrayIconHandler& m_handler;
     QSystemTrayIcon* m_icon;
     std::uintptr_t m_id = 0;
     bool m_added = false;

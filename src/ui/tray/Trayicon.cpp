@@ -1,6 +1,5 @@
 #include "Trayicon.h"
 
-#include "SharedHandler.h"
 #include "TrayShell.h"
 
 #include <QApplication>
@@ -9,8 +8,6 @@
 #include <QMenu>
 #include <QWidget>
 #include <QWindowStateChangeEvent>
-
-TTrayIconHandler* TrayIconHandler = nullptr;
 
 namespace {
 
@@ -52,21 +49,23 @@ void TTrayIconHandler::TaskbarCreated()
             icon->ShowIcon();
 }
 
-TTrayIcon::TTrayIcon(QWidget* owner, std::unique_ptr<ITrayShell> shell) : QObject(owner), m_owner(owner)
+TTrayIcon::TTrayIcon(QWidget* owner, TTrayIconHandler& icons, TSimpleTimerHandler& timers,
+                     std::unique_ptr<ITrayShell> shell)
+    : QObject(owner), m_owner(owner), m_handler(icons)
 {
-    TTrayIconHandler& handler = AcquireSharedHandler(TrayIconHandler);
-    handler.m_icons.append(this);
-    m_NotifyData.hWnd = &handler;
+    ++m_handler.RefCount;
+    m_handler.m_icons.append(this);
+    m_NotifyData.hWnd = &m_handler;
     m_NotifyData.uID = reinterpret_cast<std::uintptr_t>(this);
     m_NotifyData.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     m_NotifyData.uCallbackMessage = TrayCallbackMessage;
-    m_shell = shell ? std::move(shell) : std::make_unique<QtTrayShell>();
+    m_shell = shell ? std::move(shell) : std::make_unique<QtTrayShell>(m_handler);
 
-    m_cycleTimer = std::make_unique<TSimpleTimer>();
+    m_cycleTimer = std::make_unique<TSimpleTimer>(timers);
     m_cycleTimer->SetOnTimer([this](TSimpleTimer*) { CycleTimerProc(); });
-    m_clickTimer = std::make_unique<TSimpleTimer>();
+    m_clickTimer = std::make_unique<TSimpleTimer>(timers);
     m_clickTimer->SetOnTimer([this](TSimpleTimer*) { ClickTimerProc(); });
-    m_exitTimer = std::make_unique<TSimpleTimer>(20, [this](TSimpleTimer*) { MouseExitTimerProc(); });
+    m_exitTimer = std::make_unique<TSimpleTimer>(timers, 20, [this](TSimpleTimer*) { MouseExitTimerProc(); });
     CursorOutside = true;
 
     CursorPos = [] { return QCursor::pos(); };
@@ -87,9 +86,9 @@ TTrayIcon::~TTrayIcon()
     m_exitTimer.reset();
     if (m_owner)
         m_owner->removeEventFilter(this);
-    if (TrayIconHandler)
-        TrayIconHandler->m_icons.removeAll(this);
-    ReleaseSharedHandler(TrayIconHandler);
+    m_handler.m_icons.removeAll(this);
+    if (m_handler.RefCount > 0)
+        --m_handler.RefCount;
 }
 
 // --- icon operations ---

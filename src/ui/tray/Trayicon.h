@@ -5,8 +5,9 @@
 // click and double click told apart by the system's double-click time, mouse down, up
 // and move, enter and exit, balloon shown, hidden, timed out and clicked, the popup menu
 // at the cursor, icon cycling. It also hides and shows its owner, the main window, and
-// takes it to the tray when it is minimised. All icons share one `TrayIconHandler`, which
-// passes each notification to its icon. Window thread only.
+// takes it to the tray when it is minimised. The icons of a program share one
+// `TTrayIconHandler`, which passes each notification to its icon; whoever builds the
+// program owns it, with the timers' handler. Window thread only.
 
 #include "Simpletimer.h"
 
@@ -95,10 +96,11 @@ public:
     virtual bool Available() const = 0;
 };
 
-// The process's one handler: counts the icons and passes each notification to its icon.
+// The program's one handler: counts the icons and passes each notification to its icon.
 class TTrayIconHandler : public QObject {
     Q_OBJECT
 public:
+    // Icons alive.
     std::uint32_t RefCount = 0;
 
     // A notification for the icon `uID` (the tray callback message with its LParam).
@@ -111,8 +113,6 @@ private:
     QList<TTrayIcon*> m_icons;
 };
 
-extern TTrayIconHandler* TrayIconHandler;
-
 using TNotifyEvent = std::function<void(QObject* sender)>;
 using TTrayMouseEvent = std::function<void(QObject* sender, TMouseButton button, TShiftState shift, int x, int y)>;
 using TTrayMouseMoveEvent = std::function<void(QObject* sender, TShiftState shift, int x, int y)>;
@@ -123,8 +123,10 @@ class TTrayIcon : public QObject {
     Q_OBJECT
 public:
     // `owner` is the main window the icon hides and shows; `shell` the notification
-    // area (null: the desktop's, through QSystemTrayIcon).
-    explicit TTrayIcon(QWidget* owner, std::unique_ptr<ITrayShell> shell = nullptr);
+    // area (null: the desktop's, through QSystemTrayIcon). Both handlers must outlive the
+    // icon: `icons` passes the shell's notifications to it, `timers` runs its timers.
+    TTrayIcon(QWidget* owner, TTrayIconHandler& icons, TSimpleTimerHandler& timers,
+              std::unique_ptr<ITrayShell> shell = nullptr);
     ~TTrayIcon() override;
 
     // --- properties ---
@@ -221,6 +223,7 @@ private:
     bool Notify(TNotifyMessage message);
 
     QPointer<QWidget> m_owner;
+    TTrayIconHandler& m_handler;
     std::unique_ptr<ITrayShell> m_shell;
     TNotifyIconData m_NotifyData;
     QList<QIcon> m_IconList;

@@ -45,21 +45,25 @@ HWND handle(int n)
 
 class MagneticTest : public ::testing::Test {
 protected:
-    void SetUp() override { MagneticWnd = &manager; }
-
     HWND Add(int n, TRect rect, HWND parent = nullptr)
     {
         system.windows[handle(n)] = {rect};
-        TSubclassProc proc = nullptr;
+        TSubclassProc proc;
         EXPECT_TRUE(manager.AddWindow(handle(n), parent, proc));
-        EXPECT_EQ(proc, &MagneticCallback);
+        EXPECT_TRUE(proc);
+        procs[handle(n)] = proc;
         return handle(n);
+    }
+    // What the window's owner does with each message: hands it to the window's callback.
+    bool Call(HWND h, std::uint32_t message, TMessage& record, bool& handled)
+    {
+        return procs.at(h)(h, message, record, handled);
     }
     void Send(HWND h, std::uint32_t message, std::int32_t wParam = 0, std::intptr_t lParam = 0)
     {
         TMessage record{message, wParam, lParam, 0};
         bool handled = true;
-        ASSERT_TRUE(MagneticCallback(h, message, record, handled));
+        ASSERT_TRUE(Call(h, message, record, handled));
     }
     // A drag of `h` grabbed at `from` to `to`; returns the rectangle the window would take.
     TRect Drag(HWND h, TPoint from, TPoint to)
@@ -71,7 +75,7 @@ protected:
         rect.Offset(to.X - from.X, to.Y - from.Y);
         TMessage record{WM_MOVING, 0, reinterpret_cast<std::intptr_t>(&rect), 0};
         bool handled = false;
-        MagneticCallback(h, WM_MOVING, record, handled);
+        Call(h, WM_MOVING, record, handled);
         EXPECT_TRUE(handled);
         EXPECT_EQ(record.Result, 1);
         system.windows[h].Rect = rect;
@@ -83,7 +87,7 @@ protected:
         Send(h, WM_ENTERSIZEMOVE);
         TMessage record{WM_SIZING, edge, reinterpret_cast<std::intptr_t>(&proposed), 0};
         bool handled = false;
-        MagneticCallback(h, WM_SIZING, record, handled);
+        Call(h, WM_SIZING, record, handled);
         EXPECT_TRUE(handled);
         return proposed;
     }
@@ -97,6 +101,7 @@ protected:
 
     FakeWindows system;
     TMagnetic manager{system};
+    std::map<HWND, TSubclassProc> procs;
 };
 
 TEST_F(MagneticTest, SnapsToTheWorkAreaWithinTheStrictDistance)
@@ -134,7 +139,7 @@ TEST_F(MagneticTest, PositionComesFromTheCursorNotTheProposal)
     TRect proposed{0, 0, 100, 100};
     TMessage record{WM_MOVING, 0, reinterpret_cast<std::intptr_t>(&proposed), 0};
     bool handled = false;
-    MagneticCallback(w, WM_MOVING, record, handled);
+    Call(w, WM_MOVING, record, handled);
     EXPECT_EQ(proposed, (TRect{500, 410, 600, 510}));
 }
 
@@ -174,7 +179,7 @@ TEST_F(MagneticTest, GluedChildTravelsWithItsParentByItsStartOffset)
         TRect rect = system.windows[parent].Rect;
         TMessage record{WM_MOVING, 0, reinterpret_cast<std::intptr_t>(&rect), 0};
         bool handled = false;
-        MagneticCallback(parent, WM_MOVING, record, handled);
+        Call(parent, WM_MOVING, record, handled);
         system.windows[parent].Rect = rect;
     }
     Send(parent, WM_EXITSIZEMOVE);
@@ -254,9 +259,9 @@ TEST_F(MagneticTest, Registry)
 {
     const HWND a = Add(1, {0, 0, 10, 10}, handle(1));
     EXPECT_EQ(manager.WndInfo(1).hWndParent, nullptr);
-    TSubclassProc proc = &MagneticCallback;
+    TSubclassProc proc = [](HWND, std::uint32_t, TMessage&, bool&) { return true; };
     EXPECT_FALSE(manager.AddWindow(a, nullptr, proc));
-    EXPECT_EQ(proc, nullptr);
+    EXPECT_FALSE(proc);
     EXPECT_FALSE(manager.AddWindow(handle(9), nullptr, proc));
     system.windows[handle(2)] = {{10, 0, 20, 10}};
     EXPECT_FALSE(manager.AddWindow(handle(2), handle(9), proc));
@@ -293,20 +298,21 @@ TEST_F(MagneticTest, SizingSnapsTheDraggedEdgesFromTheProposal)
     EXPECT_EQ(system.batches, 0);
 }
 
-TEST(MagneticCallbackAlone, WithoutManagerNothingHappens)
+TEST(MagneticCallbackAlone, ACallbackOutlivingItsManagerDoesNothing)
 {
-    MagneticWnd = nullptr;
+    FakeWindows system;
+    system.windows[handle(1)] = {{0, 0, 10, 10}};
+    TSubclassProc proc;
+    {
+        TMagnetic manager(system);
+        ASSERT_TRUE(manager.AddWindow(handle(1), nullptr, proc));
+    }
     TRect rect{1, 2, 3, 4};
     TMessage record{WM_MOVING, 0, reinterpret_cast<std::intptr_t>(&rect), 0};
     bool handled = false;
-    EXPECT_FALSE(MagneticCallback(handle(1), WM_MOVING, record, handled));
+    EXPECT_FALSE(proc(handle(1), WM_MOVING, record, handled));
+    EXPECT_FALSE(handled);
     EXPECT_EQ(rect, (TRect{1, 2, 3, 4}));
-    {
-        FakeWindows system;
-        TMagnetic manager(system);
-        MagneticWnd = &manager;
-    }
-    EXPECT_EQ(MagneticWnd, nullptr);
 }
 
 } // namespace

@@ -38,9 +38,8 @@ TEST(MoveLoop, DragFollowsEachEventsPointerAndTakesTheGluedWindowAlong)
 
     QtWindowSystem system;
     TMagnetic manager(system);
-    MagneticWnd = &manager;
     manager.SetSnapWidth(9);
-    TSubclassProc proc = nullptr;
+    TSubclassProc proc;
     bool handled = false;
     MagneticRouter stripRouter(&strip, &proc, &handled);
     MagneticRouter listRouter(&list, &proc);
@@ -65,5 +64,4 @@ TEST(MoveLoop, DragFollowsEachEventsPointerAndTakesTheGluedWindowAlong)
     EXPECT_EQ(LogicalWindowRect(&list).topLeft(), QPoint(250, 184));
     EXPECT_FALSE(loop.Active());
     EXPECT_FALSE(LoopPointer());
-    MagneticWnd = nullptr;
 }

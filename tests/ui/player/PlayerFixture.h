@@ -6,8 +6,8 @@
 #include "Dxbuttons.h"
 #include "G.h"
 #include "Main.h"
-#include "Ogg.h"
 #include "PlayListLink.h"
+#include "PlaybackEngine.h"
 #include "Transport.h"
 #include "support/EngineEnvironment.h"
 
@@ -72,12 +72,17 @@ protected:
             return IDOK;
         });
         playList.songs = {songA, songB};
-        form = std::make_unique<TFormMain>(&playList);
+        engine = std::make_unique<PlaybackEngine>();
+        engine->TheTransport().SetSongSource(&playList);
+        form = std::make_unique<TFormMain>(engine->TheTransport(), engine->FrameSink(), &playList);
+        engine->SetSpectrumBack(form->SpectrumBackBits());
+        engine->StartSpectrum();
     }
 
     void TearDown() override
     {
         form.reset();
+        engine.reset();
         SetMessageBoxHandler({});
         SetProgramFolderOverride({});
     }
@@ -90,7 +95,7 @@ protected:
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(ini);
         file.close();
-        form = std::make_unique<TFormMain>(&playList);
+        form = std::make_unique<TFormMain>(engine->TheTransport(), engine->FrameSink(), &playList);
     }
 
     bool playing() const { return form->TransportOf().State() == TransportState::Playing; }
@@ -111,6 +116,7 @@ protected:
     static inline QString songA, songB, longSong;
     QTemporaryDir dir;
     FakePlayList playList;
+    std::unique_ptr<PlaybackEngine> engine;
     std::unique_ptr<TFormMain> form;
     QStringList boxes;
 };

@@ -78,7 +78,6 @@ TEST_F(StripAccessibility, PressStopReadTheClockSetTheVolume)
     stop->actionInterface()->doAction(stop->actionInterface()->actionNames().value(0));
     QCoreApplication::processEvents();
     EXPECT_FALSE(playing());
-    EXPECT_FALSE(Settings.Playing);
 
     form->Timer1Timer();
     QAccessibleInterface* clock = QAccessible::queryAccessibleInterface(form->LTime);

@@ -27,7 +27,7 @@ protected:
     void SetUp() override
     {
         PlayerWindow::SetUp();
-        tray = std::make_unique<TTrayIcon>(form.get(), std::make_unique<Shell>(available));
+        tray = std::make_unique<TTrayIcon>(form.get(), icons, timers, std::make_unique<Shell>(available));
         tray->OnDblClick = [this](QObject*) { form->RestoreFromTray(); };
         form->TrayIcon = tray.get();
         form->show();
@@ -41,6 +41,8 @@ protected:
     }
 
     bool available = true;
+    TTrayIconHandler icons;
+    TSimpleTimerHandler timers;
     std::unique_ptr<TTrayIcon> tray;
 };
 
@@ -51,7 +53,7 @@ TEST_F(PlayerTray, HidesBothWindowsAndADoubleClickBringsBackWhatWasShown)
     EXPECT_FALSE(form->isVisible());
     EXPECT_FALSE(playList.visible);
     EXPECT_TRUE(form->bPlayListWasVisible);
-    TrayIconHandler->TrayCallback(reinterpret_cast<std::uintptr_t>(tray.get()), WM_LBUTTONDBLCLK);
+    icons.TrayCallback(reinterpret_cast<std::uintptr_t>(tray.get()), WM_LBUTTONDBLCLK);
     EXPECT_TRUE(form->isVisible());
     EXPECT_TRUE(playList.visible);
 

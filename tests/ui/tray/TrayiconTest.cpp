@@ -59,7 +59,7 @@ class TrayIcon : public ::testing::Test, private WithApplication {
 protected:
     void SetUp() override
     {
-        icon = std::make_unique<TTrayIcon>(&owner, std::make_unique<FakeShell>(shell));
+        icon = std::make_unique<TTrayIcon>(&owner, icons, timers, std::make_unique<FakeShell>(shell));
         icon->CursorPos = [this] { return cursor; };
         icon->KeyState = [] { return TShiftState{0}; };
         icon->DoubleClickTime = [] { return 400; };
@@ -72,10 +72,12 @@ protected:
             events.push_back(QStringLiteral("up %1 %2").arg(b).arg(s).toStdString());
         };
     }
-    void Send(std::uint32_t message) { TrayIconHandler->TrayCallback(reinterpret_cast<std::uintptr_t>(icon.get()), message); }
-    void ClickTimerTick() { SimpleTimerHandler->TimerMessage(icon->ClickTimer().SystemId()); }
+    void Send(std::uint32_t message) { icons.TrayCallback(reinterpret_cast<std::uintptr_t>(icon.get()), message); }
+    void ClickTimerTick() { timers.TimerMessage(icon->ClickTimer().SystemId()); }
     void WithDoubleClick() { icon->OnDblClick = [this](QObject*) { events.push_back("dblclick"); }; }
 
+    TTrayIconHandler icons;
+    TSimpleTimerHandler timers;
     ShellLog shell;
     QWidget owner;
     std::unique_ptr<TTrayIcon> icon;
@@ -214,11 +216,11 @@ TEST_F(TrayIcon, VisibleTwiceIsRefusedAndARestartAddsOnlyVisibleIcons)
 
     shell.added = false;  // the notification area went away and came back
     shell.messages.clear();
-    TrayIconHandler->TaskbarCreated();
+    icons.TaskbarCreated();
     EXPECT_EQ(shell.messages, std::vector<TNotifyMessage>{NIM_ADD});
     icon->SetIconVisible(false);
     shell.messages.clear();
-    TrayIconHandler->TaskbarCreated();
+    icons.TaskbarCreated();
     EXPECT_TRUE(shell.messages.empty());
 }
 
@@ -237,7 +239,7 @@ TEST_F(TrayIcon, IconIndexIsHeldToTheListAndCycles)
     icon->SetCycleIcons(true);
     EXPECT_TRUE(icon->CycleTimer().Enabled());
     for (int i = 0; i < 4; ++i)
-        SimpleTimerHandler->TimerMessage(icon->CycleTimer().SystemId());
+        timers.TimerMessage(icon->CycleTimer().SystemId());
     EXPECT_EQ(next, (std::vector<int>{1, 2, 0, 1}));
     EXPECT_EQ(icon->IconIndex(), 1);
     icon->SetIconList({});
@@ -256,11 +258,11 @@ TEST_F(TrayIcon, EnterAndExitFollowTheCursor)
     Send(WM_MOUSEMOVE);
     Send(WM_MOUSEMOVE);
     EXPECT_EQ(enters, 1);
-    SimpleTimerHandler->TimerMessage(icon->ExitTimer().SystemId());
+    timers.TimerMessage(icon->ExitTimer().SystemId());
     EXPECT_EQ(exits, 0);
     cursor = {500, 300};
-    SimpleTimerHandler->TimerMessage(icon->ExitTimer().SystemId());
-    SimpleTimerHandler->TimerMessage(icon->ExitTimer().SystemId());
+    timers.TimerMessage(icon->ExitTimer().SystemId());
+    timers.TimerMessage(icon->ExitTimer().SystemId());
     EXPECT_EQ(exits, 1);
     Send(WM_MOUSEMOVE);
     EXPECT_EQ(enters, 2);
@@ -296,16 +298,17 @@ TEST_F(TrayIcon, MainWindowGoesToTheTrayAndComesBack)
 
 TEST_F(TrayIcon, SharedHandlerCountsTheIcons)
 {
-    EXPECT_EQ(TrayIconHandler->RefCount, 1u);
+    EXPECT_EQ(icons.RefCount, 1u);
     {
         ShellLog other;
-        TTrayIcon second(nullptr, std::make_unique<FakeShell>(other));
-        EXPECT_EQ(TrayIconHandler->RefCount, 2u);
+        TTrayIcon second(nullptr, icons, timers, std::make_unique<FakeShell>(other));
+        EXPECT_EQ(icons.RefCount, 2u);
         second.SetIconVisible(true);
     }
-    EXPECT_EQ(TrayIconHandler->RefCount, 1u);
+    EXPECT_EQ(icons.RefCount, 1u);
     icon.reset();
-    EXPECT_EQ(TrayIconHandler, nullptr);
+    EXPECT_EQ(icons.RefCount, 0u);
+    EXPECT_EQ(timers.RefCount, 0u) << "the icon's timers went with it";
 }
 
 } // namespace
