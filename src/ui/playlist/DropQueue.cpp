@@ -4,6 +4,7 @@
 #include "ThreadName.h"
 
 #include <QMetaObject>
+#include <QTimer>
 
 #include <chrono>
 #include <optional>
@@ -356,11 +357,10 @@ void DropQueue::receiveReady()
             --m_unfinished;
         m_receive(*batch);
     }
-    // The next batch waits for the next turn of the event loop: what the window has to
-    // do meanwhile (painting, input, the views laying out what they were given) is not
-    // kept waiting behind a whole walk.
+    // The next batch waits: what the window has to do meanwhile (painting, input, the
+    // views laying out what they were given) is not kept waiting behind a whole walk.
     if (more)
-        QMetaObject::invokeMethod(&m_relay, "Ready", Qt::QueuedConnection);
+        QTimer::singleShot(kBreatheMs, &m_relay, &DropRelay::Ready);
 }
 
 int DropQueue::BatchesWaiting()

@@ -94,9 +94,13 @@ public:
     static constexpr int kBatchMs = 30;
     // A batch still waiting for the window thread takes in the job's next ones up to
     // this many entries.
-    static constexpr std::size_t kJoinedEntries = 4096;
+    static constexpr std::size_t kJoinedEntries = 2048;
     // The walker waits while this many batches are still to be received.
     static constexpr int kMaxBatchesInFlight = 4;
+    // After a batch, the next one waits this long: the views lay out and paint the rows
+    // received in a turn of the event loop of their own, not in the same turn as the
+    // next batch, so no turn does both.
+    static constexpr int kBreatheMs = 10;
 
 private:
     class JobRun;
@@ -104,7 +108,7 @@ private:
     // Drop walker: hands a batch over; false when the queue is stopping.
     bool deliver(std::unique_ptr<DropBatch> batch);
     // Window thread: receives the first batch that is ready, and comes back for the next
-    // one after the event loop has had its turn.
+    // one kBreatheMs later.
     void receiveReady();
 
     Receiver m_receive;
