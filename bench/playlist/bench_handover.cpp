@@ -133,6 +133,14 @@ void dropOnPage(Program& program, const QStringList& paths)
     TFormPlayList& form = *program.PlayList();
     form.Pages->WMDropFiles(form.TreeView(1), paths);
 }
+// The folders handed over (to the list) or dropped (on the first page).
+void give(Program& program, bool list, const QStringList& folders)
+{
+    if (list)
+        handOver(program, folders, false);
+    else
+        dropOnPage(program, folders);
+}
 bool dropsIdle(Program& program)
 {
     return program.PlayList()->Pages->DropsIdle();
@@ -230,17 +238,11 @@ int child(const QString& mode, const QString& root)
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         const std::vector<double> idleWaits = probe.Take();
         const auto t0 = Clock::now();
-        if (list)
-            handOver(program, first, false);
-        else
-            dropOnPage(program, first);
+        give(program, list, first);
         follow(program, list, start + kFirstBlock * kPerFolder, passed);
         firstWaits = probe.Take();
         const auto t1 = Clock::now();
-        if (list)
-            handOver(program, second, false);
-        else
-            dropOnPage(program, second);
+        give(program, list, second);
         follow(program, list, start + kFolders * kPerFolder, passed);
         probe.Stop();
         QCoreApplication::processEvents();

@@ -10,7 +10,7 @@ import sys
 import pyatspi
 
 import keyboard_walk as walk
-from keyboard_walk import check, find, focus, frame, key, states, tab_to, wait
+from keyboard_walk import check, find, focus, key, states, tab_to, wait
 
 STRIP, PLAYLIST = walk.STRIP, walk.PLAYLIST
 
@@ -30,10 +30,9 @@ def selected(page):
 
 
 def main():
-    if not wait(lambda: frame(STRIP) is not None and frame(PLAYLIST) is not None, 15):
-        print("FAIL: the windows are not on the accessibility bus")
+    strip, playlist = walk.windows()
+    if strip is None:
         return 1
-    strip, playlist = frame(STRIP), frame(PLAYLIST)
     title = find(strip, "label", "상생의 음악과 함께...")
     page = find(playlist, "list", "최신음악")
     check(title is not None and page is not None, "the title and the first page are there")

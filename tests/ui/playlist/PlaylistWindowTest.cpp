@@ -62,6 +62,13 @@ protected:
         m_form = std::make_unique<TFormPlayList>(m_model);
         return *m_form;
     }
+    // The window shown and active, as a user has it.
+    void Activate(TFormPlayList& form)
+    {
+        form.show();
+        form.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    }
     void AddFiles(int page, int count)
     {
         for (int i = 1; i <= count; ++i)
@@ -222,9 +229,7 @@ TEST_F(PlaylistWindow, AChangeOfSongLeavesTheKeyboardCursorWhereTheUserPutIt)
 {
     TFormPlayList& form = Open();
     AddFiles(1, 5);
-    form.show();
-    form.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    Activate(form);
     TDropTreeView* tree = form.TreeView(1);
     QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, RowCentre(tree, 0));
     ASSERT_EQ(m_requested, QStringList{"/m/s1.mp3"});
@@ -358,9 +363,7 @@ TEST_F(PlaylistWindow, MasterVolumeKeysStepAsTheStripsVolumeAndReadersHearTheUse
 {
     m_mixer.Values = {0, 0};
     TFormPlayList& form = Open();
-    form.show();
-    form.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    Activate(form);
     ASSERT_TRUE(QTest::qWaitFor([&] { return m_mixer.Opened > 0; }, 2000));
     QSignalSpy told(form.ShapeVolume, &KnobTrack::UserChangedValue);
 
@@ -481,9 +484,7 @@ TEST_F(PlaylistWindow, TabReachesNamedShownControlsOnly)
 {
     TFormPlayList& form = Open();
     AddFiles(1, 2);
-    form.show();
-    form.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    Activate(form);
     QStringList stops;
     QWidget* first = nullptr;
     form.ShapeVolume->setFocus(Qt::TabFocusReason);
