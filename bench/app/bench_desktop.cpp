@@ -7,8 +7,8 @@
 //      keeps real time like a sound card), and through a private PulseAudio server with
 //      a null sink whose monitor is recorded (the output a desktop user gets);
 //  (b) the hand-over round trip to a running copy: connect, send, and the copy's close
-//      that says it has taken the message; plain, and with one song path (which the copy
-//      adds to its list and plays before it closes); and a whole second start
+//      that says it has taken the message (read and parsed off its window thread); plain, and
+//      with one song path; and a whole second start
 //      (`sorvel SONG`, exit code 1) as the user's shell sees it.
 // Usage: bench_desktop [SORVEL]; the built sorvel by default.
 

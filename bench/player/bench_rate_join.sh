@@ -14,12 +14,7 @@ session_begin
 install_player "$build"
 x_session_start 1024x768x24
 sound_server_start
-# Silence from another program keeps the null sink at a short, steady latency: at rest it
-# renders ahead of its clock and takes a while to settle once woken.
-pacat --raw --format=s16le --rate=44100 --channels=2 --latency-msec=10 /dev/zero 2>/dev/null &
-track $!
-sink_settled() { pactl list sinks | awk '/^\tLatency:/ { exit !($2 < 30000) }'; }
-wait_until 5 sink_settled || echo "the null sink did not settle"
+keep_sink_awake
 
 tone() { sox -n -r "$1" -b 16 -c 2 "$2" synth 1.0 sine 440 vol 0.5; }
 measure() {  # measure FIRST_RATE SECOND_RATE

@@ -1,5 +1,6 @@
 #include "Desktop.h"
 
+#include "Cmain.h"
 #include "Main.h"
 #include "MediaControl.h"
 #include "Mpris.h"
@@ -45,6 +46,7 @@ public:
         return TransportState::Stopped;
     }
     QString TrackPath() const override { return m_transport.SongPath(); }
+    quint64 SongNumber() const override { return m_transport.SongNumber(); }
     qint64 PositionMs() const override { return m_transport.PositionMs(); }
     qint64 LengthMs() const override { return m_transport.LengthMs(); }
     bool CanSeek() const override { return m_transport.CanSeek(); }
@@ -67,6 +69,8 @@ public:
     void Pause() override { m_transport.Pause(); }
     void Stop() override { m_transport.Stop(); }
     void Next() override { m_transport.Next(); }
+    void Previous() override { m_transport.Previous(); }
+    bool CanGoPrevious() const override { return m_transport.CanGoPrevious(); }
     void SeekTo(qint64 ms) override
     {
         if (m_transport.CanSeek())
@@ -125,7 +129,11 @@ void DesktopIntegration::Start(const QStringList& paths)
     m_handOver.OnPaths = [this](const QStringList& handed, bool play) { m_formPlayList.OpenPaths(handed, play); };
 
     m_shutdown = std::make_unique<ShutdownRequests>();
-    m_shutdown->OnRequest = [this](const char*) { m_formMain.close(); };
+    // A signal or the session's end: nobody is there to answer a box.
+    m_shutdown->OnRequest = [this](const char*) {
+        App.FileProblems.SetBoxesAllowed(false);
+        m_formMain.close();
+    };
 
     m_media = std::make_unique<PlayerMedia>(m_transport, m_formMain, m_formPlayList);
     m_mpris = std::make_unique<MprisService>(*m_media, QDBusConnection::sessionBus());

@@ -23,6 +23,8 @@ public:
     virtual TransportState Status() const = 0;
     // The song that is playing, paused or was played last; empty before the first one.
     virtual QString TrackPath() const = 0;
+    // A new number each time a song starts (the same file again too); 0 before the first.
+    virtual quint64 SongNumber() const = 0;
     // Position in the song, and its length; 0 when unknown.
     virtual qint64 PositionMs() const = 0;
     virtual qint64 LengthMs() const = 0;
@@ -39,6 +41,9 @@ public:
     virtual void Pause() = 0;       // the play/pause button, only while playing
     virtual void Stop() = 0;        // the stop button
     virtual void Next() = 0;        // the next-song button
+    virtual void Previous() = 0;    // back to the song's start, or to the song before
+    // Previous would do something.
+    virtual bool CanGoPrevious() const = 0;
     virtual void SeekTo(qint64 ms) = 0;      // the seek knob
     virtual void SetVolume(double volume) = 0; // the volume knob, clamped to 0..1
     // Absolute paths for the temporary list; `play` plays the first entry they lead to.

@@ -17,7 +17,7 @@ namespace {
 
 const QString kNoTrack = QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTrack");
 
-QString trackId(int number)
+QString trackId(quint64 number)
 {
     return QStringLiteral("/org/sorvel/track/%1").arg(number);
 }
@@ -85,7 +85,7 @@ class MprisPlayerAdaptor : public QDBusAbstractAdaptor {
     Q_PROPERTY(double Volume READ Volume WRITE SetVolume)
     Q_PROPERTY(qlonglong Position READ Position)
     Q_PROPERTY(bool CanGoNext READ Yes)
-    Q_PROPERTY(bool CanGoPrevious READ No)
+    Q_PROPERTY(bool CanGoPrevious READ CanGoPrevious)
     Q_PROPERTY(bool CanPlay READ Yes)
     Q_PROPERTY(bool CanPause READ Yes)
     Q_PROPERTY(bool CanSeek READ CanSeek)
@@ -103,12 +103,12 @@ public:
     void SetVolume(double volume) { m_service->SetVolume(volume); }
     qlonglong Position() const { return m_service->PositionUs(); }
     bool CanSeek() const { return m_service->CanSeek(); }
+    bool CanGoPrevious() const { return m_service->Media().CanGoPrevious(); }
     bool Yes() const { return true; }
-    bool No() const { return false; }
 
 public slots:
     void Next() { Act(&IMediaControl::Next); }
-    void Previous() {}  // the playlist has no way back
+    void Previous() { Act(&IMediaControl::Previous); }
     void Pause() { Act(&IMediaControl::Pause); }
     void PlayPause() { Act(&IMediaControl::PlayPause); }
     void Stop() { Act(&IMediaControl::Stop); }
@@ -164,10 +164,9 @@ bool MprisService::Register()
 
 void MprisService::UpdateTrack()
 {
-    const QString path = m_media.TrackPath();
-    if (path != m_trackPath) {
-        m_trackPath = path;
-        ++m_trackNumber;
+    if (const quint64 number = m_media.SongNumber(); number != m_songNumber) {
+        m_songNumber = number;
+        const QString path = m_media.TrackPath();
         m_tags = path.isEmpty() ? TrackTags{} : m_media.Tags(path);
         m_lengthMs = 0;
     }
@@ -179,7 +178,7 @@ void MprisService::UpdateTrack()
 MprisService::Snapshot MprisService::Take()
 {
     UpdateTrack();
-    return {PlaybackStatusText(), Metadata(), Volume(), CanSeek()};
+    return {PlaybackStatusText(), Metadata(), Volume(), CanSeek(), m_media.CanGoPrevious()};
 }
 
 void MprisService::Refresh()
@@ -211,6 +210,8 @@ void MprisService::SendChanges(const Snapshot& now)
         changed.insert(QStringLiteral("Volume"), now.volume);
     if (now.canSeek != m_told.canSeek)
         changed.insert(QStringLiteral("CanSeek"), now.canSeek);
+    if (now.canGoPrevious != m_told.canGoPrevious)
+        changed.insert(QStringLiteral("CanGoPrevious"), now.canGoPrevious);
     QDBusMessage signal = QDBusMessage::createSignal(QString::fromLatin1(ObjectPath),
                                                      QStringLiteral("org.freedesktop.DBus.Properties"),
                                                      QStringLiteral("PropertiesChanged"));
@@ -226,13 +227,14 @@ QString MprisService::PlaybackStatusText() const
 QVariantMap MprisService::Metadata() const
 {
     QVariantMap map;
-    if (m_trackPath.isEmpty()) {
+    const QString path = m_media.TrackPath();
+    if (path.isEmpty()) {
         map.insert(QStringLiteral("mpris:trackid"), QVariant::fromValue(QDBusObjectPath(kNoTrack)));
         return map;
     }
-    map.insert(QStringLiteral("mpris:trackid"), QVariant::fromValue(QDBusObjectPath(trackId(m_trackNumber))));
-    map.insert(QStringLiteral("xesam:url"), UrlOfLocalPath(m_trackPath).toString(QUrl::FullyEncoded));
-    const QString fileName = ReadableFileName(m_trackPath.mid(m_trackPath.lastIndexOf(QLatin1Char('/')) + 1));
+    map.insert(QStringLiteral("mpris:trackid"), QVariant::fromValue(QDBusObjectPath(trackId(m_songNumber))));
+    map.insert(QStringLiteral("xesam:url"), UrlOfLocalPath(path).toString(QUrl::FullyEncoded));
+    const QString fileName = ReadableFileName(path.mid(path.lastIndexOf(QLatin1Char('/')) + 1));
     map.insert(QStringLiteral("xesam:title"), m_tags.title.isEmpty() ? fileName : m_tags.title);
     if (!m_tags.artist.isEmpty())
         map.insert(QStringLiteral("xesam:artist"), QStringList{m_tags.artist});
@@ -280,7 +282,7 @@ void MprisService::Seek(qint64 offsetUs)
 void MprisService::SetPosition(const QDBusObjectPath& trackIdPath, qint64 positionUs)
 {
     UpdateTrack();
-    if (!m_media.CanSeek() || m_trackPath.isEmpty() || trackIdPath.path() != trackId(m_trackNumber))
+    if (!m_media.CanSeek() || m_media.TrackPath().isEmpty() || trackIdPath.path() != trackId(m_songNumber))
         return;  // a stale request for another song
     if (positionUs < 0 || (m_lengthMs > 0 && positionUs / 1000 > m_lengthMs))
         return;

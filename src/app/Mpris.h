@@ -60,6 +60,7 @@ private:
         QVariantMap metadata;
         double volume = -1;
         bool canSeek = false;
+        bool canGoPrevious = false;
         bool operator==(const Snapshot&) const = default;
     };
     Snapshot Take();
@@ -71,9 +72,8 @@ private:
     QString m_serviceName;
     bool m_registered = false;
 
-    // The song the metadata describes, read once per song.
-    QString m_trackPath;
-    int m_trackNumber = 0;
+    // The song the metadata describes (its number; 0 for none), its tags read once.
+    quint64 m_songNumber = 0;
     TrackTags m_tags;
     qint64 m_lengthMs = 0;
 

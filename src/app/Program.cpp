@@ -8,6 +8,7 @@
 #include "Magnetic.h"
 #include "MagneticRouter.h"
 #include "Main.h"
+#include "Placement.h"
 #include "PlaybackEngine.h"
 #include "PlayListLink.h"
 #include "Playlist.h"
@@ -23,6 +24,8 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QTimer>
+
+#include <cmath>
 
 namespace {
 
@@ -41,12 +44,36 @@ QMessageBox::Icon iconForFlags(int flags)
     }
 }
 
+// Each window takes its stored place on its own; on a small logical screen (a high
+// scale) or from a place saved wrongly the strip can then cover the playlist window,
+// which goes below it instead, glued. The place corrected is the one stored at the end.
+void keepListClearOfStrip(QWidget* strip, QWidget* list)
+{
+    const QRect stripRect = LogicalWindowRect(strip);
+    const QRect listRect = LogicalWindowRect(list);
+    const StoredRect stored{stripRect.x(), stripRect.y(), stripRect.width(), stripRect.height()};
+    QRect area = ChooseWorkArea(stored, ScreenWorkAreas());
+    // At a fractional scale the logical work area is rounded up: its last logical row
+    // may lie partly below the screen, where the window manager would push the window up.
+    const qreal ratio = strip->devicePixelRatioF();
+    if (ratio != std::floor(ratio))
+        area.setBottom(area.bottom() - 1);
+    const WindowPair pair = KeepListClearOfStrip(stripRect, listRect, area, list->minimumSize());
+    if (pair.strip != stripRect)
+        PlaceWindow(strip, pair.strip);
+    if (pair.list != listRect)
+        PlaceWindow(list, pair.list, true);
+}
+
 int showWindowMessageBox(const QString& caption, const QString& text, int flags, bool ownedByApp)
 {
-    QMessageBox box(iconForFlags(flags), caption, text, QMessageBox::Ok,
+    const bool question = (flags & 0x0F) == MB_YESNO;
+    QMessageBox box(iconForFlags(flags), caption, text, question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok,
                     ownedByApp ? QApplication::activeWindow() : nullptr);
     box.setWindowModality(Qt::ApplicationModal);
-    box.exec();
+    const int pressed = box.exec();
+    if (question)
+        return pressed == QMessageBox::Yes ? IDYES : IDNO;
     return IDOK;
 }
 
@@ -150,6 +177,9 @@ Program::Program(int handOverSocket)
     transport.SetSongSource(m_link.get());
     QObject::connect(m_playlist.get(), &PlaylistModel::PlayRequested, &transport, &Transport::PlayPath);
     QObject::connect(m_playlist.get(), &PlaylistModel::SongsChanged, &transport, &Transport::SongListChanged);
+    // The lists are written while the windows still show, so a failure is said first.
+    TFormPlayList* formPlayList = m_formPlayList.get();
+    formMain->OnClosing = [formPlayList] { formPlayList->SaveLists(); };
     m_handOver->OnMessage = [formMain](int) { formMain->HandOverMessage(); };
 
     // The notification-area icon, the player's way back from hiding.
@@ -170,6 +200,7 @@ Program::Program(int handOverSocket)
 Program::~Program()
 {
     m_formMain->TrayIcon = nullptr;
+    m_formMain->OnClosing = {};
     m_desktop.reset();
     m_engine->TheTransport().SetSongSource(nullptr);
     m_playlist->disconnect(&m_engine->TheTransport());
@@ -198,7 +229,16 @@ Transport& Program::TheTransport()
 void Program::Start(const QStringList& paths)
 {
     m_formMain->show();
+    // Once the strip shows, a playlist window put below it stands on its device edge.
+    keepListClearOfStrip(m_formMain.get(), m_formPlayList.get());
     m_desktop->Start(paths);
+    // Once the windows show: what start-up found wrong with the files, and a list that
+    // could not be written last time.
+    TFormPlayList* formPlayList = m_formPlayList.get();
+    QTimer::singleShot(0, m_formMain.get(), [formPlayList] {
+        App.FileProblems.ShowStartNotices();
+        formPlayList->OfferKeptList();
+    });
     // What every song needs (the spectrum's transform) is opened on the decoder thread
     // once the windows are up, not before them; each decoder waits for its first file.
     QTimer::singleShot(kPreloadDelayMs, m_formMain.get(), [] { fsound::PreloadDecoding(); });

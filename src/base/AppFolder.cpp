@@ -45,7 +45,9 @@ bool canWriteIn(const QString& folder)
     return true;
 }
 
-bool makeFolders(const QString& folder)
+} // namespace
+
+bool MakeFolders(const QString& folder)
 {
     const QByteArray path = FileNameBytes(folder);
     for (qsizetype slash = path.indexOf('/', 1); ; slash = path.indexOf('/', slash + 1)) {
@@ -58,6 +60,8 @@ bool makeFolders(const QString& folder)
     struct stat st {};
     return ::stat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode);
 }
+
+namespace {
 
 bool isFile(const QString& path)
 {
@@ -87,7 +91,7 @@ const FolderChoice& chosenFolder()
     static const FolderChoice chosen = [] {
         const QString exeDir = executableFolder();
         const bool installed = IsInstalledLayout(exeDir, isFile);
-        return ChooseProgramFolder(exeDir, environmentPath("XDG_CONFIG_HOME"), environmentPath("HOME"), makeFolders,
+        return ChooseProgramFolder(exeDir, environmentPath("XDG_CONFIG_HOME"), environmentPath("HOME"), MakeFolders,
                                    canWriteIn, installed);
     }();
     return chosen;
@@ -108,8 +112,11 @@ FolderChoice ChooseProgramFolder(const QString& exeFolder, const QString& xdgCon
         base = withSlash(home) + QStringLiteral(".config");
     if (!base.isEmpty()) {
         const QString folder = withSlash(base) + QStringLiteral("sorvel");
-        if (makeFolder(folder) && canWriteIn(folder))
-            return {withSlash(folder), true};
+        // A folder that is there but cannot be written is still where the files are.
+        if (makeFolder(folder))
+            return {withSlash(folder), canWriteIn(folder)};
+        if (installed)
+            return {withSlash(folder), false};
     }
     return {exeFolder.isEmpty() ? QString() : withSlash(exeFolder), false};
 }
@@ -149,4 +156,22 @@ bool ProgramFolderWritable()
     if (!overrideSlot().folder.isEmpty())
         return overrideSlot().writable;
     return chosenFolder().writable;
+}
+
+QString StateFolder()
+{
+    const QString state = environmentPath("XDG_STATE_HOME");
+    if (QDir::isAbsolutePath(state))
+        return withSlash(withSlash(state) + QStringLiteral("sorvel"));
+    const QString home = environmentPath("HOME");
+    if (QDir::isAbsolutePath(home))
+        return withSlash(home) + QStringLiteral(".local/state/sorvel/");
+    return {};
+}
+
+QString ReadOnlyFolderText(const QString& folder)
+{
+    return QStringLiteral("프로그램의 파일을 두는 폴더에 쓸 수 없습니다: %1\n"
+                          "설정과 목록은 읽어서 보여 주지만 어디에도 저장하지 않습니다.")
+        .arg(ReadableFileName(folder));
 }

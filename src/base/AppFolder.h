@@ -3,9 +3,11 @@
 // "Temprary.txt"): the executable's folder when it is writable, else a per-user folder
 // under $XDG_CONFIG_HOME/sorvel (or $HOME/.config/sorvel). The result always ends with '/'.
 //
-// When neither is writable (a read-only installation with no usable home), the
-// executable's folder is still returned so that files shipped beside the program can be
-// read, and ProgramFolderWritable() is false: the settings then stay in memory.
+// When the per-user folder exists but cannot be written (a read-only configuration
+// folder), it is still the folder: what it holds is read and shown, and
+// ProgramFolderWritable() is false, so nothing is saved anywhere. With no per-user folder
+// at all, a copy run from its build folder reads beside the executable; an installed
+// copy never uses its bin/ folder.
 
 #include <QString>
 #include <QStringList>
@@ -20,6 +22,16 @@ QStringList ProgramFiles();
 
 // Tests point the program at a temporary folder. An empty path restores the default.
 void SetProgramFolderOverride(const QString& folder, bool writable = true);
+
+// Where the program keeps what it could not save in ProgramFolder (a temporary list
+// whose file could not be written): $XDG_STATE_HOME/sorvel/, else
+// $HOME/.local/state/sorvel/; empty when neither is an absolute path. Ends with '/'; the
+// folder may not exist yet. Read from the environment at every call.
+QString StateFolder();
+// Makes `folder` with its parents; true when it is a folder afterwards.
+bool MakeFolders(const QString& folder);
+// The one message that says the program's folder cannot be written: it names `folder`.
+QString ReadOnlyFolderText(const QString& folder);
 
 struct FolderChoice {
     QString folder;   // ends with '/'

@@ -23,12 +23,15 @@ extern G_STRUCT_tag Settings;
 // Message-box flags of the original desktop, as the callers pass them.
 enum MessageBoxFlags : int {
     MB_OK = 0,
+    MB_YESNO = 4,             // Yes and No buttons
     MB_ICONHAND = 16,         // error icon
     MB_ICONQUESTION = 32,
     MB_ICONEXCLAMATION = 48,  // warning icon
     MB_ICONASTERISK = 64,     // information icon
 };
 constexpr int IDOK = 1;
+constexpr int IDYES = 6;
+constexpr int IDNO = 7;
 
 // Modal box captioned "알림". Returns the pressed button's code.
 int ShowNotice(const QString& text, int flags);

@@ -51,3 +51,28 @@ QRect ChooseWorkArea(const StoredRect& stored, const QList<QRect>& workAreas)
     }
     return best;
 }
+
+WindowPair KeepListClearOfStrip(const QRect& strip, const QRect& list, const QRect& workArea, const QSize& minimum)
+{
+    WindowPair pair{strip, list};
+    if (!strip.intersects(list) || workArea.isEmpty())
+        return pair;
+    const int least = std::max(minimum.height(), 1);
+    const int width = std::min(list.width(), workArea.width());
+    const int roomBelow = workArea.bottom() - strip.bottom();
+    const int roomAbove = strip.top() - workArea.top();
+    int top = 0;
+    int height = 0;
+    if (roomBelow >= least || roomBelow >= roomAbove) {
+        if (roomBelow < least)  // no room either side: the strip goes up
+            pair.strip.moveBottom(std::max(workArea.bottom() - least, workArea.top() + strip.height() - 1));
+        top = pair.strip.bottom() + 1;
+        height = std::min(list.height(), workArea.bottom() - top + 1);
+    } else {
+        height = std::min(list.height(), roomAbove);
+        top = strip.top() - height;
+    }
+    const int left = std::clamp(pair.strip.left(), workArea.left(), workArea.right() - width + 1);
+    pair.list = QRect(left, top, width, std::max(height, 1));
+    return pair;
+}

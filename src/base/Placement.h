@@ -34,3 +34,17 @@ QRect FitIntoWorkArea(const StoredRect& stored, const QRect& workArea);
 // The work area a stored rectangle belongs to: the one it overlaps most, or the first
 // (the primary screen's) when it overlaps none. An empty list gives an empty rectangle.
 QRect ChooseWorkArea(const StoredRect& stored, const QList<QRect>& workAreas);
+
+// The playlist window's place beside the strip. Each window is first fitted into its work
+// area on its own; when the strip would then cover part of the playlist window (a small
+// screen, a high scale, a place saved wrongly), the playlist window moves, the strip stays:
+// right below the strip, glued to it at its left edge, as tall as it was where that fits,
+// else shrunk to the room below (not below `minimum`); where even `minimum` has no room
+// below, above the strip the same way; and only where neither has room does the strip move
+// up, as far as the work area lets it. Pure: both rectangles in, both out.
+struct WindowPair {
+    QRect strip;
+    QRect list;
+};
+WindowPair KeepListClearOfStrip(const QRect& strip, const QRect& list, const QRect& workArea, const QSize& minimum);
+

@@ -83,6 +83,7 @@ ProfileFile::ProfileFile(const QString& path, Problems problems)
         const int error = errno;
         if (error != ENOENT) {
             m_source = Source::Refused;
+            m_refusal = error;
             report(QStringLiteral("%1 cannot be read (%2); its settings are ignored and it will not be written")
                        .arg(fileName(path), QString::fromLocal8Bit(std::strerror(error))));
         }
@@ -91,6 +92,7 @@ ProfileFile::ProfileFile(const QString& path, Problems problems)
     if (!isRegular(fd)) {
         ::close(fd);
         m_source = Source::Refused;
+        m_refusal = ReplaceFile::NotRegularError;
         report(QStringLiteral("%1 is not a regular file; its settings are ignored and it will not be written")
                    .arg(fileName(path)));
         return;
@@ -105,6 +107,7 @@ void ProfileFile::readFrom(int fd, qint64 limit)
     const qint64 got = readUpTo(fd, bytes.data(), limit + 1);
     if (got < 0) {
         m_source = Source::Refused;
+        m_refusal = errno;
         report(QStringLiteral("%1 cannot be read; its settings are ignored and it will not be written")
                    .arg(fileName(m_path)));
         return;
@@ -237,14 +240,17 @@ void ProfileFile::WriteBool(const QString& section, const QString& key, bool val
     WriteString(section, key, value ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
-bool ProfileFile::UpdateFile() const
+bool ProfileFile::UpdateFile(int* error) const
 {
-    if (m_source == Source::Refused || m_source == Source::Truncated)
+    if (m_source == Source::Refused || m_source == Source::Truncated) {
+        if (error)
+            *error = m_source == Source::Truncated ? EFBIG : m_refusal;
         return false;
+    }
     // A path that has become something else than a regular file since it was read is
     // refused there.
     QByteArray bytes;
     for (const QByteArray& line : m_lines)
         bytes += line;
-    return ReplaceFileContents(m_path, bytes);
+    return ReplaceFileContents(m_path, bytes, error);
 }

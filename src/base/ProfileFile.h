@@ -49,8 +49,10 @@ public:
 
     // Writes the file through a temporary file and a rename. False when that failed, the
     // path is not a regular file or the file was too large to read whole; the previous file
-    // is then untouched.
-    bool UpdateFile() const;
+    // is then untouched, and `error` (when given) says why: ReplaceFile's Error, EFBIG for
+    // a file too large to have been read whole, ReplaceFile::NotRegularError or the read's
+    // errno for a refused one.
+    bool UpdateFile(int* error = nullptr) const;
 
     // The parsed lines, each with its own line end (the last may have none).
     const QList<QByteArray>& Lines() const { return m_lines; }
@@ -69,6 +71,7 @@ private:
 
     QString m_path;
     Source m_source = Source::Missing;
+    int m_refusal = 0;  // why a Refused file was refused
     QList<QByteArray> m_lines;
     QByteArray m_newline = "\r\n";  // the file's first line end, for lines we add
     bool m_reportProblems = true;

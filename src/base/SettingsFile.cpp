@@ -1,9 +1,10 @@
 #include "SettingsFile.h"
 
 #include "AppFolder.h"
-#include "Diagnostics.h"
 #include "G.h"
 #include "ProfileFile.h"
+
+#include <cerrno>
 
 namespace {
 
@@ -19,13 +20,6 @@ const QString kData = QStringLiteral("Data");
 
 void LoadSettingsFile()
 {
-    static bool toldUnsaved = false;
-    if (!ProgramFolderWritable() && !toldUnsaved) {
-        toldUnsaved = true;
-        ReportProblem(QStringLiteral("no writable folder for Sorvel.ini (the program's folder is read-only and "
-                                     "neither $XDG_CONFIG_HOME nor $HOME gives a usable one); settings are kept "
-                                     "in memory and will not be saved"));
-    }
     const ProfileFile ini(settingsPath());
     Settings.ViewPlayList = ini.ReadBool(kControl, QStringLiteral("ViewPlayList"), true);
     Settings.MainX = ini.ReadInteger(kData, QStringLiteral("MainX"), 200);
@@ -37,10 +31,13 @@ void LoadSettingsFile()
     Settings.Volume = ini.ReadInteger(kData, QStringLiteral("Volume"), 30);
 }
 
-bool SaveSettingsFile()
+bool SaveSettingsFile(int* error)
 {
-    if (!ProgramFolderWritable())
+    if (!ProgramFolderWritable()) {
+        if (error)
+            *error = EROFS;
         return false;
+    }
     ProfileFile ini(settingsPath(), ProfileFile::Problems::Quiet);  // told at load already
     ini.WriteBool(kControl, QStringLiteral("ViewPlayList"), Settings.ViewPlayList);
     ini.WriteInteger(kData, QStringLiteral("MainX"), Settings.MainX);
@@ -50,5 +47,5 @@ bool SaveSettingsFile()
     ini.WriteInteger(kData, QStringLiteral("PlayListW"), Settings.PlayListW);
     ini.WriteInteger(kData, QStringLiteral("PlayListH"), Settings.PlayListH);
     ini.WriteInteger(kData, QStringLiteral("Volume"), Settings.Volume);
-    return ini.UpdateFile();
+    return ini.UpdateFile(error);
 }

@@ -4,9 +4,9 @@
 
 // Reads the file into `Settings`; missing keys and values that are not integers give the
 // defaults, and so does a file that is not a regular file. Values are not checked here:
-// the windows fit them to the screen. Says once on stderr when there is no writable
-// folder for the file.
+// the windows fit them to the screen.
 void LoadSettingsFile();
 // Writes the eight keys from `Settings`, keeping every other byte of the file. False when
-// the file could not be written (the old file stays whole) or there is no writable folder.
-bool SaveSettingsFile();
+// the file could not be written (the old file stays whole; `error` says why, as
+// ProfileFile::UpdateFile does) or the program's folder cannot be written (EROFS).
+bool SaveSettingsFile(int* error = nullptr);

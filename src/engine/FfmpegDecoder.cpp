@@ -326,10 +326,13 @@ void FfmpegDecoder::seekToSample(std::int64_t sample)
             av_seek_frame(m_format, -1, m_dataStart, AVSEEK_FLAG_BYTE);
     } else {
         // Land at or before the target, the codec's delay before it included; what lies
-        // before the target is decoded and dropped.
-        const std::int64_t from = std::max<std::int64_t>(sample + m_delay - m_preRoll, 0);
+        // before the target is decoded and dropped. Near the start that is before the
+        // first sample: an MP4's priming packet lies there (its edit list starts the song
+        // after it), and a decoder started on the packet after it has no overlap to add
+        // its first frame to, which then fades in from silence.
+        const std::int64_t from = sample + m_delay - m_preRoll;
         const std::int64_t target = start + av_rescale_q(from, AVRational{1, m_source.rate}, stream->time_base);
-        if (from > 0)
+        if (from != 0)
             err = avformat_seek_file(m_format, m_streamIndex, INT64_MIN, target, target, 0);
         if (err < 0)
             err = avformat_seek_file(m_format, m_streamIndex, INT64_MIN, start, start, AVSEEK_FLAG_ANY);

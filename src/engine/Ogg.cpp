@@ -146,6 +146,9 @@ bool COgg::m_QueueOGG(const QString& path)
         FSOUND_Stream_Stop(next);
         return false;
     }
+    // The song after it is chosen only once it is heard: until then the output waits at
+    // its end (a short song is mixed to its end before that) instead of closing it.
+    fsound::StreamAwaitFollower(next, true);
     m_hNext = next;
     m_strNextFileName = path;
     return true;

@@ -13,7 +13,9 @@
 #include <chrono>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace fsound {
@@ -41,6 +43,8 @@ constexpr pa_usec_t kRetryUsec = 1000 * 1000;
 // How often the timing is asked for while the sink has not started on what it was given.
 constexpr pa_usec_t kStartPollUsec = 20 * 1000;
 constexpr pa_usec_t kSettleUsec = 500 * 1000;
+// The longest silence put in front of the first sound of a start (see leadInFrames).
+constexpr pa_usec_t kMaxLeadInUsec = 500 * 1000;
 
 using Clock = std::chrono::steady_clock;
 
@@ -145,6 +149,10 @@ public:
         }
         if (!active && streamReady() && m_active)
             flush();
+        if (active && !m_active) {
+            m_sinkLeadInFrames = leadInFrames();
+            m_leadInFrames = m_sinkLeadInFrames;
+        }
         m_active = active;
         applyCork(true);
         pa_threaded_mainloop_unlock(m_loop);
@@ -271,6 +279,7 @@ private:
         // again as it starts (at first, and after an underrun), or the position would
         // stand still until the next write.
         pa_stream_set_started_callback(m_stream, &PulseOutput::onRouteChanged, this);
+        pa_stream_set_underflow_callback(m_stream, &PulseOutput::onUnderflow, this);
         auto bytes = [this](double seconds) {
             return static_cast<std::uint32_t>(seconds * m_rate) * static_cast<std::uint32_t>(kFrameBytes);
         };
@@ -318,6 +327,7 @@ private:
         pa_stream_set_moved_callback(m_stream, nullptr, nullptr);
         pa_stream_set_suspended_callback(m_stream, nullptr, nullptr);
         pa_stream_set_started_callback(m_stream, nullptr, nullptr);
+        pa_stream_set_underflow_callback(m_stream, nullptr, nullptr);
         pa_stream_disconnect(m_stream);
         pa_stream_unref(m_stream);
         m_stream = nullptr;
@@ -384,8 +394,22 @@ private:
 
     void write(std::size_t bytes)
     {
+        std::size_t room = bytes / kFrameBytes;
+        // Frames mixed before the buffer was taken (at most kMixFrames, which any
+        // buffer the server lends holds).
+        std::size_t carried = 0;
+        if (m_leadInFrames > 0) {
+            // The lead-in goes out whole and right before the first sound: alone, it
+            // would start the sink with nothing to follow it.
+            const std::size_t lead = std::min(m_leadInFrames, room / 2);
+            carried = m_callback(m_mix.data(), std::min(room - lead, kMixFrames), false);
+            if (carried == 0)
+                return;
+            m_leadInFrames = 0;
+            room -= writeSilence(lead);
+        }
         void* buffer = nullptr;
-        std::size_t size = bytes - bytes % kFrameBytes;
+        std::size_t size = room * kFrameBytes;
         if (size == 0 || pa_stream_begin_write(m_stream, &buffer, &size) < 0 || !buffer)
             return;
         auto* out = static_cast<std::int16_t*>(buffer);
@@ -393,7 +417,7 @@ private:
         std::size_t made = 0;
         while (made < frames) {
             const std::size_t want = std::min(frames - made, kMixFrames);
-            const std::size_t got = m_callback(m_mix.data(), want, false);
+            const std::size_t got = carried > 0 ? std::exchange(carried, 0) : m_callback(m_mix.data(), want, false);
             for (std::size_t i = 0; i < got * 2; ++i) {
                 const float v = std::clamp(m_mix[i], -1.0f, 1.0f);
                 out[made * 2 + i] = static_cast<std::int16_t>(std::lrint(v * 32767.0f));
@@ -409,6 +433,49 @@ private:
         pa_stream_write(m_stream, buffer, made * kFrameBytes, nullptr, 0, PA_SEEK_RELATIVE);
         m_written += static_cast<std::int64_t>(made);
         askTiming();
+    }
+
+    // Hands `frames` of silence to the server; returns how many it took.
+    std::size_t writeSilence(std::size_t frames)
+    {
+        std::size_t wrote = 0;
+        while (wrote < frames) {
+            void* buffer = nullptr;
+            std::size_t size = (frames - wrote) * kFrameBytes;
+            if (pa_stream_begin_write(m_stream, &buffer, &size) < 0 || !buffer || size < kFrameBytes)
+                break;
+            size -= size % kFrameBytes;
+            std::memset(buffer, 0, size);
+            pa_stream_write(m_stream, buffer, size, nullptr, 0, PA_SEEK_RELATIVE);
+            wrote += size / kFrameBytes;
+        }
+        m_written += static_cast<std::int64_t>(wrote);
+        return wrote;
+    }
+
+    // Silence to put in front of the first sound of a start from idle (window thread).
+    // The server slots a stream that starts into its sink at once, rewinding the sink
+    // over what it had mixed ahead; but the sink's monitor, which records the desktop's
+    // sound, has passed that part on already, so a song starting there reached it
+    // without its first samples: as many as the sink's latency, a quarter of a second
+    // at most seen. With that much silence in front, the rewind takes silence, and the
+    // first sample comes no later than where a server that never rewinds puts it.
+    std::size_t leadInFrames()
+    {
+        if (!streamReady())
+            return 0;
+        struct Answer {
+            PulseOutput* output;
+            pa_usec_t usec;
+        } answer{this, 0};
+        auto onSink = [](pa_context*, const pa_sink_info* info, int, void* data) {
+            auto* answer = static_cast<Answer*>(data);
+            if (info)
+                answer->usec = info->configured_latency;
+            pa_threaded_mainloop_signal(answer->output->m_loop, 0);
+        };
+        waitFor(pa_context_get_sink_info_by_index(m_context, pa_stream_get_device_index(m_stream), onSink, &answer));
+        return static_cast<std::size_t>(std::min(answer.usec, kMaxLeadInUsec) * static_cast<pa_usec_t>(m_rate) / 1000000);
     }
 
     // Asks the server for fresh timing. While sound is wanted but the server says its
@@ -660,6 +727,15 @@ private:
             output->askTiming();
     }
 
+    static void onUnderflow(pa_stream* stream, void* self)
+    {
+        // The sink ran dry (a song came late): the sound that comes next is slotted in
+        // with a rewind as a start is, and gets the same silence in front.
+        auto* output = static_cast<PulseOutput*>(self);
+        if (stream == output->m_stream && output->m_active && !output->m_paused)
+            output->m_leadInFrames = output->m_sinkLeadInFrames;
+    }
+
     static void onSuccess(pa_stream*, int, void* self)
     {
         pa_threaded_mainloop_signal(static_cast<PulseOutput*>(self)->m_loop, 0);
@@ -690,6 +766,8 @@ private:
     std::atomic<bool> m_connected{false};   // written under the lock
     pa_volume_t m_volume = PA_VOLUME_NORM;  // the lock
     std::int64_t m_written = 0;             // the lock: frames written since the stream was made or flushed
+    std::size_t m_leadInFrames = 0;         // the lock: silence still to go before the first sound
+    std::size_t m_sinkLeadInFrames = 0;     // the lock: the lead-in the sink asked for at the last start
     std::size_t m_heldLatency = 0;          // the lock: unheard frames while paused or lost
     mutable Timing m_lastTiming;            // the lock
     Clock::time_point m_settleUntil{};      // the lock: timing is asked for often until then

@@ -122,7 +122,6 @@ bool Transport::PlayFile(const QString& path, qint64 startMs)
         m_ogg.m_SetPosition(static_cast<int>(std::min<qint64>(startMs, INT32_MAX)));
     m_ogg.m_PlayOGG();
     m_ogg.m_SetVolume(VolumeLevel());
-    m_path = path;
     m_startMs = 0;
     m_lengthMs = m_ogg.m_GetLengthMs();
     m_ogg.m_GetStreamInfo(m_kbps, m_khz);
@@ -134,6 +133,7 @@ bool Transport::PlayFile(const QString& path, qint64 startMs)
     } else {
         m_state = TransportState::Playing;
     }
+    ++m_songNumber;
     emit SongChanged();
     emit StateChanged();
     WatchForEnd();
@@ -160,6 +160,22 @@ void Transport::Next()
     const QString next = m_songs ? m_songs->NextSong() : QString();
     if (!next.isEmpty())
         PlayFile(next, 0);
+}
+
+void Transport::Previous()
+{
+    if (m_state != TransportState::Stopped && PositionMs() > RestartAfterMs) {
+        SeekTo(0);
+        return;
+    }
+    const QString previous = m_songs ? m_songs->PreviousSong() : QString();
+    if (!previous.isEmpty())
+        PlayFile(previous, 0);
+}
+
+bool Transport::CanGoPrevious() const
+{
+    return m_state != TransportState::Stopped || (m_songs && !m_songs->PeekPreviousSong().isEmpty());
 }
 
 void Transport::SeekTo(qint64 ms)
@@ -282,8 +298,8 @@ void Transport::QueueNext()
         return;
     m_queueTried = true;
     const QString next = m_songs->PeekNextSong();
-    if (!next.isEmpty() && m_ogg.m_QueueOGG(next))
-        m_queuedPath = next;
+    if (next.isEmpty() || !m_ogg.m_QueueOGG(next))
+        fsound::StreamAwaitFollower(m_ogg.m_hStream.load(), false);
     // A next song that does not open is left to the end of this one, which tries it as
     // before and stops.
 }
@@ -291,17 +307,15 @@ void Transport::QueueNext()
 void Transport::DropQueue(bool keepHeard)
 {
     m_queueTried = false;
-    if (m_queuedPath.isEmpty())
-        return;
-    m_queuedPath.clear();
-    m_ogg.m_DropQueued(keepHeard);
+    if (m_ogg.m_HasQueued())
+        m_ogg.m_DropQueued(keepHeard);
 }
 
 void Transport::SongListChanged()
 {
     if (!m_queueTried || m_state != TransportState::Playing || !m_songs)
         return;
-    if (m_songs->PeekNextSong() == m_queuedPath)
+    if (m_songs->PeekNextSong() == m_ogg.m_QueuedFileName())
         return;
     DropQueue(true);
     WatchForEnd();
@@ -309,13 +323,11 @@ void Transport::SongListChanged()
 
 void Transport::SongEnded()
 {
-    if (!m_queuedPath.isEmpty()) {
+    if (m_ogg.m_HasQueued()) {
         // The queued song is the one heard now: the song source's choice moves to it.
         const QString next = m_songs ? m_songs->NextSong() : QString();
-        const QString queued = m_queuedPath;
-        m_queuedPath.clear();
         m_queueTried = false;
-        if (next != queued) {
+        if (next != m_ogg.m_QueuedFileName()) {
             m_ogg.m_DropQueued(false);
             if (next.isEmpty())
                 Stop();
@@ -324,10 +336,10 @@ void Transport::SongEnded()
             return;
         }
         m_ogg.m_TakeQueued();
-        m_path = queued;
         m_startMs = 0;
         m_lengthMs = m_ogg.m_GetLengthMs();
         m_ogg.m_GetStreamInfo(m_kbps, m_khz);
+        ++m_songNumber;
         emit SongChanged();
         WatchForEnd();
         return;

@@ -36,6 +36,11 @@ public:
     // there is none. A source that cannot tell gives empty: its songs then follow each
     // other with a short gap.
     virtual QString PeekNextSong() { return {}; }
+    // Full path of the file entry before the current one (headings passed over; from the
+    // first it goes to the last), which becomes current; empty when there is none.
+    virtual QString PreviousSong() { return {}; }
+    // What PreviousSong would give now, with nothing moved.
+    virtual QString PeekPreviousSong() { return {}; }
 };
 
 class Transport : public QObject {
@@ -68,6 +73,10 @@ public:
     void Stop();
     // The next song of the playlist; nothing changes when it has none.
     void Next();
+    // Back: the song goes to its start when more than RestartAfterMs of it have been
+    // heard; otherwise the playlist's previous song plays from its start.
+    void Previous();
+    static constexpr qint64 RestartAfterMs = 3000;
     // Playing: the song goes there. Paused or stopped: the place the song goes on from
     // (or starts from) moves there, and the position reports it.
     void SeekTo(qint64 ms);
@@ -79,8 +88,11 @@ public:
     // --- what it reports ---
 
     TransportState State() const { return m_state; }
-    // The song that plays, is paused, or played last; empty before the first one.
-    QString SongPath() const { return m_path; }
+    // The song that plays, is paused, or played last; empty before the first one. The
+    // stream player keeps it, as it reopens that file to go on after a pause.
+    QString SongPath() const { return m_ogg.m_strFileName; }
+    // Counts the songs started: a new number at every SongChanged, 0 before the first.
+    quint64 SongNumber() const { return m_songNumber; }
     // Where the song is as it is heard: playing, the sound server's delay taken into
     // account; paused, where it was held; stopped, where the next play would start.
     qint64 PositionMs() const;
@@ -88,6 +100,9 @@ public:
     // been decoded, when the file said otherwise.
     qint64 LengthMs() const { return m_lengthMs; }
     bool CanSeek() const { return m_state != TransportState::Stopped && m_lengthMs > 0; }
+    // Previous would do something: a song is playing or paused, or the playlist has a
+    // song before its current one.
+    bool CanGoPrevious() const;
     double Volume() const { return m_volume; }
     // The volume as the stream player takes it, 0 to 255.
     int VolumeLevel() const;
@@ -132,7 +147,7 @@ private:
     COgg& m_ogg;
     ISongSource* m_songs = nullptr;
     TransportState m_state = TransportState::Stopped;
-    QString m_path;
+    quint64 m_songNumber = 0;
     qint64 m_lengthMs = 0;
     qint64 m_startMs = 0;       // stopped: where play starts
     int m_kbps = 0;
@@ -141,7 +156,6 @@ private:
     bool m_outputConnected = true;
     bool m_waitingForOutput = false;  // the song goes on once the sound server is back
     bool m_toldLoss = false;
-    QString m_queuedPath;       // the song queued to follow; empty when none
     bool m_queueTried = false;  // the song source was asked for this song's follower
     QTimer m_endTimer;
     std::unique_ptr<QSocketNotifier> m_news;

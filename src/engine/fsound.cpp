@@ -57,6 +57,7 @@ struct Stream {
     Stream* leader = nullptr;                  // the stream this one is queued behind
     std::atomic<bool> queued{false};           // decoded ahead although not playing yet
     std::atomic<bool> handedOver{false};       // its follower has taken the channel
+    std::atomic<bool> awaitFollower{false};    // window thread: a song may still be queued behind it
 
     // Fixed once opened.
     int lengthMs = 0;
@@ -134,7 +135,8 @@ void setOpenError(OpenError error)
 char g_fftUnit;  // the FFT unit's identity; it has no state of its own
 
 // Output lock held: the frames a stream and the songs queued behind it can supply now.
-// Once the last of them is decoded to its end, any number (the rest is closing silence).
+// Once the last of them is decoded to its end and nothing more is awaited behind it, any
+// number (the rest is closing silence).
 std::size_t supplyOf(const Stream* stream)
 {
     std::size_t frames = 0;
@@ -142,7 +144,7 @@ std::size_t supplyOf(const Stream* stream)
         // The flag first: once it is set, what the ring holds is all there will be.
         const bool done = stream->decodeDone.load(std::memory_order_acquire);
         frames += stream->ring.readable() / 2;
-        if (!done)
+        if (!done || (!stream->follower && stream->awaitFollower.load(std::memory_order_acquire)))
             return frames;
     }
     return SIZE_MAX;
@@ -398,6 +400,13 @@ bool StreamQueue(FSOUND_STREAM* handle, FSOUND_STREAM* nextHandle)
     }
     lib->poke();  // decoding ahead starts now
     return true;
+}
+
+void StreamAwaitFollower(FSOUND_STREAM* handle, bool await)
+{
+    // A sound server that ran dry meanwhile asks for more, and gets the closing silence.
+    if (auto stream = lookUp(handle).second)
+        stream->awaitFollower.store(await, std::memory_order_release);
 }
 
 bool StreamUnqueue(FSOUND_STREAM* handle)

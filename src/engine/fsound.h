@@ -111,6 +111,11 @@ int StreamMsUntilPlayedOut(FSOUND_STREAM* stream);
 // heard; stopping it leaves `next` playing. False when either handle is not open, `stream`
 // already has a song queued or `next` plays or is queued elsewhere.
 bool StreamQueue(FSOUND_STREAM* stream, FSOUND_STREAM* next);
+// Whether a song may still be queued behind `stream` (not at first). While one may, an
+// output that waits for sound (a sound server) stops at the end of `stream` rather than
+// closing it with silence, so that a song queued after the output reached that end still
+// follows it without a gap. The caller says false once nothing will be queued.
+void StreamAwaitFollower(FSOUND_STREAM* stream, bool await);
 // Takes back the song queued behind `stream`; the caller stops it. When it had already
 // taken the channel, `stream` has it again (at its end: seek it to be heard again) and
 // the result is true.

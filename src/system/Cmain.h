@@ -2,6 +2,8 @@
 // Process-level operations grouped in the one `App` object: the settings file, the
 // master volume and the single running copy. Window thread only.
 
+#include "SaveProblems.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -10,12 +12,15 @@ public:
     // Reads "Sorvel.ini" from the program's folder into `Settings`; missing keys and
     // values that are not integers give the defaults, and so does a file that is not a
     // regular file. Values are not checked here: the windows fit them to the screen.
-    // Returns 1.
+    // A folder that cannot be written is told among the start notices. Returns 1.
     int LoadSettings();
     // Writes the eight keys from `Settings`, keeping every other byte of the file.
-    // Returns 1, or 0 when the file could not be written (the old file stays whole) or
-    // there is no writable folder for it (said once on stderr, at load).
+    // Returns 1, or 0 when the file could not be written (the old file stays whole; told
+    // through FileProblems) or the folder cannot be written (told at start).
     int SaveSettings();
+
+    // What the listener is told about the program's own files.
+    SaveProblems FileProblems;
 
     // The system's master volume in percent; 0 when there is no mixer or no volume
     // control. Opens and closes the mixer on every call.

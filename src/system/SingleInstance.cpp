@@ -2,18 +2,18 @@
 
 #include "Cmain.h"
 #include "HandOverMessage.h"
+#include "ThreadName.h"
 
 #include <QByteArray>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
-#include <QLocalServer>
-#include <QLocalSocket>
-#include <QPointer>
-#include <QTimer>
+#include <QMetaObject>
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <vector>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -190,65 +190,154 @@ int CMain::TakeHandOverSocket()
 }
 
 HandOverServer::HandOverServer(int listeningSocket, QObject* parent)
-    : QObject(parent), m_server(new QLocalServer(this)), m_path(HandOverSocketPath())
+    : QObject(parent), m_path(HandOverSocketPath())
 {
-    if (listeningSocket >= 0 && !m_server->listen(listeningSocket))
+    if (listeningSocket < 0)
+        return;
+    // Room for many second starts at once; they wait in the queue, not in connect.
+    if (::listen(listeningSocket, 256) != 0 || pipe2(m_wake, O_CLOEXEC) != 0) {
         close(listeningSocket);
-    connect(m_server, &QLocalServer::newConnection, this, &HandOverServer::Accept);
+        return;
+    }
+    m_listening = listeningSocket;
+    m_listener = std::thread([this] { listen(); });
 }
 
 HandOverServer::~HandOverServer()
 {
-    // The socket's file goes with the server, so the next start does not meet it.
-    if (m_server->isListening()) {
-        m_server->close();
-        if (!m_path.isEmpty())
-            unlink(QFile::encodeName(m_path).constData());
-    }
-}
-
-bool HandOverServer::IsListening() const
-{
-    return m_server->isListening();
-}
-
-void HandOverServer::Accept()
-{
-    while (QLocalSocket* socket = m_server->nextPendingConnection()) {
-        ucred peer {};
-        socklen_t size = sizeof(peer);
-        if (getsockopt(static_cast<int>(socket->socketDescriptor()), SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0
-            || peer.uid != getuid()) {
-            socket->abort();
-            socket->deleteLater();
-            continue;
-        }
-        // A hand-over is a few bytes sent at once; a peer that dawdles is dropped.
-        QTimer::singleShot(2000, socket, [socket] { socket->abort(); });
-        auto reader = std::make_shared<handover::Reader>();
-        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket, reader] { Read(socket, *reader); });
-    }
-}
-
-void HandOverServer::Read(QLocalSocket* socket, handover::Reader& reader)
-{
-    using State = handover::Reader::State;
-    const bool toldBefore = reader.HandOver();
-    const State state = reader.Feed(socket->read(MaxMessageBytes + 1));
-    QPointer<QLocalSocket> alive(socket);
-    // The hand-over is acted on as soon as its line is in; paths follow when whole.
-    if (reader.HandOver() && !toldBefore && OnMessage)
-        OnMessage(1025);
-    if (state == State::Bad) {
-        if (alive)
-            alive->abort();
+    if (m_listening < 0)
         return;
+    const char stop = 1;
+    while (write(m_wake[1], &stop, 1) < 0 && errno == EINTR) {
     }
-    if (state == State::Complete) {
-        if (OnPaths)
-            OnPaths(reader.Paths(), reader.Play());
-        if (alive)
-            alive->abort();  // tells the sender the message was taken
+    m_listener.join();
+    close(m_wake[0]);
+    close(m_wake[1]);
+    close(m_listening);
+    // The socket's file goes with the server, so the next start does not meet it.
+    if (!m_path.isEmpty())
+        unlink(QFile::encodeName(m_path).constData());
+}
+
+void HandOverServer::post(Delivery delivery)
+{
+    bool first = false;
+    {
+        std::lock_guard<std::mutex> hold(m_lock);
+        m_deliveries.push_back(std::move(delivery));
+        first = m_deliveries.size() == 1;
     }
+    if (first)
+        QMetaObject::invokeMethod(this, "deliver", Qt::QueuedConnection);
+}
+
+void HandOverServer::deliver()
+{
+    for (;;) {
+        Delivery delivery;
+        {
+            std::lock_guard<std::mutex> hold(m_lock);
+            if (m_deliveries.empty())
+                return;
+            delivery = std::move(m_deliveries.front());
+            m_deliveries.pop_front();
+        }
+        if (!delivery.HasPaths) {
+            if (OnMessage)
+                OnMessage(1025);
+        } else if (OnPaths) {
+            OnPaths(delivery.Paths, delivery.Play);
+        }
+    }
+}
+
+namespace {
+
+// A hand-over is a few bytes sent at once; a peer that dawdles is dropped.
+constexpr int kPeerMs = 2000;
+// Connections read at the same time; more wait in the listening queue.
+constexpr std::size_t kMaxPeers = 64;
+
+struct Peer {
+    int fd = -1;
+    std::chrono::steady_clock::time_point deadline;
+    handover::Reader reader;
+};
+
+bool fromThisUser(int fd)
+{
+    ucred peer {};
+    socklen_t size = sizeof(peer);
+    return getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && peer.uid == getuid();
+}
+
+} // namespace
+
+void HandOverServer::listen()
+{
+    NameThisThread("sorvel-handover");
+    using Clock = std::chrono::steady_clock;
+    std::vector<Peer> peers;
+    std::vector<char> buffer(static_cast<std::size_t>(MaxMessageBytes) + 1);
+    for (;;) {
+        std::vector<pollfd> watch{{m_wake[0], POLLIN, 0}};
+        if (peers.size() < kMaxPeers)
+            watch.push_back({m_listening, POLLIN, 0});
+        const std::size_t first = watch.size();
+        int timeoutMs = -1;  // nobody calling: sleep until somebody does
+        const Clock::time_point now = Clock::now();
+        for (const Peer& peer : peers) {
+            watch.push_back({peer.fd, POLLIN, 0});
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(peer.deadline - now).count();
+            const int leftMs = static_cast<int>(std::max<long long>(0, left)) + 1;
+            timeoutMs = timeoutMs < 0 ? leftMs : std::min(timeoutMs, leftMs);
+        }
+        const int ready = poll(watch.data(), watch.size(), timeoutMs);
+        if (ready < 0 && errno != EINTR)
+            break;
+        if (watch[0].revents != 0)
+            break;
+        const std::size_t polled = peers.size();  // a peer accepted now is read next time
+        if (first == 2 && (watch[1].revents & POLLIN)) {
+            const int fd = accept4(m_listening, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+            if (fd >= 0) {
+                if (fromThisUser(fd))
+                    peers.push_back({fd, Clock::now() + std::chrono::milliseconds(kPeerMs), {}});
+                else
+                    close(fd);
+            }
+        }
+        std::vector<Peer> open;
+        for (std::size_t i = 0; i < peers.size(); ++i) {
+            Peer& peer = peers[i];
+            const short events = i < polled ? watch[first + i].revents : 0;
+            bool done = Clock::now() >= peer.deadline;
+            if (!done && events != 0) {
+                const bool toldBefore = peer.reader.HandOver();
+                const ssize_t got = recv(peer.fd, buffer.data(), buffer.size(), 0);
+                using State = handover::Reader::State;
+                State state = peer.reader.Current();
+                if (got > 0)
+                    state = peer.reader.Feed(QByteArray(buffer.data(), static_cast<qsizetype>(got)));
+                else if (got == 0 || (errno != EAGAIN && errno != EINTR))
+                    state = peer.reader.Finish(), done = true;
+                // The hand-over is acted on as soon as its line is in; paths follow when whole.
+                if (peer.reader.HandOver() && !toldBefore)
+                    post({});
+                if (state == State::Complete) {
+                    post({true, peer.reader.Paths(), peer.reader.Play()});
+                    done = true;  // the close tells the sender the message was taken
+                }
+                if (state == State::Bad)
+                    done = true;
+            }
+            if (done)
+                close(peer.fd);
+            else
+                open.push_back(std::move(peer));
+        }
+        peers = std::move(open);
+    }
+    for (const Peer& peer : peers)
+        close(peer.fd);
 }

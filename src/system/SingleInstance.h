@@ -12,12 +12,12 @@
 #include <QString>
 #include <QStringList>
 
+#include <deque>
 #include <functional>
+#include <mutex>
+#include <thread>
 
 #include "HandOverMessage.h"
-
-class QLocalServer;
-class QLocalSocket;
 
 // The socket's path for this user, or empty when no private folder could be found.
 QString HandOverSocketPath();
@@ -31,15 +31,21 @@ bool SendHandOver(const QByteArray& socketPath, const QStringList& paths, int ti
 // Listens on the socket `CheckRunningInstance` bound. Each connection from the same user
 // may carry one message: the line "1025", possibly followed by a block of paths.
 // Anything else, anything from another user, and anything longer or slower than a
-// hand-over can be is dropped. Window thread.
+// hand-over can be is dropped.
+//
+// The connections are accepted, checked, read and parsed on a thread of its own
+// ("sorvel-handover"), which sleeps in poll while nobody calls: the window thread only
+// receives each whole message, through a queued call. Created and destroyed on the
+// window thread; OnMessage and OnPaths run there.
 class HandOverServer : public QObject {
     Q_OBJECT
 public:
     // Takes over the listening socket descriptor (-1: the server stays deaf).
     explicit HandOverServer(int listeningSocket, QObject* parent = nullptr);
+    // Ends the listener, closes the socket and removes its file.
     ~HandOverServer() override;
 
-    bool IsListening() const;
+    bool IsListening() const { return m_listening >= 0; }
 
     // Runs for every hand-over message; the argument is the message number.
     std::function<void(int message)> OnMessage;
@@ -50,10 +56,25 @@ public:
     // The longest message taken, in bytes.
     static constexpr int MaxMessageBytes = handover::MaxMessageBytes;
 
-private:
-    void Accept();
-    void Read(QLocalSocket* socket, handover::Reader& reader);
+private slots:
+    // Window thread: hands what the listener took to OnMessage and OnPaths, in order.
+    void deliver();
 
-    QLocalServer* m_server;
+private:
+    struct Delivery {
+        bool HasPaths = false;
+        QStringList Paths;
+        bool Play = false;
+    };
+    void listen();
+    // Listener: queues a delivery; the window thread gets it through a queued call of a
+    // slot without arguments, so what the listener made is read only under m_lock.
+    void post(Delivery delivery);
+
+    int m_listening = -1;
+    int m_wake[2] = {-1, -1};  // written to end the listener
     QString m_path;
+    std::mutex m_lock;  // guards m_deliveries
+    std::deque<Delivery> m_deliveries;
+    std::thread m_listener;
 };

@@ -48,14 +48,30 @@ public:
     qint64 positionMs = 0;
     qint64 lengthMs = 0;
     bool canSeek = false;
+    bool canGoPrevious = false;
     double volume = 0.5;
     std::map<QString, TrackTags> tags;
     mutable int tagReads = 0;
     std::vector<QString> actions;
     std::vector<std::pair<QStringList, bool>> opened;
 
+private:
+    mutable QString m_numberedPath;
+    mutable quint64 m_songNumber = 0;
+
+public:
+
     TransportState Status() const override { return status; }
     QString TrackPath() const override { return path; }
+    // A new song whenever the path changes, as the tests set it.
+    quint64 SongNumber() const override
+    {
+        if (path != m_numberedPath) {
+            m_numberedPath = path;
+            ++m_songNumber;
+        }
+        return m_songNumber;
+    }
     qint64 PositionMs() const override { return positionMs; }
     qint64 LengthMs() const override { return lengthMs; }
     bool CanSeek() const override { return canSeek; }
@@ -92,6 +108,8 @@ public:
         tell();
     }
     void Next() override { actions.push_back("Next"); }
+    void Previous() override { actions.push_back("Previous"); }
+    bool CanGoPrevious() const override { return canGoPrevious; }
     void SeekTo(qint64 ms) override
     {
         actions.push_back(QStringLiteral("SeekTo %1").arg(ms));
@@ -287,12 +305,17 @@ TEST_F(Mpris, TransportCallsReachThePlayerAndEachChangeIsSignalled)
     EXPECT_EQ(LastChange().value("PlaybackStatus").toString(), "Paused");
     Call(Player, "Play");
     Call(Player, "Next");
-    Call(Player, "Previous");  // the playlist has no way back: nothing happens
+    Call(Player, "Previous");
     Call(Player, "Stop");
     EXPECT_EQ(LastChange().value("PlaybackStatus").toString(), "Stopped");
-    EXPECT_EQ(media.actions, (std::vector<QString>{"PlayPause", "Pause", "Play", "Next", "Stop"}));
-    EXPECT_EQ(log.changes.size(), 4u);  // Next changed nothing the bus can see
+    EXPECT_EQ(media.actions, (std::vector<QString>{"PlayPause", "Pause", "Play", "Next", "Previous", "Stop"}));
+    EXPECT_EQ(log.changes.size(), 4u);  // Next and Previous changed nothing the bus can see
     EXPECT_FALSE(Get(Player, "CanGoPrevious").toBool());
+    media.canGoPrevious = true;  // a song to go back to
+    media.tell();
+    Pump(20);
+    EXPECT_TRUE(LastChange().value("CanGoPrevious").toBool());
+    EXPECT_TRUE(Get(Player, "CanGoPrevious").toBool());
     EXPECT_TRUE(Get(Player, "CanGoNext").toBool());
     EXPECT_TRUE(Get(Player, "CanControl").toBool());
 

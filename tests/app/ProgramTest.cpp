@@ -3,11 +3,13 @@
 
 #include "support/QtApplication.h"
 #include "AppFolder.h"
+#include "Cmain.h"
 #include "Diagnostics.h"
 #include "G.h"
 #include "Main.h"
 #include "Playlist.h"
 #include "Program.h"
+#include "ShutdownRequests.h"
 #include "fsound.h"
 #include "support/StripWithEngine.h"
 
@@ -17,6 +19,11 @@
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <csignal>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -89,6 +96,63 @@ TEST(Program, BuildsWholeAndTearsDownInTheOrderTheWindowsNeed)
     SetProblemReporter({});
     fsound::Shutdown();
     SetProgramFolderOverride({});
+}
+
+// A list that cannot be written is said at a quit the user asked for while the windows
+// still show, and kept for the next start; at a signal nobody is there to answer a box.
+TEST(Program, AFailedSaveAtTheQuitIsSaidBeforeTheWindowsGo)
+{
+    EnsureQtApplication();
+    QTemporaryDir dir;
+    SetProgramFolderOverride(dir.path());
+    const QByteArray savedState = qgetenv("XDG_STATE_HOME");
+    qputenv("XDG_STATE_HOME", QFile::encodeName(dir.filePath(QStringLiteral("state"))));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("fifo"))).constData(), 0600), 0);
+    ASSERT_EQ(::symlink("fifo", QFile::encodeName(dir.filePath(QStringLiteral("Temprary.txt"))).constData()), 0);
+    for (const bool signalled : {false, true}) {
+        QStringList boxes;
+        QStringList lines;
+        bool stripShown = false;
+        SetProblemReporter([&](const QString& text) { lines << text; });
+        {
+            ShutdownRequests::InstallHandlers();
+            Program program(-1);
+            SetMessageBoxHandler([&](const QString&, const QString& text, int) {
+                boxes << text;
+                stripShown = program.Player().isVisible();
+                return IDOK;
+            });
+            program.Start({});
+            program.PlayList()->Model().AddTempItem(QStringLiteral("/m/a.mp3"));
+            QTimer::singleShot(50, &program.Player(), [&] {
+                if (signalled)
+                    ::raise(SIGTERM);
+                else
+                    program.Player().close();
+            });
+            QApplication::exec();
+        }
+        const QString said = QStringLiteral("파일을 저장하지 못했습니다: Temprary.txt\n일반 파일이 아닙니다");
+        if (signalled) {
+            // (The list kept by the first round was offered back at the start.)
+            EXPECT_TRUE(boxes.filter(QStringLiteral("저장하지 못했습니다:")).isEmpty())
+                << boxes.join(QLatin1Char('|')).toStdString();
+        } else {
+            EXPECT_EQ(boxes, QStringList{said});
+            EXPECT_TRUE(stripShown);
+        }
+        EXPECT_EQ(lines.filter(QStringLiteral("Temprary.txt: 일반 파일이 아닙니다")).size(), 1) << signalled;
+        QFile kept(dir.filePath(QStringLiteral("state/sorvel/Temprary.txt")));
+        ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+        EXPECT_EQ(kept.readAll(), "/m/a.mp3\r\n");
+        App.FileProblems.SetBoxesAllowed(true);
+        App.FileProblems.Succeeded(QStringLiteral("Temprary.txt"));
+    }
+    fsound::Shutdown();
+    SetMessageBoxHandler({});
+    SetProblemReporter({});
+    SetProgramFolderOverride({});
+    qputenv("XDG_STATE_HOME", savedState);
 }
 
 } // namespace

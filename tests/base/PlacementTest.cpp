@@ -46,4 +46,48 @@ TEST(ChooseWorkArea, TheScreenOverlappedMostElseThePrimary)
     EXPECT_EQ(ChooseWorkArea({0, 0, 10, 10}, {}), QRect());
 }
 
+TEST(KeepListClearOfStrip, APairThatDoesNotTouchStaysAsItIs)
+{
+    const QRect strip(200, 100, 218, 49), list(200, 200, 400, 600);
+    const WindowPair pair = KeepListClearOfStrip(strip, list, kScreen, {240, 160});
+    EXPECT_EQ(pair.strip, strip);
+    EXPECT_EQ(pair.list, list);
+    // Glued below it, touching but not covered.
+    EXPECT_EQ(KeepListClearOfStrip(strip, QRect(200, 149, 400, 600), kScreen, {240, 160}).list, QRect(200, 149, 400, 600));
+}
+
+TEST(KeepListClearOfStrip, OnASmallLogicalScreenTheListGoesBelowTheStripShrunkToFit)
+{
+    // 1280 x 1024 at 200 %: the default places, each fitted on its own, overlap.
+    const QRect area(0, 0, 640, 512);
+    const QRect strip = FitIntoWorkArea({200, 100, 218, 49}, area);
+    const QRect list = FitIntoWorkArea({200, 200, 400, 600}, area);
+    ASSERT_TRUE(strip.intersects(list));
+    const WindowPair pair = KeepListClearOfStrip(strip, list, area, {240, 160});
+    EXPECT_EQ(pair.strip, strip);
+    EXPECT_EQ(pair.list, QRect(200, 149, 400, 512 - 149));
+    EXPECT_FALSE(pair.strip.intersects(pair.list));
+    // At 150 %: 853 x 682.
+    const QRect wider(0, 0, 853, 682);
+    const WindowPair at150 = KeepListClearOfStrip(FitIntoWorkArea({200, 100, 218, 49}, wider),
+                                                  FitIntoWorkArea({200, 200, 400, 600}, wider), wider, {240, 160});
+    EXPECT_EQ(at150.list, QRect(200, 149, 400, 682 - 149));
+}
+
+TEST(KeepListClearOfStrip, WithNoRoomBelowTheListGoesAboveAndWithNoneEitherSideTheStripMovesUp)
+{
+    // The strip at the screen's bottom: the list stands on it.
+    const QRect area(0, 24, 800, 576);
+    const WindowPair above = KeepListClearOfStrip({0, 551, 218, 49}, {200, 24, 400, 576}, area, {240, 160});
+    EXPECT_EQ(above.strip, QRect(0, 551, 218, 49));
+    EXPECT_EQ(above.list, QRect(0, 24, 400, 551 - 24));
+    // A screen too low for the smallest list on either side of the strip.
+    const QRect low(0, 0, 800, 300);
+    const WindowPair moved = KeepListClearOfStrip({560, 120, 218, 49}, {500, 0, 400, 300}, low, {240, 160});
+    EXPECT_EQ(moved.strip, QRect(560, 300 - 160 - 49, 218, 49));
+    EXPECT_EQ(moved.list, QRect(400, 300 - 160, 400, 160));
+    for (const WindowPair& pair : {above, moved})
+        EXPECT_FALSE(pair.strip.intersects(pair.list));
+}
+
 } // namespace

@@ -4,12 +4,15 @@
 #include "FileName.h"
 #include "ProfileFile.h"
 #include "ReplaceFile.h"
+#include "support/Isolation.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <cerrno>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -128,6 +131,65 @@ TEST_F(ReplaceFileTest, StaleTemporariesOfOurFilesAreRemovedAndNothingElse)
     QStringList names = Names();
     names.sort();
     EXPECT_EQ(names, expected);
+}
+
+// Only the saving user's own regular files are replaced, through links too, and root is
+// held to the same rule: another user's file, a folder without write permission, and
+// another user's file in a sticky folder are refused with EACCES and stay as they were.
+TEST_F(ReplaceFileTest, ThroughALinkOnlyOurOwnFileInAFolderWeMayWriteIsReplaced)
+{
+    ASSERT_TRUE(QDir().mkpath(Path("locked")));
+    ASSERT_TRUE(ReplaceFileContents(Path("locked/list.txt"), "old"));
+    ASSERT_EQ(::chmod(Bytes("locked").constData(), 0555), 0);
+    ASSERT_EQ(::symlink("locked/list.txt", Bytes("link1").constData()), 0);
+    int error = 0;
+    EXPECT_FALSE(ReplaceFileContents(Path("link1"), "new", &error));
+    EXPECT_EQ(error, EACCES);
+    EXPECT_EQ(Read("locked/list.txt"), "old");
+    ASSERT_EQ(::chmod(Bytes("locked").constData(), 0755), 0);
+    EXPECT_TRUE(ReplaceFileContents(Path("link1"), "new"));
+    EXPECT_EQ(Read("locked/list.txt"), "new");
+
+    if (::getuid() != 0)
+        GTEST_SKIP() << "another user's file needs root to be made";
+    ASSERT_TRUE(QDir().mkpath(Path("sticky")));
+    ASSERT_EQ(::chmod(Bytes("sticky").constData(), 01777), 0);
+    ASSERT_EQ(::chown(Bytes("sticky").constData(), 65534, 65534), 0);
+    for (const char* target : {"locked/theirs.txt", "sticky/theirs.txt"}) {
+        ASSERT_TRUE(ReplaceFileContents(Path(target), "theirs"));
+        ASSERT_EQ(::chmod(Bytes(target).constData(), 0444), 0);
+        ASSERT_EQ(::chown(Bytes(target).constData(), 65534, 65534), 0);
+        const QByteArray link = QByteArray("to-") + (target[0] == 'l' ? "locked" : "sticky");
+        ASSERT_EQ(::symlink(target, Bytes(link).constData()), 0);
+        error = 0;
+        EXPECT_FALSE(ReplaceFileContents(Path(link), "mine", &error)) << target;
+        EXPECT_EQ(error, EACCES) << target;
+        EXPECT_EQ(Read(target), "theirs") << target;
+        struct stat st {};
+        ASSERT_EQ(::stat(Bytes(target).constData(), &st), 0);
+        EXPECT_EQ(st.st_uid, 65534u) << target;
+    }
+}
+
+// A full disk shows itself as ENOSPC, and the old contents stay.
+TEST_F(ReplaceFileTest, AFullDiskFailsWithItsReasonAndKeepsTheOldFile)
+{
+    ASSERT_TRUE(QDir().mkpath(Path("small")));
+    const QString target = Path("small/list.txt");
+    const int code = isolation::RunInChild([&] {
+        if (!isolation::SmallDisk(Path("small"), 64))
+            return isolation::kCannotIsolate;
+        if (!ReplaceFileContents(target, "old"))
+            return 1;
+        int error = 0;
+        if (ReplaceFileContents(target, QByteArray(256 * 1024, 'x'), &error) || error != ENOSPC)
+            return 2;
+        QFile file(target);
+        return file.open(QIODevice::ReadOnly) && file.readAll() == "old" ? 0 : 3;
+    });
+    if (code == isolation::kCannotIsolate)
+        GTEST_SKIP() << "no private mount namespace here (needs root): cannot make a small disk";
+    EXPECT_EQ(code, 0);
 }
 
 } // namespace

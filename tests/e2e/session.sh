@@ -10,6 +10,10 @@
 #   wait_until SECONDS COMMAND...   run COMMAND until it succeeds; false when time runs out
 #   sound_server_start     a private PulseAudio server whose default sink, sorvel_null,
 #                          plays into nothing at full volume
+#   keep_sink_awake [MS]   silence from another client, asking MS ms of latency (10 by
+#                          default), keeps sorvel_null at a short, steady latency: a sink
+#                          at rest renders seconds ahead, and its monitor shows a song that
+#                          starts then late or not at all
 #   record_start FILE / record_stop   record what reaches sorvel_null (s16le, 44.1 kHz, stereo)
 #   accessibility_bus_start   the accessibility bus on the session bus (needs with_session_bus)
 #   install_player BUILD   installs the build below $work/prefix ($sorvel is the program),
@@ -104,7 +108,7 @@ sound_server_start() {
 # song that much before the sink plays it (and no pause at all). Once woken it takes that
 # long to settle.
 keep_sink_awake() {
-  pacat --raw --format=s16le --rate=44100 --channels=2 --latency-msec=10 /dev/zero 2>/dev/null &
+  pacat --raw --format=s16le --rate=44100 --channels=2 --latency-msec="${1:-10}" /dev/zero 2>/dev/null &
   track $!
   wait_until 5 sink_settled || fail "the null sink did not settle: $(pactl list sinks | grep Latency)"
 }

@@ -49,6 +49,17 @@ public:
             return list[current + 1];
         return wraps ? list.value(0) : QString();
     }
+    QString PreviousSong() override
+    {
+        if (list.isEmpty())
+            return {};
+        current = current > 0 ? current - 1 : static_cast<int>(list.size()) - 1;
+        return list[current];
+    }
+    QString PeekPreviousSong() override
+    {
+        return list.isEmpty() ? QString() : list[current > 0 ? current - 1 : list.size() - 1];
+    }
 };
 
 class TransportTest : public ::testing::Test {
@@ -115,6 +126,37 @@ TEST_F(TransportTest, PauseHoldsThePositionAndResumeGoesOnFromTheSameStream)
     EXPECT_LE(transport->PositionMs(), held + 100);
     ASSERT_TRUE(spinUntil([&] { return transport->PositionMs() >= held + 300; }, 2s));
     EXPECT_TRUE(boxes.isEmpty());
+}
+
+TEST_F(TransportTest, PreviousRestartsASongHeardPastThreeSecondsElseGoesBack)
+{
+    songs.list = {tone("wav", 6.0), tone("ogg", 6.0)};
+    songs.current = 1;
+    EXPECT_TRUE(transport->CanGoPrevious()) << "stopped, with a song before the current one";
+    transport->Play();
+    ASSERT_TRUE(spinUntil([&] { return transport->PositionMs() >= 1000; }, 3s));
+    transport->Previous();  // 1 s in: the song before
+    EXPECT_EQ(songs.current, 0);
+    EXPECT_EQ(transport->SongPath(), songs.list[0]);
+    EXPECT_EQ(transport->State(), TransportState::Playing);
+    EXPECT_LT(transport->PositionMs(), 300);
+
+    transport->SeekTo(5000);  // 5 s in: back to its own start
+    transport->Previous();
+    EXPECT_EQ(songs.current, 0);
+    EXPECT_EQ(transport->SongPath(), songs.list[0]);
+    EXPECT_LT(transport->PositionMs(), 300);
+
+    // From the first song it goes to the last.
+    transport->Previous();
+    EXPECT_EQ(songs.current, 1);
+    EXPECT_EQ(transport->SongPath(), songs.list[1]);
+
+    songs.list.clear();
+    transport->Stop();
+    EXPECT_FALSE(transport->CanGoPrevious());
+    transport->Previous();
+    EXPECT_EQ(transport->State(), TransportState::Stopped);
 }
 
 TEST_F(TransportTest, SeekWhilePausedOrStoppedMovesWherePlayGoesOn)

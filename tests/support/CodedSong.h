@@ -5,8 +5,9 @@
 // Silence (0, 0) is no valid pair. Songs 0 and 1, up to 47 s each. The sink must take them
 // unchanged (44.1 kHz, 16-bit, full volume).
 
+#include "WaveFile.h"
+
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -48,30 +49,10 @@ inline bool WritePiece(const std::string& path, int song, std::uint32_t first, s
 {
     if ((first + frames) / 2048 >= 1024 || song < 0 || song > 1)
         return false;
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        return false;
-    auto put = [f](std::uint32_t v, int bytes) {
-        for (int i = 0; i < bytes; ++i)
-            std::fputc(static_cast<int>((v >> (8 * i)) & 0xff), f);
-    };
-    std::fwrite("RIFF", 1, 4, f);
-    put(36 + frames * 4, 4);
-    std::fwrite("WAVEfmt ", 1, 8, f);
-    put(16, 4);
-    put(1, 2);
-    put(2, 2);
-    put(kRate, 4);
-    put(kRate * 4, 4);
-    put(4, 2);
-    put(16, 2);
-    std::fwrite("data", 1, 4, f);
-    put(frames * 4, 4);
-    for (std::uint32_t n = first; n < first + frames; ++n) {
-        put(static_cast<std::uint16_t>(Value(static_cast<int>(song * 1024 + n / 2048))), 2);
-        put(static_cast<std::uint16_t>(Value(static_cast<int>(n % 2048))), 2);
-    }
-    return std::fclose(f) == 0;
+    return wave::WriteStereo16(path, kRate, frames, [song, first](std::uint32_t n, std::int16_t& left, std::int16_t& right) {
+        left = Value(static_cast<int>(song * 1024 + (first + n) / 2048));
+        right = Value(static_cast<int>((first + n) % 2048));
+    });
 }
 
 inline bool Write(const std::string& path, int song, double seconds)

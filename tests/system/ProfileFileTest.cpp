@@ -40,6 +40,7 @@ protected:
         SetProgramFolderOverride(dir.path());
         SetProblemReporter([this](const QString& text) { problems << text; });
         Settings = G_STRUCT_tag{};
+        App.FileProblems.Succeeded(QStringLiteral("Sorvel.ini"));
     }
     void TearDown() override
     {
@@ -108,7 +109,8 @@ TEST_F(SettingsBytes, HugeFileIsReadOnlyUpToTheLimitAndLeftAsItIs)
     Settings.MainX = 9;
     EXPECT_EQ(App.SaveSettings(), 0) << "a file that was not read whole is not rewritten";
     EXPECT_EQ(readAll(ini()), bytes);
-    EXPECT_EQ(problems.size(), 1);
+    ASSERT_GT(problems.size(), 1);  // and the settings not saved are said
+    EXPECT_TRUE(problems.last().contains("파일을 저장하지 못했습니다: Sorvel.ini")) << problems.last().toStdString();
 }
 
 TEST_F(SettingsBytes, FifoAndLinkToADeviceAreRefusedWithoutHanging)
@@ -119,8 +121,9 @@ TEST_F(SettingsBytes, FifoAndLinkToADeviceAreRefusedWithoutHanging)
     struct stat st {};
     ASSERT_EQ(::lstat(ini().toLocal8Bit().constData(), &st), 0);
     EXPECT_TRUE(S_ISFIFO(st.st_mode)) << "the FIFO is not replaced";
-    ASSERT_EQ(problems.size(), 1);
+    ASSERT_FALSE(problems.isEmpty());
     EXPECT_TRUE(problems[0].contains("not a regular file"));
+    EXPECT_TRUE(problems.last().contains("일반 파일이 아닙니다")) << problems.last().toStdString();
 
     ASSERT_TRUE(QFile::remove(ini()));
     ASSERT_TRUE(QFile::link("/dev/zero", ini()));
@@ -141,7 +144,7 @@ TEST_F(SettingsBytes, LinkToARegularFileStaysALink)
     EXPECT_TRUE(readAll(target).startsWith("[Data]\nMainX=5\nMainY=100\n"));
 }
 
-TEST_F(SettingsBytes, NoWritableFolderKeepsSettingsInMemoryAndSaysSoOnce)
+TEST_F(SettingsBytes, NoWritableFolderKeepsSettingsInMemoryAndNamesTheFolderOnce)
 {
     SetProgramFolderOverride(dir.path(), false);
     App.LoadSettings();
@@ -150,8 +153,11 @@ TEST_F(SettingsBytes, NoWritableFolderKeepsSettingsInMemoryAndSaysSoOnce)
     App.LoadSettings();
     EXPECT_EQ(App.SaveSettings(), 0);
     EXPECT_FALSE(QFile::exists(ini()));
-    ASSERT_EQ(problems.size(), 1);
-    EXPECT_TRUE(problems[0].contains("will not be saved"));
+    EXPECT_TRUE(problems.isEmpty());  // told once the windows show, not at every save
+    ASSERT_EQ(App.FileProblems.StartNotices().size(), 1);
+    App.FileProblems.ShowStartNotices();
+    ASSERT_FALSE(problems.isEmpty());
+    EXPECT_TRUE(problems[0].contains(dir.path())) << problems[0].toStdString();
 }
 
 TEST(ProgramFolderChoice, ReadOnlyProgramFolderWithoutAHomeNeverTriesTheRoot)
@@ -177,6 +183,22 @@ TEST(ProgramFolderChoice, ReadOnlyProgramFolderWithoutAHomeNeverTriesTheRoot)
     EXPECT_EQ(choice.folder, "/home/u/cfg/sorvel/");
     choice = ChooseProgramFolder("/home/u/bin", "/x", "/y", make, writable);
     EXPECT_EQ(choice.folder, "/home/u/bin/");
+}
+
+// A configuration folder that is there but read-only is still where the files are: they
+// are read and shown, and nothing is saved anywhere else.
+TEST(ProgramFolderChoice, AReadOnlyUserFolderIsReadAndNotReplaced)
+{
+    auto make = [](const QString&) { return true; };
+    auto onlyBin = [](const QString& folder) { return folder.endsWith("/bin") || folder.endsWith("/bin/"); };
+    FolderChoice choice = ChooseProgramFolder("/usr/local/bin", "/home/u/cfg", "/home/u", make, onlyBin, true);
+    EXPECT_EQ(choice.folder, "/home/u/cfg/sorvel/");
+    EXPECT_FALSE(choice.writable);
+    auto cannotMake = [](const QString&) { return false; };
+    choice = ChooseProgramFolder("/usr/local/bin", "/home/u/cfg", "/home/u", cannotMake, onlyBin, true);
+    EXPECT_NE(choice.folder, "/usr/local/bin/");
+    EXPECT_FALSE(choice.writable);
+    EXPECT_TRUE(ReadOnlyFolderText("/home/u/cfg/sorvel/").contains("/home/u/cfg/sorvel/"));
 }
 
 TEST(ProgramFolderChoice, AnInstalledCopyKeepsItsFilesInTheUserFolderEvenWhereBinIsWritable)

@@ -1,5 +1,6 @@
 #include "AppFolder.h"
 #include "Cmain.h"
+#include "Diagnostics.h"
 #include "FileBytes.h"
 #include "G.h"
 #include "ProfileFile.h"
@@ -11,6 +12,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 class SettingsFile : public ::testing::Test {
@@ -19,6 +23,7 @@ protected:
     {
         SetProgramFolderOverride(dir.path());
         Settings = G_STRUCT_tag{};
+        App.FileProblems.Succeeded(QStringLiteral("Sorvel.ini"));
     }
     void TearDown() override { SetProgramFolderOverride({}); }
     QString ini() const { return dir.path() + "/Sorvel.ini"; }
@@ -80,6 +85,26 @@ TEST_F(SettingsFile, SaveKeepsForeignLinesAndLineEnds)
     EXPECT_EQ(readAll(ini()),
               "; my notes\n[Other]\nKeep=this\n\n[Data]\nMainX=300\nExtra=yes\nMainY=100\nPlayListX=200\n"
               "PlayListY=200\nPlayListW=400\nPlayListH=600\nVolume=30\n\n[Tail]\nx=1\n[Control]\nViewPlayList=1\n");
+}
+
+// A settings file that cannot be written is said in one box until a save succeeds, and
+// on stderr every time.
+TEST_F(SettingsFile, AFailedSaveIsSaidOnceWithItsReason)
+{
+    QStringList boxes;
+    QStringList lines;
+    SetMessageBoxHandler([&](const QString&, const QString& text, int) { return boxes << text, IDOK; });
+    SetProblemReporter([&](const QString& text) { lines << text; });
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dir.path() + "/fifo").constData(), 0600), 0);
+    ASSERT_EQ(::symlink("fifo", QFile::encodeName(ini()).constData()), 0);
+    EXPECT_EQ(App.SaveSettings(), 0);
+    EXPECT_EQ(App.SaveSettings(), 0);
+    EXPECT_EQ(boxes, QStringList{QStringLiteral("파일을 저장하지 못했습니다: Sorvel.ini\n일반 파일이 아닙니다")});
+    EXPECT_EQ(lines.filter(QStringLiteral("Sorvel.ini: 일반 파일이 아닙니다")).size(), 2);
+    ASSERT_EQ(::unlink(QFile::encodeName(ini()).constData()), 0);
+    EXPECT_EQ(App.SaveSettings(), 1);
+    SetMessageBoxHandler({});
+    SetProblemReporter({});
 }
 
 TEST_F(SettingsFile, FailedSaveReportsItAndKeepsTheOldFile)

@@ -164,6 +164,9 @@ TEST_F(SingleInstance, PathsFollowTheHandOverAndTheFirstBlockPlays)
     while (!done)
         Pump(20);
     second.join();
+    // The listener has taken the message when the sender is done; the window thread
+    // gets it with the next turn of its loop.
+    Pump(100);
     EXPECT_EQ(m_messages, std::vector<int>{1025});
     ASSERT_EQ(m_handed.size(), 1u);
     EXPECT_EQ(m_handed[0].first, paths);

@@ -105,13 +105,20 @@ TFormMain::~TFormMain()
     Timer1.stop();
     TimerPosition.stop();
     disconnect(&m_transport, nullptr, this, nullptr);
+    if (!m_settingsSaved) {
+        StoreSettings();
+        App.SaveSettings();
+    }
+}
+
+void TFormMain::StoreSettings()
+{
     // Logical pixels: where the strip was put, not Qt's rounding of its device place.
     const QPoint place = LogicalWindowRect(this).topLeft();
     Settings.MainX = place.x();
     Settings.MainY = place.y();
     StorePlayListGeometry();
     Settings.Volume = ImgVolume->x() - ShapeVolume->x();
-    App.SaveSettings();
 }
 
 // --- transport ---
@@ -500,7 +507,11 @@ void TFormMain::closeEvent(QCloseEvent* event)
         TimerPosition.stop();
         disconnect(&m_transport, nullptr, this, nullptr);
         Settings.ViewPlayList = m_playList && m_playList->IsWindowVisible();
-        StorePlayListGeometry();
+        StoreSettings();
+        if (OnClosing)
+            OnClosing();
+        m_settingsSaved = true;
+        App.SaveSettings();
         // The program runs until the player window closes; a tool window alone does not
         // end Qt's event loop. Not quit(): that first asks every window to close, and the
         // playlist window answers a close by hiding, which would cancel the quit.

@@ -102,6 +102,10 @@ public:
     TTrayIcon* TrayIcon = nullptr;
     // Shows the about box modally; tests replace it.
     std::function<void()> ShowAbout;
+    // Runs when the window closes for good, before the settings are written and while
+    // both windows still show: the program writes its lists here, so that what cannot
+    // be written is said before the windows go.
+    std::function<void()> OnClosing;
 
     // The docking manager's callback, from the first registration on; null before.
     TSubclassProc MagneticProc = nullptr;
@@ -189,6 +193,8 @@ private:
     void ScheduleKnob();
     void MoveVolumeKnobToTransport();
     void StorePlayListGeometry();
+    // Copies the windows' places and the volume knob into `Settings`.
+    void StoreSettings();
 
     Transport& m_transport;
     SpectrumFrameSink& m_frameSink;
@@ -204,4 +210,5 @@ private:
     std::array<std::uint8_t, SpectrumFrameSink::kBytes> m_backBits{};  // bottom row first, for the thread
     bool m_hasBackBits = false;
     bool m_closed = false;
+    bool m_settingsSaved = false;
 };

@@ -43,6 +43,7 @@ public:
                 return false;
         }
         m_batch->Last = true;
+        m_batch->LeftOut = std::move(m_leftOut);
         return m_queue.deliver(std::move(m_batch));
     }
 
@@ -68,6 +69,7 @@ private:
     {
         CFolderWalk walk(*m_queue.m_lister, &m_queue.m_stop);
         walk.SetBeforeListing([this] { return flushIfDue(0); });
+        walk.SetLeftOut(&m_leftOut);
         return walk;
     }
 
@@ -125,8 +127,11 @@ private:
         takePair(folder, 0, true);
         const bool whole = walker().Walk(folder, [this](const WalkItem& item) {
             const std::intptr_t value = PageValue(item);
-            if (value < 0)
+            if (value < 0) {
+                if (IsMusicFile(item.Path))
+                    m_leftOut.Small.append(item.Path);
                 return flushIfDue();
+            }
             takePair(item.Path, value, item.IsDir);
             return flushIfDue();
         });
@@ -237,6 +242,7 @@ private:
     std::unique_ptr<DropBatch> m_batch;
     std::optional<Clock::time_point> m_delivered;
     std::size_t m_entries = 0;
+    WalkLeftOut m_leftOut;
     std::optional<Pair> m_previous;
     std::vector<Held> m_held;
 };
@@ -309,6 +315,7 @@ void join(DropBatch& waiting, DropBatch& later)
                            std::make_move_iterator(later.Records.end()));
     waiting.Paths += later.Paths;
     waiting.TooLong += later.TooLong;
+    waiting.LeftOut = std::move(later.LeftOut);  // only the last batch has any
     waiting.Last = later.Last;
 }
 

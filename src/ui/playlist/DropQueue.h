@@ -47,6 +47,8 @@ struct DropBatch {
     QStringList Paths;
     // Page jobs: music files whose path does not fit a record, left out.
     QStringList TooLong;
+    // What the job's walks left out; only in its last batch.
+    WalkLeftOut LeftOut;
     // The job's last batch; the job is done once it has been received.
     bool Last = false;
 };

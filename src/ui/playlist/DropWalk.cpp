@@ -4,6 +4,7 @@
 #include "MusicFormats.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <array>
 #include <dirent.h>
@@ -48,9 +49,19 @@ bool CFolderLister::List(const QString& folder, std::vector<FolderEntry>& entrie
         if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0)
             continue;
         struct stat st {};
-        if (::fstatat(dirFd, name, &st, 0) != 0)
-            continue;
         FolderEntry entry;
+        if (::fstatat(dirFd, name, &st, 0) != 0) {
+            const int error = errno;
+            struct stat link {};
+            if ((error != ENOENT && error != ELOOP) || ::fstatat(dirFd, name, &link, AT_SYMLINK_NOFOLLOW) != 0
+                || !S_ISLNK(link.st_mode))
+                continue;
+            entry.Name = FileNameFromBytes(name);
+            entry.Dangling = error == ENOENT;
+            entry.Loops = error == ELOOP;
+            entries.push_back(std::move(entry));
+            continue;
+        }
         entry.Name = FileNameFromBytes(name);
         entry.IsDir = S_ISDIR(st.st_mode);
         entry.Size = st.st_size;
@@ -99,19 +110,32 @@ bool CFolderWalk::walk(const QString& folder, int depth, const std::function<boo
     if (stopped() || (m_before && !m_before()))
         return false;
     std::vector<FolderEntry> entries;
-    if (!m_lister.List(folder, entries))
+    if (!m_lister.List(folder, entries)) {
+        if (m_leftOut)
+            m_leftOut->Unreadable.append(folder);
         return true;
+    }
     for (const FolderEntry& entry : entries) {
         if (stopped())
             return false;
         WalkItem item{joinPath(folder, entry.Name), depth + 1, entry.IsDir, entry.Size};
+        if (entry.Dangling || entry.Loops) {
+            if (m_leftOut)
+                (entry.Loops ? m_leftOut->Loops : m_leftOut->Dangling).append(item.Path);
+            continue;
+        }
         if (!entry.IsDir) {
             if (!visit(item))
                 return false;
             continue;
         }
         const FolderId id(entry.Device, entry.Inode);
-        if (depth + 1 > kMaxFolderDepth || m_descent.count(id) != 0)
+        if (m_descent.count(id) != 0) {
+            if (m_leftOut)
+                m_leftOut->Loops.append(item.Path);
+            continue;
+        }
+        if (depth + 1 > kMaxFolderDepth)
             continue;
         if (!visit(item))
             return false;
@@ -122,6 +146,29 @@ bool CFolderWalk::walk(const QString& folder, int depth, const std::function<boo
             return false;
     }
     return true;
+}
+
+QString WalkLeftOutText(const WalkLeftOut& leftOut)
+{
+    constexpr int kShown = 5;  // names shown of each kind; the rest are counted
+    QStringList parts;
+    const auto part = [&](const QStringList& paths, const QString& what) {
+        if (paths.isEmpty())
+            return;
+        QStringList lines{QStringLiteral("%1 %2개:").arg(what).arg(paths.size())};
+        for (const QString& path : paths.mid(0, kShown))
+            lines.append(QStringLiteral("  ") + ReadableFileName(path));
+        if (paths.size() > kShown)
+            lines.append(QStringLiteral("  ... 외 %1개").arg(paths.size() - kShown));
+        parts.append(lines.join(QLatin1Char('\n')));
+    };
+    part(leftOut.Unreadable, QStringLiteral("읽을 수 없는 폴더"));
+    part(leftOut.Loops, QStringLiteral("자기 자신으로 돌아가는 링크"));
+    part(leftOut.Dangling, QStringLiteral("가리키는 곳이 없는 링크"));
+    part(leftOut.Small, QStringLiteral("256바이트보다 작아 페이지에 넣지 않은 음악 파일"));
+    if (parts.isEmpty())
+        return {};
+    return QStringLiteral("넣지 못한 것이 있습니다.\n") + parts.join(QLatin1Char('\n'));
 }
 
 std::intptr_t PageValue(const WalkItem& item, int baseDepth)

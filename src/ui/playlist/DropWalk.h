@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <atomic>
 #include <cstdint>
@@ -23,6 +24,10 @@ bool IsMusicFile(const QString& path);
 struct FolderEntry {
     QString Name;
     bool IsDir = false;
+    // A symbolic link that leads nowhere (Loops: to itself, over and over); nothing else
+    // of it is known.
+    bool Dangling = false;
+    bool Loops = false;
     std::int64_t Size = 0;
     std::uint64_t Device = 0;
     std::uint64_t Inode = 0;
@@ -36,7 +41,8 @@ public:
     // Every name except "." and "..", sorted case-insensitively, then by code point.
     // readdir's order is the file system's hash order; users expect a dropped album
     // to arrive in the order the file manager shows. False when the folder cannot
-    // be read; names that vanish or cannot be examined meanwhile are left out.
+    // be read; names that vanish or cannot be examined meanwhile are left out, except
+    // links that lead nowhere, which are listed as Dangling (or Loops).
     virtual bool List(const QString& folder, std::vector<FolderEntry>& entries);
     // The identity of a folder, to recognise it when a link leads back into it.
     virtual bool Identify(const QString& folder, std::uint64_t& device, std::uint64_t& inode);
@@ -50,6 +56,17 @@ constexpr std::intptr_t FileValueBase = 1000;
 
 // A folder's path with the separators it ends with removed ("/" stays "/").
 QString TrimFolderPath(const QString& folder);
+
+// What a walk leaves out and the listener is told of, one drop at a time.
+struct WalkLeftOut {
+    QStringList Unreadable;  // folders that could not be listed
+    QStringList Loops;       // links that lead back into a folder of their own descent, or to themselves
+    QStringList Dangling;    // links that lead nowhere
+    QStringList Small;       // music files under 256 bytes, which a page leaves out
+};
+
+// The summary of what a drop left out; empty when nothing was.
+QString WalkLeftOutText(const WalkLeftOut& leftOut);
 
 // One name met by a walk: a folder (met before what it holds) or anything else.
 struct WalkItem {
@@ -75,6 +92,9 @@ public:
     // Runs before each folder is listed (a listing may take long on a slow disk);
     // returning false ends the walk.
     void SetBeforeListing(std::function<bool()> before) { m_before = std::move(before); }
+    // Where the walk notes what it leaves out (unreadable folders, loops, dangling
+    // links); null for nowhere. Not owned.
+    void SetLeftOut(WalkLeftOut* leftOut) { m_leftOut = leftOut; }
 
     // The walk as (path, value) pairs for a page: folders with their depth, files of
     // at least 256 bytes with 1000 + depth + 1. `folder` itself is not appended.
@@ -90,6 +110,7 @@ private:
     CFolderLister& m_lister;
     const std::atomic<bool>* m_stop;
     std::function<bool()> m_before;
+    WalkLeftOut* m_leftOut = nullptr;
     std::set<FolderId> m_descent;
 };
 

@@ -7,8 +7,12 @@
 #include "G.h"
 #include "RecordPool.h"
 #include "ReplaceFile.h"
+#include "SaveProblems.h"
 
+#include <cerrno>
 #include <cstring>
+
+#include <sys/stat.h>
 
 std::unique_ptr<TMusicFile> TMusicFile::Create(bool isFolder, const QString& path)
 {
@@ -111,10 +115,36 @@ QString CMusicFile::FileName() const
 bool CMusicFile::ReadFile(const QString& path)
 {
     Entries->Clear();
+    m_readInPart = false;
+    m_readProblem.clear();
+    m_replaceUnread = false;
+    errno = 0;
     TFILE file(path, "rb");
-    if (file.IsNull())
+    const int openError = errno;
+    if (file.IsNull()) {
+        // A missing file, or anything but a regular file, is an empty page; a file that
+        // is there and cannot be read is kept from being replaced.
+        struct stat st {};
+        if (::stat(FileNameBytes(path).constData(), &st) == 0 && S_ISREG(st.st_mode))
+            readInPart(path, openError == EACCES || openError == EPERM
+                                 ? QStringLiteral("읽기 권한이 없습니다")
+                                 : QString::fromLocal8Bit(std::strerror(openError != 0 ? openError : EIO)));
         return false;
-    return ReadFrom(file);
+    }
+    const bool read = ReadFrom(file);
+    if (file.HadError())
+        readInPart(path, QStringLiteral("읽는 중에 오류가 났습니다"));
+    // Records past the count would be lost by the next save.
+    char more = 0;
+    if (!m_readInPart && read && file.Read(&more, 1, 1) == 1)
+        readInPart(path, QStringLiteral("머리글에 적힌 수(%1)보다 기록이 많습니다").arg(HeaderCount()));
+    return read;
+}
+
+void CMusicFile::readInPart(const QString& path, const QString& why)
+{
+    m_readInPart = true;
+    m_readProblem = QStringLiteral("%1: %2").arg(ReadableFileName(EntryDisplayName(path)), why);
 }
 
 bool CMusicFile::ReadFrom(TFILE& file)
@@ -139,28 +169,34 @@ bool CMusicFile::ReadFrom(TFILE& file)
     return true;
 }
 
+bool CMusicFile::failWrite(const QString& text, int error, Warnings warnings)
+{
+    m_writeProblem = QStringLiteral("%1 (%2)").arg(text, SaveFailureReason(error));
+    if (warnings == Warnings::Show)
+        ShowWarning(text, MB_ICONEXCLAMATION);
+    return false;
+}
+
 bool CMusicFile::WriteFile(const QString& path, Warnings warnings)
 {
     Modified = 0;
     m_writeProblem.clear();
-    auto fail = [&](const QString& text) {
-        m_writeProblem = text;
-        if (warnings == Warnings::Show)
-            ShowWarning(text, MB_ICONEXCLAMATION);
-        return false;
-    };
-    // A target that is not a regular file (a link to a FIFO or a device) is refused.
+    // A target that is not a regular file (a link to a FIFO or a device), or someone
+    // else's, is refused.
     ReplaceFile file(path);
     if (!file.IsOpen())
-        return fail(QStringLiteral("파일을 열수 없습니다. #11"));
+        return failWrite(QStringLiteral("파일을 열수 없습니다. #11"), file.Error(), warnings);
     file.SetBufferBytes(256 * 1024);
     setHeaderCount(Entries->Count());
-    bool ok = std::fwrite(Header, HeaderSize, 1, file.Stream()) == 1;
+    bool ok = file.Write(Header, HeaderSize);
     for (int i = 0; ok && i < Entries->Count(); ++i)
-        ok = std::fwrite(Entries->Get(i), RecordSize, 1, file.Stream()) == 1;
+        ok = file.Write(Entries->Get(i), RecordSize);
     ok = ok && file.Commit();
     if (!ok)
-        return fail(QStringLiteral("파일을 쓸수 없습니다. #12"));
+        return failWrite(QStringLiteral("파일을 쓸수 없습니다. #12"), file.Error(), warnings);
+    m_readInPart = false;
+    m_readProblem.clear();
+    m_replaceUnread = false;
     return true;
 }
 
@@ -171,6 +207,13 @@ bool CMusicFile::Load()
 
 bool CMusicFile::Save(Warnings warnings)
 {
+    m_writeProblem.clear();
+    if (!ProgramFolderWritable())
+        return failWrite(QStringLiteral("파일을 열수 없습니다. #11"), EROFS, warnings);
+    if (m_readInPart && !m_replaceUnread) {
+        m_writeProblem = QStringLiteral("읽지 못한 기록이 있어 덮어쓰지 않았습니다");
+        return false;
+    }
     return WriteFile(FileName(), warnings);
 }
 

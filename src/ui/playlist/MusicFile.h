@@ -76,7 +76,10 @@ public:
     QString FileName() const;
     // Appends the file's records to `Entries` (emptied first, never freed). False,
     // silently, when the file cannot be opened or a record is short; false with
-    // warning #2 when the header is short.
+    // warning #2 when the header is short. A file that exists but could not be read in
+    // full (unreadable, a read error, or more records than its count says) is
+    // remembered: ReadInPart() and ReadProblem() say so, and Save refuses to replace it
+    // until AllowReplacingUnread().
     bool ReadFile(const QString& path);
     // The same read from an already opened stream.
     bool ReadFrom(TFILE& file);
@@ -84,13 +87,21 @@ public:
     // Writes `Header` with the current count and the records of `Entries`. The file
     // is replaced only when everything was written; otherwise it keeps its old
     // contents and warning #11 (no file could be created, or the name is not a
-    // regular file) or #12 is shown, or with Quiet only kept in WriteProblem.
+    // regular file) or #12 is shown, or with Quiet only kept in WriteProblem with the
+    // reason after it.
     bool WriteFile(const QString& path, Warnings warnings = Warnings::Show);
     bool Load();
+    // Writes FileName(); refused (#11) while the program's folder cannot be written, and
+    // while the file holds records that were not read, unless allowed.
     bool Save(Warnings warnings = Warnings::Show);
     bool SaveIfModified();
     // The warning text of the last failed write; empty after one that succeeded.
     const QString& WriteProblem() const { return m_writeProblem; }
+    bool ReadInPart() const { return m_readInPart; }
+    // What kept the last read from being whole, naming the file; empty when it was.
+    const QString& ReadProblem() const { return m_readProblem; }
+    // The next Save replaces the file even though it holds records not read.
+    void AllowReplacingUnread() { m_replaceUnread = true; }
 
     std::uint8_t Header[HeaderSize];
     std::uint8_t PageNo;
@@ -100,8 +111,13 @@ public:
 
 private:
     void setHeaderCount(std::int32_t count);
+    bool failWrite(const QString& text, int error, Warnings warnings);
+    void readInPart(const QString& path, const QString& why);
 
     QString m_writeProblem;
+    QString m_readProblem;
+    bool m_readInPart = false;
+    bool m_replaceUnread = false;
 };
 
 // The tab caption of page 1 to 5, blanks included ("최신음악", "  가요  ", ...).

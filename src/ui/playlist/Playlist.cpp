@@ -45,6 +45,8 @@ TFormPlayList::TFormPlayList(PlaylistModel& model)
     Pages->LoadTempList();
     // The pages got their trees when `Pages` was made; now their files fill them.
     Pages->LoadPages();
+    if (const QString unread = Pages->PageReadProblems(); !unread.isEmpty())
+        App.FileProblems.TellAtStart(unread);
     if (Model().TempCount() > 0)
         PanelTemprary->SetCaption(QString());
 
@@ -55,18 +57,57 @@ TFormPlayList::TFormPlayList(PlaylistModel& model)
     connect(N2, &QAction::triggered, this, [this] { Pages->DeleteSelected(ShownTree()); });
     connect(N1, &QAction::triggered, this, [this] { Pages->DeleteSelectedTemp(); });
     dxButton2->OnClick = [this](QObject*) { Pages->SaveToFile(); };
-    dxButton4->OnClick = [this](QObject*) { Pages->LoadPages(); };
+    dxButton4->OnClick = [this](QObject*) {
+        Pages->LoadPages();
+        if (const QString unread = Pages->PageReadProblems(); !unread.isEmpty())
+            ShowWarning(unread, MB_ICONEXCLAMATION);
+    };
 }
 
 TFormPlayList::~TFormPlayList()
 {
     if (OnDestroy)
         OnDestroy(this);
-    Pages->SaveTempList();
-    Pages->SavePages(false);
+    if (!m_listsSaved)
+        SaveLists();
     Pages.reset();
     delete dxButton1;
     delete dxButton3;
+}
+
+void TFormPlayList::SaveLists()
+{
+    m_listsSaved = true;
+    Pages->SaveTempList();
+    Pages->SavePages(false);
+}
+
+void TFormPlayList::OfferKeptList()
+{
+    TempListFile& file = Model().TempFile();
+    const QStringList kept = file.ReadKeptList();
+    if (kept.isEmpty()) {
+        file.RemoveKeptList();
+        return;
+    }
+    const int answer = ShowNotice(QStringLiteral("지난번에 저장하지 못한 임시 목록이 있습니다. 다시 넣을까요?"),
+                                  MB_YESNO | MB_ICONQUESTION);
+    // Without an answer (no one to ask) the list stays for the next start.
+    if (answer != IDYES && answer != IDNO)
+        return;
+    file.RemoveKeptList();
+    if (answer == IDNO)
+        return;
+    // As a drop on the list takes them, in one insertion.
+    DropBatch batch;
+    for (const QString& path : kept)
+        if (IsMusicFile(path))
+            batch.Paths.append(path);
+    Model().Receive(PlaylistModel::ListPage, batch);
+    if (Model().TempCount() > 0)
+        PanelTemprary->SetCaption(QString());
+    // Written at once; what cannot be is kept again.
+    Pages->SaveTempList();
 }
 
 // --- pages and list ---

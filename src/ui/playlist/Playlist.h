@@ -77,12 +77,20 @@ public:
     // Builds the window from `Settings` and loads "Temprary.txt" and the page files into
     // `model`, which must outlive the window.
     explicit TFormPlayList(PlaylistModel& model);
-    // Writes "Temprary.txt" (and page files only when a page says it changed).
+    // Writes "Temprary.txt" (and page files only when a page says it changed), unless
+    // SaveLists did.
     ~TFormPlayList() override;
+
+    // Writes "Temprary.txt" now (and the page files a page says changed), telling what
+    // fails through App.FileProblems; the program calls it while its windows still show.
+    void SaveLists();
+    // Once the windows show: when a list could not be written last time, asks whether
+    // its entries go back into the temporary list.
+    void OfferKeptList();
 
     // --- pages, list, drops ---
     void AddTempPath(const QString& path) { Pages->AddTempPath(path); }
-    // Writes "Temprary.txt" on the list writer.
+    // Writes "Temprary.txt" on the list's saver thread.
     void SaveTempList() { Pages->SaveTempListLater(); }
     // Brackets AddTempPath calls whose paths join the list together (PlaylistPages).
     void BeginTempUpdate();
@@ -169,6 +177,7 @@ private:
     WindowMoveLoop m_moveLoop;
     PositionSettler m_placement{this};
     WindowSizeLoop m_sizeLoop;
+    bool m_listsSaved = false;
     bool m_showVolumeQueued = false;
     // The master volume in whole percent as last read or set: the keys step from it, not
     // from the knob's pixel, which is coarser than a percent.

@@ -13,15 +13,7 @@
 
 #include <algorithm>
 
-#include <sys/stat.h>
-
 namespace {
-
-bool isFolder(const QString& path)
-{
-    struct stat st {};
-    return ::stat(FileNameBytes(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
-}
 
 // At most this many names are listed in one message; the rest are counted.
 constexpr int kNamesShown = 10;
@@ -69,6 +61,13 @@ void PlaylistPages::OpenHandedPaths(const QStringList& paths, bool play)
 
 void PlaylistPages::queueJob(DropJob::Target kind, const QStringList& names, int pageNo, bool play)
 {
+    if (play) {
+        // The last hand-over's song is the one wanted: earlier ones give up theirs.
+        for (auto& [id, job] : m_jobs)
+            job.Play = false;
+        m_playTimer.stop();
+        m_playPath.clear();
+    }
     const std::uint64_t id = drops().Add(DropJob{kind, names});
     JobState& job = m_jobs[id];
     job.PageNo = pageNo;
@@ -84,7 +83,14 @@ DropQueue& PlaylistPages::drops()
 
 bool PlaylistPages::DropsIdle() const
 {
-    return (!m_queue || m_queue->Idle()) && m_listWriter.Idle();
+    return (!m_queue || m_queue->Idle()) && !m_playTimer.isActive() && m_model.TempFile().Idle();
+}
+
+void PlaylistPages::playHanded()
+{
+    const int row = m_model.TempRowOf(std::exchange(m_playPath, QString()));
+    if (row >= 0 && OnHandedEntry)
+        OnHandedEntry(row);
 }
 
 bool PlaylistPages::FinishDrops(int timeoutMs)
@@ -113,19 +119,22 @@ void PlaylistPages::receive(DropBatch& batch)
     int first = -1;
     m_model.Receive(job.PageNo, batch, &job.LineBreaks, job.Play && !job.Played ? &first : nullptr);
     if (first >= 0) {
+        // Played once no later hand-over wants its own song (many may come at once).
         job.Played = true;
-        if (OnHandedEntry)
-            OnHandedEntry(first);
+        m_playPath = m_model.TempPath(first);
+        m_playTimer.start(kPlayDelayMs);
     }
     if (!batch.Last)
         return;
     const JobState done = std::move(job);
     m_jobs.erase(found);
     if (done.PageNo == PlaylistModel::ListPage)
-        SaveTempListLater();
-    const QString refused = RefusedNamesText(done.TooLong, done.LineBreaks);
-    if (!refused.isEmpty())
-        ShowWarning(refused, MB_ICONEXCLAMATION);
+        m_model.SaveTempListLater();
+    // One warning per drop: what could not be stored and what the walk left out.
+    QStringList texts{RefusedNamesText(done.TooLong, done.LineBreaks), WalkLeftOutText(batch.LeftOut)};
+    texts.removeAll(QString());
+    if (!texts.isEmpty())
+        ShowWarning(texts.join(QStringLiteral("\n\n")), MB_ICONEXCLAMATION);
 }
 
 void PlaylistPages::AddPageEntry(TDropTreeView* tree, const QString& path, bool isFolder, int level)
@@ -142,13 +151,10 @@ void PlaylistPages::AddTempPath(const QString& path)
         m_pending.append(path);
         return;
     }
-    // A folder is walked by the drop walker; a file waits behind the walks queued
-    // before it, so entries keep the order they were asked for in.
-    if (!DropsIdle() || isFolder(path)) {
-        queueJob(DropJob::Target::List, {path}, PlaylistModel::ListPage, false);
-        return;
-    }
-    AddTempFile(path);
+    // Whether the path is a folder is asked on the drop walker, never here: a path on a
+    // mount that hangs must not hold up the windows. Entries keep the order they were
+    // asked for in, behind the walks queued before them.
+    queueJob(DropJob::Target::List, {path}, PlaylistModel::ListPage, false);
 }
 
 void PlaylistPages::AddTempFile(const QString& path)
@@ -175,8 +181,7 @@ void PlaylistPages::EndAdding()
 
 void PlaylistPages::AddChosenFiles(const QStringList& paths)
 {
-    BeginAdding();
-    for (const QString& path : paths)
-        AddTempPath(path);
-    EndAdding();
+    // One job: the list's file is written once it is done.
+    if (!paths.isEmpty())
+        queueJob(DropJob::Target::List, paths, PlaylistModel::ListPage, false);
 }

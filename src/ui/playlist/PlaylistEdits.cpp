@@ -6,7 +6,6 @@
 #include "AppFolder.h"
 #include "DropQueue.h"
 #include "DropWalk.h"
-#include "StringList.h"
 #include "TempList.h"
 
 #include <algorithm>
@@ -361,16 +360,15 @@ QString PlaylistModel::TempListFileName()
 
 void PlaylistModel::LoadTempList()
 {
-    SvStringList lines;
-    if (!lines->LoadFromFile(TempListFileName()))
-        return;
-    AddTempItems(lines->ToStringList());
+    AddTempItems(m_tempFile.Load(TempListFileName()));
 }
 
 bool PlaylistModel::SaveTempList() const
 {
-    SvStringList lines;
-    for (const QString& path : m_temp)
-        lines->Add(path);
-    return lines->SaveToFile(TempListFileName());
+    return m_tempFile.SaveNow(TempListFileName(), TempPaths());
+}
+
+void PlaylistModel::SaveTempListLater() const
+{
+    m_tempFile.SaveLater(TempListFileName(), TempPaths());
 }

@@ -1,5 +1,6 @@
 #include "PlaylistModel.h"
 
+#include "Cmain.h"
 #include "FileName.h"
 
 #include <QMimeData>
@@ -20,7 +21,7 @@ QString EntryRowText(const TMusicFile& record, const QString& nodeText)
     return number + QString(2 * record.Level, QLatin1Char(' ')) + QLatin1Char(' ') + nodeText;
 }
 
-PlaylistModel::PlaylistModel(QObject* parent) : QAbstractItemModel(parent)
+PlaylistModel::PlaylistModel(QObject* parent) : QAbstractItemModel(parent), m_tempFile(App.FileProblems)
 {
     for (auto& selection : m_selections)
         selection = std::make_unique<QItemSelectionModel>(this);

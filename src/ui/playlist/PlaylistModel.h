@@ -24,6 +24,7 @@
 // is selected).
 
 #include "MusicFile.h"
+#include "TempListFile.h"
 
 #include <QAbstractItemModel>
 #include <QHash>
@@ -189,10 +190,13 @@ public:
     void LoadPages();
     void SavePages(bool all, CMusicFile::Warnings warnings = CMusicFile::Warnings::Show);
     // "Temprary.txt": its lines appended to the list; the list written, replacing the
-    // file (false when it could not be, the old file then stays).
+    // file (false when it could not be, the old file then stays), now or on the saver
+    // thread. What cannot be written is said and kept (TempListFile.h).
     static QString TempListFileName();
     void LoadTempList();
     bool SaveTempList() const;
+    void SaveTempListLater() const;
+    TempListFile& TempFile() const { return m_tempFile; }
 
     // --- which entry plays ---
 
@@ -263,6 +267,8 @@ private:
     void rebuildTempRows() const;
 
     TM_PlayList m_store;
+    // "Temprary.txt": read, written now or on its saver thread, kept when it cannot be.
+    mutable TempListFile m_tempFile;
     std::array<PageRecords, PageCount> m_pages;
     std::vector<QString> m_temp;
     // The row of the first entry of each path of the list, so a drop of thousands of

@@ -1,5 +1,6 @@
 #include "PlaylistPages.h"
 
+#include "AppFolder.h"
 #include "G.h"
 
 
@@ -26,6 +27,8 @@ PlaylistPages::PlaylistPages(const std::array<TDropTreeView*, 5>& trees, TDropLi
                                             [this](const QStringList& paths) { WMDropFiles(m_list, paths); }));
     m_connections.push_back(QObject::connect(m_list, &TDropListView::EntriesDropped, m_list,
                                             [this](QWidget* source, int target) { MoveTempEntries(source, target); }));
+    m_playTimer.setSingleShot(true);
+    m_connections.push_back(QObject::connect(&m_playTimer, &QTimer::timeout, m_list, [this] { playHanded(); }));
 }
 
 PlaylistPages::~PlaylistPages()
@@ -71,6 +74,18 @@ bool PlaylistPages::LoadPages()
     return true;
 }
 
+QString PlaylistPages::PageReadProblems() const
+{
+    QStringList problems;
+    for (int n = 1; n <= 5; ++n)
+        if (Page(n).ReadInPart())
+            problems.append(QStringLiteral("  ") + Page(n).ReadProblem());
+    if (problems.isEmpty())
+        return {};
+    return QStringLiteral("다 읽지 못한 페이지 파일이 있습니다. \"Save To File\"은 이 파일을 덮어쓰기 전에 묻습니다.\n")
+        + problems.join(QLatin1Char('\n'));
+}
+
 bool PlaylistPages::SavePages(bool all)
 {
     m_model.SavePages(all);
@@ -99,6 +114,21 @@ QString SaveToFileReport(const std::array<QString, 5>& problems)
 
 void PlaylistPages::SaveToFile()
 {
+    // Records a read did not take are not destroyed unasked.
+    QStringList unread;
+    for (int n = 1; n <= 5; ++n)
+        if (Page(n).ReadInPart())
+            unread.append(QStringLiteral("  ") + Page(n).ReadProblem());
+    if (!unread.isEmpty() && ProgramFolderWritable()) {
+        const int answer = ShowMessageBox(QStringLiteral("확인"),
+                                          QStringLiteral("다음 페이지 파일에는 읽지 못한 기록이 있습니다.\n%1\n\n"
+                                                         "지금 보이는 목록으로 덮어쓸까요?")
+                                              .arg(unread.join(QLatin1Char('\n'))),
+                                          MB_YESNO | MB_ICONQUESTION);
+        if (answer == IDYES)
+            for (int n = 1; n <= 5; ++n)
+                Page(n).AllowReplacingUnread();
+    }
     // One answer for the five writes: the notice only when every page was saved.
     m_model.SavePages(true, CMusicFile::Warnings::Quiet);
     std::array<QString, 5> problems;
@@ -150,12 +180,5 @@ void PlaylistPages::LoadTempList()
 
 bool PlaylistPages::SaveTempList()
 {
-    // A list the writer still holds is older than this one: it must not land after it.
-    m_listWriter.Wait();
     return m_model.SaveTempList();
-}
-
-void PlaylistPages::SaveTempListLater()
-{
-    m_listWriter.Save(PlaylistModel::TempListFileName(), m_model.TempPaths());
 }

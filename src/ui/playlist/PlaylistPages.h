@@ -7,7 +7,6 @@
 
 #include "DropQueue.h"
 #include "DropWalk.h"
-#include "ListWriter.h"
 #include "MusicFile.h"
 #include "PlaylistModel.h"
 #include "PlaylistViews.h"
@@ -15,6 +14,7 @@
 #include <QMetaObject>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
 #include <array>
 #include <functional>
@@ -52,9 +52,13 @@ public:
 
     // Pages and their files.
     bool LoadPages();
+    // What kept page files from being read in full at the last LoadPages, in one text
+    // that names them; empty when every file was read whole.
+    QString PageReadProblems() const;
     bool SavePages(bool all);
     // The "Save To File" button: every page written, then one box: the notice when all
-    // were saved, else a warning naming the pages saved and those not.
+    // were saved, else a warning naming the pages saved and those not. A page file that
+    // holds records which were not read is replaced only when the listener says yes.
     void SaveToFile();
     // Numbers the file entries of a page 1, 2, 3, ... in order; headings keep theirs.
     void RenumberPage(const TDropTreeView* tree);
@@ -76,8 +80,8 @@ public:
     void LoadTempList();
     // False when the file could not be replaced; it then keeps its old contents.
     bool SaveTempList();
-    // The same on the list writer (ListWriter.h): the window goes on at once.
-    void SaveTempListLater();
+    // The same on the list's saver thread (TempListFile.h): the window goes on at once.
+    void SaveTempListLater() { m_model.SaveTempListLater(); }
 
     // Drops. `names` are the dropped local paths; `target` a page tree or the list. The
     // names are walked on the drop walker (DropQueue.h), one drop after the other; the
@@ -86,10 +90,13 @@ public:
     void WMDropFiles(QWidget* target, const QStringList& names);
     // Paths handed to the program (command line, second start): added to the list as a
     // drop on it adds them. With `play`, the first entry they lead to, new or already
-    // listed, goes to OnHandedEntry as soon as it is met.
+    // listed, goes to OnHandedEntry once it is met and no later hand-over asked to play
+    // for kPlayDelayMs: of many hand-overs at once, the last one's plays, once.
     void OpenHandedPaths(const QStringList& paths, bool play);
     std::function<void(int row)> OnHandedEntry;
-    // True when every drop is on the list or its page and the list's file is written.
+    static constexpr int kPlayDelayMs = 100;
+    // True when every drop has been put on the list or its page, its song played and the
+    // list's file written.
     bool DropsIdle() const;
     // Runs the event loop until DropsIdle, at most `timeoutMs`; returns DropsIdle.
     bool FinishDrops(int timeoutMs = 30000);
@@ -123,6 +130,7 @@ private:
         QStringList TooLong;
         QStringList LineBreaks;
     };
+    void playHanded();
     void queueJob(DropJob::Target kind, const QStringList& names, int pageNo, bool play);
     DropQueue& drops();
     void receive(DropBatch& batch);
@@ -135,7 +143,8 @@ private:
     std::map<std::uint64_t, JobState> m_jobs;
     int m_adding = 0;
     QStringList m_pending;  // paths given between BeginAdding and EndAdding
-    mutable TempListWriter m_listWriter;
+    QString m_playPath;  // the handed entry to play when m_playTimer fires
+    QTimer m_playTimer;
     // Last, so that it goes first: no batch arrives once the rest is being torn down.
     std::unique_ptr<DropQueue> m_queue;
 };

@@ -4,6 +4,8 @@
 #include "ReplaceFile.h"
 #include "TempList.h"
 
+#include <limits>
+
 
 QStringList TStringList::ToStringList() const
 {
@@ -16,8 +18,8 @@ QStringList TStringList::ToStringList() const
 
 namespace {
 
-// Far more than any list of paths; a larger "file" is not one of ours.
-constexpr qint64 kMaxListBytes = 64 * 1024 * 1024;
+// Any size memory holds: a long list is still the listener's.
+constexpr qint64 kMaxListBytes = std::numeric_limits<qint64>::max();
 
 } // namespace
 

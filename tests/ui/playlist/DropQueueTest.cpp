@@ -6,7 +6,6 @@
 
 #include "DropQueue.h"
 #include "FileName.h"
-#include "ListWriter.h"
 #include "TempList.h"
 
 #include <QDeadlineTimer>
@@ -143,26 +142,6 @@ TEST_F(DropQueueTest, ABusyWindowGetsFewerLargerBatchesOneAtATime)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     EXPECT_EQ(log, (QStringList{"batch 2000", "posted", "batch 1", "posted"}));
     EXPECT_TRUE(queue.Idle());
-}
-
-// The list writer writes the newest list it was given, and what it still holds when it
-// goes: the user's list is never lost to a write that had not yet happened.
-TEST_F(DropQueueTest, TheListWriterWritesTheNewestListAndWhatItHoldsAtTheEnd)
-{
-    const QString file = Path(QStringLiteral("Temprary.txt"));
-    {
-        TempListWriter writer;
-        QStringList many;
-        for (int i = 0; i < 20000; ++i)
-            many.append(QStringLiteral("/m/%1.mp3").arg(i));
-        writer.Save(file, many);
-        writer.Save(file, {QStringLiteral("/m/a.mp3")});
-        writer.Wait();
-        EXPECT_TRUE(writer.Idle());
-        EXPECT_EQ(ReadBytes(QStringLiteral("Temprary.txt")), QByteArray("/m/a.mp3\r\n"));
-        writer.Save(file, {QStringLiteral("/m/b.mp3")});
-    }
-    EXPECT_EQ(ReadBytes(QStringLiteral("Temprary.txt")), QByteArray("/m/b.mp3\r\n"));
 }
 
 // Closing the window in the middle of a walk ends it at once: the walk of a slow disk

@@ -77,6 +77,46 @@ TEST_F(OpenPaths, FilesAndFoldersJoinTheListAsADropWouldAndTheFirstPlays)
     EXPECT_TRUE(ReadBytes("Temprary.txt").contains("c.wav"));
 }
 
+// Second starts coming all at once: every song is added once, in the order they came,
+// and only the last one's plays.
+TEST_F(OpenPaths, OfManyHandOversAtOnceOnlyTheLastOnesSongPlays)
+{
+    const QString a = Make("a.mp3");
+    const QString b = Make("b.mp3");
+    const QString c = Make("c.mp3");
+    TFormPlayList& form = Open();
+    form.OpenPaths({a}, true);
+    form.OpenPaths({b, a}, true);
+    form.OpenPaths({c}, true);
+    ASSERT_TRUE(form.Pages->FinishDrops());
+    EXPECT_EQ(form.ListView1->Captions(), (QStringList{a, b, c}));
+    EXPECT_EQ(m_played, QStringList{c});
+}
+
+// A list that could not be written last time is offered back once the windows show.
+TEST_F(OpenPaths, AListKeptLastTimeIsOfferedBackAndAddedOnYes)
+{
+    const QByteArray savedState = qgetenv("XDG_STATE_HOME");
+    qputenv("XDG_STATE_HOME", QFile::encodeName(Path("state")));
+    QDir().mkpath(Path("state/sorvel"));
+    WriteBytes("state/sorvel/Temprary.txt", "/k/a.mp3\r\n/k/b.mp3\r\n");
+    WriteBytes("Temprary.txt", "/k/b.mp3\r\n");
+    QStringList questions;
+    SetMessageBoxHandler([&](const QString&, const QString& text, int flags) {
+        questions << text;
+        return (flags & 0x0F) == MB_YESNO ? IDYES : IDOK;
+    });
+    TFormPlayList& form = Open();
+    form.OfferKeptList();
+    EXPECT_EQ(questions, QStringList{QStringLiteral("지난번에 저장하지 못한 임시 목록이 있습니다. 다시 넣을까요?")});
+    EXPECT_EQ(form.ListView1->Captions(), (QStringList{"/k/b.mp3", "/k/a.mp3"}));
+    EXPECT_FALSE(QFile::exists(Path("state/sorvel/Temprary.txt")));
+    EXPECT_EQ(ReadBytes("Temprary.txt"), "/k/b.mp3\r\n/k/a.mp3\r\n");
+    form.OfferKeptList();
+    EXPECT_EQ(questions.size(), 1);
+    qputenv("XDG_STATE_HOME", savedState);
+}
+
 TEST_F(OpenPaths, ASongAlreadyListedPlaysWithoutASecondEntry)
 {
     const QString a = Make("music/a.mp3");

@@ -191,6 +191,26 @@ TEST_F(PageFileDamage, NegativeCountReadsNoRecords)
     EXPECT_EQ(page.Entries->Count(), 0);
 }
 
+// Records past the count (a count of -1 hides them all) are never destroyed unasked.
+TEST_F(PageFileDamage, RecordsBeyondTheCountAreNamedAndNotReplacedUnasked)
+{
+    const QByteArray bytes = HeaderBytes(-1) + RecordBytes(MakeRecord(false, 0, 1, QStringLiteral("/m/a.mp3")))
+        + RecordBytes(MakeRecord(false, 0, 2, QStringLiteral("/m/b.mp3")));
+    WriteBytes(QStringLiteral("MusicList2.dat"), bytes);
+    CMusicFile page(2);
+    EXPECT_TRUE(page.Load());
+    EXPECT_EQ(page.Entries->Count(), 0);
+    EXPECT_TRUE(page.ReadInPart());
+    EXPECT_EQ(page.ReadProblem(), QStringLiteral("MusicList2.dat: 머리글에 적힌 수(-1)보다 기록이 많습니다"));
+    EXPECT_FALSE(page.Save());
+    EXPECT_EQ(ReadBytes(QStringLiteral("MusicList2.dat")), bytes);
+    page.AllowReplacingUnread();
+    EXPECT_TRUE(page.Save());
+    EXPECT_EQ(ReadBytes(QStringLiteral("MusicList2.dat")).size(), 500);
+    EXPECT_FALSE(page.ReadInPart());
+    EXPECT_TRUE(m_boxes.empty());
+}
+
 TEST_F(PageFileDamage, PathWithoutNulStopsAtFieldEnd)
 {
     QByteArray record(500, 'a');
@@ -256,6 +276,16 @@ TEST_F(PageFileWriteFailure, FailedWriteKeepsOldFileAndWarnsNumberTwelve)
     EXPECT_EQ(m_boxes[0].Text, QStringLiteral("파일을 쓸수 없습니다. #12"));
     EXPECT_EQ(FolderNames(), QStringList{QStringLiteral("MusicList1.dat")});
     page.Entries->Clear();
+}
+
+// With the program's folder read-only nothing is written anywhere, and the page says so.
+TEST_F(PageFileWriteFailure, AReadOnlyFolderIsNeverWritten)
+{
+    SetProgramFolderOverride(m_dir.path(), false);
+    CMusicFile page(1);
+    EXPECT_FALSE(page.Save(CMusicFile::Warnings::Quiet));
+    EXPECT_EQ(page.WriteProblem(), QStringLiteral("파일을 열수 없습니다. #11 (쓰기 권한이 없습니다)"));
+    EXPECT_TRUE(FolderNames().isEmpty());
 }
 
 TEST_F(PageFileWriteFailure, UnmodifiedPageIsNotWritten)

@@ -138,6 +138,47 @@ TEST_F(PlaylistDrop, ChosenFilesGoToListAndFile)
     EXPECT_EQ(DecodeTempListText(ReadBytes(QStringLiteral("Temprary.txt"))), m_list->Captions());
 }
 
+// Root reads any folder, so a lister that fails stands in for an unreadable one.
+class LockedLister : public CFolderLister {
+public:
+    bool List(const QString& folder, std::vector<FolderEntry>& entries) override
+    {
+        return !folder.endsWith(QStringLiteral("/locked")) && CFolderLister::List(folder, entries);
+    }
+};
+
+// What a walk leaves out is said in one warning per drop: unreadable folders, links that
+// loop or lead nowhere, and on a page music files under 256 bytes; never the files that
+// are not music.
+TEST_F(PlaylistDrop, WhatAWalkLeavesOutIsSaidOncePerDrop)
+{
+    MakeFile(QStringLiteral("D/a.mp3"), 300);
+    MakeFile(QStringLiteral("D/tiny.mp3"), 100);
+    MakeFile(QStringLiteral("D/notes.txt"), 10);
+    MakeFile(QStringLiteral("D/locked/x.mp3"), 300);
+    QDir().mkpath(Path(QStringLiteral("D/in")));
+    ASSERT_EQ(::symlink("..", QFile::encodeName(Path(QStringLiteral("D/in/back"))).constData()), 0);
+    ASSERT_EQ(::symlink("self", QFile::encodeName(Path(QStringLiteral("D/self"))).constData()), 0);
+    ASSERT_EQ(::symlink("nowhere.mp3", QFile::encodeName(Path(QStringLiteral("D/gone.mp3"))).constData()), 0);
+    LockedLister lister;
+    m_playlist->SetFolderLister(&lister);
+    DropOnPage(1, {QStringLiteral("D")});
+    ASSERT_EQ(m_boxes.size(), 1u);
+    const QString text = m_boxes[0].Text;
+    for (const char* part : {"읽을 수 없는 폴더 1개", "자기 자신으로 돌아가는 링크 2개", "가리키는 곳이 없는 링크 1개",
+                             "256바이트보다 작아 페이지에 넣지 않은 음악 파일 1개"})
+        EXPECT_TRUE(text.contains(QString::fromUtf8(part))) << part << "\n" << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("D/gone.mp3"))) << text.toStdString();
+    EXPECT_FALSE(text.contains(QStringLiteral("notes.txt")));
+
+    m_boxes.clear();
+    DropOnList({QStringLiteral("D")});
+    ASSERT_EQ(m_boxes.size(), 1u);
+    EXPECT_FALSE(m_boxes[0].Text.contains(QStringLiteral("256")));
+    EXPECT_EQ(RelativeCaptions(), (QStringList{"D/a.mp3", "D/tiny.mp3"}));
+    m_playlist->SetFolderLister(nullptr);
+}
+
 TEST_F(PlaylistDrop, SymlinkLoopEnds)
 {
     MakeFile(QStringLiteral("L/a.mp3"), 300);

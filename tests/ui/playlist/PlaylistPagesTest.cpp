@@ -62,6 +62,43 @@ TEST_F(PageLoading, ReloadAppendsAndCopiesAreIndependent)
 
 class PageSaving : public PlaylistTest {};
 
+// A page file holding records the read did not take is named, and replaced only when
+// the listener says yes.
+TEST_F(PageSaving, SaveToFileAsksBeforeReplacingRecordsNotRead)
+{
+    const QByteArray bytes = HeaderBytes(0) + RecordBytes(MakeRecord(false, 0, 1, QStringLiteral("/m/a.mp3")));
+    WriteBytes(QStringLiteral("MusicList3.dat"), bytes);
+    m_playlist->LoadPages();
+    EXPECT_TRUE(m_playlist->PageReadProblems().contains(QStringLiteral("MusicList3.dat")));
+    int answer = IDNO;
+    SetMessageBoxHandler([&](const QString& caption, const QString& text, int flags) {
+        m_boxes.push_back({caption, text, flags});
+        return (flags & 0x0F) == MB_YESNO ? answer : IDOK;
+    });
+    m_playlist->SaveToFile();
+    ASSERT_EQ(m_boxes.size(), 2u);
+    EXPECT_EQ(m_boxes[0].Flags & 0x0F, MB_YESNO);
+    EXPECT_TRUE(m_boxes[1].Text.contains(QStringLiteral("외국음악 (MusicList3.dat): 읽지 못한 기록이 있어 덮어쓰지 않았습니다")))
+        << m_boxes[1].Text.toStdString();
+    EXPECT_EQ(ReadBytes(QStringLiteral("MusicList3.dat")), bytes);
+
+    answer = IDYES;
+    m_boxes.clear();
+    m_playlist->SaveToFile();
+    ASSERT_EQ(m_boxes.size(), 2u);
+    EXPECT_EQ(m_boxes[1].Text, QStringLiteral("MusicFile1~5.dat 로 각 페이지별로 저장 되었습니다."));
+    EXPECT_EQ(ReadBytes(QStringLiteral("MusicList3.dat")).size(), 500);
+}
+
+TEST_F(PageSaving, SaveToFileInAReadOnlyFolderSaysNothingWasSaved)
+{
+    SetProgramFolderOverride(m_dir.path(), false);
+    m_playlist->SaveToFile();
+    ASSERT_EQ(m_boxes.size(), 1u);
+    EXPECT_TRUE(m_boxes[0].Text.endsWith(QStringLiteral("저장된 페이지가 없습니다."))) << m_boxes[0].Text.toStdString();
+    EXPECT_TRUE(FolderNames().isEmpty());
+}
+
 TEST_F(PageSaving, SaveToFileWritesEveryPageThenNotice)
 {
     m_playlist->AddPageEntry(Tree(3), QStringLiteral("/m/a.mp3"), false, 0);

@@ -8,7 +8,7 @@
 // Exit code 1 when a round trip of the hand-over of 50,000 to the list of 150,000 took
 // longer than 50 ms. Each run is a child process of its own, so memory starts clean.
 //
-// Usage: bench_handover [RUNS [FOLDER]]   (5 runs by default; the folders are made in
+// Usage: bench_large_lists [RUNS [FOLDER]]   (5 runs by default; the folders are made in
 // FOLDER and kept there for the next time, else in a temporary folder)
 
 #include "AppFolder.h"

@@ -1,0 +1,22 @@
+#pragma once
+// Playlist files a listener hands the program: M3U (".m3u", its lines in code page 949
+// or UTF-8, as "Temprary.txt" is read), M3U8 (".m3u8", always UTF-8) and PLS (".pls").
+// They are not music: they stay out of the music-format table, and what they name is
+// added by the rules of a drop. Reading them here is text only, no file is touched: the
+// drop walker opens the file, checks what it names and follows a list inside a list once.
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+enum class PlaylistFileKind { None, M3u, M3u8, Pls };
+
+// The kind a path names by its extension (any letter case); None for any other file.
+PlaylistFileKind PlaylistFileKindOf(const QString& path);
+
+// The entries of a playlist file of `kind` holding `bytes`, in order, as absolute paths:
+// a relative one is taken from `folder` (the playlist's own folder), a "file:" URL is
+// the local path it names; comments (M3U lines starting with "#", #EXTINF included),
+// empty lines and other URLs (http: and the like) are left out. PLS entries are its
+// FileN keys in the order of N.
+QStringList PlaylistFileEntries(const QByteArray& bytes, PlaylistFileKind kind, const QString& folder);
