@@ -16,7 +16,7 @@ packages=(
   libxcb1-dev
   fonts-nanum fonts-nanum-coding fonts-baekmuk fonts-liberation2
   openbox xdotool wmctrl trayer dbus-daemon at-spi2-core python3-pyatspi
-  desktop-file-utils appstream playerctl libglib2.0-bin
+  desktop-file-utils appstream playerctl libglib2.0-bin gdb
 )
 
 missing=()

@@ -1,8 +1,11 @@
 #include "Transport.h"
 
+#include "FileName.h"
 #include "G.h"
 
 #include <QSocketNotifier>
+
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cmath>
@@ -14,6 +17,20 @@ QString minSec(qint64 ms)
 {
     const qint64 seconds = std::max<qint64>(ms, 0) / 1000;
     return QString::asprintf("%02lld:%02lld", seconds / 60, seconds % 60);
+}
+
+// Why a file did not open, in words for stderr.
+QString WhyNotPlayable(const QString& path)
+{
+    struct stat info {};
+    if (::stat(FileNameBytes(path).constData(), &info) != 0)
+        return QStringLiteral("no such file");
+    if (!S_ISREG(info.st_mode))
+        return QStringLiteral("not a regular file");
+    const fsound::OpenError why = fsound::LastOpenError();
+    if (why.kind == fsound::OpenError::MissingLibrary)
+        return QStringLiteral("its decoder (%1) could not be loaded").arg(QString::fromStdString(why.library));
+    return QStringLiteral("no decoder plays it");
 }
 
 } // namespace
@@ -55,7 +72,7 @@ void Transport::Play()
         ShowNoSongNotice();
         return;
     }
-    PlayFile(current, m_startMs);
+    PlayOrPassOver(current, m_startMs);
 }
 
 void Transport::Pause()
@@ -92,7 +109,7 @@ void Transport::PlayPath(const QString& path)
         ShowNoSongNotice();
         return;
     }
-    PlayFile(path, 0);
+    PlayOrPassOver(path);
 }
 
 bool Transport::PlayFile(const QString& path, qint64 startMs)
@@ -159,7 +176,7 @@ void Transport::Next()
 {
     const QString next = m_songs ? m_songs->NextSong() : QString();
     if (!next.isEmpty())
-        PlayFile(next, 0);
+        PlayOrPassOver(next);
 }
 
 void Transport::Previous()
@@ -170,7 +187,25 @@ void Transport::Previous()
     }
     const QString previous = m_songs ? m_songs->PreviousSong() : QString();
     if (!previous.isEmpty())
-        PlayFile(previous, 0);
+        PlayOrPassOver(previous, 0, true);
+}
+
+void Transport::PlayOrPassOver(const QString& path, qint64 startMs, bool backwards)
+{
+    const int bound = m_songs ? m_songs->SongCount() : 0;
+    QString candidate = path;
+    for (int tried = 0; !candidate.isEmpty(); ++tried) {
+        if (PlayFile(candidate, tried == 0 ? startMs : 0))
+            return;
+        std::fprintf(stderr, "sorvel: passed over %s: %s\n", candidate.toLocal8Bit().constData(),
+                     WhyNotPlayable(candidate).toLocal8Bit().constData());
+        emit SongSkipped(candidate);
+        if (!m_songs || tried + 1 >= bound)
+            break;
+        candidate = backwards ? m_songs->PreviousSong() : m_songs->NextSong();
+    }
+    if (m_songs && bound > 0)
+        ShowNotice(QStringLiteral("목록에서 재생할 수 있는 음악 파일을 찾지 못했습니다."), MB_ICONEXCLAMATION);
 }
 
 bool Transport::CanGoPrevious() const
@@ -332,7 +367,7 @@ void Transport::SongEnded()
             if (next.isEmpty())
                 Stop();
             else
-                PlayFile(next, 0);
+                PlayOrPassOver(next);
             return;
         }
         m_ogg.m_TakeQueued();
@@ -351,5 +386,5 @@ void Transport::SongEnded()
     if (next.isEmpty())
         Stop();
     else
-        PlayFile(next, 0);
+        PlayOrPassOver(next);
 }

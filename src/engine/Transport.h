@@ -41,6 +41,10 @@ public:
     virtual QString PreviousSong() { return {}; }
     // What PreviousSong would give now, with nothing moved.
     virtual QString PeekPreviousSong() { return {}; }
+    // How many entries NextSong (or PreviousSong) can go through before it comes round
+    // to where it began: a bound for passing over songs that cannot play. 0 when the
+    // source cannot tell: a song that cannot play is then not passed over.
+    virtual int SongCount() const { return 0; }
 };
 
 class Transport : public QObject {
@@ -70,6 +74,11 @@ public:
     // Opens a file and plays it from `startMs`. False when it cannot be opened; what
     // played before has stopped then, as the stream player closes it first.
     bool PlayFile(const QString& path, qint64 startMs = 0);
+    // As PlayFile, but a song that cannot be opened is passed over: SongSkipped tells of
+    // it, and the song source's next entry (the previous one, `backwards`) is tried, each
+    // from its start, until one plays or every entry has been tried once; then the
+    // player stops and one box says that nothing could be played.
+    void PlayOrPassOver(const QString& path, qint64 startMs = 0, bool backwards = false);
     void Stop();
     // The next song of the playlist; nothing changes when it has none.
     void Next();
@@ -126,6 +135,8 @@ signals:
     void Seeked(qint64 ms);
     // LengthMs() changed while the song played.
     void LengthChanged();
+    // A song that cannot be played was passed over (stderr has said why).
+    void SongSkipped(const QString& path);
     void VolumeChanged();
 
 private:

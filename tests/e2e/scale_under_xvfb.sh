@@ -25,7 +25,12 @@ session_begin
 export SDL_AUDIODRIVER=dummy QT_QPA_PLATFORM=xcb
 runs=0
 config=
-fail() { echo "FAIL [$config]: $*"; exit 1; }
+pid=
+fail() {
+  echo "FAIL [$config]: $*"
+  [ -n "$pid" ] && ! process_gone "$pid" && show_threads "$pid"
+  exit 1
+}
 
 songs=$work/songs
 mkdir -p "$songs"
@@ -39,12 +44,14 @@ wait_until 10 tray_up || fail "trayer did not take the notification area"
 
 strip_name='^마루엘의 뮤직플레이어 Sorvel$'
 list_name='^음악파일 리스트 - Sorvel$'
-pc() { playerctl -p sorvel "$@" 2>/dev/null; }
+pc() { timeout 5 playerctl -p sorvel "$@" 2>/dev/null; }
 visible() { xdotool search --onlyvisible --name "$1" 2>/dev/null | wc -l; }
 wait_for() {  # wait_for EXPECTED COMMAND...
-  local want=$1; shift
-  for _ in $(seq 50); do [ "$("$@" 2>/dev/null)" = "$want" ] && return 0; sleep 0.1; done
-  return 1
+  local want=$1 end=$((SECONDS + 10)); shift
+  until [ "$("$@" 2>/dev/null)" = "$want" ]; do
+    [ "$SECONDS" -lt "$end" ] || return 1
+    sleep 0.1
+  done
 }
 # "X Y W H" of a window on the X server, in device pixels.
 rect() { xwininfo -id "$1" | awk '/Absolute upper-left X/{x=$NF} /Absolute upper-left Y/{y=$NF} /Width:/{w=$2} /Height:/{h=$2} END{print x, y, w, h}'; }
@@ -93,7 +100,7 @@ run_config() {
       "$home_x" "$home_x" > "$app/Sorvel.ini"
   fi
   local device_x=$((origin + $(px $((home_x - origin)))))
-  (cd "$songs" && exec env "$@" "$app/sorvel" a.wav b.wav > "$app/log" 2>&1) & local pid=$!
+  (cd "$songs" && exec env "$@" "$app/sorvel" a.wav b.wav > "$app/log" 2>&1) & pid=$!
   track $pid
   strip=$(strip_window) || fail "no strip: $(cat "$app/log")"
   wait_for Playing pc status || fail "not playing after start: $(pc status)"
@@ -162,7 +169,7 @@ run_config() {
   before_strip=$(rect "$strip")
   before_list=$(rect "$(list_window)")
   wmctrl -i -c "$strip"
-  wait $pid || fail "closing ended with $?"
+  wait_exit $pid 60 || fail "closing ended with $?: $(cat "$app/log")"
   local ini
   ini=$(tr -d '\r' < "$app/Sorvel.ini" | grep -E '^(Main|PlayList)' | tr '\n' ' ')
   echo "[$config] stored: $ini"
@@ -182,7 +189,7 @@ run_config() {
     || fail "restarted playlist window at $(rect "$(list_window)"), left at $before_list"
   expect_glued "restarted"
   wmctrl -i -c "$strip"
-  wait $pid || fail "closing the second start ended with $?"
+  wait_exit $pid 60 || fail "closing the second start ended with $?: $(cat "$app/log2")"
 }
 
 xft() {  # xft DPI: the X resource a desktop sets for its scale

@@ -7,6 +7,7 @@
 #                          exit everything started below ends and the folder goes
 #   track PID...           a process to end with the session
 #   fail MESSAGE           say why and end with exit code 1
+#   wait_exit PID SECONDS  wait for a program asked to end; one that hangs shows its threads
 #   wait_until SECONDS COMMAND...   run COMMAND until it succeeds; false when time runs out
 #   sound_server_start     a private PulseAudio server whose default sink, sorvel_null,
 #                          plays into nothing at full volume
@@ -76,7 +77,28 @@ end_processes() {
 }
 
 process_gone() {
-  ! kill -0 "$1" 2>/dev/null
+  ! kill -0 "$1" 2>/dev/null || [ "$(awk '{print $3}' "/proc/$1/stat" 2>/dev/null)" = Z ]
+}
+
+# Where each thread of a running program stands (when gdb is there): what a test prints
+# about a program that stopped answering.
+show_threads() {
+  command -v gdb > /dev/null || return 0
+  echo "threads of $1:"
+  timeout 60 gdb -p "$1" -batch -ex 'thread apply all bt' 2>&1 | grep -E '^(Thread|#)' | head -300 || true
+}
+
+# wait_exit PID SECONDS: waits for a program the test asked to end; one still running
+# after SECONDS shows its threads, is ended, and the wait fails.
+wait_exit() {
+  if ! wait_until "$2" process_gone "$1"; then
+    echo "$1 still runs ${2} s after it was asked to end"
+    show_threads "$1"
+    kill -9 "$1" 2>/dev/null || true
+    wait "$1" 2>/dev/null || true
+    return 124
+  fi
+  wait "$1"
 }
 
 session_end() {

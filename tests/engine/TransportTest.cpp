@@ -4,10 +4,13 @@
 #include "support/QtApplication.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QElapsedTimer>
 #include <QSignalSpy>
 
 #include <filesystem>
+
+#include <sys/stat.h>
 
 using namespace std::chrono_literals;
 using fixtures::Library;
@@ -60,6 +63,9 @@ public:
     {
         return list.isEmpty() ? QString() : list[current > 0 ? current - 1 : list.size() - 1];
     }
+    // 0: the songs that cannot play are not passed over.
+    int count = 0;
+    int SongCount() const override { return count; }
 };
 
 class TransportTest : public ::testing::Test {
@@ -200,6 +206,51 @@ TEST_F(TransportTest, ASongEndingWithNothingAfterItStops)
     EXPECT_EQ(transport->TimeText(), "00:00-00:00");
     EXPECT_EQ(transport->LengthMs(), 600);
     EXPECT_EQ(state.count(), 2);  // playing, stopped
+}
+
+TEST_F(TransportTest, SongsThatCannotPlayArePassedOverAndARoundOfThemStopsOnce)
+{
+    const QString folder = QString::fromStdString(Library::instance().folder());
+    QFile text(folder + "/text.mp3");
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("not a song at all\n");
+    text.close();
+    QFile empty(folder + "/empty.flac");
+    ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
+    empty.close();
+    const QString fifo = folder + "/pipe.mp3";
+    ::mkfifo(QFile::encodeName(fifo).constData(), 0600);
+    songs.list = {tone("wav", 0.5), text.fileName(), empty.fileName(), folder + "/gone.mp3", fifo, tone("ogg", 0.6)};
+    songs.count = static_cast<int>(songs.list.size());
+    songs.wraps = true;
+    QSignalSpy skipped(transport.get(), &Transport::SongSkipped);
+    transport->Play();
+    ASSERT_TRUE(spinUntil([&] { return songs.current == 5; }, 3s)) << "stuck at " << songs.current;
+    EXPECT_EQ(transport->State(), TransportState::Playing);
+    EXPECT_EQ(transport->SongPath(), songs.list[5]);
+    ASSERT_EQ(skipped.count(), 4);
+    EXPECT_EQ(skipped.at(0).at(0).toString(), songs.list[1]);
+    EXPECT_EQ(skipped.at(3).at(0).toString(), fifo);
+    EXPECT_TRUE(boxes.isEmpty()) << "no box while music plays";
+
+    // A double click on a bad entry plays the next good one after it.
+    songs.current = 2;
+    transport->PlayPath(songs.CurrentSong());
+    EXPECT_EQ(songs.current, 5);
+    EXPECT_EQ(transport->State(), TransportState::Playing);
+
+    // Nothing in the list can play: one box, stopped, and no endless round.
+    transport->Stop();
+    songs.list = {text.fileName(), empty.fileName(), folder + "/gone.mp3"};
+    songs.count = 3;
+    songs.current = 0;
+    skipped.clear();
+    transport->Play();
+    EXPECT_EQ(transport->State(), TransportState::Stopped);
+    EXPECT_EQ(skipped.count(), 3);
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_TRUE(boxes[0].contains("재생할 수 있는 음악 파일을 찾지 못했습니다")) << boxes[0].toStdString();
+    QFile::remove(fifo);
 }
 
 TEST_F(TransportTest, TheNextSongFollowsAndABadOneStops)

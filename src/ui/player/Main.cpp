@@ -97,6 +97,9 @@ TFormMain::TFormMain(Transport& transport, SpectrumFrameSink& spectrum, IPlayLis
     connect(&m_transport, &Transport::Seeked, this, &TFormMain::ShowPosition);
     connect(&m_transport, &Transport::LengthChanged, this, &TFormMain::ShowPosition);
     connect(&m_transport, &Transport::VolumeChanged, this, &TFormMain::MoveVolumeKnobToTransport);
+    connect(&m_transport, &Transport::SongSkipped, this, &TFormMain::ShowSkipped);
+    m_skipNotice.setSingleShot(true);
+    connect(&m_skipNotice, &QTimer::timeout, this, &TFormMain::ShowTitle);
     ShowTransportState();
 }
 
@@ -207,12 +210,31 @@ void TFormMain::ShowTransportState()
     ShowPosition();
 }
 
-void TFormMain::ShowSong()
+void TFormMain::ShowTitle()
 {
     const QString path = m_transport.SongPath();
     // Qt labels show ampersands as they are; nothing to double.
     LTitle->setText(ReadableFileName(path.mid(path.lastIndexOf(QLatin1Char('/')) + 1)));
     ScrollTitle(true);
+}
+
+void TFormMain::ShowSkipped(const QString& path)
+{
+    if (m_closed)
+        return;
+    LTitle->setText(QStringLiteral("재생할 수 없는 파일을 건너뛰었습니다: %1")
+                        .arg(ReadableFileName(path.mid(path.lastIndexOf(QLatin1Char('/')) + 1))));
+    ScrollTitle(true);
+    m_skipNotice.start(SkipNoticeMs);
+    ScheduleKnob();  // a long notice creeps along like a long title
+}
+
+void TFormMain::ShowSong()
+{
+    // A notice of a song passed over stays its time; the title of the song that plays
+    // instead follows it.
+    if (!m_skipNotice.isActive())
+        ShowTitle();
     const strOggTagInfo tag = m_transport.TagInfo();
     Label3->setText(tag.Artist);
     Label2->setText(tag.Title);

@@ -148,6 +148,7 @@ public:
     StripLabel* Label3 = nullptr;
     QTimer Timer1;
     QTimer TimerPosition;
+    static constexpr int SkipNoticeMs = 5000;
     QMenu* PopupMenuTray = nullptr;
     QAction* N4 = nullptr;
     QAction* N5 = nullptr;
@@ -186,6 +187,10 @@ private:
     // the clock and the knob; the timers run only while a song is heard.
     void ShowTransportState();
     void ShowSong();
+    // The title strip: the song's file name, or for SkipNoticeMs after a song that could
+    // not be played was passed over, a notice naming that song.
+    void ShowTitle();
+    void ShowSkipped(const QString& path);
     void ShowPosition();
     void ShowClock();
     void ShowKnob();
@@ -211,4 +216,5 @@ private:
     bool m_hasBackBits = false;
     bool m_closed = false;
     bool m_settingsSaved = false;
+    QTimer m_skipNotice;  // runs while the title strip tells of a song passed over
 };

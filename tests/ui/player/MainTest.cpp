@@ -124,6 +124,18 @@ TEST_F(PlayerWindow, NoCurrentSongShowsTheNoticeAndABadFileStaysStopped)
     EXPECT_FALSE(showsPause()) << "nothing is heard: no pause glyph";
 }
 
+TEST_F(PlayerWindow, ASongPassedOverIsToldOnTheTitleStripForFiveSeconds)
+{
+    playList.songs = {dir.path() + "/missing & gone.mp3", longSong};
+    form->BPlay->Click();
+    EXPECT_TRUE(playing());
+    EXPECT_EQ(form->LTitle->text(), "재생할 수 없는 파일을 건너뛰었습니다: missing & gone.mp3");
+    EXPECT_TRUE(boxes.isEmpty()) << "no box while music plays";
+    spin(std::chrono::milliseconds(TFormMain::SkipNoticeMs - 500));
+    EXPECT_TRUE(form->LTitle->text().startsWith("재생할 수 없는")) << form->LTitle->text().toStdString();
+    ASSERT_TRUE(spinUntil([&] { return form->LTitle->text() == "long.wav"; }, std::chrono::milliseconds(1500)));
+}
+
 TEST_F(PlayerWindow, TheFileDialogAddsItsFilesToTheList)
 {
     form->ChooseFiles = [] { return QStringList{"/music/a.mp3", "/music/b.ogg"}; };

@@ -37,6 +37,7 @@ public:
         current = (current + 1) % songs.size();
         return songs[current];
     }
+    int SongCount() const override { return static_cast<int>(songs.size()); }
     void BeginTempUpdate() override { ++updates; }
     void EndTempUpdate() override { ++updates; }
     void AddTempPath(const QString& path) override { temp << path; }
