@@ -83,6 +83,9 @@ TEST(Program, BuildsWholeAndTearsDownInTheOrderTheWindowsNeed)
         ASSERT_TRUE(program.Playlist().PlayEntry(1, 0));
         ASSERT_EQ(boxes.size(), 1);
         EXPECT_TRUE(boxes[0].contains(QStringLiteral("플레이할 음악 파일이 등록되어 있지 않습니다")));
+        EXPECT_FALSE(program.TheTransport().CanGoPrevious());
+        ASSERT_TRUE(program.Playlist().AddPageEntry(1, QStringLiteral("/m/a.mp3"), false, 0));
+        EXPECT_TRUE(program.TheTransport().CanGoPrevious()) << "the transport is given the playlist's previous song";
     }
     QFile ini(dir.filePath(QStringLiteral("Sorvel.ini")));
     ASSERT_TRUE(ini.open(QIODevice::ReadOnly));

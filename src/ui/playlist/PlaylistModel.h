@@ -220,6 +220,15 @@ public:
     // What NextSong would give now, with nothing moved or selected. Constant time
     // unless headings stand between the current entry and the next file.
     QString PeekNextSong() const;
+    // The file entry before the current one, which becomes current: headings are passed
+    // over, and from the first file (or with none current) it goes to the last file. The
+    // list goes back from its current entry, else from its first selected one.
+    QString PreviousSong();
+    // What PreviousSong would give now, with nothing moved or selected.
+    QString PeekPreviousSong() const;
+    // How many songs the current page or the list holds (its file entries): as many as
+    // NextSong or PreviousSong can go through before they come round again.
+    int SongCount() const;
     // A double-click, Enter or a screen reader's "Play": the entry at `row` (a heading:
     // the first file at or after it) becomes current on its page, which becomes the
     // current page, and `PlayRequested` asks for its path (empty when the page has no
@@ -250,12 +259,15 @@ private:
     QItemSelectionModel& selection(int pageNo) const;
     static int rowIn(const QPersistentModelIndex& index, int pageNo);
     int nextRow() const;
+    int previousRow() const;
     QString pathAt(int pageNo, int row) const;
     // Makes `row` of `pageNo` current and, unless the user's cursor is held there, shows
     // it as the design does: selected, alone on a page (and on the list with `alone`);
     // on the list the entry that was current is deselected.
     void makeCurrent(int pageNo, int row, bool alone = false);
     int firstFileRow(int pageNo, int from) const;
+    // The last file entry above `before`; -1 when there is none.
+    int lastFileRow(int pageNo, int before) const;
     void setCurrent(QPersistentModelIndex& field, const QModelIndex& entry);
     void currentShown(const QModelIndex& entry);
     // `indexed`: the paths' rows are in m_tempRows already.

@@ -25,6 +25,16 @@ int NextListRow(int current, int firstSelected, int count)
     return row < count - 1 ? row + 1 : 0;
 }
 
+// The list's previous row: the one before the current entry, else before the first
+// selected row; from the first row, or with neither, it goes to the last. -1 when empty.
+int PreviousListRow(int current, int firstSelected, int count)
+{
+    if (count <= 0)
+        return -1;
+    const int row = current >= 0 ? current : firstSelected;
+    return row > 0 ? row - 1 : count - 1;
+}
+
 } // namespace
 
 int PlaylistModel::rowIn(const QPersistentModelIndex& index, int pageNo)
@@ -38,6 +48,15 @@ int PlaylistModel::firstFileRow(int pageNo, int from) const
     for (auto row = static_cast<std::size_t>(std::max(from, 0)); row < entries.size(); ++row)
         if (entries[row]->IsFolder == 0)
             return static_cast<int>(row);
+    return -1;
+}
+
+int PlaylistModel::lastFileRow(int pageNo, int before) const
+{
+    const PageRecords& entries = page(pageNo);
+    for (int row = std::min(before, static_cast<int>(entries.size())) - 1; row >= 0; --row)
+        if (entries[static_cast<std::size_t>(row)]->IsFolder == 0)
+            return row;
     return -1;
 }
 
@@ -146,6 +165,38 @@ QString PlaylistModel::NextSong()
         return {};
     makeCurrent(m_curPage, row);
     return pathAt(m_curPage, row);
+}
+
+int PlaylistModel::previousRow() const
+{
+    if (m_curPage == ListPage)
+        return PreviousListRow(CurItemRow(), FirstSelectedTempRow(), TempCount());
+    const int current = CurNodeRow();
+    const int row = current > 0 ? lastFileRow(m_curPage, current) : -1;
+    return row >= 0 ? row : lastFileRow(m_curPage, EntryCount(m_curPage));
+}
+
+QString PlaylistModel::PeekPreviousSong() const
+{
+    return pathAt(m_curPage, previousRow());
+}
+
+QString PlaylistModel::PreviousSong()
+{
+    const int row = previousRow();
+    if (row < 0)
+        return {};
+    makeCurrent(m_curPage, row);
+    return pathAt(m_curPage, row);
+}
+
+int PlaylistModel::SongCount() const
+{
+    if (m_curPage == ListPage)
+        return TempCount();
+    const PageRecords& entries = page(m_curPage);
+    return static_cast<int>(std::count_if(entries.begin(), entries.end(),
+                                          [](const auto& entry) { return entry->IsFolder == 0; }));
 }
 
 bool PlaylistModel::PlayEntry(int pageNo, int row)

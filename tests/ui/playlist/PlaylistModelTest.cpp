@@ -72,6 +72,35 @@ TEST_F(PlaylistModelTest, PageSongsFollowInOrderAndWrapOnlyFromTheLastEntry)
     EXPECT_EQ(trailing.NextSong(), QString()) << "a trailing heading never wraps";
 }
 
+TEST_F(PlaylistModelTest, PreviousSongsGoBackOverHeadingsFromTheFirstFileToTheLast)
+{
+    Fill(QStringLiteral("AHBCH"));
+    FillList(4);
+    EXPECT_EQ(m_model.SongCount(), 3) << "the files of the page that plays";
+    EXPECT_EQ(m_model.PeekPreviousSong(), Song('C')) << "with none current: the last file";
+    EXPECT_EQ(m_model.CurrentRow(), -1) << "peeking moves nothing";
+    EXPECT_EQ(m_model.CurrentSong(), Song('A'));
+    EXPECT_EQ(m_model.PreviousSong(), Song('C')) << "the first file goes to the last";
+    EXPECT_TRUE(m_model.IsSelected(1, 3));
+    EXPECT_FALSE(m_model.IsSelected(1, 0));
+    EXPECT_EQ(m_model.PreviousSong(), Song('B'));
+    EXPECT_EQ(m_model.PreviousSong(), Song('A')) << "the heading between is passed over";
+
+    m_model.SetCurPage(PlaylistModel::ListPage);
+    EXPECT_EQ(m_model.SongCount(), 4);
+    m_model.SetTempSelected(1, true);
+    EXPECT_EQ(m_model.PreviousSong(), m_model.TempPath(0)) << "before the first selected";
+    EXPECT_EQ(m_model.PeekPreviousSong(), m_model.TempPath(3));
+    EXPECT_EQ(m_model.PreviousSong(), m_model.TempPath(3)) << "the first wraps to the last";
+    EXPECT_FALSE(m_model.IsTempSelected(0));
+    EXPECT_EQ(m_model.NextSong(), m_model.TempPath(0)) << "and forward again";
+
+    PlaylistModel headings;
+    ASSERT_TRUE(headings.AddPageEntry(1, QStringLiteral("/m/H"), true, 0));
+    EXPECT_EQ(headings.PreviousSong(), QString());
+    EXPECT_EQ(headings.SongCount(), 0);
+}
+
 TEST_F(PlaylistModelTest, ChosenHeadingPlaysTheFileAfterItAndOnlyAChoiceChangesThePage)
 {
     Fill(QStringLiteral("AB"));
