@@ -265,6 +265,8 @@ private:
     // it as the design does: selected, alone on a page (and on the list with `alone`);
     // on the list the entry that was current is deselected.
     void makeCurrent(int pageNo, int row, bool alone = false);
+    // `row` of the current page made current; its path, empty for no row (-1).
+    QString becomeCurrent(int row);
     int firstFileRow(int pageNo, int from) const;
     // The last file entry above `before`; -1 when there is none.
     int lastFileRow(int pageNo, int before) const;

@@ -139,7 +139,11 @@ QString PlaylistModel::CurrentSong()
             SetSelected(ListPage, row, true);
         return TempPath(row);
     }
-    const int row = firstFileRow(m_curPage, std::max(SelectedRow(m_curPage), 0));
+    return becomeCurrent(firstFileRow(m_curPage, std::max(SelectedRow(m_curPage), 0)));
+}
+
+QString PlaylistModel::becomeCurrent(int row)
+{
     if (row < 0)
         return {};
     makeCurrent(m_curPage, row);
@@ -160,11 +164,7 @@ QString PlaylistModel::PeekNextSong() const
 
 QString PlaylistModel::NextSong()
 {
-    const int row = nextRow();
-    if (row < 0)
-        return {};
-    makeCurrent(m_curPage, row);
-    return pathAt(m_curPage, row);
+    return becomeCurrent(nextRow());
 }
 
 int PlaylistModel::previousRow() const
@@ -183,11 +183,7 @@ QString PlaylistModel::PeekPreviousSong() const
 
 QString PlaylistModel::PreviousSong()
 {
-    const int row = previousRow();
-    if (row < 0)
-        return {};
-    makeCurrent(m_curPage, row);
-    return pathAt(m_curPage, row);
+    return becomeCurrent(previousRow());
 }
 
 int PlaylistModel::SongCount() const
