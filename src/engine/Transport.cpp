@@ -102,14 +102,13 @@ void Transport::Resume()
     WatchForEnd();
 }
 
-void Transport::PlayCurrent()
+void Transport::PlayPath(const QString& path)
 {
-    const QString current = m_songs ? m_songs->CurrentSong() : QString();
-    if (current.isEmpty()) {
+    if (path.isEmpty()) {
         ShowNoSongNotice();
         return;
     }
-    PlayOrPassOver(current);
+    PlayOrPassOver(path);
 }
 
 bool Transport::PlayFile(const QString& path, qint64 startMs)
