@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 namespace {
 
@@ -102,14 +101,13 @@ void Transport::Resume()
     WatchForEnd();
 }
 
-void Transport::PlayCurrent()
+void Transport::PlayPath(const QString& path)
 {
-    const QString current = m_songs ? m_songs->CurrentSong() : QString();
-    if (current.isEmpty()) {
+    if (path.isEmpty()) {
         ShowNoSongNotice();
         return;
     }
-    PlayOrPassOver(current);
+    PlayOrPassOver(path);
 }
 
 bool Transport::PlayFile(const QString& path, qint64 startMs)
@@ -368,11 +366,7 @@ void Transport::TakeEngineNews()
     if (connected != m_outputConnected) {
         m_outputConnected = connected;
         if (!connected) {
-            if (!m_toldLoss) {
-                m_toldLoss = true;
-                std::fprintf(stderr, "sorvel: the sound server does not answer; the song waits where it was "
-                                     "heard last and goes on when the server is back\n");
-            }
+            // The engine has said why on stderr.
             if (m_state == TransportState::Playing) {
                 Pause();
                 m_waitingForOutput = true;

@@ -67,9 +67,10 @@ public:
     void Play();
     // Pauses a song that is heard; nothing otherwise.
     void Pause();
-    // The playlist's play request: its current song from the beginning, whatever the
-    // state, with the same notice as PlayPause when there is none.
-    void PlayCurrent();
+    // The playlist's play request, which carries the entry the playlist made current:
+    // `path` from its beginning as the current song, whatever the state. Empty (the
+    // playlist had no song there): the same notice as PlayPause with nothing to play.
+    void PlayPath(const QString& path);
     // Opens a file and plays it from `startMs`. False when it cannot be opened; what
     // played before has stopped then, as the stream player closes it first.
     bool PlayFile(const QString& path, qint64 startMs = 0);
@@ -178,7 +179,6 @@ private:
     double m_volume = 0.0;
     bool m_outputConnected = true;
     bool m_waitingForOutput = false;  // the song goes on once the sound server is back
-    bool m_toldLoss = false;
     bool m_queueTried = false;  // the song source was asked for this song's follower
     // A file that takes long to open (a slow disk, a damaged file FFmpeg probes at
     // length) is opened off this thread: meanwhile the state asked for shows, and the

@@ -1,12 +1,14 @@
 #pragma once
 // Sorvel's audio library: the FSOUND_ functions the player calls, built on decoders
-// loaded per format (Decoder.h) and PulseAudio or SDL2 for output.
+// loaded per format (Decoder.h) and an output chosen from a table of drivers
+// (AudioOutput.h: PulseAudio, then SDL2, then a silent sink that keeps real time).
 //
 // Threads, by the names used everywhere in the engine (in brackets the name the system
 // shows, ThreadName.h):
 // - window: the Qt GUI thread. Calls every function here; owns COgg and the streams'
 //   handles. Never opens, probes, decodes or seeks a file: it asks, and waits at most a
-//   few milliseconds for an open (FSOUND_Stream_Open); never takes a decodeMutex.
+//   few milliseconds for an open (FSOUND_Stream_Open); never takes a decodeMutex. Opens
+//   and closes the output, and is the only thread that says anything on stderr.
 // - opener [sorvel-opener]: OpenThread. Opens each stream's decoder (probing, headers,
 //   the first chunk) under the stream's decodeMutex, one file at a time, then tells the
 //   news and wakes the decoder thread. Sleeps while nothing is to be opened.
@@ -18,12 +20,19 @@
 // - device callback: the output's own thread (SDL's, PulseAudio's mainloop
 //   [sorvel-pulse], or the silent sink's [sorvel-silent]). Only copies from the rings,
 //   applies the gain, pads with silence and counts frames; never allocates, logs,
-//   calls FFmpeg or waits on decodeMutex.
+//   calls FFmpeg or waits on decodeMutex. PulseAudio's mainloop also keeps the
+//   connection: when the server goes away or refuses a call it marks the output lost
+//   and connects again, and the window thread hears of it through NewsDescriptor.
 //
-// Start-up: FSOUND_Init before any other call; COgg starts the spectrum thread after it.
-// Shut-down: the spectrum thread is joined (COgg's destructor) before fsound::Shutdown,
-// which joins the opener (after the open under way), then the decoder, then closes the
-// output, then frees the streams.
+// Start-up (PlaybackEngine, made by the program before its windows): SetOutputDevice
+// with the device the settings name, then FSOUND_Init before any other call: it opens
+// the output (the first driver that opens, on the named device or else its default)
+// and starts the opener and the decoder thread. The spectrum thread starts after it,
+// once the strip has given its background (PlaybackEngine::StartSpectrum).
+// Shut-down (PlaybackEngine's end, after the windows): the spectrum thread is joined
+// (COgg's destructor) before fsound::Shutdown, which joins the opener (after the open
+// under way), then the decoder, then closes the output (its device callback has stopped
+// for good when the driver's close returns), then frees the streams.
 //
 // Handles are opaque. A null handle means "no stream"; a handle that was stopped is
 // forgotten by the library and every function treats it like a null handle.
@@ -48,8 +57,10 @@ constexpr int FSOUND_FREE = -1;  // any free channel
 constexpr int FSOUND_ALL = -3;   // every channel
 constexpr int FSOUND_SPECTRUM_BINS = 512;
 
-// Opens the output device at the given rate. Without a usable sound device the library
-// falls back to a silent sink that keeps real time. Calling it again does nothing.
+// Opens the output at the given rate: the first of PulseAudio, SDL and a silent sink that
+// keeps real time that opens, on the device SetOutputDevice named or else on its default
+// device (AudioOutput.h). Says on stderr, once, when the output is not the first choice.
+// Calling it again does nothing.
 signed char FSOUND_Init(int mixrate, int maxchannels, unsigned int flags);
 
 // A stream for the file, or null when it cannot be opened as audio (missing, empty
@@ -63,8 +74,8 @@ FSOUND_STREAM* FSOUND_Stream_Open(const char* name, unsigned int mode, int offse
 int FSOUND_Stream_Play(int channel, FSOUND_STREAM* stream);
 // Stops the stream and releases it; the handle is invalid afterwards.
 signed char FSOUND_Stream_Stop(FSOUND_STREAM* stream);
-// Moves the stream to the position; before play it sets where playback starts. The
-// decoder thread seeks: meanwhile the stream is silent and its position is the target.
+// Moves the stream to the position; before play it sets where playback starts.
+// The decoder thread seeks: meanwhile the stream is silent and its position is the target.
 signed char FSOUND_Stream_SetTime(FSOUND_STREAM* stream, int ms);
 // The position that is audible now, in ms: what the device (for a sound server, the sink)
 // has played, not what was handed to it. 0 for a null handle. Monotonic while playing;
@@ -108,6 +119,12 @@ void Shutdown();
 bool StreamPlayedOut(FSOUND_STREAM* stream);
 // True when the silent fallback sink is in use instead of a sound device.
 bool UsingSilentSink();
+// The driver of the output in use: "pulse", "sdl" or "silent"; empty before FSOUND_Init.
+const char* OutputName();
+// The device the next FSOUND_Init opens: a PulseAudio sink's name (`pactl list short
+// sinks`), or SDL's name for a device when SDL plays. Empty: the default device. Window
+// thread, before FSOUND_Init.
+void SetOutputDevice(const std::string& name);
 // True between FSOUND_Init and Shutdown.
 bool Initialised();
 
@@ -139,9 +156,12 @@ bool StreamHandedOver(FSOUND_STREAM* stream);
 // news itself is asked for with the functions here; TakeNews makes it unreadable again.
 int NewsDescriptor();
 void TakeNews();
-// False while the output's sound server is gone. Streams then stand still (nothing is
-// heard); the output reconnects by itself once the server answers again, but what was
-// queued in the old server is lost: the caller puts the streams back where they were.
+// False while the output's sound server is gone, or while a new connection is made after
+// it refused a call. Streams then stand still (nothing is heard); the output reconnects
+// by itself once the server answers again, but what was queued in the old server is
+// lost: the caller puts the streams back where they were. Every loss is answered false
+// at least once, even one that was over before the call, and said once on stderr for
+// each reason. Window thread.
 bool OutputConnected();
 
 
