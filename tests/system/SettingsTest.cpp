@@ -2,6 +2,7 @@
 #include "Cmain.h"
 #include "Diagnostics.h"
 #include "FileBytes.h"
+#include "FileName.h"
 #include "G.h"
 #include "ProfileFile.h"
 #include "support/FileSizeLimit.h"
@@ -85,6 +86,39 @@ TEST_F(SettingsFile, SaveKeepsForeignLinesAndLineEnds)
     EXPECT_EQ(readAll(ini()),
               "; my notes\n[Other]\nKeep=this\n\n[Data]\nMainX=300\nExtra=yes\nMainY=100\nPlayListX=200\n"
               "PlayListY=200\nPlayListW=400\nPlayListH=600\nVolume=30\n\n[Tail]\nx=1\n[Control]\nViewPlayList=1\n");
+}
+
+// The keys kept after the design's: the song's name byte for byte (a line break and a
+// byte that is not UTF-8 included), its place, and the volume as the player holds it.
+TEST_F(SettingsFile, TheSongToCarryOnWithAndTheExactVolumeRoundTrip)
+{
+    App.LoadSettings();
+    EXPECT_TRUE(Settings.SongPath.isEmpty());
+    EXPECT_LT(Settings.ExactVolume, 0.0);
+    const QString name = FileNameFromBytes(QByteArray("/m\xe9/a\nb %41=;.mp3"));
+    Settings.SongPath = name;
+    Settings.SongPage = 6;
+    Settings.SongEntry = 41;
+    Settings.SongPositionMs = 123456789012;
+    Settings.ExactVolume = 0.5;
+    ASSERT_EQ(App.SaveSettings(), 1);
+    EXPECT_TRUE(readAll(ini()).startsWith("[Control]\r\nViewPlayList=1\r\n[Data]\r\nMainX=200\r\n"));
+    Settings = G_STRUCT_tag{};
+    App.LoadSettings();
+    EXPECT_EQ(FileNameBytes(Settings.SongPath), FileNameBytes(name));
+    EXPECT_EQ(Settings.SongPage, 6);
+    EXPECT_EQ(Settings.SongEntry, 41);
+    EXPECT_EQ(Settings.SongPositionMs, 123456789012);
+    EXPECT_EQ(Settings.ExactVolume, 0.5);
+
+    // Cleared, the song stays cleared; values out of range are not taken.
+    Settings.SongPath.clear();
+    ASSERT_EQ(App.SaveSettings(), 1);
+    writeAll(ini(), readAll(ini()).replace("ExactVolume=0.5", "ExactVolume=1.5").replace("SongPosition=123456789012", "SongPosition=-4"));
+    App.LoadSettings();
+    EXPECT_TRUE(Settings.SongPath.isEmpty());
+    EXPECT_LT(Settings.ExactVolume, 0.0);
+    EXPECT_EQ(Settings.SongPositionMs, 0);
 }
 
 // A settings file that cannot be written is said in one box until a save succeeds, and
