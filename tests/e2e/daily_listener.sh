@@ -6,6 +6,8 @@
 #     was passed over;
 #   - previous after 1 s goes to the song before (passing the bad ones backwards), after
 #     5 s to the start of the same song;
+#   - a playlist file given on the command line adds the songs it names (relative,
+#     absolute and file:// lines) in order, and plays the first;
 #   - a restart with no paths carries on with the song heard last, paused within 0.5 s of
 #     where it was, and play goes on from there; paths given win; a song that is gone
 #     leaves the player stopped.
@@ -98,6 +100,18 @@ wait_until 5 is Playing || fail "play after the restart: $(pc status)"
 wait_until 5 test "$(position_ms)" -ge $((at + 500)) || fail "c.wav did not go on from $at ms"
 echo "carry on: left at $left ms, held at $at ms, played on"
 quit "the second quit"
+
+# A playlist file: its songs in order on the temporary list, the first playing.
+mkdir -p "$songs/lists"
+for n in 1 2 3; do "$probe" make "$songs/p$n.wav" 2 $((300 + n * 100)); done
+printf '#EXTM3U\n#EXTINF:2,One\n../p1.wav\n%s/p2.wav\nfile://%s/p3.wav\n' "$songs" "$songs" > "$songs/lists/mix.m3u"
+start fifth.log lists/mix.m3u
+wait_until 5 song_is p1.wav || fail "the playlist's first song did not play: $(pc metadata xesam:url): $(cat "$work/fifth.log")"
+quit "the quit after the playlist"
+tail -n 3 "$XDG_CONFIG_HOME/sorvel/Temprary.txt" | tr -d '\r' > "$work/tail.txt"
+printf '%s\n' "$songs/p1.wav" "$songs/p2.wav" "$songs/p3.wav" | diff - "$work/tail.txt" \
+  || fail "the temporary list does not end with the playlist's songs in order"
+echo "playlist file: its three songs in order"
 
 # Paths given win over it; a song that is gone leaves the player stopped.
 start third.log a.wav
