@@ -25,6 +25,9 @@ struct G_STRUCT_tag {
     std::int32_t SongPage = 0;       // 1-5 a page, 6 the temporary list, 0 neither
     std::int32_t SongEntry = -1;     // its row there
     std::int64_t SongPositionMs = 0; // where in it
+    // Where sound goes: a PulseAudio sink's name, or SDL's name for a device when SDL
+    // plays; empty for the sound server's default. Not one of the original's keys.
+    QString OutputDevice;
 };
 
 extern G_STRUCT_tag Settings;

@@ -16,6 +16,7 @@ QString settingsPath()
 
 const QString kControl = QStringLiteral("Control");
 const QString kData = QStringLiteral("Data");
+const QString kOutputDevice = QStringLiteral("OutputDevice");
 
 // A file name is written as its bytes, percent-encoded: any byte a name may hold (a line
 // break, a byte that is not UTF-8) survives the text file.
@@ -56,6 +57,12 @@ void LoadSettingsFile()
     bool ok = false;
     const qint64 position = ini.ReadString(kData, QStringLiteral("SongPosition"), QString()).toLongLong(&ok);
     Settings.SongPositionMs = ok && position > 0 ? position : 0;
+    Settings.OutputDevice = ini.ReadString(kControl, kOutputDevice, QString());
+}
+
+QString StoredOutputDevice()
+{
+    return ProfileFile(settingsPath(), ProfileFile::Problems::Quiet).ReadString(kControl, kOutputDevice, QString());
 }
 
 bool SaveSettingsFile(int* error)
@@ -74,6 +81,7 @@ bool SaveSettingsFile(int* error)
     ini.WriteInteger(kData, QStringLiteral("PlayListW"), Settings.PlayListW);
     ini.WriteInteger(kData, QStringLiteral("PlayListH"), Settings.PlayListH);
     ini.WriteInteger(kData, QStringLiteral("Volume"), Settings.Volume);
+    ini.WriteString(kControl, kOutputDevice, Settings.OutputDevice);
     if (Settings.ExactVolume >= 0.0)
         ini.WriteString(kData, QStringLiteral("ExactVolume"), QString::number(Settings.ExactVolume, 'g', 17));
     // Nothing heard yet: the song keys appear with the first song, and stay to be cleared.

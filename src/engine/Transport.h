@@ -174,7 +174,6 @@ private:
     double m_volume = 0.0;
     bool m_outputConnected = true;
     bool m_waitingForOutput = false;  // the song goes on once the sound server is back
-    bool m_toldLoss = false;
     bool m_queueTried = false;  // the song source was asked for this song's follower
     bool m_cued = false;        // paused by Cue: the stream has never been played
     QTimer m_endTimer;
