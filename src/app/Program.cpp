@@ -83,11 +83,12 @@ int showWindowMessageBox(const QString& caption, const QString& text, int flags,
 
 } // namespace
 
-// The player's view of the playlist window. When the window is gone (at shut-down it
-// goes before the player), the last geometry and visibility are kept.
+// The player's view of the playlist: its songs from the model, its window for the rest.
+// When the window is gone (at shut-down it goes before the player), the last geometry and
+// visibility are kept.
 class Program::PlayListLink : public IPlayListLink {
 public:
-    explicit PlayListLink(TFormPlayList& form) : m_form(&form) {}
+    PlayListLink(PlaylistModel& songs, TFormPlayList& form) : m_songs(songs), m_form(&form) {}
 
     // Takes the window's last state; the window is about to be destroyed.
     void Detach()
@@ -99,9 +100,12 @@ public:
         m_form = nullptr;
     }
 
-    QString CurrentSong() override { return m_form ? m_form->CurrentSong() : QString(); }
-    QString NextSong() override { return m_form ? m_form->NextSong() : QString(); }
-    QString PeekNextSong() override { return m_form ? m_form->PeekNextSong() : QString(); }
+    QString CurrentSong() override { return m_songs.CurrentSong(); }
+    QString NextSong() override { return m_songs.NextSong(); }
+    QString PeekNextSong() override { return m_songs.PeekNextSong(); }
+    QString PreviousSong() override { return m_songs.PreviousSong(); }
+    QString PeekPreviousSong() override { return m_songs.PeekPreviousSong(); }
+    int SongCount() const override { return m_songs.SongCount(); }
     void BeginTempUpdate() override
     {
         if (m_form)
@@ -146,6 +150,7 @@ public:
     }
 
 private:
+    PlaylistModel& m_songs;
     QPointer<TFormPlayList> m_form;
     QRect m_geometry;
     bool m_visible = false;
@@ -163,20 +168,24 @@ Program::Program(int handOverSocket)
     // all use it. Its output is open (idle) from here on, on the device the settings name.
     m_engine = std::make_unique<PlaybackEngine>(StoredOutputDevice());
     Transport& transport = m_engine->TheTransport();
+    m_playlist = std::make_unique<PlaylistModel>();
     // The player window loads the settings the playlist window is placed by.
     m_formMain = std::make_unique<TFormMain>(transport, m_engine->FrameSink());
     m_formMain->SetDocking(m_magnetic.get());
     // The spectrum is drawn over the strip's own picture.
     m_engine->SetSpectrumBack(m_formMain->SpectrumBackBits());
     m_engine->StartSpectrum();
-    m_formPlayList = std::make_unique<TFormPlayList>();
+    m_formPlayList = std::make_unique<TFormPlayList>(*m_playlist);
     TFormMain* formMain = m_formMain.get();
     m_formPlayList->OnDestroy = [formMain](QWidget* window) { formMain->RemoveFromMagnetic(window); };
-    m_link = std::make_unique<PlayListLink>(*m_formPlayList);
+    m_link = std::make_unique<PlayListLink>(*m_playlist, *m_formPlayList);
     m_formMain->SetPlayList(m_link.get());
+    // The transport asks the playlist for its songs; the playlist asks the transport to
+    // play the entry a user chose, and tells it when the song after the current one may
+    // have changed.
     transport.SetSongSource(m_link.get());
-    QObject::connect(m_formPlayList.get(), &TFormPlayList::SongsChanged, &transport, &Transport::SongListChanged);
-    App.SetPlayRequest([formMain] { formMain->BPlayClick(nullptr); });
+    QObject::connect(m_playlist.get(), &PlaylistModel::PlayRequested, &transport, &Transport::PlayPath);
+    QObject::connect(m_playlist.get(), &PlaylistModel::SongsChanged, &transport, &Transport::SongListChanged);
     // The lists are written while the windows still show, so a failure is said first.
     TFormPlayList* formPlayList = m_formPlayList.get();
     formMain->OnClosing = [formPlayList] { formPlayList->SaveLists(); };
@@ -203,7 +212,7 @@ Program::~Program()
     m_formMain->OnClosing = {};
     m_desktop.reset();
     m_engine->TheTransport().SetSongSource(nullptr);
-    App.SetPlayRequest({});
+    m_playlist->disconnect(&m_engine->TheTransport());
     m_handOver->OnMessage = {};
     m_link->Detach();
     m_formPlayList.reset();
@@ -213,6 +222,7 @@ Program::~Program()
     m_formMain.reset();
     // The spectrum thread ends, then the library: the decoder thread, the output, the streams.
     m_engine.reset();
+    m_playlist.reset();
     m_link.reset();
     m_magnetic.reset();
     m_windowSystem.reset();

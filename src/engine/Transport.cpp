@@ -112,14 +112,13 @@ void Transport::Resume()
     WatchForEnd();
 }
 
-void Transport::PlayCurrent()
+void Transport::PlayPath(const QString& path)
 {
-    const QString current = m_songs ? m_songs->CurrentSong() : QString();
-    if (current.isEmpty()) {
+    if (path.isEmpty()) {
         ShowNoSongNotice();
         return;
     }
-    PlayOrPassOver(current);
+    PlayOrPassOver(path);
 }
 
 void Transport::ListenForNews()

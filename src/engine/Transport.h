@@ -67,9 +67,10 @@ public:
     void Play();
     // Pauses a song that is heard; nothing otherwise.
     void Pause();
-    // The playlist's play request: its current song from the beginning, whatever the
-    // state, with the same notice as PlayPause when there is none.
-    void PlayCurrent();
+    // The playlist's play request, which carries the entry the playlist made current:
+    // `path` from its beginning as the current song, whatever the state. Empty (the
+    // playlist had no song there): the same notice as PlayPause with nothing to play.
+    void PlayPath(const QString& path);
     // Opens a file and plays it from `startMs`. False when it cannot be opened; what
     // played before has stopped then, as the stream player closes it first.
     bool PlayFile(const QString& path, qint64 startMs = 0);

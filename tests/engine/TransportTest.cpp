@@ -222,8 +222,8 @@ TEST_F(TransportTest, SeekWhilePausedOrStoppedMovesWherePlayGoesOn)
     EXPECT_EQ(transport->State(), TransportState::Playing);
     EXPECT_GE(transport->PositionMs(), 1500);
     EXPECT_LE(transport->PositionMs(), 1650);
-    // The playlist's request always starts from the beginning.
-    transport->PlayCurrent();
+    // The playlist's request always starts the song it carries from the beginning.
+    transport->PlayPath(songs.CurrentSong());
     EXPECT_LE(transport->PositionMs(), 150);
 }
 
@@ -267,7 +267,7 @@ TEST_F(TransportTest, SongsThatCannotPlayArePassedOverAndARoundOfThemStopsOnce)
 
     // A double click on a bad entry plays the next good one after it.
     songs.current = 2;
-    transport->PlayCurrent();
+    transport->PlayPath(songs.CurrentSong());
     EXPECT_EQ(songs.current, 5);
     EXPECT_EQ(transport->State(), TransportState::Playing);
 
@@ -310,7 +310,7 @@ TEST_F(TransportTest, NoSongShowsTheNoticeAndNextWithoutOneChangesNothing)
     transport->PlayPause();
     ASSERT_EQ(boxes.size(), 1);
     EXPECT_TRUE(boxes[0].startsWith("알림|플레이할 음악 파일이 등록되어 있지 않습니다."));
-    transport->PlayCurrent();
+    transport->PlayPath(QString());
     EXPECT_EQ(boxes.size(), 2);
     EXPECT_EQ(transport->State(), TransportState::Stopped);
 
@@ -398,7 +398,7 @@ TEST_F(TransportTest, WhatIsAskedWhileASongIsQueuedDropsIt)
     auto startQueued = [&] {
         songs.list = {a, b, c};
         songs.current = 0;
-        transport->PlayCurrent();
+        transport->PlayPath(songs.CurrentSong());
         return spinUntil([&] { return ogg->m_HasQueued(); }, 3s);
     };
 

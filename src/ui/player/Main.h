@@ -61,8 +61,7 @@ public:
     // --- transport: each asks the transport ---
     bool PlayFile(const QString& path);
     void PlayNextSong();
-    // Null sender: the playlist's play request, always from the beginning of the current
-    // song. Otherwise play or pause.
+    // Play or pause.
     void BPlayClick(QObject* sender);
     void BStopClick(QObject* sender);
     void BPlayListClick(QObject* sender);
