@@ -141,8 +141,9 @@ public:
     bool IsWindowVisible() const override { return m_form ? m_form->isVisible() : m_visible; }
     QRect WindowGeometry() const override { return m_form ? LogicalWindowRect(m_form) : m_geometry; }
     QWidget* Window() override { return m_form; }
-    int PlayingPage() const override { return m_form ? m_form->Model().CurPage() : 0; }
-    int PlayingEntry() const override { return m_form ? m_form->Model().CurrentRow() : -1; }
+    int PlayingPage() const override { return m_songs.CurPage(); }
+    int PlayingEntry() const override { return m_songs.CurrentRow(); }
+    bool CueEntry(int page, int row, const QString& path) override { return m_songs.CueEntry(page, row, path); }
     void SetMoveHook(IMoveSizeHook* hook) override
     {
         if (m_form)

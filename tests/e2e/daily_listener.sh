@@ -39,6 +39,8 @@ is() { [ "$(pc status)" = "$1" ]; }
 song_is() { [ "$(basename "$(pc metadata xesam:url)")" = "$1" ]; }
 # The position the media controls report, in whole milliseconds.
 position_ms() { pc position | awk '{printf "%d", $1 * 1000}'; }
+past() { [ "$(position_ms)" -ge "$1" ]; }
+before() { [ "$(position_ms)" -lt "$1" ]; }
 app=
 start() {  # start LOG ARGS...: the program, until its media controls answer
   local log=$1; shift
@@ -71,11 +73,11 @@ is Playing || fail "not playing c.wav: $(pc status)"
 echo "pass-over: heard ${heard[*]}"
 
 # Previous: past 3 s the same song from its start; within it the song before.
-wait_until 10 test "$(position_ms)" -ge 5000 || fail "c.wav did not reach 5 s"
+wait_until 10 past 5000 || fail "c.wav did not reach 5 s"
 pc previous
-wait_until 3 test "$(position_ms)" -lt 1500 || fail "previous after 5 s did not go to the start: $(position_ms) ms"
+wait_until 3 before 1500 || fail "previous after 5 s did not go to the start: $(position_ms) ms"
 song_is c.wav || fail "previous after 5 s left c.wav for $(pc metadata xesam:url)"
-wait_until 5 test "$(position_ms)" -ge 1000 || fail "c.wav did not reach 1 s again"
+wait_until 5 past 1000 || fail "c.wav did not reach 1 s again"
 pc previous
 wait_until 3 song_is b.wav || fail "previous after 1 s went to $(pc metadata xesam:url), not b.wav"
 pc previous
@@ -87,7 +89,7 @@ pc next > /dev/null
 wait_until 5 song_is b.wav || fail "next from a.wav: $(pc metadata xesam:url)"
 pc next > /dev/null
 wait_until 5 song_is c.wav || fail "next from b.wav: $(pc metadata xesam:url)"
-wait_until 10 test "$(position_ms)" -ge 4000 || fail "c.wav did not reach 4 s"
+wait_until 10 past 4000 || fail "c.wav did not reach 4 s"
 left=$(position_ms)
 quit "the quit"
 start second.log
@@ -97,7 +99,7 @@ at=$(position_ms)
 [ $((at - left)) -le 500 ] && [ $((left - at)) -le 500 ] || fail "the restart holds c.wav at $at ms, left at $left ms"
 pc play
 wait_until 5 is Playing || fail "play after the restart: $(pc status)"
-wait_until 5 test "$(position_ms)" -ge $((at + 500)) || fail "c.wav did not go on from $at ms"
+wait_until 5 past $((at + 500)) || fail "c.wav did not go on from $at ms"
 echo "carry on: left at $left ms, held at $at ms, played on"
 quit "the second quit"
 
