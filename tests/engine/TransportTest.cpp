@@ -134,6 +134,38 @@ TEST_F(TransportTest, PauseHoldsThePositionAndResumeGoesOnFromTheSameStream)
     EXPECT_TRUE(boxes.isEmpty());
 }
 
+TEST_F(TransportTest, ACuedSongWaitsPausedWithNoSoundAndPlaysOnFromItsPlace)
+{
+    const QString song = tone("flac", 4.0);
+    QSignalSpy changed(transport.get(), &Transport::SongChanged);
+    ASSERT_TRUE(transport->Cue(song, 2500));
+    EXPECT_EQ(transport->State(), TransportState::Paused);
+    EXPECT_EQ(transport->SongPath(), song);
+    EXPECT_EQ(transport->PositionMs(), 2500);
+    EXPECT_EQ(transport->TimeText(), "00:02-00:04");
+    EXPECT_EQ(changed.count(), 1);
+    EXPECT_EQ(FSOUND_GetChannelsPlaying(), 0) << "nothing is heard or held at the output";
+    spinUntil([] { return false; }, 200ms);
+    EXPECT_EQ(transport->PositionMs(), 2500);
+
+    QSignalSpy rates(transport.get(), &Transport::StreamInfoChanged);
+    transport->Play();
+    EXPECT_EQ(transport->State(), TransportState::Playing);
+    EXPECT_EQ(rates.count(), 1);
+    EXPECT_EQ(transport->Khz(), 44);
+    EXPECT_GE(transport->PositionMs(), 2500);
+    EXPECT_LE(transport->PositionMs(), 2600);
+    ASSERT_TRUE(spinUntil([&] { return transport->State() == TransportState::Stopped; }, 4s))
+        << "the song plays out from its place and ends";
+
+    // A place past the end is the end; a song that is gone leaves the player stopped.
+    ASSERT_TRUE(transport->Cue(song, 99000));
+    EXPECT_EQ(transport->PositionMs(), transport->LengthMs());
+    EXPECT_FALSE(transport->Cue(QString::fromStdString(scratch("gone.mp3")), 1000));
+    EXPECT_EQ(transport->State(), TransportState::Stopped);
+    EXPECT_TRUE(boxes.isEmpty());
+}
+
 TEST_F(TransportTest, PreviousRestartsASongHeardPastThreeSecondsElseGoesBack)
 {
     songs.list = {tone("wav", 6.0), tone("ogg", 6.0)};

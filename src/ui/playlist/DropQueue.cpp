@@ -1,6 +1,7 @@
 #include "DropQueue.h"
 
 #include "FileName.h"
+#include "PlaylistFile.h"
 #include "ThreadName.h"
 
 #include <QMetaObject>
@@ -35,7 +36,9 @@ public:
     bool Run()
     {
         m_batch = newBatch();
-        for (const QString& name : m_job.Names) {
+        // A playlist file among the names stands for what it names.
+        const QStringList names = ExpandPlaylistFiles(m_job.Names, &m_leftOut.Missing, &m_leftOut.Lists);
+        for (const QString& name : names) {
             if (name.isEmpty())
                 continue;
             const bool whole = m_job.Kind == DropJob::Target::Page ? page(name) : list(name);
