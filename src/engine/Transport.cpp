@@ -145,8 +145,9 @@ bool Transport::Cue(const QString& path, qint64 ms)
     ms = std::clamp<qint64>(ms, 0, std::max<qint64>(m_lengthMs, 0));
     if (ms > 0)
         m_ogg.m_SetPosition(static_cast<int>(std::min<qint64>(ms, INT32_MAX)));
-    // The sample rate is the output's word, known once the song is heard.
     m_ogg.m_GetStreamInfo(m_kbps, m_khz);
+    // Nothing plays yet to ask the rate of: the file's own.
+    m_khz = fsound::StreamSampleRate(m_ogg.m_hStream.load()) / 1000;
     m_startMs = 0;
     m_outputConnected = fsound::OutputConnected();
     m_cued = true;

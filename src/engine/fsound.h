@@ -121,6 +121,9 @@ bool Initialised();
 // Milliseconds until the stream's last sample is heard, once every sample is decoded;
 // -1 before that, and for a null handle. 0 once it has played out.
 int StreamMsUntilPlayedOut(FSOUND_STREAM* stream);
+// The sample rate the stream's file holds, in Hz, known from its open on, played or not;
+// 0 for a null handle.
+int StreamSampleRate(FSOUND_STREAM* stream);
 
 // Queues `next` (opened, not playing) behind `stream`: its decoding starts now, and once
 // the last sample of `stream` has been mixed, `next` takes its channel and goes on in

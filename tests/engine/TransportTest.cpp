@@ -144,6 +144,7 @@ TEST_F(TransportTest, ACuedSongWaitsPausedWithNoSoundAndPlaysOnFromItsPlace)
     EXPECT_EQ(transport->PositionMs(), 2500);
     EXPECT_EQ(transport->TimeText(), "00:02-00:04");
     EXPECT_EQ(changed.count(), 1);
+    EXPECT_EQ(transport->Khz(), 44) << "the file's rate, before it is heard";
     EXPECT_EQ(FSOUND_GetChannelsPlaying(), 0) << "nothing is heard or held at the output";
     spinUntil([] { return false; }, 200ms);
     EXPECT_EQ(transport->PositionMs(), 2500);
