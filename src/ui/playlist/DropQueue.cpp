@@ -369,8 +369,11 @@ void DropQueue::receiveReady()
     }
     // The next batch waits: what the window has to do meanwhile (painting, input, the
     // views laying out what they were given) is not kept waiting behind a whole walk.
+    // Once the pause is over it is posted, so it also goes behind every event posted
+    // meanwhile, however late the timer fires on a busy machine.
     if (more)
-        QTimer::singleShot(kBreatheMs, &m_relay, &DropRelay::Ready);
+        QTimer::singleShot(kBreatheMs, &m_relay,
+                           [this] { QMetaObject::invokeMethod(&m_relay, "Ready", Qt::QueuedConnection); });
 }
 
 int DropQueue::BatchesWaiting()
