@@ -143,6 +143,9 @@ void StreamAwaitFollower(FSOUND_STREAM* stream, bool await);
 bool StreamUnqueue(FSOUND_STREAM* stream);
 // True once the song queued behind `stream` has taken its channel.
 bool StreamHandedOver(FSOUND_STREAM* stream);
+// Frames of silence put inside songs since FSOUND_Init because the decoder thread was
+// late for an output that cannot wait (SDL): dropouts. 0 before FSOUND_Init.
+std::int64_t StarvedFrames();
 
 // A descriptor that becomes readable when the library has news for the window thread: a
 // stream decoded to its end (its length is now known), or the output lost or back. The
