@@ -4,6 +4,7 @@
 #include "Cmain.h"
 #include "CommandLine.h"
 #include "Desktop.h"
+#include "FileName.h"
 #include "G.h"
 #include "Magnetic.h"
 #include "MagneticRouter.h"
@@ -27,6 +28,8 @@
 #include <QTimer>
 
 #include <cmath>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -138,6 +141,9 @@ public:
     bool IsWindowVisible() const override { return m_form ? m_form->isVisible() : m_visible; }
     QRect WindowGeometry() const override { return m_form ? LogicalWindowRect(m_form) : m_geometry; }
     QWidget* Window() override { return m_form; }
+    int PlayingPage() const override { return m_songs.CurPage(); }
+    int PlayingEntry() const override { return m_songs.CurrentRow(); }
+    bool CueEntry(int page, int row, const QString& path) override { return m_songs.CueEntry(page, row, path); }
     void SetMoveHook(IMoveSizeHook* hook) override
     {
         if (m_form)
@@ -236,6 +242,10 @@ void Program::Start(const QStringList& paths)
     // Once the strip shows, a playlist window put below it stands on its device edge.
     keepListClearOfStrip(m_formMain.get(), m_formPlayList.get());
     m_desktop->Start(paths);
+    // Started with nothing to play, the player carries on with the song heard last, paused
+    // where it was; a song that is gone leaves it stopped, unsaid.
+    if (paths.isEmpty())
+        carryOn();
     // Once the windows show: what start-up found wrong with the files, and a list that
     // could not be written last time.
     TFormPlayList* formPlayList = m_formPlayList.get();
@@ -246,6 +256,16 @@ void Program::Start(const QStringList& paths)
     // What every song needs (the spectrum's transform) is opened on the decoder thread
     // once the windows are up, not before them; each decoder waits for its first file.
     QTimer::singleShot(kPreloadDelayMs, m_formMain.get(), [] { fsound::PreloadDecoding(); });
+}
+
+void Program::carryOn()
+{
+    const QString path = Settings.SongPath;
+    struct stat info {};
+    if (path.isEmpty() || ::stat(FileNameBytes(path).constData(), &info) != 0 || !S_ISREG(info.st_mode))
+        return;
+    m_link->CueEntry(Settings.SongPage, Settings.SongEntry, path);
+    m_engine->TheTransport().Cue(path, Settings.SongPositionMs);
 }
 
 int Program::Run(int argc, char** argv)

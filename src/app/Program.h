@@ -51,6 +51,9 @@ public:
 private:
     class PlayListLink;
 
+    // Holds the song heard at the last exit, paused where it was.
+    void carryOn();
+
     // In order of creation; the destructor undoes it in the order the windows need.
     std::unique_ptr<HandOverServer> m_handOver;
     std::unique_ptr<QtWindowSystem> m_windowSystem;

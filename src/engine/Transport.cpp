@@ -91,6 +91,16 @@ void Transport::Resume()
         m_waitingForOutput = true;
         return;
     }
+    if (m_cued) {
+        m_cued = false;
+        m_ogg.m_PlayOGG();
+        m_ogg.m_SetVolume(VolumeLevel());
+        m_ogg.m_GetStreamInfo(m_kbps, m_khz);
+        emit StreamInfoChanged();
+        SetState(TransportState::Playing);
+        WatchForEnd();
+        return;
+    }
     m_ogg.m_ControlOGG(OggResume);
     if (!m_ogg.m_IsOpen()) {
         // The file could not be opened again (the stream player said so).
@@ -110,12 +120,66 @@ void Transport::PlayPath(const QString& path)
     PlayOrPassOver(path);
 }
 
-bool Transport::PlayFile(const QString& path, qint64 startMs)
+void Transport::ListenForNews()
 {
     if (!m_news && fsound::NewsDescriptor() >= 0) {
         m_news = std::make_unique<QSocketNotifier>(fsound::NewsDescriptor(), QSocketNotifier::Read);
         connect(m_news.get(), &QSocketNotifier::activated, this, &Transport::TakeEngineNews);
     }
+}
+
+bool Transport::Cue(const QString& path, qint64 ms)
+{
+    ListenForNews();
+    m_endTimer.stop();
+    m_waitingForOutput = false;
+    m_passingOver = false;
+    m_cued = false;
+    DropQueue(false);
+    m_opening = false;
+    if (!m_ogg.m_OpenOGG(path)) {
+        m_startMs = 0;
+        SetState(TransportState::Stopped);
+        return false;
+    }
+    m_startMs = 0;
+    m_cued = true;
+    if (fsound::StreamOpening(m_ogg.m_hStream.load())) {
+        // Held where it stood; the engine seeks there once the file is open.
+        ms = std::max<qint64>(ms, 0);
+        if (ms > 0)
+            m_ogg.m_SetPosition(static_cast<int>(std::min<qint64>(ms, INT32_MAX)));
+        m_opening = true;
+        m_shownPath = SongPath();
+        m_shownPositionMs = ms;
+        SetState(TransportState::Paused);
+        return true;
+    }
+    CueOpened(ms);
+    return true;
+}
+
+void Transport::CueOpened(qint64 seekMs)
+{
+    m_lengthMs = m_ogg.m_GetLengthMs();
+    if (seekMs > 0) {
+        seekMs = std::min(seekMs, std::max<qint64>(m_lengthMs, 0));
+        m_ogg.m_SetPosition(static_cast<int>(std::min<qint64>(seekMs, INT32_MAX)));
+    }
+    m_ogg.m_GetStreamInfo(m_kbps, m_khz);
+    // Nothing plays yet to ask the rate of: the file's own.
+    m_khz = fsound::StreamSampleRate(m_ogg.m_hStream.load()) / 1000;
+    m_outputConnected = fsound::OutputConnected();
+    m_state = TransportState::Paused;
+    ++m_songNumber;
+    emit SongChanged();
+    emit StateChanged();
+}
+
+bool Transport::PlayFile(const QString& path, qint64 startMs)
+{
+    ListenForNews();
+    m_cued = false;
     m_endTimer.stop();
     m_waitingForOutput = false;
     m_passingOver = false;
@@ -169,6 +233,7 @@ void Transport::SongOpened()
 void Transport::OpenFailed(const fsound::OpenError& why)
 {
     m_opening = false;
+    m_cued = false;
     m_startMs = 0;
     SetState(TransportState::Stopped);
     // A file that is not audio is passed over in silence, as always; a broken
@@ -199,7 +264,10 @@ void Transport::TakeSlowOpen()
             return;
         }
         m_opening = false;
-        SongOpened();
+        if (m_cued)
+            CueOpened(-1);
+        else
+            SongOpened();
         return;
     }
     // The song queued to follow could not be opened after all: this one ends as if
@@ -222,6 +290,7 @@ void Transport::Stop()
     m_endTimer.stop();
     DropQueue(false);
     m_waitingForOutput = false;
+    m_cued = false;
     m_startMs = 0;
     m_ogg.m_ControlOGG(OggStop);
     const bool changed = m_state != TransportState::Stopped;
@@ -274,7 +343,7 @@ void Transport::TryToPlay(QString candidate, qint64 startMs)
 
 QString Transport::PassOver(const QString& path, const fsound::OpenError& why)
 {
-    std::fprintf(stderr, "sorvel: passed over %s: %s\n", path.toLocal8Bit().constData(),
+    std::fprintf(stderr, "sorvel: passed over %s: %s\n", FileNameBytes(path).constData(),
                  WhyNotPlayable(path, why).toLocal8Bit().constData());
     emit SongSkipped(path);
     if (m_songs && ++m_passTried < m_passBound)

@@ -79,6 +79,11 @@ public:
     // from its start, until one plays or every entry has been tried once; then the
     // player stops and one box says that nothing could be played.
     void PlayOrPassOver(const QString& path, qint64 startMs = 0, bool backwards = false);
+    // Carries on where the listener left off: `path` is opened and held paused at `ms`
+    // (the song, its length and the position are reported as for a paused song), with no
+    // sound stream open until play goes on from there. False, with the player stopped,
+    // when the file cannot be opened.
+    bool Cue(const QString& path, qint64 ms);
     void Stop();
     // The next song of the playlist; nothing changes when it has none.
     void Next();
@@ -139,6 +144,8 @@ signals:
     // A song that cannot be played was passed over (stderr has said why).
     void SongSkipped(const QString& path);
     void VolumeChanged();
+    // Kbps() and Khz() changed: a song held by Cue began to be heard.
+    void StreamInfoChanged();
 
 private:
     // The strip's notice for a press of play with nothing to play.
@@ -157,6 +164,8 @@ private:
     void UpdateLength();
     // The song's file is open: its length and rates are read and it is told.
     void SongOpened();
+    // The file a cue holds is open: it stands at `seekMs` (when not negative), paused.
+    void CueOpened(qint64 seekMs);
     // The engine finished opening a file that took long: the song is told, or, when it
     // could not be opened after all, handled as a file that does not open.
     void TakeSlowOpen();
@@ -167,6 +176,8 @@ private:
     // Tells that `path` was passed over; the song to try next, or empty once the round
     // has tried every entry (then one box says so).
     QString PassOver(const QString& path, const fsound::OpenError& why);
+    // The engine's news reach TakeEngineNews from the first song on.
+    void ListenForNews();
 
     COgg& m_ogg;
     ISongSource* m_songs = nullptr;
@@ -190,6 +201,7 @@ private:
     bool m_passBackwards = false;  // and which way it goes
     QString m_shownPath;
     qint64 m_shownPositionMs = 0;
+    bool m_cued = false;        // paused by Cue: the stream has never been played
     QTimer m_endTimer;
     std::unique_ptr<QSocketNotifier> m_news;
 };

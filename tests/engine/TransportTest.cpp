@@ -134,6 +134,39 @@ TEST_F(TransportTest, PauseHoldsThePositionAndResumeGoesOnFromTheSameStream)
     EXPECT_TRUE(boxes.isEmpty());
 }
 
+TEST_F(TransportTest, ACuedSongWaitsPausedWithNoSoundAndPlaysOnFromItsPlace)
+{
+    const QString song = tone("flac", 4.0);
+    QSignalSpy changed(transport.get(), &Transport::SongChanged);
+    ASSERT_TRUE(transport->Cue(song, 2500));
+    EXPECT_EQ(transport->State(), TransportState::Paused);
+    EXPECT_EQ(transport->SongPath(), song);
+    EXPECT_EQ(transport->PositionMs(), 2500);
+    EXPECT_EQ(transport->TimeText(), "00:02-00:04");
+    EXPECT_EQ(changed.count(), 1);
+    EXPECT_EQ(transport->Khz(), 44) << "the file's rate, before it is heard";
+    EXPECT_EQ(FSOUND_GetChannelsPlaying(), 0) << "nothing is heard or held at the output";
+    spinUntil([] { return false; }, 200ms);
+    EXPECT_EQ(transport->PositionMs(), 2500);
+
+    QSignalSpy rates(transport.get(), &Transport::StreamInfoChanged);
+    transport->Play();
+    EXPECT_EQ(transport->State(), TransportState::Playing);
+    EXPECT_EQ(rates.count(), 1);
+    EXPECT_EQ(transport->Khz(), 44);
+    EXPECT_GE(transport->PositionMs(), 2500);
+    EXPECT_LE(transport->PositionMs(), 2600);
+    ASSERT_TRUE(spinUntil([&] { return transport->State() == TransportState::Stopped; }, 4s))
+        << "the song plays out from its place and ends";
+
+    // A place past the end is the end; a song that is gone leaves the player stopped.
+    ASSERT_TRUE(transport->Cue(song, 99000));
+    EXPECT_EQ(transport->PositionMs(), transport->LengthMs());
+    EXPECT_FALSE(transport->Cue(QString::fromStdString(scratch("gone.mp3")), 1000));
+    EXPECT_EQ(transport->State(), TransportState::Stopped);
+    EXPECT_TRUE(boxes.isEmpty());
+}
+
 TEST_F(TransportTest, PreviousRestartsASongHeardPastThreeSecondsElseGoesBack)
 {
     songs.list = {tone("wav", 6.0), tone("ogg", 6.0)};
@@ -473,5 +506,30 @@ TEST_F(TransportTest, ASlowOpenShowsTheStateAskedForAndKeepsTheSongBeforeIt)
     EXPECT_EQ(transport->SongPath(), first);
     EXPECT_EQ(transport->State(), TransportState::Playing);
     EXPECT_EQ(FSOUND_GetChannelsPlaying(), 1);
+    EXPECT_TRUE(boxes.isEmpty());
+}
+
+// A song carried on from the last run whose file is slow to open is held where it stood
+// all the same: paused, nothing at the output, told once open, and heard from its place.
+TEST_F(TransportTest, ASlowCueIsHeldWhereItStood)
+{
+    const QString song = tone("flac", 4.0);
+    QSignalSpy told(transport.get(), &Transport::SongChanged);
+    HeldOpens held;
+    ASSERT_TRUE(transport->Cue(song, 2500));
+    EXPECT_EQ(transport->State(), TransportState::Paused);
+    EXPECT_EQ(transport->PositionMs(), 2500);
+    EXPECT_EQ(told.count(), 0);
+    fsound::HoldOpensForTests(false);
+    ASSERT_TRUE(spinUntil([&] { return told.count() == 1; }, 5s));
+    EXPECT_EQ(transport->State(), TransportState::Paused);
+    EXPECT_EQ(transport->SongPath(), song);
+    EXPECT_EQ(transport->PositionMs(), 2500);
+    EXPECT_EQ(transport->Khz(), 44);
+    EXPECT_EQ(FSOUND_GetChannelsPlaying(), 0);
+    transport->Play();
+    EXPECT_EQ(transport->State(), TransportState::Playing);
+    EXPECT_GE(transport->PositionMs(), 2500);
+    EXPECT_LE(transport->PositionMs(), 2600);
     EXPECT_TRUE(boxes.isEmpty());
 }

@@ -77,8 +77,13 @@ TFormMain::TFormMain(Transport& transport, SpectrumFrameSink& spectrum, IPlayLis
     Panel1->SetSpectrumBack(&m_spectrumBack);
     Panel1->SetFrameSink(&m_frameSink);
 
-    // The knob the settings put is the volume the songs play at.
+    // The knob the settings put is the volume the songs play at; the volume stored
+    // beside it is exact where the knob's pixel rounds it, unless the knob was moved
+    // (or the file edited) since.
     ApplyVolume();
+    if (Settings.ExactVolume >= 0.0
+        && std::lround(Settings.ExactVolume * ShapeVolume->Bar().Range()) == ShapeVolume->Bar().Offset())
+        m_transport.SetVolume(Settings.ExactVolume);
 
     // The strip's own move loop talks to the docking manager once it has registered.
     m_magneticRouter = std::make_unique<MagneticRouter>(this, &MagneticProc, &bMagneticHandled);
@@ -98,6 +103,13 @@ TFormMain::TFormMain(Transport& transport, SpectrumFrameSink& spectrum, IPlayLis
     connect(&m_transport, &Transport::LengthChanged, this, &TFormMain::ShowPosition);
     connect(&m_transport, &Transport::VolumeChanged, this, &TFormMain::MoveVolumeKnobToTransport);
     connect(&m_transport, &Transport::SongSkipped, this, &TFormMain::ShowSkipped);
+    connect(&m_transport, &Transport::StreamInfoChanged, this,
+            [this] { ShowStreamInfo(m_transport.Kbps(), m_transport.Khz()); });
+    connect(&m_transport, &Transport::SongChanged, this, &TFormMain::RememberSong);
+    connect(&m_transport, &Transport::StateChanged, this, [this] {
+        if (m_transport.State() == TransportState::Paused)
+            RememberSong();
+    });
     m_skipNotice.setSingleShot(true);
     connect(&m_skipNotice, &QTimer::timeout, this, &TFormMain::ShowTitle);
     ShowTransportState();
@@ -122,6 +134,17 @@ void TFormMain::StoreSettings()
     Settings.MainY = place.y();
     StorePlayListGeometry();
     Settings.Volume = ImgVolume->x() - ShapeVolume->x();
+    Settings.ExactVolume = m_transport.Volume();
+    Settings.SongPath = m_transport.SongPath();
+    Settings.SongPositionMs = m_transport.PositionMs();
+    Settings.SongPage = m_playList ? m_playList->PlayingPage() : 0;
+    Settings.SongEntry = m_playList ? m_playList->PlayingEntry() : -1;
+}
+
+void TFormMain::RememberSong()
+{
+    StoreSettings();
+    App.SaveSettings();
 }
 
 // --- transport ---

@@ -200,6 +200,9 @@ private:
     void StorePlayListGeometry();
     // Copies the windows' places and the volume knob into `Settings`.
     void StoreSettings();
+    // Writes the settings with the song heard now, so that a crash or a logout loses
+    // little of where the listener was: at each song and each pause.
+    void RememberSong();
 
     Transport& m_transport;
     SpectrumFrameSink& m_frameSink;

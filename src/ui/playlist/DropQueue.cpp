@@ -1,6 +1,7 @@
 #include "DropQueue.h"
 
 #include "FileName.h"
+#include "PlaylistFile.h"
 #include "ThreadName.h"
 
 #include <QMetaObject>
@@ -35,7 +36,9 @@ public:
     bool Run()
     {
         m_batch = newBatch();
-        for (const QString& name : m_job.Names) {
+        // A playlist file among the names stands for what it names.
+        const QStringList names = ExpandPlaylistFiles(m_job.Names, &m_leftOut.Missing, &m_leftOut.Lists);
+        for (const QString& name : names) {
             if (name.isEmpty())
                 continue;
             const bool whole = m_job.Kind == DropJob::Target::Page ? page(name) : list(name);
@@ -366,8 +369,11 @@ void DropQueue::receiveReady()
     }
     // The next batch waits: what the window has to do meanwhile (painting, input, the
     // views laying out what they were given) is not kept waiting behind a whole walk.
+    // Once the pause is over it is posted, so it also goes behind every event posted
+    // meanwhile, however late the timer fires on a busy machine.
     if (more)
-        QTimer::singleShot(kBreatheMs, &m_relay, &DropRelay::Ready);
+        QTimer::singleShot(kBreatheMs, &m_relay,
+                           [this] { QMetaObject::invokeMethod(&m_relay, "Ready", Qt::QueuedConnection); });
 }
 
 int DropQueue::BatchesWaiting()

@@ -240,6 +240,10 @@ public:
     // A hand-over's first entry (command line, second start, media controls): as a
     // double-click on it, the entry alone selected; `EntryHanded` tells the window.
     void PlayHandedEntry(int row);
+    // Carrying on from the last exit: the entry at `row` of `pageNo` becomes current and
+    // its page the current one, with nothing asked to play, when it holds `path`; else the
+    // first entry of that page or list that does. False, with nothing changed, when none does.
+    bool CueEntry(int pageNo, int row, const QString& path);
 
 signals:
     // Play `path` from its beginning: the entry just made current.

@@ -218,6 +218,23 @@ bool PlaylistModel::PlayEntry(int pageNo, int row)
     return true;
 }
 
+bool PlaylistModel::CueEntry(int pageNo, int row, const QString& path)
+{
+    if (pageNo < 1 || pageNo > ListPage || path.isEmpty())
+        return false;
+    const int rows = count(pageNo);
+    if (row < 0 || row >= rows || pathAt(pageNo, row) != path) {
+        row = 0;
+        while (row < rows && pathAt(pageNo, row) != path)
+            ++row;
+        if (row == rows)
+            return false;
+    }
+    SetCurPage(static_cast<std::uint8_t>(pageNo));
+    makeCurrent(pageNo, row, true);
+    return true;
+}
+
 void PlaylistModel::PlayHandedEntry(int row)
 {
     if (row < 0 || row >= TempCount())

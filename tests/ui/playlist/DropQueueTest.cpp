@@ -122,6 +122,10 @@ TEST_F(DropQueueTest, ABusyWindowGetsFewerLargerBatchesOneAtATime)
     QStringList log;
     DropQueue queue(
         [&](DropBatch& batch) {
+            // On a slow machine a job's last word may come after its entries, in a batch
+            // of its own with nothing in it.
+            if (batch.Paths.isEmpty())
+                return;
             log.append(QStringLiteral("batch %1").arg(batch.Paths.size()));
             QMetaObject::invokeMethod(qApp, [&log] { log.append(QStringLiteral("posted")); }, Qt::QueuedConnection);
         },
@@ -138,7 +142,7 @@ TEST_F(DropQueueTest, ABusyWindowGetsFewerLargerBatchesOneAtATime)
     QCoreApplication::processEvents();
     EXPECT_EQ(log, QStringList{"batch 2000"});
     const QDeadlineTimer deadline(10000);
-    while (log.size() < 4 && !deadline.hasExpired())
+    while ((log.size() < 4 || !queue.Idle()) && !deadline.hasExpired())
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     EXPECT_EQ(log, (QStringList{"batch 2000", "posted", "batch 1", "posted"}));
     EXPECT_TRUE(queue.Idle());

@@ -101,6 +101,27 @@ TEST_F(PlaylistModelTest, PreviousSongsGoBackOverHeadingsFromTheFirstFileToTheLa
     EXPECT_EQ(headings.SongCount(), 0);
 }
 
+// Carrying on after a restart: the stored place when it still holds the song, else where
+// the song now stands on that page or list; nothing is asked to play.
+TEST_F(PlaylistModelTest, ACuedEntryBecomesCurrentWhereTheSongStandsNow)
+{
+    Fill(QStringLiteral("AHBC"), 3);
+    FillList(3);
+    QSignalSpy requests(&m_model, &PlaylistModel::PlayRequested);
+    EXPECT_TRUE(m_model.CueEntry(3, 2, Song('B')));
+    EXPECT_EQ(m_model.CurPage(), 3);
+    EXPECT_EQ(m_model.CurrentRow(), 2);
+    EXPECT_EQ(m_model.NextSong(), Song('C')) << "the list goes on from there";
+    EXPECT_TRUE(m_model.CueEntry(3, 0, Song('C'))) << "a moved song is found on its page";
+    EXPECT_EQ(m_model.CurrentRow(), 3);
+    EXPECT_TRUE(m_model.CueEntry(PlaylistModel::ListPage, 7, m_model.TempPath(1)));
+    EXPECT_EQ(m_model.CurrentRow(), 1);
+    EXPECT_FALSE(m_model.CueEntry(2, 0, Song('A'))) << "not on that page";
+    EXPECT_FALSE(m_model.CueEntry(9, 0, Song('A')));
+    EXPECT_EQ(m_model.CurPage(), PlaylistModel::ListPage) << "a failed cue changes nothing";
+    EXPECT_EQ(requests.count(), 0);
+}
+
 TEST_F(PlaylistModelTest, ChosenHeadingPlaysTheFileAfterItAndOnlyAChoiceChangesThePage)
 {
     Fill(QStringLiteral("AB"));
