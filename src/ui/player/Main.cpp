@@ -17,6 +17,7 @@
 #include "StripLabel.h"
 #include "Transport.h"
 #include "Trayicon.h"
+#include "VisibilityWatch.h"
 #include "WindowPlacement.h"
 
 #include <QAccessible>
@@ -100,11 +101,16 @@ TFormMain::TFormMain(Transport& transport, SpectrumFrameSink& spectrum, IPlayLis
     connect(&m_transport, &Transport::SongSkipped, this, &TFormMain::ShowSkipped);
     m_skipNotice.setSingleShot(true);
     connect(&m_skipNotice, &QTimer::timeout, this, &TFormMain::ShowTitle);
+    m_visibility = new VisibilityWatch(this, [this](bool seen) { SeenChanged(seen); });
     ShowTransportState();
 }
 
 TFormMain::~TFormMain()
 {
+    // Nothing watches the window any more: the sink is back to being seen, as it was.
+    delete m_visibility;
+    m_visibility = nullptr;
+    m_frameSink.SetShown(true);
     Timer1.stop();
     TimerPosition.stop();
     disconnect(&m_transport, nullptr, this, nullptr);
@@ -210,6 +216,8 @@ void TFormMain::ShowTransportState()
                                                                    : QStringLiteral("정지"));
     if (state == TransportState::Stopped && !m_closed)
         DrawSpectrumBack(Panel1);  // the bars disappear
+    else if (state == TransportState::Paused)
+        Panel1->UpdateSpectrumArea();  // the last frame, into the toolkit's copy of the window
     ShowPosition();
 }
 
@@ -271,13 +279,14 @@ void TFormMain::ShowKnob()
     ShapePosition->PlaceKnob(bar.KnobLeftFor(std::min(m_transport.PositionMs(), length), length));
 }
 
-// Paused or stopped nothing on the strip changes, and nothing wakes. While a song is
+// Paused or stopped nothing on the strip changes, and nothing wakes; nor while nobody can
+// see the strip: it catches up as it is seen again. While a song is
 // heard each timer is set for the moment its part of the strip changes next: the clock
 // at the song's next whole second, the knob at its next pixel (and every 333 ms while a
 // long title creeps along). A millisecond late rather than early, so that it has.
 void TFormMain::ScheduleClock()
 {
-    if (m_closed || m_transport.State() != TransportState::Playing) {
+    if (m_closed || m_transport.State() != TransportState::Playing || (m_visibility && !m_visibility->Seen())) {
         Timer1.stop();
         return;
     }
@@ -286,7 +295,7 @@ void TFormMain::ScheduleClock()
 
 void TFormMain::ScheduleKnob()
 {
-    if (m_closed || m_transport.State() != TransportState::Playing) {
+    if (m_closed || m_transport.State() != TransportState::Playing || (m_visibility && !m_visibility->Seen())) {
         TimerPosition.stop();
         return;
     }
@@ -311,54 +320,6 @@ void TFormMain::MoveVolumeKnobToTransport()
 
 // --- bars, clock, labels ---
 
-void TFormMain::SetVolumePercent(double percent)
-{
-    m_transport.SetVolume(std::clamp(percent, 0.0, 100.0) / 100.0);
-}
-
-void TFormMain::SetPositionSeconds(double seconds)
-{
-    m_transport.SeekTo(static_cast<qint64>(std::llround(std::max(seconds, 0.0) * 1000.0)));
-}
-
-void TFormMain::ConnectBars()
-{
-    KnobTrack::ValueAccess volume;
-    volume.value = [this] { return std::round(m_transport.Volume() * 100.0); };
-    volume.maximum = [] { return 100.0; };
-    volume.setValue = [this](double percent) { SetVolumePercent(percent); };
-    volume.step = 5;
-    volume.page = 25;
-    volume.describe = [this] { return QStringLiteral("%1 %").arg(std::lround(m_transport.Volume() * 100.0)); };
-    ShapeVolume->SetValueAccess(volume);
-
-    KnobTrack::ValueAccess position;
-    position.value = [this] { return std::floor(static_cast<double>(m_transport.PositionMs()) / 1000.0); };
-    position.maximum = [this] { return std::floor(static_cast<double>(m_transport.LengthMs()) / 1000.0); };
-    position.setValue = [this](double seconds) { SetPositionSeconds(seconds); };
-    position.step = 5;
-    position.page = 30;
-    position.describe = [this] { return bars::PositionWords(m_transport.PositionMs(), m_transport.LengthMs()); };
-    ShapePosition->SetValueAccess(position);
-}
-
-void TFormMain::ApplyVolume()
-{
-    const KnobBar& bar = ShapeVolume->Bar();
-    if (bar.Range() > 0)
-        m_transport.SetVolume(static_cast<double>(bar.Offset()) / bar.Range());
-}
-
-void TFormMain::SeekToKnob()
-{
-    const qint64 length = m_transport.LengthMs();
-    if (length <= 0)
-        return;
-    const KnobBar& bar = ShapePosition->Bar();
-    m_transport.SeekTo(bars::SeekTargetMs(static_cast<int>(std::min<qint64>(length, INT32_MAX)), bar.Offset(),
-                                           bar.Range()));
-}
-
 void TFormMain::ShowStreamInfo(int kbps, int khz)
 {
     LKBPS->setText(bars::KbpsText(kbps));
@@ -367,7 +328,9 @@ void TFormMain::ShowStreamInfo(int kbps, int khz)
 
 void TFormMain::ScrollTitle(bool reset)
 {
-    LTitle->adjustSize();
+    // Its size changes with its text only, which comes with a reset.
+    if (reset)
+        LTitle->adjustSize();
     LTitle->move(bars::NextTitleLeft(reset, LTitle->x(), LTitle->width(), PanelTitleBack->width()), LTitle->y());
 }
 
@@ -383,6 +346,20 @@ void TFormMain::Timer1Timer()
 {
     ShowClock();
     ScheduleClock();
+}
+
+void TFormMain::SeenChanged(bool seen)
+{
+    // The spectrum thread sleeps while nobody sees its frames, and the clock and the knob
+    // wait too; seen again, all of them are brought up to date at once.
+    m_frameSink.SetShown(seen);
+    Panel1->PresentFramesDirectly(seen);
+    if (seen) {
+        ShowPosition();
+    } else {
+        ScheduleClock();
+        ScheduleKnob();
+    }
 }
 
 // --- window ---
@@ -408,6 +385,8 @@ void TFormMain::FirstActivate()
 void TFormMain::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
+    // Its native window may be new: frames go to the one it has now.
+    Panel1->PresentFramesDirectly(m_visibility->Seen());
     m_placement.Moved();
     if (MainState.bTopMost)
         raise();
