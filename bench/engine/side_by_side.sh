@@ -294,8 +294,8 @@ row "resume after pause to first sound, ms" resume_sound_ms
 sumrow() {
   awk -v n="$1" -v a="$(median "sorvel.$2")" -v b="$(median "sorvel.$3")" -v c="$(median "ref.$2")" \
       -v d="$(median "ref.$3")" 'BEGIN {
-    s = a + b; r = c + d
-    printf "| %-44s | %10.3f | %10.3f | %6s |\n", n, s, r, (r > 0 ? sprintf("%.2f", s / r) : "-") }'
+    s = a + b; r = (c == "-" || d == "-") ? "-" : sprintf("%.3f", c + d)
+    printf "| %-44s | %10.3f | %10s | %6s |\n", n, s, r, (r + 0 > 0 ? sprintf("%.2f", s / r) : "-") }'
 }
 sumrow "player + server CPU s/min while playing" play_cpu play_server_cpu
 sumrow "hidden: player + server CPU s/min" hidden_cpu hidden_server_cpu
@@ -315,6 +315,7 @@ for who in sorvel ref; do
     done
   done
 done
+[ "${ONLY:-}" = cpu ] && { echo; echo "all figures: $(tr '\n' ';' < "$results")"; exit 0; }
 echo
 echo "Weight while playing, medians of $rounds rounds (load: 1-min load average at each measurement, min-max)"
 printf "| %-6s | %-28s | %8s | %8s | %6s |\n" kind figure Sorvel "$reference" ratio
