@@ -47,7 +47,7 @@ list_name='^음악파일 리스트 - Sorvel$'
 pc() { timeout 5 playerctl -p sorvel "$@" 2>/dev/null; }
 visible() { xdotool search --onlyvisible --name "$1" 2>/dev/null | wc -l; }
 wait_for() {  # wait_for EXPECTED COMMAND...
-  local want=$1 end=$((SECONDS + 10)); shift
+  local want=$1 end=$((SECONDS + 30)); shift
   until [ "$("$@" 2>/dev/null)" = "$want" ]; do
     [ "$SECONDS" -lt "$end" ] || return 1
     sleep 0.1
