@@ -280,10 +280,10 @@ void TFormMain::ShowKnob()
 }
 
 // Paused or stopped nothing on the strip changes, and nothing wakes; nor while nobody can
-// see the strip: it catches up as it is seen again. While a song is
-// heard each timer is set for the moment its part of the strip changes next: the clock
-// at the song's next whole second, the knob at its next pixel (and every 333 ms while a
-// long title creeps along). A millisecond late rather than early, so that it has.
+// see the strip, which catches up as it is seen again. While a song is heard each timer
+// is set for the moment its part of the strip changes next: the clock at the song's next
+// whole second, the knob at its next pixel (and every 333 ms while a long title creeps
+// along). A millisecond late rather than early, so that it has.
 void TFormMain::ScheduleClock()
 {
     if (m_closed || m_transport.State() != TransportState::Playing || (m_visibility && !m_visibility->Seen())) {
