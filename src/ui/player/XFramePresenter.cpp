@@ -41,8 +41,9 @@ XFramePresenter::XFramePresenter(QWidget* area, SpectrumFrameSink* sink)
 XFramePresenter::~XFramePresenter()
 {
     Stop();
-    if (m_gc && m_connection) {
-        auto* connection = static_cast<xcb_connection_t*>(m_connection);
+    // Only while the toolkit's connection is still the one the context was made on.
+    xcb_connection_t* connection = xConnection();
+    if (m_gc && connection && connection == m_connection) {
         xcb_free_gc(connection, m_gc);
         xcb_flush(connection);
     }
