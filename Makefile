@@ -7,7 +7,7 @@ CMAKE_FLAGS ?=
 # WERROR=OFF lets a newer compiler's new warnings through while they are looked at.
 WERROR   ?= ON
 
-.PHONY: deps configure build run test sanitize asan tsan fuzz bench clean
+.PHONY: deps configure build run test sanitize asan tsan fuzz bench coverage clean
 
 deps:
 	@./scripts/install-deps.sh
@@ -44,5 +44,9 @@ fuzz: deps
 bench: build
 	./scripts/run-bench.sh $(BUILD)
 
+# Branch coverage of the PulseAudio output by its tests (not part of `make test`).
+coverage: deps
+	./scripts/coverage-pulse.sh build-coverage
+
 clean:
-	rm -rf build build-asan build-tsan build-fuzz
+	rm -rf build build-asan build-tsan build-fuzz build-coverage

@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
   libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
   libmpg123-dev libflac-dev libvorbis-dev libopus-dev libogg-dev lame sox
-  flac vorbis-tools opus-tools ffmpeg
+  flac vorbis-tools opus-tools ffmpeg atomicparsley
   libsdl2-dev libpulse-dev libasound2-dev libasound2-plugins
   libgtest-dev googletest libbenchmark-dev
   clang libclang-rt-14-dev

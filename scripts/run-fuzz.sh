@@ -10,7 +10,7 @@ seed=${FUZZ_SEED:-1}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 artifacts="$build/fuzz-artifacts"
-mkdir -p "$artifacts" "$work/page" "$work/temp"
+mkdir -p "$artifacts" "$work/page" "$work/temp" "$work/gain"
 
 zeros() { head -c "$1" /dev/zero; }
 # header: signature (34) + zeros to byte 40, marker 27, Count, zeros to byte 499
@@ -28,11 +28,46 @@ printf '/m/a.mp3\n\r\n/m/b.ogg\r/m/c.wav' > "$work/temp/mixed"
 printf '/\xc0\xbd\xbe\xc7/\xb0\xa1.mp3\r\n' > "$work/temp/korean"
 printf '\xef\xbb\xbf/m/\xf0\x9f\x8e\xb5.mp3\r\n' > "$work/temp/utf8"
 
+# Loudness tags: tiny songs tagged by the tools listeners use, and hand-built ID3v2 and
+# APEv2 tags for what those tools do not write.
+gain=$work/gain
+ffmpeg -v error -f lavfi -i sine=d=0.05 -fflags +bitexact "$work/tone.wav"
+flac --silent -o "$gain/a.flac" "$work/tone.wav"
+metaflac --set-tag='REPLAYGAIN_TRACK_GAIN=-6.50 dB' --set-tag=REPLAYGAIN_TRACK_PEAK=0.91 "$gain/a.flac"
+oggenc --quiet -o "$gain/a.ogg" "$work/tone.wav"
+vorbiscomment -a -t 'REPLAYGAIN_ALBUM_GAIN=+2.25 dB' "$gain/a.ogg"
+opusenc --quiet --comment R128_TRACK_GAIN=-512 "$work/tone.wav" "$gain/a.opus"
+ffmpeg -v error -i "$work/tone.wav" -metadata 'REPLAYGAIN_TRACK_GAIN=-7.25 dB' "$gain/v24.mp3"
+lame --quiet --id3v2-utf16 --tv 'TXXX=replaygain_album_gain=-3.10 dB' "$work/tone.wav" "$gain/v23.mp3"
+ffmpeg -v error -i "$work/tone.wav" -c:a aac "$gain/a.m4a"
+AtomicParsley "$gain/a.m4a" --overWrite --rDNSatom '-4.00 dB' name=replaygain_track_gain domain=com.apple.iTunes >/dev/null
+lame --quiet "$work/tone.wav" "$work/plain.mp3"
+python3 - "$work/plain.mp3" "$gain" <<'EOF'
+import struct, sys
+mp3 = open(sys.argv[1], 'rb').read()
+def write(name, data): open(sys.argv[2] + '/' + name, 'wb').write(data)
+def syncsafe(n): return bytes((n >> s) & 0x7F for s in (21, 14, 7, 0))
+def unsync(b): return b.replace(b'\xff', b'\xff\x00')
+def utf16(text): return b'\xff\xfe' + text.encode('utf-16-le') + b'\0\0'
+txxx = b'\x01' + utf16('REPLAYGAIN_TRACK_GAIN') + utf16('-2.50 dB')
+v24 = b'TXXX' + syncsafe(len(unsync(txxx)) + 4) + b'\0\x03' + syncsafe(len(txxx)) + unsync(txxx)
+write('v24-unsync.mp3', b'ID3\4\0\0' + syncsafe(len(v24)) + v24 + mp3)
+v23 = unsync(b'TXXX' + struct.pack('>I', len(txxx)) + b'\0\0' + txxx)
+write('v23-unsync.mp3', b'ID3\3\0\x80' + syncsafe(len(v23)) + v23 + mp3)
+txx = b'\0REPLAYGAIN_TRACK_GAIN\0+1.00 dB'
+v22 = b'TXX' + struct.pack('>I', len(txx))[1:] + txx
+write('v22.mp3', b'ID3\2\0\0' + syncsafe(len(v22)) + v22 + mp3)
+items = b''.join(struct.pack('<II', len(v), 0) + k + b'\0' + v
+                 for k, v in ((b'REPLAYGAIN_TRACK_GAIN', b'-8.40 dB'), (b'REPLAYGAIN_TRACK_PEAK', b'0.66')))
+def ape(flags): return b'APETAGEX' + struct.pack('<IIII', 2000, len(items) + 32, 2, flags) + bytes(8)
+write('ape.mp3', mp3 + ape(0xA0000000) + items + ape(0x80000000) + b'TAG' + bytes(125))
+EOF
+
 status=0
 run() {
-  local target=$1 corpus=$2
+  local target=$1 corpus=$2 length=${3:-8192}
   echo "== $target (${seconds}s)"
-  if ! "$build/fuzz/$target" -max_total_time="$seconds" -seed="$seed" -rss_limit_mb=2048 -max_len=8192 \
+  if ! "$build/fuzz/$target" -max_total_time="$seconds" -seed="$seed" -rss_limit_mb=2048 -max_len="$length" \
        -artifact_prefix="$artifacts/$target-" -print_final_stats=1 "$corpus"; then
     echo "$target: crash, input kept in $artifacts" >&2
     status=1
@@ -40,4 +75,5 @@ run() {
 }
 run fuzz_page_file "$work/page"
 run fuzz_temp_list "$work/temp"
+run fuzz_replay_gain "$gain" 32768
 exit $status

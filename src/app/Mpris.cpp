@@ -1,6 +1,7 @@
 #include "Mpris.h"
 
 #include "FileName.h"
+#include "MusicFormats.h"
 
 #include <QDBusAbstractAdaptor>
 #include <QDBusConnectionInterface>
@@ -56,14 +57,8 @@ public:
     QString Identity() const { return QStringLiteral("Sorvel"); }
     QString DesktopEntry() const { return QStringLiteral("sorvel"); }
     QStringList SupportedUriSchemes() const { return {QStringLiteral("file")}; }
-    QStringList SupportedMimeTypes() const
-    {
-        // The formats the playlist takes (its music-file test goes by extension).
-        return {QStringLiteral("audio/mpeg"),     QStringLiteral("audio/ogg"),
-                QStringLiteral("audio/x-vorbis+ogg"), QStringLiteral("audio/x-wav"),
-                QStringLiteral("application/vnd.ms-asf"), QStringLiteral("audio/mp2"),
-                QStringLiteral("audio/x-ms-wma"), QStringLiteral("audio/x-aiff")};
-    }
+    // The formats the playlist takes (its music-file test goes by the same table).
+    QStringList SupportedMimeTypes() const { return MusicMimeTypes(); }
 
 public slots:
     void Raise() { m_service->Media().Raise(); }

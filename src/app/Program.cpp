@@ -13,6 +13,7 @@
 #include "PlayListLink.h"
 #include "Playlist.h"
 #include "ReplaceFile.h"
+#include "SettingsFile.h"
 #include "ShutdownRequests.h"
 #include "SingleInstance.h"
 #include "Transport.h"
@@ -154,8 +155,8 @@ Program::Program(int handOverSocket)
     m_magnetic = std::make_unique<TMagnetic>(*m_windowSystem);
 
     // The engine and its one transport: the strip, the playlist and the media controls
-    // all use it. Its output is open (idle) from here on.
-    m_engine = std::make_unique<PlaybackEngine>();
+    // all use it. Its output is open (idle) from here on, on the device the settings name.
+    m_engine = std::make_unique<PlaybackEngine>(StoredOutputDevice());
     Transport& transport = m_engine->TheTransport();
     // The player window loads the settings the playlist window is placed by.
     m_formMain = std::make_unique<TFormMain>(transport, m_engine->FrameSink());

@@ -16,6 +16,9 @@ struct G_STRUCT_tag {
     std::int32_t PlayListW = 0;
     std::int32_t PlayListH = 0;
     std::int32_t Volume = 0;     // player volume knob offset in pixels from its track's left end
+    // Where sound goes: a PulseAudio sink's name, or SDL's name for a device when SDL
+    // plays; empty for the sound server's default. Not one of the original's keys.
+    QString OutputDevice;
 };
 
 extern G_STRUCT_tag Settings;

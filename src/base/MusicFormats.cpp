@@ -24,6 +24,16 @@ bool IsMusicFileName(const QString& path)
                        [&](const MusicFormat& f) { return extension == QLatin1String(f.Extension); });
 }
 
+QStringList MusicMimeTypes()
+{
+    QStringList types;
+    for (const MusicFormat& format : MusicFormats())
+        for (const QString& type : QString::fromLatin1(format.MimeTypes).split(QLatin1Char(';'), Qt::SkipEmptyParts))
+            if (!types.contains(type))
+                types.append(type);
+    return types;
+}
+
 QStringList MusicFileDialogFilters()
 {
     QStringList patterns;

@@ -20,6 +20,10 @@ const std::vector<MusicFormat>& MusicFormats();
 // lower-cased) is one of the table's.
 bool IsMusicFileName(const QString& path);
 
+// Every MIME type of the table, each once, in the table's order: what the media controls
+// advertise. The desktop entry's MimeType is made from the same table by the build.
+QStringList MusicMimeTypes();
+
 // The file dialog's filters: all music files first, then one per extension, then
 // every file ("*.* (*)").
 QStringList MusicFileDialogFilters();

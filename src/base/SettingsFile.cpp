@@ -15,6 +15,7 @@ QString settingsPath()
 
 const QString kControl = QStringLiteral("Control");
 const QString kData = QStringLiteral("Data");
+const QString kOutputDevice = QStringLiteral("OutputDevice");
 
 } // namespace
 
@@ -29,6 +30,12 @@ void LoadSettingsFile()
     Settings.PlayListW = ini.ReadInteger(kData, QStringLiteral("PlayListW"), 400);
     Settings.PlayListH = ini.ReadInteger(kData, QStringLiteral("PlayListH"), 600);
     Settings.Volume = ini.ReadInteger(kData, QStringLiteral("Volume"), 30);
+    Settings.OutputDevice = ini.ReadString(kControl, kOutputDevice, QString());
+}
+
+QString StoredOutputDevice()
+{
+    return ProfileFile(settingsPath(), ProfileFile::Problems::Quiet).ReadString(kControl, kOutputDevice, QString());
 }
 
 bool SaveSettingsFile(int* error)
@@ -47,5 +54,6 @@ bool SaveSettingsFile(int* error)
     ini.WriteInteger(kData, QStringLiteral("PlayListW"), Settings.PlayListW);
     ini.WriteInteger(kData, QStringLiteral("PlayListH"), Settings.PlayListH);
     ini.WriteInteger(kData, QStringLiteral("Volume"), Settings.Volume);
+    ini.WriteString(kControl, kOutputDevice, Settings.OutputDevice);
     return ini.UpdateFile(error);
 }

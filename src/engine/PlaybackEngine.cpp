@@ -6,11 +6,12 @@
 
 #include <cstring>
 
-PlaybackEngine::PlaybackEngine()
+PlaybackEngine::PlaybackEngine(const QString& outputDevice)
 {
     // A library already up (a test program brings it up once for all its tests) stays up.
     m_ownsLibrary = !fsound::Initialised();
     m_ogg = std::make_unique<COgg>(&m_frameSink, m_backBits.data());
+    fsound::SetOutputDevice(outputDevice.toStdString());
     m_ogg->m_InitSound();
     m_transport = std::make_unique<Transport>(*m_ogg);
 }

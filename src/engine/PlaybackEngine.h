@@ -7,6 +7,8 @@
 
 #include "FrameSink.h"
 
+#include <QString>
+
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -16,9 +18,11 @@ class Transport;
 
 class PlaybackEngine {
 public:
-    // Brings the audio library up (its output opened, idle). The spectrum thread waits for
-    // StartSpectrum, so that the background it draws on can be given first.
-    PlaybackEngine();
+    // Brings the audio library up (its output opened, idle) on the named sound device, or
+    // on the default one when the name is empty or the device cannot be opened
+    // (fsound::SetOutputDevice). The spectrum thread waits for StartSpectrum, so that
+    // the background it draws on can be given first.
+    explicit PlaybackEngine(const QString& outputDevice = {});
     // Ends the spectrum thread, then, when this engine brought the library up, shuts it
     // down: the decoder thread, the output and every stream.
     ~PlaybackEngine();

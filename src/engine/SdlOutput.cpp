@@ -80,22 +80,29 @@ constexpr Uint16 kProbeFrames = 256;
 // seen to stall for seconds when SDL's stream went and came back between two songs.
 class SdlOutput final : public AudioOutput {
 public:
-    ~SdlOutput() override { close(); }
+    ~SdlOutput() { close(); }
 
-    bool open(int rate, Callback callback, Listener) override
+    bool open(const OutputRequest& request, OutputFailure& failure)
     {
-        if (!sdl().usable())
+        if (!sdl().usable()) {
+            failure.reason = sdl().missing;
             return false;
+        }
         sdl().SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
         sdl().SetHint(SDL_HINT_APP_NAME, "Sorvel");
-        if (sdl().InitSubSystem(SDL_INIT_AUDIO) != 0)
+        if (sdl().InitSubSystem(SDL_INIT_AUDIO) != 0) {
+            failure.reason = sdl().GetError();
             return false;
-        m_callback = std::move(callback);
-        m_rate = rate;
-        // Opened once now to learn that a device exists. With a small buffer: closing
+        }
+        m_callback = request.callback;
+        m_rate = request.rate;
+        m_deviceName = request.device;
+        // Opened once now to learn that the device exists. With a small buffer: closing
         // waits for SDL's thread to finish the buffer it is on.
         const SDL_AudioDeviceID probe = openDevice(kProbeFrames);
         if (probe == 0) {
+            failure.reason = sdl().GetError();
+            failure.deviceRefused = !m_deviceName.empty();
             sdl().QuitSubSystem(SDL_INIT_AUDIO);
             return false;
         }
@@ -104,7 +111,7 @@ public:
         return true;
     }
 
-    void close() override
+    void close()
     {
         SDL_AudioDeviceID device = 0;
         {
@@ -120,7 +127,7 @@ public:
 
     // The device buffer less what SDL has played of it since it last asked, so that the
     // position moves smoothly rather than a whole buffer at a time.
-    std::size_t latencyFrames() const override
+    std::size_t latencyFrames() const
     {
         const auto buffer = static_cast<std::int64_t>(m_latency.load(std::memory_order_relaxed));
         const std::int64_t asked = m_lastCallbackNs.load(std::memory_order_acquire);
@@ -131,7 +138,7 @@ public:
         return static_cast<std::size_t>(std::clamp<std::int64_t>(buffer - played, 0, buffer));
     }
 
-    void setActive(bool active) override
+    void setActive(bool active)
     {
         std::lock_guard guard(m_deviceLock);
         m_wanted = active;
@@ -144,7 +151,7 @@ public:
 
     // SDL keeps no queue of ours to hold: what its device buffer has is heard as it
     // pauses, so all of it counts as heard, until the device asks again after a resume.
-    void setPaused(bool paused) override
+    void setPaused(bool paused)
     {
         std::lock_guard guard(m_deviceLock);
         m_heldLatency.store(0);
@@ -154,7 +161,7 @@ public:
             sdl().PauseAudioDevice(m_device, m_wanted && !paused ? 0 : 1);
     }
 
-    void dataReady() override
+    void dataReady()
     {
         std::lock_guard guard(m_deviceLock);
         if (!m_wanted || m_paused || m_device != 0)
@@ -164,11 +171,10 @@ public:
             sdl().PauseAudioDevice(m_device, 0);
     }
 
-    void discardQueued() override {}
     // Our own mutex rather than SDL's device lock: the same exclusion, visible to the
     // thread sanitizer, which does not follow locks taken inside SDL.
-    void lock() override { m_lock.lock(); }
-    void unlock() override { m_lock.unlock(); }
+    void lock() { m_lock.lock(); }
+    void unlock() { m_lock.unlock(); }
 
 private:
     static void SDLCALL trampoline(void* self, Uint8* stream, int bytes)
@@ -193,7 +199,8 @@ private:
         want.userdata = this;
         SDL_AudioSpec have{};
         // No changes allowed: SDL converts to whatever the device really takes.
-        const SDL_AudioDeviceID device = sdl().OpenAudioDevice(nullptr, 0, &want, &have, 0);
+        const char* name = m_deviceName.empty() ? nullptr : m_deviceName.c_str();
+        const SDL_AudioDeviceID device = sdl().OpenAudioDevice(name, 0, &want, &have, 0);
         if (device != 0 && frames == kDeviceFrames)
             m_latency.store(have.samples, std::memory_order_relaxed);
         return device;
@@ -206,6 +213,7 @@ private:
     }
 
     int m_rate = 44100;
+    std::string m_deviceName;  // SDL's name for the device; empty: SDL's default
     bool m_initialised = false;
     std::atomic<std::int64_t> m_lastCallbackNs{0};  // when SDL last took a buffer; 0: not since it started
     std::atomic<std::int64_t> m_heldLatency{-1};    // from a pause until the device asks again: the latency
@@ -220,15 +228,23 @@ private:
 
 } // namespace
 
-std::unique_ptr<AudioOutput> makeSdlOutput()
-{
-    return std::make_unique<SdlOutput>();
-}
-
-std::string SdlOutputError()
-{
-    const SdlLibrary& library = sdl();
-    return library.usable() ? library.GetError() : library.missing;
-}
+using SdlOps = DriverOf<SdlOutput>;
+const OutputDriver kSdlDriver{
+    .name = "sdl",
+    .title = "SDL",
+    .open = SdlOps::open,
+    .close = SdlOps::close,
+    .latencyFrames = SdlOps::latencyFrames,
+    .setActive = SdlOps::setActive,
+    .setPaused = SdlOps::setPaused,
+    .discardQueued = nullptr,  // what SDL holds is heard at once
+    .connected = nullptr,
+    .losses = nullptr,
+    .whyLost = nullptr,
+    .dataReady = SdlOps::dataReady,
+    .setVolume = nullptr,
+    .lock = SdlOps::lock,
+    .unlock = SdlOps::unlock,
+};
 
 } // namespace fsound

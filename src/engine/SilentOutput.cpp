@@ -18,12 +18,13 @@ constexpr std::size_t kPeriodFrames = 1024;
 // positions, end of song and the spectrum behave as they would with a device.
 class SilentOutput final : public AudioOutput {
 public:
-    ~SilentOutput() override { close(); }
+    ~SilentOutput() { close(); }
 
-    bool open(int rate, Callback callback, Listener) override
+    // Any device name will do: there is no device.
+    bool open(const OutputRequest& request, OutputFailure&)
     {
-        m_callback = std::move(callback);
-        m_rate = rate > 0 ? rate : 44100;
+        m_callback = request.callback;
+        m_rate = request.rate > 0 ? request.rate : 44100;
         m_buffer.assign(kPeriodFrames * 2, 0.0f);
         m_stop = false;
         m_thread = std::thread([this] {
@@ -33,7 +34,7 @@ public:
         return true;
     }
 
-    void close() override
+    void close()
     {
         {
             std::lock_guard guard(m_stopMutex);
@@ -44,8 +45,8 @@ public:
             m_thread.join();
     }
 
-    std::size_t latencyFrames() const override { return kPeriodFrames; }
-    void setActive(bool active) override
+    std::size_t latencyFrames() const { return kPeriodFrames; }
+    void setActive(bool active)
     {
         {
             std::lock_guard guard(m_stopMutex);
@@ -54,7 +55,7 @@ public:
         }
         m_wake.notify_all();
     }
-    void setPaused(bool paused) override
+    void setPaused(bool paused)
     {
         {
             std::lock_guard guard(m_stopMutex);
@@ -62,9 +63,8 @@ public:
         }
         m_wake.notify_all();
     }
-    void discardQueued() override {}
-    void lock() override { m_lock.lock(); }
-    void unlock() override { m_lock.unlock(); }
+    void lock() { m_lock.lock(); }
+    void unlock() { m_lock.unlock(); }
 
 private:
     void run()
@@ -104,9 +104,23 @@ private:
 
 } // namespace
 
-std::unique_ptr<AudioOutput> makeSilentOutput()
-{
-    return std::make_unique<SilentOutput>();
-}
+using SilentOps = DriverOf<SilentOutput>;
+const OutputDriver kSilentDriver{
+    .name = "silent",
+    .title = "the silent sink",
+    .open = SilentOps::open,
+    .close = SilentOps::close,
+    .latencyFrames = SilentOps::latencyFrames,
+    .setActive = SilentOps::setActive,
+    .setPaused = SilentOps::setPaused,
+    .discardQueued = nullptr,
+    .connected = nullptr,
+    .losses = nullptr,
+    .whyLost = nullptr,
+    .dataReady = nullptr,
+    .setVolume = nullptr,
+    .lock = SilentOps::lock,
+    .unlock = SilentOps::unlock,
+};
 
 } // namespace fsound

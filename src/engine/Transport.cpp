@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 namespace {
 
@@ -286,11 +285,7 @@ void Transport::TakeEngineNews()
     if (connected != m_outputConnected) {
         m_outputConnected = connected;
         if (!connected) {
-            if (!m_toldLoss) {
-                m_toldLoss = true;
-                std::fprintf(stderr, "sorvel: the sound server does not answer; the song waits where it was "
-                                     "heard last and goes on when the server is back\n");
-            }
+            // The engine has said why on stderr.
             if (m_state == TransportState::Playing) {
                 Pause();
                 m_waitingForOutput = true;

@@ -165,7 +165,6 @@ private:
     double m_volume = 0.0;
     bool m_outputConnected = true;
     bool m_waitingForOutput = false;  // the song goes on once the sound server is back
-    bool m_toldLoss = false;
     bool m_queueTried = false;  // the song source was asked for this song's follower
     QTimer m_endTimer;
     std::unique_ptr<QSocketNotifier> m_news;

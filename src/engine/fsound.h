@@ -1,11 +1,13 @@
 #pragma once
 // Sorvel's audio library: the FSOUND_ functions the player calls, built on decoders
-// loaded per format (Decoder.h) and PulseAudio or SDL2 for output.
+// loaded per format (Decoder.h) and an output chosen from a table of drivers
+// (AudioOutput.h: PulseAudio, then SDL2, then a silent sink that keeps real time).
 //
 // Threads, by the names used everywhere in the engine (in brackets the name the system
 // shows, ThreadName.h):
 // - window: the Qt GUI thread. Calls every function here; owns COgg and the streams'
-//   handles. Never decodes more than one bounded chunk (open, seek).
+//   handles. Never decodes more than one bounded chunk (open, seek). Opens and closes
+//   the output, and is the only thread that says anything on stderr.
 // - spectrum [sorvel-spectrum]: TOggThread. Calls FSOUND_DSP_GetSpectrum only; owns
 //   COgg's frame memory and hands frames to the SpectrumFrameSink under the sink's lock.
 // - decoder [sorvel-decoder]: the library's one decoding thread. Owns each stream's Decoder
@@ -13,11 +15,19 @@
 // - device callback: the output's own thread (SDL's, PulseAudio's mainloop
 //   [sorvel-pulse], or the silent sink's [sorvel-silent]). Only copies from the rings,
 //   applies the gain, pads with silence and counts frames; never allocates, logs,
-//   calls FFmpeg or waits on decodeMutex.
+//   calls FFmpeg or waits on decodeMutex. PulseAudio's mainloop also keeps the
+//   connection: when the server goes away or refuses a call it marks the output lost
+//   and connects again, and the window thread hears of it through NewsDescriptor.
 //
-// Start-up: FSOUND_Init before any other call; COgg starts the spectrum thread after it.
-// Shut-down: the spectrum thread is joined (COgg's destructor) before fsound::Shutdown,
-// which joins the decoder, then closes the output, then frees the streams.
+// Start-up (PlaybackEngine, made by the program before its windows): SetOutputDevice
+// with the device the settings name, then FSOUND_Init before any other call: it opens
+// the output (the first driver that opens, on the named device or else its default)
+// and starts the decoder thread. The spectrum thread starts after it, once the strip
+// has given its background (PlaybackEngine::StartSpectrum).
+// Shut-down (PlaybackEngine's end, after the windows): the spectrum thread is joined
+// (COgg's destructor) before fsound::Shutdown, which joins the decoder, then closes the
+// output (its device callback has stopped for good when the driver's close returns),
+// then frees the streams.
 //
 // Handles are opaque. A null handle means "no stream"; a handle that was stopped is
 // forgotten by the library and every function treats it like a null handle.
@@ -42,8 +52,10 @@ constexpr int FSOUND_FREE = -1;  // any free channel
 constexpr int FSOUND_ALL = -3;   // every channel
 constexpr int FSOUND_SPECTRUM_BINS = 512;
 
-// Opens the output device at the given rate. Without a usable sound device the library
-// falls back to a silent sink that keeps real time. Calling it again does nothing.
+// Opens the output at the given rate: the first of PulseAudio, SDL and a silent sink that
+// keeps real time that opens, on the device SetOutputDevice named or else on its default
+// device (AudioOutput.h). Says on stderr, once, when the output is not the first choice.
+// Calling it again does nothing.
 signed char FSOUND_Init(int mixrate, int maxchannels, unsigned int flags);
 
 // A stream for the file, or null when it cannot be opened as audio (missing, empty
@@ -97,6 +109,12 @@ void Shutdown();
 bool StreamPlayedOut(FSOUND_STREAM* stream);
 // True when the silent fallback sink is in use instead of a sound device.
 bool UsingSilentSink();
+// The driver of the output in use: "pulse", "sdl" or "silent"; empty before FSOUND_Init.
+const char* OutputName();
+// The device the next FSOUND_Init opens: a PulseAudio sink's name (`pactl list short
+// sinks`), or SDL's name for a device when SDL plays. Empty: the default device. Window
+// thread, before FSOUND_Init.
+void SetOutputDevice(const std::string& name);
 // True between FSOUND_Init and Shutdown.
 bool Initialised();
 
@@ -128,9 +146,12 @@ bool StreamHandedOver(FSOUND_STREAM* stream);
 // news itself is asked for with the functions here; TakeNews makes it unreadable again.
 int NewsDescriptor();
 void TakeNews();
-// False while the output's sound server is gone. Streams then stand still (nothing is
-// heard); the output reconnects by itself once the server answers again, but what was
-// queued in the old server is lost: the caller puts the streams back where they were.
+// False while the output's sound server is gone, or while a new connection is made after
+// it refused a call. Streams then stand still (nothing is heard); the output reconnects
+// by itself once the server answers again, but what was queued in the old server is
+// lost: the caller puts the streams back where they were. Every loss is answered false
+// at least once, even one that was over before the call, and said once on stderr for
+// each reason. Window thread.
 bool OutputConnected();
 
 

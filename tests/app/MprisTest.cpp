@@ -2,6 +2,7 @@
 // with a double of the player behind them.
 
 #include "Mpris.h"
+#include "MusicFormats.h"
 
 #include <QCoreApplication>
 #include <QDBusArgument>
@@ -12,6 +13,7 @@
 #include <QDBusObjectPath>
 #include <QDBusVariant>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
 
@@ -27,6 +29,20 @@
 #include <unistd.h>
 
 namespace {
+
+// The media controls advertise the formats the desktop entry offers the program for:
+// both lists come from the music-file table.
+TEST(MprisMimeTypes, AreTheDesktopEntrysTypes)
+{
+    QFile entry(QStringLiteral(SORVEL_DESKTOP_ENTRY));
+    ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
+    QStringList types;
+    for (const QByteArray& line : entry.readAll().split('\n'))
+        if (line.startsWith("MimeType="))
+            types = QString::fromUtf8(line.mid(9)).split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    EXPECT_EQ(types, MusicMimeTypes());
+    EXPECT_EQ(types.size(), 29);
+}
 
 void ensureApplication()
 {
@@ -290,7 +306,10 @@ TEST_F(Mpris, TheRootInterfaceNamesTheProgramAndRaisesAndQuitsIt)
     EXPECT_TRUE(Get(Root, "CanQuit").toBool());
     EXPECT_TRUE(Get(Root, "CanRaise").toBool());
     EXPECT_FALSE(Get(Root, "HasTrackList").toBool());
-    EXPECT_TRUE(Get(Root, "SupportedMimeTypes").toStringList().contains("audio/mpeg"));
+    const QStringList types = Get(Root, "SupportedMimeTypes").toStringList();
+    EXPECT_EQ(types, MusicMimeTypes());
+    for (const char* type : {"audio/mpeg", "audio/flac", "audio/x-opus+ogg", "audio/mp4", "audio/x-ms-wma"})
+        EXPECT_TRUE(types.contains(type)) << type;
     Call(Root, "Raise");
     Call(Root, "Quit");
     EXPECT_EQ(media.actions, (std::vector<QString>{"Raise", "Quit"}));

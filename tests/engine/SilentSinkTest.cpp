@@ -36,21 +36,24 @@ TEST(SilentSink, KeepsRealTimeWhenNoDeviceOpens)
 // Nothing playing costs nothing: an idle output does not call for sound at all.
 TEST(SilentSink, IdleOutputDoesNotTick)
 {
-    auto output = fsound::makeSilentOutput();
     std::atomic<int> calls{0};
-    ASSERT_TRUE(output->open(44100, [&](float*, std::size_t frames, bool) {
+    fsound::OutputRequest request;
+    request.callback = [&](float*, std::size_t frames, bool) {
         calls.fetch_add(1);
         return frames;
-    }));
+    };
+    fsound::OutputFailure failure;
+    fsound::Output output = fsound::Output::open(fsound::kSilentDriver, request, failure);
+    ASSERT_TRUE(output.isOpen());
     std::this_thread::sleep_for(150ms);
     EXPECT_EQ(calls.load(), 0);
-    output->setActive(true);
+    output.setActive(true);
     EXPECT_TRUE(waitFor([&] { return calls.load() >= 3; }, 1s));
-    output->setActive(false);
+    output.setActive(false);
     const int atStop = calls.load();
     std::this_thread::sleep_for(200ms);
     EXPECT_LE(calls.load(), atStop + 1) << "more than the one call under way at the stop";
-    output->close();
+    output.close();
 }
 
 } // namespace

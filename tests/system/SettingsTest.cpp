@@ -4,6 +4,7 @@
 #include "FileBytes.h"
 #include "G.h"
 #include "ProfileFile.h"
+#include "SettingsFile.h"
 #include "support/FileSizeLimit.h"
 
 #include <gtest/gtest.h>
@@ -42,6 +43,7 @@ TEST_F(SettingsFile, FirstStartGivesTheDefaults)
     EXPECT_EQ(Settings.PlayListW, 400);
     EXPECT_EQ(Settings.PlayListH, 600);
     EXPECT_EQ(Settings.Volume, 30);
+    EXPECT_TRUE(Settings.OutputDevice.isEmpty());
     EXPECT_FALSE(QFile::exists(ini())) << "loading never creates the file";
 }
 
@@ -53,7 +55,7 @@ TEST_F(SettingsFile, SaveWritesBothSectionsInTableOrder)
     Settings.Volume = 55;
     ASSERT_EQ(App.SaveSettings(), 1);
     EXPECT_EQ(readAll(ini()),
-              "[Control]\r\nViewPlayList=0\r\n[Data]\r\nMainX=-5\r\nMainY=100\r\nPlayListX=200\r\n"
+              "[Control]\r\nViewPlayList=0\r\nOutputDevice=\r\n[Data]\r\nMainX=-5\r\nMainY=100\r\nPlayListX=200\r\n"
               "PlayListY=200\r\nPlayListW=400\r\nPlayListH=600\r\nVolume=55\r\n");
     Settings = G_STRUCT_tag{};
     App.LoadSettings();
@@ -84,7 +86,26 @@ TEST_F(SettingsFile, SaveKeepsForeignLinesAndLineEnds)
     ASSERT_EQ(App.SaveSettings(), 1);
     EXPECT_EQ(readAll(ini()),
               "; my notes\n[Other]\nKeep=this\n\n[Data]\nMainX=300\nExtra=yes\nMainY=100\nPlayListX=200\n"
-              "PlayListY=200\nPlayListW=400\nPlayListH=600\nVolume=30\n\n[Tail]\nx=1\n[Control]\nViewPlayList=1\n");
+              "PlayListY=200\nPlayListW=400\nPlayListH=600\nVolume=30\n\n[Tail]\nx=1\n[Control]\nViewPlayList=1\n"
+              "OutputDevice=\n");
+}
+
+// The output device is a name as the sound server gives it; the line keeps its place
+// and the comment in code page 949 beside it stays byte for byte.
+TEST_F(SettingsFile, OutputDeviceIsReadAndWrittenInControl)
+{
+    writeAll(ini(), "[Control]\r\n; \xc3\xe2\xb7\xc2 \xc0\xe5\xc4\xa1\r\nOutputDevice = alsa_output.usb-DAC.analog-stereo \r\n"
+                    "ViewPlayList=1\r\n");
+    EXPECT_EQ(StoredOutputDevice(), "alsa_output.usb-DAC.analog-stereo") << "read before the settings";
+    App.LoadSettings();
+    EXPECT_EQ(Settings.OutputDevice, "alsa_output.usb-DAC.analog-stereo");
+    Settings.OutputDevice = "sorvel_null";
+    ASSERT_EQ(App.SaveSettings(), 1);
+    EXPECT_TRUE(readAll(ini()).startsWith("[Control]\r\n; \xc3\xe2\xb7\xc2 \xc0\xe5\xc4\xa1\r\nOutputDevice=sorvel_null\r\n"
+                                          "ViewPlayList=1\r\n[Data]"));
+    Settings = G_STRUCT_tag{};
+    App.LoadSettings();
+    EXPECT_EQ(Settings.OutputDevice, "sorvel_null");
 }
 
 // A settings file that cannot be written is said in one box until a save succeeds, and

@@ -1,0 +1,141 @@
+#include "Library.h"
+
+#include "DecodeModule.h"
+
+namespace fsound {
+
+std::atomic<Library*> g_library{nullptr};
+
+namespace {
+
+// Why the last FSOUND_Stream_Open failed; any thread may ask.
+std::mutex g_openErrorMutex;
+OpenError g_openError;  // g_openErrorMutex
+
+} // namespace
+
+void setOpenError(OpenError error)
+{
+    std::lock_guard guard(g_openErrorMutex);
+    g_openError = std::move(error);
+}
+
+void Library::syncOutputPause()
+{
+    bool anyPlaying = false;
+    bool allPaused = true;
+    {
+        OutputLock guard(output);
+        for (const Stream* stream : channels) {
+            if (!stream || !stream->playing.load())
+                continue;
+            anyPlaying = true;
+            allPaused = allPaused && stream->paused.load();
+        }
+    }
+    const bool hold = anyPlaying && allPaused;
+    if (hold != outputPaused) {
+        outputPaused = hold;
+        output.setPaused(hold);
+    }
+}
+
+std::pair<Library*, std::shared_ptr<Stream>> lookUp(FSOUND_STREAM* handle)
+{
+    Library* lib = g_library.load();
+    return {lib, lib ? lib->find(handle) : nullptr};
+}
+
+Progress progressOf(Library& lib, const Stream& stream)
+{
+    OutputLock guard(lib.output);
+    Progress progress{stream.pushedFrames.load(std::memory_order_acquire),
+                      stream.consumedFrames.load(std::memory_order_acquire),
+                      static_cast<std::int64_t>(lib.output.latencyFrames())};
+    // Once the queued song has the channel, the newest part of what the output holds is
+    // that song's: of this stream, only what lies before it is still to be heard.
+    if (stream.handedOver.load(std::memory_order_acquire) && stream.follower)
+        progress.latency = std::max<std::int64_t>(
+            0, progress.latency - stream.follower->consumedFrames.load(std::memory_order_acquire));
+    return progress;
+}
+
+void Shutdown()
+{
+    Library* lib = g_library.exchange(nullptr);
+    if (!lib)
+        return;
+    lib->decoderStop.store(true);
+    lib->poke();
+    if (lib->decoderThread.joinable())
+        lib->decoderThread.join();
+    lib->output.close();
+    if (lib->newsFd >= 0)
+        ::close(lib->newsFd);
+    delete lib;
+}
+
+int NewsDescriptor()
+{
+    Library* lib = g_library.load();
+    return lib ? lib->newsFd : -1;
+}
+
+void TakeNews()
+{
+    Library* lib = g_library.load();
+    std::uint64_t count = 0;
+    if (lib && lib->newsFd >= 0)
+        [[maybe_unused]] const auto got = ::read(lib->newsFd, &count, sizeof count);
+}
+
+bool OutputConnected()
+{
+    Library* lib = g_library.load();
+    if (!lib)
+        return true;
+    // A loss is told even when the output is back already, so that the caller puts its
+    // streams back where they were heard; then the news that it is back follows.
+    const unsigned losses = lib->output.losses();
+    if (losses != lib->lossesTold) {
+        lib->lossesTold = losses;
+        lib->sayWhyLost();
+        if (lib->output.connected())
+            lib->tellNews();
+        return false;
+    }
+    return lib->output.connected();
+}
+
+void PreloadDecoding()
+{
+    if (Library* lib = g_library.load()) {
+        lib->preloadAsked.store(true);
+        lib->poke();
+    }
+}
+
+OpenError LastOpenError()
+{
+    std::lock_guard guard(g_openErrorMutex);
+    return g_openError;
+}
+
+bool Initialised()
+{
+    return g_library.load() != nullptr;
+}
+
+bool UsingSilentSink()
+{
+    Library* lib = g_library.load();
+    return lib && &lib->output.driver() == &kSilentDriver;
+}
+
+const char* OutputName()
+{
+    Library* lib = g_library.load();
+    return lib ? lib->output.driver().name : "";
+}
+
+} // namespace fsound

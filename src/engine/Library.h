@@ -1,0 +1,168 @@
+#pragma once
+// The audio library's state, shared by the files that make it up: the stream table and
+// its handles (Library.cpp, fsound.cpp), the mixer (Mixer.cpp), the decoder thread that
+// feeds the rings (DecoderThread.cpp) and songs queued behind each other
+// (StreamQueue.cpp). Used only inside the library; callers use fsound.h.
+//
+// Lock order: a stream's decodeMutex, then the output lock. streamsMutex is never held
+// together with either.
+
+#include "fsound.h"
+
+#include "AudioOutput.h"
+#include "Decoder.h"
+#include "SampleRing.h"
+#include "Spectrum.h"
+
+#include <algorithm>
+#include <atomic>
+#include <climits>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include <unistd.h>
+
+namespace fsound {
+
+constexpr std::size_t kRingFrames = 32768;      // about 0.74 s at 44.1 kHz
+constexpr std::size_t kScratchFrames = 4096;
+
+struct Stream {
+    // Held by the decoder thread while it decodes, and by SetTime while it seeks.
+    std::mutex decodeMutex;
+    Decoder decoder;              // decodeMutex
+    std::vector<float> pending;   // decodeMutex: decoded samples not yet in the ring
+    std::size_t pendingPos = 0;   // decodeMutex
+    bool decoderFinished = false; // decodeMutex
+
+    SampleRing ring{kRingFrames * 2};          // decoder thread writes, callback reads
+    std::atomic<bool> playing{false};          // changed under the output lock
+    std::atomic<bool> paused{false};           // changed under the output lock: not mixed
+    std::atomic<std::int64_t> frozenMs{-1};    // window thread: the position while paused
+    std::atomic<bool> decodeDone{false};       // decoder thread: every sample is in the ring
+    std::atomic<bool> feedAsked{false};        // callback asked the decoder thread for more; it clears
+    std::atomic<std::int64_t> pushedFrames{0}; // decoder thread, since the last seek
+    std::atomic<std::int64_t> consumedFrames{0}; // callback, since the last seek
+    std::atomic<std::int64_t> startMs{0};      // position of the first frame after the last seek
+    int channel = -1;                          // changed under the output lock
+
+    // A song queued behind this one takes its channel once this one's last sample has
+    // been mixed: the device callback hands the channel over, so the two meet in the
+    // same buffer. All four change under the output lock.
+    Stream* follower = nullptr;                // queued behind this stream
+    Stream* leader = nullptr;                  // the stream this one is queued behind
+    std::atomic<bool> queued{false};           // decoded ahead although not playing yet
+    std::atomic<bool> handedOver{false};       // its follower has taken the channel
+    std::atomic<bool> awaitFollower{false};    // window thread: a song may still be queued behind it
+
+    // Fixed once opened.
+    int lengthMs = 0;
+    int fileBytes = 0;
+    int sampleRate = 0;
+};
+
+struct Library {
+    Output output;
+    int rate = 44100;
+
+    std::mutex streamsMutex;                                    // guards streams, nextId
+    std::map<std::uintptr_t, std::shared_ptr<Stream>> streams;
+    std::uintptr_t nextId = 0;
+
+    std::vector<Stream*> channels;    // changed under the output lock; read by the callback
+    std::vector<float> scratch;       // callback only
+    std::atomic<int> volume{255};
+    std::atomic<bool> outputHasVolume{false};  // the output applies `volume` itself
+    std::atomic<bool> fftActive{false};
+    PlayedHistory history;
+
+    // The decoder thread sleeps until this changes: a play, a seek, a ring below half, or the
+    // stop at shut-down. Waking it is a futex call, never a lock, so the device
+    // callback may do it.
+    std::thread decoderThread;
+    std::atomic<unsigned> decoderWake{0};
+    std::atomic<bool> decoderStop{false};
+    std::atomic<bool> preloadAsked{false};  // the decoder thread opens the decoding module
+    int activeChannels = 0;           // window thread: streams started and not stopped
+    bool outputPaused = false;        // window thread: what the output was last told
+
+    // Readable while there is news for the window thread (see NewsDescriptor). Written
+    // by the decoder thread and the output's thread: a write to an eventfd never blocks.
+    int newsFd = -1;
+    void tellNews()
+    {
+        if (newsFd >= 0) {
+            const std::uint64_t one = 1;
+            [[maybe_unused]] const auto written = ::write(newsFd, &one, sizeof one);
+        }
+    }
+    // Window thread: the output holds while every started stream is paused.
+    void syncOutputPause();
+
+    // Window thread: the output's losses the caller has been told of, and the reasons
+    // said on stderr (each once).
+    unsigned lossesTold = 0;
+    std::set<std::string> toldLosses;
+    void sayWhyLost();
+
+    std::size_t mix(float* out, std::size_t frames, bool pad);
+    std::size_t readyFrames(std::size_t frames) const;
+    void feed();
+    bool fill(Stream& stream);
+    void poke()
+    {
+        decoderWake.fetch_add(1, std::memory_order_release);
+        decoderWake.notify_one();
+    }
+    std::shared_ptr<Stream> find(FSOUND_STREAM* handle)
+    {
+        std::lock_guard guard(streamsMutex);
+        auto it = streams.find(reinterpret_cast<std::uintptr_t>(handle));
+        return it == streams.end() ? nullptr : it->second;
+    }
+};
+
+// The initialised library, or null.
+extern std::atomic<Library*> g_library;
+
+void setOpenError(OpenError error);
+
+// The first output of the drivers in order that opens, with the device SetOutputDevice
+// named and then with its default device; says on stderr why it is not the first.
+// Window thread.
+Output OpenOutput(OutputRequest request);
+
+// The library and the live stream behind a handle; the stream is null when the library
+// is not initialised or the handle is null or forgotten.
+std::pair<Library*, std::shared_ptr<Stream>> lookUp(FSOUND_STREAM* handle);
+
+inline int clampToInt(std::int64_t value)
+{
+    return static_cast<int>(std::clamp<std::int64_t>(value, 0, INT_MAX));
+}
+
+// How far the output has got with a stream: what was handed to it, what it took, and
+// what of that it has not played yet. Read under the output lock, so that no callback
+// lands between the reads: one taken after the latency and before the count would count
+// a whole device buffer as heard, and the next read would take it back.
+struct Progress {
+    std::int64_t pushed = 0;
+    std::int64_t consumed = 0;
+    std::int64_t latency = 0;
+
+    std::int64_t audible() const { return std::clamp<std::int64_t>(consumed - latency, 0, pushed); }
+};
+
+Progress progressOf(Library& lib, const Stream& stream);
+
+// Output lock held: takes `stream` out of the queue it is in, on either side.
+void unlink(Stream& stream);
+
+} // namespace fsound

@@ -1,0 +1,104 @@
+#include "Library.h"
+
+#include <cstdint>
+
+// The device callback's side of the library: what every playing stream can supply, and
+// the mix of it into the output's buffer.
+
+namespace fsound {
+
+namespace {
+
+// Output lock held: the frames a stream and the songs queued behind it can supply now.
+// Once the last of them is decoded to its end and nothing more is awaited behind it, any
+// number (the rest is closing silence).
+std::size_t supplyOf(const Stream* stream)
+{
+    std::size_t frames = 0;
+    for (; stream; stream = stream->follower) {
+        // The flag first: once it is set, what the ring holds is all there will be.
+        const bool done = stream->decodeDone.load(std::memory_order_acquire);
+        frames += stream->ring.readable() / 2;
+        if (!done || (!stream->follower && stream->awaitFollower.load(std::memory_order_acquire)))
+            return frames;
+    }
+    return SIZE_MAX;
+}
+
+} // namespace
+
+// Output lock held: how many of `frames` every playing stream can supply.
+std::size_t Library::readyFrames(std::size_t frames) const
+{
+    bool any = false;
+    for (const Stream* stream : channels) {
+        if (!stream || !stream->playing.load(std::memory_order_relaxed) || stream->paused.load(std::memory_order_relaxed))
+            continue;
+        any = true;
+        frames = std::min(frames, supplyOf(stream));
+    }
+    return any ? frames : 0;
+}
+
+// Device callback, output lock held.
+std::size_t Library::mix(float* out, std::size_t frames, bool pad)
+{
+    if (!pad)
+        frames = readyFrames(frames);
+    if (frames == 0)
+        return 0;
+    std::fill(out, out + frames * 2, 0.0f);
+    const float volumeGain = static_cast<float>(volume.load(std::memory_order_relaxed)) / 255.0f;
+    const bool outputGain = outputHasVolume.load(std::memory_order_relaxed);
+    const float gain = outputGain ? 1.0f : volumeGain;
+    for (Stream*& slot : channels) {
+        Stream* stream = slot;
+        if (!stream || !stream->playing.load(std::memory_order_relaxed) || stream->paused.load(std::memory_order_relaxed))
+            continue;
+        std::size_t done = 0;
+        std::size_t streamFrom = 0;  // where the current stream's share of the buffer began
+        for (;;) {
+            while (done < frames) {
+                const std::size_t want = std::min(frames - done, kScratchFrames);
+                const std::size_t got = stream->ring.read(scratch.data(), want * 2) / 2;
+                float* dst = out + done * 2;
+                for (std::size_t i = 0; i < got * 2; ++i)
+                    dst[i] += gain * scratch[i];
+                done += got;
+                if (got < want)
+                    break;
+            }
+            const bool ended = done < frames && stream->decodeDone.load(std::memory_order_acquire)
+                               && stream->ring.readable() == 0;
+            Stream* next = stream->follower;
+            if (!ended || !next) {
+                // After the last sample the padding silence still counts, so the position
+                // reaches the end even though nothing more is decoded.
+                stream->consumedFrames.fetch_add(static_cast<std::int64_t>((ended ? frames : done) - streamFrom),
+                                                 std::memory_order_release);
+                break;
+            }
+            // The song queued behind this one goes on in the same buffer, from its next frame.
+            stream->consumedFrames.fetch_add(static_cast<std::int64_t>(done - streamFrom), std::memory_order_release);
+            next->channel = stream->channel;
+            next->paused.store(false, std::memory_order_relaxed);
+            next->playing.store(true, std::memory_order_relaxed);
+            next->queued.store(false, std::memory_order_relaxed);
+            stream->channel = -1;
+            stream->playing.store(false, std::memory_order_relaxed);
+            stream->handedOver.store(true, std::memory_order_release);
+            slot = next;
+            stream = next;
+            streamFrom = done;
+        }
+        if (stream->ring.readable() < stream->ring.capacity() / 2
+            && !stream->decodeDone.load(std::memory_order_relaxed)
+            && !stream->feedAsked.exchange(true, std::memory_order_acq_rel))
+            poke();
+    }
+    // The spectrum shows what is heard, so it follows the volume either way.
+    history.append(out, frames, outputGain ? volumeGain : 1.0f);
+    return frames;
+}
+
+} // namespace fsound
