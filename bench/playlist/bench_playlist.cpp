@@ -63,7 +63,7 @@ double median(std::vector<double> values)
     return values[values.size() / 2];
 }
 
-// The playlist window as the program shows it, over a store of its own.
+// The playlist window as the program shows it, over a model of its own.
 struct Window {
     Window()
     {
@@ -71,11 +71,11 @@ struct Window {
         Settings.PlayListY = 0;
         Settings.PlayListW = 400;
         Settings.PlayListH = 600;
-        form = std::make_unique<TFormPlayList>(store);
+        form = std::make_unique<TFormPlayList>(model);
         form->show();
         QApplication::processEvents();
     }
-    TM_PlayList store;
+    PlaylistModel model;
     std::unique_ptr<TFormPlayList> form;
 };
 
@@ -156,7 +156,8 @@ int child(int argc, char** argv, const QString& folder)
     {
         StripWithEngine strip;
         TFormMain& formMain = strip.form;
-        TFormPlayList formPlayList;
+        PlaylistModel model;
+        TFormPlayList formPlayList(model);
         BothPainted watcher(clock);
         formMain.PanelBack->installEventFilter(&watcher);
         formPlayList.TreeView(1)->viewport()->installEventFilter(&watcher);
@@ -219,7 +220,7 @@ int main(int argc, char** argv)
         window.form->Pages->SavePages(true);
         save.push_back(msSince(start));
 
-        QTreeWidget* tree = window.form->TreeView(1);
+        TDropTreeView* tree = window.form->TreeView(1);
         QScrollBar* bar = tree->verticalScrollBar();
         start = std::chrono::steady_clock::now();
         screens = 0;
@@ -243,7 +244,7 @@ int main(int argc, char** argv)
         finishDrops(*window.form);
         window.form->repaint();
         pageDrop.push_back(msSince(start));
-        pageEntries = window.form->TreeView(1)->topLevelItemCount();
+        pageEntries = window.form->TreeView(1)->EntryCount();
 
         window.form->PageControl1->setCurrentIndex(5);
         start = std::chrono::steady_clock::now();
@@ -251,7 +252,7 @@ int main(int argc, char** argv)
         finishDrops(*window.form);
         window.form->repaint();
         listDrop.push_back(msSince(start));
-        listEntries = window.form->ListView1->topLevelItemCount();
+        listEntries = window.form->ListView1->EntryCount();
         QFile::remove(ProgramFolder() + QStringLiteral("Temprary.txt"));
     }
 
@@ -264,7 +265,7 @@ int main(int argc, char** argv)
         window.form->PageControl1->setCurrentIndex(1);
         usrStall = finishDrops(*window.form);
         usrWalk = msSince(start);
-        usrEntries = window.form->TreeView(2)->topLevelItemCount();
+        usrEntries = window.form->TreeView(2)->EntryCount();
     }
 
     std::printf("pages: 5 x %d entries (1 heading per 100), list of %d lines, median of %d runs\n", kEntriesPerPage,

@@ -4,6 +4,7 @@
 #include "Cmain.h"
 #include "CommandLine.h"
 #include "Desktop.h"
+#include "FileName.h"
 #include "G.h"
 #include "Magnetic.h"
 #include "MagneticRouter.h"
@@ -27,6 +28,8 @@
 #include <QTimer>
 
 #include <cmath>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -80,11 +83,12 @@ int showWindowMessageBox(const QString& caption, const QString& text, int flags,
 
 } // namespace
 
-// The player's view of the playlist window. When the window is gone (at shut-down it
-// goes before the player), the last geometry and visibility are kept.
+// The player's view of the playlist: its songs from the model, its window for the rest.
+// When the window is gone (at shut-down it goes before the player), the last geometry and
+// visibility are kept.
 class Program::PlayListLink : public IPlayListLink {
 public:
-    explicit PlayListLink(TFormPlayList& form) : m_form(&form) {}
+    PlayListLink(PlaylistModel& songs, TFormPlayList& form) : m_songs(songs), m_form(&form) {}
 
     // Takes the window's last state; the window is about to be destroyed.
     void Detach()
@@ -96,9 +100,12 @@ public:
         m_form = nullptr;
     }
 
-    QString CurrentSong() override { return m_form ? m_form->CurrentSong() : QString(); }
-    QString NextSong() override { return m_form ? m_form->NextSong() : QString(); }
-    QString PeekNextSong() override { return m_form ? m_form->PeekNextSong() : QString(); }
+    QString CurrentSong() override { return m_songs.CurrentSong(); }
+    QString NextSong() override { return m_songs.NextSong(); }
+    QString PeekNextSong() override { return m_songs.PeekNextSong(); }
+    QString PreviousSong() override { return m_songs.PreviousSong(); }
+    QString PeekPreviousSong() override { return m_songs.PeekPreviousSong(); }
+    int SongCount() const override { return m_songs.SongCount(); }
     void BeginTempUpdate() override
     {
         if (m_form)
@@ -134,6 +141,9 @@ public:
     bool IsWindowVisible() const override { return m_form ? m_form->isVisible() : m_visible; }
     QRect WindowGeometry() const override { return m_form ? LogicalWindowRect(m_form) : m_geometry; }
     QWidget* Window() override { return m_form; }
+    int PlayingPage() const override { return m_songs.CurPage(); }
+    int PlayingEntry() const override { return m_songs.CurrentRow(); }
+    bool CueEntry(int page, int row, const QString& path) override { return m_songs.CueEntry(page, row, path); }
     void SetMoveHook(IMoveSizeHook* hook) override
     {
         if (m_form)
@@ -141,6 +151,7 @@ public:
     }
 
 private:
+    PlaylistModel& m_songs;
     QPointer<TFormPlayList> m_form;
     QRect m_geometry;
     bool m_visible = false;
@@ -158,20 +169,24 @@ Program::Program(int handOverSocket)
     // all use it. Its output is open (idle) from here on, on the device the settings name.
     m_engine = std::make_unique<PlaybackEngine>(StoredOutputDevice());
     Transport& transport = m_engine->TheTransport();
+    m_playlist = std::make_unique<PlaylistModel>();
     // The player window loads the settings the playlist window is placed by.
     m_formMain = std::make_unique<TFormMain>(transport, m_engine->FrameSink());
     m_formMain->SetDocking(m_magnetic.get());
     // The spectrum is drawn over the strip's own picture.
     m_engine->SetSpectrumBack(m_formMain->SpectrumBackBits());
     m_engine->StartSpectrum();
-    m_formPlayList = std::make_unique<TFormPlayList>();
+    m_formPlayList = std::make_unique<TFormPlayList>(*m_playlist);
     TFormMain* formMain = m_formMain.get();
     m_formPlayList->OnDestroy = [formMain](QWidget* window) { formMain->RemoveFromMagnetic(window); };
-    m_link = std::make_unique<PlayListLink>(*m_formPlayList);
+    m_link = std::make_unique<PlayListLink>(*m_playlist, *m_formPlayList);
     m_formMain->SetPlayList(m_link.get());
+    // The transport asks the playlist for its songs; the playlist asks the transport to
+    // play the entry a user chose, and tells it when the song after the current one may
+    // have changed.
     transport.SetSongSource(m_link.get());
-    QObject::connect(m_formPlayList.get(), &TFormPlayList::SongsChanged, &transport, &Transport::SongListChanged);
-    App.SetPlayRequest([formMain] { formMain->BPlayClick(nullptr); });
+    QObject::connect(m_playlist.get(), &PlaylistModel::PlayRequested, &transport, &Transport::PlayPath);
+    QObject::connect(m_playlist.get(), &PlaylistModel::SongsChanged, &transport, &Transport::SongListChanged);
     // The lists are written while the windows still show, so a failure is said first.
     TFormPlayList* formPlayList = m_formPlayList.get();
     formMain->OnClosing = [formPlayList] { formPlayList->SaveLists(); };
@@ -198,7 +213,7 @@ Program::~Program()
     m_formMain->OnClosing = {};
     m_desktop.reset();
     m_engine->TheTransport().SetSongSource(nullptr);
-    App.SetPlayRequest({});
+    m_playlist->disconnect(&m_engine->TheTransport());
     m_handOver->OnMessage = {};
     m_link->Detach();
     m_formPlayList.reset();
@@ -208,6 +223,7 @@ Program::~Program()
     m_formMain.reset();
     // The spectrum thread ends, then the library: the decoder thread, the output, the streams.
     m_engine.reset();
+    m_playlist.reset();
     m_link.reset();
     m_magnetic.reset();
     m_windowSystem.reset();
@@ -226,6 +242,10 @@ void Program::Start(const QStringList& paths)
     // Once the strip shows, a playlist window put below it stands on its device edge.
     keepListClearOfStrip(m_formMain.get(), m_formPlayList.get());
     m_desktop->Start(paths);
+    // Started with nothing to play, the player carries on with the song heard last, paused
+    // where it was; a song that is gone leaves it stopped, unsaid.
+    if (paths.isEmpty())
+        carryOn();
     // Once the windows show: what start-up found wrong with the files, and a list that
     // could not be written last time.
     TFormPlayList* formPlayList = m_formPlayList.get();
@@ -236,6 +256,16 @@ void Program::Start(const QStringList& paths)
     // What every song needs (the spectrum's transform) is opened on the decoder thread
     // once the windows are up, not before them; each decoder waits for its first file.
     QTimer::singleShot(kPreloadDelayMs, m_formMain.get(), [] { fsound::PreloadDecoding(); });
+}
+
+void Program::carryOn()
+{
+    const QString path = Settings.SongPath;
+    struct stat info {};
+    if (path.isEmpty() || ::stat(FileNameBytes(path).constData(), &info) != 0 || !S_ISREG(info.st_mode))
+        return;
+    m_link->CueEntry(Settings.SongPage, Settings.SongEntry, path);
+    m_engine->TheTransport().Cue(path, Settings.SongPositionMs);
 }
 
 int Program::Run(int argc, char** argv)

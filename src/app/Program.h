@@ -1,10 +1,10 @@
 #pragma once
 // The whole program as one object: the hand-over server, the docking manager, the engine
 // (the audio library, the stream player, the spectrum thread and the one transport), the
-// player and playlist windows and what joins them, the tray icon and the desktop's way in
-// (media controls, second starts, end requests). The windows are handed what they show
-// and never make or end an engine object. `main` makes one inside a QApplication; tests
-// build it the same way. Window thread only.
+// playlist model, the player and playlist windows and what joins them, the tray icon and
+// the desktop's way in (media controls, second starts, end requests). The windows are
+// handed what they show and never make or end an engine object or the model. `main`
+// makes one inside a QApplication; tests build it the same way. Window thread only.
 
 #include <QStringList>
 
@@ -13,6 +13,7 @@
 class DesktopIntegration;
 class HandOverServer;
 class PlaybackEngine;
+class PlaylistModel;
 class QtWindowSystem;
 class TFormMain;
 class TFormPlayList;
@@ -43,11 +44,15 @@ public:
 
     TFormMain& Player() { return *m_formMain; }
     TFormPlayList* PlayList() { return m_formPlayList.get(); }
+    PlaylistModel& Playlist() { return *m_playlist; }
     Transport& TheTransport();
     PlaybackEngine& Engine() { return *m_engine; }
 
 private:
     class PlayListLink;
+
+    // Holds the song heard at the last exit, paused where it was.
+    void carryOn();
 
     // In order of creation; the destructor undoes it in the order the windows need.
     std::unique_ptr<HandOverServer> m_handOver;
@@ -55,6 +60,8 @@ private:
     std::unique_ptr<TMagnetic> m_magnetic;
     std::unique_ptr<PlayListLink> m_link;
     std::unique_ptr<PlaybackEngine> m_engine;
+    // The pages and the list: the playlist window shows them, the transport plays them.
+    std::unique_ptr<PlaylistModel> m_playlist;
     std::unique_ptr<TFormMain> m_formMain;
     std::unique_ptr<TFormPlayList> m_formPlayList;
     // The notification-area icon and the hidden handlers it shares with any other icon

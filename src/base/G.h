@@ -16,6 +16,15 @@ struct G_STRUCT_tag {
     std::int32_t PlayListW = 0;
     std::int32_t PlayListH = 0;
     std::int32_t Volume = 0;     // player volume knob offset in pixels from its track's left end
+
+    // Kept after the keys above, which keep their meaning: the player's volume as it
+    // holds it, 0 to 1 (the knob's pixel rounds it), negative when not stored; and what
+    // was heard at the last exit, to carry on from there.
+    double ExactVolume = -1.0;
+    QString SongPath;                // the song's file name, byte for byte; empty: none
+    std::int32_t SongPage = 0;       // 1-5 a page, 6 the temporary list, 0 neither
+    std::int32_t SongEntry = -1;     // its row there
+    std::int64_t SongPositionMs = 0; // where in it
     // Where sound goes: a PulseAudio sink's name, or SDL's name for a device when SDL
     // plays; empty for the sound server's default. Not one of the original's keys.
     QString OutputDevice;

@@ -1,6 +1,7 @@
 #pragma once
-// "Sorvel.ini" in the program's folder: its eight keys, and "OutputDevice" in "Control"
-// after them, read into and written from `Settings`. Window thread only.
+// "Sorvel.ini" in the program's folder: its eight keys, "OutputDevice" in "Control" and
+// the keys kept after them in "Data" (the exact volume, the song to carry on with), read
+// into and written from `Settings`. Window thread only.
 
 #include <QString>
 

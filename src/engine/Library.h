@@ -81,6 +81,9 @@ struct Library {
     std::atomic<int> volume{255};
     std::atomic<bool> outputHasVolume{false};  // the output applies `volume` itself
     std::atomic<bool> fftActive{false};
+    // Callback: frames of silence an output that cannot wait put inside a song because
+    // the decoder thread was late (a dropout a listener hears).
+    std::atomic<std::int64_t> starvedFrames{0};
     PlayedHistory history;
 
     // The decoder thread sleeps until this changes: a play, a seek, a ring below half, or the

@@ -70,6 +70,11 @@ std::size_t Library::mix(float* out, std::size_t frames, bool pad)
             }
             const bool ended = done < frames && stream->decodeDone.load(std::memory_order_acquire)
                                && stream->ring.readable() == 0;
+            // Short of frames in the middle of a song (not before its first one is heard):
+            // the padding is a dropout.
+            if (done < frames && !ended
+                && (done > 0 || stream->consumedFrames.load(std::memory_order_relaxed) > 0))
+                starvedFrames.fetch_add(static_cast<std::int64_t>(frames - done), std::memory_order_relaxed);
             Stream* next = stream->follower;
             if (!ended || !next) {
                 // After the last sample the padding silence still counts, so the position

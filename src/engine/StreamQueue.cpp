@@ -83,6 +83,12 @@ bool StreamHandedOver(FSOUND_STREAM* handle)
     return stream && stream->handedOver.load(std::memory_order_acquire);
 }
 
+std::int64_t StarvedFrames()
+{
+    const Library* lib = g_library.load();
+    return lib ? lib->starvedFrames.load(std::memory_order_relaxed) : 0;
+}
+
 bool StreamPlayedOut(FSOUND_STREAM* handle)
 {
     auto [lib, stream] = lookUp(handle);

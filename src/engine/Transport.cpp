@@ -92,6 +92,16 @@ void Transport::Resume()
         m_waitingForOutput = true;
         return;
     }
+    if (m_cued) {
+        m_cued = false;
+        m_ogg.m_PlayOGG();
+        m_ogg.m_SetVolume(VolumeLevel());
+        m_ogg.m_GetStreamInfo(m_kbps, m_khz);
+        emit StreamInfoChanged();
+        SetState(TransportState::Playing);
+        WatchForEnd();
+        return;
+    }
     m_ogg.m_ControlOGG(OggResume);
     if (!m_ogg.m_IsOpen()) {
         // The file could not be opened again (the stream player said so).
@@ -102,22 +112,56 @@ void Transport::Resume()
     WatchForEnd();
 }
 
-void Transport::PlayCurrent()
+void Transport::PlayPath(const QString& path)
 {
-    const QString current = m_songs ? m_songs->CurrentSong() : QString();
-    if (current.isEmpty()) {
+    if (path.isEmpty()) {
         ShowNoSongNotice();
         return;
     }
-    PlayOrPassOver(current);
+    PlayOrPassOver(path);
 }
 
-bool Transport::PlayFile(const QString& path, qint64 startMs)
+void Transport::ListenForNews()
 {
     if (!m_news && fsound::NewsDescriptor() >= 0) {
         m_news = std::make_unique<QSocketNotifier>(fsound::NewsDescriptor(), QSocketNotifier::Read);
         connect(m_news.get(), &QSocketNotifier::activated, this, &Transport::TakeEngineNews);
     }
+}
+
+bool Transport::Cue(const QString& path, qint64 ms)
+{
+    ListenForNews();
+    m_endTimer.stop();
+    m_waitingForOutput = false;
+    m_cued = false;
+    DropQueue(false);
+    if (!m_ogg.m_OpenOGG(path)) {
+        m_startMs = 0;
+        SetState(TransportState::Stopped);
+        return false;
+    }
+    m_lengthMs = m_ogg.m_GetLengthMs();
+    ms = std::clamp<qint64>(ms, 0, std::max<qint64>(m_lengthMs, 0));
+    if (ms > 0)
+        m_ogg.m_SetPosition(static_cast<int>(std::min<qint64>(ms, INT32_MAX)));
+    m_ogg.m_GetStreamInfo(m_kbps, m_khz);
+    // Nothing plays yet to ask the rate of: the file's own.
+    m_khz = fsound::StreamSampleRate(m_ogg.m_hStream.load()) / 1000;
+    m_startMs = 0;
+    m_outputConnected = fsound::OutputConnected();
+    m_cued = true;
+    m_state = TransportState::Paused;
+    ++m_songNumber;
+    emit SongChanged();
+    emit StateChanged();
+    return true;
+}
+
+bool Transport::PlayFile(const QString& path, qint64 startMs)
+{
+    ListenForNews();
+    m_cued = false;
     m_endTimer.stop();
     m_waitingForOutput = false;
     DropQueue(false);
@@ -162,6 +206,7 @@ void Transport::Stop()
     m_endTimer.stop();
     DropQueue(false);
     m_waitingForOutput = false;
+    m_cued = false;
     m_startMs = 0;
     m_ogg.m_ControlOGG(OggStop);
     const bool changed = m_state != TransportState::Stopped;
@@ -197,7 +242,7 @@ void Transport::PlayOrPassOver(const QString& path, qint64 startMs, bool backwar
     for (int tried = 0; !candidate.isEmpty(); ++tried) {
         if (PlayFile(candidate, tried == 0 ? startMs : 0))
             return;
-        std::fprintf(stderr, "sorvel: passed over %s: %s\n", candidate.toLocal8Bit().constData(),
+        std::fprintf(stderr, "sorvel: passed over %s: %s\n", FileNameBytes(candidate).constData(),
                      WhyNotPlayable(candidate).toLocal8Bit().constData());
         emit SongSkipped(candidate);
         if (!m_songs || tried + 1 >= bound)

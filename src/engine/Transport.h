@@ -67,9 +67,10 @@ public:
     void Play();
     // Pauses a song that is heard; nothing otherwise.
     void Pause();
-    // The playlist's play request: its current song from the beginning, whatever the
-    // state, with the same notice as PlayPause when there is none.
-    void PlayCurrent();
+    // The playlist's play request, which carries the entry the playlist made current:
+    // `path` from its beginning as the current song, whatever the state. Empty (the
+    // playlist had no song there): the same notice as PlayPause with nothing to play.
+    void PlayPath(const QString& path);
     // Opens a file and plays it from `startMs`. False when it cannot be opened; what
     // played before has stopped then, as the stream player closes it first.
     bool PlayFile(const QString& path, qint64 startMs = 0);
@@ -78,6 +79,11 @@ public:
     // from its start, until one plays or every entry has been tried once; then the
     // player stops and one box says that nothing could be played.
     void PlayOrPassOver(const QString& path, qint64 startMs = 0, bool backwards = false);
+    // Carries on where the listener left off: `path` is opened and held paused at `ms`
+    // (the song, its length and the position are reported as for a paused song), with no
+    // sound stream open until play goes on from there. False, with the player stopped,
+    // when the file cannot be opened.
+    bool Cue(const QString& path, qint64 ms);
     void Stop();
     // The next song of the playlist; nothing changes when it has none.
     void Next();
@@ -137,6 +143,8 @@ signals:
     // A song that cannot be played was passed over (stderr has said why).
     void SongSkipped(const QString& path);
     void VolumeChanged();
+    // Kbps() and Khz() changed: a song held by Cue began to be heard.
+    void StreamInfoChanged();
 
 private:
     // The strip's notice for a press of play with nothing to play.
@@ -153,6 +161,8 @@ private:
     void DropQueue(bool keepHeard);
     void Resume();
     void UpdateLength();
+    // The engine's news reach TakeEngineNews from the first song on.
+    void ListenForNews();
 
     COgg& m_ogg;
     ISongSource* m_songs = nullptr;
@@ -166,6 +176,7 @@ private:
     bool m_outputConnected = true;
     bool m_waitingForOutput = false;  // the song goes on once the sound server is back
     bool m_queueTried = false;  // the song source was asked for this song's follower
+    bool m_cued = false;        // paused by Cue: the stream has never been played
     QTimer m_endTimer;
     std::unique_ptr<QSocketNotifier> m_news;
 };

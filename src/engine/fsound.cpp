@@ -188,6 +188,12 @@ int FSOUND_Stream_GetLength(FSOUND_STREAM* handle)
     return stream ? stream->fileBytes : 0;
 }
 
+int fsound::StreamSampleRate(FSOUND_STREAM* handle)
+{
+    auto stream = lookUp(handle).second;
+    return stream ? stream->sampleRate : 0;
+}
+
 signed char FSOUND_SetPaused(int channel, signed char paused)
 {
     Library* lib = g_library.load();

@@ -121,6 +121,9 @@ bool Initialised();
 // Milliseconds until the stream's last sample is heard, once every sample is decoded;
 // -1 before that, and for a null handle. 0 once it has played out.
 int StreamMsUntilPlayedOut(FSOUND_STREAM* stream);
+// The sample rate the stream's file holds, in Hz, known from its open on, played or not;
+// 0 for a null handle.
+int StreamSampleRate(FSOUND_STREAM* stream);
 
 // Queues `next` (opened, not playing) behind `stream`: its decoding starts now, and once
 // the last sample of `stream` has been mixed, `next` takes its channel and goes on in
@@ -140,6 +143,9 @@ void StreamAwaitFollower(FSOUND_STREAM* stream, bool await);
 bool StreamUnqueue(FSOUND_STREAM* stream);
 // True once the song queued behind `stream` has taken its channel.
 bool StreamHandedOver(FSOUND_STREAM* stream);
+// Frames of silence put inside songs since FSOUND_Init because the decoder thread was
+// late for an output that cannot wait (SDL): dropouts. 0 before FSOUND_Init.
+std::int64_t StarvedFrames();
 
 // A descriptor that becomes readable when the library has news for the window thread: a
 // stream decoded to its end (its length is now known), or the output lost or back. The

@@ -25,10 +25,3 @@ int CMain::SaveSettings()
         FileProblems.Failed(name, error);
     return 0;
 }
-
-int CMain::PlaySong(const QString&)
-{
-    if (m_playRequest)
-        m_playRequest();
-    return 1;
-}

@@ -1,13 +1,11 @@
 #pragma once
 // Process-level operations grouped in the one `App` object: the settings file, the
-// master volume and the play request. Window thread only.
+// master volume and the single running copy. Window thread only.
 
 #include "SaveProblems.h"
 
 #include <QString>
 #include <QStringList>
-
-#include <functional>
 
 class CMain {
 public:
@@ -38,14 +36,7 @@ public:
     // The listening socket bound by `CheckRunningInstance`, or -1; the caller owns it.
     int TakeHandOverSocket();
 
-    // Asks the player window to start the playlist's current song from its beginning.
-    // `path` is not used: what plays is always what the playlist calls current. Returns 1.
-    int PlaySong(const QString& path);
-    // Whoever builds the program says how a play request reaches the player window.
-    void SetPlayRequest(std::function<void()> request) { m_playRequest = std::move(request); }
-
 private:
-    std::function<void()> m_playRequest;
     int m_handOverSocket = -1;
 };
 

@@ -38,7 +38,8 @@ TEST(Program, ClosingTheStripEndsTheEventLoopWithTheListShown)
     for (int round = 0; round < 5; ++round) {
         StripWithEngine strip;
         TFormMain& formMain = strip.form;
-        TFormPlayList formPlayList;
+        PlaylistModel playlist;
+        TFormPlayList formPlayList(playlist);
         formMain.show();
         formPlayList.show();
         QTimer::singleShot(20, &formMain, [&] { formMain.close(); });
@@ -62,8 +63,8 @@ TEST(Program, ClosingTheStripEndsTheEventLoopWithTheListShown)
     SetProgramFolderOverride({});
 }
 
-// The program as `main` builds it: a play request reaches the player, which finds no song and
-// says so through the windows' box; its end writes the settings with the list's last place,
+// The program as `main` builds it: the playlist's play request reaches the transport, which
+// finds no song on a page that holds only a heading and says so through the windows' box; its end writes the settings with the list's last place,
 // and leaves no box presenter behind.
 TEST(Program, BuildsWholeAndTearsDownInTheOrderTheWindowsNeed)
 {
@@ -78,9 +79,13 @@ TEST(Program, BuildsWholeAndTearsDownInTheOrderTheWindowsNeed)
         ASSERT_NE(program.PlayList(), nullptr);
         EXPECT_TRUE(program.Player().isVisible());
         program.PlayList()->move(321, 234);
-        App.PlaySong(QString());
+        ASSERT_TRUE(program.Playlist().AddPageEntry(1, QStringLiteral("/m/heading"), true, 0));
+        ASSERT_TRUE(program.Playlist().PlayEntry(1, 0));
         ASSERT_EQ(boxes.size(), 1);
         EXPECT_TRUE(boxes[0].contains(QStringLiteral("플레이할 음악 파일이 등록되어 있지 않습니다")));
+        EXPECT_FALSE(program.TheTransport().CanGoPrevious());
+        ASSERT_TRUE(program.Playlist().AddPageEntry(1, QStringLiteral("/m/a.mp3"), false, 0));
+        EXPECT_TRUE(program.TheTransport().CanGoPrevious()) << "the transport is given the playlist's previous song";
     }
     QFile ini(dir.filePath(QStringLiteral("Sorvel.ini")));
     ASSERT_TRUE(ini.open(QIODevice::ReadOnly));

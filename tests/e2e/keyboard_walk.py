@@ -158,14 +158,22 @@ def value(node):
     return node.queryValue().currentValue
 
 
+def windows():
+    """The strip and the playlist window once both are on the bus; None and None when
+    they are not within 15 s."""
+    if not wait(lambda: frame(STRIP) is not None and frame(PLAYLIST) is not None, 15):
+        print("FAIL: the windows are not on the accessibility bus")
+        return None, None
+    return frame(STRIP), frame(PLAYLIST)
+
+
 def main():
     second_start = sys.argv[1]
     pyatspi.Registry.registerEventListener(listen, "object:state-changed:checked")
     pyatspi.Registry.registerEventListener(listen, "object:property-change:accessible-name")
-    if not wait(lambda: frame(STRIP) is not None and frame(PLAYLIST) is not None, 15):
-        print("FAIL: the windows are not on the accessibility bus")
+    strip, playlist = windows()
+    if strip is None:
         return 1
-    strip, playlist = frame(STRIP), frame(PLAYLIST)
     play = find(strip, "push button", "Start / Pause")
     title = find(strip, "label", "상생의 음악과 함께...")
     check(play is not None and title is not None, "the play button and the title are there")

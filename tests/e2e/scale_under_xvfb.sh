@@ -54,8 +54,11 @@ wait_for() {  # wait_for EXPECTED COMMAND...
   done
 }
 # "X Y W H" of a window on the X server, in device pixels.
-rect() { xwininfo -id "$1" | awk '/Absolute upper-left X/{x=$NF} /Absolute upper-left Y/{y=$NF} /Width:/{w=$2} /Height:/{h=$2} END{print x, y, w, h}'; }
+# An empty id gives nothing: xwininfo without one waits for a click on a window.
+rect() { [ -n "$1" ] || return 1; xwininfo -id "$1" | awk '/Absolute upper-left X/{x=$NF} /Absolute upper-left Y/{y=$NF} /Width:/{w=$2} /Height:/{h=$2} END{print x, y, w, h}'; }
 list_window() { xdotool search --name "$list_name" 2>/dev/null | head -1; }
+# The playlist window's rectangle, looked for afresh each time: it may not be mapped yet.
+list_rect() { rect "$(list_window)"; }
 # A logical length in device pixels at the current scale, rounded as Qt rounds.
 px() { awk -v v="$1" -v f="$factor" 'BEGIN{d = v * f; print (d >= 0) ? int(d + 0.5) : -int(-d + 0.5)}'; }
 # Drags with the left button from (x, y) by (dx, dy) device pixels, in steps, resting at
@@ -77,7 +80,7 @@ expect_glued() {
   local sx sy sw sh lx ly lw lh
   for _ in $(seq 20); do
     read -r sx sy sw sh <<< "$(rect "$strip")"
-    read -r lx ly lw lh <<< "$(rect "$(list_window)")"
+    read -r lx ly lw lh <<< "$(list_rect)"
     [ "$ly" -eq $((sy + sh)) ] && [ "$lx" -eq "$sx" ] && return 0
     sleep 0.1
   done
@@ -109,11 +112,11 @@ run_config() {
   local want_list="$device_x $(px 200) $(px 400) $(px 600)"
   [ "$origin" -ne 0 ] && want_list="$device_x $(px 200) $(px 400) $(px 300)"
   wait_for "$device_x $(px 100) $(px 218) $(px 49)" rect "$strip" || fail "strip at $(rect "$strip")"
-  wait_for "$want_list" rect "$(list_window)" || fail "playlist window at $(rect "$(list_window)"), not $want_list"
-  echo "[$config] shown: strip $(rect "$strip"), playlist window $(rect "$(list_window)")"
+  wait_for "$want_list" list_rect || fail "playlist window at $(list_rect), not $want_list"
+  echo "[$config] shown: strip $(rect "$strip"), playlist window $(list_rect)"
 
   # Glue: the playlist window, held by its title bar, up to 3 pixels under the strip.
-  read -r lx ly lw lh <<< "$(rect "$(list_window)")"
+  read -r lx ly lw lh <<< "$(list_rect)"
   drag $((lx + $(px 150))) $((ly + $(px 8))) 0 $((-$(px 48)))
   expect_glued "glued"
   # The pair, held by the strip's spectrum area.
@@ -123,7 +126,7 @@ run_config() {
   read -r x y _ <<< "$(rect "$strip")"
   [ $((x - sx - $(px 40))) -ge -2 ] && [ $((x - sx - $(px 40))) -le 2 ] && [ $((y - sy - $(px 30))) -ge -2 ] \
     && [ $((y - sy - $(px 30))) -le 2 ] || fail "the strip went from $sx,$sy to $x,$y"
-  echo "[$config] glued and dragged: strip $(rect "$strip"), playlist window $(rect "$(list_window)")"
+  echo "[$config] glued and dragged: strip $(rect "$strip"), playlist window $(list_rect)"
 
   # Transport buttons, where the user sees them.
   read -r sx sy _ <<< "$(rect "$strip")"
@@ -167,7 +170,7 @@ run_config() {
   # Closing, then a fresh start: the same device pixels.
   local before_strip before_list
   before_strip=$(rect "$strip")
-  before_list=$(rect "$(list_window)")
+  before_list=$(list_rect)
   wmctrl -i -c "$strip"
   wait_exit $pid 60 || fail "closing ended with $?: $(cat "$app/log")"
   local ini
@@ -185,8 +188,8 @@ run_config() {
   track $pid
   strip=$(strip_window) || fail "no strip after a restart: $(cat "$app/log2")"
   wait_for "$before_strip" rect "$strip" || fail "restarted strip at $(rect "$strip"), left at $before_strip"
-  wait_for "$before_list" rect "$(list_window)" \
-    || fail "restarted playlist window at $(rect "$(list_window)"), left at $before_list"
+  wait_for "$before_list" list_rect \
+    || fail "restarted playlist window at $(list_rect), left at $before_list"
   expect_glued "restarted"
   wmctrl -i -c "$strip"
   wait_exit $pid 60 || fail "closing the second start ended with $?: $(cat "$app/log2")"

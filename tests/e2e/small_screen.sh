@@ -15,7 +15,7 @@ list_name='^음악파일 리스트 - Sorvel$'
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 # "X Y W H" of a window on the X server, in device pixels.
-rect() { xwininfo -id "$1" | awk '/Absolute upper-left X/{x=$NF} /Absolute upper-left Y/{y=$NF} /Width:/{w=$2} /Height:/{h=$2} END{print x, y, w, h}'; }
+rect() { [ -n "$1" ] || return 1; xwininfo -id "$1" | awk '/Absolute upper-left X/{x=$NF} /Absolute upper-left Y/{y=$NF} /Width:/{w=$2} /Height:/{h=$2} END{print x, y, w, h}'; }
 list_window() { xdotool search --onlyvisible --name "$list_name" 2>/dev/null | head -1; }
 apart() {  # apart STRIP LIST: the rectangles share no pixel
   local sx sy sw sh lx ly lw lh

@@ -84,6 +84,7 @@ strip_window() {
 
 # "X Y" of a window's top-left corner as the X server has it.
 server_position() {
+  [ -n "$1" ] || return 1
   xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$4} /Absolute upper-left Y/ {y=$4} END {print x, y}'
 }
 

@@ -62,9 +62,9 @@ pa_context_state_t contextState(const pa_context* context)
     return fails(PulseCall::ContextState) ? PA_CONTEXT_FAILED : pa_context_get_state(context);
 }
 
-pa_stream* streamNew(pa_context* context, const char* name, const pa_sample_spec* spec, const pa_channel_map* map)
+pa_stream* streamNew(pa_context* context, const char* name, const pa_sample_spec* format, const pa_channel_map* map)
 {
-    return fails(PulseCall::StreamNew) ? nullptr : pa_stream_new(context, name, spec, map);
+    return fails(PulseCall::StreamNew) ? nullptr : pa_stream_new(context, name, format, map);
 }
 
 int connectPlayback(pa_stream* stream, const char* device, const pa_buffer_attr* attr, pa_stream_flags_t flags,

@@ -134,6 +134,39 @@ TEST_F(TransportTest, PauseHoldsThePositionAndResumeGoesOnFromTheSameStream)
     EXPECT_TRUE(boxes.isEmpty());
 }
 
+TEST_F(TransportTest, ACuedSongWaitsPausedWithNoSoundAndPlaysOnFromItsPlace)
+{
+    const QString song = tone("flac", 4.0);
+    QSignalSpy changed(transport.get(), &Transport::SongChanged);
+    ASSERT_TRUE(transport->Cue(song, 2500));
+    EXPECT_EQ(transport->State(), TransportState::Paused);
+    EXPECT_EQ(transport->SongPath(), song);
+    EXPECT_EQ(transport->PositionMs(), 2500);
+    EXPECT_EQ(transport->TimeText(), "00:02-00:04");
+    EXPECT_EQ(changed.count(), 1);
+    EXPECT_EQ(transport->Khz(), 44) << "the file's rate, before it is heard";
+    EXPECT_EQ(FSOUND_GetChannelsPlaying(), 0) << "nothing is heard or held at the output";
+    spinUntil([] { return false; }, 200ms);
+    EXPECT_EQ(transport->PositionMs(), 2500);
+
+    QSignalSpy rates(transport.get(), &Transport::StreamInfoChanged);
+    transport->Play();
+    EXPECT_EQ(transport->State(), TransportState::Playing);
+    EXPECT_EQ(rates.count(), 1);
+    EXPECT_EQ(transport->Khz(), 44);
+    EXPECT_GE(transport->PositionMs(), 2500);
+    EXPECT_LE(transport->PositionMs(), 2600);
+    ASSERT_TRUE(spinUntil([&] { return transport->State() == TransportState::Stopped; }, 4s))
+        << "the song plays out from its place and ends";
+
+    // A place past the end is the end; a song that is gone leaves the player stopped.
+    ASSERT_TRUE(transport->Cue(song, 99000));
+    EXPECT_EQ(transport->PositionMs(), transport->LengthMs());
+    EXPECT_FALSE(transport->Cue(QString::fromStdString(scratch("gone.mp3")), 1000));
+    EXPECT_EQ(transport->State(), TransportState::Stopped);
+    EXPECT_TRUE(boxes.isEmpty());
+}
+
 TEST_F(TransportTest, PreviousRestartsASongHeardPastThreeSecondsElseGoesBack)
 {
     songs.list = {tone("wav", 6.0), tone("ogg", 6.0)};
@@ -190,8 +223,8 @@ TEST_F(TransportTest, SeekWhilePausedOrStoppedMovesWherePlayGoesOn)
     EXPECT_EQ(transport->State(), TransportState::Playing);
     EXPECT_GE(transport->PositionMs(), 1500);
     EXPECT_LE(transport->PositionMs(), 1650);
-    // The playlist's request always starts from the beginning.
-    transport->PlayCurrent();
+    // The playlist's request always starts the song it carries from the beginning.
+    transport->PlayPath(songs.CurrentSong());
     EXPECT_LE(transport->PositionMs(), 150);
 }
 
@@ -235,7 +268,7 @@ TEST_F(TransportTest, SongsThatCannotPlayArePassedOverAndARoundOfThemStopsOnce)
 
     // A double click on a bad entry plays the next good one after it.
     songs.current = 2;
-    transport->PlayCurrent();
+    transport->PlayPath(songs.CurrentSong());
     EXPECT_EQ(songs.current, 5);
     EXPECT_EQ(transport->State(), TransportState::Playing);
 
@@ -278,7 +311,7 @@ TEST_F(TransportTest, NoSongShowsTheNoticeAndNextWithoutOneChangesNothing)
     transport->PlayPause();
     ASSERT_EQ(boxes.size(), 1);
     EXPECT_TRUE(boxes[0].startsWith("알림|플레이할 음악 파일이 등록되어 있지 않습니다."));
-    transport->PlayCurrent();
+    transport->PlayPath(QString());
     EXPECT_EQ(boxes.size(), 2);
     EXPECT_EQ(transport->State(), TransportState::Stopped);
 
@@ -366,7 +399,7 @@ TEST_F(TransportTest, WhatIsAskedWhileASongIsQueuedDropsIt)
     auto startQueued = [&] {
         songs.list = {a, b, c};
         songs.current = 0;
-        transport->PlayCurrent();
+        transport->PlayPath(songs.CurrentSong());
         return spinUntil([&] { return ogg->m_HasQueued(); }, 3s);
     };
 

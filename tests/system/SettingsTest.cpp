@@ -2,6 +2,7 @@
 #include "Cmain.h"
 #include "Diagnostics.h"
 #include "FileBytes.h"
+#include "FileName.h"
 #include "G.h"
 #include "ProfileFile.h"
 #include "SettingsFile.h"
@@ -106,6 +107,40 @@ TEST_F(SettingsFile, OutputDeviceIsReadAndWrittenInControl)
     Settings = G_STRUCT_tag{};
     App.LoadSettings();
     EXPECT_EQ(Settings.OutputDevice, "sorvel_null");
+}
+
+// The keys kept after the design's: the song's name byte for byte (a line break and a
+// byte that is not UTF-8 included), its place, and the volume as the player holds it.
+TEST_F(SettingsFile, TheSongToCarryOnWithAndTheExactVolumeRoundTrip)
+{
+    App.LoadSettings();
+    EXPECT_TRUE(Settings.SongPath.isEmpty());
+    EXPECT_LT(Settings.ExactVolume, 0.0);
+    const QString name = FileNameFromBytes(QByteArray("/m\xe9/a\nb %41=;.mp3"));
+    Settings.SongPath = name;
+    Settings.SongPage = 6;
+    Settings.SongEntry = 41;
+    Settings.SongPositionMs = 123456789012;
+    Settings.ExactVolume = 0.5;
+    ASSERT_EQ(App.SaveSettings(), 1);
+    const QByteArray text = readAll(ini());
+    EXPECT_LT(text.indexOf("\r\nVolume=30\r\n"), text.indexOf("ExactVolume=")) << "after the original keys";
+    Settings = G_STRUCT_tag{};
+    App.LoadSettings();
+    EXPECT_EQ(FileNameBytes(Settings.SongPath), FileNameBytes(name));
+    EXPECT_EQ(Settings.SongPage, 6);
+    EXPECT_EQ(Settings.SongEntry, 41);
+    EXPECT_EQ(Settings.SongPositionMs, 123456789012);
+    EXPECT_EQ(Settings.ExactVolume, 0.5);
+
+    // Cleared, the song stays cleared; values out of range are not taken.
+    Settings.SongPath.clear();
+    ASSERT_EQ(App.SaveSettings(), 1);
+    writeAll(ini(), readAll(ini()).replace("ExactVolume=0.5", "ExactVolume=1.5").replace("SongPosition=123456789012", "SongPosition=-4"));
+    App.LoadSettings();
+    EXPECT_TRUE(Settings.SongPath.isEmpty());
+    EXPECT_LT(Settings.ExactVolume, 0.0);
+    EXPECT_EQ(Settings.SongPositionMs, 0);
 }
 
 // A settings file that cannot be written is said in one box until a save succeeds, and

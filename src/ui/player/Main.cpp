@@ -78,8 +78,13 @@ TFormMain::TFormMain(Transport& transport, SpectrumFrameSink& spectrum, IPlayLis
     Panel1->SetSpectrumBack(&m_spectrumBack);
     Panel1->SetFrameSink(&m_frameSink);
 
-    // The knob the settings put is the volume the songs play at.
+    // The knob the settings put is the volume the songs play at; the volume stored
+    // beside it is exact where the knob's pixel rounds it, unless the knob was moved
+    // (or the file edited) since.
     ApplyVolume();
+    if (Settings.ExactVolume >= 0.0
+        && std::lround(Settings.ExactVolume * ShapeVolume->Bar().Range()) == ShapeVolume->Bar().Offset())
+        m_transport.SetVolume(Settings.ExactVolume);
 
     // The strip's own move loop talks to the docking manager once it has registered.
     m_magneticRouter = std::make_unique<MagneticRouter>(this, &MagneticProc, &bMagneticHandled);
@@ -99,6 +104,13 @@ TFormMain::TFormMain(Transport& transport, SpectrumFrameSink& spectrum, IPlayLis
     connect(&m_transport, &Transport::LengthChanged, this, &TFormMain::ShowPosition);
     connect(&m_transport, &Transport::VolumeChanged, this, &TFormMain::MoveVolumeKnobToTransport);
     connect(&m_transport, &Transport::SongSkipped, this, &TFormMain::ShowSkipped);
+    connect(&m_transport, &Transport::StreamInfoChanged, this,
+            [this] { ShowStreamInfo(m_transport.Kbps(), m_transport.Khz()); });
+    connect(&m_transport, &Transport::SongChanged, this, &TFormMain::RememberSong);
+    connect(&m_transport, &Transport::StateChanged, this, [this] {
+        if (m_transport.State() == TransportState::Paused)
+            RememberSong();
+    });
     m_skipNotice.setSingleShot(true);
     connect(&m_skipNotice, &QTimer::timeout, this, &TFormMain::ShowTitle);
     m_visibility = new VisibilityWatch(this, [this](bool seen) { SeenChanged(seen); });
@@ -128,6 +140,17 @@ void TFormMain::StoreSettings()
     Settings.MainY = place.y();
     StorePlayListGeometry();
     Settings.Volume = ImgVolume->x() - ShapeVolume->x();
+    Settings.ExactVolume = m_transport.Volume();
+    Settings.SongPath = m_transport.SongPath();
+    Settings.SongPositionMs = m_transport.PositionMs();
+    Settings.SongPage = m_playList ? m_playList->PlayingPage() : 0;
+    Settings.SongEntry = m_playList ? m_playList->PlayingEntry() : -1;
+}
+
+void TFormMain::RememberSong()
+{
+    StoreSettings();
+    App.SaveSettings();
 }
 
 // --- transport ---
@@ -144,10 +167,7 @@ void TFormMain::PlayNextSong()
 
 void TFormMain::BPlayClick(QObject* sender)
 {
-    if (sender)
-        m_transport.PlayPause();
-    else
-        m_transport.PlayCurrent();
+    m_transport.PlayPause();
     FocusTrayAfterMouseClick(sender);
 }
 
@@ -159,7 +179,7 @@ void TFormMain::BStopClick(QObject* sender)
 
 void TFormMain::FocusTrayAfterMouseClick(QObject* sender)
 {
-    // The playlist's request (no sender) is no press on the strip: its focus stays.
+    // A press by the keyboard or a screen reader (or none, by code) leaves the focus.
     const auto* control = qobject_cast<TdxCustomControl*>(sender);
     if (control && control->ClickedByMouse())
         BToTray->setFocus();
@@ -316,50 +336,6 @@ void TFormMain::MoveVolumeKnobToTransport()
     const int offset = static_cast<int>(std::lround(m_transport.Volume() * bar.Range()));
     if (offset != bar.Offset())
         ShapeVolume->PlaceKnob(bar.TrackLeft() + offset);
-}
-
-// --- bars, clock, labels ---
-
-void TFormMain::ShowStreamInfo(int kbps, int khz)
-{
-    LKBPS->setText(bars::KbpsText(kbps));
-    LFrequency->setText(bars::KhzText(khz));
-}
-
-void TFormMain::ScrollTitle(bool reset)
-{
-    // Its size changes with its text only, which comes with a reset.
-    if (reset)
-        LTitle->adjustSize();
-    LTitle->move(bars::NextTitleLeft(reset, LTitle->x(), LTitle->width(), PanelTitleBack->width()), LTitle->y());
-}
-
-void TFormMain::TimerPositionTimer()
-{
-    ShowKnob();
-    if (m_transport.State() == TransportState::Playing)
-        ScrollTitle(false);
-    ScheduleKnob();
-}
-
-void TFormMain::Timer1Timer()
-{
-    ShowClock();
-    ScheduleClock();
-}
-
-void TFormMain::SeenChanged(bool seen)
-{
-    // The spectrum thread sleeps while nobody sees its frames, and the clock and the knob
-    // wait too; seen again, all of them are brought up to date at once.
-    m_frameSink.SetShown(seen);
-    Panel1->PresentFramesDirectly(seen);
-    if (seen) {
-        ShowPosition();
-    } else {
-        ScheduleClock();
-        ScheduleKnob();
-    }
 }
 
 // --- window ---
@@ -522,34 +498,6 @@ void TFormMain::closeEvent(QCloseEvent* event)
         QCoreApplication::exit(0);
     }
     event->accept();
-}
-
-bool TFormMain::HandleBar(KnobTrack* track, QObject* watched, QEvent* event)
-{
-    switch (track->HandleMouse(watched, event)) {
-    case KnobTrack::KnobMove::Dragged:
-        // The volume follows the knob as it moves; the position only where it is let go.
-        if (track == ShapeVolume)
-            ApplyVolume();
-        break;
-    case KnobTrack::KnobMove::LetGo:
-        if (track == ShapePosition)
-            SeekToKnob();
-        track->TellValueChanged();
-        break;
-    case KnobTrack::KnobMove::Clicked:
-        if (track == ShapeVolume)
-            ApplyVolume();
-        else
-            SeekToKnob();
-        track->TellValueChanged();
-        break;
-    case KnobTrack::KnobMove::None:
-        break;
-    }
-    // The knob keeps all its presses; the track only the press, so that the right button
-    // let go on it still reaches the strip's popup menu.
-    return watched != track || event->type() == QEvent::MouseButtonPress;
 }
 
 bool TFormMain::eventFilter(QObject* watched, QEvent* event)

@@ -62,8 +62,7 @@ public:
     // --- transport: each asks the transport ---
     bool PlayFile(const QString& path);
     void PlayNextSong();
-    // Null sender: the playlist's play request, always from the beginning of the current
-    // song. Otherwise play or pause.
+    // Play or pause.
     void BPlayClick(QObject* sender);
     void BStopClick(QObject* sender);
     void BPlayListClick(QObject* sender);
@@ -204,6 +203,9 @@ private:
     void StorePlayListGeometry();
     // Copies the windows' places and the volume knob into `Settings`.
     void StoreSettings();
+    // Writes the settings with the song heard now, so that a crash or a logout loses
+    // little of where the listener was: at each song and each pause.
+    void RememberSong();
 
     Transport& m_transport;
     SpectrumFrameSink& m_frameSink;

@@ -30,4 +30,16 @@ public:
     virtual QWidget* Window() { return nullptr; }
     // Routes the playlist window's move and size loops (the docking manager's hook).
     virtual void SetMoveHook(IMoveSizeHook* hook) { (void)hook; }
+    // Where the current entry stands: 1-5 a page, 6 the temporary list (0 none), and its
+    // row there (-1 none).
+    virtual int PlayingPage() const { return 0; }
+    virtual int PlayingEntry() const { return -1; }
+    // Carrying on: the entry at `row` of `page` becomes current without playing, when it
+    // still holds `path`; else the first entry that does, on that page or list. False
+    // when none does (the song is then heard, but the list goes on from where it was).
+    virtual bool CueEntry(int page, int row, const QString& path)
+    {
+        (void)page, (void)row, (void)path;
+        return false;
+    }
 };

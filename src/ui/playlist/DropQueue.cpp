@@ -1,12 +1,15 @@
 #include "DropQueue.h"
 
 #include "FileName.h"
+#include "PlaylistFile.h"
 #include "ThreadName.h"
 
 #include <QMetaObject>
+#include <QTimer>
 
 #include <chrono>
 #include <optional>
+#include <utility>
 
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -33,7 +36,9 @@ public:
     bool Run()
     {
         m_batch = newBatch();
-        for (const QString& name : m_job.Names) {
+        // A playlist file among the names stands for what it names.
+        const QStringList names = ExpandPlaylistFiles(m_job.Names, &m_leftOut.Missing, &m_leftOut.Lists);
+        for (const QString& name : names) {
             if (name.isEmpty())
                 continue;
             const bool whole = m_job.Kind == DropJob::Target::Page ? page(name) : list(name);
@@ -299,38 +304,80 @@ void DropQueue::run()
     }
 }
 
+namespace {
+
+std::size_t entriesOf(const DropBatch& batch)
+{
+    return batch.Records.size() + static_cast<std::size_t>(batch.Paths.size());
+}
+
+// `later`, the same job's next batch, appended to `waiting`.
+void join(DropBatch& waiting, DropBatch& later)
+{
+    waiting.Records.insert(waiting.Records.end(), std::make_move_iterator(later.Records.begin()),
+                           std::make_move_iterator(later.Records.end()));
+    waiting.Paths += later.Paths;
+    waiting.TooLong += later.TooLong;
+    waiting.LeftOut = std::move(later.LeftOut);  // only the last batch has any
+    waiting.Last = later.Last;
+}
+
+} // namespace
+
 bool DropQueue::deliver(std::unique_ptr<DropBatch> batch)
 {
-    bool first = false;
+    bool call = false;
     {
         std::unique_lock<std::mutex> hold(m_lock);
+        DropBatch* waiting = m_ready.empty() ? nullptr : m_ready.back().get();
+        if (waiting && waiting->Job == batch->Job && !waiting->Last
+            && entriesOf(*waiting) + entriesOf(*batch) <= kJoinedEntries) {
+            join(*waiting, *batch);
+            return !m_stop.load();
+        }
         m_wake.wait(hold, [this] { return m_stop.load() || m_inFlight < kMaxBatchesInFlight; });
         if (m_stop.load())
             return false;
         ++m_inFlight;
-        first = m_ready.empty();
         m_ready.push_back(std::move(batch));
+        call = !std::exchange(m_called, true);
     }
-    if (first)
+    if (call)
         QMetaObject::invokeMethod(&m_relay, "Ready", Qt::QueuedConnection);
     return true;
 }
 
 void DropQueue::receiveReady()
 {
-    for (;;) {
-        std::unique_ptr<DropBatch> batch;
-        {
-            std::lock_guard<std::mutex> hold(m_lock);
-            if (m_ready.empty())
-                return;
+    std::unique_ptr<DropBatch> batch;
+    bool more = false;
+    {
+        std::lock_guard<std::mutex> hold(m_lock);
+        if (!m_ready.empty()) {
             batch = std::move(m_ready.front());
             m_ready.pop_front();
             --m_inFlight;
         }
-        m_wake.notify_all();
+        more = !m_ready.empty();
+        m_called = more;
+    }
+    m_wake.notify_all();
+    if (batch) {
         if (batch->Last)
             --m_unfinished;
         m_receive(*batch);
     }
+    // The next batch waits: what the window has to do meanwhile (painting, input, the
+    // views laying out what they were given) is not kept waiting behind a whole walk.
+    // Once the pause is over it is posted, so it also goes behind every event posted
+    // meanwhile, however late the timer fires on a busy machine.
+    if (more)
+        QTimer::singleShot(kBreatheMs, &m_relay,
+                           [this] { QMetaObject::invokeMethod(&m_relay, "Ready", Qt::QueuedConnection); });
+}
+
+int DropQueue::BatchesWaiting()
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    return static_cast<int>(m_ready.size());
 }

@@ -2,8 +2,12 @@
 // Dropped names, and paths handed to the program, turned into entries on a worker
 // thread ("drop walker"), one job after the other in the order they came: a second drop
 // waits behind the first. The window thread is handed what a job found in batches as
-// the walk goes on, through queued calls, and never waits for a walk; meanwhile it
-// plays, deletes and closes as ever. Destroying the queue ends a walk at once.
+// the walk goes on, through queued calls, one batch a turn of its event loop, and never
+// waits for a walk; meanwhile it plays, deletes and closes as ever. While the window
+// thread has not taken a job's last batch, what the walker meets next joins that batch,
+// so the slower the window is to take them (a long list to lay out again), the fewer and
+// larger the batches: the work per entry stays the same whatever the list's length.
+// Destroying the queue ends a walk at once.
 //
 // Threads: Add, Idle and the destructor on the window thread, which also receives the
 // batches; the walk and everything it calls (the folder lister, record creation, the
@@ -82,21 +86,31 @@ public:
     bool Idle() const { return m_unfinished == 0; }
     // Only while Idle.
     void SetLister(CFolderLister* lister) { m_lister = lister; }
+    // Batches handed over and not yet received (for tests).
+    int BatchesWaiting();
 
     // A batch is handed over when it holds this many entries, or when this much time
     // went by since the last one: entries appear as the walk goes, each batch is little
     // work for the window thread.
     static constexpr std::size_t kBatchEntries = 512;
     static constexpr int kBatchMs = 30;
+    // A batch still waiting for the window thread takes in the job's next ones up to
+    // this many entries.
+    static constexpr std::size_t kJoinedEntries = 2048;
     // The walker waits while this many batches are still to be received.
     static constexpr int kMaxBatchesInFlight = 4;
+    // After a batch, the next one waits this long: the views lay out and paint the rows
+    // received in a turn of the event loop of their own, not in the same turn as the
+    // next batch, so no turn does both.
+    static constexpr int kBreatheMs = 10;
 
 private:
     class JobRun;
     void run();
     // Drop walker: hands a batch over; false when the queue is stopping.
     bool deliver(std::unique_ptr<DropBatch> batch);
-    // Window thread: receives the batches that are ready.
+    // Window thread: receives the first batch that is ready, and comes back for the next
+    // one kBreatheMs later.
     void receiveReady();
 
     Receiver m_receive;
@@ -107,11 +121,12 @@ private:
     int m_unfinished = 0;  // window thread only
     std::uint64_t m_lastJob = 0;  // window thread only
 
-    std::mutex m_lock;  // guards m_jobs, m_ready and m_inFlight; never held while walking
+    std::mutex m_lock;  // guards m_jobs, m_ready, m_inFlight and m_called; never held while walking
     std::condition_variable m_wake;
     std::deque<std::pair<std::uint64_t, DropJob>> m_jobs;
     std::deque<std::unique_ptr<DropBatch>> m_ready;  // handed over, not yet received
     int m_inFlight = 0;  // batches handed over and not yet received
+    bool m_called = false;  // a call to receiveReady is on its way
     std::atomic<bool> m_stop{false};
     std::thread m_thread;
 };

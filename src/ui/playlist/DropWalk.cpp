@@ -166,6 +166,8 @@ QString WalkLeftOutText(const WalkLeftOut& leftOut)
     part(leftOut.Loops, QStringLiteral("자기 자신으로 돌아가는 링크"));
     part(leftOut.Dangling, QStringLiteral("가리키는 곳이 없는 링크"));
     part(leftOut.Small, QStringLiteral("256바이트보다 작아 페이지에 넣지 않은 음악 파일"));
+    part(leftOut.Missing, QStringLiteral("목록 파일에 적혀 있으나 찾을 수 없는 파일"));
+    part(leftOut.Lists, QStringLiteral("읽을 수 없는 목록 파일"));
     if (parts.isEmpty())
         return {};
     return QStringLiteral("넣지 못한 것이 있습니다.\n") + parts.join(QLatin1Char('\n'));

@@ -63,6 +63,8 @@ struct WalkLeftOut {
     QStringList Loops;       // links that lead back into a folder of their own descent, or to themselves
     QStringList Dangling;    // links that lead nowhere
     QStringList Small;       // music files under 256 bytes, which a page leaves out
+    QStringList Missing;     // what a dropped playlist file names that does not exist
+    QStringList Lists;       // playlist files that could not be read
 };
 
 // The summary of what a drop left out; empty when nothing was.

@@ -14,8 +14,6 @@
 
 #include <sys/stat.h>
 
-TM_PlayList PlayLists;
-
 std::unique_ptr<TMusicFile> TMusicFile::Create(bool isFolder, const QString& path)
 {
     auto record = std::make_unique<TMusicFile>();
@@ -80,7 +78,7 @@ QString EntryDisplayName(const TMusicFile& record)
 }
 
 CMusicFile::CMusicFile(int pageNo)
-    : PageNo(static_cast<std::uint8_t>(pageNo)), Modified(0), Tree(nullptr)
+    : PageNo(static_cast<std::uint8_t>(pageNo)), Modified(0)
 {
     ResetHeader();
 }

@@ -1,7 +1,7 @@
 #pragma once
 // The playlist's records and pages: `TMusicFile` (one entry, the same 500 bytes in
 // memory and in a page file), `CMusicFile` (one page with its header and the page
-// file operations) and `TM_PlayList` (the five pages, one process-wide instance).
+// file operations) and `TM_PlayList` (the five pages, held by the playlist model).
 // Used on the user-interface thread only.
 
 #include "Lists.h"
@@ -14,7 +14,6 @@
 #include <memory>
 
 class TFILE;
-class TDropTreeView;
 
 struct TMusicFile {
     std::uint8_t Reserved = 0;      // always 0
@@ -107,10 +106,8 @@ public:
     std::uint8_t Header[HeaderSize];
     std::uint8_t PageNo;
     std::uint8_t Modified;
-    // Carrier between the tree and the page file; never owns its records.
+    // Carrier between the playlist model and the page file; never owns its records.
     SvTypedList<TMusicFile> Entries;
-    // Set by the playlist window; not owned, null before.
-    TDropTreeView* Tree;
 
 private:
     void setHeaderCount(std::int32_t count);
@@ -142,5 +139,3 @@ public:
     // Page n is element n-1; built 1 to 5 and, being an array, destroyed 5 to 1.
     CMusicFile Pages[5] = {CMusicFile(1), CMusicFile(2), CMusicFile(3), CMusicFile(4), CMusicFile(5)};
 };
-
-extern TM_PlayList PlayLists;

@@ -1,7 +1,6 @@
 // Songs handed to the program from outside the window: its command line, or a second
 // start's. They reach the temporary list by the rules of a drop on it.
 
-#include "Cmain.h"
 #include "Playlist.h"
 
 #include <QTabWidget>
@@ -13,14 +12,9 @@ void TFormPlayList::OpenPaths(const QStringList& paths, bool play)
     Pages->OpenHandedPaths(paths, play);
 }
 
-void TFormPlayList::PlayHandedEntry(QTreeWidgetItem* first)
+void TFormPlayList::ShowHandedEntry(int row)
 {
-    // As a double-click on it: the entry alone selected, the list the current page,
-    // and its tab shown so the user sees where the songs went.
+    // The list's tab is shown, so the user sees where the songs went.
     PageControl1->setCurrentIndex(PageControl1->count() - 1);
-    ListView1->clearSelection();
-    ListView1->setCurrentItem(first);
-    first->setSelected(true);
-    ListView1->scrollToItem(first);
-    PlayFromList();
+    ListView1->scrollTo(ListView1->EntryIndex(row));
 }

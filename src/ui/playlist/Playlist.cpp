@@ -12,7 +12,6 @@
 
 #include <QAction>
 #include <QCloseEvent>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
@@ -20,8 +19,8 @@
 #include <QPainter>
 #include <QTabWidget>
 
-TFormPlayList::TFormPlayList(TM_PlayList& store)
-    : QWidget(nullptr, Qt::FramelessWindowHint | Qt::Tool), m_store(store)
+TFormPlayList::TFormPlayList(PlaylistModel& model)
+    : QWidget(nullptr, Qt::FramelessWindowHint | Qt::Tool), m_model(model)
 {
     setObjectName(QStringLiteral("FormPlayList"));
     setWindowTitle(QStringLiteral("음악파일 리스트 - Sorvel"));
@@ -29,8 +28,9 @@ TFormPlayList::TFormPlayList(TM_PlayList& store)
     const std::array<TDropTreeView*, 5> trees = BuildComponents();
     TreeViews = trees;
     // The trees and the list take file-manager drops from here on.
-    Pages = std::make_unique<PlaylistPages>(trees, ListView1, m_store);
-    Pages->OnHandedEntry = [this](QTreeWidgetItem* entry) { PlayHandedEntry(entry); };
+    Pages = std::make_unique<PlaylistPages>(trees, ListView1, m_model);
+    Pages->OnHandedEntry = [this](int row) { m_model.PlayHandedEntry(row); };
+    connect(&m_model, &PlaylistModel::EntryHanded, this, &TFormPlayList::ShowHandedEntry);
     setMinimumSize(ContentMinimumSize());
     m_sizeLoop.SetMinimumSize(minimumSize());
 
@@ -47,27 +47,12 @@ TFormPlayList::TFormPlayList(TM_PlayList& store)
     Pages->LoadPages();
     if (const QString unread = Pages->PageReadProblems(); !unread.isEmpty())
         App.FileProblems.TellAtStart(unread);
-    if (ListView1->topLevelItemCount() > 0)
+    if (Model().TempCount() > 0)
         PanelTemprary->SetCaption(QString());
 
-    for (QTreeWidget* view : std::initializer_list<QTreeWidget*>{trees[0], trees[1], trees[2], trees[3], trees[4], ListView1}) {
-        const QAbstractItemModel* model = view->model();
-        connect(model, &QAbstractItemModel::rowsInserted, this, &TFormPlayList::SongsChanged);
-        connect(model, &QAbstractItemModel::rowsRemoved, this, &TFormPlayList::SongsChanged);
-        connect(model, &QAbstractItemModel::rowsMoved, this, &TFormPlayList::SongsChanged);
-        connect(model, &QAbstractItemModel::modelReset, this, &TFormPlayList::SongsChanged);
-        connect(model, &QAbstractItemModel::layoutChanged, this, &TFormPlayList::SongsChanged);
-    }
-
     // A screen reader's "Play" on a row: as a double-click on it.
-    for (TDropTreeView* tree : TreeViews)
-        tree->PlayEntry = [this, tree](QTreeWidgetItem* entry) {
-            tree->clearSelection();
-            tree->setCurrentItem(entry);
-            entry->setSelected(true);
-            PlayFromTree(tree, tree->Tag);
-        };
-    ListView1->PlayEntry = [this](QTreeWidgetItem* entry) { PlayHandedEntry(entry); };
+    for (TFileDropTree* view : std::initializer_list<TFileDropTree*>{trees[0], trees[1], trees[2], trees[3], trees[4], ListView1})
+        view->PlayEntry = [this, view](int row) { m_model.PlayEntry(view->PageNo(), row); };
 
     connect(N2, &QAction::triggered, this, [this] { Pages->DeleteSelected(ShownTree()); });
     connect(N1, &QAction::triggered, this, [this] { Pages->DeleteSelectedTemp(); });
@@ -81,10 +66,6 @@ TFormPlayList::TFormPlayList(TM_PlayList& store)
 
 TFormPlayList::~TFormPlayList()
 {
-    // The pages are emptied as they go: that is no change of the songs to tell of.
-    for (QTreeWidget* view : std::initializer_list<QTreeWidget*>{TreeViews[0], TreeViews[1], TreeViews[2], TreeViews[3],
-                                                                 TreeViews[4], ListView1})
-        view->model()->disconnect(this);
     if (OnDestroy)
         OnDestroy(this);
     if (!m_listsSaved)
@@ -117,42 +98,28 @@ void TFormPlayList::OfferKeptList()
     file.RemoveKeptList();
     if (answer == IDNO)
         return;
+    // As a drop on the list takes them, in one insertion.
+    DropBatch batch;
     for (const QString& path : kept)
-        Model().AddTempFile(path);
-    if (ListView1->topLevelItemCount() > 0)
+        if (IsMusicFile(path))
+            batch.Paths.append(path);
+    Model().Receive(PlaylistModel::ListPage, batch);
+    if (Model().TempCount() > 0)
         PanelTemprary->SetCaption(QString());
     // Written at once; what cannot be is kept again.
     Pages->SaveTempList();
-}
-
-// --- song choice ---
-
-void TFormPlayList::PlayFromTree(TDropTreeView* tree, int page)
-{
-    if (!tree || tree->Tag != page || !Model().ChooseFromPage(page))
-        return;
-    App.PlaySong(EntryPath(Model().Entry(page, Model().CurNodeRow())));
-}
-
-void TFormPlayList::PlayFromList()
-{
-    if (!Model().ChooseFromList())
-        return;
-    App.PlaySong(Model().TempPath(Model().CurItemRow()));
 }
 
 // --- pages and list ---
 
 void TFormPlayList::BeginTempUpdate()
 {
-    if (m_tempUpdates++ == 0)
-        ListView1->setUpdatesEnabled(false);
+    Pages->BeginAdding();
 }
 
 void TFormPlayList::EndTempUpdate()
 {
-    if (m_tempUpdates > 0 && --m_tempUpdates == 0)
-        ListView1->setUpdatesEnabled(true);
+    Pages->EndAdding();
 }
 
 TDropTreeView* TFormPlayList::ShownTree() const
@@ -171,7 +138,7 @@ void TFormPlayList::ShowMasterVolume()
     if (!m_volumeWatch) {
         m_volumeWatch = new MasterVolumeWatch(this);
         connect(m_volumeWatch, &MasterVolumeWatch::Changed, this, [this] {
-            if (!m_store.VolumeDragging)
+            if (!m_model.Store().VolumeDragging)
                 ShowMasterVolume();
         });
     }
@@ -210,8 +177,8 @@ bool TFormPlayList::HandleVolume(QObject* watched, QEvent* event)
     }
     // The drag as the shared record keeps it.
     const KnobBar& bar = ShapeVolume->Bar();
-    m_store.VolumeDragging = bar.Dragging();
-    m_store.DragStart = {bar.GrabX(), bar.GrabY()};
+    m_model.Store().VolumeDragging = bar.Dragging();
+    m_model.Store().DragStart = {bar.GrabX(), bar.GrabY()};
     return true;
 }
 
@@ -306,48 +273,6 @@ void TFormPlayList::leaveEvent(QEvent* event)
 
 // --- events ---
 
-bool TFormPlayList::HandleEntryView(QObject* watched, QEvent* event)
-{
-    QWidget* view = qobject_cast<QWidget*>(watched);
-    if (view && !qobject_cast<TFileDropTree*>(view))
-        view = view->parentWidget();  // the viewport of a tree or the list
-    auto* tree = qobject_cast<TDropTreeView*>(view);
-    const bool list = view == ListView1;
-    if (!tree && !list)
-        return false;
-    bool play = false;
-    if (event->type() == QEvent::MouseButtonDblClick) {
-        play = static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton;
-    } else if (event->type() == QEvent::KeyPress) {
-        // Enter plays the chosen entry and Delete removes the selection, as the
-        // double-click and the context menu do.
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            // The row the keyboard is on is the one meant, selected or not (the first row a
-            // Tab lands on is current but not selected).
-            auto* entries = static_cast<TFileDropTree*>(view);
-            if (QTreeWidgetItem* current = entries->currentItem(); current && !current->isSelected()) {
-                entries->clearSelection();
-                current->setSelected(true);
-            }
-            play = true;
-        } else if (key == Qt::Key_Delete) {
-            if (tree)
-                Pages->DeleteSelected(tree);
-            else
-                Pages->DeleteSelectedTemp();
-            return true;
-        }
-    }
-    if (!play)
-        return false;
-    if (tree)
-        PlayFromTree(tree, tree->Tag);
-    else
-        PlayFromList();
-    return true;
-}
-
 bool TFormPlayList::eventFilter(QObject* watched, QEvent* event)
 {
     const QEvent::Type type = event->type();
@@ -363,9 +288,6 @@ bool TFormPlayList::eventFilter(QObject* watched, QEvent* event)
             SyncPositionWithWindowSystem(this);
         return DriveMoveLoop(m_moveLoop, this, event);
     }
-    if (type == QEvent::MouseButtonDblClick || type == QEvent::KeyPress)
-        if (HandleEntryView(watched, event))
-            return true;
     return QWidget::eventFilter(watched, event);
 }
 

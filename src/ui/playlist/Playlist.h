@@ -1,9 +1,9 @@
 #pragma once
 // The playlist window: a frameless, resizable tool window with a title bar of its own
 // (`Panel4`: badge, master-volume bar, captions, close button), five page trees and the
-// temporary list on six tabs, and "Save To File" and "Reload". It decides which entry
-// plays (`CurrentSong`, `NextSong`) and asks the player to play through `App.PlaySong`.
-// Closing it hides it. Window thread only.
+// temporary list on six tabs, and "Save To File" and "Reload". Its trees and list are
+// views of the playlist model the program hands it (PlaylistModel.h), which decides which
+// entry plays. Closing it hides it. Window thread only.
 
 #include "KnobTrack.h"
 #include "MoveLoop.h"
@@ -75,8 +75,8 @@ public:
     static constexpr int FrameWidth = 3;
 
     // Builds the window from `Settings` and loads "Temprary.txt" and the page files into
-    // `store` (the process-wide `PlayLists` unless a test brings its own).
-    explicit TFormPlayList(TM_PlayList& store = PlayLists);
+    // `model`, which must outlive the window.
+    explicit TFormPlayList(PlaylistModel& model);
     // Writes "Temprary.txt" (and page files only when a page says it changed), unless
     // SaveLists did.
     ~TFormPlayList() override;
@@ -88,18 +88,11 @@ public:
     // its entries go back into the temporary list.
     void OfferKeptList();
 
-    // --- song choice ---
-    QString CurrentSong() { return Model().CurrentSong(); }
-    QString NextSong() { return Model().NextSong(); }
-    QString PeekNextSong() const { return Model().PeekNextSong(); }
-    // A double-click on one of the five trees, `page` being its `Tag`.
-    void PlayFromTree(TDropTreeView* tree, int page);
-    // A double-click on the temporary list.
-    void PlayFromList();
-
     // --- pages, list, drops ---
     void AddTempPath(const QString& path) { Pages->AddTempPath(path); }
-    bool SaveTempList() { return Pages->SaveTempList(); }
+    // Writes "Temprary.txt" on the list's saver thread.
+    void SaveTempList() { Pages->SaveTempListLater(); }
+    // Brackets AddTempPath calls whose paths join the list together (PlaylistPages).
     void BeginTempUpdate();
     void EndTempUpdate();
     // Paths from the command line or a second start go to the temporary list; with
@@ -155,8 +148,8 @@ public:
 
     // The pages, the list and which entry plays, shown in the trees and the list.
     std::unique_ptr<PlaylistPages> Pages;
-    PlaylistModel& Model() { return Pages->Model(); }
-    const PlaylistModel& Model() const { return Pages->Model(); }
+    PlaylistModel& Model() { return m_model; }
+    const PlaylistModel& Model() const { return m_model; }
 
 protected:
     bool event(QEvent* event) override;
@@ -171,26 +164,19 @@ protected:
     void leaveEvent(QEvent* event) override;
 
 
-signals:
-    // Entries were added to, removed from or moved on a page or the temporary list, so
-    // the song after the current one may be another.
-    void SongsChanged();
-
 private:
     std::array<TDropTreeView*, 5> BuildComponents();
     void BuildPanel4();
     void BuildPages(std::array<TDropTreeView*, 5>& trees);
     void BuildPanel2();
     bool HandleVolume(QObject* watched, QEvent* event);
-    bool HandleEntryView(QObject* watched, QEvent* event);
-    // As a double-click on a list entry: it becomes current and plays.
-    void PlayHandedEntry(QTreeWidgetItem* entry);
+    // A handed-over entry plays: its tab is shown, and the entry in it.
+    void ShowHandedEntry(int row);
 
-    TM_PlayList& m_store;
+    PlaylistModel& m_model;
     WindowMoveLoop m_moveLoop;
     PositionSettler m_placement{this};
     WindowSizeLoop m_sizeLoop;
-    int m_tempUpdates = 0;
     bool m_listsSaved = false;
     bool m_showVolumeQueued = false;
     // The master volume in whole percent as last read or set: the keys step from it, not

@@ -54,24 +54,25 @@ class EntryAccessible : public ViewPartAccessible, public QAccessibleActionInter
 public:
     static QString playAction() { return QStringLiteral("Play"); }
 
-    EntryAccessible(TFileDropTree* view, QTreeWidgetItem* item) : ViewPartAccessible(view), m_item(item) {}
+    EntryAccessible(TFileDropTree* view, const QModelIndex& entry) : ViewPartAccessible(view), m_entry(entry) {}
 
-    // The item may have been deleted since: it is asked for only while the view holds it.
-    bool isValid() const override { return m_view && m_view->indexOfTopLevelItem(m_item) >= 0; }
+    // The entry may have gone since: it is asked for only while the view shows it.
+    bool isValid() const override { return m_view && m_view->RowOf(m_entry) >= 0; }
     QAccessible::Role role() const override { return QAccessible::ListItem; }
+    int Row() const { return isValid() ? m_entry.row() : -1; }
 
     QString text(QAccessible::Text t) const override
     {
         if (t != QAccessible::Name || !isValid())
             return {};
-        return m_item->data(0, Qt::DisplayRole).toString().simplified();
+        return m_entry.data(Qt::DisplayRole).toString().simplified();
     }
 
     QRect rect() const override
     {
         if (!isValid())
             return {};
-        const QRect local = m_view->visualItemRect(m_item);
+        const QRect local = m_view->visualRect(m_entry);
         return QRect(m_view->viewport()->mapToGlobal(local.topLeft()), local.size());
     }
 
@@ -86,12 +87,12 @@ public:
         }
         const bool shown = m_view->isVisible();
         state.invisible = !shown;
-        state.offscreen = !shown || !m_view->viewport()->rect().intersects(m_view->visualItemRect(m_item));
+        state.offscreen = !shown || !m_view->viewport()->rect().intersects(m_view->visualRect(m_entry));
         state.selectable = true;
         state.multiSelectable = true;
-        state.selected = m_item->isSelected();
+        state.selected = m_view->selectionModel() && m_view->selectionModel()->isSelected(m_entry);
         state.focusable = true;
-        state.focused = shown && m_view->hasFocus() && m_view->isActiveWindow() && m_view->currentItem() == m_item;
+        state.focused = shown && m_view->hasFocus() && m_view->isActiveWindow() && m_view->currentIndex() == m_entry;
         return state;
     }
 
@@ -130,21 +131,21 @@ public:
         if (!isValid())
             return;
         QPointer<TFileDropTree> view = m_view;
-        QTreeWidgetItem* item = m_item;
+        const QPersistentModelIndex entry = m_entry;
         if (name == playAction() && view->PlayEntry) {
             QMetaObject::invokeMethod(
-                view, [view, item] {
-                    if (view && view->indexOfTopLevelItem(item) >= 0 && view->PlayEntry)
-                        view->PlayEntry(item);
+                view, [view, entry] {
+                    if (view && view->RowOf(entry) >= 0 && view->PlayEntry)
+                        view->PlayEntry(entry.row());
                 },
                 Qt::QueuedConnection);
-        } else if (name == toggleAction()) {
-            item->setSelected(!item->isSelected());
+        } else if (name == toggleAction() && view->selectionModel()) {
+            view->selectionModel()->select(m_entry, QItemSelectionModel::Toggle | QItemSelectionModel::Rows);
         }
     }
 
 private:
-    QTreeWidgetItem* m_item;
+    QPersistentModelIndex m_entry;
 };
 
 // The column header of a view: named by what the column shows; a page tree's is hidden.
@@ -154,7 +155,7 @@ public:
     QAccessible::Role role() const override { return QAccessible::ColumnHeader; }
     QString text(QAccessible::Text t) const override
     {
-        return t == QAccessible::Name && m_view ? m_view->headerItem()->text(0) : QString();
+        return t == QAccessible::Name && m_view ? m_view->HeaderName() : QString();
     }
     QRect rect() const override
     {
@@ -186,14 +187,14 @@ public:
             QAccessible::deleteAccessibleInterface(m_header);
     }
 
-    int childCount() const override { return 1 + view()->topLevelItemCount(); }
+    int childCount() const override { return 1 + view()->EntryCount(); }
 
     QAccessibleInterface* child(int index) const override
     {
         if (index == 0)
             return QAccessible::accessibleInterface(headerId());
-        QTreeWidgetItem* item = view()->topLevelItem(index - 1);
-        return item ? QAccessible::accessibleInterface(entryId(item)) : nullptr;
+        const QModelIndex entry = view()->EntryIndex(index - 1);
+        return entry.isValid() ? QAccessible::accessibleInterface(entryId(entry)) : nullptr;
     }
 
     int indexOfChild(const QAccessibleInterface* child) const override
@@ -202,16 +203,16 @@ public:
             return -1;
         if (child->role() == QAccessible::ColumnHeader)
             return 0;
-        for (int i = 0; i < view()->topLevelItemCount(); ++i)
-            if (QAccessible::accessibleInterface(entryId(view()->topLevelItem(i))) == child)
-                return i + 1;
-        return -1;
+        if (child->parent() != this)
+            return -1;
+        const int row = static_cast<const EntryAccessible*>(child)->Row();
+        return row >= 0 ? row + 1 : -1;
     }
 
     QAccessibleInterface* childAt(int x, int y) const override
     {
-        QTreeWidgetItem* item = view()->itemAt(view()->viewport()->mapFromGlobal(QPoint(x, y)));
-        return item ? QAccessible::accessibleInterface(entryId(item)) : nullptr;
+        const QModelIndex entry = view()->indexAt(view()->viewport()->mapFromGlobal(QPoint(x, y)));
+        return view()->RowOf(entry) >= 0 ? QAccessible::accessibleInterface(entryId(entry)) : nullptr;
     }
 
     // The current entry holds the focus the list has; the list itself only when empty.
@@ -219,7 +220,7 @@ public:
     {
         QAccessible::State state = QAccessibleWidget::state();
         state.multiSelectable = true;
-        state.focused = state.focused && !view()->currentItem();
+        state.focused = state.focused && view()->RowOf(view()->currentIndex()) < 0;
         return state;
     }
 
@@ -235,13 +236,13 @@ private:
 
     // One interface per entry for as long as the entry lives; those of entries that are
     // gone are let go when more of them pile up than the view holds.
-    QAccessible::Id entryId(QTreeWidgetItem* item) const
+    QAccessible::Id entryId(const QModelIndex& entry) const
     {
-        if (const auto found = m_entries.constFind(item); found != m_entries.cend())
+        if (const auto found = m_entries.constFind(QPersistentModelIndex(entry)); found != m_entries.cend())
             return *found;
-        if (m_entries.size() > 2 * view()->topLevelItemCount() + 64) {
+        if (m_entries.size() > 2 * view()->EntryCount() + 64) {
             for (auto it = m_entries.begin(); it != m_entries.end();) {
-                if (view()->indexOfTopLevelItem(it.key()) < 0) {
+                if (!it.key().isValid()) {
                     QAccessible::deleteAccessibleInterface(*it);
                     it = m_entries.erase(it);
                 } else {
@@ -249,12 +250,12 @@ private:
                 }
             }
         }
-        const QAccessible::Id id = QAccessible::registerAccessibleInterface(new EntryAccessible(view(), item));
-        m_entries.insert(item, id);
+        const QAccessible::Id id = QAccessible::registerAccessibleInterface(new EntryAccessible(view(), entry));
+        m_entries.insert(QPersistentModelIndex(entry), id);
         return id;
     }
 
-    mutable QHash<QTreeWidgetItem*, QAccessible::Id> m_entries;
+    mutable QHash<QPersistentModelIndex, QAccessible::Id> m_entries;
     mutable QAccessible::Id m_header = 0;
 };
 

@@ -90,7 +90,7 @@ void PlaylistPages::playHanded()
 {
     const int row = m_model.TempRowOf(std::exchange(m_playPath, QString()));
     if (row >= 0 && OnHandedEntry)
-        OnHandedEntry(m_list->topLevelItem(row));
+        OnHandedEntry(row);
 }
 
 bool PlaylistPages::FinishDrops(int timeoutMs)
@@ -115,16 +115,14 @@ void PlaylistPages::receive(DropBatch& batch)
         return;
     JobState& job = found->second;
     job.TooLong += batch.TooLong;
-    {
-        UpdateGuard update(viewOf(job.PageNo));
-        int first = -1;
-        m_model.Receive(job.PageNo, batch, &job.LineBreaks, job.Play && !job.Played ? &first : nullptr);
-        if (first >= 0) {
-            // Played once no later hand-over wants its own song (many may come at once).
-            job.Played = true;
-            m_playPath = m_model.TempPath(first);
-            m_playTimer.start(kPlayDelayMs);
-        }
+    // One insertion into the model for the whole batch.
+    int first = -1;
+    m_model.Receive(job.PageNo, batch, &job.LineBreaks, job.Play && !job.Played ? &first : nullptr);
+    if (first >= 0) {
+        // Played once no later hand-over wants its own song (many may come at once).
+        job.Played = true;
+        m_playPath = m_model.TempPath(first);
+        m_playTimer.start(kPlayDelayMs);
     }
     if (!batch.Last)
         return;
@@ -149,6 +147,10 @@ void PlaylistPages::AddPageEntry(TDropTreeView* tree, const QString& path, bool 
 
 void PlaylistPages::AddTempPath(const QString& path)
 {
+    if (m_adding > 0) {
+        m_pending.append(path);
+        return;
+    }
     // Whether the path is a folder is asked on the drop walker, never here: a path on a
     // mount that hangs must not hold up the windows. Entries keep the order they were
     // asked for in, behind the walks queued before them.
@@ -164,6 +166,17 @@ void PlaylistPages::AddTempFile(const QString& path)
 void PlaylistPages::AddTempItem(const QString& text)
 {
     m_model.AddTempItem(text);
+}
+
+void PlaylistPages::BeginAdding()
+{
+    ++m_adding;
+}
+
+void PlaylistPages::EndAdding()
+{
+    if (m_adding > 0 && --m_adding == 0 && !m_pending.isEmpty())
+        queueJob(DropJob::Target::List, std::exchange(m_pending, {}), PlaylistModel::ListPage, false);
 }
 
 void PlaylistPages::AddChosenFiles(const QStringList& paths)

@@ -8,6 +8,10 @@
 
 #include <map>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 constexpr char kUtf8Mark[] = "\xEF\xBB\xBF";
@@ -102,4 +106,81 @@ QStringList PlaylistFileEntries(const QByteArray& bytes, PlaylistFileKind kind, 
             entries << path;
     }
     return entries;
+}
+
+namespace {
+
+// The bytes of a regular file of at most kPlaylistReadLimit bytes; nothing otherwise.
+bool readPlaylist(const QString& path, QByteArray& bytes)
+{
+    const int fd = ::open(FileNameBytes(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return false;
+    struct stat info {};
+    bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= kPlaylistReadLimit;
+    if (ok) {
+        bytes.resize(static_cast<qsizetype>(info.st_size));
+        qsizetype got = 0;
+        while (got < bytes.size()) {
+            const ssize_t n = ::read(fd, bytes.data() + got, static_cast<size_t>(bytes.size() - got));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            got += n;
+        }
+        bytes.truncate(got);
+    }
+    ::close(fd);
+    return ok;
+}
+
+bool exists(const QString& path)
+{
+    struct stat info {};
+    return ::stat(FileNameBytes(path).constData(), &info) == 0;
+}
+
+QString folderOf(const QString& path)
+{
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    return slash <= 0 ? QStringLiteral("/") : path.left(slash);
+}
+
+void expand(const QString& list, PlaylistFileKind kind, bool followLists, QStringList& out, QStringList* missing,
+            QStringList* unreadable)
+{
+    QByteArray bytes;
+    if (!readPlaylist(list, bytes)) {
+        if (unreadable)
+            unreadable->append(list);
+        return;
+    }
+    for (const QString& entry : PlaylistFileEntries(bytes, kind, folderOf(list))) {
+        const PlaylistFileKind inner = PlaylistFileKindOf(entry);
+        if (!exists(entry)) {
+            if (missing)
+                missing->append(entry);
+        } else if (inner == PlaylistFileKind::None) {
+            out.append(entry);
+        } else if (followLists) {
+            expand(entry, inner, false, out, missing, unreadable);
+        }
+    }
+}
+
+} // namespace
+
+QStringList ExpandPlaylistFiles(const QStringList& paths, QStringList* missing, QStringList* unreadable)
+{
+    QStringList out;
+    out.reserve(paths.size());
+    for (const QString& path : paths) {
+        const PlaylistFileKind kind = PlaylistFileKindOf(path);
+        if (kind == PlaylistFileKind::None)
+            out.append(path);
+        else
+            expand(path, kind, true, out, missing, unreadable);
+    }
+    return out;
 }

@@ -230,8 +230,6 @@ void TFormPlayList::BuildPages(std::array<TDropTreeView*, 5>& trees)
         tree->setFont(n == 1 ? GulimChe(12) : Gulim(12));
         tree->setAccessibleName(PageCaption(n).trimmed());
         tree->setContextMenuPolicy(Qt::CustomContextMenu);
-        tree->viewport()->installEventFilter(this);
-        tree->installEventFilter(this);
         connect(tree, &QWidget::customContextMenuRequested, this,
                 [this, tree](const QPoint& at) { PopupMenu2->popup(tree->viewport()->mapToGlobal(at)); });
         trees[n - 1] = tree;
@@ -247,8 +245,6 @@ void TFormPlayList::BuildPages(std::array<TDropTreeView*, 5>& trees)
     ListView1->setFont(Gulim(12));
     ListView1->setAccessibleName(QStringLiteral("Temprary"));
     ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
-    ListView1->viewport()->installEventFilter(this);
-    ListView1->installEventFilter(this);
     connect(ListView1, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { PopupMenu1->popup(ListView1->viewport()->mapToGlobal(at)); });
     PanelTemprary = new TPlainPanel(tempPage);

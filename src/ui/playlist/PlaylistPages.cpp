@@ -3,159 +3,67 @@
 #include "AppFolder.h"
 #include "G.h"
 
-#include <QItemSelectionModel>
 
 #include <algorithm>
 #include <utility>
 
-PlaylistPages::PlaylistPages(const std::array<TDropTreeView*, 5>& trees, TDropListView* list, TM_PlayList& store)
-    : m_trees(trees), m_list(list), m_store(store), m_model(store)
+PlaylistPages::PlaylistPages(const std::array<TDropTreeView*, 5>& trees, TDropListView* list, PlaylistModel& model)
+    : m_trees(trees), m_list(list), m_model(model)
 {
     for (int n = 1; n <= 5; ++n) {
         TDropTreeView* tree = TreeView(n);
-        Page(n).Tree = tree;
+        tree->ShowPage(m_model, n);
+        connectView(tree, n);
         m_connections.push_back(QObject::connect(tree, &TDropTreeView::FilesDropped, tree,
                                                 [this, tree](const QStringList& paths) { WMDropFiles(tree, paths); }));
-        m_connections.push_back(QObject::connect(
-            tree, &TDropTreeView::EntriesDropped, tree,
-            [this, tree](QWidget* source, QTreeWidgetItem* target) { MoveTreeEntries(tree, source, target); }));
-        watchSelection(tree, n);
+        m_connections.push_back(QObject::connect(tree, &TDropTreeView::EntriesDropped, tree,
+                                                [this, tree](QWidget* source, int target) {
+                                                    MoveTreeEntries(tree, source, target);
+                                                }));
     }
+    m_list->ShowPage(m_model, PlaylistModel::ListPage);
+    connectView(m_list, PlaylistModel::ListPage);
     m_connections.push_back(QObject::connect(m_list, &TDropListView::FilesDropped, m_list,
                                             [this](const QStringList& paths) { WMDropFiles(m_list, paths); }));
     m_connections.push_back(QObject::connect(m_list, &TDropListView::EntriesDropped, m_list,
-                                            [this](QWidget* source, QTreeWidgetItem* target) {
-                                                MoveTempEntries(source, target);
-                                            }));
-    watchSelection(m_list, PlaylistModel::ListPage);
-    m_model.SetView(this);
+                                            [this](QWidget* source, int target) { MoveTempEntries(source, target); }));
     m_playTimer.setSingleShot(true);
     m_connections.push_back(QObject::connect(&m_playTimer, &QTimer::timeout, m_list, [this] { playHanded(); }));
 }
 
 PlaylistPages::~PlaylistPages()
 {
-    m_model.SetView(nullptr);
     for (const auto& connection : m_connections)
         QObject::disconnect(connection);
-    // The nodes point into the model's records, which go with it.
-    for (int n = 1; n <= 5; ++n) {
-        TreeView(n)->clear();
-        if (Page(n).Tree == TreeView(n))
-            Page(n).Tree = nullptr;
-    }
-    m_list->clear();
+    // The views let go of the model's selections.
+    for (int n = 1; n <= 5; ++n)
+        TreeView(n)->setModel(nullptr);
+    m_list->setModel(nullptr);
 }
 
-QTreeWidget* PlaylistPages::viewOf(int pageNo) const
+TFileDropTree* PlaylistPages::viewOf(int pageNo) const
 {
     if (pageNo == PlaylistModel::ListPage)
         return m_list;
     return TreeView(pageNo);
 }
 
-void PlaylistPages::watchSelection(QTreeWidget* view, int pageNo)
+void PlaylistPages::connectView(TFileDropTree* view, int pageNo)
 {
-    QItemSelectionModel* selection = view->selectionModel();
-    m_connections.push_back(QObject::connect(
-        selection, &QItemSelectionModel::selectionChanged, view,
-        [this, pageNo](const QItemSelection& selected, const QItemSelection& deselected) {
-            if (m_following)
-                return;
-            const auto mark = [this, pageNo](const QItemSelection& ranges, bool on) {
-                for (const QItemSelectionRange& range : ranges) {
-                    if (range.parent().isValid())
-                        continue;
-                    for (int row = range.top(); row <= range.bottom(); ++row) {
-                        if (pageNo == PlaylistModel::ListPage) {
-                            if (row < m_model.TempCount())
-                                m_model.SetTempSelected(row, on);
-                        } else if (row < m_model.EntryCount(pageNo)) {
-                            m_model.SetSelected(pageNo, row, on);
-                        }
-                    }
-                }
-            };
-            mark(deselected, false);
-            mark(selected, true);
-        }));
-    if (pageNo == PlaylistModel::ListPage)
-        return;
-    m_connections.push_back(QObject::connect(selection, &QItemSelectionModel::currentChanged, view,
-                                            [this, pageNo](const QModelIndex& current) {
-                                                if (m_following)
-                                                    return;
-                                                const bool row = current.isValid() && !current.parent().isValid() &&
-                                                                 current.row() < m_model.EntryCount(pageNo);
-                                                m_model.SetFocused(pageNo, row ? current.row() : -1);
-                                            }));
-}
-
-// --- the views follow the model ---
-
-void PlaylistPages::EntriesInserted(int pageNo, int first, int count)
-{
-    QTreeWidget* view = viewOf(pageNo);
-    const bool following = std::exchange(m_following, true);
-    UpdateGuard update(view);
-    QList<QTreeWidgetItem*> items;
-    items.reserve(count);
-    for (int row = first; row < first + count; ++row) {
-        if (pageNo == PlaylistModel::ListPage)
-            items.append(TDropListView::NewItem(m_model.TempPath(row)));
-        else
-            items.append(new TMusicNode(m_model.Record(pageNo, row)));
-    }
-    if (first >= view->topLevelItemCount())
-        view->addTopLevelItems(items);
-    else
-        view->insertTopLevelItems(first, items);
-    m_following = following;
-}
-
-void PlaylistPages::EntriesRemoving(int pageNo, int first, int count)
-{
-    QTreeWidget* view = viewOf(pageNo);
-    const bool following = std::exchange(m_following, true);
-    UpdateGuard update(view);
-    for (int row = first + count - 1; row >= first; --row)
-        delete view->takeTopLevelItem(row);
-    m_following = following;
-}
-
-void PlaylistPages::EntriesChanged(int pageNo)
-{
-    viewOf(pageNo)->viewport()->update();
-}
-
-void PlaylistPages::SelectionChanged(int pageNo)
-{
-    QTreeWidget* view = viewOf(pageNo);
-    QItemSelectionModel* selectionModel = view->selectionModel();
-    const bool list = pageNo == PlaylistModel::ListPage;
-    const int count = list ? m_model.TempCount() : m_model.EntryCount(pageNo);
-    const auto selected = [&](int row) { return list ? m_model.IsTempSelected(row) : m_model.IsSelected(pageNo, row); };
-    QItemSelection selection;
-    for (int row = 0; row < count;) {
-        if (!selected(row)) {
-            ++row;
-            continue;
-        }
-        int last = row;
-        while (last + 1 < count && selected(last + 1))
-            ++last;
-        selection.select(view->model()->index(row, 0), view->model()->index(last, view->columnCount() - 1));
-        row = last + 1;
-    }
-    const bool following = std::exchange(m_following, true);
-    if (!list) {
-        // The focused entry is the tree's current one, as a click makes it.
-        const int focused = m_model.FocusedRow(pageNo);
-        if (focused >= 0)
-            selectionModel->setCurrentIndex(view->model()->index(focused, 0), QItemSelectionModel::NoUpdate);
-    }
-    selectionModel->select(selection, QItemSelectionModel::ClearAndSelect);
-    m_following = following;
+    m_connections.push_back(QObject::connect(view, &TFileDropTree::EntryDoubleClicked, view,
+                                            [this, pageNo](int row) { m_model.PlayEntry(pageNo, row); }));
+    // Enter plays the entry chosen and Delete removes the chosen ones, as the double-click
+    // and the context menu do: the selection, else the row the keyboard is on.
+    m_connections.push_back(QObject::connect(view, &TFileDropTree::PlayKey, view,
+                                            [this, pageNo] { m_model.PlayChosen(pageNo); }));
+    m_connections.push_back(QObject::connect(view, &TFileDropTree::DeleteKey, view,
+                                            [this, pageNo] { m_model.DeleteChosen(pageNo); }));
+    m_connections.push_back(QObject::connect(view, &TFileDropTree::MoveKey, view, [this, view, pageNo](int step) {
+        m_model.MoveChosen(pageNo, step);
+        view->scrollTo(view->currentIndex());
+    }));
+    m_connections.push_back(QObject::connect(view, &TFileDropTree::CursorHeldChanged, view,
+                                            [this, pageNo](bool held) { m_model.SetCursorHeld(pageNo, held); }));
 }
 
 // --- pages ---
@@ -239,7 +147,7 @@ void PlaylistPages::RenumberPage(const TDropTreeView* tree)
         m_model.Renumber(tree->Tag);
 }
 
-void PlaylistPages::DeleteSelected(const QTreeWidget* tree)
+void PlaylistPages::DeleteSelected(const TDropTreeView* tree)
 {
     const auto page = std::find(m_trees.begin(), m_trees.end(), tree);
     if (page != m_trees.end())
@@ -251,18 +159,18 @@ void PlaylistPages::DeleteSelectedTemp()
     m_model.DeleteSelectedTemp();
 }
 
-void PlaylistPages::MoveTreeEntries(TDropTreeView* tree, QWidget* source, QTreeWidgetItem* target)
+void PlaylistPages::MoveTreeEntries(TDropTreeView* tree, QWidget* source, int target)
 {
     if (!tree || source != tree)
         return;
-    m_model.MoveSelected(tree->Tag, target ? tree->indexOfTopLevelItem(target) : -1);
+    m_model.MoveSelected(tree->Tag, target);
 }
 
-void PlaylistPages::MoveTempEntries(QWidget* source, QTreeWidgetItem* target)
+void PlaylistPages::MoveTempEntries(QWidget* source, int target)
 {
     if (source != m_list)
         return;
-    m_model.MoveSelectedTemp(target ? m_list->indexOfTopLevelItem(target) : -1);
+    m_model.MoveSelectedTemp(target);
 }
 
 void PlaylistPages::LoadTempList()

@@ -1,10 +1,9 @@
 #pragma once
-// The playlist's pages and list as the window shows them: `PlaylistPages` owns the
-// playlist model (PlaylistModel.h), keeps the five page trees and the temporary list
-// showing it, hands what the user does in them (selecting, deleting, dragging,
-// dropping files) to the model, and says what went wrong in message boxes. The
-// playlist window owns the widgets and one `PlaylistPages`; everything runs on the
-// user-interface thread.
+// The playlist's pages and list as the window shows them: `PlaylistPages` makes the five
+// page trees and the temporary list views of the playlist model (PlaylistModel.h), hands
+// what the user does in them (deleting, dragging, dropping files) to the model, and says
+// what went wrong in message boxes. The playlist window owns the widgets and one
+// `PlaylistPages`; everything runs on the user-interface thread.
 
 #include "DropQueue.h"
 #include "DropWalk.h"
@@ -31,13 +30,14 @@ QString SaveToFileReport(const std::array<QString, 5>& problems);
 // names with a line break for the list. Empty when both are empty.
 QString RefusedNamesText(const QStringList& tooLong, const QStringList& lineBreaks);
 
-class PlaylistPages : public IPlaylistView {
+class PlaylistPages {
 public:
-    // Gives page n of `store` the tree with `Tag` n and routes the widgets' file drops,
-    // drags and selections here. The widgets must outlive this object.
-    PlaylistPages(const std::array<TDropTreeView*, 5>& trees, TDropListView* list, TM_PlayList& store = PlayLists);
-    // Takes the trees back from the pages, which outlive the window.
-    ~PlaylistPages() override;
+    // Makes the tree with `Tag` n a view of page n of `model`, and the list one of its
+    // list, and routes their file drops and drags here. The widgets and the model must
+    // outlive this object.
+    PlaylistPages(const std::array<TDropTreeView*, 5>& trees, TDropListView* list, PlaylistModel& model);
+    // Takes the views off the model, which outlives the window.
+    ~PlaylistPages();
     PlaylistPages(const PlaylistPages&) = delete;
     PlaylistPages& operator=(const PlaylistPages&) = delete;
 
@@ -45,7 +45,7 @@ public:
     const PlaylistModel& Model() const { return m_model; }
     TDropTreeView* TreeView(int pageNo) const { return m_trees.at(static_cast<std::size_t>(pageNo - 1)); }
     TDropListView* ListView1() const { return m_list; }
-    CMusicFile& Page(int pageNo) const { return m_store.Pages[pageNo - 1]; }
+    CMusicFile& Page(int pageNo) const { return m_model.Page(pageNo); }
     // Seam for tests: the folder walks list folders through `lister` (not owned, used
     // on the drop walker); set while no drop is under way.
     void SetFolderLister(CFolderLister* lister);
@@ -65,21 +65,23 @@ public:
 
     // "선택 목록 삭제": the selected entries of a page (their records freed) or of the
     // temporary list ("Temprary.txt" is not written).
-    void DeleteSelected(const QTreeWidget* tree);
+    void DeleteSelected(const TDropTreeView* tree);
     void DeleteSelectedTemp();
-    // Entries dragged inside one page tree: the selected nodes move, in order, before
-    // `target` (a moved file takes its `Level`), or to the end when it is null. A drag
+    // Entries dragged inside one page tree: the selected entries move, in order, before
+    // row `target` (a moved file takes its `Level`), or to the end when it is -1. A drag
     // from another page does nothing.
-    void MoveTreeEntries(TDropTreeView* tree, QWidget* source, QTreeWidgetItem* target);
-    // The same inside the temporary list: the selected items are replaced by copies
-    // before `target`, or at the end. The file is not written.
-    void MoveTempEntries(QWidget* source, QTreeWidgetItem* target);
+    void MoveTreeEntries(TDropTreeView* tree, QWidget* source, int target);
+    // The same inside the temporary list: the selected entries are replaced by copies
+    // before row `target`, or at the end. The file is not written.
+    void MoveTempEntries(QWidget* source, int target);
 
     // The temporary list and its file.
     static QString TempListFileName() { return PlaylistModel::TempListFileName(); }
     void LoadTempList();
     // False when the file could not be replaced; it then keeps its old contents.
     bool SaveTempList();
+    // The same on the list's saver thread (TempListFile.h): the window goes on at once.
+    void SaveTempListLater() { m_model.SaveTempListLater(); }
 
     // Drops. `names` are the dropped local paths; `target` a page tree or the list. The
     // names are walked on the drop walker (DropQueue.h), one drop after the other; the
@@ -91,10 +93,10 @@ public:
     // listed, goes to OnHandedEntry once it is met and no later hand-over asked to play
     // for kPlayDelayMs: of many hand-overs at once, the last one's plays, once.
     void OpenHandedPaths(const QStringList& paths, bool play);
-    std::function<void(QTreeWidgetItem* entry)> OnHandedEntry;
+    std::function<void(int row)> OnHandedEntry;
     static constexpr int kPlayDelayMs = 100;
-    // True when every drop has been put on the widgets, its song played and the list's
-    // file written.
+    // True when every drop has been put on the list or its page, its song played and the
+    // list's file written.
     bool DropsIdle() const;
     // Runs the event loop until DropsIdle, at most `timeoutMs`; returns DropsIdle.
     bool FinishDrops(int timeoutMs = 30000);
@@ -102,27 +104,25 @@ public:
     // One entry on a page; a path that cannot be stored is refused with a warning.
     void AddPageEntry(TDropTreeView* tree, const QString& path, bool isFolder, int level);
     // A file, or every music file below a folder (walked by the drop walker), for the
-    // list. The player window's file dialog adds its files this way.
+    // list. The player window's file dialog adds its files this way, between
+    // BeginAdding and EndAdding: the paths given meanwhile are then added as one drop,
+    // in their order, and "Temprary.txt" is written when they are all listed.
     void AddTempPath(const QString& path);
+    void BeginAdding();
+    void EndAdding();
     // One music file for the list unless the very same path is there; a name with a line
     // break is refused with a warning.
     void AddTempFile(const QString& path);
     void AddTempItem(const QString& text);
-    // The player window's file dialog: every chosen file through AddTempPath in one
-    // update of the list, then the list's file is written.
+    // The player window's file dialog: every chosen file through AddTempPath as one drop.
     void AddChosenFiles(const QStringList& paths);
-
-    // The views follow the model.
-    void EntriesInserted(int pageNo, int first, int count) override;
-    void EntriesRemoving(int pageNo, int first, int count) override;
-    void EntriesChanged(int pageNo) override;
-    void SelectionChanged(int pageNo) override;
 
 private:
     // The tree of page 1-5, or the list for the list's number.
-    QTreeWidget* viewOf(int pageNo) const;
-    // What the user selected or focused in a view, told to the model.
-    void watchSelection(QTreeWidget* view, int pageNo);
+    TFileDropTree* viewOf(int pageNo) const;
+    // What the user does in a view (double-click, keys, where the cursor is), told to
+    // the model.
+    void connectView(TFileDropTree* view, int pageNo);
     struct JobState {
         int PageNo = 0;
         bool Play = false;
@@ -137,14 +137,12 @@ private:
 
     std::array<TDropTreeView*, 5> m_trees;
     TDropListView* m_list;
-    TM_PlayList& m_store;
-    PlaylistModel m_model;
-    // Set while the views are being made to show the model: what they report then is
-    // the model's own doing.
-    bool m_following = false;
+    PlaylistModel& m_model;
     CFolderLister* m_lister = &DefaultFolderLister();
     std::vector<QMetaObject::Connection> m_connections;
     std::map<std::uint64_t, JobState> m_jobs;
+    int m_adding = 0;
+    QStringList m_pending;  // paths given between BeginAdding and EndAdding
     QString m_playPath;  // the handed entry to play when m_playTimer fires
     QTimer m_playTimer;
     // Last, so that it goes first: no batch arrives once the rest is being torn down.

@@ -1,39 +1,17 @@
 #include "PlaylistViews.h"
 
 #include "FileName.h"
-#include "MusicFile.h"
+#include "PlaylistModel.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QHeaderView>
 #include <QMimeData>
 #include <QPainter>
 #include <QUrl>
-
-TMusicNode::TMusicNode(TMusicFile* record) : QTreeWidgetItem(NodeType), m_record(record) {}
-
-QVariant TMusicNode::data(int column, int role) const
-{
-    // The name is read from the record when a row is shown, not stored beside it: a page
-    // of tens of thousands of entries then opens without decoding every path.
-    if (column == 0 && (role == Qt::DisplayRole || role == Qt::EditRole) && m_record)
-        return ReadableFileName(EntryDisplayName(*m_record));
-    return QTreeWidgetItem::data(column, role);
-}
-
-TMusicFile* TMusicNode::DataOf(const QTreeWidgetItem* item)
-{
-    if (!item || item->type() != NodeType)
-        return nullptr;
-    return static_cast<const TMusicNode*>(item)->Data();
-}
-
-QString EntryRowText(const TMusicFile& record, const QString& nodeText)
-{
-    const QString number = record.IsFolder == 1 ? QStringLiteral("     ")
-                                                : QStringLiteral("%1").arg(record.No, 5);
-    return number + QString(2 * record.Level, QLatin1Char(' ')) + QLatin1Char(' ') + nodeText;
-}
 
 QStringList DroppedLocalPaths(const QMimeData* mime)
 {
@@ -48,25 +26,12 @@ QStringList DroppedLocalPaths(const QMimeData* mime)
     return paths;
 }
 
-UpdateGuard::UpdateGuard(QWidget* widget) : m_widget(widget), m_wasEnabled(widget && widget->updatesEnabled())
-{
-    if (m_wasEnabled)
-        m_widget->setUpdatesEnabled(false);
-}
-
-UpdateGuard::~UpdateGuard()
-{
-    if (m_wasEnabled)
-        m_widget->setUpdatesEnabled(true);
-}
-
 namespace {
 
-void setUpEntryView(QTreeWidget* view, const QString& name)
+void setUpEntryView(QTreeView* view, const QString& name)
 {
     view->setObjectName(name);
     view->setAccessibleName(name);
-    view->setColumnCount(1);
     view->setRootIsDecorated(false);
     view->setItemsExpandable(false);
     view->setUniformRowHeights(true);
@@ -94,49 +59,113 @@ bool acceptFileDrag(Event* event)
 
 } // namespace
 
-TFileDropTree::TFileDropTree(QWidget* parent) : QTreeWidget(parent) {}
+TFileDropTree::TFileDropTree(QWidget* parent) : QTreeView(parent) {}
 
-TDropTreeView::TDropTreeView(int tag, QWidget* parent) : TFileDropTree(parent), Tag(tag)
+void TFileDropTree::ShowPage(PlaylistModel& model, int pageNo)
 {
-    setUpEntryView(this, QStringLiteral("TreeView%1").arg(tag));
-    setHeaderHidden(true);
-    // Hidden, but screen readers still find the column: it is named for what it shows.
-    setHeaderLabels({QStringLiteral("번호와 곡 이름")});
-    setIndentation(tag == 1 ? 16 : 19);
-    if (tag == 1) {
-        QPalette pal = palette();
-        pal.setColor(QPalette::Base, QColor(240, 240, 240));
-        setPalette(pal);
+    m_playlist = &model;
+    m_pageNo = pageNo;
+    setModel(&model);
+    // The view's own selection model gives way to the page's, which the model keeps.
+    QItemSelectionModel* own = selectionModel();
+    setSelectionModel(model.SelectionModel(pageNo));
+    if (own && own != selectionModel())
+        own->deleteLater();
+    setRootIndex(model.PageIndex(pageNo));
+    PageShown();
+}
+
+int TFileDropTree::EntryCount() const
+{
+    return model() ? model()->rowCount(rootIndex()) : 0;
+}
+
+QModelIndex TFileDropTree::EntryIndex(int row) const
+{
+    return model() ? model()->index(row, 0, rootIndex()) : QModelIndex();
+}
+
+int TFileDropTree::RowOf(const QModelIndex& index) const
+{
+    return index.isValid() && index.parent() == rootIndex() ? index.row() : -1;
+}
+
+void TFileDropTree::setKeyboardUsed(bool used)
+{
+    m_keyboardUsed = used;
+    const bool held = used && hasFocus();
+    if (held == m_held)
+        return;
+    m_held = held;
+    emit CursorHeldChanged(held);
+}
+
+void TFileDropTree::focusInEvent(QFocusEvent* event)
+{
+    QTreeView::focusInEvent(event);
+    switch (event->reason()) {
+    case Qt::TabFocusReason:
+    case Qt::BacktabFocusReason:
+    case Qt::ShortcutFocusReason:
+        setKeyboardUsed(true);
+        break;
+    case Qt::MouseFocusReason:
+        setKeyboardUsed(false);
+        break;
+    default:
+        // Back in an active window, the cursor is whose it was.
+        setKeyboardUsed(m_keyboardUsed);
+        break;
     }
 }
 
-QColor TDropTreeView::RowColor(const TMusicFile* record, bool selected)
+void TFileDropTree::focusOutEvent(QFocusEvent* event)
 {
-    if (selected)
-        return {128, 128, 128};
-    if (record && record->IsFolder == 1)
-        return {216, 216, 216};
-    return {240, 240, 240};
+    QTreeView::focusOutEvent(event);
+    setKeyboardUsed(m_keyboardUsed);
 }
 
-bool TDropTreeView::AcceptsSource(const QObject* source) const
+void TFileDropTree::keyPressEvent(QKeyEvent* event)
 {
-    return qobject_cast<const TDropTreeView*>(source) != nullptr;
-}
-
-void TDropTreeView::drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
-{
-    const QTreeWidgetItem* item = itemFromIndex(index);
-    const TMusicFile* record = TMusicNode::DataOf(item);
-    const bool selected = selectionModel() && selectionModel()->isSelected(index);
-    const QRect row(0, option.rect.top(), viewport()->width(), option.rect.height());
-    painter->fillRect(row, RowColor(record, selected));
-    if (!item)
+    setKeyboardUsed(true);
+    const bool alt = event->modifiers() & Qt::AltModifier;
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        emit PlayKey();
         return;
-    painter->setFont(font());
-    painter->setPen(selected ? QColor(Qt::white) : QColor(Qt::black));
-    const QString text = record ? EntryRowText(*record, item->text(0)) : item->text(0);
-    painter->drawText(row, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
+    case Qt::Key_Delete:
+        emit DeleteKey();
+        return;
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+        if (alt) {
+            emit MoveKey(event->key() == Qt::Key_Up ? -1 : 1);
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    QTreeView::keyPressEvent(event);
+}
+
+void TFileDropTree::mousePressEvent(QMouseEvent* event)
+{
+    setKeyboardUsed(false);
+    QTreeView::mousePressEvent(event);
+}
+
+void TFileDropTree::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton) {
+        QTreeView::mouseDoubleClickEvent(event);
+        return;
+    }
+    // Below the last entry nothing plays.
+    const int row = RowOf(indexAt(event->position().toPoint()));
+    if (row >= 0)
+        emit EntryDoubleClicked(row);
 }
 
 void TFileDropTree::dragEnterEvent(QDragEnterEvent* event)
@@ -156,9 +185,8 @@ void TFileDropTree::dragMoveEvent(QDragMoveEvent* event)
     if (acceptFileDrag(event))
         return;
     if (AcceptsSource(event->source())) {
-        // The base class scrolls near the edges and shows where the entries would go;
-        // whether the model could take the data does not matter here.
-        QTreeWidget::dragMoveEvent(event);
+        // The base class scrolls near the edges and shows where the entries would go.
+        QTreeView::dragMoveEvent(event);
         event->setDropAction(Qt::MoveAction);
         event->accept();
         return;
@@ -185,17 +213,82 @@ void TFileDropTree::dropEvent(QDropEvent* event)
     stopAutoScroll();
     setState(NoState);
     viewport()->update();
-    emit EntriesDropped(qobject_cast<QWidget*>(event->source()), itemAt(event->position().toPoint()));
+    emit EntriesDropped(qobject_cast<QWidget*>(event->source()), RowOf(indexAt(event->position().toPoint())));
+}
+
+void PageRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    const bool marked = (option.state & QStyle::State_Selected) || index.data(PlaylistModel::CurrentRole).toBool();
+    painter->fillRect(option.rect, TDropTreeView::RowColor(index.data(PlaylistModel::IsFolderRole).toBool(), marked));
+    painter->setFont(option.font);
+    painter->setPen(marked ? QColor(Qt::white) : QColor(Qt::black));
+    painter->drawText(option.rect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+                      index.data(PlaylistModel::RowTextRole).toString());
+}
+
+void ListRowDelegate::initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const
+{
+    QStyledItemDelegate::initStyleOption(option, index);
+    if (index.data(PlaylistModel::CurrentRole).toBool())
+        option->state |= QStyle::State_Selected;
+}
+
+TDropTreeView::TDropTreeView(int tag, QWidget* parent) : TFileDropTree(parent), Tag(tag)
+{
+    setUpEntryView(this, QStringLiteral("TreeView%1").arg(tag));
+    setHeaderHidden(true);
+    // Hidden, but screen readers still find the column: it is named for what it shows.
+    SetHeaderName(QStringLiteral("번호와 곡 이름"));
+    setIndentation(tag == 1 ? 16 : 19);
+    setItemDelegate(new PageRowDelegate(this));
+    if (tag == 1) {
+        QPalette pal = palette();
+        pal.setColor(QPalette::Base, QColor(240, 240, 240));
+        setPalette(pal);
+    }
+}
+
+QColor TDropTreeView::RowColor(bool folder, bool selected)
+{
+    if (selected)
+        return {128, 128, 128};
+    if (folder)
+        return {216, 216, 216};
+    return {240, 240, 240};
+}
+
+bool TDropTreeView::AcceptsSource(const QObject* source) const
+{
+    return qobject_cast<const TDropTreeView*>(source) != nullptr;
+}
+
+void TDropTreeView::drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    // The whole row, from the view's left edge (all entries are at the top level, so no
+    // indentation is added) to its right one.
+    QStyleOptionViewItem row = option;
+    row.rect = QRect(0, option.rect.top(), viewport()->width(), option.rect.height());
+    row.font = font();
+    if (selectionModel() && selectionModel()->isSelected(index))
+        row.state |= QStyle::State_Selected;
+    else
+        row.state &= ~QStyle::State_Selected;
+    itemDelegateForIndex(index)->paint(painter, row, index);
 }
 
 TDropListView::TDropListView(QWidget* parent) : TFileDropTree(parent)
 {
     setUpEntryView(this, QStringLiteral("ListView1"));
-    setHeaderLabels({QStringLiteral("음악 파일명")});
-    header()->resizeSection(0, 500);
+    setItemDelegate(new ListRowDelegate(this));
+    SetHeaderName(QStringLiteral("음악 파일명"));
     QPalette pal = palette();
     pal.setColor(QPalette::Base, QColor(230, 235, 249));
     setPalette(pal);
+}
+
+void TDropListView::PageShown()
+{
+    header()->resizeSection(0, 500);
 }
 
 bool TDropListView::AcceptsSource(const QObject* source) const
@@ -203,37 +296,17 @@ bool TDropListView::AcceptsSource(const QObject* source) const
     return qobject_cast<const TDropListView*>(source) != nullptr;
 }
 
-QTreeWidgetItem* TDropListView::NewItem(const QString& path)
+QString TDropListView::Caption(int row) const
 {
-    auto* item = new QTreeWidgetItem;
-    // The path itself is the caption unless it holds something that must not be shown
-    // as it is; the row then shows the readable form and keeps the path beside it.
-    const QString shown = ReadableFileName(path);
-    item->setText(0, shown);
-    if (shown != path)
-        item->setData(0, PathRole, path);
-    return item;
-}
-
-QString TDropListView::PathOf(const QTreeWidgetItem* item)
-{
-    if (!item)
-        return {};
-    const QVariant path = item->data(0, PathRole);
-    return path.isValid() ? path.toString() : item->text(0);
-}
-
-QString TDropListView::Caption(int index) const
-{
-    return PathOf(topLevelItem(index));
+    return EntryIndex(row).data(PlaylistModel::PathRole).toString();
 }
 
 QStringList TDropListView::Captions() const
 {
     QStringList captions;
-    const int count = topLevelItemCount();
+    const int count = EntryCount();
     captions.reserve(count);
-    for (int i = 0; i < count; ++i)
-        captions.append(PathOf(topLevelItem(i)));
+    for (int row = 0; row < count; ++row)
+        captions.append(Caption(row));
     return captions;
 }

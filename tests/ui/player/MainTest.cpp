@@ -88,7 +88,7 @@ TEST_F(PlayerWindow, TransportStateTable)
     EXPECT_TRUE(boxes.isEmpty());
 }
 
-TEST_F(PlayerWindow, NextAfterPauseShowsWhatPlaysAndNoSenderRestarts)
+TEST_F(PlayerWindow, NextAfterPauseShowsWhatPlaysAndAPlayRequestRestarts)
 {
     form->BPlay->Click();
     form->BPlay->Click();  // paused
@@ -100,8 +100,8 @@ TEST_F(PlayerWindow, NextAfterPauseShowsWhatPlaysAndNoSenderRestarts)
     form->BPlay->Click();  // the next click pauses the song that plays
     EXPECT_FALSE(playing());
 
-    // The playlist's request (no sender) starts the current song from its beginning.
-    form->BPlayClick(nullptr);
+    // The playlist's request starts the song it carries from its beginning.
+    form->TransportOf().PlayPath(playList.CurrentSong());
     EXPECT_TRUE(playing());
     EXPECT_LT(form->TransportOf().PositionMs(), 300);
     EXPECT_TRUE(showsPause());

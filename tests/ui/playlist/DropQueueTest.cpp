@@ -4,9 +4,11 @@
 
 #include "PlaylistGuiSupport.h"
 
+#include "DropQueue.h"
 #include "FileName.h"
 #include "TempList.h"
 
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 
 #include <chrono>
@@ -69,11 +71,11 @@ protected:
         ::close(fd);
         return FileNameFromBytes(path);
     }
-    QStringList Names(QTreeWidget* view) const
+    QStringList Names(TFileDropTree* view) const
     {
         QStringList names;
-        for (int i = 0; i < view->topLevelItemCount(); ++i)
-            names.append(view->topLevelItem(i)->text(0).section(QLatin1Char('/'), -1));
+        for (int i = 0; i < view->EntryCount(); ++i)
+            names.append(view->EntryIndex(i).data().toString().section(QLatin1Char('/'), -1));
         return names;
     }
 };
@@ -95,11 +97,11 @@ TEST_F(DropQueueTest, ASecondDropWaitsBehindTheFirstAndTheWindowStaysFree)
 
     QElapsedTimer waited;
     waited.start();
-    while (Tree(1)->topLevelItemCount() < 2 && waited.elapsed() < 10000)
+    while (Tree(1)->EntryCount() < 2 && waited.elapsed() < 10000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     EXPECT_EQ(Names(Tree(1)), (QStringList{"D", "a.mp3"}));  // what the walk has met
     EXPECT_FALSE(m_playlist->DropsIdle());
-    Tree(1)->topLevelItem(1)->setSelected(true);
+    SelectRows(Tree(1), {1});
     m_playlist->DeleteSelected(Tree(1));
 
     gate.Open();
@@ -107,6 +109,43 @@ TEST_F(DropQueueTest, ASecondDropWaitsBehindTheFirstAndTheWindowStaysFree)
     EXPECT_EQ(Names(Tree(1)), (QStringList{"D", "slow", "b.mp3", "z.mp3", "E", "c.mp3"}));
     EXPECT_EQ(Rows(1).last(), QStringLiteral("c.mp3|0|1|3"));
     m_playlist->SetFolderLister(nullptr);
+}
+
+// While the window thread is busy, what the walker meets joins the batch still waiting
+// for it (a drop of 2,000 songs is one insertion, not four), and the window takes one
+// batch at a time, so what was posted meanwhile comes before the next one.
+TEST_F(DropQueueTest, ABusyWindowGetsFewerLargerBatchesOneAtATime)
+{
+    for (int i = 0; i < 2000; ++i)
+        MakeFile(QStringLiteral("D/%1.mp3").arg(i), 1);
+    MakeFile(QStringLiteral("e.mp3"), 1);
+    QStringList log;
+    DropQueue queue(
+        [&](DropBatch& batch) {
+            // On a slow machine a job's last word may come after its entries, in a batch
+            // of its own with nothing in it.
+            if (batch.Paths.isEmpty())
+                return;
+            log.append(QStringLiteral("batch %1").arg(batch.Paths.size()));
+            QMetaObject::invokeMethod(qApp, [&log] { log.append(QStringLiteral("posted")); }, Qt::QueuedConnection);
+        },
+        &DefaultFolderLister());
+    queue.Add(DropJob{DropJob::Target::List, {Path(QStringLiteral("D"))}});
+    queue.Add(DropJob{DropJob::Target::List, {Path(QStringLiteral("e.mp3"))}});
+    // The window thread takes nothing until both jobs have been walked; two jobs' batches
+    // never join.
+    QElapsedTimer waited;
+    waited.start();
+    while (queue.BatchesWaiting() < 2 && waited.elapsed() < 20000)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_EQ(queue.BatchesWaiting(), 2);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(log, QStringList{"batch 2000"});
+    const QDeadlineTimer deadline(10000);
+    while ((log.size() < 4 || !queue.Idle()) && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_EQ(log, (QStringList{"batch 2000", "posted", "batch 1", "posted"}));
+    EXPECT_TRUE(queue.Idle());
 }
 
 // Closing the window in the middle of a walk ends it at once: the walk of a slow disk
@@ -144,14 +183,14 @@ TEST_F(DropQueueTest, NamesOfAnyBytesSurviveTheListsAndTheirFiles)
     ASSERT_TRUE(m_playlist->FinishDrops());
     EXPECT_EQ(Names(Tree(2)), (QStringList{"caf\uFFFD.mp3", "\uFFFD\uFFFD.mp3", "창.mp3"}));
     EXPECT_EQ(m_list->Captions(), names);
-    EXPECT_EQ(m_list->topLevelItem(0)->text(0), ReadableFileName(latin1));
+    EXPECT_EQ(m_list->EntryIndex(0).data().toString(), ReadableFileName(latin1));
     m_playlist->SavePages(true);
     m_playlist->SaveTempList();
 
     Rebuild();
     m_playlist->LoadPages();
     m_playlist->LoadTempList();
-    ASSERT_EQ(Tree(2)->topLevelItemCount(), 3);
+    ASSERT_EQ(Tree(2)->EntryCount(), 3);
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(FileNameBytes(EntryPath(*Record(2, i))), FileNameBytes(names.at(i))) << i;
     ASSERT_EQ(m_list->Captions().size(), 3);
@@ -168,10 +207,10 @@ TEST_F(DropQueueTest, ALineBreakIsKeptOnAPageAndRefusedOnTheList)
     m_playlist->WMDropFiles(Tree(3), {broken});
     m_playlist->WMDropFiles(m_list.get(), {broken});
     ASSERT_TRUE(m_playlist->FinishDrops());
-    ASSERT_EQ(Tree(3)->topLevelItemCount(), 1);
+    ASSERT_EQ(Tree(3)->EntryCount(), 1);
     EXPECT_EQ(EntryPath(*Record(3, 0)), broken);
-    EXPECT_EQ(Tree(3)->topLevelItem(0)->text(0), QStringLiteral("two\u240Alines.mp3"));
-    EXPECT_EQ(m_list->topLevelItemCount(), 0);
+    EXPECT_EQ(Tree(3)->EntryIndex(0).data().toString(), QStringLiteral("two\u240Alines.mp3"));
+    EXPECT_EQ(m_list->EntryCount(), 0);
     ASSERT_EQ(m_boxes.size(), 1u);
     EXPECT_TRUE(m_boxes[0].Text.contains(QStringLiteral("two\u240Alines.mp3")));
 }

@@ -3,7 +3,6 @@
 
 #include "PlaylistGuiSupport.h"
 
-#include "Cmain.h"
 #include "Playlist.h"
 #include "support/MixerDouble.h"
 
@@ -19,17 +18,16 @@ protected:
         ScratchFolderTest::SetUp();
         EnsureQtApplication();
         Settings = G_STRUCT_tag{};
-        App.SetPlayRequest([this] { m_played.append(m_form->CurrentSong()); });
+        QObject::connect(&m_model, &PlaylistModel::PlayRequested, [this](const QString& path) { m_played << path; });
     }
     void TearDown() override
     {
         m_form.reset();
-        App.SetPlayRequest({});
         ScratchFolderTest::TearDown();
     }
     TFormPlayList& Open()
     {
-        m_form = std::make_unique<TFormPlayList>(m_store);
+        m_form = std::make_unique<TFormPlayList>(m_model);
         return *m_form;
     }
     // Handed paths are walked on the drop walker; the test waits until they are listed.
@@ -50,7 +48,7 @@ protected:
 
     MixerState m_mixer;
     UseMixerDouble m_useMixer{m_mixer};
-    TM_PlayList m_store;
+    PlaylistModel m_model;
     std::unique_ptr<TFormPlayList> m_form;
     QStringList m_played;
 };
@@ -64,14 +62,14 @@ TEST_F(OpenPaths, FilesAndFoldersJoinTheListAsADropWouldAndTheFirstPlays)
     const QString text = Make("readme.txt");
     TFormPlayList& form = Open();
     form.Pages->AddTempItem(QStringLiteral("/old/z.mp3"));
-    form.ListView1->topLevelItem(0)->setSelected(true);
+    SelectRows(form.ListView1, {0});
 
     Hand({text, Path("music"), c, a}, true);
 
     EXPECT_EQ(form.ListView1->Captions(), (QStringList{"/old/z.mp3", a, b, c}));
     EXPECT_EQ(m_played, QStringList{a});  // the first entry the paths led to, from its start
     EXPECT_EQ(form.Model().CurPage(), PlaylistModel::ListPage);
-    EXPECT_EQ(form.ListView1->selectedItems(), QList<QTreeWidgetItem*>{form.ListView1->topLevelItem(1)});
+    EXPECT_EQ(SelectedRows(form.ListView1), std::vector<int>{1});
     form.show();
     QApplication::processEvents();
     EXPECT_EQ(form.PageControl1->currentIndex(), 5);
@@ -138,7 +136,7 @@ TEST_F(OpenPaths, WithoutMusicNothingIsAddedAndNothingPlays)
     const QString text = Make("notes.txt");
     TFormPlayList& form = Open();
     Hand({text, Path("empty-folder-that-is-not-there"), QString()}, true);
-    EXPECT_EQ(form.ListView1->topLevelItemCount(), 0);
+    EXPECT_EQ(form.ListView1->EntryCount(), 0);
     EXPECT_TRUE(m_played.isEmpty());
     EXPECT_EQ(form.PageControl1->currentIndex(), 0);
 }
@@ -152,7 +150,7 @@ TEST_F(OpenPaths, LaterBlocksOfASecondStartAreOnlyAdded)
     Hand({b}, false);
     EXPECT_EQ(m_played, QStringList{a});
     EXPECT_EQ(form.ListView1->Captions(), (QStringList{a, b}));
-    EXPECT_EQ(form.ListView1->selectedItems(), QList<QTreeWidgetItem*>{form.ListView1->topLevelItem(0)});
+    EXPECT_EQ(SelectedRows(form.ListView1), std::vector<int>{0});
 }
 
 // A name with a line break has no place in "Temprary.txt": it is refused with a message

@@ -17,12 +17,6 @@ protected:
             m_playlist->AddPageEntry(Tree(page), QStringLiteral("/m/a%1.mp3").arg(++n), false, level);
         m_playlist->RenumberPage(Tree(page));
     }
-    void SelectRows(QTreeWidget* view, std::initializer_list<int> rows)
-    {
-        view->clearSelection();
-        for (int row : rows)
-            view->topLevelItem(row)->setSelected(true);
-    }
 };
 
 TEST_F(PageEdit, DeletingEntriesTwoAndFourRenumbersTheRest)
@@ -37,10 +31,10 @@ TEST_F(PageEdit, EntriesDroppedOnTheFifthGoBeforeItWithItsLevel)
 {
     Fill(1, {0, 1, 2, 0, 3, 0});
     SelectRows(Tree(1), {5, 0, 2});
-    m_playlist->MoveTreeEntries(Tree(1), Tree(1), Tree(1)->topLevelItem(4));
+    m_playlist->MoveTreeEntries(Tree(1), Tree(1), 4);
     EXPECT_EQ(Rows(1), (QStringList{"a2.mp3|0|1|1", "a4.mp3|0|0|2", "a1.mp3|0|3|3", "a3.mp3|0|3|4",
                                     "a6.mp3|0|3|5", "a5.mp3|0|3|6"}));
-    EXPECT_EQ(Tree(1)->selectedItems().size(), 3);
+    EXPECT_EQ(SelectedRows(Tree(1)), (std::vector<int>{2, 3, 4}));
 }
 
 TEST_F(PageEdit, EntriesDroppedBelowTheLastGoToTheEndWithTheirLevels)
@@ -49,7 +43,7 @@ TEST_F(PageEdit, EntriesDroppedBelowTheLastGoToTheEndWithTheirLevels)
     m_playlist->AddPageEntry(Tree(2), QStringLiteral("/m/H"), true, 4);
     m_playlist->RenumberPage(Tree(2));
     SelectRows(Tree(2), {0, 4, 2});
-    m_playlist->MoveTreeEntries(Tree(2), Tree(2), nullptr);
+    m_playlist->MoveTreeEntries(Tree(2), Tree(2), -1);
     EXPECT_EQ(Rows(2), (QStringList{"a2.mp3|0|1|1", "a4.mp3|0|0|2", "a1.mp3|0|0|3", "a3.mp3|0|2|4", "H|1|4|0"}));
 }
 
@@ -58,7 +52,7 @@ TEST_F(PageEdit, HeadingDroppedOnAnEntryKeepsItsLevel)
     Fill(1, {0, 2});
     m_playlist->AddPageEntry(Tree(1), QStringLiteral("/m/H"), true, 1);
     SelectRows(Tree(1), {2});
-    m_playlist->MoveTreeEntries(Tree(1), Tree(1), Tree(1)->topLevelItem(1));
+    m_playlist->MoveTreeEntries(Tree(1), Tree(1), 1);
     EXPECT_EQ(Rows(1), (QStringList{"a1.mp3|0|0|1", "H|1|1|0", "a2.mp3|0|2|2"}));
 }
 
@@ -69,9 +63,9 @@ TEST_F(PageEdit, DragsBetweenPagesAndTheListChangeNothing)
     m_playlist->AddTempItem(QStringLiteral("/t/x.mp3"));
     SelectRows(Tree(1), {0});
     SelectRows(m_list.get(), {0});
-    m_playlist->MoveTreeEntries(Tree(2), Tree(1), nullptr);
-    m_playlist->MoveTreeEntries(Tree(2), m_list.get(), nullptr);
-    m_playlist->MoveTempEntries(Tree(1), nullptr);
+    m_playlist->MoveTreeEntries(Tree(2), Tree(1), -1);
+    m_playlist->MoveTreeEntries(Tree(2), m_list.get(), -1);
+    m_playlist->MoveTempEntries(Tree(1), -1);
     EXPECT_EQ(Rows(1), (QStringList{"a1.mp3|0|0|1", "a2.mp3|0|0|2"}));
     EXPECT_EQ(Rows(2), QStringList{"a1.mp3|0|0|1"});
     EXPECT_EQ(m_list->Captions(), QStringList{"/t/x.mp3"});
@@ -89,7 +83,7 @@ TEST_F(PageEdit, ListEntriesMoveAsCopiesInTheirOrder)
     for (const char* name : {"1", "2", "3", "4", "5"})
         m_playlist->AddTempItem(QStringLiteral("/t/%1.mp3").arg(QLatin1String(name)));
     SelectRows(m_list.get(), {4, 1});
-    m_playlist->MoveTempEntries(m_list.get(), m_list->topLevelItem(0));
+    m_playlist->MoveTempEntries(m_list.get(), 0);
     EXPECT_EQ(m_list->Captions(),
               (QStringList{"/t/2.mp3", "/t/5.mp3", "/t/1.mp3", "/t/3.mp3", "/t/4.mp3"}));
     // Deleting or moving never writes the list's file.

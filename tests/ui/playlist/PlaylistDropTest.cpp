@@ -109,8 +109,7 @@ TEST_F(PlaylistDrop, ListRefusesOnlyExactDuplicates)
     m_playlist->AddTempFile(QStringLiteral("/X/B.WAV"));
     m_playlist->AddTempFile(QStringLiteral("/x/b.wav"));
     EXPECT_EQ(m_list->Captions(), (QStringList{"/X/B.WAV", "/x/b.wav"}));
-    m_list->clearSelection();
-    m_list->topLevelItem(0)->setSelected(true);
+    SelectRows(m_list.get(), {0});
     m_playlist->DeleteSelectedTemp();
     m_playlist->AddTempFile(QStringLiteral("/X/B.WAV"));
     EXPECT_EQ(m_list->Captions(), (QStringList{"/x/b.wav", "/X/B.WAV"}));
@@ -220,7 +219,7 @@ TEST_F(PlaylistDrop, OverlongPathIsRefusedWithOneWarningAndNoEmptyHeading)
     ASSERT_EQ(longPath.toUtf8().size(), 492);
     m_playlist->WMDropFiles(Tree(1), {longPath, longPath.mid(1), longPath + QStringLiteral(".wav")});
     ASSERT_TRUE(m_playlist->FinishDrops());
-    ASSERT_EQ(Tree(1)->topLevelItemCount(), 1);
+    ASSERT_EQ(Tree(1)->EntryCount(), 1);
     EXPECT_EQ(EntryPath(*Record(1, 0)), longPath.mid(1));
     ASSERT_EQ(m_boxes.size(), 1u);
     EXPECT_EQ(m_boxes[0].Caption, QStringLiteral("경고"));
@@ -272,7 +271,7 @@ TEST_F(PlaylistDrop, DroppedUrlsReachThePlaylist)
     QMimeData text;
     text.setText(QStringLiteral("/m/c.mp3"));
     EXPECT_FALSE(DragAndDrop(Tree(5)->viewport(), &text));
-    EXPECT_EQ(Tree(5)->topLevelItemCount(), 1);
+    EXPECT_EQ(Tree(5)->EntryCount(), 1);
 }
 
 TEST_F(PlaylistDrop, WidgetsCarryTheirNamesAndPages)
@@ -281,12 +280,10 @@ TEST_F(PlaylistDrop, WidgetsCarryTheirNamesAndPages)
         EXPECT_EQ(Tree(n)->Tag, n);
         EXPECT_EQ(Tree(n)->objectName(), QStringLiteral("TreeView%1").arg(n));
         EXPECT_FALSE(Tree(n)->accessibleName().isEmpty());
-        EXPECT_EQ(m_store->Pages[n - 1].Tree, Tree(n));
+        EXPECT_EQ(Tree(n)->PageNo(), n);
     }
     EXPECT_EQ(m_list->objectName(), QStringLiteral("ListView1"));
-    EXPECT_EQ(m_list->headerItem()->text(0), QStringLiteral("음악 파일명"));
-    m_playlist.reset();
-    EXPECT_EQ(m_store->Pages[0].Tree, nullptr);
+    EXPECT_EQ(m_list->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("음악 파일명"));
 }
 
 } // namespace

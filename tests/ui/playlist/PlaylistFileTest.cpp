@@ -6,6 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include <sys/stat.h>
+
 namespace {
 
 TEST(PlaylistFile, KindsAreTheirExtensionsInAnyCase)
@@ -67,6 +74,38 @@ TEST(PlaylistFile, NothingComesOfEmptyOrForeignBytes)
     EXPECT_TRUE(PlaylistFileEntries("#EXTM3U\n#only comments\n", PlaylistFileKind::M3u8, "/").isEmpty());
     EXPECT_TRUE(PlaylistFileEntries("/m/a.mp3\n", PlaylistFileKind::None, "/").isEmpty());
     EXPECT_TRUE(PlaylistFileEntries("[playlist]\nFileX=/m/a.mp3\nNumberOfEntries=1\n", PlaylistFileKind::Pls, "/").isEmpty());
+}
+
+void put(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+// A handed list becomes what it names, in place; a list in it is followed once, a list
+// in that one is not; what is gone is named, what cannot be read is too.
+TEST(PlaylistFile, HandedListsAreExpandedInPlaceAndFollowedOnce)
+{
+    QTemporaryDir dir;
+    const QString d = dir.path();
+    QDir(d).mkdir("sub");
+    for (const char* name : {"a.mp3", "b.flac", "sub/c.ogg", "sub/d.wav"})
+        put(d + "/" + name, "x");
+    put(d + "/sub/inner.m3u8", "d.wav\n../outer.m3u\n");                 // relative to its own folder
+    put(d + "/outer.m3u", "#EXTM3U\n#EXTINF:1,A\na.mp3\nfile://" + QUrl::toPercentEncoding(d, "/") + "/sub/c.ogg\n"
+                          "sub/inner.m3u8\ngone.mp3\n" + (d + "/b.flac").toUtf8() + "\n");
+    put(d + "/list.pls", "[playlist]\nFile1=sub/c.ogg\nNumberOfEntries=1\n");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(d + "/fifo.m3u").constData(), 0600), 0);
+
+    QStringList missing;
+    QStringList unreadable;
+    const QStringList out = ExpandPlaylistFiles({d + "/x.mp3", d + "/outer.m3u", d + "/sub", d + "/list.pls", d + "/fifo.m3u"},
+                                                &missing, &unreadable);
+    EXPECT_EQ(out, (QStringList{d + "/x.mp3", d + "/a.mp3", d + "/sub/c.ogg", d + "/sub/d.wav", d + "/b.flac", d + "/sub",
+                                d + "/sub/c.ogg"}));
+    EXPECT_EQ(missing, QStringList{d + "/gone.mp3"});
+    EXPECT_EQ(unreadable, QStringList{d + "/fifo.m3u"});
 }
 
 } // namespace

@@ -26,9 +26,9 @@ TEST_F(PageLoading, FilledTreeShowsNamesLevelsAndFreshNumbers)
                          MakeRecord(false, 2, 9, QStringLiteral("/m/D/sub/b.ogg"))}));
     EXPECT_TRUE(m_playlist->LoadPages());
     EXPECT_EQ(Rows(2), (QStringList{"D|1|0|0", "a.mp3|0|1|1", "sub|1|1|4", "b.ogg|0|2|2"}));
-    EXPECT_EQ(m_store->Pages[1].Entries->Count(), 0);
+    EXPECT_EQ(m_model->Page(2).Entries->Count(), 0);
     for (int n : {1, 3, 4, 5})
-        EXPECT_EQ(Tree(n)->topLevelItemCount(), 0);
+        EXPECT_EQ(Tree(n)->EntryCount(), 0);
     EXPECT_TRUE(m_boxes.empty());
 }
 
@@ -40,7 +40,7 @@ TEST_F(PageLoading, DamagedPageLoadsWhatItHolds)
     WriteBytes(QStringLiteral("MusicList3.dat"), QByteArray(100, 'z'));
     m_playlist->LoadPages();
     EXPECT_EQ(Rows(1), QStringList{"a.mp3|0|0|1"});
-    EXPECT_EQ(Tree(3)->topLevelItemCount(), 0);
+    EXPECT_EQ(Tree(3)->EntryCount(), 0);
     ASSERT_EQ(m_boxes.size(), 1u);
     EXPECT_EQ(m_boxes[0].Text, QStringLiteral("파일을 읽을 수 없습니다. #2"));
 }
@@ -54,7 +54,7 @@ TEST_F(PageLoading, ReloadAppendsAndCopiesAreIndependent)
     EXPECT_EQ(Rows(1), (QStringList{"a.mp3|0|0|1", "b.mp3|0|0|2", "a.mp3|0|0|3", "b.mp3|0|0|4"}));
     EXPECT_NE(Record(1, 0), Record(1, 2));
 
-    Tree(1)->topLevelItem(0)->setSelected(true);
+    SelectRows(Tree(1), {0});
     m_playlist->DeleteSelected(Tree(1));
     EXPECT_EQ(Rows(1), (QStringList{"b.mp3|0|0|1", "a.mp3|0|0|2", "b.mp3|0|0|3"}));
     EXPECT_EQ(EntryPath(*Record(1, 1)), QStringLiteral("/m/a.mp3"));
@@ -111,7 +111,7 @@ TEST_F(PageSaving, SaveToFileWritesEveryPageThenNotice)
     EXPECT_EQ(m_boxes[0].Text, QStringLiteral("MusicFile1~5.dat 로 각 페이지별로 저장 되었습니다."));
     EXPECT_EQ(m_boxes[0].Flags, 48);
     for (int n = 1; n <= 5; ++n)
-        EXPECT_EQ(m_store->Pages[n - 1].Entries->Count(), 0);
+        EXPECT_EQ(m_model->Page(n).Entries->Count(), 0);
 }
 
 // A failed page is told once, with the pages that were saved; no success notice
@@ -201,8 +201,7 @@ TEST_F(PageNumbering, DeletingEntriesRenumbersTheRest)
     for (const char* name : {"a", "b", "c", "d", "e"})
         m_playlist->AddPageEntry(Tree(1), QStringLiteral("/m/%1.mp3").arg(QLatin1String(name)), false, 0);
     m_playlist->RenumberPage(Tree(1));
-    Tree(1)->topLevelItem(3)->setSelected(true);
-    Tree(1)->topLevelItem(1)->setSelected(true);
+    SelectRows(Tree(1), {3, 1});
     m_playlist->DeleteSelected(Tree(1));
     EXPECT_EQ(Rows(1), (QStringList{"a.mp3|0|0|1", "c.mp3|0|0|2", "e.mp3|0|0|3"}));
 }
@@ -239,7 +238,7 @@ TEST_F(TempListPage, SaveWritesCaptionsWithCrLf)
 TEST_F(TempListPage, MissingFileLeavesListEmpty)
 {
     m_playlist->LoadTempList();
-    EXPECT_EQ(m_list->topLevelItemCount(), 0);
+    EXPECT_EQ(m_list->EntryCount(), 0);
     EXPECT_TRUE(m_boxes.empty());
 }
 

@@ -4,7 +4,6 @@
 
 #include "PlaylistGuiSupport.h"
 
-#include "Cmain.h"
 #include "Dxbuttons.h"
 #include "KnobTrack.h"
 #include "Playlist.h"
@@ -51,18 +50,24 @@ protected:
         Settings.PlayListY = 200;
         Settings.PlayListW = 400;
         Settings.PlayListH = 600;
-        App.SetPlayRequest([this] { ++m_playRequests; });
+        QObject::connect(&m_model, &PlaylistModel::PlayRequested, [this](const QString& path) { m_requested << path; });
     }
     void TearDown() override
     {
         m_form.reset();
-        App.SetPlayRequest({});
         ScratchFolderTest::TearDown();
     }
     TFormPlayList& Open()
     {
-        m_form = std::make_unique<TFormPlayList>(m_store);
+        m_form = std::make_unique<TFormPlayList>(m_model);
         return *m_form;
+    }
+    // The window shown and active, as a user has it.
+    void Activate(TFormPlayList& form)
+    {
+        form.show();
+        form.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
     }
     void AddFiles(int page, int count)
     {
@@ -70,16 +75,16 @@ protected:
             m_form->Pages->AddPageEntry(m_form->TreeView(page), QStringLiteral("/m/s%1.mp3").arg(i), false, 0);
         m_form->Pages->RenumberPage(m_form->TreeView(page));
     }
-    static QPoint RowCentre(QTreeWidget* view, int row)
+    static QPoint RowCentre(TFileDropTree* view, int row)
     {
-        return view->visualItemRect(view->topLevelItem(row)).center();
+        return view->visualRect(view->EntryIndex(row)).center();
     }
 
     MixerState m_mixer;
     UseMixerDouble m_useMixer{m_mixer};
-    TM_PlayList m_store;
+    PlaylistModel m_model;
     std::unique_ptr<TFormPlayList> m_form;
-    int m_playRequests = 0;
+    QStringList m_requested;  // the paths the playlist asked the player to play
 };
 
 TEST_F(PlaylistWindow, OpensWhereTheSettingsSayWithItsTabsAndTitleBar)
@@ -96,7 +101,7 @@ TEST_F(PlaylistWindow, OpensWhereTheSettingsSayWithItsTabsAndTitleBar)
     EXPECT_EQ(form.PageControl1->currentIndex(), 0);
     for (int n = 1; n <= 5; ++n) {
         EXPECT_EQ(form.TreeView(n)->Tag, n);
-        EXPECT_EQ(m_store.Pages[n - 1].Tree, form.TreeView(n));
+        EXPECT_EQ(form.TreeView(n)->PageNo(), n);
     }
     form.resize(400, 600);
     form.show();
@@ -155,7 +160,7 @@ TEST_F(PlaylistWindow, HintLeavesForGoodWhenTheListHadEntriesAtStart)
     EXPECT_TRUE(form.PanelTemprary->Caption().isEmpty());
     form.ListView1->selectAll();
     form.N1->trigger();
-    EXPECT_EQ(form.ListView1->topLevelItemCount(), 0);
+    EXPECT_EQ(form.ListView1->EntryCount(), 0);
     EXPECT_TRUE(form.PanelTemprary->Caption().isEmpty());
 }
 
@@ -165,19 +170,19 @@ TEST_F(PlaylistWindow, RowsArePaintedInTheirStateColours)
     form.Pages->AddPageEntry(form.TreeView(1), QStringLiteral("/m/D"), true, 0);
     AddFiles(1, 2);
     form.show();
-    QTreeWidget* tree = form.TreeView(1);
-    tree->setCurrentItem(tree->topLevelItem(2));
+    TDropTreeView* tree = form.TreeView(1);
+    tree->setCurrentIndex(tree->EntryIndex(2));
     QApplication::processEvents();
     const QImage shot = tree->viewport()->grab().toImage();
     auto colourAt = [&](int row) {
-        const QRect r = tree->visualItemRect(tree->topLevelItem(row));
+        const QRect r = tree->visualRect(tree->EntryIndex(row));
         return QColor(shot.pixel(r.right() - 2, r.center().y()));
     };
     EXPECT_EQ(colourAt(0), QColor(216, 216, 216));
     EXPECT_EQ(colourAt(1), QColor(240, 240, 240));
     EXPECT_EQ(colourAt(2), QColor(128, 128, 128));
     // The row text starts at the row's left edge: the number's blanks leave it empty.
-    const QRect first = tree->visualItemRect(tree->topLevelItem(1));
+    const QRect first = tree->visualRect(tree->EntryIndex(1));
     bool inked = false;
     for (int x = first.left(); x < first.left() + 3; ++x)
         for (int y = first.top(); y <= first.bottom(); ++y)
@@ -191,29 +196,75 @@ TEST_F(PlaylistWindow, DoubleClickAndEnterAskThePlayerToPlay)
     AddFiles(3, 3);
     form.show();
     form.PageControl1->setCurrentIndex(2);
-    QTreeWidget* tree = form.TreeView(3);
+    TDropTreeView* tree = form.TreeView(3);
     QApplication::processEvents();
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, RowCentre(tree, 1));
     QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, RowCentre(tree, 1));
-    EXPECT_EQ(m_playRequests, 1);
+    EXPECT_EQ(m_requested, QStringList{"/m/s2.mp3"}) << "the request carries the entry it plays";
     EXPECT_EQ(form.Model().CurPage(), 3);
-    EXPECT_EQ(form.CurrentSong(), QStringLiteral("/m/s2.mp3"));
-    EXPECT_EQ(form.NextSong(), QStringLiteral("/m/s3.mp3"));
+    EXPECT_EQ(form.Model().CurrentSong(), QStringLiteral("/m/s2.mp3"));
+    EXPECT_EQ(form.Model().NextSong(), QStringLiteral("/m/s3.mp3"));
 
     form.Pages->AddTempItem(QStringLiteral("/t/x.mp3"));
     form.PageControl1->setCurrentIndex(5);
-    form.ListView1->setCurrentItem(form.ListView1->topLevelItem(0));
+    form.ListView1->setCurrentIndex(form.ListView1->EntryIndex(0));
     QTest::keyClick(form.ListView1, Qt::Key_Return);
-    EXPECT_EQ(m_playRequests, 2);
-    EXPECT_EQ(form.CurrentSong(), QStringLiteral("/t/x.mp3"));
+    EXPECT_EQ(m_requested.value(1), QStringLiteral("/t/x.mp3"));
+    EXPECT_EQ(form.Model().CurrentSong(), QStringLiteral("/t/x.mp3"));
 
     // The row the keyboard is on plays even when Tab made it current without selecting it.
     tree->clearSelection();
-    tree->setCurrentItem(tree->topLevelItem(2), 0, QItemSelectionModel::NoUpdate);
-    ASSERT_FALSE(tree->topLevelItem(2)->isSelected());
+    tree->selectionModel()->setCurrentIndex(tree->EntryIndex(2), QItemSelectionModel::NoUpdate);
+    ASSERT_FALSE(tree->selectionModel()->isSelected(tree->EntryIndex(2)));
     QTest::keyClick(tree, Qt::Key_Return);
-    EXPECT_EQ(m_playRequests, 3);
-    EXPECT_EQ(form.CurrentSong(), QStringLiteral("/m/s3.mp3"));
+    EXPECT_EQ(m_requested.value(2), QStringLiteral("/m/s3.mp3"));
+    EXPECT_EQ(form.Model().CurrentSong(), QStringLiteral("/m/s3.mp3"));
+}
+
+// A keyboard user's cursor is theirs: a change of song marks the song that plays (drawn
+// as a selected row) and leaves their selection and row; Delete and Alt+arrows act on
+// what they chose. After a click, or with the focus elsewhere, the selection follows
+// the song again.
+TEST_F(PlaylistWindow, AChangeOfSongLeavesTheKeyboardCursorWhereTheUserPutIt)
+{
+    TFormPlayList& form = Open();
+    AddFiles(1, 5);
+    Activate(form);
+    TDropTreeView* tree = form.TreeView(1);
+    QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, RowCentre(tree, 0));
+    ASSERT_EQ(m_requested, QStringList{"/m/s1.mp3"});
+
+    tree->setFocus(Qt::TabFocusReason);
+    for (int press = 0; press < 3; ++press)
+        QTest::keyClick(tree, Qt::Key_Down);
+    EXPECT_TRUE(form.Model().CursorHeld(1));
+    EXPECT_EQ(form.Model().NextSong(), QStringLiteral("/m/s2.mp3"));
+    EXPECT_EQ(SelectedRows(tree), std::vector<int>{3});
+    EXPECT_EQ(tree->currentIndex().row(), 3);
+    QApplication::processEvents();
+    const QImage shot = tree->viewport()->grab().toImage();
+    const auto colourAt = [&](int row) {
+        const QRect r = tree->visualRect(tree->EntryIndex(row));
+        return QColor(shot.pixel(r.right() - 2, r.center().y()));
+    };
+    EXPECT_EQ(colourAt(1), QColor(128, 128, 128)) << "the song that plays is marked";
+    EXPECT_EQ(colourAt(0), QColor(240, 240, 240));
+
+    QTest::keyClick(tree, Qt::Key_Delete);
+    QStringList names;
+    for (int row = 0; row < tree->EntryCount(); ++row)
+        names << tree->EntryIndex(row).data().toString();
+    EXPECT_EQ(names, (QStringList{"s1.mp3", "s2.mp3", "s3.mp3", "s5.mp3"})) << "the row the user chose went";
+    QTest::keyClick(tree, Qt::Key_Up, Qt::AltModifier);
+    EXPECT_EQ(form.Model().Entry(1, 1).No, 2);
+    EXPECT_EQ(EntryDisplayName(form.Model().Entry(1, 1)), QStringLiteral("s3.mp3"));
+    EXPECT_EQ(tree->currentIndex().row(), 1) << "the keyboard goes with the moved row";
+
+    // A click: the mouse's again, and the selection follows the song.
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, RowCentre(tree, 3));
+    EXPECT_FALSE(form.Model().CursorHeld(1));
+    EXPECT_EQ(form.Model().NextSong(), QStringLiteral("/m/s5.mp3")) << "the entry after s2, which s3 went above";
+    EXPECT_EQ(SelectedRows(tree), std::vector<int>{3});
 }
 
 TEST_F(PlaylistWindow, DeleteMenuActsOnTheShownPage)
@@ -225,8 +276,8 @@ TEST_F(PlaylistWindow, DeleteMenuActsOnTheShownPage)
     form.TreeView(4)->selectAll();
     form.PageControl1->setCurrentIndex(3);
     form.N2->trigger();
-    EXPECT_EQ(form.TreeView(4)->topLevelItemCount(), 0);
-    EXPECT_EQ(form.TreeView(1)->topLevelItemCount(), 2);
+    EXPECT_EQ(form.TreeView(4)->EntryCount(), 0);
+    EXPECT_EQ(form.TreeView(1)->EntryCount(), 2);
     // On the list's tab the page menu falls back to the first page.
     form.PageControl1->setCurrentIndex(5);
     EXPECT_EQ(form.ShownTree(), form.TreeView(1));
@@ -244,10 +295,10 @@ TEST_F(PlaylistWindow, SaveToFileThenReloadShowsEveryEntryTwice)
     EXPECT_EQ(ReadBytes(QStringLiteral("MusicList1.dat")).size(), 500);
     form.dxButton4->Click();
     QStringList names;
-    for (int i = 0; i < form.TreeView(2)->topLevelItemCount(); ++i)
-        names.append(form.TreeView(2)->topLevelItem(i)->text(0));
+    for (int i = 0; i < form.TreeView(2)->EntryCount(); ++i)
+        names.append(form.TreeView(2)->EntryIndex(i).data().toString());
     EXPECT_EQ(names, (QStringList{"s1.mp3", "s2.mp3", "s1.mp3", "s2.mp3"}));
-    EXPECT_EQ(TMusicNode::DataOf(form.TreeView(2)->topLevelItem(3))->No, 4);
+    EXPECT_EQ(form.Model().Entry(2, 3).No, 4);
 }
 
 TEST_F(PlaylistWindow, ClosingHidesAndTheEndWritesOnlyTheList)
@@ -297,7 +348,7 @@ TEST_F(PlaylistWindow, MasterVolumeBarFollowsTheMixerAndSetsIt)
     QApplication::sendEvent(form.ImgVolume, &past);
     EXPECT_EQ(form.ImgVolume->x(), 34 + 45);
     QTest::mouseRelease(form.ImgVolume, Qt::LeftButton, {}, QPoint(6, 3));
-    EXPECT_FALSE(m_store.VolumeDragging);
+    EXPECT_FALSE(m_model.Store().VolumeDragging);
     EXPECT_EQ(m_mixer.Opened, m_mixer.Released + 1) << "one mixer stays open to hear of changes";
 
     // A change made elsewhere moves the knob at once, without the window being activated.
@@ -312,9 +363,7 @@ TEST_F(PlaylistWindow, MasterVolumeKeysStepAsTheStripsVolumeAndReadersHearTheUse
 {
     m_mixer.Values = {0, 0};
     TFormPlayList& form = Open();
-    form.show();
-    form.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    Activate(form);
     ASSERT_TRUE(QTest::qWaitFor([&] { return m_mixer.Opened > 0; }, 2000));
     QSignalSpy told(form.ShapeVolume, &KnobTrack::UserChangedValue);
 
@@ -408,9 +457,9 @@ TEST_F(PlaylistWindow, RowsAreListItemsAReaderCanPlayAndHiddenPagesAreNotShowing
     ASSERT_EQ(actions->actionNames().value(0), QStringLiteral("Play"));
     actions->doAction(QStringLiteral("Play"));
     QApplication::processEvents();
-    EXPECT_EQ(m_playRequests, 1);
+    EXPECT_EQ(m_requested, QStringList{"/m/s2.mp3"});
     EXPECT_EQ(form.Model().CurPage(), 3);
-    EXPECT_EQ(form.CurrentSong(), QStringLiteral("/m/s2.mp3"));
+    EXPECT_EQ(form.Model().CurrentSong(), QStringLiteral("/m/s2.mp3"));
     EXPECT_TRUE(row->state().selected);
 
     // Another page's rows are neither visible nor showing.
@@ -425,8 +474,7 @@ TEST_F(PlaylistWindow, RowsAreListItemsAReaderCanPlayAndHiddenPagesAreNotShowing
     EXPECT_EQ(temp->child(0)->text(QAccessible::Name), QStringLiteral("음악 파일명"));
 
     // A deleted row's interface says so rather than reading freed memory.
-    form.TreeView(3)->clearSelection();
-    form.TreeView(3)->topLevelItem(1)->setSelected(true);
+    SelectRows(form.TreeView(3), {1});
     form.Pages->DeleteSelected(form.TreeView(3));
     EXPECT_FALSE(row->isValid());
     EXPECT_TRUE(row->text(QAccessible::Name).isEmpty());
@@ -436,9 +484,7 @@ TEST_F(PlaylistWindow, TabReachesNamedShownControlsOnly)
 {
     TFormPlayList& form = Open();
     AddFiles(1, 2);
-    form.show();
-    form.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    Activate(form);
     QStringList stops;
     QWidget* first = nullptr;
     form.ShapeVolume->setFocus(Qt::TabFocusReason);

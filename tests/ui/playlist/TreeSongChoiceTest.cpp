@@ -25,13 +25,17 @@ protected:
         for (const QString& name : names)
             m_playlist->AddTempItem(QStringLiteral("/t/") + name);
     }
-    void Select(QTreeWidget* view, int row) { view->setCurrentItem(view->topLevelItem(row)); }
-    QStringList Selected(QTreeWidget* view) const
+    // A click on the row: it alone is selected, and the keyboard is on it.
+    void Select(TFileDropTree* view, int row)
+    {
+        view->selectionModel()->setCurrentIndex(view->EntryIndex(row),
+                                                QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    }
+    QStringList Selected(TFileDropTree* view) const
     {
         QStringList names;
-        for (int i = 0; i < view->topLevelItemCount(); ++i)
-            if (view->topLevelItem(i)->isSelected())
-                names.append(view->topLevelItem(i)->text(0).section(QLatin1Char('/'), -1));
+        for (int row : SelectedRows(view))
+            names.append(view->EntryIndex(row).data().toString().section(QLatin1Char('/'), -1));
         return names;
     }
 };
@@ -70,13 +74,13 @@ TEST_F(TreeSongChoiceTest, DoubleClickedHeadingPlaysTheFileAfterIt)
 {
     Fill(2, {"a.mp3", "H", "c.mp3"});
     Select(Tree(2), 1);
-    ASSERT_TRUE(choice().ChooseFromPage(2));
+    ASSERT_TRUE(choice().PlayChosen(2));
     EXPECT_EQ(choice().CurPage(), 2);
     EXPECT_EQ(choice().CurrentSong(), QStringLiteral("/m/c.mp3"));
     EXPECT_EQ(Selected(Tree(2)), QStringList{"c.mp3"});
 
     Tree(3)->clearSelection();
-    EXPECT_FALSE(choice().ChooseFromPage(3));
+    EXPECT_FALSE(choice().PlayChosen(3));
     EXPECT_EQ(choice().CurPage(), 2);
 }
 
@@ -87,7 +91,7 @@ TEST_F(TreeSongChoiceTest, ShowingAnotherPageDoesNotChangeWhatPlays)
     Select(Tree(4), 0);
     EXPECT_EQ(choice().CurrentSong(), QStringLiteral("/m/a.mp3"));
     Select(Tree(4), 0);
-    ASSERT_TRUE(choice().ChooseFromPage(4));
+    ASSERT_TRUE(choice().PlayChosen(4));
     EXPECT_EQ(choice().CurrentSong(), QStringLiteral("/m/d.mp3"));
 }
 
@@ -108,10 +112,9 @@ TEST_F(TreeSongChoiceTest, ListWrapsAndStartsAfterTheSelection)
 TEST_F(TreeSongChoiceTest, ListDoubleClickTakesTheFirstSelectedItem)
 {
     FillList({"1.mp3", "2.mp3", "3.mp3"});
-    EXPECT_FALSE(choice().ChooseFromList());
-    m_list->topLevelItem(2)->setSelected(true);
-    m_list->topLevelItem(1)->setSelected(true);
-    ASSERT_TRUE(choice().ChooseFromList());
+    EXPECT_FALSE(choice().PlayChosen(PlaylistModel::ListPage));
+    SelectRows(m_list.get(), {2, 1});
+    ASSERT_TRUE(choice().PlayChosen(PlaylistModel::ListPage));
     EXPECT_EQ(choice().CurPage(), PlaylistModel::ListPage);
     EXPECT_EQ(choice().CurrentSong(), QStringLiteral("/t/2.mp3"));
     // The current item is deselected before the next one is chosen.
@@ -141,7 +144,7 @@ TEST_F(TreeSongChoiceTest, MovedListEntryIsACopyAndNoLongerCurrent)
     FillList({"1.mp3", "2.mp3", "3.mp3"});
     choice().SetCurPage(PlaylistModel::ListPage);
     EXPECT_EQ(choice().NextSong(), QStringLiteral("/t/1.mp3"));
-    m_playlist->MoveTempEntries(m_list.get(), nullptr);
+    m_playlist->MoveTempEntries(m_list.get(), -1);
     EXPECT_EQ(choice().CurItemRow(), -1);
     EXPECT_EQ(m_list->Captions(), (QStringList{"/t/2.mp3", "/t/3.mp3", "/t/1.mp3"}));
 
@@ -150,7 +153,7 @@ TEST_F(TreeSongChoiceTest, MovedListEntryIsACopyAndNoLongerCurrent)
     choice().SetCurPage(1);
     EXPECT_EQ(choice().CurrentSong(), QStringLiteral("/m/a.mp3"));
     const TMusicFile* current = CurNode();
-    m_playlist->MoveTreeEntries(Tree(1), Tree(1), nullptr);
+    m_playlist->MoveTreeEntries(Tree(1), Tree(1), -1);
     EXPECT_EQ(CurNode(), current);
     // a.mp3 is now the page's last node, so the next song wraps to the top.
     EXPECT_EQ(choice().NextSong(), QStringLiteral("/m/b.mp3"));
@@ -160,7 +163,7 @@ TEST_F(TreeSongChoiceTest, MovedListEntryIsACopyAndNoLongerCurrent)
 // what NextSong then gives and moves nothing: not the current entry, not the selection.
 TEST_F(TreeSongChoiceTest, PeekingGivesTheNextSongAndMovesNothing)
 {
-    auto peekThenNext = [this](QTreeWidget* view) {
+    auto peekThenNext = [this](TFileDropTree* view) {
         const QStringList selectedBefore = Selected(view);
         const int nodeBefore = choice().CurNodeRow();
         const int itemBefore = choice().CurItemRow();
@@ -178,7 +181,7 @@ TEST_F(TreeSongChoiceTest, PeekingGivesTheNextSongAndMovesNothing)
 
     FillList({"1.mp3", "2.mp3", "3.mp3"});
     choice().SetCurPage(PlaylistModel::ListPage);
-    m_list->topLevelItem(1)->setSelected(true);  // nothing current: after the selection
+    SelectRows(m_list.get(), {1});  // nothing current: after the selection
     EXPECT_EQ(peekThenNext(m_list.get()), QStringLiteral("/t/3.mp3"));
     EXPECT_EQ(peekThenNext(m_list.get()), QStringLiteral("/t/1.mp3"));  // wraps
     EXPECT_EQ(Selected(m_list.get()), (QStringList{"1.mp3", "2.mp3"}));
