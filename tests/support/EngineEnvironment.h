@@ -24,6 +24,10 @@
 
 namespace fixtures {
 
+// Every program that includes this gets the result of an open at once, however slow the
+// machine or the sanitizer; the tests of slow opens set a short wait themselves.
+inline const bool kOpensWaitForTheResult = (fsound::SetOpenWaitForTests(10000), true);
+
 class EngineEnvironment : public ::testing::Environment {
 public:
     void SetUp() override
