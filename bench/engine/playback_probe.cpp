@@ -5,9 +5,14 @@
 //       kind its extension names (.mp3, .flac, .ogg, .opus, .wav)
 //   playback_probe strip FOLDER SONG FIFO        the real player strip with a one-song
 //       playlist; reads commands from FIFO ("play" = the play/pause button, "stop",
-//       "quit") and prints "press <realtime ns>" as each button is pressed
+//       "hide" = to the tray, "show" = back from it, "quit") and prints
+//       "press <realtime ns>" as each button is pressed
 //   playback_probe wait-window TITLE             waits until a viewable window whose
 //       name contains TITLE exists; prints the realtime ns it was seen
+//   playback_probe cover                         maps a window over the whole screen, above
+//       every other one, and keeps it until it is ended
+//   playback_probe iconify TITLE                 asks the window manager to minimise the
+//       viewable window whose name contains TITLE
 //   playback_probe onsets RAW END_NS PRESS_NS... reads s16le stereo 44.1 kHz sound that
 //       a recorder stopped at END_NS (realtime) and prints, for each press, the ms from
 //       the press to the first sound after it
@@ -108,6 +113,10 @@ int strip(int argc, char** argv)
                     form.BPlay->Click();
                 else if (command == "stop")
                     form.BStop->Click();
+                else if (command == "hide")
+                    form.hide();  // what the tray icon does
+                else if (command == "show")
+                    form.RestoreFromTray();
                 else if (command == "quit")
                     form.close();
                 std::printf("press %s %lld %lld\n", command.c_str(), at, nowNs());
@@ -146,20 +155,21 @@ bool nameContains(Display* display, Window window, const char* title)
     return found;
 }
 
-bool findViewable(Display* display, Window window, const char* title, int depth)
+// The viewable window under `window` whose name contains `title`; 0 for none.
+Window findViewable(Display* display, Window window, const char* title, int depth)
 {
     XWindowAttributes attributes{};
     if (XGetWindowAttributes(display, window, &attributes) && attributes.map_state == IsViewable
         && nameContains(display, window, title))
-        return true;
+        return window;
     if (depth > 3)
-        return false;
+        return 0;
     Window root = 0, parent = 0;
     Window* children = nullptr;
     unsigned count = 0;
     if (!XQueryTree(display, window, &root, &parent, &children, &count))
-        return false;
-    bool found = false;
+        return 0;
+    Window found = 0;
     for (unsigned i = 0; i < count && !found; ++i)
         found = findViewable(display, children[i], title, depth + 1);
     if (children)
@@ -182,7 +192,7 @@ int waitWindow(const char* title)
         XCloseDisplay(display);
         return 0;
     };
-    if (findViewable(display, root, title, 0))
+    if (findViewable(display, root, title, 0) != 0)
         return seen();
     for (;;) {
         XEvent event;
@@ -191,7 +201,7 @@ int waitWindow(const char* title)
             XSelectInput(display, event.xcreatewindow.window, StructureNotifyMask | PropertyChangeMask);
             XSync(display, False);
             // It may have been mapped before it was watched.
-            if (findViewable(display, event.xcreatewindow.window, title, 3))
+            if (findViewable(display, event.xcreatewindow.window, title, 3) != 0)
                 return seen();
         } else if (event.type == MapNotify || event.type == PropertyNotify) {
             const Window window = event.type == MapNotify ? event.xmap.window : event.xproperty.window;
@@ -201,6 +211,40 @@ int waitWindow(const char* title)
                 return seen();
         }
     }
+}
+
+// An override-redirect window is stacked above every managed one, always-on-top
+// windows too, so that the X server reports everything under it as fully obscured.
+int cover()
+{
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return 2;
+    const int screen = DefaultScreen(display);
+    XSetWindowAttributes attributes{};
+    attributes.override_redirect = True;
+    attributes.background_pixel = BlackPixel(display, screen);
+    const Window window = XCreateWindow(display, RootWindow(display, screen), 0, 0, DisplayWidth(display, screen),
+                                        DisplayHeight(display, screen), 0, CopyFromParent, InputOutput,
+                                        CopyFromParent, CWOverrideRedirect | CWBackPixel, &attributes);
+    XMapRaised(display, window);
+    XSync(display, False);
+    std::printf("%lld\n", nowNs());
+    std::fflush(stdout);
+    for (;;)
+        ::pause();
+}
+
+int iconify(const char* title)
+{
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return 2;
+    const Window window = findViewable(display, DefaultRootWindow(display), title, 0);
+    const bool asked = window != 0 && XIconifyWindow(display, window, DefaultScreen(display)) != 0;
+    XSync(display, False);
+    XCloseDisplay(display);
+    return asked ? 0 : 1;
 }
 
 int onsets(int argc, char** argv)
@@ -226,6 +270,10 @@ int main(int argc, char** argv)
         return makeSong(argv[2], std::atof(argv[3]), std::atoi(argv[4]));
     if (mode == "strip" && argc == 5)
         return strip(argc, argv);
+    if (mode == "cover" && argc == 2)
+        return cover();
+    if (mode == "iconify" && argc == 3)
+        return iconify(argv[2]);
     if (mode == "wait-window" && argc == 3)
         return waitWindow(argv[2]);
     if (mode == "onsets" && argc >= 4)

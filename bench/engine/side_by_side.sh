@@ -8,10 +8,15 @@
 #   bench/engine/side_by_side.sh [BUILD]      (ROUNDS=3 WINDOW=40 by default)
 #   ONLY=launch ROUNDS=15 bench/engine/side_by_side.sh [BUILD]   (launches alone, quick)
 #   ONLY=weight bench/engine/side_by_side.sh [BUILD]   (memory per format and first sound)
+#   ONLY=cpu bench/engine/side_by_side.sh [BUILD]      (CPU per thread alone)
 #
-# Measured, per player: CPU of the player and of the sound server while playing and
-# while idle with the window shown (s per minute, all threads), their wake-ups (context
-# switches of all threads, per minute), resident memory while playing, launch to the
+# Without the reference player installed (REFERENCE names it) Sorvel is measured alone.
+#
+# Measured, per player: CPU of the player and of the sound server while playing with the
+# window shown, hidden (Sorvel: to the tray; the reference: minimised), covered by a
+# window over the whole screen, and idle with the window shown (s per minute, all
+# threads, and each thread by name), their wake-ups (context switches of all threads,
+# per minute), resident memory while playing, launch to the
 # window mapped, and play press (and resume after pause) to the first sound at the
 # null sink's monitor. The reference is asked to play through its command-line remote
 # control, so its figure includes that client's start.
@@ -30,7 +35,8 @@ probe=$build/bench/engine/playback_probe
 reference=${REFERENCE:-audacious}
 
 if [ -z "${DBUS_SESSION_BUS_ADDRESS:-}" ] || [ -z "${SIDE_BY_SIDE_INNER:-}" ]; then
-  need=(xvfb openbox pulseaudio pulseaudio-utils dbus-x11 audacious x11-utils)
+  # The reference player is not installed here: a run without it measures Sorvel alone.
+  need=(xvfb openbox pulseaudio pulseaudio-utils dbus-x11 x11-utils)
   missing=()
   for p in "${need[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -86,18 +92,41 @@ switches() { cat /proc/"$1"/task/*/status 2>/dev/null | awk '/^(non)?voluntary_c
 rss_mb() { awk '/^VmRSS/ {printf "%.1f", $2 / 1024}' "/proc/$1/status"; }
 now() { date +%s%N; }
 
-# measure PID: CPU s/min of PID and of the server, wake-ups/min of both, over $window s.
-# A player that is gone (the reference has crashed under load) gives no figures.
+# Per-thread CPU ticks of PID: "name ticks" lines, threads of one name summed.
+thread_ticks() {
+  local t name
+  for t in /proc/"$1"/task/*; do
+    name=$(tr ' ' '_' < "$t/comm" 2>/dev/null) || continue
+    awk -v n="$name" '{sub(/^.*\) /, ""); print n, $12 + $13}' "$t/stat" 2>/dev/null || true
+  done | awk '{s[$1] += $2} END {for (n in s) print n, s[n]}'
+}
+
+# thread_rates WHO STATE KEY BEFORE AFTER: notes WHO.STATE_KEY:NAME in s/min per thread.
+thread_rates() {
+  awk -v who="$1" -v state="$2" -v key="$3" -v hz="$hz" -v w="$window" '
+    FNR == NR {a[$1] = $2; next}
+    {print who "." state "_" key ":" $1, sprintf("%.3f", ($2 - a[$1]) / hz * 60 / w)}' "$4" "$5" >> "$results"
+}
+
+# measure WHO STATE PID: CPU s/min of PID and of the server, their wake-ups/min, and the
+# CPU of each of their threads, over $window s. A player that is gone (the reference
+# has crashed under load) gives no figures.
 measure() {
-  local p=$1 t0 s0 w0 v0 t1 s1 w1 v1
-  [ -d "/proc/$p" ] || { echo "- - - -"; return; }
+  local who=$1 state=$2 p=$3 t0 s0 w0 v0 t1 s1 w1 v1
+  [ -d "/proc/$p" ] || return 0
+  thread_ticks "$p" > "$work/pt0"; thread_ticks "$server" > "$work/st0"
   t0=$(ticks "$p"); s0=$(ticks "$server"); w0=$(switches "$p"); v0=$(switches "$server")
   sleep "$window"
-  [ -d "/proc/$p" ] || { echo "- - - -"; return; }
+  [ -d "/proc/$p" ] || return 0
   t1=$(ticks "$p"); s1=$(ticks "$server"); w1=$(switches "$p"); v1=$(switches "$server")
-  awk -v a="$t0" -v b="$t1" -v c="$s0" -v d="$s1" -v e="$w0" -v f="$w1" -v g="$v0" -v h="$v1" \
-      -v hz="$hz" -v w="$window" \
-      'BEGIN {m = 60 / w; printf "%.3f %.3f %.0f %.0f\n", (b-a)/hz*m, (d-c)/hz*m, (f-e)*m, (h-g)*m}'
+  thread_ticks "$p" > "$work/pt1"; thread_ticks "$server" > "$work/st1"
+  read -r cpu srv wp ws < <(awk -v a="$t0" -v b="$t1" -v c="$s0" -v d="$s1" -v e="$w0" -v f="$w1" \
+      -v g="$v0" -v h="$v1" -v hz="$hz" -v w="$window" \
+      'BEGIN {m = 60 / w; printf "%.3f %.3f %.0f %.0f\n", (b-a)/hz*m, (d-c)/hz*m, (f-e)*m, (h-g)*m}')
+  note "$who.${state}_cpu" "$cpu"; note "$who.${state}_server_cpu" "$srv"
+  note "$who.${state}_wakeups" "$wp"; note "$who.${state}_server_wakeups" "$ws"
+  thread_rates "$who" "$state" thread "$work/pt0" "$work/pt1"
+  thread_rates "$who" "$state" server_thread "$work/st0" "$work/st1"
 }
 
 record_start() { parec --latency-msec=5 -d bench_null.monitor --format=s16le --rate=44100 --channels=2 --raw > "$1" & rec=$!; sleep 1; }
@@ -123,8 +152,10 @@ launch_reference() {
   sleep 1; kill "$p" 2>/dev/null || true; wait "$p" 2>/dev/null || true
 }
 
+# The strip playing shown, hidden as the tray hides it, under a window that covers the
+# whole screen, shown again, and stopped.
 round_sorvel() {
-  local fifo=$work/cmd p presses=()
+  local fifo=$work/cmd p presses=() cover
   rm -f "$fifo"; mkfifo "$fifo"
   "$probe" strip "$work/sorvel" "$work/song.mp3" "$fifo" > "$work/strip.log" 2>/dev/null & p=$!
   timeout 20 "$probe" wait-window Sorvel >/dev/null
@@ -139,30 +170,34 @@ round_sorvel() {
   note sorvel.first_sound_ms "${lat[0]}"
   note sorvel.resume_sound_ms "${lat[1]}"
   sleep 2
-  read -r cpu srv wp ws < <(measure "$p")
-  note sorvel.play_cpu "$cpu"; note sorvel.play_server_cpu "$srv"
-  note sorvel.play_wakeups "$wp"; note sorvel.play_server_wakeups "$ws"
+  measure sorvel play "$p"
   [ -d "/proc/$p" ] && note sorvel.rss_mb "$(rss_mb "$p")"
+  echo hide > "$fifo"; sleep 2
+  measure sorvel hidden "$p"
+  echo show > "$fifo"; sleep 2
+  "$probe" cover > /dev/null & cover=$!; sleep 2
+  measure sorvel covered "$p"
+  kill "$cover"; wait "$cover" 2>/dev/null || true
   echo stop > "$fifo"; sleep 3
-  read -r cpu srv wp ws < <(measure "$p")
-  note sorvel.idle_cpu "$cpu"; note sorvel.idle_server_cpu "$srv"
-  note sorvel.idle_wakeups "$wp"; note sorvel.idle_server_wakeups "$ws"
+  measure sorvel idle "$p"
   echo quit > "$fifo"; wait "$p" 2>/dev/null || true
 }
 
+# The reference playing shown, minimised, covered, and stopped.
 round_reference() {
-  local p t
+  local p t cover
   $reference "$work/song.mp3" >/dev/null 2>&1 & p=$!
   timeout 20 "$probe" wait-window Audacious >/dev/null
   sleep 3
-  read -r cpu srv wp ws < <(measure "$p")
-  note ref.play_cpu "$cpu"; note ref.play_server_cpu "$srv"
-  note ref.play_wakeups "$wp"; note ref.play_server_wakeups "$ws"
+  measure ref play "$p"
   [ -d "/proc/$p" ] && note ref.rss_mb "$(rss_mb "$p")"
+  "$probe" iconify Audacious || true; sleep 2
+  measure ref hidden "$p"
+  "$probe" cover > /dev/null & cover=$!; sleep 2
+  measure ref covered "$p"
+  kill "$cover"; wait "$cover" 2>/dev/null || true
   $reference -s; sleep 3
-  read -r cpu srv wp ws < <(measure "$p")
-  note ref.idle_cpu "$cpu"; note ref.idle_server_cpu "$srv"
-  note ref.idle_wakeups "$wp"; note ref.idle_server_wakeups "$ws"
+  measure ref idle "$p"
   record_start "$work/rec.raw"
   t=$(now); $reference -p; sleep 2.5
   record_stop
@@ -204,16 +239,27 @@ weigh_round() {
     fi
     rm -f "$work/app/Temprary.txt"
     weigh sorvel "$kind" "$settle" sh -c 'cd "$1" && shift && exec ./sorvel "$@"' sh "$work/app" "${files[@]}"
-    weigh ref "$kind" "$settle" $reference "${files[@]}"
+    ref weigh ref "$kind" "$settle" $reference "${files[@]}"
   done
 }
 
+if command -v "$reference" >/dev/null 2>&1; then
+  have_ref=1
+else
+  have_ref=0
+  echo "$reference is not installed: Sorvel's figures alone"
+fi
+ref() { [ "$have_ref" = 1 ] && "$@"; return 0; }
+
 for r in $(seq "$rounds"); do
   echo "round $r of $rounds"
-  if [ "${ONLY:-}" = weight ]; then weigh_round; continue; fi
-  launch_sorvel; launch_reference
+  case "${ONLY:-}" in
+    weight) weigh_round; continue ;;
+    cpu) round_sorvel; ref round_reference; continue ;;
+  esac
+  launch_sorvel; ref launch_reference
   [ "${ONLY:-}" = launch ] && continue
-  round_sorvel; round_reference
+  round_sorvel; ref round_reference
   weigh_round
 done
 
@@ -233,6 +279,10 @@ row "player CPU s/min while playing" play_cpu
 row "sound server CPU s/min while playing" play_server_cpu
 row "player wake-ups/min while playing" play_wakeups
 row "sound server wake-ups/min while playing" play_server_wakeups
+row "hidden (tray): player CPU s/min" hidden_cpu
+row "hidden (tray): server CPU s/min" hidden_server_cpu
+row "covered: player CPU s/min" covered_cpu
+row "covered: server CPU s/min" covered_server_cpu
 row "idle, window shown: player CPU s/min" idle_cpu
 row "idle, window shown: server CPU s/min" idle_server_cpu
 row "idle: player wake-ups/min" idle_wakeups
@@ -244,11 +294,28 @@ row "resume after pause to first sound, ms" resume_sound_ms
 sumrow() {
   awk -v n="$1" -v a="$(median "sorvel.$2")" -v b="$(median "sorvel.$3")" -v c="$(median "ref.$2")" \
       -v d="$(median "ref.$3")" 'BEGIN {
-    s = a + b; r = c + d
-    printf "| %-44s | %10.3f | %10.3f | %6s |\n", n, s, r, (r > 0 ? sprintf("%.2f", s / r) : "-") }'
+    s = a + b; r = (c == "-" || d == "-") ? "-" : sprintf("%.3f", c + d)
+    printf "| %-44s | %10.3f | %10s | %6s |\n", n, s, r, (r + 0 > 0 ? sprintf("%.2f", s / r) : "-") }'
 }
 sumrow "player + server CPU s/min while playing" play_cpu play_server_cpu
+sumrow "hidden: player + server CPU s/min" hidden_cpu hidden_server_cpu
+sumrow "covered: player + server CPU s/min" covered_cpu covered_server_cpu
 sumrow "idle: player + server CPU s/min" idle_cpu idle_server_cpu
+echo
+echo "CPU s/min per thread, medians of $rounds rounds (threads of one name summed)"
+printf "| %-6s | %-7s | %-26s | %8s | %8s | %8s | %8s |\n" who process thread playing hidden covered idle
+for who in sorvel ref; do
+  for part in thread server_thread; do
+    names=$({ grep -E "^$who\.[a-z]+_$part:" "$results" || true; } | sed 's/^[^:]*://; s/ .*//' | sort -u)
+    for n in $names; do
+      process=player; [ "$part" = server_thread ] && process=server
+      printf "| %-6s | %-7s | %-26s |" "$who" "$process" "$n"
+      for state in play hidden covered idle; do printf " %8s |" "$(median "$who.${state}_$part:$n")"; done
+      echo
+    done
+  done
+done
+[ "${ONLY:-}" = cpu ] && { echo; echo "all figures: $(tr '\n' ';' < "$results")"; exit 0; }
 echo
 echo "Weight while playing, medians of $rounds rounds (load: 1-min load average at each measurement, min-max)"
 printf "| %-6s | %-28s | %8s | %8s | %6s |\n" kind figure Sorvel "$reference" ratio

@@ -40,6 +40,8 @@ COgg::COgg(SpectrumFrameSink* canvas, const std::uint8_t* backBits)
 COgg::~COgg()
 {
     // The thread draws into this object's memory: it must have left its loop first.
+    if (m_pCanvas)
+        m_pCanvas->SetWakeRequest({});
     if (m_pThread) {
         m_pThread->Terminate();
         m_pThread->WaitFor();
@@ -54,8 +56,15 @@ void COgg::m_InitSound()
 
 void COgg::m_StartThread()
 {
-    if (!m_pThread)
-        m_pThread = std::make_unique<TOggThread>(this);
+    if (m_pThread)
+        return;
+    m_pThread = std::make_unique<TOggThread>(this);
+    // A window shown again gets its bars back at once.
+    if (m_pCanvas)
+        m_pCanvas->SetWakeRequest([this] {
+            if (m_pThread)
+                m_pThread->Wake();
+        });
 }
 
 bool COgg::m_OpenOGG(const QString& path, const SongNeighbours& neighbours)

@@ -105,12 +105,16 @@ void TOggThread::Execute()
     info.biBitCount = 32;
     info.biCompression = 0;
 
+    auto wanted = [this] { return !m_pOgg->m_pCanvas || m_pOgg->m_pCanvas->Shown(); };
     while (!m_Terminated.load()) {
         {
             std::unique_lock guard(m_sleepMutex);
             // Nothing heard: nothing new would be drawn (a pause keeps its last frame), so
             // sleep until a song plays instead of waking 12.5 times a second.
-            m_wake.wait(guard, [this] { return m_Terminated.load() || (m_pOgg->m_IsOpen() && !m_pOgg->m_IsHeld()); });
+            // Nobody sees the frames while the window is hidden or covered: sleep then too.
+            m_wake.wait(guard, [this, &wanted] {
+                return m_Terminated.load() || (wanted() && m_pOgg->m_IsOpen() && !m_pOgg->m_IsHeld());
+            });
             if (m_wake.wait_for(guard, kPeriod, [this] { return m_Terminated.load(); }))
                 break;
         }
@@ -118,7 +122,7 @@ void TOggThread::Execute()
         // erases the area, so a frame begun before the erase carries an old generation
         // and the sink refuses it.
         const std::uint64_t generation = m_pOgg->m_pCanvas ? m_pOgg->m_pCanvas->Generation() : 0;
-        if (!m_pOgg->m_IsOpen() || m_pOgg->m_IsHeld())
+        if (!wanted() || !m_pOgg->m_IsOpen() || m_pOgg->m_IsHeld())
             continue;
         const float* spectrum = FSOUND_DSP_GetSpectrum();
         if (!spectrum)

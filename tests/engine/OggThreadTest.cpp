@@ -11,6 +11,7 @@
 #include <numbers>
 #include <condition_variable>
 #include <mutex>
+#include <vector>
 
 using namespace std::chrono_literals;
 using fixtures::Library;
@@ -85,6 +86,36 @@ TEST(SpectrumFrame, BarHeightsCapAndColours)
     EXPECT_EQ(top[2], 212);
 }
 
+// A frame like the last asks for no repaint; the panel gets its rows the right way up.
+TEST(SpectrumFrame, SinkRepaintsOnlyChangedFrames)
+{
+    SpectrumFrameSink sink;
+    int repaints = 0;
+    sink.SetRepaintRequest([&] { ++repaints; });
+    BitmapInfo info{};
+    info.biWidth = W;
+    info.biHeight = H;
+    info.biBitCount = 32;
+    auto frame = patternBackground();
+    sink.SetDIBits(info, frame.data(), sink.Generation());
+    sink.SetDIBits(info, frame.data(), sink.Generation());
+    EXPECT_EQ(repaints, 1);
+    frame[4 * W * 7 + 3] ^= 1;
+    sink.SetDIBits(info, frame.data(), sink.Generation());
+    EXPECT_EQ(repaints, 2);
+    EXPECT_EQ(sink.FrameCount(), 3u);
+
+    constexpr std::ptrdiff_t stride = W * 4 + 16;
+    std::vector<std::uint8_t> image(stride * H, 0xEE);
+    ASSERT_TRUE(sink.CopyLatestFrame(image.data(), stride));
+    for (int row = 0; row < H; ++row) {
+        EXPECT_EQ(std::memcmp(image.data() + (H - 1 - row) * stride, frame.data() + row * W * 4, W * 4), 0) << row;
+        EXPECT_EQ(image[(H - 1 - row) * stride + W * 4], 0xEE) << "past the row's pixels";
+    }
+    sink.Clear();
+    EXPECT_FALSE(sink.CopyLatestFrame(image.data(), stride));
+}
+
 TEST(SpectrumThread, DrawsOnlyWhileAStreamIsOpenAndStopsPromptly)
 {
     const auto back = patternBackground();
@@ -113,8 +144,17 @@ TEST(SpectrumThread, DrawsOnlyWhileAStreamIsOpenAndStopsPromptly)
     EXPECT_EQ(ogg->m_BmpInfo.biHeight, 30);
     EXPECT_EQ(ogg->m_BmpInfo.biBitCount, 32);
 
+    // Nobody sees the window: the thread sleeps. Seen again, it draws at once.
+    sink.SetShown(false);
+    auto count = sink.FrameCount();
+    std::this_thread::sleep_for(350ms);
+    EXPECT_LE(sink.FrameCount(), count + 1) << "drawn while nobody could see it";
+    count = sink.FrameCount();
+    sink.SetShown(true);
+    EXPECT_TRUE(waitFor([&] { return sink.FrameCount() >= count + 2; }, 2s));
+
     ogg->m_ControlOGG(OggPause);  // paused: the last frame stays, nothing new is drawn
-    const auto count = sink.FrameCount();
+    count = sink.FrameCount();
     std::this_thread::sleep_for(350ms);  // four periods of the thread
     EXPECT_LE(sink.FrameCount(), count + 1) << "more than the one frame that was being drawn";
 

@@ -17,6 +17,7 @@
 #include "StripLabel.h"
 #include "Transport.h"
 #include "Trayicon.h"
+#include "VisibilityWatch.h"
 #include "WindowPlacement.h"
 
 #include <QAccessible>
@@ -114,11 +115,16 @@ TFormMain::TFormMain(Transport& transport, SpectrumFrameSink& spectrum, IPlayLis
     });
     m_skipNotice.setSingleShot(true);
     connect(&m_skipNotice, &QTimer::timeout, this, &TFormMain::ShowTitle);
+    m_visibility = new VisibilityWatch(this, [this](bool seen) { SeenChanged(seen); });
     ShowTransportState();
 }
 
 TFormMain::~TFormMain()
 {
+    // Nothing watches the window any more: the sink is back to being seen, as it was.
+    delete m_visibility;
+    m_visibility = nullptr;
+    m_frameSink.SetShown(true);
     Timer1.stop();
     TimerPosition.stop();
     disconnect(&m_transport, nullptr, this, nullptr);
@@ -233,6 +239,8 @@ void TFormMain::ShowTransportState()
                                                                    : QStringLiteral("정지"));
     if (state == TransportState::Stopped && !m_closed)
         DrawSpectrumBack(Panel1);  // the bars disappear
+    else if (state == TransportState::Paused)
+        Panel1->UpdateSpectrumArea();  // the last frame, into the toolkit's copy of the window
     ShowPosition();
 }
 
@@ -294,13 +302,14 @@ void TFormMain::ShowKnob()
     ShapePosition->PlaceKnob(bar.KnobLeftFor(std::min(m_transport.PositionMs(), length), length));
 }
 
-// Paused or stopped nothing on the strip changes, and nothing wakes. While a song is
-// heard each timer is set for the moment its part of the strip changes next: the clock
-// at the song's next whole second, the knob at its next pixel (and every 333 ms while a
-// long title creeps along). A millisecond late rather than early, so that it has.
+// Paused or stopped nothing on the strip changes, and nothing wakes; nor while nobody can
+// see the strip, which catches up as it is seen again. While a song is heard each timer
+// is set for the moment its part of the strip changes next: the clock at the song's next
+// whole second, the knob at its next pixel (and every 333 ms while a long title creeps
+// along). A millisecond late rather than early, so that it has.
 void TFormMain::ScheduleClock()
 {
-    if (m_closed || m_transport.State() != TransportState::Playing) {
+    if (m_closed || m_transport.State() != TransportState::Playing || (m_visibility && !m_visibility->Seen())) {
         Timer1.stop();
         return;
     }
@@ -309,7 +318,7 @@ void TFormMain::ScheduleClock()
 
 void TFormMain::ScheduleKnob()
 {
-    if (m_closed || m_transport.State() != TransportState::Playing) {
+    if (m_closed || m_transport.State() != TransportState::Playing || (m_visibility && !m_visibility->Seen())) {
         TimerPosition.stop();
         return;
     }
@@ -355,6 +364,8 @@ void TFormMain::FirstActivate()
 void TFormMain::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
+    // Its native window may be new: frames go to the one it has now.
+    Panel1->PresentFramesDirectly(m_visibility->Seen());
     m_placement.Moved();
     if (MainState.bTopMost)
         raise();

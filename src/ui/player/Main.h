@@ -31,6 +31,7 @@ class QLabel;
 class TPanel;
 class TdxButton;
 class TdxToolButton;
+class VisibilityWatch;
 
 struct TMainState {
     bool bTopMost = true;
@@ -193,6 +194,8 @@ private:
     void ShowTitle();
     void ShowSkipped(const QString& path);
     void ShowPosition();
+    // Whether the listener can see the strip at all (not hidden, minimised or covered).
+    void SeenChanged(bool seen);
     void ShowClock();
     void ShowKnob();
     void ScheduleClock();
@@ -221,4 +224,5 @@ private:
     bool m_closed = false;
     bool m_settingsSaved = false;
     QTimer m_skipNotice;  // runs while the title strip tells of a song passed over
+    VisibilityWatch* m_visibility = nullptr;  // a child, made with the window
 };

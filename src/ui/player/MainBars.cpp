@@ -69,7 +69,9 @@ void TFormMain::ShowStreamInfo(int kbps, int khz)
 
 void TFormMain::ScrollTitle(bool reset)
 {
-    LTitle->adjustSize();
+    // Its size changes with its text only, which comes with a reset.
+    if (reset)
+        LTitle->adjustSize();
     LTitle->move(bars::NextTitleLeft(reset, LTitle->x(), LTitle->width(), PanelTitleBack->width()), LTitle->y());
 }
 
@@ -85,6 +87,20 @@ void TFormMain::Timer1Timer()
 {
     ShowClock();
     ScheduleClock();
+}
+
+void TFormMain::SeenChanged(bool seen)
+{
+    // The spectrum thread sleeps while nobody sees its frames, and the clock and the knob
+    // wait too; seen again, all of them are brought up to date at once.
+    m_frameSink.SetShown(seen);
+    Panel1->PresentFramesDirectly(seen);
+    if (seen) {
+        ShowPosition();
+    } else {
+        ScheduleClock();
+        ScheduleKnob();
+    }
 }
 
 bool TFormMain::HandleBar(KnobTrack* track, QObject* watched, QEvent* event)

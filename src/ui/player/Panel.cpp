@@ -3,12 +3,12 @@
 #include "Artwork.h"
 #include "StripAccessible.h"
 #include "WholePixels.h"
+#include "XFramePresenter.h"
 
 #include <QPainter>
 #include <QtMath>
 
 #include <algorithm>
-#include <cstring>
 
 namespace {
 
@@ -76,6 +76,7 @@ public:
         : QWidget(panel)
         , m_sink(sink)
         , m_frame(SpectrumFrameSink::kWidth, SpectrumFrameSink::kHeight, QImage::Format_RGB32)
+        , m_presenter(this, sink)
     {
         setAttribute(Qt::WA_OpaquePaintEvent);
         setAttribute(Qt::WA_NoSystemBackground);
@@ -89,6 +90,15 @@ public:
         m_back = back;
         m_deviceBack = {};
     }
+    void PresentDirectly(bool on)
+    {
+        if (on) {
+            m_presenter.Start();
+        } else if (m_presenter.Started()) {
+            m_presenter.Stop();
+            update();
+        }
+    }
 
 protected:
     void paintEvent(QPaintEvent*) override
@@ -96,6 +106,8 @@ protected:
         QPainter painter(this);
         const qreal ratio = devicePixelRatioF();
         if (ratio != 1.0) {
+            // Moved to a screen of another scale: frames are drawn here from now on.
+            m_presenter.Stop();
             // More device pixels than the design's: the background's own drawing for them,
             // and the bars drawn at their resolution from the frame's values.
             if (m_deviceBack.devicePixelRatio() != ratio || m_deviceBack.isNull())
@@ -106,13 +118,9 @@ protected:
             painter.drawImage(0, 0, SpectrumImage(levels, m_deviceBack, ratio));
             return;
         }
-        if (m_sink && m_sink->HasFrame()) {
-            // Frames are bottom row first, four bytes a pixel (blue, green, red, unused).
-            const SpectrumFrameSink::Frame bits = m_sink->LatestFrame();
-            constexpr int rowBytes = SpectrumFrameSink::kWidth * 4;
-            for (int row = 0; row < SpectrumFrameSink::kHeight; ++row)
-                std::memcpy(m_frame.scanLine(SpectrumFrameSink::kHeight - 1 - row), bits.data() + row * rowBytes,
-                            rowBytes);
+        // Frames are four bytes a pixel (blue, green, red, unused), as RGB32 lies in memory:
+        // one copy into the picture drawn, under the sink's lock.
+        if (m_sink && m_sink->CopyLatestFrame(m_frame.bits(), m_frame.bytesPerLine())) {
             painter.drawImage(0, 0, m_frame);
         } else if (m_back && !m_back->isNull()) {
             painter.drawImage(0, 0, *m_back);
@@ -126,6 +134,7 @@ private:
     const QImage* m_back = nullptr;
     QImage m_frame;       // reused: no allocation per frame
     QImage m_deviceBack;  // the background at the last device pixel ratio other than 1
+    XFramePresenter m_presenter;
 };
 
 TPanel::TPanel(QWidget* parent)
@@ -176,6 +185,12 @@ void TPanel::SetFrameSink(SpectrumFrameSink* sink)
     // without arguments, so that nothing of ours is made on that thread and read on this
     // one through Qt's event queue (whose locks the thread sanitizer cannot see).
     sink->SetRepaintRequest([this] { QMetaObject::invokeMethod(this, "UpdateSpectrumArea", Qt::QueuedConnection); });
+}
+
+void TPanel::PresentFramesDirectly(bool on)
+{
+    if (m_area)
+        m_area->PresentDirectly(on);
 }
 
 void TPanel::UpdateSpectrumArea()

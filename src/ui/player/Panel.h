@@ -31,6 +31,10 @@ public:
     static constexpr QRect kSpectrumArea{1, 1, 60, 30};
     // Repaints the spectrum area only: the background with the latest frame over it.
     Q_INVOKABLE void UpdateSpectrumArea();
+    // While on (and the window system allows), new frames go to the screen from the
+    // spectrum thread without waking this one. Off, the area is repainted here, so that
+    // the toolkit's copy of the window holds the last frame shown.
+    void PresentFramesDirectly(bool on);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -12,19 +12,32 @@ StripLabel::StripLabel(const QString& text, QWidget* parent)
     setAttribute(Qt::WA_TranslucentBackground);
 }
 
+const StripLabel::Measures& StripLabel::Measured() const
+{
+    const QString current = text();
+    const QFont currentFont = font();
+    if (m_measures.valid && m_measures.text == current && m_measures.font == currentFont)
+        return m_measures;
+    const QFontMetrics metrics(currentFont);
+    const QRect ink = metrics.tightBoundingRect(current);
+    m_measures.text = current;
+    m_measures.font = currentFont;
+    m_measures.advance = metrics.horizontalAdvance(current);
+    m_measures.baseline = std::max(metrics.ascent(), ink.isEmpty() ? 0 : -ink.top());
+    m_measures.below = std::max(metrics.descent(), ink.isEmpty() ? 0 : ink.top() + ink.height());
+    m_measures.valid = true;
+    return m_measures;
+}
+
 int StripLabel::Baseline() const
 {
-    const QFontMetrics metrics(font());
-    const QRect ink = metrics.tightBoundingRect(text());
-    return std::max(metrics.ascent(), ink.isEmpty() ? 0 : -ink.top());
+    return Measured().baseline;
 }
 
 QSize StripLabel::sizeHint() const
 {
-    const QFontMetrics metrics(font());
-    const QRect ink = metrics.tightBoundingRect(text());
-    const int below = std::max(metrics.descent(), ink.isEmpty() ? 0 : ink.top() + ink.height());
-    return {metrics.horizontalAdvance(text()), Baseline() + below};
+    const Measures& measures = Measured();
+    return {measures.advance, measures.baseline + measures.below};
 }
 
 QSize StripLabel::minimumSizeHint() const
@@ -34,14 +47,14 @@ QSize StripLabel::minimumSizeHint() const
 
 void StripLabel::paintEvent(QPaintEvent*)
 {
+    const Measures& measures = Measured();
     QPainter painter(this);
     painter.setFont(font());
     painter.setPen(palette().color(foregroundRole()));
-    const int advance = QFontMetrics(font()).horizontalAdvance(text());
     int x = 0;
     if (alignment() & Qt::AlignRight)
-        x = width() - advance;
+        x = width() - measures.advance;
     else if (alignment() & Qt::AlignHCenter)
-        x = (width() - advance) / 2;
-    painter.drawText(x, Baseline(), text());
+        x = (width() - measures.advance) / 2;
+    painter.drawText(x, measures.baseline, text());
 }

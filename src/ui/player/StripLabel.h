@@ -5,6 +5,7 @@
 // do, by a pixel) the baseline moves down, and the size the label asks for (adjustSize)
 // covers the glyphs that reach below the descent.
 
+#include <QFont>
 #include <QLabel>
 
 class StripLabel : public QLabel {
@@ -20,4 +21,18 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+
+private:
+    // The text's measures, laid out once per text and font: the clock and the title are
+    // painted and asked for their size far more often than they change.
+    struct Measures {
+        QString text;
+        QFont font;
+        int advance = 0;
+        int baseline = 0;
+        int below = 0;
+        bool valid = false;
+    };
+    const Measures& Measured() const;
+    mutable Measures m_measures;
 };

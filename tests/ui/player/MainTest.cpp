@@ -240,3 +240,36 @@ TEST_F(PlayerWindow, PanelsPaintByTagAndStopLeavesTheBareBackground)
 }
 
 } // namespace
+
+namespace {
+
+// Hidden (as the tray hides it) or minimised, nothing of the strip runs; shown again, the
+// clock is right at once and the spectrum draws again.
+TEST_F(PlayerWindow, HiddenOrMinimisedTheStripWaitsAndCatchesUpWhenShown)
+{
+    form->show();
+    form->BPlay->Click();
+    ASSERT_TRUE(spinUntil([&] { return form->Timer1.isActive(); }, 1s));
+    EXPECT_TRUE(form->FrameSink().Shown());
+
+    form->hide();
+    EXPECT_FALSE(form->FrameSink().Shown());
+    EXPECT_FALSE(form->Timer1.isActive());
+    EXPECT_FALSE(form->TimerPosition.isActive());
+    ASSERT_TRUE(spinUntil([&] { return form->TransportOf().PositionMs() >= 1100; }, 3s));
+    const QString clockWhileHidden = form->LTime->text();
+
+    form->show();  // seen once the window system has exposed it again
+    ASSERT_TRUE(spinUntil([&] { return form->FrameSink().Shown(); }, 2s));
+    EXPECT_TRUE(form->Timer1.isActive());
+    EXPECT_NE(form->LTime->text(), clockWhileHidden) << "the clock is brought up to date as the strip shows";
+    const auto frames = form->FrameSink().FrameCount();
+    EXPECT_TRUE(spinUntil([&] { return form->FrameSink().FrameCount() > frames; }, 2s));
+
+    form->showMinimized();
+    EXPECT_FALSE(form->FrameSink().Shown());
+    form->showNormal();
+    EXPECT_TRUE(spinUntil([&] { return form->FrameSink().Shown(); }, 2s));
+}
+
+} // namespace
