@@ -103,6 +103,7 @@ public:
     QString CurrentSong() override { return m_songs.CurrentSong(); }
     QString NextSong() override { return m_songs.NextSong(); }
     QString PeekNextSong() override { return m_songs.PeekNextSong(); }
+    QString PeekSongAfterNext() override { return m_songs.PeekSongAfterNext(); }
     QString PreviousSong() override { return m_songs.PreviousSong(); }
     QString PeekPreviousSong() override { return m_songs.PeekPreviousSong(); }
     int SongCount() const override { return m_songs.SongCount(); }

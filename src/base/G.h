@@ -28,6 +28,8 @@ struct G_STRUCT_tag {
     // Where sound goes: a PulseAudio sink's name, or SDL's name for a device when SDL
     // plays; empty for the sound server's default. Not one of the original's keys.
     QString OutputDevice;
+    // Songs play at the loudness their ReplayGain tags state (the popup menu's switch).
+    bool ReplayGain = true;
 };
 
 extern G_STRUCT_tag Settings;

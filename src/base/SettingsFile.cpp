@@ -58,6 +58,7 @@ void LoadSettingsFile()
     const qint64 position = ini.ReadString(kData, QStringLiteral("SongPosition"), QString()).toLongLong(&ok);
     Settings.SongPositionMs = ok && position > 0 ? position : 0;
     Settings.OutputDevice = ini.ReadString(kControl, kOutputDevice, QString());
+    Settings.ReplayGain = ini.ReadBool(kControl, QStringLiteral("ReplayGain"), true);
 }
 
 QString StoredOutputDevice()
@@ -91,5 +92,6 @@ bool SaveSettingsFile(int* error)
         ini.WriteInteger(kData, QStringLiteral("SongEntry"), Settings.SongEntry);
         ini.WriteString(kData, QStringLiteral("SongPosition"), QString::number(Settings.SongPositionMs));
     }
+    ini.WriteBool(kControl, QStringLiteral("ReplayGain"), Settings.ReplayGain);
     return ini.UpdateFile(error);
 }

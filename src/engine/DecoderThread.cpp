@@ -1,6 +1,8 @@
 #include "Library.h"
 
 #include "DecodeModule.h"
+#include "FileName.h"
+#include "ReplayGainFile.h"
 
 // The decoder thread: it decodes ahead into each playing or queued stream's ring and makes
 // the seeks the window thread asks for; and the opener's open of a stream's file.
@@ -98,6 +100,9 @@ void Library::open(Stream& stream)
             stream.lengthMs.store(clampToInt(stream.decoder.durationMs()));
             stream.fileBytes.store(clampToInt(stream.decoder.fileBytes()));
             stream.sampleRate.store(stream.decoder.sampleRate());
+            // Its tags are read here, off the window thread, before it can be heard.
+            stream.replayGain.store(SongReplayGain(FileNameFromBytes(stream.path), FileNameFromBytes(stream.before),
+                                                   FileNameFromBytes(stream.after)));
             state = OpenState::Open;
         } else {
             const bool missing = stream.decoder.failure() == OpenFailure::MissingModule;

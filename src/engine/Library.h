@@ -79,6 +79,19 @@ struct Stream {
     std::atomic<int> lengthMs{0};
     std::atomic<int> fileBytes{0};
     std::atomic<int> sampleRate{0};
+    // ReplayGain: the songs before and after it in the list, which tell whether its
+    // album gain applies (set before the open is posted), and the factor its tags give
+    // (the opener's, written with the fields above). The window thread switches it.
+    std::string before;
+    std::string after;
+    std::atomic<float> replayGain{1.0f};
+    std::atomic<bool> replayGainOn{false};
+
+    // The song's own gain: what the mix multiplies its samples by inside the bound.
+    float songGain() const
+    {
+        return replayGainOn.load(std::memory_order_relaxed) ? replayGain.load(std::memory_order_relaxed) : 1.0f;
+    }
 
     // A seek asked by the window thread and made by the decoder thread, which may take
     // long in a damaged file. Until it is made, the stream supplies nothing and its

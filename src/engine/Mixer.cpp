@@ -66,10 +66,12 @@ std::size_t Library::mix(float* out, std::size_t frames, bool pad)
             while (done < frames) {
                 const std::size_t want = std::min(frames - done, kScratchFrames);
                 const std::size_t got = stream->ring.read(scratch.data(), want * 2) / 2;
+                // Taken after the read: a queued song opened meanwhile has its own by then.
+                const float songGain = stream->songGain();
                 float* dst = out + done * 2;
                 // A gain of the song's own goes inside the bound, the volume outside it.
                 for (std::size_t i = 0; i < got * 2; ++i)
-                    dst[i] += gain * FullScale(scratch[i]);
+                    dst[i] += gain * FullScale(songGain * scratch[i]);
                 done += got;
                 if (got < want)
                     break;

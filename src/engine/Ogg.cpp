@@ -21,6 +21,13 @@ QByteArray localPath(const QString& path)
     return FileNameBytes(path);
 }
 
+FSOUND_STREAM* openStream(const QString& path, bool replayGain, const SongNeighbours& neighbours)
+{
+    return fsound::StreamOpen(localPath(path).constData(), 0x130,
+                              {replayGain, localPath(neighbours.before).toStdString(),
+                               localPath(neighbours.after).toStdString()});
+}
+
 } // namespace
 
 COgg::COgg(SpectrumFrameSink* canvas, const std::uint8_t* backBits)
@@ -60,7 +67,7 @@ void COgg::m_StartThread()
         });
 }
 
-bool COgg::m_OpenOGG(const QString& path)
+bool COgg::m_OpenOGG(const QString& path, const SongNeighbours& neighbours)
 {
     m_DropQueued(false);
     if (FSOUND_STREAM* old = m_hStream.exchange(nullptr)) {
@@ -68,11 +75,12 @@ bool COgg::m_OpenOGG(const QString& path)
         m_nChannel = -1;
         m_bHeld.store(false);
     }
-    FSOUND_STREAM* stream = FSOUND_Stream_Open(localPath(path).constData(), 0x130, 0, 0);
+    FSOUND_STREAM* stream = openStream(path, m_bReplayGain, neighbours);
     if (!stream)
         return false;
     m_hStream.store(stream);
     m_strFileName = path;
+    m_Neighbours = neighbours;
     return true;
 }
 
@@ -120,7 +128,7 @@ void COgg::m_ControlOGG(int code)
             m_bHeld.store(false);
             if (m_pThread)
                 m_pThread->Wake();
-        } else if (m_OpenOGG(m_strFileName)) {
+        } else if (m_OpenOGG(m_strFileName, m_Neighbours)) {
             stream = m_hStream.load();
             FSOUND_Stream_SetTime(stream, m_nPausePos);
             m_nChannel = FSOUND_Stream_Play(FSOUND_FREE, stream);
@@ -150,12 +158,12 @@ bool COgg::m_IsOpen() const
     return m_hStream.load() != nullptr;
 }
 
-bool COgg::m_QueueOGG(const QString& path)
+bool COgg::m_QueueOGG(const QString& path, const SongNeighbours& neighbours)
 {
     FSOUND_STREAM* stream = m_hStream.load();
     if (!stream || m_hNext)
         return false;
-    FSOUND_STREAM* next = FSOUND_Stream_Open(localPath(path).constData(), 0x130, 0, 0);
+    FSOUND_STREAM* next = openStream(path, m_bReplayGain, neighbours);
     if (!next)
         return false;
     if (!fsound::StreamQueue(stream, next)) {
@@ -167,6 +175,7 @@ bool COgg::m_QueueOGG(const QString& path)
     fsound::StreamAwaitFollower(next, true);
     m_hNext = next;
     m_strNextFileName = path;
+    m_NextNeighbours = neighbours;
     return true;
 }
 
@@ -199,6 +208,7 @@ void COgg::m_TakeQueued()
     m_hNext = nullptr;
     m_hStream.store(next);
     m_strFileName = m_strNextFileName;
+    m_Neighbours = m_NextNeighbours;
     m_strNextFileName.clear();
     // Stopping a stream that handed its channel over leaves the output as it is.
     FSOUND_Stream_Stop(old);
@@ -210,6 +220,13 @@ void COgg::m_TakeQueued()
     } else {
         m_PlayOGG();
     }
+}
+
+void COgg::m_SetReplayGain(bool on)
+{
+    m_bReplayGain = on;
+    fsound::StreamSetReplayGain(m_hStream.load(), on);
+    fsound::StreamSetReplayGain(m_hNext, on);
 }
 
 bool COgg::m_IsEnd() const

@@ -22,6 +22,13 @@ struct strOggTagInfo {
     QString Title;
 };
 
+// The songs before and after one in the list's order (empty: none): whether its album
+// gain applies depends on them (fsound::ReplayGainRequest).
+struct SongNeighbours {
+    QString before;
+    QString after;
+};
+
 class COgg {
 public:
     // canvas: where the spectrum thread copies its frames (not owned, may be null).
@@ -33,7 +40,7 @@ public:
 
     void m_InitSound();
     void m_StartThread();
-    bool m_OpenOGG(const QString& path);
+    bool m_OpenOGG(const QString& path, const SongNeighbours& neighbours = {});
     void m_PlayOGG();
     // Reads the open stream's length into the total time texts again: a file that was
     // still being opened when it started playing has one only now.
@@ -50,7 +57,7 @@ public:
     // The song to follow the open one without a gap: opened now and decoded ahead, it
     // takes over in the same output stream when the open one's last sample has been
     // mixed. False when it cannot be opened or nothing is open; one at a time.
-    bool m_QueueOGG(const QString& path);
+    bool m_QueueOGG(const QString& path, const SongNeighbours& neighbours = {});
     // Forgets the queued song. When it had already begun to follow, the open stream goes
     // back to the sample last heard (`keepHeard`), as if nothing had been queued; a caller
     // about to seek or stop does not need that.
@@ -61,6 +68,10 @@ public:
     // time texts. Once its first sample is heard (the open one has played out) it goes on
     // without a break; before that it starts the way m_PlayOGG does.
     void m_TakeQueued();
+    // ReplayGain for the open and the queued song and every song opened later (on at
+    // first): heard from the next buffer on.
+    void m_SetReplayGain(bool on);
+    bool m_ReplayGain() const { return m_bReplayGain; }
     // The open stream has played all of its sound out. Not a comparison of whole seconds:
     // that would cut up to a second off every song, and more when the file's stated
     // length is short or missing.
@@ -93,6 +104,9 @@ public:
     int m_nChannel = -1;  // the channel the open stream plays on
     FSOUND_STREAM* m_hNext = nullptr;  // the song queued behind m_hStream
     QString m_strNextFileName;
+    SongNeighbours m_Neighbours;      // of the open song, kept to open it again
+    SongNeighbours m_NextNeighbours;  // of the queued one
+    bool m_bReplayGain = true;
     static constexpr std::uint16_t m_KbpsTable[2][14] = {
         {32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
         {32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320},

@@ -33,3 +33,11 @@ ReplayGainTags ReadReplayGainTags(const QString& path);
 // bytes from `offset` (fewer at the end or on a failure); `fileBytes` is the length.
 using ReadAtFunction = std::function<std::string(std::uint64_t offset, std::size_t bytes)>;
 ReplayGainTags ReadReplayGainTags(const ReadAtFunction& readAt, std::uint64_t fileBytes);
+
+// The factor a song plays at with ReplayGain on: its album gain when the song before or
+// after it in the list (either may be empty) is of the same album, i.e. lies in the same
+// folder and has the same album tag, not empty; else its track gain (each falling back to
+// the other when the tags have only one); 1 without tags. Reads the song's tags and, when
+// that can decide anything, the album tags of the neighbours in its folder. Any thread
+// but the window thread: a slow disk keeps it as long as it keeps the reads.
+float SongReplayGain(const QString& path, const QString& before, const QString& after);

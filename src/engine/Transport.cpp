@@ -137,7 +137,7 @@ bool Transport::Cue(const QString& path, qint64 ms)
     m_cued = false;
     DropQueue(false);
     m_opening = false;
-    if (!m_ogg.m_OpenOGG(path)) {
+    if (!m_ogg.m_OpenOGG(path, Neighbours())) {
         m_startMs = 0;
         SetState(TransportState::Stopped);
         return false;
@@ -189,7 +189,7 @@ bool Transport::PlayFile(const QString& path, qint64 startMs)
         m_shownPositionMs = PositionMs();
     }
     m_opening = false;
-    if (!m_ogg.m_OpenOGG(path)) {
+    if (!m_ogg.m_OpenOGG(path, Neighbours())) {
         // The stream player closed what played before it tried.
         OpenFailed(fsound::LastOpenError());
         return false;
@@ -378,6 +378,18 @@ void Transport::SeekTo(qint64 ms)
         WatchForEnd();
 }
 
+SongNeighbours Transport::Neighbours() const
+{
+    if (!m_songs)
+        return {};
+    return {m_songs->PeekPreviousSong(), m_songs->PeekNextSong()};
+}
+
+void Transport::SetReplayGain(bool on)
+{
+    m_ogg.m_SetReplayGain(on);
+}
+
 void Transport::SetVolume(double volume)
 {
     volume = std::isnan(volume) ? 0.0 : std::clamp(volume, 0.0, 1.0);
@@ -479,7 +491,7 @@ void Transport::QueueNext()
         return;
     m_queueTried = true;
     const QString next = m_songs->PeekNextSong();
-    if (next.isEmpty() || !m_ogg.m_QueueOGG(next))
+    if (next.isEmpty() || !m_ogg.m_QueueOGG(next, {m_ogg.m_strFileName, m_songs->PeekSongAfterNext()}))
         fsound::StreamAwaitFollower(m_ogg.m_hStream.load(), false);
     // A next song that does not open is left to the end of this one, which tries it as
     // before and stops.

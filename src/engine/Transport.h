@@ -41,6 +41,9 @@ public:
     virtual QString PreviousSong() { return {}; }
     // What PreviousSong would give now, with nothing moved.
     virtual QString PeekPreviousSong() { return {}; }
+    // The path NextSong would give after the one it gives now, with nothing moved; empty
+    // when there is none or the source cannot tell.
+    virtual QString PeekSongAfterNext() { return {}; }
     // How many entries NextSong (or PreviousSong) can go through before it comes round
     // to where it began: a bound for passing over songs that cannot play. 0 when the
     // source cannot tell: a song that cannot play is then not passed over.
@@ -96,6 +99,11 @@ public:
     void SeekTo(qint64 ms);
     // The player's own volume, 0 to 1 (the volume knob's travel).
     void SetVolume(double volume);
+    // ReplayGain on or off (on at first): the song heard changes from the next buffer.
+    // Album gain is used for a song when the song before or after it in the song
+    // source's order is of the same album.
+    void SetReplayGain(bool on);
+    bool ReplayGain() const { return m_ogg.m_ReplayGain(); }
     // The song source's list changed: the song queued to follow is chosen again.
     void SongListChanged();
 
@@ -169,6 +177,8 @@ private:
     // The engine finished opening a file that took long: the song is told, or, when it
     // could not be opened after all, handled as a file that does not open.
     void TakeSlowOpen();
+    // The songs before and after the song source's current entry.
+    SongNeighbours Neighbours() const;
     // What a file that does not open leads to: stopped, and a missing decoder said.
     void OpenFailed(const fsound::OpenError& why);
     // PlayOrPassOver from `candidate` on, with the round it belongs to kept in m_pass*.

@@ -42,6 +42,11 @@ signed char FSOUND_Init(int mixrate, int maxchannels, unsigned int /*flags*/)
 
 FSOUND_STREAM* FSOUND_Stream_Open(const char* name, unsigned int mode, int /*offset*/, int /*length*/)
 {
+    return fsound::StreamOpen(name, mode, {});
+}
+
+FSOUND_STREAM* fsound::StreamOpen(const char* name, unsigned int mode, const ReplayGainRequest& replayGain)
+{
     Library* lib = g_library.load();
     if (!lib || !name || !*name) {
         setOpenError({OpenError::NotAudio, {}});
@@ -53,6 +58,9 @@ FSOUND_STREAM* FSOUND_Stream_Open(const char* name, unsigned int mode, int /*off
     auto stream = std::make_shared<Stream>();
     stream->path = name;
     stream->mode = mode;
+    stream->before = replayGain.before;
+    stream->after = replayGain.after;
+    stream->replayGainOn.store(replayGain.on);
     std::future<void> opened = stream->openedPromise.get_future();
     lib->opener->post([lib, stream] { lib->open(*stream); });
     opened.wait_for(std::chrono::milliseconds(g_openWaitMs.load()));
@@ -154,6 +162,18 @@ signed char FSOUND_Stream_SetTime(FSOUND_STREAM* handle, int ms)
         stream->frozenMs.store(ms);
     lib->poke();
     return 1;
+}
+
+void fsound::StreamSetReplayGain(FSOUND_STREAM* handle, bool on)
+{
+    if (auto stream = lookUp(handle).second)
+        stream->replayGainOn.store(on);
+}
+
+float fsound::StreamReplayGain(FSOUND_STREAM* handle)
+{
+    auto stream = lookUp(handle).second;
+    return stream && stream->openState.load(std::memory_order_acquire) == OpenState::Open ? stream->songGain() : 1.0f;
 }
 
 int FSOUND_Stream_GetTime(FSOUND_STREAM* handle)

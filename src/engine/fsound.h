@@ -197,6 +197,25 @@ void HoldOpensForTests(bool hold);
 // loaded machine or a sanitizer gives them the result at once.
 void SetOpenWaitForTests(int ms);
 
+// ReplayGain: the loudness a song's tags state is evened out by a factor of its own,
+// applied in the mix from its first sample on (also at a gapless join) and heard in the
+// spectrum. A song without tags, or with ReplayGain off, plays exactly as it is.
+struct ReplayGainRequest {
+    bool on = false;
+    // The files before and after it in the list's order (empty: none). When either lies
+    // in the same folder and has the same album tag, not empty, its album gain is used;
+    // otherwise its track gain. Their tags are read with the song's, off the caller's thread.
+    std::string before;
+    std::string after;
+};
+// FSOUND_Stream_Open with ReplayGain as asked.
+FSOUND_STREAM* StreamOpen(const char* name, unsigned int mode, const ReplayGainRequest& replayGain);
+// Switches the stream's ReplayGain on or off, from the next buffer mixed. Window thread.
+void StreamSetReplayGain(FSOUND_STREAM* stream, bool on);
+// The factor the stream's samples are multiplied by now: 1 while off, still opening, for
+// a song without tags and for a null handle.
+float StreamReplayGain(FSOUND_STREAM* stream);
+
 // Opens what every song needs whatever its format (the spectrum's transform) on the
 // decoder thread now, so that the first song does not wait for it. The program asks once
 // its windows are on screen. Decoders themselves are opened by the first file of their

@@ -5,7 +5,8 @@
 // s16le stereo 44.1 kHz sound (recorded from the sound server) and checks that the tone
 // is in it. `make FILE SECONDS HZ` writes a tone (FLAC, Opus, M4A, AIFF or Ogg by the
 // extension, else MP3); `tones FILE` prints, for each
-// quarter second of a recording that is not silent, its loudest frequency in Hz.
+// quarter second of a recording that is not silent, its loudest frequency in Hz;
+// `levels FILE HZ` the stretches of a recording in which the tone at HZ is heard.
 // Exit code 0 means the check passed.
 
 #include "Ogg.h"
@@ -219,6 +220,47 @@ int tones(const std::string& file)
     return 0;
 }
 
+// The tone at `hz` (a multiple of 20 Hz) in a recording: each stretch in which it is
+// heard, as "START_S END_S LEVEL_DBFS", its level the median of the stretch's 50 ms
+// blocks (its first and last two left out).
+int levels(const std::string& file, double hz)
+{
+    std::ifstream in(file, std::ios::binary);
+    std::vector<char> bytes;
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    const auto* samples = reinterpret_cast<const std::int16_t*>(bytes.data());
+    const std::size_t frames = bytes.size() / 4;
+    constexpr std::size_t block = 2205;  // a whole number of periods of every such tone
+    std::vector<double> amplitude;
+    for (std::size_t at = 0; at + block <= frames; at += block) {
+        double re = 0, im = 0;
+        for (std::size_t i = 0; i < block; ++i) {
+            const double x = samples[2 * (at + i)] / 32768.0;
+            const double phase = 2.0 * M_PI * hz * static_cast<double>(i) / 44100.0;
+            re += x * std::cos(phase);
+            im += x * std::sin(phase);
+        }
+        amplitude.push_back(2.0 * std::hypot(re, im) / block);
+    }
+    std::size_t i = 0;
+    while (i < amplitude.size()) {
+        if (amplitude[i] < 0.02) {
+            ++i;
+            continue;
+        }
+        std::size_t end = i;
+        while (end < amplitude.size() && amplitude[end] >= 0.02)
+            ++end;
+        if (end - i >= 8) {
+            std::vector<double> middle(amplitude.begin() + static_cast<long>(i + 2), amplitude.begin() + static_cast<long>(end - 2));
+            std::nth_element(middle.begin(), middle.begin() + static_cast<long>(middle.size() / 2), middle.end());
+            std::printf("%.2f %.2f %.3f\n", i * 0.05, end * 0.05, 20 * std::log10(middle[middle.size() / 2]));
+        }
+        i = end;
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -236,6 +278,8 @@ int main(int argc, char** argv)
         return make(argv[2], std::stod(argv[3]), std::stod(argv[4]));
     if (argc == 3 && std::string(argv[1]) == "tones")
         return tones(argv[2]);
-    std::fprintf(stderr, "usage: %s play FOLDER SECONDS | engine FOLDER | analyse FILE | analyse-any FILE | make FILE SECONDS HZ | tones FILE\n", argv[0]);
+    if (argc == 4 && std::string(argv[1]) == "levels")
+        return levels(argv[2], std::stod(argv[3]));
+    std::fprintf(stderr, "usage: %s play FOLDER SECONDS | engine FOLDER | analyse FILE | analyse-any FILE | make FILE SECONDS HZ | tones FILE | levels FILE HZ\n", argv[0]);
     return 2;
 }

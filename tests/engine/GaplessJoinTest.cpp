@@ -92,14 +92,15 @@ std::string diskDevice()
 
 // Plays the files queued one behind the other through the disk device and reads back
 // what it wrote; `dropouts` counts the frames of silence SDL had to put inside the songs.
-void playInARow(const std::vector<std::string>& paths, std::vector<float>& heard, std::int64_t& dropouts)
+void playInARow(const std::vector<std::string>& paths, std::vector<float>& heard, std::int64_t& dropouts,
+                bool replayGain = false)
 {
     std::filesystem::remove(diskDevice());
     ASSERT_EQ(FSOUND_Init(kRate, 32, 0), 1);
     ASSERT_FALSE(fsound::UsingSilentSink());
     std::vector<FSOUND_STREAM*> streams;
     for (const std::string& path : paths) {
-        streams.push_back(FSOUND_Stream_Open(path.c_str(), 0x130, 0, 0));
+        streams.push_back(fsound::StreamOpen(path.c_str(), 0x130, {replayGain, {}, {}}));
         ASSERT_NE(streams.back(), nullptr) << path;
     }
     ASSERT_TRUE(fsound::StreamQueue(streams[0], streams[1]));
@@ -194,6 +195,51 @@ TEST_P(GaplessJoin, PiecesOfOneSignalPlayAsTheUncutSignal)
                 worst = std::max(worst, std::fabs(double(heard[(start + i) * 2 + channel]) - source[i]));
         EXPECT_LT(worst, 1e-3) << join.kind;
     }
+}
+
+// A song's own gain is part of it: a piece tagged 6 dB down between two untagged ones is
+// heard at half the level from its first sample to its last, the others as they are.
+TEST_F(GaplessJoin, ReplayGainStartsAndEndsWithItsSong)
+{
+    const std::vector<float> source = uncutSignal();
+    QTemporaryDir dir;
+    std::vector<std::string> paths;
+    std::int64_t offset = 0;
+    for (std::int64_t frames : kPieces) {
+        const bool tagged = paths.size() == 1;
+        const std::string path = dir.filePath(QString::number(paths.size()) + ".flac").toStdString();
+        const fixtures::Clip clip{kRate, 2, static_cast<double>(frames) / kRate};
+        ASSERT_TRUE(fixtures::Encode(
+            path, "flac", "flac", 0, clip,
+            [&source, offset](std::int64_t frame, int) { return source[static_cast<std::size_t>(offset + frame)]; },
+            tagged ? std::vector<std::pair<std::string, std::string>>{{"REPLAYGAIN_TRACK_GAIN", "-6.0206 dB"}}
+                   : std::vector<std::pair<std::string, std::string>>{}));
+        paths.push_back(path);
+        offset += frames;
+    }
+    std::vector<float> heard;
+    for (int attempt = 1;; ++attempt) {
+        std::int64_t dropouts = 0;
+        playInARow(paths, heard, dropouts, true);
+        if (HasFatalFailure() || dropouts == 0)
+            break;
+        if (attempt == 3)
+            GTEST_SKIP() << "the decoder thread was late in every try (" << dropouts << " frames of dropout)";
+    }
+    ASSERT_FALSE(HasFatalFailure());
+    const std::int64_t start = bestMatch(source, 0, heard, 0, static_cast<std::int64_t>(heard.size() / 2), 2048);
+    ASSERT_GE(start, 0) << "the first piece was not heard";
+    ASSERT_LE((start + static_cast<std::int64_t>(source.size())) * 2, static_cast<std::int64_t>(heard.size()));
+    double worst[3] = {};
+    std::size_t frame = 0;
+    for (std::size_t piece = 0; piece < std::size(kPieces); ++piece) {
+        const double gain = piece == 1 ? 0.5 : 1.0;
+        for (std::int64_t i = 0; i < kPieces[piece]; ++i, ++frame)
+            for (int channel = 0; channel < 2; ++channel)
+                worst[piece] = std::max(worst[piece], std::fabs(heard[(start + frame) * 2 + channel] - gain * source[frame]));
+    }
+    for (std::size_t piece = 0; piece < std::size(kPieces); ++piece)
+        EXPECT_LT(worst[piece], 1e-3) << "piece " << piece + 1;
 }
 
 class SongPair : public ISongSource {

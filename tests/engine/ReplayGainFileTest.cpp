@@ -6,6 +6,7 @@
 #include "FileName.h"
 #include "support/AudioFixtures.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -14,6 +15,7 @@
 
 #include <sys/stat.h>
 
+#include <cmath>
 #include <optional>
 
 namespace {
@@ -260,3 +262,46 @@ TEST_F(ReplayGainFile, OtherFilesAndNoFilesHaveNone)
 }
 
 } // namespace
+
+namespace {
+
+// A short FLAC file in `folder` with the album tag and gains given (empty: no album tag).
+QString taggedSong(const QString& folder, const QString& name, const std::string& album)
+{
+    QDir().mkpath(folder);
+    const QString path = folder + QLatin1Char('/') + name;
+    std::vector<std::pair<std::string, std::string>> tags{{"REPLAYGAIN_TRACK_GAIN", "-6.00 dB"},
+                                                          {"REPLAYGAIN_ALBUM_GAIN", "-12.00 dB"}};
+    if (!album.empty())
+        tags.emplace_back("album", album);
+    const bool made = fixtures::Encode(path.toStdString(), "flac", "flac", 0, {44100, 2, 0.1},
+                                       fixtures::Tone(440, 0.1), tags);
+    return made ? path : QString();
+}
+
+} // namespace
+
+// The album gain needs a neighbour of the same album: the same folder and the same album
+// tag, not empty. A song beside itself (a list of one) is no album.
+TEST(SongReplayGain, AlbumGainOnlyBesideASongOfTheSameAlbum)
+{
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("album"));
+    const QString song = taggedSong(folder, QStringLiteral("1.flac"), "Blue");
+    const QString sameAlbum = taggedSong(folder, QStringLiteral("2.flac"), "Blue");
+    const QString otherAlbum = taggedSong(folder, QStringLiteral("3.flac"), "Red");
+    const QString otherFolder = taggedSong(dir.filePath(QStringLiteral("elsewhere")), QStringLiteral("2.flac"), "Blue");
+    const QString untitled = taggedSong(dir.filePath(QStringLiteral("loose")), QStringLiteral("1.flac"), "");
+    const QString untitledToo = taggedSong(dir.filePath(QStringLiteral("loose")), QStringLiteral("2.flac"), "");
+    ASSERT_FALSE(untitledToo.isEmpty());
+    const float track = std::pow(10.0f, -6.0f / 20.0f);
+    const float album = std::pow(10.0f, -12.0f / 20.0f);
+
+    EXPECT_FLOAT_EQ(SongReplayGain(song, otherAlbum, sameAlbum), album);
+    EXPECT_FLOAT_EQ(SongReplayGain(song, sameAlbum, QString()), album);
+    EXPECT_FLOAT_EQ(SongReplayGain(song, QString(), QString()), track);
+    EXPECT_FLOAT_EQ(SongReplayGain(song, otherAlbum, otherFolder), track);
+    EXPECT_FLOAT_EQ(SongReplayGain(song, song, song), track);
+    EXPECT_FLOAT_EQ(SongReplayGain(untitled, untitledToo, untitledToo), track);
+    EXPECT_FLOAT_EQ(SongReplayGain(dir.filePath(QStringLiteral("missing.flac")), sameAlbum, sameAlbum), 1.0f);
+}

@@ -74,7 +74,7 @@ TEST_F(SettingsBytes, CodePage949CommentsAndForeignSectionsKeepEveryByte)
               comment + foreign
                   + "[Data]\r\nMainX=300\nMainY=100\r\nPlayListX=200\r\nPlayListY=200\r\nPlayListW=400\r\n"
                     "PlayListH=600\r\nVolume=30\r\n\n"
-                  + last + "\r\n[Control]\r\nViewPlayList=1\r\nOutputDevice=\r\n");
+                  + last + "\r\n[Control]\r\nViewPlayList=1\r\nOutputDevice=\r\nReplayGain=1\r\n");
     EXPECT_TRUE(problems.isEmpty());
 }
 

@@ -56,7 +56,7 @@ TEST_F(SettingsFile, SaveWritesBothSectionsInTableOrder)
     Settings.Volume = 55;
     ASSERT_EQ(App.SaveSettings(), 1);
     EXPECT_EQ(readAll(ini()),
-              "[Control]\r\nViewPlayList=0\r\nOutputDevice=\r\n[Data]\r\nMainX=-5\r\nMainY=100\r\nPlayListX=200\r\n"
+              "[Control]\r\nViewPlayList=0\r\nOutputDevice=\r\nReplayGain=1\r\n[Data]\r\nMainX=-5\r\nMainY=100\r\nPlayListX=200\r\n"
               "PlayListY=200\r\nPlayListW=400\r\nPlayListH=600\r\nVolume=55\r\n");
     Settings = G_STRUCT_tag{};
     App.LoadSettings();
@@ -88,7 +88,7 @@ TEST_F(SettingsFile, SaveKeepsForeignLinesAndLineEnds)
     EXPECT_EQ(readAll(ini()),
               "; my notes\n[Other]\nKeep=this\n\n[Data]\nMainX=300\nExtra=yes\nMainY=100\nPlayListX=200\n"
               "PlayListY=200\nPlayListW=400\nPlayListH=600\nVolume=30\n\n[Tail]\nx=1\n[Control]\nViewPlayList=1\n"
-              "OutputDevice=\n");
+              "OutputDevice=\nReplayGain=1\n");
 }
 
 // The output device is a name as the sound server gives it; the line keeps its place
@@ -103,10 +103,24 @@ TEST_F(SettingsFile, OutputDeviceIsReadAndWrittenInControl)
     Settings.OutputDevice = "sorvel_null";
     ASSERT_EQ(App.SaveSettings(), 1);
     EXPECT_TRUE(readAll(ini()).startsWith("[Control]\r\n; \xc3\xe2\xb7\xc2 \xc0\xe5\xc4\xa1\r\nOutputDevice=sorvel_null\r\n"
-                                          "ViewPlayList=1\r\n[Data]"));
+                                          "ViewPlayList=1\r\nReplayGain=1\r\n[Data]"));
     Settings = G_STRUCT_tag{};
     App.LoadSettings();
     EXPECT_EQ(Settings.OutputDevice, "sorvel_null");
+}
+
+// ReplayGain is on unless the file says it is off; older files have no such key.
+TEST_F(SettingsFile, ReplayGainIsOnUnlessSwitchedOff)
+{
+    writeAll(ini(), "[Control]\r\nViewPlayList=1\r\n");
+    App.LoadSettings();
+    EXPECT_TRUE(Settings.ReplayGain);
+    Settings.ReplayGain = false;
+    ASSERT_EQ(App.SaveSettings(), 1);
+    EXPECT_TRUE(readAll(ini()).contains("ViewPlayList=1\r\nOutputDevice=\r\nReplayGain=0\r\n"));
+    Settings = G_STRUCT_tag{};
+    App.LoadSettings();
+    EXPECT_FALSE(Settings.ReplayGain);
 }
 
 // The keys kept after the design's: the song's name byte for byte (a line break and a

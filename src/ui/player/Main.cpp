@@ -85,6 +85,8 @@ TFormMain::TFormMain(Transport& transport, SpectrumFrameSink& spectrum, IPlayLis
     if (Settings.ExactVolume >= 0.0
         && std::lround(Settings.ExactVolume * ShapeVolume->Bar().Range()) == ShapeVolume->Bar().Offset())
         m_transport.SetVolume(Settings.ExactVolume);
+    NReplayGain->setChecked(Settings.ReplayGain);
+    m_transport.SetReplayGain(Settings.ReplayGain);
 
     // The strip's own move loop talks to the docking manager once it has registered.
     m_magneticRouter = std::make_unique<MagneticRouter>(this, &MagneticProc, &bMagneticHandled);
@@ -141,6 +143,7 @@ void TFormMain::StoreSettings()
     StorePlayListGeometry();
     Settings.Volume = ImgVolume->x() - ShapeVolume->x();
     Settings.ExactVolume = m_transport.Volume();
+    Settings.ReplayGain = m_transport.ReplayGain();
     Settings.SongPath = m_transport.SongPath();
     Settings.SongPositionMs = m_transport.PositionMs();
     Settings.SongPage = m_playList ? m_playList->PlayingPage() : 0;

@@ -155,6 +155,7 @@ public:
     QAction* N5 = nullptr;
     QAction* N3 = nullptr;
     QAction* N2 = nullptr;
+    QAction* NReplayGain = nullptr;  // checked: songs play at their ReplayGain
 
     // BPlay's tag: 1 while paused, else 0.
     int BPlayTag() const;

@@ -3,6 +3,7 @@
 #include "Artwork.h"
 #include "Dxbuttons.h"
 #include "Fonts.h"
+#include "G.h"
 #include "Main.h"
 #include "Panel.h"
 #include "StripAccessible.h"
@@ -169,6 +170,15 @@ void TFormMain::BuildComponents()
     N3->setObjectName(QStringLiteral("N3"));
     N2 = PopupMenuTray->addAction(QStringLiteral("종료"), this, &TFormMain::N2Click);
     N2->setObjectName(QStringLiteral("N2"));
+    PopupMenuTray->addSeparator();
+    NReplayGain = PopupMenuTray->addAction(QStringLiteral("리플레이게인"));
+    NReplayGain->setObjectName(QStringLiteral("NReplayGain"));
+    NReplayGain->setCheckable(true);
+    NReplayGain->setChecked(true);
+    connect(NReplayGain, &QAction::toggled, this, [this](bool on) {
+        Settings.ReplayGain = on;
+        m_transport.SetReplayGain(on);
+    });
 
     // Presses on the pictures and labels stay there; the panels and the clock move the window.
     for (QWidget* quiet : std::initializer_list<QWidget*>{Image1, LKBPS, LFrequency, LTitle, PanelTitleBack, Image4,

@@ -220,6 +220,8 @@ public:
     // What NextSong would give now, with nothing moved or selected. Constant time
     // unless headings stand between the current entry and the next file.
     QString PeekNextSong() const;
+    // What NextSong would give after the one it gives now, with nothing moved.
+    QString PeekSongAfterNext() const;
     // The file entry before the current one, which becomes current: headings are passed
     // over, and from the first file (or with none current) it goes to the last file. The
     // list goes back from its current entry, else from its first selected one.
@@ -263,6 +265,8 @@ private:
     QItemSelectionModel& selection(int pageNo) const;
     static int rowIn(const QPersistentModelIndex& index, int pageNo);
     int nextRow() const;
+    // The row NextSong would go to from `row` (-1: none).
+    int rowAfter(int row) const;
     int previousRow() const;
     QString pathAt(int pageNo, int row) const;
     // Makes `row` of `pageNo` current and, unless the user's cursor is held there, shows

@@ -157,9 +157,23 @@ int PlaylistModel::nextRow() const
     return firstFileRow(m_curPage, NextPageStart(CurNodeRow(), EntryCount(m_curPage)));
 }
 
+int PlaylistModel::rowAfter(int row) const
+{
+    if (row < 0)
+        return -1;
+    if (m_curPage == ListPage)
+        return NextListRow(row, -1, TempCount());
+    return firstFileRow(m_curPage, NextPageStart(row, EntryCount(m_curPage)));
+}
+
 QString PlaylistModel::PeekNextSong() const
 {
     return pathAt(m_curPage, nextRow());
+}
+
+QString PlaylistModel::PeekSongAfterNext() const
+{
+    return pathAt(m_curPage, rowAfter(nextRow()));
 }
 
 QString PlaylistModel::NextSong()

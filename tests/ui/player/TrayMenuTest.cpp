@@ -91,7 +91,7 @@ TEST_F(PlayerTray, PopupMenuItemsHelpAboutAndEnd)
     QStringList items;
     for (QAction* action : form->PopupMenuTray->actions())
         items << (action->isSeparator() ? QStringLiteral("-") : action->text());
-    EXPECT_EQ(items, (QStringList{"프로그램 정보", "도움말", "-", "종료"}));
+    EXPECT_EQ(items, (QStringList{"프로그램 정보", "도움말", "-", "종료", "-", "리플레이게인"}));
     EXPECT_EQ(tray->PopupMenu(), nullptr);  // the program hands it over; this fixture did not
 
     form->N5->trigger();
@@ -102,6 +102,16 @@ TEST_F(PlayerTray, PopupMenuItemsHelpAboutAndEnd)
     form->ShowAbout = [&] { ++abouts; };
     form->N4->trigger();
     EXPECT_EQ(abouts, 1);
+
+    // The ReplayGain switch: checked at first, it reaches the player and the settings.
+    ASSERT_TRUE(form->NReplayGain->isCheckable());
+    EXPECT_TRUE(form->NReplayGain->isChecked());
+    EXPECT_TRUE(form->TransportOf().ReplayGain());
+    form->NReplayGain->trigger();
+    EXPECT_FALSE(form->TransportOf().ReplayGain());
+    EXPECT_FALSE(Settings.ReplayGain);
+    form->NReplayGain->trigger();
+    EXPECT_TRUE(form->TransportOf().ReplayGain());
 
     form->N2->trigger();
     EXPECT_FALSE(form->isVisible());
