@@ -1,11 +1,13 @@
 #pragma once
-// The process-wide shared record and the message-box helpers.
+// The settings record and the message-box helpers.
 // Everything here is used on the user-interface thread only.
 
 #include <QString>
 #include <cstdint>
 #include <functional>
 
+// What "Sorvel.ini" holds. The program owns the one record it loads at start and writes
+// at exit, and hands it to the windows that place themselves by it.
 struct G_STRUCT_tag {
     std::uint8_t Reserved = 0;   // first byte, not used by any operation
     bool ViewPlayList = false;   // playlist window was showing at the last exit
@@ -29,8 +31,6 @@ struct G_STRUCT_tag {
     // plays; empty for the sound server's default. Not one of the original's keys.
     QString OutputDevice;
 };
-
-extern G_STRUCT_tag Settings;
 
 // Message-box flags of the original desktop, as the callers pass them.
 enum MessageBoxFlags : int {
@@ -68,7 +68,7 @@ void SetMessageBoxHandler(MessageBoxHandler handler);
 // Where the boxes of the functions above go. They are free functions that any layer calls
 // without being handed anything, so the seam is the one object below the windows that is
 // reached from everywhere: through `MessageSeamInstance`, which only this file's functions
-// call (tests/base/one_accessor_check.sh lists its callers).
+// call (tests/one_accessor_check.sh lists its callers).
 struct MessageSeam {
     MessageBoxPresenter presenter;
     MessageBoxHandler handler;
