@@ -10,7 +10,7 @@ seed=${FUZZ_SEED:-1}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 artifacts="$build/fuzz-artifacts"
-mkdir -p "$artifacts" "$work/page" "$work/temp" "$work/gain"
+mkdir -p "$artifacts" "$work/page" "$work/temp" "$work/wave" "$work/ogg" "$work/mp3" "$work/gain"
 
 zeros() { head -c "$1" /dev/zero; }
 # header: signature (34) + zeros to byte 40, marker 27, Count, zeros to byte 499
@@ -27,6 +27,15 @@ printf '/m/a.mp3\r\n/m/b.ogg\r\n' > "$work/temp/crlf"
 printf '/m/a.mp3\n\r\n/m/b.ogg\r/m/c.wav' > "$work/temp/mixed"
 printf '/\xc0\xbd\xbe\xc7/\xb0\xa1.mp3\r\n' > "$work/temp/korean"
 printf '\xef\xbb\xbf/m/\xf0\x9f\x8e\xb5.mp3\r\n' > "$work/temp/utf8"
+
+# Music files: tiny ones made by Debian's tools, so the readers start past their headers.
+sox -q -n -r 8000 -c 1 -b 16 "$work/wave/tone.wav" synth 0.05 sine 440 2>/dev/null || true
+sox -q -n -r 8000 -c 2 -b 24 "$work/wave/tone.aiff" synth 0.05 sine 440 2>/dev/null || true
+sox -q -n -r 8000 -c 1 -b 16 "$work/tone.wav" synth 0.2 sine 440 2>/dev/null || true
+opusenc --quiet --bitrate 16 "$work/tone.wav" "$work/ogg/tone.opus" 2>/dev/null || true
+if [ -f "$work/ogg/tone.opus" ]; then cat "$work/ogg/tone.opus" "$work/ogg/tone.opus" > "$work/ogg/chained.opus"; fi
+lame --quiet -b 8 --tt "제목" --ta "Artist" --add-id3v2 "$work/tone.wav" "$work/mp3/tone.mp3" 2>/dev/null || true
+rm -f "$work/tone.wav"
 
 # Loudness tags: tiny songs tagged by the tools listeners use, and hand-built ID3v2 and
 # APEv2 tags for what those tools do not write.
@@ -75,5 +84,8 @@ run() {
 }
 run fuzz_page_file "$work/page"
 run fuzz_temp_list "$work/temp"
+run fuzz_wave_file "$work/wave" 16384
+run fuzz_ogg_opus "$work/ogg" 16384
+run fuzz_id3_tags "$work/mp3" 16384
 run fuzz_replay_gain "$gain" 32768
 exit $status

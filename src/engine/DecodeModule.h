@@ -48,8 +48,13 @@ public:
     virtual ~DecoderBackend() = default;
     // rawMode gives the sample format of headerless .raw/.pcm files (FFmpeg only).
     virtual bool open(const std::string& path, unsigned rawMode) = 0;
+    // The format of what the last decode put out; before the first, the file's. It
+    // changes only where a chained file's next link has another rate or layout, and
+    // one decode never spans two.
     virtual const SourceFormat& format() const = 0;
     // Frames from the first to the last sample heard; -1 when the file does not say.
+    // Positions count in the rate the file opened with, also across a chained file's
+    // links at other rates.
     virtual std::int64_t lengthFrames() const = 0;
     // The next decode starts exactly at this frame (clamped at 0; past the end it ends).
     virtual void seekFrame(std::int64_t frame) = 0;

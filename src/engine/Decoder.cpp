@@ -67,20 +67,9 @@ bool Decoder::open(const std::string& path, int outRate, int outChannels, unsign
         return false;
     }
     const DecoderKind own = choice == Choice::Ffmpeg ? DecoderKind::Ffmpeg : SniffDecoderKind(path);
-    bool opened = openWith(own, path, rawMode);
+    bool opened = start(own, path, rawMode);
     if (!opened && own != DecoderKind::Ffmpeg && choice == Choice::Auto)
-        opened = openWith(DecoderKind::Ffmpeg, path, rawMode);
-    if (opened && m_format.rate != m_outRate) {
-        const ResampleApi* resample = ResampleModule();
-        if (resample)
-            m_resampler.reset(resample->makeResampler(m_outChannels, m_format.rate, m_outRate));
-        if (!m_resampler) {
-            m_backend.reset();
-            m_failure = OpenFailure::MissingModule;
-            m_failureDetail = resample ? std::string("libswresample.so.4") : ResampleModuleError();
-            return false;
-        }
-    }
+        opened = start(DecoderKind::Ffmpeg, path, rawMode);
     if (!opened) {
         if (m_failure == OpenFailure::None)
             m_failure = OpenFailure::NotAudio;
@@ -88,8 +77,42 @@ bool Decoder::open(const std::string& path, int outRate, int outChannels, unsign
     }
     m_failure = OpenFailure::None;
     m_failureDetail.clear();
+    return true;
+}
+
+bool Decoder::start(DecoderKind kind, const std::string& path, unsigned rawMode)
+{
+    if (!openWith(kind, path, rawMode))
+        return false;
+    m_openRate = m_format.rate;
+    if (adoptFormat(m_format)) {
+        resetConversion();
+        // A file that yields no sound at all (no frame found, every frame damaged) is no
+        // song: it is refused here rather than played as silence that never ends.
+        m_primed.clear();
+        if (decodeChunk(m_primed))
+            return true;
+    }
+    m_backend.reset();
+    m_resampler.reset();
+    return false;
+}
+
+bool Decoder::adoptFormat(const SourceFormat& format)
+{
+    m_format = format;
     m_downmix = Downmix(m_format.speakers, m_outChannels);
-    resetConversion();
+    m_resampler.reset();
+    if (m_format.rate == m_outRate)
+        return true;
+    const ResampleApi* resample = ResampleModule();
+    if (resample)
+        m_resampler.reset(resample->makeResampler(m_outChannels, m_format.rate, m_outRate));
+    if (!m_resampler) {
+        m_failure = OpenFailure::MissingModule;
+        m_failureDetail = resample ? std::string("libswresample.so.4") : ResampleModuleError();
+        return false;
+    }
     return true;
 }
 
@@ -98,7 +121,7 @@ std::int64_t Decoder::durationMs() const
     if (!m_backend)
         return 0;
     const std::int64_t frames = m_backend->lengthFrames();
-    return frames > 0 ? frames * 1000 / m_format.rate : 0;
+    return frames > 0 ? frames * 1000 / m_openRate : 0;
 }
 
 void Decoder::resetConversion()
@@ -118,12 +141,18 @@ void Decoder::seekMs(std::int64_t ms)
     if (!m_backend)
         return;
     ms = std::max<std::int64_t>(ms, 0);
-    m_backend->seekFrame(ms * m_format.rate / 1000);
+    m_backend->seekFrame(ms * m_openRate / 1000);
+    m_primed.clear();
     resetConversion();
 }
 
 bool Decoder::decodeChunk(std::vector<float>& out)
 {
+    if (!m_primed.empty()) {
+        out.insert(out.end(), m_primed.begin(), m_primed.end());
+        m_primed.clear();
+        return true;
+    }
     if (!m_backend || m_finished)
         return false;
     const std::size_t before = out.size();
@@ -150,6 +179,18 @@ bool Decoder::decodeChunk(std::vector<float>& out)
             }
             m_finished = true;
             return false;
+        }
+        const SourceFormat& now = m_backend->format();
+        if (now.rate != m_format.rate || now.speakers != m_format.speakers) {
+            // The next link of a chained file: what the old conversion still holds goes
+            // out first, so the links join without a gap, then its own rate and layout.
+            if (m_resampler && !m_flushed)
+                m_resampler->flush(out);
+            if (!adoptFormat(now)) {
+                m_finished = true;
+                return out.size() > before;
+            }
+            m_flushed = false;
         }
         const std::size_t frames = m_native.size() / static_cast<std::size_t>(m_format.channels());
         if (frames == 0)

@@ -39,12 +39,14 @@ public:
     Decoder& operator=(const Decoder&) = delete;
 
     // rawMode gives the sample format of files that FFmpeg cannot identify and that are
-    // named .raw or .pcm (44.1 kHz raw PCM).
+    // named .raw or .pcm (44.1 kHz raw PCM). The first chunk is decoded here: a file
+    // that yields no sound does not open (NotAudio).
     bool open(const std::string& path, int outRate, int outChannels, unsigned rawMode, Choice choice = Choice::Auto);
 
     std::int64_t durationMs() const;
     std::int64_t fileBytes() const { return m_fileBytes; }
-    int sampleRate() const { return m_format.rate; }
+    // The rate the file opened with (a chained file's first link).
+    int sampleRate() const { return m_openRate; }
     // Which decoder serves the open file.
     DecoderKind kind() const { return m_kind; }
     // After a failed open: why, and for MissingModule the file that is missing.
@@ -62,13 +64,20 @@ public:
 
 private:
     bool openWith(DecoderKind kind, const std::string& path, unsigned rawMode);
+    // openWith, then the first chunk decoded into m_primed: false when none comes.
+    bool start(DecoderKind kind, const std::string& path, unsigned rawMode);
     void resetConversion();
+    // Mixes and converts from now on what comes in `format`; false when the rate
+    // converter it needs cannot be loaded.
+    bool adoptFormat(const SourceFormat& format);
 
     std::unique_ptr<DecoderBackend> m_backend;  // null when nothing is open
     DecoderKind m_kind = DecoderKind::Ffmpeg;
-    SourceFormat m_format;
+    SourceFormat m_format;  // of what the backend puts out now
+    int m_openRate = 0;     // positions count in the rate the file opened with
     Downmix m_downmix;
     std::unique_ptr<ResamplerBackend> m_resampler;  // only when the rates differ
+    std::vector<float> m_primed;                    // the first chunk, decoded at open
     std::vector<float> m_native;                    // one backend chunk
     std::vector<float> m_mixed;                     // the same, mixed down, to be converted
     std::size_t m_mixedPos = 0;                     // frames of m_mixed converted

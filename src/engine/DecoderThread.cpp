@@ -2,7 +2,8 @@
 
 #include "DecodeModule.h"
 
-// The decoder thread: it decodes ahead into each playing or queued stream's ring.
+// The decoder thread: it decodes ahead into each playing or queued stream's ring and makes
+// the seeks the window thread asks for; and the opener's open of a stream's file.
 
 namespace fsound {
 
@@ -54,7 +55,11 @@ void Library::feed()
         }
         bool news = false;
         for (auto& stream : active) {
+            if (stream->openState.load(std::memory_order_acquire) != OpenState::Open)
+                continue;  // the opener wakes this thread once it is
             std::lock_guard guard(stream->decodeMutex);
+            if (stream->seeking())
+                seek(*stream);
             news = fill(*stream) || news;
         }
         active.clear();  // a stream stopped meanwhile is released here, off the window thread
@@ -62,6 +67,48 @@ void Library::feed()
             output.dataReady();
         decoderWake.wait(seen, std::memory_order_acquire);
     }
+}
+
+// Decoder thread, stream's decodeMutex held: makes the seek the window thread asked for.
+void Library::seek(Stream& stream)
+{
+    const unsigned asked = stream.seekAsked.load(std::memory_order_acquire);
+    const std::int64_t ms = stream.seekMs.load(std::memory_order_acquire);
+    stream.decoder.seekMs(ms);
+    stream.pending.clear();
+    stream.pendingPos = 0;
+    stream.decoderFinished = false;
+    OutputLock guard(output);
+    stream.ring.reset();
+    stream.pushedFrames.store(0);
+    stream.consumedFrames.store(0);
+    stream.startMs.store(ms);
+    stream.decodeDone.store(false);
+    stream.seekMade.store(asked, std::memory_order_release);  // asked again meanwhile: made again next round
+}
+
+// Opener: opens the stream's file. The window thread may wait a little for the result
+// (FSOUND_Stream_Open) or hear of it through the news.
+void Library::open(Stream& stream)
+{
+    OpenState state = OpenState::Failed;
+    if (!stream.abandoned.load()) {
+        std::lock_guard guard(stream.decodeMutex);
+        if (stream.decoder.open(stream.path, rate, 2, stream.mode)) {
+            stream.lengthMs.store(clampToInt(stream.decoder.durationMs()));
+            stream.fileBytes.store(clampToInt(stream.decoder.fileBytes()));
+            stream.sampleRate.store(stream.decoder.sampleRate());
+            state = OpenState::Open;
+        } else {
+            const bool missing = stream.decoder.failure() == OpenFailure::MissingModule;
+            stream.openError = {missing ? OpenError::MissingLibrary : OpenError::NotAudio,
+                                stream.decoder.failureDetail()};
+        }
+    }
+    stream.openState.store(state, std::memory_order_release);
+    stream.openedPromise.set_value();
+    tellNews();
+    poke();  // a stream already playing or queued is filled now
 }
 
 } // namespace fsound

@@ -8,6 +8,7 @@ extern "C" {
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstring>
 #include <limits>
 
@@ -37,6 +38,7 @@ constexpr int kMaxSeekRetries = 4;
 constexpr int kLayer2Delay = 481;
 constexpr int kAc3Delay = 256;
 constexpr int kAacDelay = 1024;
+constexpr int kAc3FrameSamples = 1536;
 
 // How far ahead of a seek target decoding starts for codecs whose frames depend on the
 // ones before: an MP3 frame's bit reservoir reaches up to 511 bytes back (about nine
@@ -256,6 +258,12 @@ bool FfmpegDecoder::open(const std::string& path, unsigned rawMode)
         }
     }
 
+    // Raw AC-3 is laid out at a constant bit rate: frame n starts n average frames in,
+    // whatever the sizes of the single frames.
+    m_bytesPerFrame = 0;
+    if (par->codec_id == AV_CODEC_ID_AC3 && std::strcmp(m_format->iformat->name, "ac3") == 0 && par->bit_rate > 0)
+        m_bytesPerFrame = static_cast<double>(par->bit_rate) * kAc3FrameSamples / (8.0 * m_source.rate);
+
     m_packet = av_packet_alloc();
     m_frame = av_frame_alloc();
     if (!m_packet || !m_frame) {
@@ -275,6 +283,7 @@ void FfmpegDecoder::findOrigin()
 {
     AVStream* stream = m_format->streams[m_streamIndex];
     m_originPts = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
+    m_firstFramePos = -1;
     for (int packets = 0; packets < 64; ++packets) {
         const int got = avcodec_receive_frame(m_codec, m_frame);
         if (got == 0) {
@@ -292,10 +301,15 @@ void FfmpegDecoder::findOrigin()
         }
         if (got != AVERROR(EAGAIN) || av_read_frame(m_format, m_packet) < 0)
             break;
-        if (m_packet->stream_index == m_streamIndex)
+        if (m_packet->stream_index == m_streamIndex) {
+            if (packets == 0 || m_firstFramePos < 0)
+                m_firstFramePos = m_packet->pos;
             avcodec_send_packet(m_codec, m_packet);
+        }
         av_packet_unref(m_packet);
     }
+    if (m_firstFramePos < 0)
+        m_bytesPerFrame = 0;
     seekFrame(0);
 }
 
@@ -366,7 +380,10 @@ bool FfmpegDecoder::takeFrame(AVFrame* frame)
     // makes the start of a song negative).
     std::int64_t first = m_nextSample;
     const std::int64_t pts = frame->best_effort_timestamp;
-    if (pts != AV_NOPTS_VALUE && !m_countSamples) {
+    if (m_bytesPerFrame > 0 && frame->pkt_pos >= m_firstFramePos) {
+        first = std::llround(static_cast<double>(frame->pkt_pos - m_firstFramePos) / m_bytesPerFrame)
+                * kAc3FrameSamples - m_delay;
+    } else if (pts != AV_NOPTS_VALUE && !m_countSamples) {
         AVStream* stream = m_format->streams[m_streamIndex];
         first = av_rescale_q(pts - m_originPts, stream->time_base, AVRational{1, m_source.rate}) - m_delay;
     } else if (m_firstAfterSeek && !m_countSamples) {

@@ -63,6 +63,12 @@ private:
     int m_blockFrames = 0;
     bool m_countSamples = false;    // timestamps are not trusted: positions are counted
 
+    // Raw AC-3: a frame's place is told by its byte offset, not its timestamp (which
+    // the demuxer guesses from the bit rate and drifts at 44.1 kHz, whose frames
+    // alternate in size). 0 when not in use.
+    double m_bytesPerFrame = 0;
+    std::int64_t m_firstFramePos = 0;
+
     // Seek trimming: samples before this position are dropped.
     std::int64_t m_trimUntilSample = 0;
     std::int64_t m_nextSample = 0;   // position of the next frame without a timestamp

@@ -1,5 +1,7 @@
 // The FLAC module: libFLAC's stream decoder, which seeks to the sample, and its
-// metadata reader for the Vorbis comments.
+// metadata reader for the Vorbis comments. A file whose header is damaged so that
+// libFLAC cannot seek in it (a block size or frame size changed) seeks by decoding from
+// the start and dropping what lies before the target.
 
 #include "DecodeModule.h"
 #include "ModuleEntry.h"
@@ -71,18 +73,28 @@ public:
             m_done = true;
             return;
         }
-        if (!FLAC__stream_decoder_seek_absolute(m_decoder, static_cast<FLAC__uint64>(frame))) {
-            // A failed seek leaves the decoder needing a flush; the stream then ends.
-            FLAC__stream_decoder_flush(m_decoder);
-            m_pending.clear();
+        m_skipUntil = 0;
+        if (!m_scanning && FLAC__stream_decoder_seek_absolute(m_decoder, static_cast<FLAC__uint64>(frame)))
+            return;
+        // libFLAC could not seek (or failed before in this file): from the start, with
+        // everything before the target decoded and dropped. A failed seek leaves the
+        // decoder needing a flush first.
+        m_scanning = true;
+        FLAC__stream_decoder_flush(m_decoder);
+        m_pending.clear();
+        if (!FLAC__stream_decoder_reset(m_decoder) || !FLAC__stream_decoder_process_until_end_of_metadata(m_decoder)) {
             m_done = true;
+            return;
         }
+        m_position = 0;
+        m_skipUntil = frame;
     }
     bool decode(std::vector<float>& out) override
     {
         if (!m_decoder)
             return false;
-        for (int tries = 0; m_pending.empty() && !m_done && tries < 64; ++tries) {
+        // Frames dropped before a scanning seek's target do not count as tries.
+        for (int tries = 0; m_pending.empty() && !m_done && tries < 64; tries += m_position >= m_skipUntil ? 1 : 0) {
             if (!FLAC__stream_decoder_process_single(m_decoder)
                 || FLAC__stream_decoder_get_state(m_decoder) == FLAC__STREAM_DECODER_END_OF_STREAM)
                 m_done = true;
@@ -111,14 +123,18 @@ private:
         auto* self = static_cast<FlacDecoder*>(data);
         const unsigned channels = static_cast<unsigned>(self->m_format.channels());
         const unsigned bits = frame->header.bits_per_sample ? frame->header.bits_per_sample : self->m_bits;
+        const unsigned frames = frame->header.blocksize;
+        // While scanning to a seek target, what lies before it is dropped.
+        const std::int64_t at = self->m_position;
+        self->m_position += frames;
         if (frame->header.channels != channels || bits == 0 || bits > 32)
             return FLAC__STREAM_DECODER_WRITE_STATUS_CONTINUE;  // a frame that does not fit is skipped
         const float scale = 1.0f / static_cast<float>(1ull << (bits - 1));
+        const unsigned skip = static_cast<unsigned>(std::clamp<std::int64_t>(self->m_skipUntil - at, 0, frames));
         const std::size_t base = self->m_pending.size();
-        const unsigned frames = frame->header.blocksize;
-        self->m_pending.resize(base + static_cast<std::size_t>(frames) * channels);
+        self->m_pending.resize(base + static_cast<std::size_t>(frames - skip) * channels);
         float* dst = self->m_pending.data() + base;
-        for (unsigned i = 0; i < frames; ++i)
+        for (unsigned i = skip; i < frames; ++i)
             for (unsigned c = 0; c < channels; ++c)
                 *dst++ = static_cast<float>(buffer[c][i]) * scale;
         return FLAC__STREAM_DECODER_WRITE_STATUS_CONTINUE;
@@ -144,6 +160,9 @@ private:
     std::int64_t m_length = -1;
     std::vector<float> m_pending;  // decoded by the callbacks, not yet handed out
     bool m_done = false;
+    bool m_scanning = false;       // libFLAC could not seek in this file: seeks decode from the start
+    std::int64_t m_position = 0;   // frames decoded since the last scan from the start
+    std::int64_t m_skipUntil = 0;  // what lies before it is dropped
 };
 
 bool readTags(const char* path, std::vector<RawTagSet>* sets)

@@ -54,9 +54,11 @@ DecoderKind SniffDecoderKind(const std::string& path)
     if (got >= 4 && std::memcmp(head, "fLaC", 4) == 0)
         return DecoderKind::Flac;
     if (got >= 36 && std::memcmp(head, "OggS", 4) == 0) {
-        // The first page holds the first packet only; it names the codec.
-        const unsigned char* packet = head + 27 + head[26];
-        const std::size_t left = static_cast<std::size_t>(head + got - packet);
+        // The first page holds the first packet only; it names the codec. A segment
+        // table longer than what was read (a damaged page) names nothing.
+        const std::size_t packetAt = 27 + static_cast<std::size_t>(head[26]);
+        const unsigned char* packet = head + std::min(packetAt, got);
+        const std::size_t left = packetAt < got ? got - packetAt : 0;
         if (left >= 7 && std::memcmp(packet, "\x01vorbis", 7) == 0)
             return DecoderKind::Vorbis;
         if (left >= 8 && std::memcmp(packet, "OpusHead", 8) == 0)

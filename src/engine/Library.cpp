@@ -5,6 +5,7 @@
 namespace fsound {
 
 std::atomic<Library*> g_library{nullptr};
+std::atomic<int> g_openWaitMs{8};
 
 namespace {
 
@@ -65,6 +66,7 @@ void Shutdown()
     Library* lib = g_library.exchange(nullptr);
     if (!lib)
         return;
+    lib->opener.reset();  // the open under way finishes first
     lib->decoderStop.store(true);
     lib->poke();
     if (lib->decoderThread.joinable())
@@ -113,6 +115,33 @@ void PreloadDecoding()
         lib->preloadAsked.store(true);
         lib->poke();
     }
+}
+
+bool StreamOpening(FSOUND_STREAM* handle)
+{
+    auto stream = lookUp(handle).second;
+    return stream && stream->openState.load(std::memory_order_acquire) == OpenState::Opening;
+}
+
+bool StreamOpenFailed(FSOUND_STREAM* handle, OpenError* why)
+{
+    auto stream = lookUp(handle).second;
+    if (!stream || stream->openState.load(std::memory_order_acquire) != OpenState::Failed)
+        return false;
+    if (why)
+        *why = stream->openError;
+    return true;
+}
+
+void SetOpenWaitForTests(int ms)
+{
+    g_openWaitMs.store(std::max(ms, 0));
+}
+
+void HoldOpensForTests(bool hold)
+{
+    if (Library* lib = g_library.load())
+        lib->opener->hold(hold);
 }
 
 OpenError LastOpenError()

@@ -5,12 +5,14 @@
 // (StreamQueue.cpp). Used only inside the library; callers use fsound.h.
 //
 // Lock order: a stream's decodeMutex, then the output lock. streamsMutex is never held
-// together with either.
+// together with either. The window thread never takes a decodeMutex: the opener and the
+// decoder thread may hold one for as long as a damaged file keeps them.
 
 #include "fsound.h"
 
 #include "AudioOutput.h"
 #include "Decoder.h"
+#include "OpenThread.h"
 #include "SampleRing.h"
 #include "Spectrum.h"
 
@@ -18,6 +20,7 @@
 #include <atomic>
 #include <climits>
 #include <cstdint>
+#include <future>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -34,8 +37,11 @@ namespace fsound {
 constexpr std::size_t kRingFrames = 32768;      // about 0.74 s at 44.1 kHz
 constexpr std::size_t kScratchFrames = 4096;
 
+enum class OpenState { Opening, Open, Failed };
+
 struct Stream {
-    // Held by the decoder thread while it decodes, and by SetTime while it seeks.
+    // Held by the opener while it opens the file, then by the decoder thread while it
+    // decodes or seeks.
     std::mutex decodeMutex;
     Decoder decoder;              // decodeMutex
     std::vector<float> pending;   // decodeMutex: decoded samples not yet in the ring
@@ -62,10 +68,31 @@ struct Stream {
     std::atomic<bool> handedOver{false};       // its follower has taken the channel
     std::atomic<bool> awaitFollower{false};    // window thread: a song may still be queued behind it
 
-    // Fixed once opened.
-    int lengthMs = 0;
-    int fileBytes = 0;
-    int sampleRate = 0;
+    // The opener opens the file; until it has, the stream supplies nothing. The fields
+    // below it are written before openState leaves Opening (release) and never after.
+    std::string path;
+    unsigned mode = 0;
+    std::atomic<OpenState> openState{OpenState::Opening};
+    std::atomic<bool> abandoned{false};        // stopped before it was opened
+    std::promise<void> openedPromise;          // opener: set once openState is final
+    OpenError openError;
+    std::atomic<int> lengthMs{0};
+    std::atomic<int> fileBytes{0};
+    std::atomic<int> sampleRate{0};
+
+    // A seek asked by the window thread and made by the decoder thread, which may take
+    // long in a damaged file. Until it is made, the stream supplies nothing and its
+    // position is the target.
+    std::atomic<std::int64_t> seekMs{0};
+    std::atomic<unsigned> seekAsked{0};        // window thread
+    std::atomic<unsigned> seekMade{0};         // decoder thread
+
+    bool seeking() const
+    {
+        return seekAsked.load(std::memory_order_acquire) != seekMade.load(std::memory_order_acquire);
+    }
+    // Open and not waiting for a seek: what it holds is what is to be heard.
+    bool ready() const { return openState.load(std::memory_order_acquire) == OpenState::Open && !seeking(); }
 };
 
 struct Library {
@@ -93,6 +120,7 @@ struct Library {
     std::atomic<unsigned> decoderWake{0};
     std::atomic<bool> decoderStop{false};
     std::atomic<bool> preloadAsked{false};  // the decoder thread opens the decoding module
+    std::unique_ptr<OpenThread> opener;
     int activeChannels = 0;           // window thread: streams started and not stopped
     bool outputPaused = false;        // window thread: what the output was last told
 
@@ -119,6 +147,8 @@ struct Library {
     std::size_t readyFrames(std::size_t frames) const;
     void feed();
     bool fill(Stream& stream);
+    void seek(Stream& stream);
+    void open(Stream& stream);
     void poke()
     {
         decoderWake.fetch_add(1, std::memory_order_release);
@@ -136,6 +166,11 @@ struct Library {
 extern std::atomic<Library*> g_library;
 
 void setOpenError(OpenError error);
+
+// How long FSOUND_Stream_Open waits for the opener before it hands back a stream that
+// is still opening: well inside the 20 ms the window thread may spend in one call.
+// Tests that do not look at slow opens wait longer (SetOpenWaitForTests).
+extern std::atomic<int> g_openWaitMs;
 
 // The first output of the drivers in order that opens, with the device SetOutputDevice
 // named and then with its default device; says on stderr why it is not the first.

@@ -1,5 +1,7 @@
 #include "Library.h"
 
+#include "FullScale.h"
+
 #include <cstdint>
 
 // The device callback's side of the library: what every playing stream can supply, and
@@ -16,6 +18,8 @@ std::size_t supplyOf(const Stream* stream)
 {
     std::size_t frames = 0;
     for (; stream; stream = stream->follower) {
+        if (!stream->ready())
+            return frames;
         // The flag first: once it is set, what the ring holds is all there will be.
         const bool done = stream->decodeDone.load(std::memory_order_acquire);
         frames += stream->ring.readable() / 2;
@@ -53,8 +57,9 @@ std::size_t Library::mix(float* out, std::size_t frames, bool pad)
     const float gain = outputGain ? 1.0f : volumeGain;
     for (Stream*& slot : channels) {
         Stream* stream = slot;
-        if (!stream || !stream->playing.load(std::memory_order_relaxed) || stream->paused.load(std::memory_order_relaxed))
-            continue;
+        if (!stream || !stream->playing.load(std::memory_order_relaxed) || stream->paused.load(std::memory_order_relaxed)
+            || !stream->ready())
+            continue;  // a stream being opened or sought is silent, and its position holds
         std::size_t done = 0;
         std::size_t streamFrom = 0;  // where the current stream's share of the buffer began
         for (;;) {
@@ -62,8 +67,9 @@ std::size_t Library::mix(float* out, std::size_t frames, bool pad)
                 const std::size_t want = std::min(frames - done, kScratchFrames);
                 const std::size_t got = stream->ring.read(scratch.data(), want * 2) / 2;
                 float* dst = out + done * 2;
+                // A gain of the song's own goes inside the bound, the volume outside it.
                 for (std::size_t i = 0; i < got * 2; ++i)
-                    dst[i] += gain * scratch[i];
+                    dst[i] += gain * FullScale(scratch[i]);
                 done += got;
                 if (got < want)
                     break;
@@ -101,6 +107,8 @@ std::size_t Library::mix(float* out, std::size_t frames, bool pad)
             && !stream->feedAsked.exchange(true, std::memory_order_acq_rel))
             poke();
     }
+    for (std::size_t i = 0; i < frames * 2; ++i)
+        out[i] = FullScale(out[i]);  // streams mixed together
     // The spectrum shows what is heard, so it follows the volume either way.
     history.append(out, frames, outputGain ? volumeGain : 1.0f);
     return frames;

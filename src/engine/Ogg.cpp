@@ -92,6 +92,13 @@ void COgg::m_PlayOGG()
     }
 }
 
+void COgg::m_RefreshLength()
+{
+    const int seconds = FSOUND_Stream_GetLengthMs(m_hStream.load()) / 1000;
+    m_strTotalTime = formatMinSec(seconds);
+    m_nTotalSec = seconds;
+}
+
 void COgg::m_ControlOGG(int code)
 {
     switch (code) {

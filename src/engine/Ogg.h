@@ -35,6 +35,9 @@ public:
     void m_StartThread();
     bool m_OpenOGG(const QString& path);
     void m_PlayOGG();
+    // Reads the open stream's length into the total time texts again: a file that was
+    // still being opened when it started playing has one only now.
+    void m_RefreshLength();
     // OggPause (hold the stream where it is heard and remember the position), OggResume
     // (go on from the paused sample; a player with no stream reopens the file and seeks),
     // OggStop.

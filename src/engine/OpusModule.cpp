@@ -3,7 +3,8 @@
 // network streams. Positions follow RFC 7845: a page's granule position counts 48 kHz
 // samples up to the end of its last packet, the header's pre-skip is taken off the
 // front, the last page's granule position ends the song, and a seek starts decoding
-// 80 ms ahead of its target so the decoder has settled when the target is reached.
+// 80 ms ahead of its target so the decoder has settled when the target is reached. A
+// chained file plays every link in turn, each with its own head (channels, pre-skip).
 
 #include "DecodeModule.h"
 #include "ModuleEntry.h"
@@ -173,6 +174,80 @@ bool readHeaders(PageReader& reader, Headers& headers)
     return packets == 2;
 }
 
+// One link of the file: a plain file has one; a chained file (files joined, as streams
+// and some rippers write them) has one per Opus stream, each with its own head.
+struct Link {
+    Head head;
+    int serial = 0;
+    long long pageStart = 0;  // its first page
+    long long dataStart = 0;  // its first audio page
+    long long end = 0;        // where the next link's first page starts, or the file's end
+    std::int64_t start = 0;   // position of its first sample in the whole file
+    std::int64_t length = -1; // its samples, pre-skip taken off; -1 when unknown
+};
+
+// Reads every page once to find the links of a chained file and their lengths.
+std::vector<Link> scanLinks(PageReader& reader)
+{
+    std::vector<Link> links;
+    ogg_stream_state stream;
+    bool haveStream = false;
+    int packets = 0;
+    std::int64_t lastGranule = -1;
+    auto finish = [&](long long end) {
+        if (links.empty())
+            return;
+        Link& link = links.back();
+        link.end = end;
+        link.length = lastGranule >= 0 ? std::max<std::int64_t>(lastGranule - link.head.preSkip, 0) : 0;
+    };
+    reader.moveTo(0);
+    ogg_page page;
+    long long start = 0;
+    while (reader.next(page, start)) {
+        const int serial = ogg_page_serialno(&page);
+        if (ogg_page_bos(&page)) {
+            ogg_stream_state probe;
+            ogg_stream_init(&probe, serial);
+            ogg_stream_pagein(&probe, &page);
+            ogg_packet packet;
+            Head head;
+            const bool opus = ogg_stream_packetout(&probe, &packet) == 1 && parseHead(packet, head);
+            ogg_stream_clear(&probe);
+            if (!opus)
+                continue;  // another codec's stream beside ours: not ours
+            finish(start);
+            if (haveStream)
+                ogg_stream_clear(&stream);
+            ogg_stream_init(&stream, serial);
+            haveStream = true;
+            packets = 0;
+            lastGranule = -1;
+            Link link;
+            link.head = head;
+            link.serial = serial;
+            link.pageStart = start;
+            link.start = links.empty() ? 0 : links.back().start + links.back().length;
+            links.push_back(link);
+        }
+        if (!haveStream || serial != stream.serialno)
+            continue;
+        if (packets < 2) {
+            ogg_stream_pagein(&stream, &page);
+            ogg_packet packet;
+            while (packets < 2 && ogg_stream_packetout(&stream, &packet) == 1)
+                ++packets;
+            links.back().dataStart = start + page.header_len + page.body_len;
+        } else if (ogg_page_granulepos(&page) >= 0) {
+            lastGranule = ogg_page_granulepos(&page);
+        }
+    }
+    finish(reader.bytes());
+    if (haveStream)
+        ogg_stream_clear(&stream);
+    return links;
+}
+
 class OpusDecoder final : public DecoderBackend {
 public:
     ~OpusDecoder() override
@@ -185,20 +260,30 @@ public:
 
     bool open(const std::string& path, unsigned) override
     {
-        if (!m_reader.open(path) || !readHeaders(m_reader, m_headers))
+        Headers headers;
+        if (!m_reader.open(path) || !readHeaders(m_reader, headers))
             return false;
-        const Head& head = m_headers.head;
-        int err = OPUS_OK;
-        m_decoder = opus_multistream_decoder_create(kRate, head.channels, head.streams, head.coupled, head.mapping, &err);
-        if (!m_decoder || err != OPUS_OK)
-            return false;
-        opus_multistream_decoder_ctl(m_decoder, OPUS_SET_GAIN(head.gain));
-        ogg_stream_init(&m_stream, m_headers.serial);
-        m_streamOpen = true;
+        Link first;
+        first.head = headers.head;
+        first.serial = headers.serial;
+        first.dataStart = headers.dataStart;
+        first.end = m_reader.bytes();
+        bool chained = false;
+        first.length = lastGranuleOf(first, chained);
+        if (first.length >= 0)
+            first.length = std::max<std::int64_t>(first.length - first.head.preSkip, 0);
+        m_links = {first};
+        if (chained) {
+            std::vector<Link> links = scanLinks(m_reader);
+            if (!links.empty() && links.front().serial == first.serial)
+                m_links = std::move(links);
+        }
+        m_length = -1;
+        if (m_links.back().length >= 0)
+            m_length = m_links.back().start + m_links.back().length;
         m_format.rate = kRate;
-        m_format.speakers = speakers(head);
-        m_pcm.resize(static_cast<std::size_t>(kMaxPacketFrames) * head.channels);
-        findLength();
+        if (!enterLink(0))
+            return false;
         seekFrame(0);
         return true;
     }
@@ -209,18 +294,26 @@ public:
     {
         m_target = std::max<std::int64_t>(frame, 0);
         m_done = m_length >= 0 && m_target >= m_length;
+        std::size_t index = 0;
+        while (index + 1 < m_links.size() && m_target >= m_links[index + 1].start)
+            ++index;
+        if (index != m_link && !enterLink(index)) {
+            m_done = true;
+            return;
+        }
         opus_multistream_decoder_ctl(m_decoder, OPUS_RESET_STATE);
         ogg_stream_reset(&m_stream);
         m_packets.clear();
         m_next = 0;
+        const Link& link = m_links[m_link];
         // Decoding starts early enough for the decoder to settle, and a packet that
         // began on an earlier page (skipped) may take up to 120 ms more.
-        const std::int64_t goal = m_target + m_headers.head.preSkip - kPreRoll - kMaxPacketFrames;
-        long long from = m_headers.dataStart;
-        m_nextStart = -m_headers.head.preSkip;
+        const std::int64_t goal = m_target - link.start + link.head.preSkip - kPreRoll - kMaxPacketFrames;
+        long long from = link.dataStart;
+        m_nextStart = link.start - link.head.preSkip;
         if (goal > 0) {
             from = landBefore(goal);
-            if (from != m_headers.dataStart)
+            if (from != link.dataStart)
                 m_nextStart = kUnknown;
         }
         m_reader.moveTo(from);
@@ -228,23 +321,24 @@ public:
 
     bool decode(std::vector<float>& out) override
     {
-        const int channels = m_format.channels();
         while (!m_done) {
             if (m_next >= m_packets.size()) {
                 if (!readPage())
                     m_done = true;
                 continue;
             }
+            const int channels = m_format.channels();
             Packet& packet = m_packets[m_next++];
             const int frames = opus_multistream_decode_float(m_decoder, packet.data.data(),
                                                              static_cast<opus_int32>(packet.data.size()), m_pcm.data(),
                                                              kMaxPacketFrames, 0);
             if (frames <= 0 || packet.start == kUnknown)
                 continue;  // damaged, or decoded only to settle the decoder
-            std::int64_t from = std::max<std::int64_t>(m_target, packet.start);
+            const Link& link = m_links[m_link];
+            std::int64_t from = std::max({m_target, packet.start, link.start});
             std::int64_t to = packet.start + frames;
-            if (m_length >= 0)
-                to = std::min(to, m_length);
+            if (link.length >= 0)
+                to = std::min(to, link.start + link.length);
             if (to <= from)
                 continue;
             const float* begin = m_pcm.data() + (from - packet.start) * channels;
@@ -284,15 +378,53 @@ private:
         return std::vector<S>(static_cast<std::size_t>(head.channels), S::Unknown);
     }
 
-    // The next page of the stream, its packets placed. False at the end.
+    // Makes the link's decoder and stream the current ones; its channels become the
+    // format from the next decode on.
+    bool enterLink(std::size_t index)
+    {
+        const Head& head = m_links[index].head;
+        if (m_decoder)
+            opus_multistream_decoder_destroy(m_decoder);
+        int err = OPUS_OK;
+        m_decoder = opus_multistream_decoder_create(kRate, head.channels, head.streams, head.coupled, head.mapping, &err);
+        if (!m_decoder || err != OPUS_OK) {
+            if (m_decoder)
+                opus_multistream_decoder_destroy(m_decoder);
+            m_decoder = nullptr;
+            return false;
+        }
+        opus_multistream_decoder_ctl(m_decoder, OPUS_SET_GAIN(head.gain));
+        if (m_streamOpen)
+            ogg_stream_clear(&m_stream);
+        ogg_stream_init(&m_stream, m_links[index].serial);
+        m_streamOpen = true;
+        m_format.speakers = speakers(head);
+        m_pcm.resize(static_cast<std::size_t>(kMaxPacketFrames) * head.channels);
+        m_link = index;
+        return true;
+    }
+
+    // The next page of the current link, its packets placed; at the link's end, the
+    // next link's first audio page. False at the end.
     bool readPage()
     {
         ogg_page page;
         long long start = 0;
-        do {
+        for (;;) {
             if (!m_reader.next(page, start))
                 return false;
-        } while (ogg_page_serialno(&page) != m_headers.serial);
+            if (ogg_page_serialno(&page) == m_links[m_link].serial && !ogg_page_bos(&page))
+                break;
+            if (m_link + 1 < m_links.size() && start >= m_links[m_link + 1].pageStart) {
+                // The next link goes on where this one ended, its pre-skip taken off.
+                if (!enterLink(m_link + 1))
+                    return false;
+                m_packets.clear();
+                m_next = 0;
+                m_nextStart = m_links[m_link].start - m_links[m_link].head.preSkip;
+                m_reader.moveTo(m_links[m_link].dataStart);
+            }
+        }
         ogg_stream_pagein(&m_stream, &page);
         m_packets.clear();
         m_next = 0;
@@ -308,10 +440,11 @@ private:
             total += std::max(frames, 0);
             m_packets.push_back(std::move(p));
         }
+        const Link& link = m_links[m_link];
         const ogg_int64_t granule = ogg_page_granulepos(&page);
         std::int64_t first = m_nextStart;
         if (first == kUnknown && granule >= 0)
-            first = granule - m_headers.head.preSkip - total;
+            first = link.start + granule - link.head.preSkip - total;
         for (Packet& p : m_packets) {
             p.start = first;
             if (first != kUnknown) {
@@ -322,11 +455,13 @@ private:
         return true;
     }
 
-    // Where to start reading so that the first page placed ends at or before `granule`.
+    // Where to start reading in the current link so that the first page placed ends at
+    // or before `granule`.
     long long landBefore(std::int64_t granule)
     {
-        long long lo = m_headers.dataStart;
-        long long hi = m_reader.bytes();
+        const Link& link = m_links[m_link];
+        long long lo = link.dataStart;
+        long long hi = link.end;
         while (hi - lo > 16384) {
             const long long mid = lo + (hi - lo) / 2;
             m_reader.moveTo(mid);
@@ -335,7 +470,7 @@ private:
             ogg_int64_t found = -1;
             long long foundAt = 0;
             while (m_reader.next(page, start) && start < hi) {
-                if (ogg_page_serialno(&page) == m_headers.serial && ogg_page_granulepos(&page) >= 0) {
+                if (ogg_page_serialno(&page) == link.serial && ogg_page_granulepos(&page) >= 0) {
                     found = ogg_page_granulepos(&page);
                     foundAt = start;
                     break;
@@ -349,29 +484,35 @@ private:
         return lo;
     }
 
-    void findLength()
+    // The last granule position of the link's stream near the file's end, or -1.
+    // `chained` is set when the file ends in another stream's pages: links follow.
+    std::int64_t lastGranuleOf(const Link& link, bool& chained)
     {
-        m_length = -1;
         for (long long back = 65536; back <= (1 << 22); back *= 4) {
-            const long long from = std::max(m_headers.dataStart, m_reader.bytes() - back);
+            const long long from = std::max(link.dataStart, m_reader.bytes() - back);
             m_reader.moveTo(from);
             ogg_page page;
             long long start = 0;
             ogg_int64_t last = -1;
-            while (m_reader.next(page, start))
-                if (ogg_page_serialno(&page) == m_headers.serial && ogg_page_granulepos(&page) >= 0)
+            bool ours = true;  // the last page read is of this link
+            while (m_reader.next(page, start)) {
+                ours = ogg_page_serialno(&page) == link.serial;
+                if (ours && ogg_page_granulepos(&page) >= 0)
                     last = ogg_page_granulepos(&page);
-            if (last >= 0) {
-                m_length = std::max<std::int64_t>(last - m_headers.head.preSkip, 0);
-                return;
             }
-            if (from == m_headers.dataStart)
-                return;
+            if (!ours) {
+                chained = true;
+                return -1;
+            }
+            if (last >= 0 || from == link.dataStart)
+                return last;
         }
+        return -1;
     }
 
     PageReader m_reader;
-    Headers m_headers;
+    std::vector<Link> m_links;
+    std::size_t m_link = 0;
     OpusMSDecoder* m_decoder = nullptr;
     ogg_stream_state m_stream{};
     bool m_streamOpen = false;

@@ -32,10 +32,13 @@ constexpr double kServerBufferSeconds = 1.0;
 constexpr double kRequestSeconds = 0.25;
 // Playback starts (and restarts after an underrun) once this much is queued.
 constexpr double kStartSeconds = 0.02;
-// Sent as 16-bit samples, as sinks take them: the server then mixes without converting,
-// and half as many bytes cross the socket.
-constexpr std::size_t kFrameBytes = 2 * sizeof(std::int16_t);
-constexpr std::size_t kMixFrames = 8192;  // one piece of a write
+// Sent as 32-bit float samples, as the mix holds them: a 16-bit or 24-bit song reaches
+// the sink with every bit it has (the server's conversion to a 16-bit sink is exact for
+// 16-bit values; the old conversion here, by 32,767, changed nearly every sample).
+constexpr std::size_t kFrameBytes = 2 * sizeof(float);
+// One piece of a write. Frames mixed before the server lends a buffer must fit in any
+// it lends: its blocks hold 64 KiB, 8,184 frames of float.
+constexpr std::size_t kMixFrames = 4096;
 // Where the server's socket cannot be watched (a server over the network), the output
 // asks again this often while the server is gone.
 constexpr pa_usec_t kRetryUsec = 1000 * 1000;

@@ -7,7 +7,7 @@ namespace fsound {
 // Needs a ready connection: the caller holds the lock and was told it is ready.
 bool PulseOutput::startStream()
 {
-    const pa_sample_spec sampleFormat{PA_SAMPLE_S16NE, static_cast<std::uint32_t>(m_rate), 2};
+    const pa_sample_spec sampleFormat{PA_SAMPLE_FLOAT32NE, static_cast<std::uint32_t>(m_rate), 2};
     m_stream = Pulse().stream_new(m_context, "Music", &sampleFormat, nullptr);
     if (!m_stream)
         return failed("pa_stream_new");

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <utility>
 
-// Handing sound to the server: what it has room for, mixed and sent as 16-bit samples,
+// Handing sound to the server: what it has room for, mixed and sent as float samples,
 // with silence in front of the first sound of a start.
 
 namespace fsound {
@@ -21,7 +21,7 @@ void PulseOutput::write(std::size_t bytes)
 {
     std::size_t room = bytes / kFrameBytes;
     // Frames mixed before the buffer was taken (at most kMixFrames, which any buffer the
-    // server lends holds).
+    // server lends holds: more would be cut off).
     std::size_t carried = 0;
     if (m_leadInFrames > 0) {
         // The lead-in goes out whole and right before the first sound: alone, it would
@@ -49,17 +49,15 @@ void PulseOutput::write(std::size_t bytes)
         failedWhilePlaying("pa_stream_begin_write", begun < 0 ? -begun : 0);
         return;
     }
-    auto* out = static_cast<std::int16_t*>(buffer);
+    auto* out = static_cast<float*>(buffer);
     const std::size_t frames = size / kFrameBytes;
     std::size_t made = 0;
     while (made < frames) {
         const std::size_t want = std::min(frames - made, kMixFrames);
         const std::size_t got =
             carried > 0 ? std::min(std::exchange(carried, 0), want) : m_callback(m_mix.data(), want, false);
-        for (std::size_t i = 0; i < got * 2; ++i) {
-            const float v = std::clamp(m_mix[i], -1.0f, 1.0f);
-            out[made * 2 + i] = static_cast<std::int16_t>(std::lrint(v * 32767.0f));
-        }
+        // The mix is bounded to full scale already; the server takes it as it is.
+        std::copy_n(m_mix.data(), got * 2, out + made * 2);
         made += got;
         if (got < want)
             break;

@@ -21,7 +21,7 @@ void unlink(Stream& stream)
 int StreamMsUntilPlayedOut(FSOUND_STREAM* handle)
 {
     auto [lib, stream] = lookUp(handle);
-    if (!stream || !stream->decodeDone.load(std::memory_order_acquire))
+    if (!stream || !stream->ready() || !stream->decodeDone.load(std::memory_order_acquire))
         return -1;
     const Progress progress = progressOf(*lib, *stream);
     const std::int64_t left = progress.pushed + progress.latency - progress.consumed;
@@ -92,7 +92,7 @@ std::int64_t StarvedFrames()
 bool StreamPlayedOut(FSOUND_STREAM* handle)
 {
     auto [lib, stream] = lookUp(handle);
-    if (!stream || !stream->decodeDone.load(std::memory_order_acquire))
+    if (!stream || !stream->ready() || !stream->decodeDone.load(std::memory_order_acquire))
         return false;
     const Progress progress = progressOf(*lib, *stream);
     return progress.consumed >= progress.pushed + progress.latency;

@@ -19,14 +19,13 @@ QString minSec(qint64 ms)
 }
 
 // Why a file did not open, in words for stderr.
-QString WhyNotPlayable(const QString& path)
+QString WhyNotPlayable(const QString& path, const fsound::OpenError& why)
 {
     struct stat info {};
     if (::stat(FileNameBytes(path).constData(), &info) != 0)
         return QStringLiteral("no such file");
     if (!S_ISREG(info.st_mode))
         return QStringLiteral("not a regular file");
-    const fsound::OpenError why = fsound::LastOpenError();
     if (why.kind == fsound::OpenError::MissingLibrary)
         return QStringLiteral("its decoder (%1) could not be loaded").arg(QString::fromStdString(why.library));
     return QStringLiteral("no decoder plays it");
@@ -134,28 +133,47 @@ bool Transport::Cue(const QString& path, qint64 ms)
     ListenForNews();
     m_endTimer.stop();
     m_waitingForOutput = false;
+    m_passingOver = false;
     m_cued = false;
     DropQueue(false);
+    m_opening = false;
     if (!m_ogg.m_OpenOGG(path)) {
         m_startMs = 0;
         SetState(TransportState::Stopped);
         return false;
     }
+    m_startMs = 0;
+    m_cued = true;
+    if (fsound::StreamOpening(m_ogg.m_hStream.load())) {
+        // Held where it stood; the engine seeks there once the file is open.
+        ms = std::max<qint64>(ms, 0);
+        if (ms > 0)
+            m_ogg.m_SetPosition(static_cast<int>(std::min<qint64>(ms, INT32_MAX)));
+        m_opening = true;
+        m_shownPath = SongPath();
+        m_shownPositionMs = ms;
+        SetState(TransportState::Paused);
+        return true;
+    }
+    CueOpened(ms);
+    return true;
+}
+
+void Transport::CueOpened(qint64 seekMs)
+{
     m_lengthMs = m_ogg.m_GetLengthMs();
-    ms = std::clamp<qint64>(ms, 0, std::max<qint64>(m_lengthMs, 0));
-    if (ms > 0)
-        m_ogg.m_SetPosition(static_cast<int>(std::min<qint64>(ms, INT32_MAX)));
+    if (seekMs > 0) {
+        seekMs = std::min(seekMs, std::max<qint64>(m_lengthMs, 0));
+        m_ogg.m_SetPosition(static_cast<int>(std::min<qint64>(seekMs, INT32_MAX)));
+    }
     m_ogg.m_GetStreamInfo(m_kbps, m_khz);
     // Nothing plays yet to ask the rate of: the file's own.
     m_khz = fsound::StreamSampleRate(m_ogg.m_hStream.load()) / 1000;
-    m_startMs = 0;
     m_outputConnected = fsound::OutputConnected();
-    m_cued = true;
     m_state = TransportState::Paused;
     ++m_songNumber;
     emit SongChanged();
     emit StateChanged();
-    return true;
 }
 
 bool Transport::PlayFile(const QString& path, qint64 startMs)
@@ -164,19 +182,16 @@ bool Transport::PlayFile(const QString& path, qint64 startMs)
     m_cued = false;
     m_endTimer.stop();
     m_waitingForOutput = false;
+    m_passingOver = false;
     DropQueue(false);
+    if (!m_opening) {
+        m_shownPath = SongPath();
+        m_shownPositionMs = PositionMs();
+    }
+    m_opening = false;
     if (!m_ogg.m_OpenOGG(path)) {
         // The stream player closed what played before it tried.
-        m_startMs = 0;
-        SetState(TransportState::Stopped);
-        // A file that is not audio is passed over in silence, as always; a broken
-        // installation, where the file's decoder cannot be loaded, is said.
-        const fsound::OpenError why = fsound::LastOpenError();
-        if (why.kind == fsound::OpenError::MissingLibrary)
-            ShowMessageBox(QStringLiteral("오류"),
-                           QStringLiteral("이 음악 파일을 재생할 디코더를 불러올 수 없습니다.\n(없는 파일 : %1)")
-                               .arg(QString::fromStdString(why.library)),
-                           MB_ICONHAND);
+        OpenFailed(fsound::LastOpenError());
         return false;
     }
     if (startMs > 0)
@@ -184,25 +199,94 @@ bool Transport::PlayFile(const QString& path, qint64 startMs)
     m_ogg.m_PlayOGG();
     m_ogg.m_SetVolume(VolumeLevel());
     m_startMs = 0;
+    if (fsound::StreamOpening(m_ogg.m_hStream.load())) {
+        // Still being opened: the button shows what was asked for now, the song once
+        // the engine's news says it is open.
+        m_opening = true;
+        m_shownPositionMs = startMs > 0 ? startMs : m_shownPositionMs;
+        SetState(TransportState::Playing);
+        return true;
+    }
+    m_state = TransportState::Playing;
+    SongOpened();
+    return true;
+}
+
+void Transport::SongOpened()
+{
     m_lengthMs = m_ogg.m_GetLengthMs();
+    m_ogg.m_RefreshLength();
     m_ogg.m_GetStreamInfo(m_kbps, m_khz);
     m_outputConnected = fsound::OutputConnected();
     if (!m_outputConnected) {
-        m_ogg.m_ControlOGG(OggPause);
+        if (m_state == TransportState::Playing)
+            m_ogg.m_ControlOGG(OggPause);
         m_waitingForOutput = true;
         m_state = TransportState::Paused;
-    } else {
-        m_state = TransportState::Playing;
     }
     ++m_songNumber;
     emit SongChanged();
     emit StateChanged();
     WatchForEnd();
-    return true;
+}
+
+void Transport::OpenFailed(const fsound::OpenError& why)
+{
+    m_opening = false;
+    m_cued = false;
+    m_startMs = 0;
+    SetState(TransportState::Stopped);
+    // A file that is not audio is passed over in silence, as always; a broken
+    // installation, where the file's decoder cannot be loaded, is said.
+    if (why.kind == fsound::OpenError::MissingLibrary)
+        ShowMessageBox(QStringLiteral("오류"),
+                       QStringLiteral("이 음악 파일을 재생할 디코더를 불러올 수 없습니다.\n(없는 파일 : %1)")
+                           .arg(QString::fromStdString(why.library)),
+                       MB_ICONHAND);
+}
+
+void Transport::TakeSlowOpen()
+{
+    FSOUND_STREAM* stream = m_ogg.m_hStream.load();
+    fsound::OpenError why;
+    if (m_opening) {
+        if (!stream || fsound::StreamOpening(stream))
+            return;
+        if (fsound::StreamOpenFailed(stream, &why)) {
+            const QString failed = m_ogg.m_strFileName;
+            m_ogg.m_strFileName = m_shownPath;  // as after an open that fails at once
+            m_ogg.m_ControlOGG(OggStop);
+            OpenFailed(why);
+            if (m_passingOver) {
+                m_passingOver = false;
+                TryToPlay(PassOver(failed, why), 0);
+            }
+            return;
+        }
+        m_opening = false;
+        if (m_cued)
+            CueOpened(-1);
+        else
+            SongOpened();
+        return;
+    }
+    // The song queued to follow could not be opened after all: this one ends as if
+    // nothing followed, and the end tries the next song again as it does any.
+    if (m_ogg.m_HasQueued() && fsound::StreamOpenFailed(m_ogg.m_hNext, nullptr)) {
+        m_ogg.m_DropQueued(true);
+        fsound::StreamAwaitFollower(stream, false);
+    }
+    // A file opened again to go on after a pause that no longer opens: nothing to hear.
+    if (stream && fsound::StreamOpenFailed(stream, &why)) {
+        m_ogg.m_ControlOGG(OggStop);
+        OpenFailed(why);
+    }
 }
 
 void Transport::Stop()
 {
+    m_opening = false;
+    m_passingOver = false;
     m_endTimer.stop();
     DropQueue(false);
     m_waitingForOutput = false;
@@ -237,20 +321,36 @@ void Transport::Previous()
 
 void Transport::PlayOrPassOver(const QString& path, qint64 startMs, bool backwards)
 {
-    const int bound = m_songs ? m_songs->SongCount() : 0;
-    QString candidate = path;
-    for (int tried = 0; !candidate.isEmpty(); ++tried) {
-        if (PlayFile(candidate, tried == 0 ? startMs : 0))
+    m_passTried = 0;
+    m_passBound = m_songs ? m_songs->SongCount() : 0;
+    m_passBackwards = backwards;
+    TryToPlay(path, startMs);
+}
+
+void Transport::TryToPlay(QString candidate, qint64 startMs)
+{
+    while (!candidate.isEmpty()) {
+        if (PlayFile(candidate, startMs)) {
+            // A file still being opened may yet turn out not to play: the news goes on
+            // from here then.
+            m_passingOver = m_opening;
             return;
-        std::fprintf(stderr, "sorvel: passed over %s: %s\n", FileNameBytes(candidate).constData(),
-                     WhyNotPlayable(candidate).toLocal8Bit().constData());
-        emit SongSkipped(candidate);
-        if (!m_songs || tried + 1 >= bound)
-            break;
-        candidate = backwards ? m_songs->PreviousSong() : m_songs->NextSong();
+        }
+        candidate = PassOver(candidate, fsound::LastOpenError());
+        startMs = 0;
     }
-    if (m_songs && bound > 0)
+}
+
+QString Transport::PassOver(const QString& path, const fsound::OpenError& why)
+{
+    std::fprintf(stderr, "sorvel: passed over %s: %s\n", FileNameBytes(path).constData(),
+                 WhyNotPlayable(path, why).toLocal8Bit().constData());
+    emit SongSkipped(path);
+    if (m_songs && ++m_passTried < m_passBound)
+        return m_passBackwards ? m_songs->PreviousSong() : m_songs->NextSong();
+    if (m_songs && m_passBound > 0)
         ShowNotice(QStringLiteral("목록에서 재생할 수 있는 음악 파일을 찾지 못했습니다."), MB_ICONEXCLAMATION);
+    return {};
 }
 
 bool Transport::CanGoPrevious() const
@@ -261,8 +361,10 @@ bool Transport::CanGoPrevious() const
 void Transport::SeekTo(qint64 ms)
 {
     ms = std::max<qint64>(ms, 0);
-    if (m_lengthMs > 0)
+    if (m_lengthMs > 0 && !m_opening)
         ms = std::min(ms, m_lengthMs);
+    if (m_opening)
+        m_shownPositionMs = ms;
     if (m_state == TransportState::Stopped) {
         m_startMs = ms;
         emit Seeked(ms);
@@ -293,6 +395,8 @@ int Transport::VolumeLevel() const
 
 qint64 Transport::PositionMs() const
 {
+    if (m_opening)
+        return m_shownPositionMs;
     if (m_state == TransportState::Stopped || !m_ogg.m_IsOpen())
         return m_state == TransportState::Stopped ? m_startMs : 0;
     return m_ogg.m_GetTimeMs();
@@ -313,7 +417,7 @@ void Transport::SetState(TransportState state)
 
 void Transport::UpdateLength()
 {
-    if (!m_ogg.m_IsOpen())
+    if (!m_ogg.m_IsOpen() || m_opening)
         return;
     const qint64 length = m_ogg.m_GetLengthMs();
     if (length != m_lengthMs) {
@@ -325,6 +429,7 @@ void Transport::UpdateLength()
 void Transport::TakeEngineNews()
 {
     fsound::TakeNews();
+    TakeSlowOpen();
     UpdateLength();
     const bool connected = fsound::OutputConnected();
     if (connected != m_outputConnected) {
@@ -351,7 +456,7 @@ void Transport::TakeEngineNews()
 void Transport::WatchForEnd()
 {
     m_endTimer.stop();
-    if (m_state != TransportState::Playing || !m_ogg.m_IsOpen())
+    if (m_state != TransportState::Playing || !m_ogg.m_IsOpen() || m_opening)
         return;
     // The next song goes behind this one as soon as this one plays: the output mixes up
     // to a second ahead of what is heard, and a song it reaches the end of with nothing
@@ -411,8 +516,21 @@ void Transport::SongEnded()
                 PlayOrPassOver(next);
             return;
         }
+        const QString ended = m_ogg.m_strFileName;
+        const qint64 endedAtMs = PositionMs();
         m_ogg.m_TakeQueued();
         m_startMs = 0;
+        if (fsound::StreamOpening(m_ogg.m_hStream.load())) {
+            // Its file is still being opened: the song that ended stays shown until it is.
+            m_opening = true;
+            m_shownPath = ended;
+            m_shownPositionMs = endedAtMs;
+            m_passingOver = true;
+            m_passTried = 0;
+            m_passBound = m_songs ? m_songs->SongCount() : 0;
+            m_passBackwards = false;
+            return;
+        }
         m_lengthMs = m_ogg.m_GetLengthMs();
         m_ogg.m_GetStreamInfo(m_kbps, m_khz);
         ++m_songNumber;

@@ -104,7 +104,8 @@ public:
     TransportState State() const { return m_state; }
     // The song that plays, is paused, or played last; empty before the first one. The
     // stream player keeps it, as it reopens that file to go on after a pause.
-    QString SongPath() const { return m_ogg.m_strFileName; }
+    // While a slow file is still being opened, the song before it (its texts stay).
+    QString SongPath() const { return m_opening ? m_shownPath : m_ogg.m_strFileName; }
     // Counts the songs started: a new number at every SongChanged, 0 before the first.
     quint64 SongNumber() const { return m_songNumber; }
     // Where the song is as it is heard: playing, the sound server's delay taken into
@@ -161,6 +162,20 @@ private:
     void DropQueue(bool keepHeard);
     void Resume();
     void UpdateLength();
+    // The song's file is open: its length and rates are read and it is told.
+    void SongOpened();
+    // The file a cue holds is open: it stands at `seekMs` (when not negative), paused.
+    void CueOpened(qint64 seekMs);
+    // The engine finished opening a file that took long: the song is told, or, when it
+    // could not be opened after all, handled as a file that does not open.
+    void TakeSlowOpen();
+    // What a file that does not open leads to: stopped, and a missing decoder said.
+    void OpenFailed(const fsound::OpenError& why);
+    // PlayOrPassOver from `candidate` on, with the round it belongs to kept in m_pass*.
+    void TryToPlay(QString candidate, qint64 startMs);
+    // Tells that `path` was passed over; the song to try next, or empty once the round
+    // has tried every entry (then one box says so).
+    QString PassOver(const QString& path, const fsound::OpenError& why);
     // The engine's news reach TakeEngineNews from the first song on.
     void ListenForNews();
 
@@ -176,6 +191,16 @@ private:
     bool m_outputConnected = true;
     bool m_waitingForOutput = false;  // the song goes on once the sound server is back
     bool m_queueTried = false;  // the song source was asked for this song's follower
+    // A file that takes long to open (a slow disk, a damaged file FFmpeg probes at
+    // length) is opened off this thread: meanwhile the state asked for shows, and the
+    // song, position and length before it stay.
+    bool m_opening = false;
+    bool m_passingOver = false;  // the file being opened was reached by passing over
+    int m_passTried = 0;         // of the round of passing over: songs tried so far,
+    int m_passBound = 0;         // how many there are,
+    bool m_passBackwards = false;  // and which way it goes
+    QString m_shownPath;
+    qint64 m_shownPositionMs = 0;
     bool m_cued = false;        // paused by Cue: the stream has never been played
     QTimer m_endTimer;
     std::unique_ptr<QSocketNotifier> m_news;

@@ -1,5 +1,7 @@
 // The Ogg Vorbis module: libvorbisfile, which places every sample by the stream's
-// granule positions, seeks to the sample and ends where the last page says.
+// granule positions, seeks to the sample and ends where the last page says. A chained
+// file (links of their own, as streams and some rippers write them) plays each link at
+// its own rate and channel layout; positions count in the first link's rate.
 
 #include "DecodeModule.h"
 #include "ModuleEntry.h"
@@ -8,6 +10,7 @@
 #include <vorbis/vorbisfile.h>
 
 #include <algorithm>
+#include <cmath>
 
 namespace fsound {
 
@@ -53,8 +56,28 @@ public:
         }
         m_format.rate = static_cast<int>(info->rate);
         m_format.speakers = vorbisSpeakers(info->channels);
-        const ogg_int64_t total = ov_pcm_total(&m_file, -1);
-        m_length = total >= 0 ? static_cast<std::int64_t>(total) : -1;
+        m_links.clear();
+        m_length = 0;
+        const long links = ov_seekable(&m_file) ? ov_streams(&m_file) : 1;
+        for (long i = 0; i < links && m_length >= 0; ++i) {
+            const vorbis_info* linkInfo = ov_info(&m_file, static_cast<int>(i));
+            const ogg_int64_t pcm = ov_pcm_total(&m_file, static_cast<int>(i));
+            if (!linkInfo || linkInfo->rate < kMinRate || linkInfo->rate > kMaxRate || pcm < 0) {
+                m_length = -1;
+                break;
+            }
+            Link link{m_length, static_cast<std::int64_t>(pcm), linkInfo->rate};
+            link.frames = link.rate == m_format.rate ? link.pcm
+                                                     : std::llround(static_cast<double>(link.pcm) * m_format.rate / link.rate);
+            m_length += link.frames;
+            m_links.push_back(link);
+        }
+        // libvorbisfile leaves a chained file read to its end at open, and would start
+        // with the last link: it is put back at the first sample.
+        if (links > 1 && ov_pcm_seek(&m_file, 0) != 0) {
+            close();
+            return false;
+        }
         m_done = false;
         return true;
     }
@@ -65,13 +88,13 @@ public:
         if (!m_open)
             return;
         frame = std::max<std::int64_t>(frame, 0);
-        m_done = (m_length >= 0 && frame >= m_length) || ov_pcm_seek(&m_file, frame) != 0;
+        m_done = (m_length >= 0 && frame >= m_length) || ov_pcm_seek(&m_file, pcmOf(frame)) != 0;
     }
     bool decode(std::vector<float>& out) override
     {
         if (!m_open || m_done)
             return false;
-        const int channels = m_format.channels();
+        int channels = m_format.channels();
         for (int holes = 0; holes < 64; ++holes) {
             float** pcm = nullptr;
             int section = 0;
@@ -80,8 +103,15 @@ public:
                 continue;  // a gap in the data: decoding goes on after it
             if (frames <= 0)
                 break;
-            // A chained file whose later part has other channels keeps the first's count.
-            const vorbis_info* info = ov_info(&m_file, -1);
+            // The samples are the link's: a link at another rate or layout changes the
+            // format from this decode on.
+            const vorbis_info* info = ov_info(&m_file, section);
+            if (info && info->channels >= 1 && info->channels <= 32 && info->rate >= kMinRate && info->rate <= kMaxRate
+                && (info->channels != channels || info->rate != m_format.rate)) {
+                m_format.rate = static_cast<int>(info->rate);
+                m_format.speakers = vorbisSpeakers(info->channels);
+                channels = info->channels;
+            }
             const int shared = std::min(channels, info ? info->channels : channels);
             const std::size_t base = out.size();
             out.resize(base + static_cast<std::size_t>(frames) * channels, 0.0f);
@@ -96,6 +126,31 @@ public:
     }
 
 private:
+    // One link of a chained file (a plain file has one).
+    struct Link {
+        std::int64_t start = 0;   // where it starts, in the first link's frames
+        std::int64_t pcm = 0;     // its samples at its own rate
+        long rate = 0;
+        std::int64_t frames = 0;  // its length in the first link's frames
+    };
+
+    // The sample of the whole file (libvorbisfile's count, each link at its own rate)
+    // at `frame` of the first link's rate.
+    std::int64_t pcmOf(std::int64_t frame) const
+    {
+        std::int64_t pcmStart = 0;
+        for (const Link& link : m_links) {
+            if (frame < link.start + link.frames) {
+                const std::int64_t into = frame - link.start;
+                return pcmStart + (link.rate == m_links.front().rate
+                                       ? into
+                                       : std::llround(static_cast<double>(into) * link.rate / m_links.front().rate));
+            }
+            pcmStart += link.pcm;
+        }
+        return m_links.empty() ? frame : pcmStart;
+    }
+
     void close()
     {
         if (m_open)
@@ -105,6 +160,7 @@ private:
 
     OggVorbis_File m_file{};
     bool m_open = false;
+    std::vector<Link> m_links;
     SourceFormat m_format;
     std::int64_t m_length = -1;
     bool m_done = false;

@@ -3,6 +3,8 @@
 #include "Library.h"
 #include "ThreadName.h"
 
+#include <chrono>
+#include <future>
 
 #include <sys/eventfd.h>
 
@@ -29,6 +31,7 @@ signed char FSOUND_Init(int mixrate, int maxchannels, unsigned int /*flags*/)
     lib->newsFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     auto listener = [raw] { raw->tellNews(); };
     lib->output = OpenOutput({{}, lib->rate, callback, listener});
+    lib->opener = std::make_unique<OpenThread>();
     lib->decoderThread = std::thread([raw] {
         NameThisThread("sorvel-decoder");
         raw->feed();
@@ -44,16 +47,20 @@ FSOUND_STREAM* FSOUND_Stream_Open(const char* name, unsigned int mode, int /*off
         setOpenError({OpenError::NotAudio, {}});
         return nullptr;
     }
+    // The opener opens it; most files are open within the wait, and the result is as
+    // if opened here. A file that takes longer (a damaged one that FFmpeg probes at
+    // length) gives a handle that is still opening: the news tells when it is done.
     auto stream = std::make_shared<Stream>();
-    if (!stream->decoder.open(name, lib->rate, 2, mode)) {
-        const bool missing = stream->decoder.failure() == OpenFailure::MissingModule;
-        setOpenError({missing ? OpenError::MissingLibrary : OpenError::NotAudio, stream->decoder.failureDetail()});
+    stream->path = name;
+    stream->mode = mode;
+    std::future<void> opened = stream->openedPromise.get_future();
+    lib->opener->post([lib, stream] { lib->open(*stream); });
+    opened.wait_for(std::chrono::milliseconds(g_openWaitMs.load()));
+    if (stream->openState.load(std::memory_order_acquire) == OpenState::Failed) {
+        setOpenError(stream->openError);
         return nullptr;
     }
     setOpenError({});
-    stream->lengthMs = clampToInt(stream->decoder.durationMs());
-    stream->fileBytes = clampToInt(stream->decoder.fileBytes());
-    stream->sampleRate = stream->decoder.sampleRate();
     std::lock_guard guard(lib->streamsMutex);
     const std::uintptr_t id = ++lib->nextId;
     lib->streams.emplace(id, std::move(stream));
@@ -105,6 +112,7 @@ signed char FSOUND_Stream_Stop(FSOUND_STREAM* handle)
         stream = std::move(it->second);
         lib->streams.erase(it);
     }
+    stream->abandoned.store(true);
     bool wasPlaying = false;
     {
         OutputLock guard(lib->output);
@@ -135,19 +143,10 @@ signed char FSOUND_Stream_SetTime(FSOUND_STREAM* handle, int ms)
     if (!stream)
         return 0;
     ms = std::max(ms, 0);
-    {
-        std::lock_guard decodeGuard(stream->decodeMutex);
-        stream->decoder.seekMs(ms);
-        stream->pending.clear();
-        stream->pendingPos = 0;
-        stream->decoderFinished = false;
-        OutputLock guard(lib->output);
-        stream->ring.reset();
-        stream->pushedFrames.store(0);
-        stream->consumedFrames.store(0);
-        stream->startMs.store(ms);
-        stream->decodeDone.store(false);
-    }
+    // The decoder thread seeks (a damaged file can keep it seconds); from now on the
+    // stream is silent and stands at the target until it has.
+    stream->seekMs.store(ms, std::memory_order_release);
+    stream->seekAsked.fetch_add(1, std::memory_order_acq_rel);
     if (stream->playing.load())
         lib->output.discardQueued();
     // A paused stream stays where it was put, and goes on from there.
@@ -164,6 +163,8 @@ int FSOUND_Stream_GetTime(FSOUND_STREAM* handle)
         return 0;
     if (const std::int64_t frozen = stream->frozenMs.load(); frozen >= 0)
         return clampToInt(frozen);
+    if (stream->seeking())
+        return clampToInt(stream->seekMs.load(std::memory_order_acquire));
     // What was handed to the device less what it has not played yet, and never more than
     // the stream really holds: the length a file states does not move the position.
     return clampToInt(stream->startMs.load() + progressOf(*lib, *stream).audible() * 1000 / lib->rate);
@@ -176,22 +177,22 @@ int FSOUND_Stream_GetLengthMs(FSOUND_STREAM* handle)
         return 0;
     // Once everything is decoded the real length is known; a header that stated more,
     // less or nothing gives way to it.
-    if (stream->decodeDone.load(std::memory_order_acquire))
+    if (stream->ready() && stream->decodeDone.load(std::memory_order_acquire))
         return clampToInt(stream->startMs.load()
                           + stream->pushedFrames.load(std::memory_order_acquire) * 1000 / lib->rate);
-    return stream->lengthMs;
+    return stream->lengthMs.load(std::memory_order_acquire);
 }
 
 int FSOUND_Stream_GetLength(FSOUND_STREAM* handle)
 {
     auto stream = lookUp(handle).second;
-    return stream ? stream->fileBytes : 0;
+    return stream ? stream->fileBytes.load(std::memory_order_acquire) : 0;
 }
 
 int fsound::StreamSampleRate(FSOUND_STREAM* handle)
 {
     auto stream = lookUp(handle).second;
-    return stream ? stream->sampleRate : 0;
+    return stream ? stream->sampleRate.load(std::memory_order_acquire) : 0;
 }
 
 signed char FSOUND_SetPaused(int channel, signed char paused)
@@ -218,7 +219,9 @@ signed char FSOUND_SetPaused(int channel, signed char paused)
         // how much of that was not heard.
         lib->syncOutputPause();
         for (Stream* stream : changed)
-            stream->frozenMs.store(stream->startMs.load() + progressOf(*lib, *stream).audible() * 1000 / lib->rate);
+            stream->frozenMs.store(stream->seeking() ? stream->seekMs.load()
+                                                     : stream->startMs.load()
+                                                           + progressOf(*lib, *stream).audible() * 1000 / lib->rate);
     } else {
         for (Stream* stream : changed)
             stream->frozenMs.store(-1);
@@ -271,7 +274,7 @@ int FSOUND_GetFrequency(int channel)
     OutputLock guard(lib->output);
     for (Stream* stream : lib->channels)
         if (stream && stream->playing.load() && ++seen == wanted)
-            return stream->sampleRate;
+            return stream->sampleRate.load(std::memory_order_acquire);
     return 0;
 }
 

@@ -6,12 +6,17 @@
 // Threads, by the names used everywhere in the engine (in brackets the name the system
 // shows, ThreadName.h):
 // - window: the Qt GUI thread. Calls every function here; owns COgg and the streams'
-//   handles. Never decodes more than one bounded chunk (open, seek). Opens and closes
-//   the output, and is the only thread that says anything on stderr.
+//   handles. Never opens, probes, decodes or seeks a file: it asks, and waits at most a
+//   few milliseconds for an open (FSOUND_Stream_Open); never takes a decodeMutex. Opens
+//   and closes the output, and is the only thread that says anything on stderr.
+// - opener [sorvel-opener]: OpenThread. Opens each stream's decoder (probing, headers,
+//   the first chunk) under the stream's decodeMutex, one file at a time, then tells the
+//   news and wakes the decoder thread. Sleeps while nothing is to be opened.
 // - spectrum [sorvel-spectrum]: TOggThread. Calls FSOUND_DSP_GetSpectrum only; owns
 //   COgg's frame memory and hands frames to the SpectrumFrameSink under the sink's lock.
-// - decoder [sorvel-decoder]: the library's one decoding thread. Owns each stream's Decoder
-//   (under the stream's decodeMutex) and is the only writer of the sample rings.
+// - decoder [sorvel-decoder]: the library's one decoding thread. Owns each opened stream's
+//   Decoder (under the stream's decodeMutex), makes the seeks the window thread asked for
+//   and is the only writer of the sample rings.
 // - device callback: the output's own thread (SDL's, PulseAudio's mainloop
 //   [sorvel-pulse], or the silent sink's [sorvel-silent]). Only copies from the rings,
 //   applies the gain, pads with silence and counts frames; never allocates, logs,
@@ -22,12 +27,12 @@
 // Start-up (PlaybackEngine, made by the program before its windows): SetOutputDevice
 // with the device the settings name, then FSOUND_Init before any other call: it opens
 // the output (the first driver that opens, on the named device or else its default)
-// and starts the decoder thread. The spectrum thread starts after it, once the strip
-// has given its background (PlaybackEngine::StartSpectrum).
+// and starts the opener and the decoder thread. The spectrum thread starts after it,
+// once the strip has given its background (PlaybackEngine::StartSpectrum).
 // Shut-down (PlaybackEngine's end, after the windows): the spectrum thread is joined
-// (COgg's destructor) before fsound::Shutdown, which joins the decoder, then closes the
-// output (its device callback has stopped for good when the driver's close returns),
-// then frees the streams.
+// (COgg's destructor) before fsound::Shutdown, which joins the opener (after the open
+// under way), then the decoder, then closes the output (its device callback has stopped
+// for good when the driver's close returns), then frees the streams.
 //
 // Handles are opaque. A null handle means "no stream"; a handle that was stopped is
 // forgotten by the library and every function treats it like a null handle.
@@ -59,13 +64,18 @@ constexpr int FSOUND_SPECTRUM_BINS = 512;
 signed char FSOUND_Init(int mixrate, int maxchannels, unsigned int flags);
 
 // A stream for the file, or null when it cannot be opened as audio (missing, empty
-// path, not a regular file, not audio).
+// path, not a regular file, not audio, no sound in it). The file is opened off the
+// calling thread; a file that takes longer than a few milliseconds gives a stream that
+// is still opening (fsound::StreamOpening), which may be played, sought, queued and
+// stopped meanwhile: it is silent, its length is 0, and the news tells when the open is
+// done or failed (fsound::StreamOpenFailed).
 FSOUND_STREAM* FSOUND_Stream_Open(const char* name, unsigned int mode, int offset, int length);
 // Starts the stream on a free channel; returns the channel, or -1.
 int FSOUND_Stream_Play(int channel, FSOUND_STREAM* stream);
 // Stops the stream and releases it; the handle is invalid afterwards.
 signed char FSOUND_Stream_Stop(FSOUND_STREAM* stream);
 // Moves the stream to the position; before play it sets where playback starts.
+// The decoder thread seeks: meanwhile the stream is silent and its position is the target.
 signed char FSOUND_Stream_SetTime(FSOUND_STREAM* stream, int ms);
 // The position that is audible now, in ms: what the device (for a sound server, the sink)
 // has played, not what was handed to it. 0 for a null handle. Monotonic while playing;
@@ -173,6 +183,19 @@ struct OpenError {
     std::string library;  // a file name such as "libmpg123.so.0" or "libsorvel_ffmpeg.so"
 };
 OpenError LastOpenError();
+
+// The stream's file is still being opened (see FSOUND_Stream_Open).
+bool StreamOpening(FSOUND_STREAM* stream);
+// The open of a stream handed back while still opening has failed; `why` (may be null)
+// says why. The caller stops the stream. False while opening, once open, for null.
+bool StreamOpenFailed(FSOUND_STREAM* stream, OpenError* why);
+// Tests: while held, files are not opened (an open under way finishes), so a test can
+// see what happens while one is slow.
+void HoldOpensForTests(bool hold);
+// Tests: how long FSOUND_Stream_Open waits for the open (8 ms unless set; kept across
+// FSOUND_Init and Shutdown). Tests that do not look at slow opens wait long, so that a
+// loaded machine or a sanitizer gives them the result at once.
+void SetOpenWaitForTests(int ms);
 
 // Opens what every song needs whatever its format (the spectrum's transform) on the
 // decoder thread now, so that the first song does not wait for it. The program asks once

@@ -33,6 +33,9 @@ protected:
         std::ofstream(QString(modules + "/libsorvel_flac.so").toStdString()) << "not a library";
         fsound::UseModuleFolder(modules.toStdString());
         ::setenv("SDL_AUDIODRIVER", "dummy", 0);
+        // The failures are asked for as they happen: however loaded the machine, the
+        // open's result comes back from FSOUND_Stream_Open itself.
+        fsound::SetOpenWaitForTests(10000);
         FSOUND_Init(44100, 32, 0);
     }
     static void TearDownTestSuite()

@@ -79,4 +79,47 @@ TEST(SdlOutput, SongStartsInTheDevicesFirstBuffer)
     EXPECT_LT(fewest, kAllowedSilence) << "frames of silence before the song, at the best of three starts";
 }
 
+// A damaged file's decoder can hand over samples far past full scale, NaN or infinity.
+// What reaches the device never passes the level the volume allows, and is never NaN.
+TEST(SdlOutput, DamagedSamplesNeverPassTheVolumesLevel)
+{
+    QTemporaryDir dir;
+    // A Sun AU file of 32-bit float samples: FFmpeg hands them over as they are.
+    const std::string wav = dir.filePath(QStringLiteral("wild.au")).toStdString();
+    {
+        const float wild[] = {1e8f, -1e8f, NAN, INFINITY, -INFINITY, 0.5f, 3.0f, -0.25f};
+        const std::uint32_t frames = 44100;
+        std::ofstream out(wav, std::ios::binary);
+        auto put = [&out](std::uint32_t v) {
+            const char bytes[4] = {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+            out.write(bytes, 4);
+        };
+        out.write(".snd", 4), put(24), put(frames * 8), put(6), put(44100), put(2);
+        for (std::uint32_t i = 0; i < frames * 2; ++i) {
+            std::uint32_t bits;
+            std::memcpy(&bits, &wild[i % 8], 4);
+            put(bits);
+        }
+    }
+    const std::string device = dir.filePath(QStringLiteral("device.raw")).toStdString();
+    ::setenv("SDL_AUDIODRIVER", "disk", 1);
+    ::setenv("SDL_DISKAUDIOFILE", device.c_str(), 1);
+    ASSERT_EQ(FSOUND_Init(44100, 32, 0), 1);
+    FSOUND_STREAM* stream = FSOUND_Stream_Open(wav.c_str(), 0x130, 0, 0);
+    ASSERT_NE(stream, nullptr);
+    FSOUND_SetVolume(FSOUND_ALL, 25);
+    FSOUND_Stream_Play(FSOUND_FREE, stream);
+    ASSERT_TRUE(waitFor([&] { return FSOUND_Stream_GetTime(stream) >= 300; }, 3s));
+    FSOUND_Stream_Stop(stream);
+    fsound::Shutdown();
+    const std::vector<float> heard = deviceSound(device);
+    float loudest = 0;
+    for (const float sample : heard) {
+        ASSERT_TRUE(std::isfinite(sample));
+        loudest = std::max(loudest, std::fabs(sample));
+    }
+    EXPECT_LE(loudest, 25.0f / 255.0f + 1e-6f);
+    EXPECT_GT(loudest, 0.9f * 25.0f / 255.0f) << "the song was heard";
+}
+
 } // namespace

@@ -8,6 +8,8 @@ extern "C" {
 }
 
 #include <cmath>
+#include <cstdlib>
+#include <iterator>
 #include <cstdio>
 #include <fstream>
 #include <memory>
@@ -307,6 +309,78 @@ bool OverwriteBigEndian32(const std::string& path, std::size_t offset, std::uint
     file.seekp(static_cast<std::streamoff>(offset));
     file.write(bytes, 4);
     return static_cast<bool>(file);
+}
+
+std::string EncodeWithTool(const std::string& wav, const std::string& kind, const std::string& stem)
+{
+    const auto slash = wav.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? std::string(".") : wav.substr(0, slash);
+    struct Tool {
+        const char* kind;
+        const char* ext;
+        const char* command;  // %1 the WAV, %2 the output
+    };
+    static const Tool tools[] = {
+        {"lame", "mp3", "lame --quiet -b 192 '%1' '%2'"},
+        {"lame-bare", "mp3", "lame --quiet -t -b 192 '%1' '%2'"},
+        {"flac", "flac", "flac --silent --force -o '%2' '%1'"},
+        {"oggenc", "ogg", "oggenc --quiet -q 5 -o '%2' '%1'"},
+        {"opusenc", "opus", "opusenc --quiet --bitrate 128 '%1' '%2'"},
+        {"ffmpeg-m4a", "m4a", "ffmpeg -nostdin -loglevel error -y -i '%1' -c:a aac -b:a 128k '%2'"},
+        {"ffmpeg-ac3", "ac3", "ffmpeg -nostdin -loglevel error -y -i '%1' -c:a ac3 -b:a 192k '%2'"},
+    };
+    for (const Tool& tool : tools) {
+        if (kind != tool.kind)
+            continue;
+        const std::string out = folder + "/" + stem + "." + tool.ext;
+        std::string command = tool.command;
+        command.replace(command.find("%1"), 2, wav);
+        command.replace(command.find("%2"), 2, out);
+        command += " >/dev/null 2>&1";
+        return std::system(command.c_str()) == 0 ? out : std::string();
+    }
+    return {};
+}
+
+bool ScrambleBytes(const std::string& path, std::size_t offset, std::size_t count, std::uint32_t seed)
+{
+    std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+    if (!file)
+        return false;
+    std::string bytes(count, '\0');
+    for (char& byte : bytes) {
+        seed = seed * 1664525u + 1013904223u;
+        byte = static_cast<char>(seed >> 24);
+    }
+    file.seekp(static_cast<std::streamoff>(offset));
+    file.write(bytes.data(), static_cast<std::streamsize>(count));
+    return static_cast<bool>(file);
+}
+
+bool PutByte(const std::string& path, std::size_t offset, std::uint8_t value)
+{
+    std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+    if (!file)
+        return false;
+    file.seekp(static_cast<std::streamoff>(offset));
+    file.put(static_cast<char>(value));
+    return static_cast<bool>(file);
+}
+
+long long FindBytes(const std::string& path, const std::string& needle, std::size_t from)
+{
+    std::ifstream in(path, std::ios::binary);
+    const std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const auto at = data.find(needle, from);
+    return at == std::string::npos ? -1 : static_cast<long long>(at);
+}
+
+bool AppendFile(const std::string& path, const std::string& tail)
+{
+    std::ifstream in(tail, std::ios::binary);
+    std::ofstream out(path, std::ios::binary | std::ios::app);
+    out << in.rdbuf();
+    return static_cast<bool>(in) && static_cast<bool>(out);
 }
 
 } // namespace fixtures

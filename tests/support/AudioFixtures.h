@@ -47,4 +47,18 @@ bool WriteRandomBytes(const std::string& path, std::size_t bytes, std::uint32_t 
 // Copies the first `bytes` bytes of `from` to `to`.
 bool Truncate(const std::string& from, const std::string& to, std::size_t bytes);
 
+// Encodes a WAV with the command-line encoders Debian ships, as a listener's files are
+// made: "lame" (MP3 with its LAME/Xing header), "lame-bare" (no header at all),
+// "flac", "oggenc", "opusenc", "ffmpeg-m4a" (AAC in MP4), "ffmpeg-ac3". The output goes
+// beside the WAV with the tool's extension (`stem` names it). Empty on failure.
+std::string EncodeWithTool(const std::string& wav, const std::string& kind, const std::string& stem = "encoded");
+
+// Damage: overwrites `count` bytes at `offset` with pseudo-random ones, or sets one byte.
+bool ScrambleBytes(const std::string& path, std::size_t offset, std::size_t count, std::uint32_t seed);
+bool PutByte(const std::string& path, std::size_t offset, std::uint8_t value);
+// Offset of the first `needle` in the file at or after `from`, or -1.
+long long FindBytes(const std::string& path, const std::string& needle, std::size_t from = 0);
+// Appends the bytes of `tail` to `path` (two Ogg files joined: a chained Ogg).
+bool AppendFile(const std::string& path, const std::string& tail);
+
 } // namespace fixtures

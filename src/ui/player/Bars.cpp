@@ -50,7 +50,11 @@ QString KbpsText(int kbps)
 
 QString KhzText(int khz)
 {
-    return QString::asprintf("%2dKH", khz % 100);
+    // The label holds four characters: rates of 100 kHz and more keep all three digits
+    // and drop the H, so 176.4 kHz never reads as 76.
+    if (khz >= 100)
+        return QString::asprintf("%dK", std::min(khz, 999));
+    return QString::asprintf("%2dKH", std::max(khz, 0));
 }
 
 int NextTitleLeft(bool reset, int left, int titleWidth, int stripWidth)

@@ -21,7 +21,7 @@ int MsUntilNextSecond(std::int64_t timeMs);
 int MsUntilKnobMoves(int range, std::int64_t timeMs, std::int64_t lengthMs);
 // The position as a screen reader says it: "1:41 of 3:20" (hours when the song has them).
 QString PositionWords(std::int64_t positionMs, std::int64_t lengthMs);
-// "%3dKB" of kbps modulo 1000 and "%2dKH" of kHz modulo 100.
+// "%3dKB" of kbps modulo 1000; "%2dKH" of kHz, or "%dK" from 100 kHz on (176.4 kHz: "176K").
 QString KbpsText(int kbps);
 QString KhzText(int khz);
 // Next left of the title label: a title wider than the strip creeps left one pixel a

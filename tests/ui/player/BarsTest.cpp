@@ -50,7 +50,8 @@ TEST(StreamLabels, PaddedAndWrapped)
     EXPECT_EQ(bars::KbpsText(1411), "411KB");
     EXPECT_EQ(bars::KhzText(44), "44KH");
     EXPECT_EQ(bars::KhzText(8), " 8KH");
-    EXPECT_EQ(bars::KhzText(192), "92KH");
+    EXPECT_EQ(bars::KhzText(176), "176K") << "three digits are never cut to two";
+    EXPECT_EQ(bars::KhzText(384), "384K");
 }
 
 TEST(TitleScroll, LongTitlesCreepAndWrapShortOnesStayCentred)

@@ -90,7 +90,7 @@ TEST_F(StripLook, NoTextIsClipped)
 
     const std::pair<QLabel*, QStringList> cases[] = {
         {form->LKBPS, {"128KB", "320KB", "411KB", " 64KB"}},
-        {form->LFrequency, {"44KH", "48KH", " 8KH"}},
+        {form->LFrequency, {"44KH", "48KH", " 8KH", "176K", "384K"}},
         {form->LTime, {"00:00-00:00", "59:59-59:59", "01:05-03:40"}},
     };
     for (const auto& [label, texts] : cases)
