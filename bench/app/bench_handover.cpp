@@ -246,13 +246,14 @@ int main(int argc, char** argv)
         songArgs.push_back(name);
     }
 
-    if (App.CheckRunningInstance({})) {
+    auto cmain = std::make_unique<CMain>();
+    if (cmain->CheckRunningInstance({})) {
         std::fprintf(stderr, "another copy answered at the private socket\n");
         return 1;
     }
     int code = 0;
     {
-        Program program(App.TakeHandOverSocket());
+        Program program(std::move(cmain));
         program.Start({});
         settle(1500);
         Probe probe(&program.Player());

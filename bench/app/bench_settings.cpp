@@ -46,18 +46,20 @@ void writeRandomFile(const QString& path, qint64 size)
 
 void measure(const char* name, const QString& ini, qint64 size)
 {
+    G_STRUCT_tag settings;
+    CMain app;
     std::vector<double> ms;
     for (int run = 0; run < 5; ++run) {
         QElapsedTimer clock;
         clock.start();
-        App.LoadSettings();
+        app.LoadSettings(settings);
         ms.push_back(clock.nsecsElapsed() / 1e6);
     }
     std::sort(ms.begin(), ms.end());
-    App.SaveSettings();
+    app.SaveSettings(settings);
     const qint64 once = QFile(ini).size();
-    App.LoadSettings();
-    App.SaveSettings();
+    app.LoadSettings(settings);
+    app.SaveSettings(settings);
     std::printf("%-22s %9lld bytes  load %8.3f ms  peak RSS %6ld KiB  after a save %lld bytes, after two %lld\n",
                 name, static_cast<long long>(size), ms[2], peakKiB(), static_cast<long long>(once),
                 static_cast<long long>(QFile(ini).size()));

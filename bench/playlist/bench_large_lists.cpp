@@ -209,8 +209,6 @@ int child(const QString& mode, const QString& root)
 {
     QTemporaryDir programFolder;
     SetProgramFolderOverride(programFolder.path());
-    Settings.PlayListW = 400;
-    Settings.PlayListH = 600;
     const bool list = mode == QLatin1String("list");
     QStringList first, second;
     for (int folder = 0; folder < kFolders; ++folder)
@@ -218,7 +216,7 @@ int child(const QString& mode, const QString& root)
     int boxes = 0;
     SetMessageBoxHandler([&boxes](const QString&, const QString&, int) { return ++boxes, IDOK; });
     {
-        Program program(-1);
+        Program program;
         const long before = residentKb();
         std::map<int, Clock::time_point> passed;
         std::vector<double> firstWaits, secondWaits;

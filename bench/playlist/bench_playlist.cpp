@@ -10,6 +10,7 @@
 //     stretch meanwhile (goal < 100 ms: the window answers throughout).
 
 #include "AppFolder.h"
+#include "Cmain.h"
 #include "G.h"
 #include "Main.h"
 #include "Panel.h"
@@ -67,15 +68,15 @@ double median(std::vector<double> values)
 struct Window {
     Window()
     {
-        Settings.PlayListX = 0;
-        Settings.PlayListY = 0;
-        Settings.PlayListW = 400;
-        Settings.PlayListH = 600;
-        form = std::make_unique<TFormPlayList>(model);
+        settings.PlayListW = 400;
+        settings.PlayListH = 600;
+        form = std::make_unique<TFormPlayList>(model, settings, app);
         form->show();
         QApplication::processEvents();
     }
-    PlaylistModel model;
+    G_STRUCT_tag settings;
+    CMain app;
+    PlaylistModel model{app.FileProblems};
     std::unique_ptr<TFormPlayList> form;
 };
 
@@ -156,8 +157,8 @@ int child(int argc, char** argv, const QString& folder)
     {
         StripWithEngine strip;
         TFormMain& formMain = strip.form;
-        PlaylistModel model;
-        TFormPlayList formPlayList(model);
+        PlaylistModel model(strip.app.FileProblems);
+        TFormPlayList formPlayList(model, strip.settings, strip.app);
         BothPainted watcher(clock);
         formMain.PanelBack->installEventFilter(&watcher);
         formPlayList.TreeView(1)->viewport()->installEventFilter(&watcher);

@@ -1,6 +1,6 @@
 #include "Desktop.h"
 
-#include "Cmain.h"
+#include "SaveProblems.h"
 #include "Main.h"
 #include "MediaControl.h"
 #include "Mpris.h"
@@ -100,8 +100,12 @@ private:
 };
 
 DesktopIntegration::DesktopIntegration(Transport& transport, TFormMain& formMain, TFormPlayList& formPlayList,
-                                       HandOverServer& handOver)
-    : m_transport(transport), m_formMain(formMain), m_formPlayList(formPlayList), m_handOver(handOver)
+                                       HandOverServer& handOver, SaveProblems& fileProblems)
+    : m_transport(transport)
+    , m_formMain(formMain)
+    , m_formPlayList(formPlayList)
+    , m_handOver(handOver)
+    , m_fileProblems(fileProblems)
 {
 }
 
@@ -131,7 +135,7 @@ void DesktopIntegration::Start(const QStringList& paths)
     m_shutdown = std::make_unique<ShutdownRequests>();
     // A signal or the session's end: nobody is there to answer a box.
     m_shutdown->OnRequest = [this](const char*) {
-        App.FileProblems.SetBoxesAllowed(false);
+        m_fileProblems.SetBoxesAllowed(false);
         m_formMain.close();
     };
 

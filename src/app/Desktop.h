@@ -12,15 +12,16 @@ class HandOverServer;
 class MprisService;
 class PlayerMedia;
 class ShutdownRequests;
+class SaveProblems;
 class TFormMain;
 class TFormPlayList;
 class Transport;
 
 class DesktopIntegration {
 public:
-    // The windows and the server must outlive this object.
+    // The windows, the server and `fileProblems` must outlive this object.
     DesktopIntegration(Transport& transport, TFormMain& formMain, TFormPlayList& formPlayList,
-                       HandOverServer& handOver);
+                       HandOverServer& handOver, SaveProblems& fileProblems);
     ~DesktopIntegration();
     DesktopIntegration(const DesktopIntegration&) = delete;
     DesktopIntegration& operator=(const DesktopIntegration&) = delete;
@@ -37,6 +38,7 @@ private:
     TFormMain& m_formMain;
     TFormPlayList& m_formPlayList;
     HandOverServer& m_handOver;
+    SaveProblems& m_fileProblems;
     std::unique_ptr<PlayerMedia> m_media;
     std::unique_ptr<MprisService> m_mpris;
     std::unique_ptr<ShutdownRequests> m_shutdown;

@@ -158,10 +158,10 @@ private:
     bool m_visible = false;
 };
 
-Program::Program(int handOverSocket)
+Program::Program(std::unique_ptr<CMain> app) : m_app(std::move(app))
 {
     SetMessageBoxPresenter(showWindowMessageBox);
-    m_handOver = std::make_unique<HandOverServer>(handOverSocket);
+    m_handOver = std::make_unique<HandOverServer>(m_app->TakeHandOverSocket());
     // The docking manager outlives both windows.
     m_windowSystem = std::make_unique<QtWindowSystem>();
     m_magnetic = std::make_unique<TMagnetic>(*m_windowSystem);
@@ -170,14 +170,14 @@ Program::Program(int handOverSocket)
     // all use it. Its output is open (idle) from here on, on the device the settings name.
     m_engine = std::make_unique<PlaybackEngine>(StoredOutputDevice());
     Transport& transport = m_engine->TheTransport();
-    m_playlist = std::make_unique<PlaylistModel>();
+    m_playlist = std::make_unique<PlaylistModel>(m_app->FileProblems);
     // The player window loads the settings the playlist window is placed by.
-    m_formMain = std::make_unique<TFormMain>(transport, m_engine->FrameSink());
+    m_formMain = std::make_unique<TFormMain>(transport, m_engine->FrameSink(), m_settings, *m_app);
     m_formMain->SetDocking(m_magnetic.get());
     // The spectrum is drawn over the strip's own picture.
     m_engine->SetSpectrumBack(m_formMain->SpectrumBackBits());
     m_engine->StartSpectrum();
-    m_formPlayList = std::make_unique<TFormPlayList>(*m_playlist);
+    m_formPlayList = std::make_unique<TFormPlayList>(*m_playlist, m_settings, *m_app);
     TFormMain* formMain = m_formMain.get();
     m_formPlayList->OnDestroy = [formMain](QWidget* window) { formMain->RemoveFromMagnetic(window); };
     m_link = std::make_unique<PlayListLink>(*m_playlist, *m_formPlayList);
@@ -205,7 +205,8 @@ Program::Program(int handOverSocket)
     m_trayIcon->SetIconVisible(true);
     formMain->TrayIcon = m_trayIcon.get();
 
-    m_desktop = std::make_unique<DesktopIntegration>(transport, *formMain, *m_formPlayList, *m_handOver);
+    m_desktop = std::make_unique<DesktopIntegration>(transport, *formMain, *m_formPlayList, *m_handOver,
+                                                     m_app->FileProblems);
 }
 
 Program::~Program()
@@ -250,8 +251,9 @@ void Program::Start(const QStringList& paths)
     // Once the windows show: what start-up found wrong with the files, and a list that
     // could not be written last time.
     TFormPlayList* formPlayList = m_formPlayList.get();
-    QTimer::singleShot(0, m_formMain.get(), [formPlayList] {
-        App.FileProblems.ShowStartNotices();
+    SaveProblems* fileProblems = &m_app->FileProblems;
+    QTimer::singleShot(0, m_formMain.get(), [formPlayList, fileProblems] {
+        fileProblems->ShowStartNotices();
         formPlayList->OfferKeptList();
     });
     // What every song needs (the spectrum's transform) is opened on the decoder thread
@@ -261,12 +263,12 @@ void Program::Start(const QStringList& paths)
 
 void Program::carryOn()
 {
-    const QString path = Settings.SongPath;
+    const QString path = m_settings.SongPath;
     struct stat info {};
     if (path.isEmpty() || ::stat(FileNameBytes(path).constData(), &info) != 0 || !S_ISREG(info.st_mode))
         return;
-    m_link->CueEntry(Settings.SongPage, Settings.SongEntry, path);
-    m_engine->TheTransport().Cue(path, Settings.SongPositionMs);
+    m_link->CueEntry(m_settings.SongPage, m_settings.SongEntry, path);
+    m_engine->TheTransport().Cue(path, m_settings.SongPositionMs);
 }
 
 int Program::Run(int argc, char** argv)
@@ -278,7 +280,8 @@ int Program::Run(int argc, char** argv)
         return code;
     // A copy already running is told to come forward (and given the paths), and this
     // one ends.
-    if (App.CheckRunningInstance(paths))
+    auto cmain = std::make_unique<CMain>();
+    if (cmain->CheckRunningInstance(paths))
         return 1;
     // From here on SIGTERM, SIGINT and SIGHUP close the program as its window does,
     // even when they come while it is still starting.
@@ -299,7 +302,7 @@ int Program::Run(int argc, char** argv)
 
     int result = 0;
     {
-        Program program(App.TakeHandOverSocket());
+        Program program(std::move(cmain));
         program.Start(paths);
         result = QApplication::exec();
     }

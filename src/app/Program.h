@@ -6,6 +6,9 @@
 // handed what they show and never make or end an engine object or the model. `main`
 // makes one inside a QApplication; tests build it the same way. Window thread only.
 
+#include "Cmain.h"
+#include "G.h"
+
 #include <QStringList>
 
 #include <memory>
@@ -25,9 +28,9 @@ class Transport;
 
 class Program {
 public:
-    // `handOverSocket` is the listening socket of the single-instance check (-1: none).
-    // Installs the windows' message boxes.
-    explicit Program(int handOverSocket);
+    // `app` is the one that made the single-instance check; its listening socket (if it
+    // bound one) goes to the hand-over server. Installs the windows' message boxes.
+    explicit Program(std::unique_ptr<CMain> app = std::make_unique<CMain>());
     // The playlist window goes first (it writes "Temprary.txt"), then the player (it
     // writes the settings, with the playlist window's last geometry).
     ~Program();
@@ -54,6 +57,12 @@ private:
     // Holds the song heard at the last exit, paused where it was.
     void carryOn();
 
+    // What "Sorvel.ini" holds: the player window loads it, both windows are placed by it,
+    // and the player writes it.
+    G_STRUCT_tag m_settings;
+    // Reads and writes the settings, sets the master volume, and hears what the program's
+    // files lack; it outlives everything below.
+    std::unique_ptr<CMain> m_app;
     // In order of creation; the destructor undoes it in the order the windows need.
     std::unique_ptr<HandOverServer> m_handOver;
     std::unique_ptr<QtWindowSystem> m_windowSystem;

@@ -2,8 +2,6 @@
 
 #include "Diagnostics.h"
 
-G_STRUCT_tag Settings;
-
 MessageSeam& MessageSeamInstance()
 {
     static MessageSeam seam;

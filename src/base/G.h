@@ -1,11 +1,13 @@
 #pragma once
-// The process-wide shared record and the message-box helpers.
+// The settings record and the message-box helpers.
 // Everything here is used on the user-interface thread only.
 
 #include <QString>
 #include <cstdint>
 #include <functional>
 
+// What "Sorvel.ini" holds. The program owns the one record it loads at start and writes
+// at exit, and hands it to the windows that place themselves by it.
 struct G_STRUCT_tag {
     std::uint8_t Reserved = 0;   // first byte, not used by any operation
     bool ViewPlayList = false;   // playlist window was showing at the last exit
@@ -31,8 +33,6 @@ struct G_STRUCT_tag {
     // Songs play at the loudness their ReplayGain tags state (the popup menu's switch).
     bool ReplayGain = true;
 };
-
-extern G_STRUCT_tag Settings;
 
 // Message-box flags of the original desktop, as the callers pass them.
 enum MessageBoxFlags : int {
@@ -70,7 +70,7 @@ void SetMessageBoxHandler(MessageBoxHandler handler);
 // Where the boxes of the functions above go. They are free functions that any layer calls
 // without being handed anything, so the seam is the one object below the windows that is
 // reached from everywhere: through `MessageSeamInstance`, which only this file's functions
-// call (tests/base/one_accessor_check.sh lists its callers).
+// call (tests/one_accessor_check.sh lists its callers).
 struct MessageSeam {
     MessageBoxPresenter presenter;
     MessageBoxHandler handler;

@@ -7,7 +7,7 @@
 // Pure functions over rectangles, no window system: the caller passes the work areas of
 // its screens (QScreen::availableGeometry()), the primary screen's first.
 //
-//   const StoredRect stored{Settings.MainX, Settings.MainY, width(), height()};
+//   const StoredRect stored{settings.MainX, settings.MainY, width(), height()};
 //   move(FitIntoWorkArea(stored, ChooseWorkArea(stored, workAreas)).topLeft());
 
 #include <QList>

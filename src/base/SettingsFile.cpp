@@ -39,26 +39,26 @@ double readExactVolume(const ProfileFile& ini)
 
 } // namespace
 
-void LoadSettingsFile()
+void LoadSettingsFile(G_STRUCT_tag& settings)
 {
     const ProfileFile ini(settingsPath());
-    Settings.ViewPlayList = ini.ReadBool(kControl, QStringLiteral("ViewPlayList"), true);
-    Settings.MainX = ini.ReadInteger(kData, QStringLiteral("MainX"), 200);
-    Settings.MainY = ini.ReadInteger(kData, QStringLiteral("MainY"), 100);
-    Settings.PlayListX = ini.ReadInteger(kData, QStringLiteral("PlayListX"), 200);
-    Settings.PlayListY = ini.ReadInteger(kData, QStringLiteral("PlayListY"), 200);
-    Settings.PlayListW = ini.ReadInteger(kData, QStringLiteral("PlayListW"), 400);
-    Settings.PlayListH = ini.ReadInteger(kData, QStringLiteral("PlayListH"), 600);
-    Settings.Volume = ini.ReadInteger(kData, QStringLiteral("Volume"), 30);
-    Settings.ExactVolume = readExactVolume(ini);
-    Settings.SongPath = decodedName(ini.ReadString(kData, QStringLiteral("SongPath"), QString()));
-    Settings.SongPage = ini.ReadInteger(kData, QStringLiteral("SongPage"), 0);
-    Settings.SongEntry = ini.ReadInteger(kData, QStringLiteral("SongEntry"), -1);
+    settings.ViewPlayList = ini.ReadBool(kControl, QStringLiteral("ViewPlayList"), true);
+    settings.MainX = ini.ReadInteger(kData, QStringLiteral("MainX"), 200);
+    settings.MainY = ini.ReadInteger(kData, QStringLiteral("MainY"), 100);
+    settings.PlayListX = ini.ReadInteger(kData, QStringLiteral("PlayListX"), 200);
+    settings.PlayListY = ini.ReadInteger(kData, QStringLiteral("PlayListY"), 200);
+    settings.PlayListW = ini.ReadInteger(kData, QStringLiteral("PlayListW"), 400);
+    settings.PlayListH = ini.ReadInteger(kData, QStringLiteral("PlayListH"), 600);
+    settings.Volume = ini.ReadInteger(kData, QStringLiteral("Volume"), 30);
+    settings.ExactVolume = readExactVolume(ini);
+    settings.SongPath = decodedName(ini.ReadString(kData, QStringLiteral("SongPath"), QString()));
+    settings.SongPage = ini.ReadInteger(kData, QStringLiteral("SongPage"), 0);
+    settings.SongEntry = ini.ReadInteger(kData, QStringLiteral("SongEntry"), -1);
     bool ok = false;
     const qint64 position = ini.ReadString(kData, QStringLiteral("SongPosition"), QString()).toLongLong(&ok);
-    Settings.SongPositionMs = ok && position > 0 ? position : 0;
-    Settings.OutputDevice = ini.ReadString(kControl, kOutputDevice, QString());
-    Settings.ReplayGain = ini.ReadBool(kControl, QStringLiteral("ReplayGain"), true);
+    settings.SongPositionMs = ok && position > 0 ? position : 0;
+    settings.OutputDevice = ini.ReadString(kControl, kOutputDevice, QString());
+    settings.ReplayGain = ini.ReadBool(kControl, QStringLiteral("ReplayGain"), true);
 }
 
 QString StoredOutputDevice()
@@ -66,7 +66,7 @@ QString StoredOutputDevice()
     return ProfileFile(settingsPath(), ProfileFile::Problems::Quiet).ReadString(kControl, kOutputDevice, QString());
 }
 
-bool SaveSettingsFile(int* error)
+bool SaveSettingsFile(const G_STRUCT_tag& settings, int* error)
 {
     if (!ProgramFolderWritable()) {
         if (error)
@@ -74,24 +74,24 @@ bool SaveSettingsFile(int* error)
         return false;
     }
     ProfileFile ini(settingsPath(), ProfileFile::Problems::Quiet);  // told at load already
-    ini.WriteBool(kControl, QStringLiteral("ViewPlayList"), Settings.ViewPlayList);
-    ini.WriteInteger(kData, QStringLiteral("MainX"), Settings.MainX);
-    ini.WriteInteger(kData, QStringLiteral("MainY"), Settings.MainY);
-    ini.WriteInteger(kData, QStringLiteral("PlayListX"), Settings.PlayListX);
-    ini.WriteInteger(kData, QStringLiteral("PlayListY"), Settings.PlayListY);
-    ini.WriteInteger(kData, QStringLiteral("PlayListW"), Settings.PlayListW);
-    ini.WriteInteger(kData, QStringLiteral("PlayListH"), Settings.PlayListH);
-    ini.WriteInteger(kData, QStringLiteral("Volume"), Settings.Volume);
-    ini.WriteString(kControl, kOutputDevice, Settings.OutputDevice);
-    if (Settings.ExactVolume >= 0.0)
-        ini.WriteString(kData, QStringLiteral("ExactVolume"), QString::number(Settings.ExactVolume, 'g', 17));
+    ini.WriteBool(kControl, QStringLiteral("ViewPlayList"), settings.ViewPlayList);
+    ini.WriteInteger(kData, QStringLiteral("MainX"), settings.MainX);
+    ini.WriteInteger(kData, QStringLiteral("MainY"), settings.MainY);
+    ini.WriteInteger(kData, QStringLiteral("PlayListX"), settings.PlayListX);
+    ini.WriteInteger(kData, QStringLiteral("PlayListY"), settings.PlayListY);
+    ini.WriteInteger(kData, QStringLiteral("PlayListW"), settings.PlayListW);
+    ini.WriteInteger(kData, QStringLiteral("PlayListH"), settings.PlayListH);
+    ini.WriteInteger(kData, QStringLiteral("Volume"), settings.Volume);
+    ini.WriteString(kControl, kOutputDevice, settings.OutputDevice);
+    if (settings.ExactVolume >= 0.0)
+        ini.WriteString(kData, QStringLiteral("ExactVolume"), QString::number(settings.ExactVolume, 'g', 17));
     // Nothing heard yet: the song keys appear with the first song, and stay to be cleared.
-    if (!Settings.SongPath.isEmpty() || !ini.ReadString(kData, QStringLiteral("SongPath"), QString()).isEmpty()) {
-        ini.WriteString(kData, QStringLiteral("SongPath"), encodedName(Settings.SongPath));
-        ini.WriteInteger(kData, QStringLiteral("SongPage"), Settings.SongPage);
-        ini.WriteInteger(kData, QStringLiteral("SongEntry"), Settings.SongEntry);
-        ini.WriteString(kData, QStringLiteral("SongPosition"), QString::number(Settings.SongPositionMs));
+    if (!settings.SongPath.isEmpty() || !ini.ReadString(kData, QStringLiteral("SongPath"), QString()).isEmpty()) {
+        ini.WriteString(kData, QStringLiteral("SongPath"), encodedName(settings.SongPath));
+        ini.WriteInteger(kData, QStringLiteral("SongPage"), settings.SongPage);
+        ini.WriteInteger(kData, QStringLiteral("SongEntry"), settings.SongEntry);
+        ini.WriteString(kData, QStringLiteral("SongPosition"), QString::number(settings.SongPositionMs));
     }
-    ini.WriteBool(kControl, QStringLiteral("ReplayGain"), Settings.ReplayGain);
+    ini.WriteBool(kControl, QStringLiteral("ReplayGain"), settings.ReplayGain);
     return ini.UpdateFile(error);
 }

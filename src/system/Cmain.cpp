@@ -3,21 +3,19 @@
 #include "AppFolder.h"
 #include "SettingsFile.h"
 
-CMain App;
-
-int CMain::LoadSettings()
+int CMain::LoadSettings(G_STRUCT_tag& settings)
 {
     if (!ProgramFolderWritable())
         FileProblems.TellAtStart(ReadOnlyFolderText(ProgramFolder()));
-    LoadSettingsFile();
+    LoadSettingsFile(settings);
     return 1;
 }
 
-int CMain::SaveSettings()
+int CMain::SaveSettings(const G_STRUCT_tag& settings)
 {
     const QString name = QStringLiteral("Sorvel.ini");
     int error = 0;
-    if (SaveSettingsFile(&error)) {
+    if (SaveSettingsFile(settings, &error)) {
         FileProblems.Succeeded(name);
         return 1;
     }

@@ -1,23 +1,26 @@
 #pragma once
-// Process-level operations grouped in the one `App` object: the settings file, the
-// master volume and the single running copy. Window thread only.
+// Process-level operations grouped in one object, which the program owns and hands to the
+// windows: the settings file, the master volume and the single running copy. Window
+// thread only.
 
 #include "SaveProblems.h"
 
 #include <QString>
 #include <QStringList>
 
+struct G_STRUCT_tag;
+
 class CMain {
 public:
-    // Reads "Sorvel.ini" from the program's folder into `Settings`; missing keys and
+    // Reads "Sorvel.ini" from the program's folder into `settings`; missing keys and
     // values that are not integers give the defaults, and so does a file that is not a
     // regular file. Values are not checked here: the windows fit them to the screen.
     // A folder that cannot be written is told among the start notices. Returns 1.
-    int LoadSettings();
-    // Writes the eight keys from `Settings`, keeping every other byte of the file.
+    int LoadSettings(G_STRUCT_tag& settings);
+    // Writes the eight keys from `settings`, keeping every other byte of the file.
     // Returns 1, or 0 when the file could not be written (the old file stays whole; told
     // through FileProblems) or the folder cannot be written (told at start).
-    int SaveSettings();
+    int SaveSettings(const G_STRUCT_tag& settings);
 
     // What the listener is told about the program's own files.
     SaveProblems FileProblems;
@@ -39,5 +42,3 @@ public:
 private:
     int m_handOverSocket = -1;
 };
-
-extern CMain App;

@@ -38,8 +38,8 @@ TEST(Program, ClosingTheStripEndsTheEventLoopWithTheListShown)
     for (int round = 0; round < 5; ++round) {
         StripWithEngine strip;
         TFormMain& formMain = strip.form;
-        PlaylistModel playlist;
-        TFormPlayList formPlayList(playlist);
+        PlaylistModel playlist(strip.app.FileProblems);
+        TFormPlayList formPlayList(playlist, strip.settings, strip.app);
         formMain.show();
         formPlayList.show();
         QTimer::singleShot(20, &formMain, [&] { formMain.close(); });
@@ -74,7 +74,7 @@ TEST(Program, BuildsWholeAndTearsDownInTheOrderTheWindowsNeed)
     QStringList boxes;
     SetMessageBoxHandler([&](const QString&, const QString& text, int) { return boxes << text, IDOK; });
     {
-        Program program(-1);
+        Program program;
         program.Start({});
         ASSERT_NE(program.PlayList(), nullptr);
         EXPECT_TRUE(program.Player().isVisible());
@@ -119,7 +119,7 @@ TEST(Program, AFailedSaveAtTheQuitIsSaidBeforeTheWindowsGo)
         SetProblemReporter([&](const QString& text) { lines << text; });
         {
             ShutdownRequests::InstallHandlers();
-            Program program(-1);
+            Program program;
             SetMessageBoxHandler([&](const QString&, const QString& text, int) {
                 boxes << text;
                 stripShown = program.Player().isVisible();
@@ -148,8 +148,6 @@ TEST(Program, AFailedSaveAtTheQuitIsSaidBeforeTheWindowsGo)
         QFile kept(dir.filePath(QStringLiteral("state/sorvel/Temprary.txt")));
         ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
         EXPECT_EQ(kept.readAll(), "/m/a.mp3\r\n");
-        App.FileProblems.SetBoxesAllowed(true);
-        App.FileProblems.Succeeded(QStringLiteral("Temprary.txt"));
     }
     fsound::Shutdown();
     SetMessageBoxHandler({});

@@ -259,7 +259,6 @@ public:
 TEST_F(GaplessJoin, TheNextSongIsInPlaceWhileTheWindowThreadIsBusy)
 {
     EnsureQtApplication();
-    Settings = G_STRUCT_tag{};
     const std::vector<float> source = uncutSignal();
     QTemporaryDir dir;
     const std::int64_t firstFrames = 11025;  // a quarter of a second

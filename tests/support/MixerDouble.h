@@ -64,7 +64,7 @@ private:
     MixerState& m_state;
 };
 
-// Routes `App`'s master volume to `state` for the lifetime of the object.
+// Routes CMain's master volume to `state` for the lifetime of the object.
 class UseMixerDouble {
 public:
     explicit UseMixerDouble(MixerState& state)

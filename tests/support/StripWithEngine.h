@@ -3,6 +3,8 @@
 // strip shows the engine's transport and draws its spectrum, and the songs come from
 // `playList` (may be null).
 
+#include "Cmain.h"
+#include "G.h"
 #include "Main.h"
 #include "PlayListLink.h"
 #include "PlaybackEngine.h"
@@ -10,13 +12,15 @@
 
 struct StripWithEngine {
     explicit StripWithEngine(IPlayListLink* playList = nullptr)
-        : form(engine.TheTransport(), engine.FrameSink(), playList)
+        : form(engine.TheTransport(), engine.FrameSink(), settings, app, playList)
     {
         engine.TheTransport().SetSongSource(playList);
         engine.SetSpectrumBack(form.SpectrumBackBits());
         engine.StartSpectrum();
     }
 
+    G_STRUCT_tag settings;
+    CMain app;
     PlaybackEngine engine;
     TFormMain form;
 };

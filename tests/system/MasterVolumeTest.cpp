@@ -9,70 +9,75 @@ namespace {
 
 TEST(MasterVolume, ReadsTheFirstChannelAsAPercentage)
 {
+    CMain app;
     MixerState mixer;
     mixer.Values = {32767, 100};
     UseMixerDouble use(mixer);
-    const float percent = App.GetMasterVolume();
+    const float percent = app.GetMasterVolume();
     EXPECT_FLOAT_EQ(percent, 3276700.0f / 65535.0f);
     EXPECT_EQ(static_cast<int>(percent), 49);
 
     mixer.Minimum = 1000;
     mixer.Maximum = 1000;  // no span: divided by 1 instead of 0
     mixer.Values = {1003, 0};
-    EXPECT_FLOAT_EQ(App.GetMasterVolume(), 300.0f);
+    EXPECT_FLOAT_EQ(app.GetMasterVolume(), 300.0f);
 }
 
 TEST(MasterVolume, SetsTheFirstAndLastChannels)
 {
+    CMain app;
     MixerState mixer;
     mixer.Values = {7, 7};
     UseMixerDouble use(mixer);
-    App.SetMasterVolume(100);
+    app.SetMasterVolume(100);
     EXPECT_EQ(mixer.Values, (std::vector<long>{65535, 65535}));
-    App.SetMasterVolume(0);
+    app.SetMasterVolume(0);
     EXPECT_EQ(mixer.Values, (std::vector<long>{0, 0}));
-    App.SetMasterVolume(49);
+    app.SetMasterVolume(49);
     EXPECT_EQ(mixer.Values, (std::vector<long>{32112, 32112}));
 
     // Channels between the first and the last keep their values.
     mixer.Values = {1, 2, 3, 4};
     mixer.Minimum = -100;
     mixer.Maximum = 100;
-    App.SetMasterVolume(75);
+    app.SetMasterVolume(75);
     EXPECT_EQ(mixer.Values, (std::vector<long>{50, 2, 3, 50}));
 }
 
 TEST(MasterVolume, UniformControlIsOneChannel)
 {
+    CMain app;
     MixerState mixer;
     mixer.Uniform = true;
     mixer.Values = {0, 9};
     UseMixerDouble use(mixer);
-    App.SetMasterVolume(100);
+    app.SetMasterVolume(100);
     EXPECT_EQ(mixer.Values, (std::vector<long>{65535, 9}));
 }
 
 TEST(MasterVolume, NoMixerGivesZeroAndChangesNothingAndEveryCallCloses)
 {
+    CMain app;
     MixerState mixer;
     mixer.Present = false;
     mixer.Values = {123, 456};
     UseMixerDouble use(mixer);
-    EXPECT_EQ(App.GetMasterVolume(), 0.0f);
-    App.SetMasterVolume(100);
+    EXPECT_EQ(app.GetMasterVolume(), 0.0f);
+    app.SetMasterVolume(100);
     EXPECT_EQ(mixer.Values, (std::vector<long>{123, 456}));
     mixer.Present = true;
-    App.GetMasterVolume();
-    App.SetMasterVolume(10);
+    app.GetMasterVolume();
+    app.SetMasterVolume(10);
     EXPECT_EQ(mixer.Opened, 4);
     EXPECT_EQ(mixer.Released, 4);
 }
 
 TEST(MasterVolume, SystemMixerAnswersWhateverTheMachineHas)
 {
+    CMain app;
     // No sound server, no card, or a real one: asking never fails. (Setting is left to
     // the end-to-end test, which owns its sound server.)
-    EXPECT_GE(App.GetMasterVolume(), 0.0f);
+    EXPECT_GE(app.GetMasterVolume(), 0.0f);
 }
 
 } // namespace

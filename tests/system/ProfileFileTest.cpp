@@ -39,8 +39,7 @@ protected:
     {
         SetProgramFolderOverride(dir.path());
         SetProblemReporter([this](const QString& text) { problems << text; });
-        Settings = G_STRUCT_tag{};
-        App.FileProblems.Succeeded(QStringLiteral("Sorvel.ini"));
+        app.FileProblems.Succeeded(QStringLiteral("Sorvel.ini"));
     }
     void TearDown() override
     {
@@ -50,11 +49,13 @@ protected:
     QString ini() const { return dir.path() + "/Sorvel.ini"; }
     void loadAndSave()
     {
-        App.LoadSettings();
-        App.SaveSettings();
+        app.LoadSettings(settings);
+        app.SaveSettings(settings);
     }
 
     QTemporaryDir dir;
+    G_STRUCT_tag settings;
+    CMain app;
     QStringList problems;
 };
 
@@ -66,10 +67,10 @@ TEST_F(SettingsBytes, CodePage949CommentsAndForeignSectionsKeepEveryByte)
     const QByteArray data = bytesOf("[Data]\r\nMainX=7\n\n");
     const QByteArray last = bytesOf("[Other]\r\nx=\xFF\xFE");
     writeAll(ini(), comment + foreign + data + last);
-    App.LoadSettings();
-    EXPECT_EQ(Settings.MainX, 7);
-    Settings.MainX = 300;
-    ASSERT_EQ(App.SaveSettings(), 1);
+    app.LoadSettings(settings);
+    EXPECT_EQ(settings.MainX, 7);
+    settings.MainX = 300;
+    ASSERT_EQ(app.SaveSettings(settings), 1);
     EXPECT_EQ(readAll(ini()),
               comment + foreign
                   + "[Data]\r\nMainX=300\nMainY=100\r\nPlayListX=200\r\nPlayListY=200\r\nPlayListW=400\r\n"
@@ -99,15 +100,15 @@ TEST_F(SettingsBytes, HugeFileIsReadOnlyUpToTheLimitAndLeftAsItIs)
     bytes += "[Control]\r\nViewPlayList=0\r\n";  // beyond the limit: not seen
     writeAll(ini(), bytes);
 
-    App.LoadSettings();
-    EXPECT_EQ(Settings.MainX, 7);
-    EXPECT_TRUE(Settings.ViewPlayList);
+    app.LoadSettings(settings);
+    EXPECT_EQ(settings.MainX, 7);
+    EXPECT_TRUE(settings.ViewPlayList);
     ASSERT_EQ(problems.size(), 1);
     EXPECT_TRUE(problems[0].contains("only its first 65536 bytes were read, and it will not be rewritten"))
         << problems[0].toStdString();
 
-    Settings.MainX = 9;
-    EXPECT_EQ(App.SaveSettings(), 0) << "a file that was not read whole is not rewritten";
+    settings.MainX = 9;
+    EXPECT_EQ(app.SaveSettings(settings), 0) << "a file that was not read whole is not rewritten";
     EXPECT_EQ(readAll(ini()), bytes);
     ASSERT_GT(problems.size(), 1);  // and the settings not saved are said
     EXPECT_TRUE(problems.last().contains("파일을 저장하지 못했습니다: Sorvel.ini")) << problems.last().toStdString();
@@ -117,7 +118,7 @@ TEST_F(SettingsBytes, FifoAndLinkToADeviceAreRefusedWithoutHanging)
 {
     ASSERT_EQ(::mkfifo(ini().toLocal8Bit().constData(), 0600), 0);
     loadAndSave();  // opening a FIFO for reading would wait for a writer forever
-    EXPECT_EQ(Settings.MainX, 200);
+    EXPECT_EQ(settings.MainX, 200);
     struct stat st {};
     ASSERT_EQ(::lstat(ini().toLocal8Bit().constData(), &st), 0);
     EXPECT_TRUE(S_ISFIFO(st.st_mode)) << "the FIFO is not replaced";
@@ -127,9 +128,9 @@ TEST_F(SettingsBytes, FifoAndLinkToADeviceAreRefusedWithoutHanging)
 
     ASSERT_TRUE(QFile::remove(ini()));
     ASSERT_TRUE(QFile::link("/dev/zero", ini()));
-    App.LoadSettings();  // reading /dev/zero whole would never end
-    EXPECT_EQ(Settings.Volume, 30);
-    EXPECT_EQ(App.SaveSettings(), 0);
+    app.LoadSettings(settings);  // reading /dev/zero whole would never end
+    EXPECT_EQ(settings.Volume, 30);
+    EXPECT_EQ(app.SaveSettings(settings), 0);
     EXPECT_EQ(QFile::symLinkTarget(ini()), "/dev/zero");
 }
 
@@ -139,7 +140,7 @@ TEST_F(SettingsBytes, LinkToARegularFileStaysALink)
     writeAll(target, "[Data]\nMainX=5\n");
     ASSERT_TRUE(QFile::link(target, ini()));
     loadAndSave();
-    EXPECT_EQ(Settings.MainX, 5);
+    EXPECT_EQ(settings.MainX, 5);
     EXPECT_EQ(QFile::symLinkTarget(ini()), target);
     EXPECT_TRUE(readAll(target).startsWith("[Data]\nMainX=5\nMainY=100\n"));
 }
@@ -147,15 +148,15 @@ TEST_F(SettingsBytes, LinkToARegularFileStaysALink)
 TEST_F(SettingsBytes, NoWritableFolderKeepsSettingsInMemoryAndNamesTheFolderOnce)
 {
     SetProgramFolderOverride(dir.path(), false);
-    App.LoadSettings();
-    Settings.MainX = 1;
-    EXPECT_EQ(App.SaveSettings(), 0);
-    App.LoadSettings();
-    EXPECT_EQ(App.SaveSettings(), 0);
+    app.LoadSettings(settings);
+    settings.MainX = 1;
+    EXPECT_EQ(app.SaveSettings(settings), 0);
+    app.LoadSettings(settings);
+    EXPECT_EQ(app.SaveSettings(settings), 0);
     EXPECT_FALSE(QFile::exists(ini()));
     EXPECT_TRUE(problems.isEmpty());  // told once the windows show, not at every save
-    ASSERT_EQ(App.FileProblems.StartNotices().size(), 1);
-    App.FileProblems.ShowStartNotices();
+    ASSERT_EQ(app.FileProblems.StartNotices().size(), 1);
+    app.FileProblems.ShowStartNotices();
     ASSERT_FALSE(problems.isEmpty());
     EXPECT_TRUE(problems[0].contains(dir.path())) << problems[0].toStdString();
 }

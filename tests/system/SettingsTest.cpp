@@ -24,67 +24,68 @@ protected:
     void SetUp() override
     {
         SetProgramFolderOverride(dir.path());
-        Settings = G_STRUCT_tag{};
-        App.FileProblems.Succeeded(QStringLiteral("Sorvel.ini"));
+        app.FileProblems.Succeeded(QStringLiteral("Sorvel.ini"));
     }
     void TearDown() override { SetProgramFolderOverride({}); }
     QString ini() const { return dir.path() + "/Sorvel.ini"; }
 
     QTemporaryDir dir;
+    G_STRUCT_tag settings;
+    CMain app;
 };
 
 TEST_F(SettingsFile, FirstStartGivesTheDefaults)
 {
-    EXPECT_EQ(App.LoadSettings(), 1);
-    EXPECT_TRUE(Settings.ViewPlayList);
-    EXPECT_EQ(Settings.MainX, 200);
-    EXPECT_EQ(Settings.MainY, 100);
-    EXPECT_EQ(Settings.PlayListX, 200);
-    EXPECT_EQ(Settings.PlayListY, 200);
-    EXPECT_EQ(Settings.PlayListW, 400);
-    EXPECT_EQ(Settings.PlayListH, 600);
-    EXPECT_EQ(Settings.Volume, 30);
-    EXPECT_TRUE(Settings.OutputDevice.isEmpty());
+    EXPECT_EQ(app.LoadSettings(settings), 1);
+    EXPECT_TRUE(settings.ViewPlayList);
+    EXPECT_EQ(settings.MainX, 200);
+    EXPECT_EQ(settings.MainY, 100);
+    EXPECT_EQ(settings.PlayListX, 200);
+    EXPECT_EQ(settings.PlayListY, 200);
+    EXPECT_EQ(settings.PlayListW, 400);
+    EXPECT_EQ(settings.PlayListH, 600);
+    EXPECT_EQ(settings.Volume, 30);
+    EXPECT_TRUE(settings.OutputDevice.isEmpty());
     EXPECT_FALSE(QFile::exists(ini())) << "loading never creates the file";
 }
 
 TEST_F(SettingsFile, SaveWritesBothSectionsInTableOrder)
 {
-    App.LoadSettings();
-    Settings.ViewPlayList = false;
-    Settings.MainX = -5;
-    Settings.Volume = 55;
-    ASSERT_EQ(App.SaveSettings(), 1);
+    app.LoadSettings(settings);
+    settings.ViewPlayList = false;
+    settings.MainX = -5;
+    settings.Volume = 55;
+    ASSERT_EQ(app.SaveSettings(settings), 1);
     EXPECT_EQ(readAll(ini()),
               "[Control]\r\nViewPlayList=0\r\nOutputDevice=\r\nReplayGain=1\r\n[Data]\r\nMainX=-5\r\nMainY=100\r\nPlayListX=200\r\n"
               "PlayListY=200\r\nPlayListW=400\r\nPlayListH=600\r\nVolume=55\r\n");
-    Settings = G_STRUCT_tag{};
-    App.LoadSettings();
-    EXPECT_FALSE(Settings.ViewPlayList);
-    EXPECT_EQ(Settings.MainX, -5);
-    EXPECT_EQ(Settings.Volume, 55);
+    settings = G_STRUCT_tag{};
+    app.LoadSettings(settings);
+    EXPECT_FALSE(settings.ViewPlayList);
+    EXPECT_EQ(settings.MainX, -5);
+    EXPECT_EQ(settings.Volume, 55);
 }
 
 TEST_F(SettingsFile, BadValuesGiveDefaultsAndMatchingIgnoresCase)
 {
     writeAll(ini(), "[control]\nviewplaylist=7\n[DATA]\nMainX=abc\nMAINY = 42 \nPlayListX=12abc\n"
                     "PlayListY=99999999999\nPlayListW=\nVolume=+3\n");
-    App.LoadSettings();
-    EXPECT_TRUE(Settings.ViewPlayList);  // any non-zero integer is true
-    EXPECT_EQ(Settings.MainX, 200);
-    EXPECT_EQ(Settings.MainY, 42);
-    EXPECT_EQ(Settings.PlayListX, 200);
-    EXPECT_EQ(Settings.PlayListY, 200);
-    EXPECT_EQ(Settings.PlayListW, 400);
-    EXPECT_EQ(Settings.Volume, 3);
+    app.LoadSettings(settings);
+    EXPECT_TRUE(settings.ViewPlayList);  // any non-zero integer is true
+    EXPECT_EQ(settings.MainX, 200);
+    EXPECT_EQ(settings.MainY, 42);
+    EXPECT_EQ(settings.PlayListX, 200);
+    EXPECT_EQ(settings.PlayListY, 200);
+    EXPECT_EQ(settings.PlayListW, 400);
+    EXPECT_EQ(settings.Volume, 3);
 }
 
 TEST_F(SettingsFile, SaveKeepsForeignLinesAndLineEnds)
 {
     writeAll(ini(), "; my notes\n[Other]\nKeep=this\n\n[Data]\nMainX=1\nExtra=yes\n\n[Tail]\nx=1\n");
-    App.LoadSettings();
-    Settings.MainX = 300;
-    ASSERT_EQ(App.SaveSettings(), 1);
+    app.LoadSettings(settings);
+    settings.MainX = 300;
+    ASSERT_EQ(app.SaveSettings(settings), 1);
     EXPECT_EQ(readAll(ini()),
               "; my notes\n[Other]\nKeep=this\n\n[Data]\nMainX=300\nExtra=yes\nMainY=100\nPlayListX=200\n"
               "PlayListY=200\nPlayListW=400\nPlayListH=600\nVolume=30\n\n[Tail]\nx=1\n[Control]\nViewPlayList=1\n"
@@ -98,63 +99,63 @@ TEST_F(SettingsFile, OutputDeviceIsReadAndWrittenInControl)
     writeAll(ini(), "[Control]\r\n; \xc3\xe2\xb7\xc2 \xc0\xe5\xc4\xa1\r\nOutputDevice = alsa_output.usb-DAC.analog-stereo \r\n"
                     "ViewPlayList=1\r\n");
     EXPECT_EQ(StoredOutputDevice(), "alsa_output.usb-DAC.analog-stereo") << "read before the settings";
-    App.LoadSettings();
-    EXPECT_EQ(Settings.OutputDevice, "alsa_output.usb-DAC.analog-stereo");
-    Settings.OutputDevice = "sorvel_null";
-    ASSERT_EQ(App.SaveSettings(), 1);
+    app.LoadSettings(settings);
+    EXPECT_EQ(settings.OutputDevice, "alsa_output.usb-DAC.analog-stereo");
+    settings.OutputDevice = "sorvel_null";
+    ASSERT_EQ(app.SaveSettings(settings), 1);
     EXPECT_TRUE(readAll(ini()).startsWith("[Control]\r\n; \xc3\xe2\xb7\xc2 \xc0\xe5\xc4\xa1\r\nOutputDevice=sorvel_null\r\n"
                                           "ViewPlayList=1\r\nReplayGain=1\r\n[Data]"));
-    Settings = G_STRUCT_tag{};
-    App.LoadSettings();
-    EXPECT_EQ(Settings.OutputDevice, "sorvel_null");
+    settings = G_STRUCT_tag{};
+    app.LoadSettings(settings);
+    EXPECT_EQ(settings.OutputDevice, "sorvel_null");
 }
 
 // ReplayGain is on unless the file says it is off; older files have no such key.
 TEST_F(SettingsFile, ReplayGainIsOnUnlessSwitchedOff)
 {
     writeAll(ini(), "[Control]\r\nViewPlayList=1\r\n");
-    App.LoadSettings();
-    EXPECT_TRUE(Settings.ReplayGain);
-    Settings.ReplayGain = false;
-    ASSERT_EQ(App.SaveSettings(), 1);
+    app.LoadSettings(settings);
+    EXPECT_TRUE(settings.ReplayGain);
+    settings.ReplayGain = false;
+    ASSERT_EQ(app.SaveSettings(settings), 1);
     EXPECT_TRUE(readAll(ini()).contains("ViewPlayList=1\r\nOutputDevice=\r\nReplayGain=0\r\n"));
-    Settings = G_STRUCT_tag{};
-    App.LoadSettings();
-    EXPECT_FALSE(Settings.ReplayGain);
+    settings = G_STRUCT_tag{};
+    app.LoadSettings(settings);
+    EXPECT_FALSE(settings.ReplayGain);
 }
 
 // The keys kept after the design's: the song's name byte for byte (a line break and a
 // byte that is not UTF-8 included), its place, and the volume as the player holds it.
 TEST_F(SettingsFile, TheSongToCarryOnWithAndTheExactVolumeRoundTrip)
 {
-    App.LoadSettings();
-    EXPECT_TRUE(Settings.SongPath.isEmpty());
-    EXPECT_LT(Settings.ExactVolume, 0.0);
+    app.LoadSettings(settings);
+    EXPECT_TRUE(settings.SongPath.isEmpty());
+    EXPECT_LT(settings.ExactVolume, 0.0);
     const QString name = FileNameFromBytes(QByteArray("/m\xe9/a\nb %41=;.mp3"));
-    Settings.SongPath = name;
-    Settings.SongPage = 6;
-    Settings.SongEntry = 41;
-    Settings.SongPositionMs = 123456789012;
-    Settings.ExactVolume = 0.5;
-    ASSERT_EQ(App.SaveSettings(), 1);
+    settings.SongPath = name;
+    settings.SongPage = 6;
+    settings.SongEntry = 41;
+    settings.SongPositionMs = 123456789012;
+    settings.ExactVolume = 0.5;
+    ASSERT_EQ(app.SaveSettings(settings), 1);
     const QByteArray text = readAll(ini());
     EXPECT_LT(text.indexOf("\r\nVolume=30\r\n"), text.indexOf("ExactVolume=")) << "after the original keys";
-    Settings = G_STRUCT_tag{};
-    App.LoadSettings();
-    EXPECT_EQ(FileNameBytes(Settings.SongPath), FileNameBytes(name));
-    EXPECT_EQ(Settings.SongPage, 6);
-    EXPECT_EQ(Settings.SongEntry, 41);
-    EXPECT_EQ(Settings.SongPositionMs, 123456789012);
-    EXPECT_EQ(Settings.ExactVolume, 0.5);
+    settings = G_STRUCT_tag{};
+    app.LoadSettings(settings);
+    EXPECT_EQ(FileNameBytes(settings.SongPath), FileNameBytes(name));
+    EXPECT_EQ(settings.SongPage, 6);
+    EXPECT_EQ(settings.SongEntry, 41);
+    EXPECT_EQ(settings.SongPositionMs, 123456789012);
+    EXPECT_EQ(settings.ExactVolume, 0.5);
 
     // Cleared, the song stays cleared; values out of range are not taken.
-    Settings.SongPath.clear();
-    ASSERT_EQ(App.SaveSettings(), 1);
+    settings.SongPath.clear();
+    ASSERT_EQ(app.SaveSettings(settings), 1);
     writeAll(ini(), readAll(ini()).replace("ExactVolume=0.5", "ExactVolume=1.5").replace("SongPosition=123456789012", "SongPosition=-4"));
-    App.LoadSettings();
-    EXPECT_TRUE(Settings.SongPath.isEmpty());
-    EXPECT_LT(Settings.ExactVolume, 0.0);
-    EXPECT_EQ(Settings.SongPositionMs, 0);
+    app.LoadSettings(settings);
+    EXPECT_TRUE(settings.SongPath.isEmpty());
+    EXPECT_LT(settings.ExactVolume, 0.0);
+    EXPECT_EQ(settings.SongPositionMs, 0);
 }
 
 // A settings file that cannot be written is said in one box until a save succeeds, and
@@ -167,12 +168,12 @@ TEST_F(SettingsFile, AFailedSaveIsSaidOnceWithItsReason)
     SetProblemReporter([&](const QString& text) { lines << text; });
     ASSERT_EQ(::mkfifo(QFile::encodeName(dir.path() + "/fifo").constData(), 0600), 0);
     ASSERT_EQ(::symlink("fifo", QFile::encodeName(ini()).constData()), 0);
-    EXPECT_EQ(App.SaveSettings(), 0);
-    EXPECT_EQ(App.SaveSettings(), 0);
+    EXPECT_EQ(app.SaveSettings(settings), 0);
+    EXPECT_EQ(app.SaveSettings(settings), 0);
     EXPECT_EQ(boxes, QStringList{QStringLiteral("파일을 저장하지 못했습니다: Sorvel.ini\n일반 파일이 아닙니다")});
     EXPECT_EQ(lines.filter(QStringLiteral("Sorvel.ini: 일반 파일이 아닙니다")).size(), 2);
     ASSERT_EQ(::unlink(QFile::encodeName(ini()).constData()), 0);
-    EXPECT_EQ(App.SaveSettings(), 1);
+    EXPECT_EQ(app.SaveSettings(settings), 1);
     SetMessageBoxHandler({});
     SetProblemReporter({});
 }
@@ -183,7 +184,7 @@ TEST_F(SettingsFile, FailedSaveReportsItAndKeepsTheOldFile)
     {
         FileSizeLimit full(8);  // a full disk
         ASSERT_TRUE(full.Active());
-        EXPECT_EQ(App.SaveSettings(), 0);
+        EXPECT_EQ(app.SaveSettings(settings), 0);
     }
     EXPECT_EQ(readAll(ini()), "[Data]\nMainX=1\n");
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"Sorvel.ini"}) << "no half-written file left";
@@ -192,6 +193,8 @@ TEST_F(SettingsFile, FailedSaveReportsItAndKeepsTheOldFile)
 TEST(ProfileFileRead, KeysOutsideTheirSectionAreNotSeen)
 {
     QTemporaryDir dir;
+    G_STRUCT_tag settings;
+    CMain app;
     const QString path = dir.path() + "/p.ini";
     writeAll(path, "MainX=5\n[Data]\n[Control]\nMainX=6\n");
     ProfileFile ini(path);

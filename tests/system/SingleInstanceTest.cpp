@@ -46,14 +46,14 @@ protected:
     void TearDown() override
     {
         m_server.reset();
-        close(App.TakeHandOverSocket());
+        close(m_app.TakeHandOverSocket());
         qputenv("XDG_RUNTIME_DIR", m_saved);
     }
     // Starts "the running copy": the look-up finds nothing and the server listens.
     void StartFirstCopy()
     {
-        ASSERT_FALSE(App.CheckRunningInstance());
-        m_server = std::make_unique<HandOverServer>(App.TakeHandOverSocket());
+        ASSERT_FALSE(m_app.CheckRunningInstance());
+        m_server = std::make_unique<HandOverServer>(m_app.TakeHandOverSocket());
         ASSERT_TRUE(m_server->IsListening());
         m_server->OnMessage = [this](int message) { m_messages.push_back(message); };
         m_server->OnPaths = [this](const QStringList& paths, bool play) { m_handed.push_back({paths, play}); };
@@ -78,6 +78,7 @@ protected:
 
     QTemporaryDir m_runtime;
     QByteArray m_saved;
+    CMain m_app;
     std::unique_ptr<HandOverServer> m_server;
     std::vector<int> m_messages;
     std::vector<std::pair<QStringList, bool>> m_handed;
@@ -91,8 +92,8 @@ TEST_F(SingleInstance, SecondStartHandsOverAndTheSocketIsPrivate)
     EXPECT_EQ(info.st_mode & 0777, 0600u);
     EXPECT_TRUE(HandOverSocketPath().startsWith(m_runtime.path()));
 
-    EXPECT_TRUE(App.CheckRunningInstance());
-    EXPECT_EQ(App.TakeHandOverSocket(), -1);
+    EXPECT_TRUE(m_app.CheckRunningInstance());
+    EXPECT_EQ(m_app.TakeHandOverSocket(), -1);
     Pump(200);
     EXPECT_EQ(m_messages, std::vector<int>{1025});
 
@@ -103,11 +104,11 @@ TEST_F(SingleInstance, SecondStartHandsOverAndTheSocketIsPrivate)
 
 TEST_F(SingleInstance, SocketOfACrashedCopyDoesNotBlockTheNextStart)
 {
-    ASSERT_FALSE(App.CheckRunningInstance());
-    close(App.TakeHandOverSocket());  // the copy died without tidying up
+    ASSERT_FALSE(m_app.CheckRunningInstance());
+    close(m_app.TakeHandOverSocket());  // the copy died without tidying up
     ASSERT_TRUE(QFile::exists(HandOverSocketPath()));
     StartFirstCopy();
-    EXPECT_TRUE(App.CheckRunningInstance());
+    EXPECT_TRUE(m_app.CheckRunningInstance());
     Pump(200);
     EXPECT_EQ(m_messages, std::vector<int>{1025});
 }
@@ -158,7 +159,7 @@ TEST_F(SingleInstance, PathsFollowTheHandOverAndTheFirstBlockPlays)
     // The second start runs without an event loop: the running copy is served meanwhile.
     std::atomic<bool> done{false};
     std::thread second([&] {
-        EXPECT_TRUE(App.CheckRunningInstance(paths));
+        EXPECT_TRUE(m_app.CheckRunningInstance(paths));
         done = true;
     });
     while (!done)

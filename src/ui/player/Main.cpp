@@ -39,10 +39,13 @@ static void initPlayerResources()
     Q_INIT_RESOURCE(player);
 }
 
-TFormMain::TFormMain(Transport& transport, SpectrumFrameSink& spectrum, IPlayListLink* playList)
+TFormMain::TFormMain(Transport& transport, SpectrumFrameSink& spectrum, G_STRUCT_tag& settings, CMain& app,
+                     IPlayListLink* playList)
     : QWidget(nullptr, Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::Tool)
     , m_transport(transport)
     , m_frameSink(spectrum)
+    , m_settings(settings)
+    , m_app(app)
     , m_playList(playList)
 {
     initPlayerResources();
@@ -50,7 +53,7 @@ TFormMain::TFormMain(Transport& transport, SpectrumFrameSink& spectrum, IPlayLis
     InstallStripAccessibility();
     setObjectName(QStringLiteral("FormMain"));
     QDir::setCurrent(ProgramFolder());
-    App.LoadSettings();
+    m_app.LoadSettings(m_settings);
 
     setWindowTitle(QStringLiteral("마루엘의 뮤직플레이어 Sorvel"));
     resize(472, 223);
@@ -58,10 +61,10 @@ TFormMain::TFormMain(Transport& transport, SpectrumFrameSink& spectrum, IPlayLis
     BuildHiddenComponents();
     // The stored place and knob may come from a damaged or hand-edited file, or from a
     // screen that is gone: the strip stands wholly on a screen and the knob on its track.
-    const StoredRect stored{Settings.MainX, Settings.MainY, PanelBack->width(), PanelBack->height()};
+    const StoredRect stored{m_settings.MainX, m_settings.MainY, PanelBack->width(), PanelBack->height()};
     setFixedSize(PanelBack->size());
     PlaceWindow(this, FitIntoWorkArea(stored, ChooseWorkArea(stored, ScreenWorkAreas())));
-    ShapeVolume->PlaceKnob(ShapeVolume->x() + std::clamp(Settings.Volume, 0, ShapeVolume->Bar().Range()));
+    ShapeVolume->PlaceKnob(ShapeVolume->x() + std::clamp(m_settings.Volume, 0, ShapeVolume->Bar().Range()));
     ConnectBars();
     // The window opens with the focus where every transport click leaves it: on the tray
     // button, which shows no focus look, rather than ringing the first transport button.
@@ -82,11 +85,11 @@ TFormMain::TFormMain(Transport& transport, SpectrumFrameSink& spectrum, IPlayLis
     // beside it is exact where the knob's pixel rounds it, unless the knob was moved
     // (or the file edited) since.
     ApplyVolume();
-    if (Settings.ExactVolume >= 0.0
-        && std::lround(Settings.ExactVolume * ShapeVolume->Bar().Range()) == ShapeVolume->Bar().Offset())
-        m_transport.SetVolume(Settings.ExactVolume);
-    NReplayGain->setChecked(Settings.ReplayGain);
-    m_transport.SetReplayGain(Settings.ReplayGain);
+    if (m_settings.ExactVolume >= 0.0
+        && std::lround(m_settings.ExactVolume * ShapeVolume->Bar().Range()) == ShapeVolume->Bar().Offset())
+        m_transport.SetVolume(m_settings.ExactVolume);
+    NReplayGain->setChecked(m_settings.ReplayGain);
+    m_transport.SetReplayGain(m_settings.ReplayGain);
 
     // The strip's own move loop talks to the docking manager once it has registered.
     m_magneticRouter = std::make_unique<MagneticRouter>(this, &MagneticProc, &bMagneticHandled);
@@ -130,7 +133,7 @@ TFormMain::~TFormMain()
     disconnect(&m_transport, nullptr, this, nullptr);
     if (!m_settingsSaved) {
         StoreSettings();
-        App.SaveSettings();
+        m_app.SaveSettings(m_settings);
     }
 }
 
@@ -138,22 +141,22 @@ void TFormMain::StoreSettings()
 {
     // Logical pixels: where the strip was put, not Qt's rounding of its device place.
     const QPoint place = LogicalWindowRect(this).topLeft();
-    Settings.MainX = place.x();
-    Settings.MainY = place.y();
+    m_settings.MainX = place.x();
+    m_settings.MainY = place.y();
     StorePlayListGeometry();
-    Settings.Volume = ImgVolume->x() - ShapeVolume->x();
-    Settings.ExactVolume = m_transport.Volume();
-    Settings.ReplayGain = m_transport.ReplayGain();
-    Settings.SongPath = m_transport.SongPath();
-    Settings.SongPositionMs = m_transport.PositionMs();
-    Settings.SongPage = m_playList ? m_playList->PlayingPage() : 0;
-    Settings.SongEntry = m_playList ? m_playList->PlayingEntry() : -1;
+    m_settings.Volume = ImgVolume->x() - ShapeVolume->x();
+    m_settings.ExactVolume = m_transport.Volume();
+    m_settings.ReplayGain = m_transport.ReplayGain();
+    m_settings.SongPath = m_transport.SongPath();
+    m_settings.SongPositionMs = m_transport.PositionMs();
+    m_settings.SongPage = m_playList ? m_playList->PlayingPage() : 0;
+    m_settings.SongEntry = m_playList ? m_playList->PlayingEntry() : -1;
 }
 
 void TFormMain::RememberSong()
 {
     StoreSettings();
-    App.SaveSettings();
+    m_app.SaveSettings(m_settings);
 }
 
 // --- transport ---
@@ -348,7 +351,7 @@ void TFormMain::FirstActivate()
     if (!MainState.bFirstActivate)
         return;
     MainState.bFirstActivate = false;
-    if (Settings.ViewPlayList && m_playList)
+    if (m_settings.ViewPlayList && m_playList)
         m_playList->ShowWindow();
     QWidget* playList = m_playList ? m_playList->Window() : nullptr;
     if (!playList)
@@ -475,10 +478,10 @@ void TFormMain::StorePlayListGeometry()
     if (!m_playList)
         return;
     const QRect frame = m_playList->WindowGeometry();
-    Settings.PlayListX = frame.x();
-    Settings.PlayListY = frame.y();
-    Settings.PlayListW = frame.width();
-    Settings.PlayListH = frame.height();
+    m_settings.PlayListX = frame.x();
+    m_settings.PlayListY = frame.y();
+    m_settings.PlayListW = frame.width();
+    m_settings.PlayListH = frame.height();
 }
 
 void TFormMain::closeEvent(QCloseEvent* event)
@@ -489,12 +492,12 @@ void TFormMain::closeEvent(QCloseEvent* event)
         Timer1.stop();
         TimerPosition.stop();
         disconnect(&m_transport, nullptr, this, nullptr);
-        Settings.ViewPlayList = m_playList && m_playList->IsWindowVisible();
+        m_settings.ViewPlayList = m_playList && m_playList->IsWindowVisible();
         StoreSettings();
         if (OnClosing)
             OnClosing();
         m_settingsSaved = true;
-        App.SaveSettings();
+        m_app.SaveSettings(m_settings);
         // The program runs until the player window closes; a tool window alone does not
         // end Qt's event loop. Not quit(): that first asks every window to close, and the
         // playlist window answers a close by hiding, which would cancel the quit.

@@ -21,7 +21,9 @@
 #include <functional>
 #include <memory>
 
+class CMain;
 class IPlayListLink;
+struct G_STRUCT_tag;
 class MagneticRouter;
 class Transport;
 class QMenu;
@@ -41,9 +43,11 @@ struct TMainState {
 class TFormMain : public QWidget {
     Q_OBJECT
 public:
-    // Loads the settings and builds the strip over the engine's transport and the sink
-    // its spectrum thread draws into; both must outlive the window.
-    TFormMain(Transport& transport, SpectrumFrameSink& spectrum, IPlayListLink* playList = nullptr);
+    // Loads the settings into `settings` through `app` and builds the strip over the
+    // engine's transport and the sink its spectrum thread draws into; all four must
+    // outlive the window.
+    TFormMain(Transport& transport, SpectrumFrameSink& spectrum, G_STRUCT_tag& settings, CMain& app,
+              IPlayListLink* playList = nullptr);
     // Stores the geometry and the volume knob in the settings and writes them.
     ~TFormMain() override;
 
@@ -202,7 +206,7 @@ private:
     void ScheduleKnob();
     void MoveVolumeKnobToTransport();
     void StorePlayListGeometry();
-    // Copies the windows' places and the volume knob into `Settings`.
+    // Copies the windows' places and the volume knob into the settings.
     void StoreSettings();
     // Writes the settings with the song heard now, so that a crash or a logout loses
     // little of where the listener was: at each song and each pause.
@@ -210,6 +214,8 @@ private:
 
     Transport& m_transport;
     SpectrumFrameSink& m_frameSink;
+    G_STRUCT_tag& m_settings;
+    CMain& m_app;
     IPlayListLink* m_playList = nullptr;
     TMagnetic* m_docking = nullptr;
     WindowMoveLoop m_moveLoop;

@@ -176,7 +176,7 @@ void TFormMain::BuildComponents()
     NReplayGain->setCheckable(true);
     NReplayGain->setChecked(true);
     connect(NReplayGain, &QAction::toggled, this, [this](bool on) {
-        Settings.ReplayGain = on;
+        m_settings.ReplayGain = on;
         m_transport.SetReplayGain(on);
     });
 

@@ -19,8 +19,8 @@
 #include <QPainter>
 #include <QTabWidget>
 
-TFormPlayList::TFormPlayList(PlaylistModel& model)
-    : QWidget(nullptr, Qt::FramelessWindowHint | Qt::Tool), m_model(model)
+TFormPlayList::TFormPlayList(PlaylistModel& model, const G_STRUCT_tag& settings, CMain& app)
+    : QWidget(nullptr, Qt::FramelessWindowHint | Qt::Tool), m_model(model), m_app(app)
 {
     setObjectName(QStringLiteral("FormPlayList"));
     setWindowTitle(QStringLiteral("음악파일 리스트 - Sorvel"));
@@ -36,8 +36,8 @@ TFormPlayList::TFormPlayList(PlaylistModel& model)
 
     // A stored place that would leave the window off the screen is brought back onto it;
     // a stored size below the smallest one is enlarged first.
-    const StoredRect stored{Settings.PlayListX, Settings.PlayListY, std::max(Settings.PlayListW, minimumWidth()),
-                            std::max(Settings.PlayListH, minimumHeight())};
+    const StoredRect stored{settings.PlayListX, settings.PlayListY, std::max(settings.PlayListW, minimumWidth()),
+                            std::max(settings.PlayListH, minimumHeight())};
     PlaceWindow(this, FitIntoWorkArea(stored, ChooseWorkArea(stored, ScreenWorkAreas())), true);
     // The knob is set from the mixer once the window has painted (see paintEvent): asking
     // the mixer connects to the sound server twice, which would hold up the first showing.
@@ -46,7 +46,7 @@ TFormPlayList::TFormPlayList(PlaylistModel& model)
     // The pages got their trees when `Pages` was made; now their files fill them.
     Pages->LoadPages();
     if (const QString unread = Pages->PageReadProblems(); !unread.isEmpty())
-        App.FileProblems.TellAtStart(unread);
+        m_app.FileProblems.TellAtStart(unread);
     if (Model().TempCount() > 0)
         PanelTemprary->SetCaption(QString());
 
@@ -144,7 +144,7 @@ void TFormPlayList::ShowMasterVolume()
     }
     // A sound server may run above 100 % and a mixer may report nonsense; neither may put
     // the knob beside its track.
-    SetMasterPercent(KnobBar::WholeValue(App.GetMasterVolume()));
+    SetMasterPercent(KnobBar::WholeValue(m_app.GetMasterVolume()));
 }
 
 void TFormPlayList::SetMasterPercent(std::int64_t percent)
@@ -156,7 +156,7 @@ void TFormPlayList::SetMasterPercent(std::int64_t percent)
 void TFormPlayList::ApplyKnobVolume()
 {
     m_masterPercent = static_cast<int>(ShapeVolume->Bar().ValueOf(100));
-    App.SetMasterVolume(static_cast<float>(m_masterPercent));
+    m_app.SetMasterVolume(static_cast<float>(m_masterPercent));
 }
 
 bool TFormPlayList::HandleVolume(QObject* watched, QEvent* event)

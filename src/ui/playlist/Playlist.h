@@ -19,7 +19,9 @@
 #include <functional>
 #include <memory>
 
+class CMain;
 class MasterVolumeWatch;
+struct G_STRUCT_tag;
 class QLabel;
 class QMenu;
 class QAction;
@@ -74,15 +76,16 @@ public:
     // Width of the sizing frame around the window's panels, in pixels.
     static constexpr int FrameWidth = 3;
 
-    // Builds the window from `Settings` and loads "Temprary.txt" and the page files into
-    // `model`, which must outlive the window.
-    explicit TFormPlayList(PlaylistModel& model);
+    // Builds the window at the place `settings` give and loads "Temprary.txt" and the page
+    // files into `model`; `app` sets the master volume and hears what the files lack.
+    // The model and `app` must outlive the window.
+    TFormPlayList(PlaylistModel& model, const G_STRUCT_tag& settings, CMain& app);
     // Writes "Temprary.txt" (and page files only when a page says it changed), unless
     // SaveLists did.
     ~TFormPlayList() override;
 
     // Writes "Temprary.txt" now (and the page files a page says changed), telling what
-    // fails through App.FileProblems; the program calls it while its windows still show.
+    // fails through the program's file problems; the program calls it while its windows still show.
     void SaveLists();
     // Once the windows show: when a list could not be written last time, asks whether
     // its entries go back into the temporary list.
@@ -174,6 +177,7 @@ private:
     void ShowHandedEntry(int row);
 
     PlaylistModel& m_model;
+    CMain& m_app;
     WindowMoveLoop m_moveLoop;
     PositionSettler m_placement{this};
     WindowSizeLoop m_sizeLoop;

@@ -175,7 +175,7 @@ void TFormPlayList::BuildPanel4()
     volume.value = [this] { return static_cast<double>(m_masterPercent); };
     volume.maximum = [] { return 100.0; };
     volume.setValue = [this](double percent) {
-        App.SetMasterVolume(static_cast<float>(percent));
+        m_app.SetMasterVolume(static_cast<float>(percent));
         SetMasterPercent(KnobBar::WholeValue(percent));
     };
     volume.step = 5;

@@ -1,6 +1,5 @@
 #include "PlaylistModel.h"
 
-#include "Cmain.h"
 #include "FileName.h"
 
 #include <QMimeData>
@@ -21,7 +20,8 @@ QString EntryRowText(const TMusicFile& record, const QString& nodeText)
     return number + QString(2 * record.Level, QLatin1Char(' ')) + QLatin1Char(' ') + nodeText;
 }
 
-PlaylistModel::PlaylistModel(QObject* parent) : QAbstractItemModel(parent), m_tempFile(App.FileProblems)
+PlaylistModel::PlaylistModel(SaveProblems& problems, QObject* parent)
+    : QAbstractItemModel(parent), m_tempFile(problems)
 {
     for (auto& selection : m_selections)
         selection = std::make_unique<QItemSelectionModel>(this);

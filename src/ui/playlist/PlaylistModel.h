@@ -61,7 +61,8 @@ public:
         CurrentRole,
     };
 
-    explicit PlaylistModel(QObject* parent = nullptr);
+    // A failed write of the temporary list is told to `problems`, which must outlive the model.
+    explicit PlaylistModel(SaveProblems& problems, QObject* parent = nullptr);
     ~PlaylistModel() override;
 
     // --- the item model ---

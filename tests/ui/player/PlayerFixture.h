@@ -3,6 +3,7 @@
 // folder, with message boxes collected instead of shown.
 
 #include "AppFolder.h"
+#include "Cmain.h"
 #include "Dxbuttons.h"
 #include "G.h"
 #include "Main.h"
@@ -67,7 +68,6 @@ protected:
     void SetUp() override
     {
         SetProgramFolderOverride(dir.path());
-        Settings = G_STRUCT_tag{};
         SetMessageBoxHandler([this](const QString& caption, const QString& text, int flags) {
             boxes << caption + "|" + text + "|" + QString::number(flags);
             return IDOK;
@@ -75,7 +75,7 @@ protected:
         playList.songs = {songA, songB};
         engine = std::make_unique<PlaybackEngine>();
         engine->TheTransport().SetSongSource(&playList);
-        form = std::make_unique<TFormMain>(engine->TheTransport(), engine->FrameSink(), &playList);
+        form = std::make_unique<TFormMain>(engine->TheTransport(), engine->FrameSink(), settings, app, &playList);
         engine->SetSpectrumBack(form->SpectrumBackBits());
         engine->StartSpectrum();
     }
@@ -96,7 +96,7 @@ protected:
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(ini);
         file.close();
-        form = std::make_unique<TFormMain>(engine->TheTransport(), engine->FrameSink(), &playList);
+        form = std::make_unique<TFormMain>(engine->TheTransport(), engine->FrameSink(), settings, app, &playList);
     }
 
     bool playing() const { return form->TransportOf().State() == TransportState::Playing; }
@@ -116,6 +116,8 @@ protected:
 
     static inline QString songA, songB, longSong;
     QTemporaryDir dir;
+    G_STRUCT_tag settings;
+    CMain app;
     FakePlayList playList;
     std::unique_ptr<PlaybackEngine> engine;
     std::unique_ptr<TFormMain> form;

@@ -34,7 +34,7 @@ protected:
         // The buttons' dithering from a known seed, so the picture is always the same.
         form.reset();
         dxSetRandSeed(19);
-        form = std::make_unique<TFormMain>(engine->TheTransport(), engine->FrameSink(), &playList);
+        form = std::make_unique<TFormMain>(engine->TheTransport(), engine->FrameSink(), settings, app, &playList);
     }
     QImage Strip() { return form->grab().toImage(); }
 };

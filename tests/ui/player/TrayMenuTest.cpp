@@ -109,7 +109,7 @@ TEST_F(PlayerTray, PopupMenuItemsHelpAboutAndEnd)
     EXPECT_TRUE(form->TransportOf().ReplayGain());
     form->NReplayGain->trigger();
     EXPECT_FALSE(form->TransportOf().ReplayGain());
-    EXPECT_FALSE(Settings.ReplayGain);
+    EXPECT_FALSE(settings.ReplayGain);
     form->NReplayGain->trigger();
     EXPECT_TRUE(form->TransportOf().ReplayGain());
 

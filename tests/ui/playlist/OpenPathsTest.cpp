@@ -1,6 +1,8 @@
 // Songs handed to the program (its command line, a second start): they join the
 // temporary list as a drop on it would add them, and the first of them plays.
 
+#include "Cmain.h"
+#include "G.h"
 #include "PlaylistGuiSupport.h"
 
 #include "Playlist.h"
@@ -17,7 +19,6 @@ protected:
     {
         ScratchFolderTest::SetUp();
         EnsureQtApplication();
-        Settings = G_STRUCT_tag{};
         QObject::connect(&m_model, &PlaylistModel::PlayRequested, [this](const QString& path) { m_played << path; });
     }
     void TearDown() override
@@ -27,7 +28,7 @@ protected:
     }
     TFormPlayList& Open()
     {
-        m_form = std::make_unique<TFormPlayList>(m_model);
+        m_form = std::make_unique<TFormPlayList>(m_model, m_settings, m_app);
         return *m_form;
     }
     // Handed paths are walked on the drop walker; the test waits until they are listed.
@@ -48,7 +49,9 @@ protected:
 
     MixerState m_mixer;
     UseMixerDouble m_useMixer{m_mixer};
-    PlaylistModel m_model;
+    G_STRUCT_tag m_settings;
+    CMain m_app;
+    PlaylistModel m_model{m_app.FileProblems};
     std::unique_ptr<TFormPlayList> m_form;
     QStringList m_played;
 };

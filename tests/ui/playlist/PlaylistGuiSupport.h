@@ -6,6 +6,7 @@
 
 #include "PlaylistPages.h"
 #include "support/QtApplication.h"
+#include "SaveProblems.h"
 
 #include <QApplication>
 
@@ -29,7 +30,7 @@ protected:
     void Rebuild()
     {
         Destroy();
-        m_model = std::make_unique<PlaylistModel>();
+        m_model = std::make_unique<PlaylistModel>(m_problems);
         std::array<TDropTreeView*, 5> trees {};
         for (int n = 1; n <= 5; ++n) {
             m_trees[n - 1] = std::make_unique<TDropTreeView>(n);
@@ -64,6 +65,7 @@ protected:
         return rows;
     }
 
+    SaveProblems m_problems;
     std::unique_ptr<PlaylistModel> m_model;
     std::unique_ptr<TDropTreeView> m_trees[5];
     std::unique_ptr<TDropListView> m_list;

@@ -3,6 +3,8 @@
 // rows, the row the keyboard is on, the list's header, and the entry that plays.
 // Offscreen, at 100 %, in a window of a fixed size.
 
+#include "Cmain.h"
+#include "G.h"
 #include "PlaylistGuiSupport.h"
 
 #include "Dxbuttons.h"
@@ -23,10 +25,9 @@ protected:
     {
         ScratchFolderTest::SetUp();
         EnsureQtApplication();
-        Settings = G_STRUCT_tag{};
-        Settings.PlayListW = 360;
-        Settings.PlayListH = 260;
-        m_form = std::make_unique<TFormPlayList>(m_model);
+        m_settings.PlayListW = 360;
+        m_settings.PlayListH = 260;
+        m_form = std::make_unique<TFormPlayList>(m_model, m_settings, m_app);
         m_form->show();
         m_form->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(m_form.get()));
@@ -92,7 +93,9 @@ protected:
 
     MixerState m_mixer;
     UseMixerDouble m_useMixer{m_mixer};
-    PlaylistModel m_model;
+    G_STRUCT_tag m_settings;
+    CMain m_app;
+    PlaylistModel m_model{m_app.FileProblems};
     std::unique_ptr<TFormPlayList> m_form;
 };
 

@@ -6,6 +6,7 @@
 
 #include "DropQueue.h"
 #include "PlaylistModel.h"
+#include "SaveProblems.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -46,7 +47,8 @@ protected:
             ASSERT_EQ(m_model.AddTempFile(QStringLiteral("/t/%1.ogg").arg(i)), PlaylistModel::TempAdd::Added);
     }
 
-    PlaylistModel m_model;
+    SaveProblems m_problems;
+    PlaylistModel m_model{m_problems};
 };
 
 TEST_F(PlaylistModelTest, PageSongsFollowInOrderAndWrapOnlyFromTheLastEntry)
@@ -61,7 +63,7 @@ TEST_F(PlaylistModelTest, PageSongsFollowInOrderAndWrapOnlyFromTheLastEntry)
     EXPECT_TRUE(m_model.IsSelected(1, 2));
     EXPECT_EQ(m_model.NextSong(), Song('A')) << "B was the last entry";
 
-    PlaylistModel trailing;
+    PlaylistModel trailing(m_problems);
     for (const char* path : {"/m/A.mp3", "/m/B.mp3"})
         ASSERT_TRUE(trailing.AddPageEntry(1, QString::fromLatin1(path), false, 0));
     ASSERT_TRUE(trailing.AddPageEntry(1, QStringLiteral("/m/H"), true, 0));
@@ -95,7 +97,7 @@ TEST_F(PlaylistModelTest, PreviousSongsGoBackOverHeadingsFromTheFirstFileToTheLa
     EXPECT_FALSE(m_model.IsTempSelected(0));
     EXPECT_EQ(m_model.NextSong(), m_model.TempPath(0)) << "and forward again";
 
-    PlaylistModel headings;
+    PlaylistModel headings(m_problems);
     ASSERT_TRUE(headings.AddPageEntry(1, QStringLiteral("/m/H"), true, 0));
     EXPECT_EQ(headings.PreviousSong(), QString());
     EXPECT_EQ(headings.SongCount(), 0);
@@ -137,7 +139,7 @@ TEST_F(PlaylistModelTest, ChosenHeadingPlaysTheFileAfterItAndOnlyAChoiceChangesT
     EXPECT_TRUE(m_model.IsSelected(2, 1));
     EXPECT_FALSE(m_model.IsSelected(2, 0)) << "the current entry is selected alone";
 
-    PlaylistModel fresh;
+    PlaylistModel fresh(m_problems);
     for (const char* path : {"/m/A.mp3", "/m/B.mp3"})
         ASSERT_TRUE(fresh.AddPageEntry(1, QString::fromLatin1(path), false, 0));
     EXPECT_EQ(fresh.CurPage(), 1);
@@ -154,7 +156,7 @@ TEST_F(PlaylistModelTest, ListSongsWrapAndStartAfterTheSelection)
     EXPECT_FALSE(m_model.IsTempSelected(2));
     EXPECT_TRUE(m_model.IsTempSelected(0));
 
-    PlaylistModel other;
+    PlaylistModel other(m_problems);
     for (int i = 0; i < 3; ++i)
         other.AddTempItem(QStringLiteral("/t/%1.ogg").arg(i));
     other.SetTempSelected(0, true);
@@ -199,7 +201,7 @@ TEST_F(PlaylistModelTest, DeletingAndMovingKeepOrderAndRenumber)
     EXPECT_EQ(Names(), QStringList({"A.mp3", "C.mp3", "E.mp3"}));
     EXPECT_EQ(Numbers(), std::vector<int>({1, 2, 3}));
 
-    PlaylistModel moving;
+    PlaylistModel moving(m_problems);
     for (const char* name : {"A", "B", "C", "D", "E", "F"})
         ASSERT_TRUE(moving.AddPageEntry(1, QStringLiteral("/m/%1.mp3").arg(QLatin1String(name)), false, name[0] == 'E' ? 3 : 1));
     for (int row : {0, 2, 5})
@@ -255,7 +257,7 @@ TEST_F(PlaylistModelTest, PagesAndListSurviveTheirFiles)
     EXPECT_EQ(ReadBytes(QStringLiteral("MusicList2.dat")).size(), 500);
     EXPECT_EQ(ReadBytes(QStringLiteral("Temprary.txt")), QByteArray("/t/0.ogg\r\n/t/1.ogg\r\n"));
 
-    PlaylistModel loaded;
+    PlaylistModel loaded(m_problems);
     loaded.LoadPages();
     loaded.LoadTempList();
     ASSERT_EQ(loaded.EntryCount(1), 3);

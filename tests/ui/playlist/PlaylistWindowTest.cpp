@@ -2,6 +2,8 @@
 // temporary list, drawn rows, playing by double-click, the buttons, the master-volume bar,
 // moving and sizing, closing and what it writes at the end.
 
+#include "Cmain.h"
+#include "G.h"
 #include "PlaylistGuiSupport.h"
 
 #include "Dxbuttons.h"
@@ -45,11 +47,10 @@ protected:
     {
         ScratchFolderTest::SetUp();
         EnsureQtApplication();
-        Settings = G_STRUCT_tag{};
-        Settings.PlayListX = 200;
-        Settings.PlayListY = 200;
-        Settings.PlayListW = 400;
-        Settings.PlayListH = 600;
+        m_settings.PlayListX = 200;
+        m_settings.PlayListY = 200;
+        m_settings.PlayListW = 400;
+        m_settings.PlayListH = 600;
         QObject::connect(&m_model, &PlaylistModel::PlayRequested, [this](const QString& path) { m_requested << path; });
     }
     void TearDown() override
@@ -59,7 +60,7 @@ protected:
     }
     TFormPlayList& Open()
     {
-        m_form = std::make_unique<TFormPlayList>(m_model);
+        m_form = std::make_unique<TFormPlayList>(m_model, m_settings, m_app);
         return *m_form;
     }
     // The window shown and active, as a user has it.
@@ -82,7 +83,9 @@ protected:
 
     MixerState m_mixer;
     UseMixerDouble m_useMixer{m_mixer};
-    PlaylistModel m_model;
+    G_STRUCT_tag m_settings;
+    CMain m_app;
+    PlaylistModel m_model{m_app.FileProblems};
     std::unique_ptr<TFormPlayList> m_form;
     QStringList m_requested;  // the paths the playlist asked the player to play
 };
@@ -126,8 +129,8 @@ TEST_F(PlaylistWindow, OpensWhereTheSettingsSayWithItsTabsAndTitleBar)
 // stored by an older copy (120 x 82 cut "Reload") is enlarged on load.
 TEST_F(PlaylistWindow, NothingIsCutAtTheSmallestSize)
 {
-    Settings.PlayListW = 120;
-    Settings.PlayListH = 82;
+    m_settings.PlayListW = 120;
+    m_settings.PlayListH = 82;
     TFormPlayList& form = Open();
     EXPECT_EQ(form.size(), form.minimumSize());
     EXPECT_GE(form.minimumWidth(), 190);
