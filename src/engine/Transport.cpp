@@ -155,6 +155,11 @@ bool Transport::Cue(const QString& path, qint64 ms)
         SetState(TransportState::Paused);
         return true;
     }
+    if (DropFailedOpen(QString(), m_failure)) {
+        m_cued = false;
+        SetState(TransportState::Stopped);
+        return false;
+    }
     CueOpened(ms);
     return true;
 }
@@ -191,7 +196,8 @@ bool Transport::PlayFile(const QString& path, qint64 startMs)
     m_opening = false;
     if (!m_ogg.m_OpenOGG(path, Neighbours())) {
         // The stream player closed what played before it tried.
-        OpenFailed(fsound::LastOpenError());
+        m_failure = fsound::LastOpenError();
+        OpenFailed(m_failure);
         return false;
     }
     if (startMs > 0)
@@ -206,6 +212,11 @@ bool Transport::PlayFile(const QString& path, qint64 startMs)
         m_shownPositionMs = startMs > 0 ? startMs : m_shownPositionMs;
         SetState(TransportState::Playing);
         return true;
+    }
+    // Done opening, and it may have failed since the engine was asked.
+    if (DropFailedOpen(m_shownPath, m_failure)) {
+        OpenFailed(m_failure);
+        return false;
     }
     m_state = TransportState::Playing;
     SongOpened();
@@ -245,6 +256,15 @@ void Transport::OpenFailed(const fsound::OpenError& why)
                        MB_ICONHAND);
 }
 
+bool Transport::DropFailedOpen(const QString& shown, fsound::OpenError& why)
+{
+    if (!fsound::StreamOpenFailed(m_ogg.m_hStream.load(), &why))
+        return false;
+    m_ogg.m_ControlOGG(OggStop);
+    m_ogg.m_strFileName = shown;  // as after an open that fails at once
+    return true;
+}
+
 void Transport::TakeSlowOpen()
 {
     FSOUND_STREAM* stream = m_ogg.m_hStream.load();
@@ -252,10 +272,8 @@ void Transport::TakeSlowOpen()
     if (m_opening) {
         if (!stream || fsound::StreamOpening(stream))
             return;
-        if (fsound::StreamOpenFailed(stream, &why)) {
-            const QString failed = m_ogg.m_strFileName;
-            m_ogg.m_strFileName = m_shownPath;  // as after an open that fails at once
-            m_ogg.m_ControlOGG(OggStop);
+        const QString failed = m_ogg.m_strFileName;
+        if (DropFailedOpen(m_shownPath, why)) {
             OpenFailed(why);
             if (m_passingOver) {
                 m_passingOver = false;
@@ -336,7 +354,7 @@ void Transport::TryToPlay(QString candidate, qint64 startMs)
             m_passingOver = m_opening;
             return;
         }
-        candidate = PassOver(candidate, fsound::LastOpenError());
+        candidate = PassOver(candidate, m_failure);
         startMs = 0;
     }
 }
@@ -541,6 +559,16 @@ void Transport::SongEnded()
             m_passTried = 0;
             m_passBound = m_songs ? m_songs->SongCount() : 0;
             m_passBackwards = false;
+            return;
+        }
+        const QString taken = m_ogg.m_strFileName;
+        if (DropFailedOpen(ended, m_failure)) {
+            // It failed while queued, and the news of it is not taken yet.
+            OpenFailed(m_failure);
+            m_passTried = 0;
+            m_passBound = m_songs ? m_songs->SongCount() : 0;
+            m_passBackwards = false;
+            TryToPlay(PassOver(taken, m_failure), 0);
             return;
         }
         m_lengthMs = m_ogg.m_GetLengthMs();

@@ -179,6 +179,9 @@ private:
     void TakeSlowOpen();
     // The songs before and after the song source's current entry.
     SongNeighbours Neighbours() const;
+    // The song's stream is one whose open failed (the engine may know before its news is
+    // taken): it is closed, `shown` is the song shown again, and `why` says why.
+    bool DropFailedOpen(const QString& shown, fsound::OpenError& why);
     // What a file that does not open leads to: stopped, and a missing decoder said.
     void OpenFailed(const fsound::OpenError& why);
     // PlayOrPassOver from `candidate` on, with the round it belongs to kept in m_pass*.
@@ -210,6 +213,7 @@ private:
     int m_passBound = 0;         // how many there are,
     bool m_passBackwards = false;  // and which way it goes
     QString m_shownPath;
+    fsound::OpenError m_failure;  // why the last file tried did not open
     qint64 m_shownPositionMs = 0;
     bool m_cued = false;        // paused by Cue: the stream has never been played
     QTimer m_endTimer;
