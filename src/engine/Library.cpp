@@ -21,6 +21,39 @@ void setOpenError(OpenError error)
     g_openError = std::move(error);
 }
 
+void Library::followRate(int newRate)
+{
+    if (newRate <= 0 || newRate == rate.load())
+        return;
+    output.setRate(newRate);
+    rate.store(newRate);
+}
+
+void Library::settleRates()
+{
+    std::vector<Stream*> waiting;
+    {
+        OutputLock guard(output);
+        for (Stream* stream : channels)
+            if (stream && stream->playing.load() && stream->ringRate.load() == 0 && stream->awaitsRate.load())
+                waiting.push_back(stream);
+    }
+    if (waiting.empty())
+        return;
+    if (activeChannels == 1 && waiting.size() == 1) {
+        // It plays alone: the output starts again at its rate (nothing of it was heard).
+        output.setActive(false);
+        outputPaused = false;
+        followRate(waiting.front()->sampleRate.load());
+        output.setActive(true);
+        syncOutputPause();
+    } else {
+        for (Stream* stream : waiting)
+            stream->wantRate.store(rate.load());
+    }
+    poke();
+}
+
 void Library::syncOutputPause()
 {
     bool anyPlaying = false;
@@ -89,6 +122,8 @@ void TakeNews()
     std::uint64_t count = 0;
     if (lib && lib->newsFd >= 0)
         [[maybe_unused]] const auto got = ::read(lib->newsFd, &count, sizeof count);
+    if (lib)
+        lib->settleRates();
 }
 
 bool OutputConnected()
