@@ -110,6 +110,12 @@ void Shutdown()
     delete lib;
 }
 
+int OutputRate()
+{
+    const Library* lib = g_library.load();
+    return lib ? lib->rate.load() : 0;
+}
+
 int NewsDescriptor()
 {
     Library* lib = g_library.load();

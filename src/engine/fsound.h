@@ -125,6 +125,9 @@ const char* OutputName();
 // sinks`), or SDL's name for a device when SDL plays. Empty: the default device. Window
 // thread, before FSOUND_Init.
 void SetOutputDevice(const std::string& name);
+// The rate the output plays at now: that of the song that started it while nothing
+// played (FSOUND_Init's until then). 0 before FSOUND_Init.
+int OutputRate();
 // True between FSOUND_Init and Shutdown.
 bool Initialised();
 
