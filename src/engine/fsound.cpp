@@ -328,7 +328,8 @@ float* FSOUND_DSP_GetSpectrum()
     thread_local std::vector<float> bins(kSpectrumBins, 0.0f);
     thread_local std::vector<float> samples(kFftSize, 0.0f);
     thread_local std::unique_ptr<FftAnalyser> analyser;
-    if (!lib->fftActive.load() || !lib->history.latest(samples.data(), lib->output.latencyFrames())) {
+    const double step = static_cast<double>(lib->rate.load()) / 44100.0;
+    if (!lib->fftActive.load() || !lib->history.latest(samples.data(), lib->output.latencyFrames(), step)) {
         std::fill(bins.begin(), bins.end(), 0.0f);
         return bins.data();
     }

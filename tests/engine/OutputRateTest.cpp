@@ -125,3 +125,26 @@ TEST_F(OutputRate, SongOfAnotherFolderStartsAtItsOwnRate)
     ASSERT_TRUE(waitFor([&] { return fsound::StreamPlayedOut(m_second); }, 10s));
     EXPECT_NEAR(FSOUND_Stream_GetTime(m_second), kSeconds * 1000, 30);
 }
+
+// The spectrum shows the same bands whatever the rate: a tone's bar stands where it
+// stands at 44.1 kHz.
+TEST_F(OutputRate, SpectrumBandsDoNotMoveWithTheRate)
+{
+    auto peakBinPlaying = [this](int rate) {
+        const std::string path = m_dir.filePath(QStringLiteral("tone%1.wav").arg(rate)).toStdString();
+        EXPECT_TRUE(fixtures::WriteWav(path, {rate, 2, 2.0}, fixtures::Tone(2000, 0.5, rate)));
+        FSOUND_STREAM* stream = open(path);
+        FSOUND_Stream_Play(FSOUND_FREE, stream);
+        FSOUND_DSP_SetActive(FSOUND_DSP_GetFFTUnit(), 1);
+        EXPECT_TRUE(waitFor([&] { return FSOUND_Stream_GetTime(stream) > 500; }, 5s));
+        const float* bins = FSOUND_DSP_GetSpectrum();
+        const int peak = static_cast<int>(std::max_element(bins, bins + FSOUND_SPECTRUM_BINS) - bins);
+        FSOUND_Stream_Stop(stream);
+        return peak;
+    };
+    FSOUND_Stream_Stop(std::exchange(m_first, nullptr));
+    const int atCdRate = peakBinPlaying(44100);
+    EXPECT_GT(atCdRate, 0);
+    EXPECT_EQ(peakBinPlaying(96000), atCdRate);
+    EXPECT_EQ(fsound::OutputRate(), 96000);
+}
