@@ -1,6 +1,6 @@
 #pragma once
-// One audio file decoded to interleaved float samples at the output's rate and channel
-// count. The file goes to the decoder made for its kind (DecodeModule.h), and to
+// One audio file decoded to interleaved float samples at a given rate (or its own) and
+// channel count. The file goes to the decoder made for its kind (DecodeModule.h), and to
 // FFmpeg when that one refuses it or its module cannot be loaded; what comes out is
 // mixed down to the output's channels and converted to its rate here, the same way for
 // every decoder. Not thread-safe: the owner serialises calls.
