@@ -19,6 +19,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QEvent>
 #include <QFile>
 #include <QProcess>
 #include <QTabWidget>
@@ -347,12 +348,40 @@ void report(const char* what, const Figures& figures)
                 percentile(figures.secondWaits, 1.0), figures.secondWaits.size());
 }
 
+// With SORVEL_BENCH_SLOW set, every turn of the window thread's event handling over 30 ms
+// is said on stderr (the receiver's class and the event's type), to find what holds it.
+class TracingApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+    bool notify(QObject* receiver, QEvent* event) override
+    {
+        if (m_depth > 0 || !m_trace)
+            return QApplication::notify(receiver, event);
+        ++m_depth;
+        const auto from = Clock::now();
+        const QByteArray what = receiver->metaObject()->className();
+        const int type = event->type();
+        const bool done = QApplication::notify(receiver, event);
+        const double ms = msBetween(from, Clock::now());
+        if (ms > 30)
+            std::fprintf(stderr, "slow: %.1f ms in %s, event %d\n", ms, what.constData(), type);
+        --m_depth;
+        return done;
+    }
+
+private:
+    int m_depth = 0;
+    bool m_trace = !qEnvironmentVariableIsEmpty("SORVEL_BENCH_SLOW");
+};
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     if (argc == 4 && std::strcmp(argv[1], "--child") == 0) {
-        QApplication app(argc, argv);
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");  // no display needed to measure the windows
+        TracingApplication app(argc, argv);
         return child(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
     }
     QCoreApplication app(argc, argv);
@@ -371,7 +400,8 @@ int main(int argc, char** argv)
     report("temporary list", list);
     report("page", page);
     const double worst = percentile(list.secondWaits, 1.0);
+    const bool measured = list.ok && page.ok && !list.secondWaits.empty();
     std::printf("goal: 50,000 handed to a list of 150,000 with every round trip within %.0f ms: %s\n", kLimitMs,
-                worst <= kLimitMs ? "met" : "NOT met");
-    return list.ok && page.ok && worst <= kLimitMs ? 0 : 1;
+                !measured ? "not measured (a run failed)" : worst <= kLimitMs ? "met" : "NOT met");
+    return measured && worst <= kLimitMs ? 0 : 1;
 }

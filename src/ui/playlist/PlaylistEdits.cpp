@@ -83,12 +83,9 @@ void PlaylistModel::insertTemp(int at, QStringList paths, bool indexed)
     const int count = static_cast<int>(paths.size());
     beginInsertRows(PageIndex(ListPage), at, at + count - 1);
     if (at == TempCount() && !m_tempRowsStale) {
-        for (int i = 0; i < count && !indexed; ++i) {
-            const auto known = m_tempRows.size();
-            int& row = m_tempRows[paths[i]];
-            if (m_tempRows.size() != known)
-                row = at + i;
-        }
+        const auto pathOf = [&](int row) -> const QString& { return row < at ? TempPath(row) : paths[row - at]; };
+        for (int i = 0; i < count && !indexed; ++i)
+            m_tempRows.FindOrAdd(paths[i], at + i, pathOf);
     } else {
         m_tempRowsStale = true;
     }
@@ -134,6 +131,8 @@ void PlaylistModel::Receive(int pageNo, DropBatch& batch, QStringList* refused, 
     if (m_tempRowsStale)
         rebuildTempRows();
     QStringList fresh;
+    const int at = TempCount();
+    const auto pathOf = [&](int row) -> const QString& { return row < at ? TempPath(row) : fresh[row - at]; };
     for (const QString& path : std::as_const(batch.Paths)) {
         // A line break inside a name would turn one entry into two in "Temprary.txt".
         if (HasLineBreak(path)) {
@@ -143,12 +142,9 @@ void PlaylistModel::Receive(int pageNo, DropBatch& batch, QStringList* refused, 
         }
         // Names are bytes: only the very same path is a duplicate. A new path's row is
         // noted at once (one look into the hash), so the batch itself holds each path once.
-        const auto known = m_tempRows.size();
-        int& row = m_tempRows[path];
-        if (m_tempRows.size() != known) {
-            row = TempCount() + static_cast<int>(fresh.size());
+        const int row = m_tempRows.FindOrAdd(path, at + static_cast<int>(fresh.size()), pathOf);
+        if (row == at + fresh.size())
             fresh.append(path);
-        }
         if (firstRow && *firstRow < 0)
             *firstRow = row;
     }

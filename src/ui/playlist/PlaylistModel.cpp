@@ -294,11 +294,11 @@ QStringList PlaylistModel::TempPaths() const
 
 void PlaylistModel::rebuildTempRows() const
 {
-    m_tempRows.clear();
-    m_tempRows.reserve(TempCount());
+    m_tempRows.Clear();
+    m_tempRows.Reserve(m_temp.size());
+    const auto pathOf = [this](int row) -> const QString& { return TempPath(row); };
     for (int row = 0; row < TempCount(); ++row)
-        if (!m_tempRows.contains(m_temp[static_cast<std::size_t>(row)]))
-            m_tempRows.insert(m_temp[static_cast<std::size_t>(row)], row);
+        m_tempRows.FindOrAdd(TempPath(row), row, pathOf);
     m_tempRowsStale = false;
 }
 
@@ -306,5 +306,5 @@ int PlaylistModel::TempRowOf(const QString& path) const
 {
     if (m_tempRowsStale)
         rebuildTempRows();
-    return m_tempRows.value(path, -1);
+    return m_tempRows.Find(path, [this](int row) -> const QString& { return TempPath(row); });
 }

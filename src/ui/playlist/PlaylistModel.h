@@ -24,6 +24,7 @@
 // is selected).
 
 #include "MusicFile.h"
+#include "PathRows.h"
 #include "TempListFile.h"
 
 #include <QAbstractItemModel>
@@ -297,7 +298,7 @@ private:
     // The row of the first entry of each path of the list, so a drop of thousands of
     // files does not compare each one with every entry. Kept as rows are appended;
     // rebuilt at the next look after rows were taken out or moved.
-    mutable QHash<QString, int> m_tempRows;
+    mutable PathRows m_tempRows;
     mutable bool m_tempRowsStale = false;
     std::array<std::unique_ptr<QItemSelectionModel>, ListPage> m_selections;
     std::array<bool, ListPage> m_held{};
