@@ -11,6 +11,7 @@
 
 #include "fsound.h"
 #include "support/AudioFixtures.h"
+#include "support/SoundServer.h"
 
 #include <sys/resource.h>
 
@@ -28,18 +29,7 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-std::string run(const std::string& command)
-{
-    std::string out;
-    if (FILE* pipe = ::popen(command.c_str(), "r")) {
-        char buffer[256];
-        while (std::fgets(buffer, sizeof buffer, pipe))
-            out += buffer;
-        ::pclose(pipe);
-    }
-    return out;
-}
+using fixtures::run;
 
 double cpuSeconds()
 {

@@ -34,8 +34,10 @@ void Library::settleRates()
     std::vector<Stream*> waiting;
     {
         OutputLock guard(output);
+        // One that has the output's rate by now settles by itself.
         for (Stream* stream : channels)
-            if (stream && stream->playing.load() && stream->ringRate.load() == 0 && stream->awaitsRate.load())
+            if (stream && stream->playing.load() && stream->ringRate.load() == 0 && stream->awaitsRate.load()
+                && stream->sampleRate.load() != rate.load())
                 waiting.push_back(stream);
     }
     if (waiting.empty())

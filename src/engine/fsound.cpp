@@ -194,7 +194,8 @@ int FSOUND_Stream_GetTime(FSOUND_STREAM* handle)
         return clampToInt(stream->seekMs.load(std::memory_order_acquire));
     // What was handed to the device less what it has not played yet, and never more than
     // the stream really holds: the length a file states does not move the position.
-    return clampToInt(stream->startMs.load() + progressOf(*lib, *stream).audible() * 1000 / stream->framesRate(lib->rate));
+    return clampToInt(stream->startMs.load()
+                      + progressOf(*lib, *stream).audible() * 1000 / stream->framesRate(lib->rate));
 }
 
 int FSOUND_Stream_GetLengthMs(FSOUND_STREAM* handle)
@@ -249,7 +250,8 @@ signed char FSOUND_SetPaused(int channel, signed char paused)
         for (Stream* stream : changed)
             stream->frozenMs.store(stream->seeking() ? stream->seekMs.load()
                                                      : stream->startMs.load()
-                                                           + progressOf(*lib, *stream).audible() * 1000 / stream->framesRate(lib->rate));
+                                                           + progressOf(*lib, *stream).audible() * 1000
+                                                                 / stream->framesRate(lib->rate));
     } else {
         for (Stream* stream : changed)
             stream->frozenMs.store(-1);

@@ -61,8 +61,8 @@ constexpr int FSOUND_SPECTRUM_BINS = 512;
 // that opens, on the device SetOutputDevice named or else on its default device
 // (AudioOutput.h). It plays at the given rate until a song starts with nothing else
 // playing, and from then on at that song's rate; a song started beside others, or queued
-// behind one of the same folder, is converted to the output's rate. Says on stderr, once, when the output is not the first choice.
-// Calling it again does nothing.
+// behind one of the same folder, is converted to the output's rate. Says on stderr, once,
+// when the output is not the first choice. Calling it again does nothing.
 signed char FSOUND_Init(int mixrate, int maxchannels, unsigned int flags);
 
 // A stream for the file, or null when it cannot be opened as audio (missing, empty

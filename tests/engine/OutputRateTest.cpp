@@ -101,8 +101,10 @@ TEST_F(OutputRate, AlbumSongAtAnotherRateJoinsGaplessly)
     ASSERT_GE(first, 0) << "nothing heard";
     // Where the sine is, it is the sine: no step at the join.
     const double phase = std::asin(std::clamp(heard[first * 2] / 0.5, -1.0, 1.0));
-    for (std::int64_t i = first; i <= last; ++i)
-        worst = std::max(worst, std::fabs(heard[i * 2] - 0.5 * std::sin(phase + 2 * std::numbers::pi * kHz * double(i - first) / 44100)));
+    for (std::int64_t i = first; i <= last; ++i) {
+        const double expected = 0.5 * std::sin(phase + 2 * std::numbers::pi * kHz * double(i - first) / 44100);
+        worst = std::max(worst, std::fabs(heard[i * 2] - expected));
+    }
     EXPECT_LE(longestQuiet, 2) << "frames of silence inside";
     EXPECT_NEAR(last - first + 1, 2 * kSeconds * 44100, 4);
     EXPECT_LT(worst, 0.02);

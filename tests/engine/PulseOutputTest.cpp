@@ -5,7 +5,7 @@
 #include "Diagnostics.h"
 #include "PulseFaults.h"
 #include "PulseOutput.h"
-#include "SoundServer.h"
+#include "support/SoundServer.h"
 #include "fsound.h"
 #include "support/EngineEnvironment.h"
 

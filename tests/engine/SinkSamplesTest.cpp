@@ -2,7 +2,7 @@
 // plays at full volume: every sample of the file, at the file's own rate and precision,
 // counted from the first one.
 
-#include "SoundServer.h"
+#include "support/SoundServer.h"
 #include "fsound.h"
 #include "support/EngineEnvironment.h"
 
