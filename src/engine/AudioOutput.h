@@ -94,6 +94,9 @@ struct OutputDriver {
     // is already queued (a sound server); the callback then mixes at full scale. May be
     // empty: the callback applies the gain. Window thread.
     bool (*setVolume)(AudioOutput* output, float gain);
+    // Plays at `rate` frames per second from the next setActive(true) on. Only while
+    // idle. Window thread; not with the lock held.
+    void (*setRate)(AudioOutput* output, int rate);
     // Exclude the callback while the caller changes what it reads. Short holds only.
     // Any thread.
     void (*lock)(AudioOutput* output);
@@ -129,6 +132,7 @@ public:
     std::string whyLost() const;
     void dataReady();
     bool setVolume(float gain) { return m_driver->setVolume && m_driver->setVolume(m_output, gain); }
+    void setRate(int rate) { m_driver->setRate(m_output, rate); }
     void lock() { m_driver->lock(m_output); }
     void unlock() { m_driver->unlock(m_output); }
 
@@ -159,6 +163,7 @@ struct DriverOf {
     static std::string whyLost(const AudioOutput* output) { return of(output)->whyLost(); }
     static void dataReady(AudioOutput* output) { of(output)->dataReady(); }
     static bool setVolume(AudioOutput* output, float gain) { return of(output)->setVolume(gain); }
+    static void setRate(AudioOutput* output, int rate) { of(output)->setRate(rate); }
     static void lock(AudioOutput* output) { of(output)->lock(); }
     static void unlock(AudioOutput* output) { of(output)->unlock(); }
 

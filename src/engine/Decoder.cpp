@@ -58,7 +58,7 @@ bool Decoder::open(const std::string& path, int outRate, int outChannels, unsign
     m_backend.reset();
     m_resampler.reset();
     m_format = {};
-    m_outRate = outRate;
+    m_askedRate = outRate;
     m_outChannels = outChannels == 1 ? 1 : 2;
     m_failure = OpenFailure::None;
     m_failureDetail.clear();
@@ -85,6 +85,7 @@ bool Decoder::start(DecoderKind kind, const std::string& path, unsigned rawMode)
     if (!openWith(kind, path, rawMode))
         return false;
     m_openRate = m_format.rate;
+    m_outRate = m_askedRate > 0 ? m_askedRate : m_openRate;
     if (adoptFormat(m_format)) {
         resetConversion();
         // A file that yields no sound at all (no frame found, every frame damaged) is no
@@ -113,6 +114,36 @@ bool Decoder::adoptFormat(const SourceFormat& format)
         m_failureDetail = resample ? std::string("libswresample.so.4") : ResampleModuleError();
         return false;
     }
+    return true;
+}
+
+bool Decoder::convertTo(int rate)
+{
+    if (!m_backend || rate <= 0 || rate == m_outRate)
+        return m_backend != nullptr;
+    const int before = m_outRate;
+    const bool primedNative = !m_resampler && m_mixedPos >= m_mixedFrames;
+    m_outRate = rate;
+    if (!adoptFormat(m_format)) {
+        m_outRate = before;
+        adoptFormat(m_format);
+        return false;
+    }
+    if (primedNative && m_resampler) {
+        // The chunk decoded at the open is still the file's own: it goes through the
+        // converter first, like every chunk after it.
+        m_mixed.swap(m_primed);
+        m_primed.clear();
+        m_mixedPos = 0;
+        m_mixedFrames = m_mixed.size() / static_cast<std::size_t>(m_outChannels);
+    } else if (!m_primed.empty()) {
+        // Already converted at the old rate: decoded again from the start.
+        m_backend->seekFrame(0);
+        m_primed.clear();
+        m_mixedPos = 0;
+        m_mixedFrames = 0;
+    }
+    m_flushed = false;
     return true;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
-// One audio file decoded to interleaved float samples at the output's rate and channel
-// count. The file goes to the decoder made for its kind (DecodeModule.h), and to
+// One audio file decoded to interleaved float samples at a given rate (or its own) and
+// channel count. The file goes to the decoder made for its kind (DecodeModule.h), and to
 // FFmpeg when that one refuses it or its module cannot be loaded; what comes out is
 // mixed down to the output's channels and converted to its rate here, the same way for
 // every decoder. Not thread-safe: the owner serialises calls.
@@ -38,6 +38,7 @@ public:
     Decoder(const Decoder&) = delete;
     Decoder& operator=(const Decoder&) = delete;
 
+    // outRate 0: the rate of the file (of its first link), nothing converted.
     // rawMode gives the sample format of files that FFmpeg cannot identify and that are
     // named .raw or .pcm (44.1 kHz raw PCM). The first chunk is decoded here: a file
     // that yields no sound does not open (NotAudio).
@@ -47,6 +48,12 @@ public:
     std::int64_t fileBytes() const { return m_fileBytes; }
     // The rate the file opened with (a chained file's first link).
     int sampleRate() const { return m_openRate; }
+    // The rate decodeChunk puts out.
+    int outRate() const { return m_outRate; }
+    // Puts out `rate` from now on. Made for a decoder that has put out nothing yet but
+    // its open: what comes later joins what it has already put out only roughly. False
+    // when the rate converter cannot be loaded (the decoder then stays as it was).
+    bool convertTo(int rate);
     // Which decoder serves the open file.
     DecoderKind kind() const { return m_kind; }
     // After a failed open: why, and for MissingModule the file that is missing.
@@ -82,6 +89,7 @@ private:
     std::vector<float> m_mixed;                     // the same, mixed down, to be converted
     std::size_t m_mixedPos = 0;                     // frames of m_mixed converted
     std::size_t m_mixedFrames = 0;
+    int m_askedRate = 0;  // what open was given: 0, the file's own
     int m_outRate = 44100;
     int m_outChannels = 2;
     std::int64_t m_fileBytes = 0;

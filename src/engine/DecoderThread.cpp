@@ -60,6 +60,8 @@ void Library::feed()
             if (stream->openState.load(std::memory_order_acquire) != OpenState::Open)
                 continue;  // the opener wakes this thread once it is
             std::lock_guard guard(stream->decodeMutex);
+            if (!settleRate(*stream))
+                continue;
             if (stream->seeking())
                 seek(*stream);
             news = fill(*stream) || news;
@@ -69,6 +71,26 @@ void Library::feed()
             output.dataReady();
         decoderWake.wait(seen, std::memory_order_acquire);
     }
+}
+
+// Decoder thread, stream's decodeMutex held: fixes the rate the stream is decoded at
+// before its first fill. False while it waits for the output to take its own rate.
+bool Library::settleRate(Stream& stream)
+{
+    if (stream.ringRate.load(std::memory_order_relaxed) > 0)
+        return true;
+    const int want = stream.wantRate.load(std::memory_order_acquire);
+    const int own = stream.decoder.outRate();
+    if (want == 0 && own != rate.load(std::memory_order_acquire)) {
+        if (!stream.awaitsRate.exchange(true))
+            tellNews();
+        return false;
+    }
+    if (want > 0 && !stream.decoder.convertTo(want))
+        stream.decoderFinished = true;  // no converter: it ends as a file that has no more
+    stream.ringRate.store(want > 0 ? want : own, std::memory_order_release);
+    stream.awaitsRate.store(false);
+    return true;
 }
 
 // Decoder thread, stream's decodeMutex held: makes the seek the window thread asked for.
@@ -96,7 +118,9 @@ void Library::open(Stream& stream)
     OpenState state = OpenState::Failed;
     if (!stream.abandoned.load()) {
         std::lock_guard guard(stream.decodeMutex);
-        if (stream.decoder.open(stream.path, rate, 2, stream.mode)) {
+        // At the file's own rate: whether it is converted is known once it plays or is
+        // queued (settleRate).
+        if (stream.decoder.open(stream.path, 0, 2, stream.mode)) {
             stream.lengthMs.store(clampToInt(stream.decoder.durationMs()));
             stream.fileBytes.store(clampToInt(stream.decoder.fileBytes()));
             stream.sampleRate.store(stream.decoder.sampleRate());

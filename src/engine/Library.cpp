@@ -21,6 +21,41 @@ void setOpenError(OpenError error)
     g_openError = std::move(error);
 }
 
+void Library::followRate(int newRate)
+{
+    if (newRate <= 0 || newRate == rate.load())
+        return;
+    output.setRate(newRate);
+    rate.store(newRate);
+}
+
+void Library::settleRates()
+{
+    std::vector<Stream*> waiting;
+    {
+        OutputLock guard(output);
+        // One that has the output's rate by now settles by itself.
+        for (Stream* stream : channels)
+            if (stream && stream->playing.load() && stream->ringRate.load() == 0 && stream->awaitsRate.load()
+                && stream->sampleRate.load() != rate.load())
+                waiting.push_back(stream);
+    }
+    if (waiting.empty())
+        return;
+    if (activeChannels == 1 && waiting.size() == 1) {
+        // It plays alone: the output starts again at its rate (nothing of it was heard).
+        output.setActive(false);
+        outputPaused = false;
+        followRate(waiting.front()->sampleRate.load());
+        output.setActive(true);
+        syncOutputPause();
+    } else {
+        for (Stream* stream : waiting)
+            stream->wantRate.store(rate.load());
+    }
+    poke();
+}
+
 void Library::syncOutputPause()
 {
     bool anyPlaying = false;
@@ -77,6 +112,12 @@ void Shutdown()
     delete lib;
 }
 
+int OutputRate()
+{
+    const Library* lib = g_library.load();
+    return lib ? lib->rate.load() : 0;
+}
+
 int NewsDescriptor()
 {
     Library* lib = g_library.load();
@@ -89,6 +130,8 @@ void TakeNews()
     std::uint64_t count = 0;
     if (lib && lib->newsFd >= 0)
         [[maybe_unused]] const auto got = ::read(lib->newsFd, &count, sizeof count);
+    if (lib)
+        lib->settleRates();
 }
 
 bool OutputConnected()

@@ -68,6 +68,23 @@ struct Stream {
     std::atomic<bool> handedOver{false};       // its follower has taken the channel
     std::atomic<bool> awaitFollower{false};    // window thread: a song may still be queued behind it
 
+    // The rate the stream is decoded at. wantRate: 0 while the output is to follow the
+    // file's own rate (a song started with nothing playing, or queued from another
+    // folder); else the output's rate it is converted to (window thread, before it plays
+    // or is queued). ringRate: what its ring holds, fixed by the decoder thread before
+    // the first fill; 0 until then. The mix takes only a stream whose ringRate is the
+    // output's.
+    std::atomic<int> wantRate{0};
+    std::atomic<int> ringRate{0};
+    // Decoder thread: it waits, its own rate not being the output's (told once as news).
+    std::atomic<bool> awaitsRate{false};
+    // Frames per second of what it has pushed and the output consumed.
+    int framesRate(int outputRate) const
+    {
+        const int own = ringRate.load(std::memory_order_acquire);
+        return own > 0 ? own : outputRate;
+    }
+
     // The opener opens the file; until it has, the stream supplies nothing. The fields
     // below it are written before openState leaves Opening (release) and never after.
     std::string path;
@@ -110,7 +127,9 @@ struct Stream {
 
 struct Library {
     Output output;
-    int rate = 44100;
+    // The output's rate: changed by the window thread while the output is idle (see
+    // followRate); read by the decoder thread and the callback.
+    std::atomic<int> rate{44100};
 
     std::mutex streamsMutex;                                    // guards streams, nextId
     std::map<std::uintptr_t, std::shared_ptr<Stream>> streams;
@@ -147,6 +166,12 @@ struct Library {
             [[maybe_unused]] const auto written = ::write(newsFd, &one, sizeof one);
         }
     }
+    // Window thread, with nothing playing: the output plays at `rate` from its next start.
+    void followRate(int newRate);
+    // Window thread: a stream started while it was opening whose own rate turns out to
+    // differ from the output's is heard at its own rate if it plays alone, else
+    // converted.
+    void settleRates();
     // Window thread: the output holds while every started stream is paused.
     void syncOutputPause();
 
@@ -160,6 +185,7 @@ struct Library {
     std::size_t readyFrames(std::size_t frames) const;
     void feed();
     bool fill(Stream& stream);
+    bool settleRate(Stream& stream);
     void seek(Stream& stream);
     void open(Stream& stream);
     void poke()

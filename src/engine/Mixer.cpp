@@ -14,11 +14,11 @@ namespace {
 // Output lock held: the frames a stream and the songs queued behind it can supply now.
 // Once the last of them is decoded to its end and nothing more is awaited behind it, any
 // number (the rest is closing silence).
-std::size_t supplyOf(const Stream* stream)
+std::size_t supplyOf(const Stream* stream, int rate)
 {
     std::size_t frames = 0;
     for (; stream; stream = stream->follower) {
-        if (!stream->ready())
+        if (!stream->ready() || stream->ringRate.load(std::memory_order_acquire) != rate)
             return frames;
         // The flag first: once it is set, what the ring holds is all there will be.
         const bool done = stream->decodeDone.load(std::memory_order_acquire);
@@ -35,11 +35,12 @@ std::size_t supplyOf(const Stream* stream)
 std::size_t Library::readyFrames(std::size_t frames) const
 {
     bool any = false;
+    const int outputRate = rate.load(std::memory_order_relaxed);
     for (const Stream* stream : channels) {
         if (!stream || !stream->playing.load(std::memory_order_relaxed) || stream->paused.load(std::memory_order_relaxed))
             continue;
         any = true;
-        frames = std::min(frames, supplyOf(stream));
+        frames = std::min(frames, supplyOf(stream, outputRate));
     }
     return any ? frames : 0;
 }
@@ -55,11 +56,12 @@ std::size_t Library::mix(float* out, std::size_t frames, bool pad)
     const float volumeGain = static_cast<float>(volume.load(std::memory_order_relaxed)) / 255.0f;
     const bool outputGain = outputHasVolume.load(std::memory_order_relaxed);
     const float gain = outputGain ? 1.0f : volumeGain;
+    const int outputRate = rate.load(std::memory_order_relaxed);
     for (Stream*& slot : channels) {
         Stream* stream = slot;
         if (!stream || !stream->playing.load(std::memory_order_relaxed) || stream->paused.load(std::memory_order_relaxed)
-            || !stream->ready())
-            continue;  // a stream being opened or sought is silent, and its position holds
+            || !stream->ready() || stream->ringRate.load(std::memory_order_acquire) != outputRate)
+            continue;  // a stream being opened or sought, or not yet at the output's rate, is silent
         std::size_t done = 0;
         std::size_t streamFrom = 0;  // where the current stream's share of the buffer began
         for (;;) {
@@ -83,7 +85,10 @@ std::size_t Library::mix(float* out, std::size_t frames, bool pad)
             if (done < frames && !ended
                 && (done > 0 || stream->consumedFrames.load(std::memory_order_relaxed) > 0))
                 starvedFrames.fetch_add(static_cast<std::int64_t>(frames - done), std::memory_order_relaxed);
+            // A follower that waits for the output to take its own rate starts on its own.
             Stream* next = stream->follower;
+            if (next && next->awaitsRate.load(std::memory_order_acquire))
+                next = nullptr;
             if (!ended || !next) {
                 // After the last sample the padding silence still counts, so the position
                 // reaches the end even though nothing more is decoded.

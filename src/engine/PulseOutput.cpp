@@ -89,6 +89,18 @@ void PulseOutput::setActive(bool active)
     pa_threaded_mainloop_unlock(m_loop);
 }
 
+void PulseOutput::setRate(int rate)
+{
+    // The idle stream goes; the next start makes one at the new rate on the same
+    // connection.
+    pa_threaded_mainloop_lock(m_loop);
+    if (rate > 0 && rate != m_rate) {
+        m_rate = rate;
+        destroyStream();
+    }
+    pa_threaded_mainloop_unlock(m_loop);
+}
+
 void PulseOutput::setPaused(bool paused)
 {
     pa_threaded_mainloop_lock(m_loop);
@@ -204,6 +216,7 @@ const OutputDriver kPulseDriver{
     .whyLost = PulseOps::whyLost,
     .dataReady = PulseOps::dataReady,
     .setVolume = PulseOps::setVolume,
+    .setRate = PulseOps::setRate,
     .lock = PulseOps::lock,
     .unlock = PulseOps::unlock,
 };

@@ -73,6 +73,7 @@ public:
     void discardQueued();
     void dataReady();
     bool setVolume(float gain);
+    void setRate(int rate);
     bool connected() const { return m_connected.load(); }
     unsigned losses() const { return m_losses.load(); }
     std::string whyLost() const;
@@ -178,7 +179,7 @@ private:
     pa_io_event* m_watch = nullptr;         // the lock
     pa_time_event* m_retry = nullptr;       // the lock
     pa_time_event* m_timingPoll = nullptr;  // the lock
-    int m_rate = 44100;
+    int m_rate = 44100;                     // the lock
     Callback m_callback;
     Listener m_listener;
     std::vector<float> m_mix = std::vector<float>(kMixFrames * 2);  // the lock

@@ -40,42 +40,48 @@ void PulseOutput::write(std::size_t bytes)
         }
         room -= wrote;
     }
-    void* buffer = nullptr;
-    std::size_t size = room * kFrameBytes;
-    if (size == 0)
-        return;
-    const int begun = Pulse().stream_begin_write(m_stream, &buffer, &size);
-    if (begun < 0 || !buffer) {
-        failedWhilePlaying("pa_stream_begin_write", begun < 0 ? -begun : 0);
-        return;
+    // The server lends at most one block (64 KiB) at a time: block after block until what
+    // it asked for is handed over or the mix runs dry. One block alone is 85 ms at 96 kHz,
+    // and the next request comes only once a quarter second has room: the sink ran dry.
+    while (room > 0) {
+        void* buffer = nullptr;
+        std::size_t size = room * kFrameBytes;
+        const int begun = Pulse().stream_begin_write(m_stream, &buffer, &size);
+        if (begun < 0 || !buffer) {
+            failedWhilePlaying("pa_stream_begin_write", begun < 0 ? -begun : 0);
+            return;
+        }
+        auto* out = static_cast<float*>(buffer);
+        const std::size_t frames = size / kFrameBytes;
+        std::size_t made = 0;
+        while (made < frames) {
+            const std::size_t want = std::min(frames - made, kMixFrames);
+            const std::size_t got =
+                carried > 0 ? std::min(std::exchange(carried, 0), want) : m_callback(m_mix.data(), want, false);
+            // The mix is bounded to full scale already; the server takes it as it is.
+            std::copy_n(m_mix.data(), got * 2, out + made * 2);
+            made += got;
+            if (got < want)
+                break;
+        }
+        if (made == 0) {
+            pa_stream_cancel_write(m_stream);
+            return;
+        }
+        const int sent = Pulse().stream_write(m_stream, buffer, made * kFrameBytes, nullptr, 0, PA_SEEK_RELATIVE);
+        // What was mixed and not sent was never heard: it counts as still to come.
+        m_written += static_cast<std::int64_t>(made);
+        if (sent < 0) {
+            pa_stream_cancel_write(m_stream);
+            failedWhilePlaying("pa_stream_write", -sent);
+            return;
+        }
+        m_backoffUsec = 0;
+        askTiming();
+        if (made < frames || frames == 0)
+            return;  // the mix ran dry: the decoder thread writes the rest (dataReady)
+        room -= std::min(room, frames);
     }
-    auto* out = static_cast<float*>(buffer);
-    const std::size_t frames = size / kFrameBytes;
-    std::size_t made = 0;
-    while (made < frames) {
-        const std::size_t want = std::min(frames - made, kMixFrames);
-        const std::size_t got =
-            carried > 0 ? std::min(std::exchange(carried, 0), want) : m_callback(m_mix.data(), want, false);
-        // The mix is bounded to full scale already; the server takes it as it is.
-        std::copy_n(m_mix.data(), got * 2, out + made * 2);
-        made += got;
-        if (got < want)
-            break;
-    }
-    if (made == 0) {
-        pa_stream_cancel_write(m_stream);
-        return;
-    }
-    const int sent = Pulse().stream_write(m_stream, buffer, made * kFrameBytes, nullptr, 0, PA_SEEK_RELATIVE);
-    // What was mixed and not sent was never heard: it counts as still to come.
-    m_written += static_cast<std::int64_t>(made);
-    if (sent < 0) {
-        pa_stream_cancel_write(m_stream);
-        failedWhilePlaying("pa_stream_write", -sent);
-        return;
-    }
-    m_backoffUsec = 0;
-    askTiming();
 }
 
 // Hands up to `frames` of silence to the server; `wrote` says how many it took. False

@@ -95,7 +95,7 @@ public:
             return false;
         }
         m_callback = request.callback;
-        m_rate = request.rate;
+        m_rate.store(request.rate);
         m_deviceName = request.device;
         // Opened once now to learn that the device exists. With a small buffer: closing
         // waits for SDL's thread to finish the buffer it is on.
@@ -134,7 +134,7 @@ public:
         if (asked == 0 || m_heldLatency.load() >= 0)
             return static_cast<std::size_t>(m_heldLatency.load() >= 0 ? m_heldLatency.load() : buffer);
         const std::int64_t since = nowNs() - asked;
-        const std::int64_t played = since * m_rate / 1000000000;
+        const std::int64_t played = since * m_rate.load() / 1000000000;
         return static_cast<std::size_t>(std::clamp<std::int64_t>(buffer - played, 0, buffer));
     }
 
@@ -147,6 +147,21 @@ public:
         // Once open, the device is only paused and resumed.
         if (m_device != 0)
             sdl().PauseAudioDevice(m_device, active ? 0 : 1);
+    }
+
+    // The device is opened again at the next sound, at the new rate.
+    void setRate(int rate)
+    {
+        SDL_AudioDeviceID device = 0;
+        {
+            std::lock_guard guard(m_deviceLock);
+            if (rate <= 0 || rate == m_rate.load())
+                return;
+            m_rate.store(rate);
+            device = std::exchange(m_device, 0);
+        }
+        if (device != 0)
+            sdl().CloseAudioDevice(device);
     }
 
     // SDL keeps no queue of ours to hold: what its device buffer has is heard as it
@@ -191,7 +206,7 @@ private:
     SDL_AudioDeviceID openDevice(Uint16 frames)
     {
         SDL_AudioSpec want{};
-        want.freq = m_rate;
+        want.freq = m_rate.load();
         want.format = AUDIO_F32SYS;
         want.channels = 2;
         want.samples = frames;
@@ -212,7 +227,7 @@ private:
             .count();
     }
 
-    int m_rate = 44100;
+    std::atomic<int> m_rate{44100};  // changed while idle, under m_deviceLock
     std::string m_deviceName;  // SDL's name for the device; empty: SDL's default
     bool m_initialised = false;
     std::atomic<std::int64_t> m_lastCallbackNs{0};  // when SDL last took a buffer; 0: not since it started
@@ -243,6 +258,7 @@ const OutputDriver kSdlDriver{
     .whyLost = nullptr,
     .dataReady = SdlOps::dataReady,
     .setVolume = nullptr,
+    .setRate = SdlOps::setRate,
     .lock = SdlOps::lock,
     .unlock = SdlOps::unlock,
 };

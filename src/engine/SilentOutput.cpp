@@ -24,7 +24,7 @@ public:
     bool open(const OutputRequest& request, OutputFailure&)
     {
         m_callback = request.callback;
-        m_rate = request.rate > 0 ? request.rate : 44100;
+        m_rate = request.rate > 0 ? request.rate : 44100;  // before the thread starts
         m_buffer.assign(kPeriodFrames * 2, 0.0f);
         m_stop = false;
         m_thread = std::thread([this] {
@@ -55,6 +55,12 @@ public:
         }
         m_wake.notify_all();
     }
+    void setRate(int rate)
+    {
+        std::lock_guard guard(m_stopMutex);
+        if (rate > 0)
+            m_rate = rate;
+    }
     void setPaused(bool paused)
     {
         {
@@ -70,10 +76,9 @@ private:
     void run()
     {
         using Clock = std::chrono::steady_clock;
-        const auto period = std::chrono::duration_cast<Clock::duration>(
-            std::chrono::duration<double>(static_cast<double>(kPeriodFrames) / m_rate));
         auto next = Clock::now();
         for (;;) {
+            Clock::duration period{};
             {
                 std::unique_lock guard(m_stopMutex);
                 if (!m_active || m_paused) {
@@ -81,6 +86,8 @@ private:
                     m_wake.wait(guard, [this] { return m_stop || (m_active && !m_paused); });
                     next = Clock::now();
                 }
+                period = std::chrono::duration_cast<Clock::duration>(
+                    std::chrono::duration<double>(static_cast<double>(kPeriodFrames) / m_rate));
                 if (m_wake.wait_until(guard, next, [this] { return m_stop; }))
                     return;
             }
@@ -91,7 +98,7 @@ private:
     }
 
     Callback m_callback;
-    int m_rate = 44100;
+    int m_rate = 44100;            // m_stopMutex
     std::vector<float> m_buffer;   // touched by the sink thread only
     std::mutex m_lock;             // the output lock: held around every callback
     std::mutex m_stopMutex;        // guards m_stop, m_active, m_paused
@@ -119,6 +126,7 @@ const OutputDriver kSilentDriver{
     .whyLost = nullptr,
     .dataReady = nullptr,
     .setVolume = nullptr,
+    .setRate = SilentOps::setRate,
     .lock = SilentOps::lock,
     .unlock = SilentOps::unlock,
 };

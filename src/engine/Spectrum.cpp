@@ -45,14 +45,21 @@ void PlayedHistory::append(const float* stereo, std::size_t frames, float gain)
     m_written.store(w, std::memory_order_release);
 }
 
-bool PlayedHistory::latest(float* out, std::size_t latencyFrames) const
+bool PlayedHistory::latest(float* out, std::size_t latencyFrames, double step) const
 {
     const std::uint64_t written = m_written.load(std::memory_order_acquire);
-    if (written < latencyFrames + kFftSize)
+    const auto span = static_cast<std::uint64_t>(std::ceil((kFftSize - 1) * step)) + 1;
+    if (written < latencyFrames + span)
         return false;
-    const std::uint64_t first = written - latencyFrames - kFftSize;
-    for (int i = 0; i < kFftSize; ++i)
-        out[i] = m_samples[(first + i) % kSize].load(std::memory_order_relaxed);
+    const std::uint64_t first = written - latencyFrames - span;
+    for (int i = 0; i < kFftSize; ++i) {
+        const double at = i * step;
+        const auto whole = static_cast<std::uint64_t>(at);
+        const auto part = static_cast<float>(at - static_cast<double>(whole));
+        const float a = m_samples[(first + whole) % kSize].load(std::memory_order_relaxed);
+        const float b = part > 0 ? m_samples[(first + whole + 1) % kSize].load(std::memory_order_relaxed) : a;
+        out[i] = a + (b - a) * part;
+    }
     return true;
 }
 

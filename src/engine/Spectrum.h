@@ -34,13 +34,16 @@ private:
 // racing the writer sees old or new values, never torn ones.
 class PlayedHistory {
 public:
-    static constexpr std::size_t kSize = 65536;  // holds a sound server's half second plus one FFT window
+    // Holds what a sound server keeps queued (a second) plus one FFT window, at 192 kHz.
+    static constexpr std::size_t kSize = 262144;
 
     // Callback side.
     void append(const float* stereo, std::size_t frames, float gain = 1.0f);
-    // Copies the kFftSize samples that end `latencyFrames` before the newest one.
-    // Returns false (and leaves `out` alone) when not enough has been played yet.
-    bool latest(float* out, std::size_t latencyFrames) const;
+    // Copies the kFftSize samples that end `latencyFrames` before the newest one, taken
+    // `step` frames apart (between two frames, what lies between them): a step of
+    // rate / 44,100 gives every rate the bands of 44.1 kHz. Returns false (and leaves
+    // `out` alone) when not enough has been played yet.
+    bool latest(float* out, std::size_t latencyFrames, double step = 1.0) const;
     void clear();
 
 private:

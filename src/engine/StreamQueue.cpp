@@ -4,6 +4,19 @@
 
 namespace fsound {
 
+namespace {
+
+bool sameFolder(const std::string& a, const std::string& b)
+{
+    const auto folderOf = [](const std::string& path) {
+        const auto slash = path.rfind('/');
+        return slash == std::string::npos ? std::string() : path.substr(0, slash);
+    };
+    return folderOf(a) == folderOf(b);
+}
+
+} // namespace
+
 void unlink(Stream& stream)
 {
     if (stream.follower) {
@@ -25,7 +38,8 @@ int StreamMsUntilPlayedOut(FSOUND_STREAM* handle)
         return -1;
     const Progress progress = progressOf(*lib, *stream);
     const std::int64_t left = progress.pushed + progress.latency - progress.consumed;
-    return left <= 0 ? 0 : clampToInt((left * 1000 + lib->rate - 1) / lib->rate);
+    const std::int64_t rate = stream->framesRate(lib->rate);
+    return left <= 0 ? 0 : clampToInt((left * 1000 + rate - 1) / rate);
 }
 
 bool StreamQueue(FSOUND_STREAM* handle, FSOUND_STREAM* nextHandle)
@@ -39,6 +53,11 @@ bool StreamQueue(FSOUND_STREAM* handle, FSOUND_STREAM* nextHandle)
         if (stream->follower || stream->handedOver.load() || next->leader || next->playing.load()
             || next->channel >= 0)
             return false;
+        // A song of the same folder (an album) is converted to the output's rate, so that
+        // the join stays gapless; one of another folder keeps its own rate, and starts on
+        // its own when that is not the output's.
+        if (next->ringRate.load() == 0)
+            next->wantRate.store(sameFolder(stream->path, next->path) ? lib->rate.load() : 0);
         stream->follower = next.get();
         next->leader = stream.get();
         next->queued.store(true);

@@ -93,11 +93,18 @@ int FSOUND_Stream_Play(int channel, FSOUND_STREAM* handle)
                 slot = i;
         if (slot < 0)
             return -1;
+        // Alone it is heard at its own rate; beside others, at theirs.
+        if (stream->ringRate.load() == 0)
+            stream->wantRate.store(lib->activeChannels == 0 ? 0 : lib->rate.load());
         lib->channels[slot] = stream.get();
         stream->channel = slot;
         stream->playing.store(true);
     }
     if (lib->activeChannels++ == 0) {
+        // Nothing else plays: the output takes the song's own rate (a stream still
+        // opening gets it once the open is done, settleRates).
+        if (const int own = stream->ringRate.load() > 0 ? stream->ringRate.load() : stream->sampleRate.load())
+            lib->followRate(own);
         lib->outputPaused = false;
         lib->output.setActive(true);
     }
@@ -187,7 +194,8 @@ int FSOUND_Stream_GetTime(FSOUND_STREAM* handle)
         return clampToInt(stream->seekMs.load(std::memory_order_acquire));
     // What was handed to the device less what it has not played yet, and never more than
     // the stream really holds: the length a file states does not move the position.
-    return clampToInt(stream->startMs.load() + progressOf(*lib, *stream).audible() * 1000 / lib->rate);
+    return clampToInt(stream->startMs.load()
+                      + progressOf(*lib, *stream).audible() * 1000 / stream->framesRate(lib->rate));
 }
 
 int FSOUND_Stream_GetLengthMs(FSOUND_STREAM* handle)
@@ -199,7 +207,8 @@ int FSOUND_Stream_GetLengthMs(FSOUND_STREAM* handle)
     // less or nothing gives way to it.
     if (stream->ready() && stream->decodeDone.load(std::memory_order_acquire))
         return clampToInt(stream->startMs.load()
-                          + stream->pushedFrames.load(std::memory_order_acquire) * 1000 / lib->rate);
+                          + stream->pushedFrames.load(std::memory_order_acquire) * 1000
+                                / stream->framesRate(lib->rate));
     return stream->lengthMs.load(std::memory_order_acquire);
 }
 
@@ -241,7 +250,8 @@ signed char FSOUND_SetPaused(int channel, signed char paused)
         for (Stream* stream : changed)
             stream->frozenMs.store(stream->seeking() ? stream->seekMs.load()
                                                      : stream->startMs.load()
-                                                           + progressOf(*lib, *stream).audible() * 1000 / lib->rate);
+                                                           + progressOf(*lib, *stream).audible() * 1000
+                                                                 / stream->framesRate(lib->rate));
     } else {
         for (Stream* stream : changed)
             stream->frozenMs.store(-1);
@@ -320,7 +330,8 @@ float* FSOUND_DSP_GetSpectrum()
     thread_local std::vector<float> bins(kSpectrumBins, 0.0f);
     thread_local std::vector<float> samples(kFftSize, 0.0f);
     thread_local std::unique_ptr<FftAnalyser> analyser;
-    if (!lib->fftActive.load() || !lib->history.latest(samples.data(), lib->output.latencyFrames())) {
+    const double step = static_cast<double>(lib->rate.load()) / 44100.0;
+    if (!lib->fftActive.load() || !lib->history.latest(samples.data(), lib->output.latencyFrames(), step)) {
         std::fill(bins.begin(), bins.end(), 0.0f);
         return bins.data();
     }

@@ -57,10 +57,12 @@ constexpr int FSOUND_FREE = -1;  // any free channel
 constexpr int FSOUND_ALL = -3;   // every channel
 constexpr int FSOUND_SPECTRUM_BINS = 512;
 
-// Opens the output at the given rate: the first of PulseAudio, SDL and a silent sink that
-// keeps real time that opens, on the device SetOutputDevice named or else on its default
-// device (AudioOutput.h). Says on stderr, once, when the output is not the first choice.
-// Calling it again does nothing.
+// Opens the output: the first of PulseAudio, SDL and a silent sink that keeps real time
+// that opens, on the device SetOutputDevice named or else on its default device
+// (AudioOutput.h). It plays at the given rate until a song starts with nothing else
+// playing, and from then on at that song's rate; a song started beside others, or queued
+// behind one of the same folder, is converted to the output's rate. Says on stderr, once,
+// when the output is not the first choice. Calling it again does nothing.
 signed char FSOUND_Init(int mixrate, int maxchannels, unsigned int flags);
 
 // A stream for the file, or null when it cannot be opened as audio (missing, empty
@@ -125,6 +127,9 @@ const char* OutputName();
 // sinks`), or SDL's name for a device when SDL plays. Empty: the default device. Window
 // thread, before FSOUND_Init.
 void SetOutputDevice(const std::string& name);
+// The rate the output plays at now: that of the song that started it while nothing
+// played (FSOUND_Init's until then). 0 before FSOUND_Init.
+int OutputRate();
 // True between FSOUND_Init and Shutdown.
 bool Initialised();
 
