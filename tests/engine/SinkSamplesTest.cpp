@@ -103,9 +103,9 @@ protected:
         m_module = run("pactl load-module module-null-sink sink_name=" + sink + " format=" + format
                        + " rate=" + std::to_string(rate));
         m_module.erase(m_module.find_last_not_of('\n') + 1);
-        const std::string spec = " --raw --channels=2 --format=" + format + " --rate=" + std::to_string(rate);
-        m_background.start("pacat -d " + sink + spec + " --latency-msec=40 /dev/zero >/dev/null");
-        m_background.start("parec -d " + sink + ".monitor" + spec + " > '" + file + "'");
+        const std::string streamArgs = " --raw --channels=2 --format=" + format + " --rate=" + std::to_string(rate);
+        m_background.start("pacat -d " + sink + streamArgs + " --latency-msec=40 /dev/zero >/dev/null");
+        m_background.start("parec -d " + sink + ".monitor" + streamArgs + " > '" + file + "'");
         const std::string settled = "pactl list sinks | awk '/^\\tName:/ { n = $2 } /^\\tLatency:/ && n == \"" + sink
                                     + "\" && $2 < 60000'";
         EXPECT_TRUE(waitFor([&] { return !run(settled).empty(); }, 5s)) << "the sink did not settle";
