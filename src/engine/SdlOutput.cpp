@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <vector>
 #include <utility>
 
 namespace fsound {
@@ -113,6 +114,7 @@ public:
 
     void close()
     {
+        closeRetired();
         SDL_AudioDeviceID device = 0;
         {
             std::lock_guard guard(m_deviceLock);
@@ -149,19 +151,22 @@ public:
             sdl().PauseAudioDevice(m_device, active ? 0 : 1);
     }
 
-    // The device is opened again at the next sound, at the new rate.
+    // The device is opened again at the next sound, at the new rate. The old one falls
+    // silent at once and is closed by the decoder thread as it brings that sound
+    // (dataReady): closing waits for SDL's thread to finish its buffer, up to half a
+    // second, which the window thread that changes the rate must not wait.
     void setRate(int rate)
     {
-        SDL_AudioDeviceID device = 0;
-        {
-            std::lock_guard guard(m_deviceLock);
-            if (rate <= 0 || rate == m_rate.load())
-                return;
-            m_rate.store(rate);
-            device = std::exchange(m_device, 0);
+        std::lock_guard guard(m_deviceLock);
+        if (rate <= 0 || rate == m_rate.load())
+            return;
+        m_rate.store(rate);
+        if (m_device != 0) {
+            sdl().PauseAudioDevice(m_device, 1);
+            if (m_retired != 0)
+                m_closeLater.push_back(m_retired);
+            m_retired = std::exchange(m_device, 0);
         }
-        if (device != 0)
-            sdl().CloseAudioDevice(device);
     }
 
     // SDL keeps no queue of ours to hold: what its device buffer has is heard as it
@@ -178,6 +183,7 @@ public:
 
     void dataReady()
     {
+        closeRetired();
         std::lock_guard guard(m_deviceLock);
         if (!m_wanted || m_paused || m_device != 0)
             return;
@@ -200,6 +206,20 @@ private:
                            true);
         output->m_lastCallbackNs.store(nowNs(), std::memory_order_release);
         output->m_heldLatency.store(-1);
+    }
+
+    // Closes the devices a change of rate left behind.
+    void closeRetired()
+    {
+        std::vector<SDL_AudioDeviceID> devices;
+        {
+            std::lock_guard guard(m_deviceLock);
+            devices.swap(m_closeLater);
+            if (m_retired != 0)
+                devices.push_back(std::exchange(m_retired, 0));
+        }
+        for (const SDL_AudioDeviceID device : devices)
+            sdl().CloseAudioDevice(device);
     }
 
     // Opens a paused device; 0 when SDL has none.
@@ -228,6 +248,8 @@ private:
     }
 
     std::atomic<int> m_rate{44100};  // changed while idle, under m_deviceLock
+    SDL_AudioDeviceID m_retired = 0;                // under m_deviceLock: left by a change of rate,
+    std::vector<SDL_AudioDeviceID> m_closeLater;    // paused, to be closed off the window thread
     std::string m_deviceName;  // SDL's name for the device; empty: SDL's default
     bool m_initialised = false;
     std::atomic<std::int64_t> m_lastCallbackNs{0};  // when SDL last took a buffer; 0: not since it started
