@@ -170,7 +170,7 @@ round_sorvel() {
   sleep 3
   measure sorvel play "$p"
   [ -d "/proc/$p" ] && note sorvel.rss_mb "$(rss_mb "$p")"
-  "$probe" iconify Sorvel || true; sleep 2
+  "$probe" iconify "뮤직플레이어" || true; sleep 2   # the strip; the list goes with it
   measure sorvel hidden "$p"
   mpris Raise; sleep 2
   "$probe" cover > /dev/null & cover=$!; sleep 2
