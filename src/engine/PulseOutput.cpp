@@ -86,6 +86,10 @@ void PulseOutput::setActive(bool active)
     }
     m_active = active;
     applyCork(true);
+    if (active)
+        cancelIdleEnd();
+    else if (m_stream)
+        scheduleIdleEnd();
     pa_threaded_mainloop_unlock(m_loop);
 }
 

@@ -32,6 +32,10 @@ constexpr double kServerBufferSeconds = 1.0;
 constexpr double kRequestSeconds = 0.25;
 // Playback starts (and restarts after an underrun) once this much is queued.
 constexpr double kStartSeconds = 0.02;
+// A stream left idle (nothing to play) this long is taken down: held corked, it kept
+// the sink at the stream's latency, and the server woke 240 times a minute for nothing.
+// A start soon after a stop still finds it ready.
+constexpr std::uint64_t kIdleStreamUsec = 10'000'000;
 // Sent as 32-bit float samples, as the mix holds them: a 16-bit or 24-bit song reaches
 // the sink with every bit it has (the server's conversion to a 16-bit sink is exact for
 // 16-bit values; the old conversion here, by 32,767, changed nearly every sample).
@@ -140,6 +144,10 @@ private:
     void askTiming();
     static void onTiming(pa_stream* stream, int, void* self);
     static void onTimingPoll(pa_mainloop_api* api, pa_time_event* event, const timeval*, void* self);
+    // --- the idle stream's end (lock held) ---
+    void scheduleIdleEnd();
+    void cancelIdleEnd();
+    static void onIdleEnd(pa_mainloop_api* api, pa_time_event* event, const timeval*, void* self);
 
     // --- writing (lock held: the mainloop thread, or a caller that took it) ---
     void writeWhatIsReady();
@@ -179,6 +187,7 @@ private:
     pa_io_event* m_watch = nullptr;         // the lock
     pa_time_event* m_retry = nullptr;       // the lock
     pa_time_event* m_timingPoll = nullptr;  // the lock
+    pa_time_event* m_idleEnd = nullptr;     // the lock: takes an idle stream down
     int m_rate = 44100;                     // the lock
     Callback m_callback;
     Listener m_listener;

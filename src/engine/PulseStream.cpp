@@ -39,7 +39,12 @@ bool PulseOutput::startStream()
     m_written = 0;
     const char* sink = m_device.empty() ? nullptr : m_device.c_str();
     const int result = Pulse().stream_connect_playback(m_stream, sink, &attr, flags, &volume, nullptr);
-    return result >= 0 || failed("pa_stream_connect_playback", -result);
+    if (result < 0)
+        return failed("pa_stream_connect_playback", -result);
+    // Made ahead of the sound (at start, on a new connection): it goes if none comes.
+    if (!m_active)
+        scheduleIdleEnd();
+    return true;
 }
 
 bool PulseOutput::waitForStream()
@@ -59,6 +64,7 @@ bool PulseOutput::waitForStream()
 
 void PulseOutput::destroyStream()
 {
+    cancelIdleEnd();
     if (m_timingPoll) {
         pa_threaded_mainloop_get_api(m_loop)->time_free(m_timingPoll);
         m_timingPoll = nullptr;
@@ -168,6 +174,33 @@ void PulseOutput::onUnderflow(pa_stream* stream, void* self)
 void PulseOutput::onSuccess(pa_stream*, int, void* self)
 {
     pa_threaded_mainloop_signal(static_cast<PulseOutput*>(self)->m_loop, 0);
+}
+
+void PulseOutput::scheduleIdleEnd()
+{
+    cancelIdleEnd();
+    pa_mainloop_api* api = pa_threaded_mainloop_get_api(m_loop);
+    timeval when{};
+    pa_timeval_add(pa_gettimeofday(&when), kIdleStreamUsec);
+    m_idleEnd = api->time_new(api, &when, &PulseOutput::onIdleEnd, this);
+}
+
+void PulseOutput::cancelIdleEnd()
+{
+    if (m_idleEnd) {
+        pa_threaded_mainloop_get_api(m_loop)->time_free(m_idleEnd);
+        m_idleEnd = nullptr;
+    }
+}
+
+void PulseOutput::onIdleEnd(pa_mainloop_api* api, pa_time_event* event, const timeval*, void* self)
+{
+    auto* output = static_cast<PulseOutput*>(self);
+    api->time_free(event);
+    output->m_idleEnd = nullptr;
+    // setActive(true) makes a stream again when it finds none.
+    if (!output->m_active && !output->m_closing)
+        output->destroyStream();
 }
 
 } // namespace fsound

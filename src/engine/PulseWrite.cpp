@@ -12,6 +12,10 @@ namespace fsound {
 
 void PulseOutput::writeWhatIsReady()
 {
+    // A caller may have waited for the server with the lock let go (a cork), and the
+    // stream may have been lost meanwhile.
+    if (!streamReady())
+        return;
     const std::size_t room = pa_stream_writable_size(m_stream);
     if (room != static_cast<std::size_t>(-1) && room >= kFrameBytes)
         write(room);

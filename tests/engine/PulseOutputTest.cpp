@@ -211,6 +211,28 @@ TEST_F(PulseOutput, NamedSinkIsWhereTheSongPlays)
     EXPECT_EQ(ourSinkInput().volume, pa_sw_volume_from_linear(51 / 255.0));
 }
 
+// Nothing to play, the stream is taken down after a while, so the server can rest; the
+// next song makes it again and is heard.
+TEST_F(PulseOutput, AnIdleStreamGoesAndComesBackWithTheNextSong)
+{
+    FSOUND_Init(44100, 32, 0);
+    ASSERT_STREQ(fsound::OutputName(), "pulse");
+    EXPECT_GE(ourSinkInput().index, 0);
+    open();
+    FSOUND_Stream_Play(FSOUND_FREE, m_stream);
+    heardUntil(300);
+    FSOUND_Stream_Stop(m_stream);
+    m_stream = nullptr;
+    EXPECT_GE(ourSinkInput().index, 0);  // a start soon after finds it ready
+    std::this_thread::sleep_for(9s);
+    EXPECT_TRUE(waitFor([] { return ourSinkInput().index < 0; }, 5s));
+    open();
+    FSOUND_Stream_Play(FSOUND_FREE, m_stream);
+    heardUntil(300);
+    EXPECT_GE(ourSinkInput().index, 0);
+    EXPECT_EQ(said(), "");
+}
+
 TEST_F(PulseOutput, MissingSinkPlaysOnTheDefaultAndIsSaidOnce)
 {
     fsound::SetOutputDevice("no_such_sink");
