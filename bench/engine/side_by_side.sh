@@ -148,6 +148,21 @@ launch_sorvel() {
   sleep 1; kill "$p" 2>/dev/null || true; wait "$p" 2>/dev/null || true
 }
 
+# The floor: an empty Qt Widgets window, launched and weighed as the players are.
+floor_window=$build/bench/app/empty_window
+launch_floor() {
+  local t0 t1 p
+  [ -x "$floor_window" ] || return 0
+  t0=$(now); "$floor_window" >/dev/null 2>&1 & p=$!
+  t1=$(timeout 20 "$probe" wait-window "Empty Qt window")
+  note floor.launch_ms "$(( (t1 - t0) / 1000000 ))"
+  sleep 2
+  read -r rss pss dirty < <(mem_of "$p")
+  note floor.rss_mb "$rss"; note floor.pss_mb "$pss"
+  [ -n "${SMAPS:-}" ] && mkdir -p "$SMAPS" && cp "/proc/$p/smaps" "$SMAPS/floor.smaps"
+  kill "$p" 2>/dev/null || true; wait "$p" 2>/dev/null || true
+}
+
 launch_reference() {
   local t0 t1 p
   t0=$(now); $reference >/dev/null 2>&1 & p=$!
@@ -177,7 +192,7 @@ round_sorvel() {
   measure sorvel covered "$p"
   kill "$cover"; wait "$cover" 2>/dev/null || true
   sleep 1
-  mpris Stop Player; sleep 3
+  mpris Stop Player; sleep 12   # idle: once the stream it held after the stop has gone
   measure sorvel idle "$p"
   record_start "$work/rec.raw"
   t=$(now); mpris Play Player; sleep 2.5
@@ -203,7 +218,7 @@ round_reference() {
   "$probe" cover > /dev/null & cover=$!; sleep 2
   measure ref covered "$p"
   kill "$cover"; wait "$cover" 2>/dev/null || true
-  $reference -s; sleep 3
+  $reference -s; sleep 12
   measure ref idle "$p"
   record_start "$work/rec.raw"
   t=$(now); $reference -p; sleep 2.5
@@ -262,10 +277,10 @@ ref() { [ "$have_ref" = 1 ] && "$@"; return 0; }
 for r in $(seq "$rounds"); do
   echo "round $r of $rounds"
   case "${ONLY:-}" in
-    weight) weigh_round; continue ;;
+    weight) launch_floor; weigh_round; continue ;;
     cpu) round_sorvel; ref round_reference; continue ;;
   esac
-  launch_sorvel; ref launch_reference
+  launch_sorvel; ref launch_reference; launch_floor
   [ "${ONLY:-}" = launch ] && continue
   round_sorvel; ref round_reference
   weigh_round
@@ -297,6 +312,7 @@ row "idle: player wake-ups/min" idle_wakeups
 row "idle: server wake-ups/min" idle_server_wakeups
 row "RSS MB while playing" rss_mb
 row "launch to window mapped, ms" launch_ms
+echo "| empty Qt Widgets window (the floor): launch to mapped $(median floor.launch_ms) ms, RSS $(median floor.rss_mb) MB, PSS $(median floor.pss_mb) MB |"
 row "play press to first sound, ms" first_sound_ms
 row "resume after pause to first sound, ms" resume_sound_ms
 sumrow() {
