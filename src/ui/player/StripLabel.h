@@ -7,6 +7,9 @@
 
 #include <QFont>
 #include <QLabel>
+#include <QRect>
+
+#include <array>
 
 class StripLabel : public QLabel {
     Q_OBJECT
@@ -34,5 +37,11 @@ private:
         bool valid = false;
     };
     const Measures& Measured() const;
+    // The ink's top and bottom of `text` in the measured font when every character is
+    // printable ASCII (the clock), from each character's glyph, measured once; false for
+    // other text, which is laid out whole.
+    bool AsciiInk(const QString& text, int& top, int& bottom) const;
     mutable Measures m_measures;
+    mutable std::array<QRect, 95> m_asciiInk{};       // ' ' to '~' in m_measures.font
+    mutable std::array<bool, 95> m_asciiInkKnown{};
 };

@@ -118,6 +118,28 @@ TEST_F(StripLook, NoTextIsClipped)
     EXPECT_LT(ShownInk(form->LKBPS), ReferenceInk(form->LKBPS));
 }
 
+// The clock's text is measured from its characters' ink, known once: the baseline and
+// the size come out as when the whole text is laid out.
+TEST_F(StripLook, LabelsMeasureAsciiTextAsTheWholeTextMeasures)
+{
+    for (StripLabel* label : {form->LTime, form->LKBPS, form->LTitle}) {
+        for (const QString& text : {QStringLiteral("00:00-00:00"), QStringLiteral("59:59-59:59"), QStringLiteral(" 8KH"),
+                                    QStringLiteral("gypq Jojo - Leave (Get Out).ogg"), QStringLiteral("~`'_,|{}"),
+                                    QStringLiteral(" "), QString()}) {
+            label->setText(text);
+            const QFontMetrics metrics(label->font());
+            const QRect ink = metrics.tightBoundingRect(text);
+            const int top = ink.isEmpty() ? 0 : ink.top();
+            const int bottom = ink.isEmpty() ? 0 : ink.top() + ink.height();
+            const std::string what = label->objectName().toStdString() + " \"" + text.toStdString() + "\"";
+            EXPECT_EQ(label->Baseline(), std::max(metrics.ascent(), -top)) << what;
+            EXPECT_EQ(label->sizeHint(),
+                      QSize(metrics.horizontalAdvance(text), std::max(metrics.ascent(), -top) + std::max(metrics.descent(), bottom)))
+                << what;
+        }
+    }
+}
+
 TEST_F(StripLook, ToolButtonsShowTheOfficeLookInAquaOnThePanelColour)
 {
     QImage tray = form->BToTray->PaintToImage();
