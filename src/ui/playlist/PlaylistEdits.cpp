@@ -43,7 +43,18 @@ void PlaylistModel::forRunsFromTheEnd(const std::vector<int>& rows, Remove remov
 
 void PlaylistModel::AppendEntries(int pageNo, std::vector<std::unique_ptr<TMusicFile>> records)
 {
-    records.erase(std::remove(records.begin(), records.end(), nullptr), records.end());
+    PageRecords taken;
+    taken.reserve(records.size());
+    for (auto& record : records)
+        if (record) {
+            taken.push_back(std::make_unique<PageEntry>(*record));
+            record.reset();
+        }
+    appendPage(pageNo, std::move(taken));
+}
+
+void PlaylistModel::appendPage(int pageNo, PageRecords records)
+{
     if (records.empty())
         return;
     PageRecords& entries = page(pageNo);
@@ -247,7 +258,7 @@ void PlaylistModel::MoveSelected(int pageNo, int target)
     if (target >= 0) {
         const std::uint8_t level = entries[static_cast<std::size_t>(newRowOf[static_cast<std::size_t>(target)])]->Level;
         for (int row : rows) {
-            TMusicFile& record = *entries[static_cast<std::size_t>(newRowOf[static_cast<std::size_t>(row)])];
+            PageEntry& record = *entries[static_cast<std::size_t>(newRowOf[static_cast<std::size_t>(row)])];
             if (record.IsFolder == 0)
                 record.Level = level;
         }
@@ -322,14 +333,13 @@ void PlaylistModel::Renumber(int pageNo)
 void PlaylistModel::LoadPages()
 {
     for (int n = 1; n <= PageCount; ++n) {
-        CMusicFile& file = Page(n);
-        file.Load();
-        std::vector<std::unique_ptr<TMusicFile>> records;
-        records.reserve(static_cast<std::size_t>(file.Entries->Count()));
-        for (int i = 0; i < file.Entries->Count(); ++i)
-            records.emplace_back(file.Entries->Get(i));
-        file.Entries->Clear();
-        AppendEntries(n, std::move(records));
+        // Read straight into entries: no page is ever held as whole records.
+        PageRecords entries;
+        const CMusicFile::RecordSink take = [&entries](const TMusicFile& record) {
+            entries.push_back(std::make_unique<PageEntry>(record));
+        };
+        Page(n).Load(&take);
+        appendPage(n, std::move(entries));
     }
 }
 
@@ -337,15 +347,14 @@ void PlaylistModel::SavePages(bool all, CMusicFile::Warnings warnings)
 {
     for (int n = 1; n <= PageCount; ++n) {
         CMusicFile& file = Page(n);
-        file.Entries->Clear();
-        for (const auto& record : page(n))
-            file.Entries->Add(record.get());
+        const PageRecords& entries = page(n);
+        const CMusicFile::RecordSource source{static_cast<int>(entries.size()), [&entries](int i, TMusicFile& record) {
+                                                  entries[static_cast<std::size_t>(i)]->ToRecord(record);
+                                              }};
         if (all)
-            file.Save(warnings);
+            file.Save(warnings, &source);
         else
-            file.SaveIfModified();
-        // The records stay ours: a later read must not find them on the carrier.
-        file.Entries->Clear();
+            file.SaveIfModified(&source);
     }
 }
 
