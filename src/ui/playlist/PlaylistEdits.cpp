@@ -22,6 +22,9 @@ void NumberFiles(Records& entries, std::size_t from, std::int32_t counter)
             entries[row]->No = counter++;
 }
 
+// Rows added to an empty index in one go from this many on are indexed at the next look.
+constexpr int kIndexLater = 1024;
+
 } // namespace
 
 template <class Remove>
@@ -93,7 +96,8 @@ void PlaylistModel::insertTemp(int at, QStringList paths, bool indexed)
         return;
     const int count = static_cast<int>(paths.size());
     beginInsertRows(PageIndex(ListPage), at, at + count - 1);
-    if (at == TempCount() && !m_tempRowsStale) {
+    // A list read whole (at start-up) is indexed at its first look, not while it is read.
+    if (at == TempCount() && !m_tempRowsStale && (indexed || m_tempRows.Size() > 0 || count < kIndexLater)) {
         const auto pathOf = [&](int row) -> const QString& { return row < at ? TempPath(row) : paths[row - at]; };
         for (int i = 0; i < count && !indexed; ++i)
             m_tempRows.FindOrAdd(paths[i], at + i, pathOf);
