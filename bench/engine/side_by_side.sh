@@ -220,6 +220,7 @@ weigh() {
     read -r rss pss dirty < <(mem_of "$p")
     note "$who.$kind.libs" "$(libs_of "$p")"
     note "$who.$kind.rss_mb" "$rss"; note "$who.$kind.pss_mb" "$pss"; note "$who.$kind.dirty_mb" "$dirty"
+    [ -n "${SMAPS:-}" ] && mkdir -p "$SMAPS" && cp "/proc/$p/smaps" "$SMAPS/$who.$kind.smaps"
   fi
   note "$who.$kind.load" "$(load_now)"
   record_stop

@@ -120,8 +120,12 @@ void DesktopIntegration::SetApplicationIdentity()
 {
     initDesktopResources();
     QGuiApplication::setDesktopFileName(QStringLiteral("sorvel"));
+    // The windows' own icon up to 128 pixels: each window hands every size to the X
+    // server as plain pixels, and the icon keeps them decoded; the 256-pixel picture
+    // alone cost 256 KiB of each. Larger pictures come from the installed theme, which
+    // the desktop file names.
     QIcon icon;
-    for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
+    for (int size : {16, 22, 24, 32, 48, 64, 128})
         icon.addFile(QStringLiteral(":/desktop/sorvel-%1.png").arg(size), QSize(size, size));
     QApplication::setWindowIcon(icon);
 }

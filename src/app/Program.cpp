@@ -5,6 +5,7 @@
 #include "CommandLine.h"
 #include "Desktop.h"
 #include "FileName.h"
+#include "FontPages.h"
 #include "G.h"
 #include "Magnetic.h"
 #include "MagneticRouter.h"
@@ -207,10 +208,19 @@ Program::Program(std::unique_ptr<CMain> app) : m_app(std::move(app))
 
     m_desktop = std::make_unique<DesktopIntegration>(transport, *formMain, *m_formPlayList, *m_handOver,
                                                      m_app->FileProblems);
+
+    // The windows' first pictures, a song's title and a list's new entries draw glyphs
+    // never drawn before; once they have, the font files' pages go back.
+    m_fontPages = std::make_unique<FontPageRelease>();
+    FontPageRelease* fontPages = m_fontPages.get();
+    QObject::connect(&transport, &Transport::SongChanged, fontPages, &FontPageRelease::Schedule);
+    QObject::connect(m_playlist.get(), &PlaylistModel::SongsChanged, fontPages, &FontPageRelease::Schedule);
+    fontPages->Schedule();
 }
 
 Program::~Program()
 {
+    m_fontPages.reset();
     m_formMain->TrayIcon = nullptr;
     m_formMain->OnClosing = {};
     m_desktop.reset();

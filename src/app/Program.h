@@ -14,6 +14,7 @@
 #include <memory>
 
 class DesktopIntegration;
+class FontPageRelease;
 class HandOverServer;
 class PlaybackEngine;
 class PlaylistModel;
@@ -79,4 +80,6 @@ private:
     std::unique_ptr<TTrayIconHandler> m_trayIcons;
     std::unique_ptr<TTrayIcon> m_trayIcon;
     std::unique_ptr<DesktopIntegration> m_desktop;
+    // Gives back the font files' pages once the windows have drawn new text.
+    std::unique_ptr<FontPageRelease> m_fontPages;
 };

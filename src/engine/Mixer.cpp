@@ -117,7 +117,7 @@ std::size_t Library::mix(float* out, std::size_t frames, bool pad)
     for (std::size_t i = 0; i < frames * 2; ++i)
         out[i] = FullScale(out[i]);  // streams mixed together
     // The spectrum shows what is heard, so it follows the volume either way.
-    history.append(out, frames, outputGain ? volumeGain : 1.0f);
+    history.append(out, frames, outputGain ? volumeGain : 1.0f, rate.load(std::memory_order_relaxed));
     return frames;
 }
 

@@ -3,6 +3,9 @@
 #include "DecodeModule.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdlib>
+#include <new>
 #include <cmath>
 #include <numbers>
 
@@ -37,27 +40,55 @@ void FftAnalyser::analyse(const float* samples, float* out)
     }
 }
 
-void PlayedHistory::append(const float* stereo, std::size_t frames, float gain)
+PlayedHistory::PlayedHistory()
+    // calloc takes a block this large straight from the system, already zero: no page
+    // is touched until the ring writes to it.
+    : m_samples(static_cast<float*>(std::calloc(kSize, sizeof(float))))
+    , m_span(SpanFor(44100))
 {
+    if (!m_samples)
+        throw std::bad_alloc();
+}
+
+PlayedHistory::~PlayedHistory()
+{
+    std::free(m_samples);
+}
+
+std::size_t PlayedHistory::SpanFor(int rate)
+{
+    const auto steps = static_cast<std::size_t>(std::ceil(std::max(rate, 1) / 44100.0));
+    const std::size_t need = static_cast<std::size_t>(std::max(rate, 1)) + 2 * kFftSize * steps;
+    return std::min(kSize, std::bit_ceil(need));
+}
+
+void PlayedHistory::append(const float* stereo, std::size_t frames, float gain, int rate)
+{
+    const std::size_t span = SpanFor(rate);
     std::uint64_t w = m_written.load(std::memory_order_relaxed);
+    if (span != m_span.load(std::memory_order_relaxed)) {
+        m_span.store(span, std::memory_order_relaxed);
+        w = 0;
+    }
     for (std::size_t i = 0; i < frames; ++i, ++w)
-        m_samples[w % kSize].store(0.5f * gain * (stereo[2 * i] + stereo[2 * i + 1]), std::memory_order_relaxed);
+        std::atomic_ref(m_samples[w % span]).store(0.5f * gain * (stereo[2 * i] + stereo[2 * i + 1]), std::memory_order_relaxed);
     m_written.store(w, std::memory_order_release);
 }
 
 bool PlayedHistory::latest(float* out, std::size_t latencyFrames, double step) const
 {
     const std::uint64_t written = m_written.load(std::memory_order_acquire);
+    const std::size_t size = m_span.load(std::memory_order_relaxed);
     const auto span = static_cast<std::uint64_t>(std::ceil((kFftSize - 1) * step)) + 1;
-    if (written < latencyFrames + span)
+    if (written < latencyFrames + span || latencyFrames + span > size)
         return false;
     const std::uint64_t first = written - latencyFrames - span;
     for (int i = 0; i < kFftSize; ++i) {
         const double at = i * step;
         const auto whole = static_cast<std::uint64_t>(at);
         const auto part = static_cast<float>(at - static_cast<double>(whole));
-        const float a = m_samples[(first + whole) % kSize].load(std::memory_order_relaxed);
-        const float b = part > 0 ? m_samples[(first + whole + 1) % kSize].load(std::memory_order_relaxed) : a;
+        const float a = std::atomic_ref(m_samples[(first + whole) % size]).load(std::memory_order_relaxed);
+        const float b = part > 0 ? std::atomic_ref(m_samples[(first + whole + 1) % size]).load(std::memory_order_relaxed) : a;
         out[i] = a + (b - a) * part;
     }
     return true;
@@ -65,8 +96,9 @@ bool PlayedHistory::latest(float* out, std::size_t latencyFrames, double step) c
 
 void PlayedHistory::clear()
 {
-    for (auto& s : m_samples)
-        s.store(0.0f, std::memory_order_relaxed);
+    const std::size_t size = m_span.load(std::memory_order_relaxed);
+    for (std::size_t i = 0; i < size; ++i)
+        std::atomic_ref(m_samples[i]).store(0.0f, std::memory_order_relaxed);
     m_written.store(0, std::memory_order_release);
 }
 

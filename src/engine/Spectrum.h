@@ -30,15 +30,22 @@ private:
 };
 
 // History of the mono mix handed to the device, written by the device callback and
-// read by whichever thread asks for the spectrum. Samples are atomics so a reader
-// racing the writer sees old or new values, never torn ones.
+// read by whichever thread asks for the spectrum. Samples are read and written whole
+// (atomically), so a reader racing the writer sees old or new values, never torn ones.
 class PlayedHistory {
 public:
-    // Holds what a sound server keeps queued (a second) plus one FFT window, at 192 kHz.
+    // Room for what a sound server keeps queued (a second) plus the windows' span, at
+    // 192 kHz. The ring uses as much of it as the output's rate needs, and memory is
+    // taken only for what it uses: 256 KiB at 44.1 or 48 kHz, 1 MiB at 192 kHz.
     static constexpr std::size_t kSize = 262144;
 
-    // Callback side.
-    void append(const float* stereo, std::size_t frames, float gain = 1.0f);
+    PlayedHistory();
+    ~PlayedHistory();
+    PlayedHistory(const PlayedHistory&) = delete;
+    PlayedHistory& operator=(const PlayedHistory&) = delete;
+
+    // Callback side, at the output's `rate`. A change of rate starts the history afresh.
+    void append(const float* stereo, std::size_t frames, float gain = 1.0f, int rate = 44100);
     // Copies the kFftSize samples that end `latencyFrames` before the newest one, taken
     // `step` frames apart (between two frames, what lies between them): a step of
     // rate / 44,100 gives every rate the bands of 44.1 kHz. Returns false (and leaves
@@ -46,8 +53,12 @@ public:
     bool latest(float* out, std::size_t latencyFrames, double step = 1.0) const;
     void clear();
 
+    // The ring's length at `rate`: a power of two that holds a second and two windows.
+    static std::size_t SpanFor(int rate);
+
 private:
-    std::array<std::atomic<float>, kSize> m_samples{};
+    float* m_samples;  // kSize, zeroed by the system page by page as the ring first reaches it
+    std::atomic<std::size_t> m_span;
     std::atomic<std::uint64_t> m_written{0};
 };
 
