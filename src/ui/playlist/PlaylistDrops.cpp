@@ -13,8 +13,6 @@
 
 #include <algorithm>
 
-#include <malloc.h>
-
 namespace {
 
 // At most this many names are listed in one message; the rest are counted.
@@ -132,10 +130,6 @@ void PlaylistPages::receive(DropBatch& batch)
     m_jobs.erase(found);
     if (done.PageNo == PlaylistModel::ListPage)
         m_model.SaveTempListLater();
-    // A walk of thousands of names leaves the heap full of holes between the entries
-    // kept; once no drop is under way they go back to the system.
-    if (m_jobs.empty())
-        ::malloc_trim(0);
     // One warning per drop: what could not be stored and what the walk left out.
     QStringList texts{RefusedNamesText(done.TooLong, done.LineBreaks), WalkLeftOutText(batch.LeftOut)};
     texts.removeAll(QString());

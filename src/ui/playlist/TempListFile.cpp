@@ -250,8 +250,9 @@ void TempListFile::saverLoop()
             m_busy = true;
         }
         Outcome outcome = run(job);
-        // The text of a long list was megabytes: what it leaves free goes back to the
-        // system here, off the window thread.
+        // The text of a long list was megabytes, and the drop that made the list (whose
+        // end is written here) left holes between the entries kept: what is free goes
+        // back to the system here, off the window thread.
         if (job.Paths.size() >= kTrimFrom)
             ::malloc_trim(0);
         bool first = false;
