@@ -83,21 +83,21 @@ public:
         int Count = 0;
         std::function<void(int index, TMusicFile& record)> Fill;
     };
-    // Appends the file's records to `Entries` (emptied first, never freed). False,
-    // silently, when the file cannot be opened or a record is short; false with
-    // warning #2 when the header is short. A file that exists but could not be read in
-    // full (unreadable, a read error, or more records than its count says) is
-    // remembered: ReadInPart() and ReadProblem() say so, and Save refuses to replace it
-    // until AllowReplacingUnread().
+    // Appends the file's records to `Entries` (emptied first, never freed), or hands
+    // them to `sink` when one is given. False, silently, when the file cannot be
+    // opened or a record is short; false with warning #2 when the header is short. A
+    // file that exists but could not be read in full (unreadable, a read error, or
+    // more records than its count says) is remembered: ReadInPart() and ReadProblem()
+    // say so, and Save refuses to replace it until AllowReplacingUnread().
     bool ReadFile(const QString& path, const RecordSink* sink = nullptr);
     // The same read from an already opened stream.
     bool ReadFrom(TFILE& file, const RecordSink* sink = nullptr);
     enum class Warnings { Show, Quiet };
-    // Writes `Header` with the current count and the records of `Entries`. The file
-    // is replaced only when everything was written; otherwise it keeps its old
-    // contents and warning #11 (no file could be created, or the name is not a
-    // regular file) or #12 is shown, or with Quiet only kept in WriteProblem with the
-    // reason after it.
+    // Writes `Header` with the current count and the records of `Entries` (of `source`
+    // when one is given). The file is replaced only when everything was written;
+    // otherwise it keeps its old contents and warning #11 (no file could be created,
+    // or the name is not a regular file) or #12 is shown, or with Quiet only kept in
+    // WriteProblem with the reason after it.
     bool WriteFile(const QString& path, Warnings warnings = Warnings::Show, const RecordSource* source = nullptr);
     bool Load(const RecordSink* sink = nullptr);
     // Writes FileName(); refused (#11) while the program's folder cannot be written, and
@@ -115,7 +115,8 @@ public:
     std::uint8_t Header[HeaderSize];
     std::uint8_t PageNo;
     std::uint8_t Modified;
-    // Carrier between the playlist model and the page file; never owns its records.
+    // Records read or to be written when no sink or source is given; never owns them.
+    // The playlist model uses a sink and a source and leaves it empty.
     SvTypedList<TMusicFile> Entries;
 
 private:

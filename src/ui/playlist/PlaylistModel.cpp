@@ -29,7 +29,7 @@ PlaylistModel::PlaylistModel(SaveProblems& problems, QObject* parent)
 
 PlaylistModel::~PlaylistModel()
 {
-    // The carriers never own records; ours die with the pages.
+    // The carriers never own records (and the model leaves them empty).
     for (CMusicFile& file : m_store.Pages)
         file.Entries->Clear();
 }
