@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sorvel side by side with a reference player on one private desktop: its own Xvfb,
 # openbox, a D-Bus session and a PulseAudio server with a null sink, all started here
-# and ended on exit. The same 60 s MP3 at 320 kbit/s plays in both; rounds alternate
+# and ended on exit. The same 4-minute MP3 at 320 kbit/s plays in both (long enough that
+# neither reaches its end while measured); rounds alternate
 # between the players, and the table gives the median of the rounds. Only ratios taken
 # in one run are worth comparing on a shared machine.
 #
@@ -12,14 +13,17 @@
 #
 # Without the reference player installed (REFERENCE names it) Sorvel is measured alone.
 #
-# Measured, per player: CPU of the player and of the sound server while playing with the
-# window shown, hidden (Sorvel: to the tray; the reference: minimised), covered by a
-# window over the whole screen, and idle with the window shown (s per minute, all
-# threads, and each thread by name), their wake-ups (context switches of all threads,
-# per minute), resident memory while playing, launch to the
-# window mapped, and play press (and resume after pause) to the first sound at the
-# null sink's monitor. The reference is asked to play through its command-line remote
-# control, so its figure includes that client's start.
+# Measured, per player, on the installed program as a listener starts it (`PLAYER SONG`):
+# CPU of the player and of the sound server while playing with the window shown,
+# minimised (Sorvel hides to the tray), covered by a window over the whole screen, and
+# idle with the window shown (s per minute, all threads, and each thread by name), their
+# wake-ups (context switches of all threads, per minute), resident memory while playing,
+# launch to the window mapped, and play press (and resume after pause) to the first
+# sound at the null sink's monitor. CPU time is the scheduler's own count of each
+# thread's time on a processor (schedstat, in ns): the clock-tick count in stat charges
+# a whole 10 ms tick to a thread that a timer wakes at the tick, several times over what
+# such a thread uses. Both players are asked to play through a command-line remote
+# control (Sorvel: MPRIS through dbus-send), so both figures include that client's start.
 #
 # Weight, per format (MP3, FLAC, Ogg Vorbis, Opus, WAV, and a list of short songs that
 # mixes them): `PLAYER SONG` from the command line, launch to the first sound at the
@@ -57,7 +61,6 @@ if [ -z "${DBUS_SESSION_BUS_ADDRESS:-}" ] || [ -z "${SIDE_BY_SIDE_INNER:-}" ]; t
 fi
 
 work=$SIDE_BY_SIDE_WORK
-hz=$(getconf CLK_TCK)
 display=:$(( 300 + RANDOM % 200 ))
 pids=()
 cleanup() {
@@ -79,7 +82,7 @@ pactl set-default-sink bench_null
 server=$(cat "$XDG_RUNTIME_DIR/pulse/pid" 2>/dev/null || true)
 [ -n "$server" ] && [ -d "/proc/$server" ] || { echo "no sound server"; exit 1; }
 
-"$probe" make-song "$work/song.mp3" 60 320
+"$probe" make-song "$work/song.mp3" 240 320
 for kind in flac ogg opus wav; do "$probe" make-song "$work/song.$kind" 60 160; done
 mkdir -p "$work/mixed"
 for kind in mp3 flac ogg opus wav; do "$probe" make-song "$work/mixed/$kind.$kind" 3 160; done
@@ -87,7 +90,8 @@ mkdir -p "$work/sorvel" "$work/app"
 cp "$build/src/sorvel" "$work/app/sorvel"   # its settings go beside it, not into the build
 cp "$build"/src/libsorvel_*.so "$work/app/"   # its decoders, where it looks first
 
-ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
+# CPU time in ns (the scheduler's count), of a process or of one thread.
+ticks() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{s += $1} END {printf "%.0f\n", s}'; }
 switches() { cat /proc/"$1"/task/*/status 2>/dev/null | awk '/^(non)?voluntary_ctxt_switches/ {s += $2} END {print s}'; }
 rss_mb() { awk '/^VmRSS/ {printf "%.1f", $2 / 1024}' "/proc/$1/status"; }
 now() { date +%s%N; }
@@ -97,15 +101,15 @@ thread_ticks() {
   local t name
   for t in /proc/"$1"/task/*; do
     name=$(tr ' ' '_' < "$t/comm" 2>/dev/null) || continue
-    awk -v n="$name" '{sub(/^.*\) /, ""); print n, $12 + $13}' "$t/stat" 2>/dev/null || true
+    awk -v n="$name" '{print n, $1}' "$t/schedstat" 2>/dev/null || true
   done | awk '{s[$1] += $2} END {for (n in s) print n, s[n]}'
 }
 
 # thread_rates WHO STATE KEY BEFORE AFTER: notes WHO.STATE_KEY:NAME in s/min per thread.
 thread_rates() {
-  awk -v who="$1" -v state="$2" -v key="$3" -v hz="$hz" -v w="$window" '
+  awk -v who="$1" -v state="$2" -v key="$3" -v w="$window" '
     FNR == NR {a[$1] = $2; next}
-    {print who "." state "_" key ":" $1, sprintf("%.3f", ($2 - a[$1]) / hz * 60 / w)}' "$4" "$5" >> "$results"
+    {print who "." state "_" key ":" $1, sprintf("%.3f", ($2 - a[$1]) / 1e9 * 60 / w)}' "$4" "$5" >> "$results"
 }
 
 # measure WHO STATE PID: CPU s/min of PID and of the server, their wake-ups/min, and the
@@ -121,8 +125,8 @@ measure() {
   t1=$(ticks "$p"); s1=$(ticks "$server"); w1=$(switches "$p"); v1=$(switches "$server")
   thread_ticks "$p" > "$work/pt1"; thread_ticks "$server" > "$work/st1"
   read -r cpu srv wp ws < <(awk -v a="$t0" -v b="$t1" -v c="$s0" -v d="$s1" -v e="$w0" -v f="$w1" \
-      -v g="$v0" -v h="$v1" -v hz="$hz" -v w="$window" \
-      'BEGIN {m = 60 / w; printf "%.3f %.3f %.0f %.0f\n", (b-a)/hz*m, (d-c)/hz*m, (f-e)*m, (h-g)*m}')
+      -v g="$v0" -v h="$v1" -v w="$window" \
+      'BEGIN {m = 60 / w; printf "%.3f %.3f %.0f %.0f\n", (b-a)/1e9*m, (d-c)/1e9*m, (f-e)*m, (h-g)*m}')
   note "$who.${state}_cpu" "$cpu"; note "$who.${state}_server_cpu" "$srv"
   note "$who.${state}_wakeups" "$wp"; note "$who.${state}_server_wakeups" "$ws"
   thread_rates "$who" "$state" thread "$work/pt0" "$work/pt1"
@@ -152,35 +156,38 @@ launch_reference() {
   sleep 1; kill "$p" 2>/dev/null || true; wait "$p" 2>/dev/null || true
 }
 
-# The strip playing shown, hidden as the tray hides it, under a window that covers the
-# whole screen, shown again, and stopped.
+# The installed program playing shown, minimised (to the tray), covered, stopped, and
+# then started and resumed through MPRIS.
+mpris() {
+  dbus-send --session --type=method_call --dest=org.mpris.MediaPlayer2.sorvel /org/mpris/MediaPlayer2 \
+    "org.mpris.MediaPlayer2${2:+.$2}.$1" >/dev/null 2>&1 || true
+}
 round_sorvel() {
-  local fifo=$work/cmd p presses=() cover
-  rm -f "$fifo"; mkfifo "$fifo"
-  "$probe" strip "$work/sorvel" "$work/song.mp3" "$fifo" > "$work/strip.log" 2>/dev/null & p=$!
+  local p t cover
+  rm -f "$work/app/Temprary.txt"
+  (cd "$work/app" && exec ./sorvel "$work/song.mp3") >/dev/null 2>&1 & p=$!
   timeout 20 "$probe" wait-window Sorvel >/dev/null
-  sleep 2
-  record_start "$work/rec.raw"
-  echo play > "$fifo"; sleep 2.5
-  echo play > "$fifo"; sleep 1.5       # pause
-  echo play > "$fifo"; sleep 1.5       # resume
-  record_stop
-  mapfile -t presses < <(awk '/^press play/ {print $3}' "$work/strip.log")
-  local lat; mapfile -t lat < <("$probe" onsets "$work/rec.raw" "$rec_end" "${presses[0]}" "${presses[2]}")
-  note sorvel.first_sound_ms "${lat[0]}"
-  note sorvel.resume_sound_ms "${lat[1]}"
-  sleep 2
+  sleep 3
   measure sorvel play "$p"
   [ -d "/proc/$p" ] && note sorvel.rss_mb "$(rss_mb "$p")"
-  echo hide > "$fifo"; sleep 2
+  "$probe" iconify "뮤직플레이어" || true; sleep 2   # the strip; the list goes with it
   measure sorvel hidden "$p"
-  echo show > "$fifo"; sleep 2
+  mpris Raise; sleep 2
   "$probe" cover > /dev/null & cover=$!; sleep 2
   measure sorvel covered "$p"
   kill "$cover"; wait "$cover" 2>/dev/null || true
-  echo stop > "$fifo"; sleep 3
+  sleep 1
+  mpris Stop Player; sleep 3
   measure sorvel idle "$p"
-  echo quit > "$fifo"; wait "$p" 2>/dev/null || true
+  record_start "$work/rec.raw"
+  t=$(now); mpris Play Player; sleep 2.5
+  mpris Pause Player; sleep 1.5
+  local r; r=$(now); mpris Play Player; sleep 1.5
+  record_stop
+  local lat; mapfile -t lat < <("$probe" onsets "$work/rec.raw" "$rec_end" "$t" "$r")
+  note sorvel.first_sound_ms "${lat[0]}"
+  note sorvel.resume_sound_ms "${lat[1]}"
+  kill "$p" 2>/dev/null || true; wait "$p" 2>/dev/null || true
 }
 
 # The reference playing shown, minimised, covered, and stopped.

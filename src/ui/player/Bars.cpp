@@ -31,6 +31,11 @@ int MsUntilKnobMoves(int range, std::int64_t timeMs, std::int64_t lengthMs)
     return static_cast<int>(std::max<std::int64_t>(next - timeMs, 1));
 }
 
+bool KnobMovesWithClock(int range, std::int64_t lengthMs)
+{
+    return range > 0 && lengthMs >= static_cast<std::int64_t>(range) * 1000;
+}
+
 QString PositionWords(std::int64_t positionMs, std::int64_t lengthMs)
 {
     auto words = [](std::int64_t ms) {

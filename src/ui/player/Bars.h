@@ -19,6 +19,10 @@ int MsUntilNextSecond(std::int64_t timeMs);
 // Milliseconds until the seek knob of a bar with `range` moves on to its next pixel; -1
 // when it never will (no length, or the knob is at the end).
 int MsUntilKnobMoves(int range, std::int64_t timeMs, std::int64_t lengthMs);
+// True when the knob of a bar with `range` moves at most once a second over a song of
+// `lengthMs`: it then moves with the clock's tick, at most a second (one pixel) late,
+// and the strip is drawn once a second instead of twice.
+bool KnobMovesWithClock(int range, std::int64_t lengthMs);
 // The position as a screen reader says it: "1:41 of 3:20" (hours when the song has them).
 QString PositionWords(std::int64_t positionMs, std::int64_t lengthMs);
 // "%3dKB" of kbps modulo 1000; "%2dKH" of kHz, or "%dK" from 100 kHz on (176.4 kHz: "176K").

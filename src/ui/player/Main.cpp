@@ -309,7 +309,8 @@ void TFormMain::ShowKnob()
 // see the strip, which catches up as it is seen again. While a song is heard each timer
 // is set for the moment its part of the strip changes next: the clock at the song's next
 // whole second, the knob at its next pixel (and every 333 ms while a long title creeps
-// along). A millisecond late rather than early, so that it has.
+// along). A millisecond late rather than early, so that it has. A knob that moves at most
+// once a second moves with the clock, so the strip is drawn once a second.
 void TFormMain::ScheduleClock()
 {
     if (m_closed || m_transport.State() != TransportState::Playing || (m_visibility && !m_visibility->Seen())) {
@@ -325,7 +326,10 @@ void TFormMain::ScheduleKnob()
         TimerPosition.stop();
         return;
     }
-    int wait = bars::MsUntilKnobMoves(ShapePosition->Bar().Range(), m_transport.PositionMs(), m_transport.LengthMs());
+    const int range = ShapePosition->Bar().Range();
+    int wait = bars::KnobMovesWithClock(range, m_transport.LengthMs())
+                   ? -1
+                   : bars::MsUntilKnobMoves(range, m_transport.PositionMs(), m_transport.LengthMs());
     if (LTitle->width() > PanelTitleBack->width())
         wait = wait < 0 ? 333 : std::min(wait, 333);
     if (wait >= 0)

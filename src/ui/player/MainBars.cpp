@@ -86,6 +86,8 @@ void TFormMain::TimerPositionTimer()
 void TFormMain::Timer1Timer()
 {
     ShowClock();
+    if (bars::KnobMovesWithClock(ShapePosition->Bar().Range(), m_transport.LengthMs()))
+        ShowKnob();
     ScheduleClock();
 }
 

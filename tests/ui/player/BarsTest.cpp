@@ -41,6 +41,10 @@ TEST(SeekBar, TicksComeWhenTheClockOrTheKnobChanges)
     EXPECT_EQ(bars::MsUntilKnobMoves(124, 200000, 200000), -1);
     // A short song moves the knob more often than every millisecond: never sooner than one.
     EXPECT_EQ(bars::MsUntilKnobMoves(124, 10, 100), 1);
+    // 124 pixels: from a song of 124 s on, the knob moves with the clock's tick.
+    EXPECT_TRUE(bars::KnobMovesWithClock(124, 124000));
+    EXPECT_FALSE(bars::KnobMovesWithClock(124, 123999));
+    EXPECT_FALSE(bars::KnobMovesWithClock(0, 200000));
 }
 
 TEST(StreamLabels, PaddedAndWrapped)
