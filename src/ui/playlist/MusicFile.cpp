@@ -112,7 +112,7 @@ QString CMusicFile::FileName() const
     return ProgramFolder() + QStringLiteral("MusicList%1.dat").arg(PageNo);
 }
 
-bool CMusicFile::ReadFile(const QString& path)
+bool CMusicFile::ReadFile(const QString& path, const RecordSink* sink)
 {
     Entries->Clear();
     m_readInPart = false;
@@ -131,7 +131,7 @@ bool CMusicFile::ReadFile(const QString& path)
                                  : QString::fromLocal8Bit(std::strerror(openError != 0 ? openError : EIO)));
         return false;
     }
-    const bool read = ReadFrom(file);
+    const bool read = ReadFrom(file, sink);
     if (file.HadError())
         readInPart(path, QStringLiteral("읽는 중에 오류가 났습니다"));
     // Records past the count would be lost by the next save.
@@ -147,7 +147,7 @@ void CMusicFile::readInPart(const QString& path, const QString& why)
     m_readProblem = QStringLiteral("%1: %2").arg(ReadableFileName(EntryDisplayName(path)), why);
 }
 
-bool CMusicFile::ReadFrom(TFILE& file)
+bool CMusicFile::ReadFrom(TFILE& file, const RecordSink* sink)
 {
     Entries->Clear();
     // A short header must not leave half of itself behind to be written back later.
@@ -160,6 +160,15 @@ bool CMusicFile::ReadFrom(TFILE& file)
     // Records are read one by one as long as the file has them; `Count` comes from
     // the file and may be anything, so nothing is reserved by it.
     const std::int32_t count = HeaderCount();
+    if (sink) {
+        TMusicFile record;
+        for (std::int32_t i = 0; i < count; ++i) {
+            if (file.Read(&record, RecordSize, 1) != 1)
+                return false;
+            (*sink)(record);
+        }
+        return true;
+    }
     for (std::int32_t i = 0; i < count; ++i) {
         auto record = std::make_unique<TMusicFile>();
         if (file.Read(record.get(), RecordSize, 1) != 1)
@@ -177,7 +186,7 @@ bool CMusicFile::failWrite(const QString& text, int error, Warnings warnings)
     return false;
 }
 
-bool CMusicFile::WriteFile(const QString& path, Warnings warnings)
+bool CMusicFile::WriteFile(const QString& path, Warnings warnings, const RecordSource* source)
 {
     Modified = 0;
     m_writeProblem.clear();
@@ -187,10 +196,15 @@ bool CMusicFile::WriteFile(const QString& path, Warnings warnings)
     if (!file.IsOpen())
         return failWrite(QStringLiteral("파일을 열수 없습니다. #11"), file.Error(), warnings);
     file.SetBufferBytes(256 * 1024);
-    setHeaderCount(Entries->Count());
+    const int count = source ? source->Count : Entries->Count();
+    setHeaderCount(count);
     bool ok = file.Write(Header, HeaderSize);
-    for (int i = 0; ok && i < Entries->Count(); ++i)
-        ok = file.Write(Entries->Get(i), RecordSize);
+    TMusicFile filled;
+    for (int i = 0; ok && i < count; ++i) {
+        if (source)
+            source->Fill(i, filled);
+        ok = file.Write(source ? &filled : Entries->Get(i), RecordSize);
+    }
     ok = ok && file.Commit();
     if (!ok)
         return failWrite(QStringLiteral("파일을 쓸수 없습니다. #12"), file.Error(), warnings);
@@ -200,12 +214,12 @@ bool CMusicFile::WriteFile(const QString& path, Warnings warnings)
     return true;
 }
 
-bool CMusicFile::Load()
+bool CMusicFile::Load(const RecordSink* sink)
 {
-    return ReadFile(FileName());
+    return ReadFile(FileName(), sink);
 }
 
-bool CMusicFile::Save(Warnings warnings)
+bool CMusicFile::Save(Warnings warnings, const RecordSource* source)
 {
     m_writeProblem.clear();
     if (!ProgramFolderWritable())
@@ -214,12 +228,12 @@ bool CMusicFile::Save(Warnings warnings)
         m_writeProblem = QStringLiteral("읽지 못한 기록이 있어 덮어쓰지 않았습니다");
         return false;
     }
-    return WriteFile(FileName(), warnings);
+    return WriteFile(FileName(), warnings, source);
 }
 
-bool CMusicFile::SaveIfModified()
+bool CMusicFile::SaveIfModified(const RecordSource* source)
 {
     if (Modified == 0)
         return false;
-    return Save();
+    return Save(Warnings::Show, source);
 }

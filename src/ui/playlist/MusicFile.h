@@ -11,6 +11,7 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 class TFILE;
@@ -74,27 +75,35 @@ public:
     std::int32_t HeaderCount() const;
 
     QString FileName() const;
-    // Appends the file's records to `Entries` (emptied first, never freed). False,
-    // silently, when the file cannot be opened or a record is short; false with
-    // warning #2 when the header is short. A file that exists but could not be read in
-    // full (unreadable, a read error, or more records than its count says) is
-    // remembered: ReadInPart() and ReadProblem() say so, and Save refuses to replace it
-    // until AllowReplacingUnread().
-    bool ReadFile(const QString& path);
+    // Where a read may hand its records instead of `Entries` (each record only for the
+    // call), and where a write may take them from: `Count` records, record i filled by
+    // `Fill(i, record)`. The model keeps its entries in less memory than records.
+    using RecordSink = std::function<void(const TMusicFile& record)>;
+    struct RecordSource {
+        int Count = 0;
+        std::function<void(int index, TMusicFile& record)> Fill;
+    };
+    // Appends the file's records to `Entries` (emptied first, never freed), or hands
+    // them to `sink` when one is given. False, silently, when the file cannot be
+    // opened or a record is short; false with warning #2 when the header is short. A
+    // file that exists but could not be read in full (unreadable, a read error, or
+    // more records than its count says) is remembered: ReadInPart() and ReadProblem()
+    // say so, and Save refuses to replace it until AllowReplacingUnread().
+    bool ReadFile(const QString& path, const RecordSink* sink = nullptr);
     // The same read from an already opened stream.
-    bool ReadFrom(TFILE& file);
+    bool ReadFrom(TFILE& file, const RecordSink* sink = nullptr);
     enum class Warnings { Show, Quiet };
-    // Writes `Header` with the current count and the records of `Entries`. The file
-    // is replaced only when everything was written; otherwise it keeps its old
-    // contents and warning #11 (no file could be created, or the name is not a
-    // regular file) or #12 is shown, or with Quiet only kept in WriteProblem with the
-    // reason after it.
-    bool WriteFile(const QString& path, Warnings warnings = Warnings::Show);
-    bool Load();
+    // Writes `Header` with the current count and the records of `Entries` (of `source`
+    // when one is given). The file is replaced only when everything was written;
+    // otherwise it keeps its old contents and warning #11 (no file could be created,
+    // or the name is not a regular file) or #12 is shown, or with Quiet only kept in
+    // WriteProblem with the reason after it.
+    bool WriteFile(const QString& path, Warnings warnings = Warnings::Show, const RecordSource* source = nullptr);
+    bool Load(const RecordSink* sink = nullptr);
     // Writes FileName(); refused (#11) while the program's folder cannot be written, and
     // while the file holds records that were not read, unless allowed.
-    bool Save(Warnings warnings = Warnings::Show);
-    bool SaveIfModified();
+    bool Save(Warnings warnings = Warnings::Show, const RecordSource* source = nullptr);
+    bool SaveIfModified(const RecordSource* source = nullptr);
     // The warning text of the last failed write; empty after one that succeeded.
     const QString& WriteProblem() const { return m_writeProblem; }
     bool ReadInPart() const { return m_readInPart; }
@@ -106,7 +115,8 @@ public:
     std::uint8_t Header[HeaderSize];
     std::uint8_t PageNo;
     std::uint8_t Modified;
-    // Carrier between the playlist model and the page file; never owns its records.
+    // Records read or to be written when no sink or source is given; never owns them.
+    // The playlist model uses a sink and a source and leaves it empty.
     SvTypedList<TMusicFile> Entries;
 
 private:

@@ -11,7 +11,13 @@ constexpr std::size_t kFirstSlots = 64;
 
 } // namespace
 
-std::size_t PathRows::slotOf(std::size_t hash, const QString& path, const PathOf& pathOf) const
+std::uint32_t PathRows::hashOf(const QString& path)
+{
+    const std::size_t hash = qHash(path);
+    return static_cast<std::uint32_t>(hash ^ (hash >> 32));
+}
+
+std::size_t PathRows::slotOf(std::uint32_t hash, const QString& path, const PathOf& pathOf) const
 {
     const std::size_t mask = m_slots.size() - 1;
     for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
@@ -25,14 +31,14 @@ int PathRows::Find(const QString& path, const PathOf& pathOf) const
 {
     if (m_used == 0)
         return -1;
-    return m_slots[slotOf(qHash(path), path, pathOf)].row;
+    return m_slots[slotOf(hashOf(path), path, pathOf)].row;
 }
 
 int PathRows::FindOrAdd(const QString& path, int row, const PathOf& pathOf)
 {
     if ((m_used + 1) * 2 > m_slots.size())
         rehash(std::max(kFirstSlots, m_slots.size() * 2));
-    const std::size_t hash = qHash(path);
+    const std::uint32_t hash = hashOf(path);
     Slot& slot = m_slots[slotOf(hash, path, pathOf)];
     if (slot.row >= 0)
         return slot.row;

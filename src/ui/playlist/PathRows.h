@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <vector>
 
@@ -25,12 +26,15 @@ public:
     std::size_t Size() const { return m_used; }
 
 private:
+    // Eight bytes: half of the hash is enough to place a path and to pass over most
+    // others without reading them.
     struct Slot {
-        std::size_t hash = 0;
+        std::uint32_t hash = 0;
         int row = -1;  // -1: empty
     };
+    static std::uint32_t hashOf(const QString& path);
     // The slot holding `path`, or the empty slot where it would go.
-    std::size_t slotOf(std::size_t hash, const QString& path, const PathOf& pathOf) const;
+    std::size_t slotOf(std::uint32_t hash, const QString& path, const PathOf& pathOf) const;
     void rehash(std::size_t tableSize);
 
     std::vector<Slot> m_slots;  // a power of two in size, at most half used

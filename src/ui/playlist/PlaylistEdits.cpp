@@ -22,6 +22,9 @@ void NumberFiles(Records& entries, std::size_t from, std::int32_t counter)
             entries[row]->No = counter++;
 }
 
+// Rows added to an empty index in one go from this many on are indexed at the next look.
+constexpr int kIndexLater = 1024;
+
 } // namespace
 
 template <class Remove>
@@ -43,7 +46,18 @@ void PlaylistModel::forRunsFromTheEnd(const std::vector<int>& rows, Remove remov
 
 void PlaylistModel::AppendEntries(int pageNo, std::vector<std::unique_ptr<TMusicFile>> records)
 {
-    records.erase(std::remove(records.begin(), records.end(), nullptr), records.end());
+    PageRecords taken;
+    taken.reserve(records.size());
+    for (auto& record : records)
+        if (record) {
+            taken.push_back(std::make_unique<PageEntry>(*record));
+            record.reset();
+        }
+    appendPage(pageNo, std::move(taken));
+}
+
+void PlaylistModel::appendPage(int pageNo, PageRecords records)
+{
     if (records.empty())
         return;
     PageRecords& entries = page(pageNo);
@@ -82,7 +96,8 @@ void PlaylistModel::insertTemp(int at, QStringList paths, bool indexed)
         return;
     const int count = static_cast<int>(paths.size());
     beginInsertRows(PageIndex(ListPage), at, at + count - 1);
-    if (at == TempCount() && !m_tempRowsStale) {
+    // A list read whole (at start-up) is indexed at its first look, not while it is read.
+    if (at == TempCount() && !m_tempRowsStale && (indexed || m_tempRows.Size() > 0 || count < kIndexLater)) {
         const auto pathOf = [&](int row) -> const QString& { return row < at ? TempPath(row) : paths[row - at]; };
         for (int i = 0; i < count && !indexed; ++i)
             m_tempRows.FindOrAdd(paths[i], at + i, pathOf);
@@ -247,7 +262,7 @@ void PlaylistModel::MoveSelected(int pageNo, int target)
     if (target >= 0) {
         const std::uint8_t level = entries[static_cast<std::size_t>(newRowOf[static_cast<std::size_t>(target)])]->Level;
         for (int row : rows) {
-            TMusicFile& record = *entries[static_cast<std::size_t>(newRowOf[static_cast<std::size_t>(row)])];
+            PageEntry& record = *entries[static_cast<std::size_t>(newRowOf[static_cast<std::size_t>(row)])];
             if (record.IsFolder == 0)
                 record.Level = level;
         }
@@ -322,14 +337,13 @@ void PlaylistModel::Renumber(int pageNo)
 void PlaylistModel::LoadPages()
 {
     for (int n = 1; n <= PageCount; ++n) {
-        CMusicFile& file = Page(n);
-        file.Load();
-        std::vector<std::unique_ptr<TMusicFile>> records;
-        records.reserve(static_cast<std::size_t>(file.Entries->Count()));
-        for (int i = 0; i < file.Entries->Count(); ++i)
-            records.emplace_back(file.Entries->Get(i));
-        file.Entries->Clear();
-        AppendEntries(n, std::move(records));
+        // Read straight into entries: no page is ever held as whole records.
+        PageRecords entries;
+        const CMusicFile::RecordSink take = [&entries](const TMusicFile& record) {
+            entries.push_back(std::make_unique<PageEntry>(record));
+        };
+        Page(n).Load(&take);
+        appendPage(n, std::move(entries));
     }
 }
 
@@ -337,15 +351,14 @@ void PlaylistModel::SavePages(bool all, CMusicFile::Warnings warnings)
 {
     for (int n = 1; n <= PageCount; ++n) {
         CMusicFile& file = Page(n);
-        file.Entries->Clear();
-        for (const auto& record : page(n))
-            file.Entries->Add(record.get());
+        const PageRecords& entries = page(n);
+        const CMusicFile::RecordSource source{static_cast<int>(entries.size()), [&entries](int i, TMusicFile& record) {
+                                                  entries[static_cast<std::size_t>(i)]->ToRecord(record);
+                                              }};
         if (all)
-            file.Save(warnings);
+            file.Save(warnings, &source);
         else
-            file.SaveIfModified();
-        // The records stay ours: a later read must not find them on the carrier.
-        file.Entries->Clear();
+            file.SaveIfModified(&source);
     }
 }
 

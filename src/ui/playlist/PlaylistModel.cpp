@@ -13,7 +13,7 @@ const QString kEntriesMime = QStringLiteral("application/x-sorvel-entries");
 
 } // namespace
 
-QString EntryRowText(const TMusicFile& record, const QString& nodeText)
+QString EntryRowText(const PageEntry& record, const QString& nodeText)
 {
     const QString number = record.IsFolder == 1 ? QStringLiteral("     ")
                                                 : QStringLiteral("%1").arg(record.No, 5);
@@ -29,7 +29,7 @@ PlaylistModel::PlaylistModel(SaveProblems& problems, QObject* parent)
 
 PlaylistModel::~PlaylistModel()
 {
-    // The carriers never own records; ours die with the pages.
+    // The carriers never own records (and the model leaves them empty).
     for (CMusicFile& file : m_store.Pages)
         file.Entries->Clear();
 }
@@ -119,7 +119,7 @@ QVariant PlaylistModel::data(const QModelIndex& index, int role) const
             return {};
         }
     }
-    const TMusicFile& record = Entry(pageNo, row);
+    const PageEntry& record = Entry(pageNo, row);
     switch (role) {
     case Qt::DisplayRole:
         // Read from the record when a row is shown: a page of tens of thousands of
@@ -270,12 +270,12 @@ int PlaylistModel::EntryCount(int pageNo) const
     return static_cast<int>(page(pageNo).size());
 }
 
-const TMusicFile& PlaylistModel::Entry(int pageNo, int row) const
+const PageEntry& PlaylistModel::Entry(int pageNo, int row) const
 {
     return *Record(pageNo, row);
 }
 
-TMusicFile* PlaylistModel::Record(int pageNo, int row) const
+PageEntry* PlaylistModel::Record(int pageNo, int row) const
 {
     return page(pageNo).at(static_cast<std::size_t>(row)).get();
 }

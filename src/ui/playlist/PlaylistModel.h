@@ -24,6 +24,7 @@
 // is selected).
 
 #include "MusicFile.h"
+#include "PageEntry.h"
 #include "PathRows.h"
 #include "TempListFile.h"
 
@@ -43,7 +44,7 @@ struct DropBatch;
 
 // The text a page row shows: the number ("%5d", five blanks for a folder heading),
 // 2 × `Level` blanks, one blank, then the node text.
-QString EntryRowText(const TMusicFile& record, const QString& nodeText);
+QString EntryRowText(const PageEntry& entry, const QString& nodeText);
 
 class PlaylistModel : public QAbstractItemModel {
     Q_OBJECT
@@ -118,8 +119,8 @@ public:
     // --- pages ---
 
     int EntryCount(int pageNo) const;
-    const TMusicFile& Entry(int pageNo, int row) const;
-    TMusicFile* Record(int pageNo, int row) const;
+    const PageEntry& Entry(int pageNo, int row) const;
+    PageEntry* Record(int pageNo, int row) const;
 
     // --- the temporary list: full paths, in order ---
 
@@ -259,11 +260,13 @@ signals:
     void EntryHanded(int row);
 
 private:
-    using PageRecords = std::vector<std::unique_ptr<TMusicFile>>;
+    using PageRecords = std::vector<std::unique_ptr<PageEntry>>;
 
     PageRecords& page(int pageNo) { return m_pages.at(static_cast<std::size_t>(pageNo - 1)); }
     const PageRecords& page(int pageNo) const { return m_pages.at(static_cast<std::size_t>(pageNo - 1)); }
     int count(int pageNo) const;
+    // AppendEntries for entries already made.
+    void appendPage(int pageNo, PageRecords records);
     QItemSelectionModel& selection(int pageNo) const;
     static int rowIn(const QPersistentModelIndex& index, int pageNo);
     int nextRow() const;

@@ -1,9 +1,10 @@
 #pragma once
-// Memory for entry records. A page of ten thousand entries is five megabytes of records,
-// allocated at start-up; taken 500 bytes at a time from the general heap, every one of
-// their memory pages is first touched, and faulted in, on its own. The pool hands out
-// slots from large blocks that the kernel may back with huge pages, and keeps freed
-// slots for the next records. Blocks are never given back. Safe from any thread.
+// Memory for entry records. A drop of thousands of files makes a record for each on the
+// walker thread (the model keeps them as smaller PageEntry objects); taken 500 bytes at
+// a time from the general heap, every one of their memory pages is first touched, and
+// faulted in, on its own. The pool hands out slots from large blocks that the kernel may
+// back with huge pages, and keeps freed slots for the next records, so a drop's batches
+// reuse the same few blocks. Blocks are never given back. Safe from any thread.
 //
 // Under AddressSanitizer the pool steps aside so that misuse of a record is still seen.
 

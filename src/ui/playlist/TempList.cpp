@@ -5,12 +5,16 @@
 
 #include <QStringDecoder>
 
+#include <algorithm>
+#include <cstring>
 #include <optional>
 
 namespace {
 
 constexpr char kUtf8Mark[] = "\xEF\xBB\xBF";
 constexpr qsizetype kUtf8MarkSize = 3;
+// Code page 949 is decoded this many bytes at a time (to the end of a line).
+constexpr qsizetype kDecodePiece = 16 * 1024;
 constexpr char16_t kEscapeBase = 0xDC00;  // a kept byte b is U+DC00 + b (b >= 0x80)
 
 bool hasMark(const QByteArray& bytes)
@@ -118,26 +122,30 @@ std::optional<QByteArray> encodeKeepingBytes(const QString& line, Encode encode)
 
 namespace {
 
-// Calls `line(begin, size)` for every line of `bytes` from `pos` on.
-template <typename Line>
-void forEachLine(const QByteArray& bytes, qsizetype pos, Line line)
+// Calls `line(begin, size)` for every line of `data` from `pos` on.
+template <typename Char, typename Line>
+void forEachLine(const Char* data, qsizetype size, qsizetype pos, Line line)
 {
-    const char* data = bytes.constData();
-    const qsizetype size = bytes.size();
     while (pos < size) {
         qsizetype end = pos;
-        while (end < size && data[end] != '\r' && data[end] != '\n')
+        while (end < size && data[end] != u'\r' && data[end] != u'\n')
             ++end;
         line(data + pos, end - pos);
         pos = end;
-        if (pos < size && data[pos] == '\r') {
+        if (pos < size && data[pos] == u'\r') {
             ++pos;
-            if (pos < size && data[pos] == '\n')
+            if (pos < size && data[pos] == u'\n')
                 ++pos;
         } else if (pos < size) {
             ++pos;
         }
     }
+}
+
+template <typename Line>
+void forEachLine(const QByteArray& bytes, qsizetype pos, Line line)
+{
+    forEachLine(bytes.constData(), bytes.size(), pos, line);
 }
 
 // A line of an unmarked UTF-8 file: UTF-8, else code page 949, else its bytes.
@@ -190,18 +198,20 @@ TempListEncoding TempListEncodingOf(const QByteArray& bytes)
     bool ambiguous = false;
     bool ambiguousLooksUtf8 = true;   // as UTF-8 every such line is letters
     bool ambiguousLooksKorean = true; // as code page 949 every such line is Hangul
+    // Decoding as code page 949 is the slow part: a line that is not UTF-8 is tried only
+    // until one such line is found, and nothing is tried after a line only UTF-8 reads.
     forEachLine(bytes, 0, [&](const char* line, qsizetype size) {
-        if (isAsciiLine(line, size))
+        if (utf8Only || isAsciiLine(line, size))
             return;
-        const auto utf8 = strictUtf8(line, size);
-        const bool codePage = strictCodePage949(line, size).has_value();
-        if (utf8 && !codePage) {
+        if (!QByteArrayView(line, size).isValidUtf8()) {
+            codePageOnly = codePageOnly || strictCodePage949(line, size).has_value();
+            return;
+        }
+        if (!strictCodePage949(line, size)) {
             utf8Only = true;
-        } else if (codePage && !utf8) {
-            codePageOnly = true;
-        } else if (utf8 && codePage) {
+        } else {
             ambiguous = true;
-            ambiguousLooksUtf8 = ambiguousLooksUtf8 && onlyLetters(*utf8);
+            ambiguousLooksUtf8 = ambiguousLooksUtf8 && onlyLetters(*strictUtf8(line, size));
             ambiguousLooksKorean = ambiguousLooksKorean && onlyCommonHangul(line, size);
         }
     });
@@ -220,6 +230,27 @@ QStringList DecodeTempListText(const QByteArray& bytes)
 {
     const TempListEncoding encoding = TempListEncodingOf(bytes);
     QStringList lines;
+    // Decoded a line at a time, a list of 100,000 is most of a start-up. Code page 949
+    // is decoded a piece of whole lines at a time: no character of it holds a line
+    // break, so the lines of a piece that decodes are its lines, each as it decodes
+    // alone. A piece that does not decode is read line by line.
+    if (encoding == TempListEncoding::CodePage949) {
+        const char* data = bytes.constData();
+        const qsizetype size = bytes.size();
+        for (qsizetype pos = 0; pos < size;) {
+            const qsizetype from = std::min(pos + kDecodePiece, size);
+            const void* cut = std::memchr(data + from, '\n', static_cast<std::size_t>(size - from));
+            const qsizetype end = cut ? static_cast<const char*>(cut) - data + 1 : size;
+            if (const auto text = FromCodePage949(data + pos, static_cast<std::size_t>(end - pos)))
+                forEachLine(text->constData(), text->size(), 0,
+                            [&](const QChar* line, qsizetype length) { lines.append(QString(line, length)); });
+            else
+                forEachLine(data + pos, end - pos, 0,
+                            [&](const char* line, qsizetype length) { lines.append(decodeCodePageLine(line, length)); });
+            pos = end;
+        }
+        return lines;
+    }
     forEachLine(bytes, encoding == TempListEncoding::MarkedUtf8 ? kUtf8MarkSize : 0,
                 [&](const char* line, qsizetype size) {
                     switch (encoding) {

@@ -13,10 +13,14 @@
 #include <new>
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
+
+// Lists of this many paths or more are worth giving memory back after their write.
+constexpr qsizetype kTrimFrom = 10000;
 
 QString fileNameOf(const QString& path)
 {
@@ -246,6 +250,11 @@ void TempListFile::saverLoop()
             m_busy = true;
         }
         Outcome outcome = run(job);
+        // The text of a long list was megabytes, and the drop that made the list (whose
+        // end is written here) left holes between the entries kept: what is free goes
+        // back to the system here, off the window thread.
+        if (job.Paths.size() >= kTrimFrom)
+            ::malloc_trim(0);
         bool first = false;
         {
             std::lock_guard<std::mutex> hold(m_lock);

@@ -49,13 +49,13 @@ protected:
     }
 
     TDropTreeView* Tree(int n) const { return m_trees[n - 1].get(); }
-    TMusicFile* Record(int page, int index) const { return m_playlist->Model().Record(page, index); }
+    PageEntry* Record(int page, int index) const { return m_playlist->Model().Record(page, index); }
     // "text|IsFolder|Level|No" for every row a page tree shows, for compact comparisons.
     QStringList Rows(int page) const
     {
         QStringList rows;
         for (int i = 0; i < Tree(page)->EntryCount(); ++i) {
-            const TMusicFile* r = Record(page, i);
+            const PageEntry* r = Record(page, i);
             rows.append(QStringLiteral("%1|%2|%3|%4")
                             .arg(Tree(page)->EntryIndex(i).data().toString())
                             .arg(r->IsFolder)

@@ -423,7 +423,7 @@ TEST_F(PlaylistModelTest, EveryEditIsToldAsAnItemModelTellsIt)
     for (int row : {1, 2, 4, 7})
         m_model.SetSelected(1, row, true);
     m_model.SetFocused(1, 4);
-    const TMusicFile* focused = m_model.Record(1, 4);
+    const PageEntry* focused = m_model.Record(1, 4);
     m_model.MoveSelected(1, 3);  // runs before and after the target
     same();
     EXPECT_EQ(m_model.Record(1, m_model.FocusedRow(1)), focused) << "the keyboard's row goes with its entry";

@@ -90,6 +90,24 @@ TEST_F(PageSaving, SaveToFileAsksBeforeReplacingRecordsNotRead)
     EXPECT_EQ(ReadBytes(QStringLiteral("MusicList3.dat")).size(), 500);
 }
 
+// The model keeps less than a record, but enough to write all of its 500 bytes back:
+// bytes after the path's end, a path field with no end, the byte no reader looks at.
+TEST_F(PageSaving, PageReadAndSavedIsTheSameBytes)
+{
+    TMusicFile tail = MakeRecord(false, 1, 1, QStringLiteral("/m/a.mp3"));
+    std::memcpy(tail.Path + 300, "left by another writer", 22);
+    tail.Reserved = 7;
+    TMusicFile whole = MakeRecord(true, 0, 0, QString());
+    std::memset(whole.Path, 'x', sizeof(whole.Path));
+    const TMusicFile plain = MakeRecord(false, 2, 2, QStringLiteral("/음악/b.mp3"));
+    const QByteArray bytes = PageFile({tail, whole, plain}, 'h');
+    WriteBytes(QStringLiteral("MusicList4.dat"), bytes);
+    m_playlist->LoadPages();
+    EXPECT_EQ(EntryPath(*Record(4, 1)), QString(492, QLatin1Char('x')));
+    m_playlist->SaveToFile();
+    EXPECT_EQ(ReadBytes(QStringLiteral("MusicList4.dat")), bytes);
+}
+
 TEST_F(PageSaving, SaveToFileInAReadOnlyFolderSaysNothingWasSaved)
 {
     SetProgramFolderOverride(m_dir.path(), false);
@@ -208,9 +226,9 @@ TEST_F(PageNumbering, DeletingEntriesRenumbersTheRest)
 
 TEST_F(PageNumbering, RowTextShowsNumberLevelAndName)
 {
-    TMusicFile song = MakeRecord(false, 2, 7, QStringLiteral("/m/a.mp3"));
+    const PageEntry song(MakeRecord(false, 2, 7, QStringLiteral("/m/a.mp3")));
     EXPECT_EQ(EntryRowText(song, QStringLiteral("a.mp3")), QStringLiteral("    7     a.mp3"));
-    TMusicFile heading = MakeRecord(true, 1, 3, QStringLiteral("/m/D"));
+    const PageEntry heading(MakeRecord(true, 1, 3, QStringLiteral("/m/D")));
     EXPECT_EQ(EntryRowText(heading, QStringLiteral("D")), QStringLiteral("        D"));
 }
 

@@ -5,6 +5,7 @@
 #include "AppFolder.h"
 #include "G.h"
 #include "MusicFile.h"
+#include "PageEntry.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -69,6 +70,14 @@ protected:
 inline QByteArray RecordBytes(const TMusicFile& record)
 {
     return QByteArray(reinterpret_cast<const char*>(&record), sizeof(record));
+}
+
+// The record a page entry writes.
+inline QByteArray RecordBytes(const PageEntry& entry)
+{
+    TMusicFile record;
+    entry.ToRecord(record);
+    return RecordBytes(record);
 }
 
 // A page header as a foreign writer might leave it: any signature, the count, and

@@ -81,6 +81,21 @@ TEST_F(TempListText, BytesNeitherCodePageDecodesAreKept)
     EXPECT_EQ(DecodeTempListText(cp949).at(0).left(4), QStringLiteral("/음악/"));
 }
 
+// A long list is decoded many lines at a time: a line that does not decode, a CR LF
+// and a lone CR are read as they are in a short file, wherever they fall.
+TEST_F(TempListText, LongListReadsAsItsLinesAlone)
+{
+    const QByteArray bad("/\xC0\xBD\xBE\xC7/\xFF\xB0\xA1.mp3");
+    QByteArray file;
+    QStringList expected;
+    for (int i = 0; i < 3000; ++i) {
+        const QByteArray line = i == 1500 ? bad : "/\xC0\xBD\xBE\xC7/" + QByteArray::number(i) + ".mp3";
+        file += line + (i % 7 == 0 ? "\r" : "\r\n");
+        expected += DecodeTempListText(line);
+    }
+    EXPECT_EQ(DecodeTempListText(file), expected);
+}
+
 // Whatever the bytes (code page 949, UTF-8, bytes of neither, mixed), the file written
 // back from what was read keeps the bytes nothing decodes and is stable: read and
 // written again it stays byte for byte the same.

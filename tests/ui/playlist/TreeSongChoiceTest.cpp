@@ -10,7 +10,7 @@ namespace {
 class TreeSongChoiceTest : public PlaylistTest {
 protected:
     PlaylistModel& choice() { return m_playlist->Model(); }
-    const TMusicFile* CurNode() { return choice().CurNodeRow() < 0 ? nullptr : Record(1, choice().CurNodeRow()); }
+    const PageEntry* CurNode() { return choice().CurNodeRow() < 0 ? nullptr : Record(1, choice().CurNodeRow()); }
     // Entries by name: "H" is a heading, anything with a dot a file under /m.
     void Fill(int page, const QStringList& names)
     {
@@ -152,7 +152,7 @@ TEST_F(TreeSongChoiceTest, MovedListEntryIsACopyAndNoLongerCurrent)
     Fill(1, {"a.mp3", "b.mp3"});
     choice().SetCurPage(1);
     EXPECT_EQ(choice().CurrentSong(), QStringLiteral("/m/a.mp3"));
-    const TMusicFile* current = CurNode();
+    const PageEntry* current = CurNode();
     m_playlist->MoveTreeEntries(Tree(1), Tree(1), -1);
     EXPECT_EQ(CurNode(), current);
     // a.mp3 is now the page's last node, so the next song wraps to the top.
