@@ -536,7 +536,7 @@ bool readTags(const char* path, std::vector<RawTagSet>* sets)
     const std::vector<unsigned char>& t = headers.tags;
     std::size_t pos = 8;
     if (t.size() >= 12 && std::memcmp(t.data(), "OpusTags", 8) == 0) {
-        pos += 4 + le32(t.data() + 8);
+        pos += 4 + static_cast<std::size_t>(le32(t.data() + 8));  // in full: 4 + ~4 GiB must not wrap to 0
         if (pos + 4 <= t.size()) {
             const std::uint32_t count = le32(t.data() + pos);
             pos += 4;

@@ -138,7 +138,8 @@ ParsedHeader parseWave(std::FILE* file, long long fileBytes)
                         h.tags[1] = textChunk(file, item + 8, length);
                     else if (std::memcmp(head, "IPRD", 4) == 0)
                         h.tags[3] = textChunk(file, item + 8, length);
-                    item += 8 + length + (length & 1);
+                    // In 64 bits: a length near 4 GiB would wrap to 0 and stand still.
+                    item += 8 + static_cast<long long>(length) + (length & 1);
                 }
             }
         }

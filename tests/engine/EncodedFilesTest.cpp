@@ -222,4 +222,32 @@ TEST(DamagedFiles, AFileThatYieldsNoSoundDoesNotOpen)
     }
 }
 
+// A tag in a WAV's INFO list that says it is nearly 4 GiB long: the walk over the tags
+// once stood still on it for ever (the step wrapped to 0), and the file never opened.
+TEST(DamagedFiles, AWaveTagOfNearlyFourGigabytesEndsTheTagWalk)
+{
+    QTemporaryDir dir;
+    const std::string path = folderOf(dir) + "/long-tag.wav";
+    auto le32 = [](std::uint32_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; };
+    std::string fmt = "fmt " + le32(16) + std::string("\x01\x00\x01\x00", 4) + le32(44100) + le32(88200)
+                      + std::string("\x02\x00\x10\x00", 4);
+    std::string list = "LIST" + le32(0x7fffff00u) + "INFO" + "INAM" + le32(4) + "Name" + "ABCD" + le32(0xfffffff7u);
+    std::string samples(88200, '\0');
+    for (std::size_t i = 0; i < samples.size(); i += 2)
+        samples[i + 1] = static_cast<char>(i % 64);  // a rising edge every 32 samples
+    std::string data = "data" + le32(static_cast<std::uint32_t>(samples.size())) + samples;
+    std::string body = "WAVE" + fmt + data + list;
+    std::string file = "RIFF" + le32(static_cast<std::uint32_t>(body.size())) + body;
+    {
+        std::FILE* out = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(out, nullptr);
+        ASSERT_EQ(std::fwrite(file.data(), 1, file.size(), out), file.size());
+        std::fclose(out);
+    }
+    fsound::Decoder decoder;
+    ASSERT_TRUE(decoder.open(path, kRate, 2, 0));
+    std::vector<float> out;
+    EXPECT_TRUE(decoder.decodeChunk(out));
+}
+
 } // namespace
