@@ -49,6 +49,11 @@ constexpr pa_usec_t kRetryUsec = 1000 * 1000;
 // How often the timing is asked for while the sink has not started on what it was given.
 constexpr pa_usec_t kStartPollUsec = 20 * 1000;
 constexpr pa_usec_t kSettleUsec = 500 * 1000;
+// Once settled, the timing is asked for again with a write at most this often: the
+// library keeps what was written since the last answer, and what the sink played since
+// is counted on by the clock. Each answer wakes the server's main and sink threads and
+// ours: asked with every write, they were most of the server's wake-ups while playing.
+constexpr pa_usec_t kTimingRefreshUsec = 2 * 1000 * 1000;
 // The longest silence put in front of the first sound of a start (see leadInFrames).
 constexpr pa_usec_t kMaxLeadInUsec = 500 * 1000;
 
@@ -142,6 +147,7 @@ private:
     std::size_t currentLatency() const;
     std::size_t latencyAtLoss() const;
     void askTiming();
+    void refreshTiming();
     static void onTiming(pa_stream* stream, int, void* self);
     static void onTimingPoll(pa_mainloop_api* api, pa_time_event* event, const timeval*, void* self);
     // --- the idle stream's end (lock held) ---
@@ -183,6 +189,7 @@ private:
     std::size_t m_heldLatency = 0;          // the lock: unheard frames while paused or lost
     mutable Timing m_lastTiming;            // the lock
     Clock::time_point m_settleUntil{};      // the lock: timing is asked for often until then
+    Clock::time_point m_askedAt{};          // the lock: when the timing was asked for last
     int m_inotify = -1;                     // the lock
     pa_io_event* m_watch = nullptr;         // the lock
     pa_time_event* m_retry = nullptr;       // the lock

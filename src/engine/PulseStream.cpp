@@ -166,8 +166,12 @@ void PulseOutput::onUnderflow(pa_stream* stream, void* self)
 {
     // The sink ran dry (a song came late): the sound that comes next is slotted in with
     // a rewind as a start is, and gets the same silence in front.
+    // It stood still meanwhile: the clock asks where it stands.
     auto* output = static_cast<PulseOutput*>(self);
-    if (stream == output->m_stream && output->m_active && !output->m_paused)
+    if (stream != output->m_stream)
+        return;
+    output->askTiming();
+    if (output->m_active && !output->m_paused)
         output->m_leadInFrames = output->m_sinkLeadInFrames;
 }
 

@@ -51,7 +51,19 @@ std::size_t PulseOutput::latencyAtLoss() const
 // started the position cannot move. Nothing is asked while corked.
 void PulseOutput::askTiming()
 {
+    m_askedAt = Clock::now();
     runOperation(Pulse().stream_update_timing_info(m_stream, &PulseOutput::onTiming, this));
+}
+
+// After a write: a start, a flush, or a sink that moved or ran dry asks at once;
+// otherwise an answer older than kTimingRefreshUsec is renewed.
+void PulseOutput::refreshTiming()
+{
+    if (m_timingPoll)
+        return;
+    const auto now = Clock::now();
+    if (now < m_settleUntil || now - m_askedAt >= std::chrono::microseconds(kTimingRefreshUsec))
+        askTiming();
 }
 
 void PulseOutput::onTiming(pa_stream* stream, int, void* self)

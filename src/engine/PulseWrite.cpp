@@ -70,7 +70,7 @@ void PulseOutput::write(std::size_t bytes)
         }
         if (made == 0) {
             pa_stream_cancel_write(m_stream);
-            return;
+            break;
         }
         const int sent = Pulse().stream_write(m_stream, buffer, made * kFrameBytes, nullptr, 0, PA_SEEK_RELATIVE);
         // What was mixed and not sent was never heard: it counts as still to come.
@@ -81,11 +81,11 @@ void PulseOutput::write(std::size_t bytes)
             return;
         }
         m_backoffUsec = 0;
-        askTiming();
         if (made < frames || frames == 0)
-            return;  // the mix ran dry: the decoder thread writes the rest (dataReady)
+            break;  // the mix ran dry: the decoder thread writes the rest (dataReady)
         room -= std::min(room, frames);
     }
+    refreshTiming();
 }
 
 // Hands up to `frames` of silence to the server; `wrote` says how many it took. False

@@ -12,6 +12,7 @@ struct Plan {
     std::atomic<int> skip{0};
     std::atomic<int> times{0};
     std::atomic<int> failed{0};
+    std::atomic<int> made{0};
 };
 std::array<Plan, kCalls> g_plans;
 
@@ -25,6 +26,7 @@ Plan& plan(PulseCall call)
 bool fails(PulseCall call)
 {
     Plan& p = plan(call);
+    p.made.fetch_add(1);
     if (p.times.load() <= 0)
         return false;
     if (p.skip.load() > 0) {
@@ -180,12 +182,18 @@ int PulseFaults::failed(PulseCall call) const
     return plan(call).failed.load();
 }
 
+int PulseFaults::made(PulseCall call) const
+{
+    return plan(call).made.load();
+}
+
 void PulseFaults::clear()
 {
     for (Plan& p : g_plans) {
         p.times.store(0);
         p.skip.store(0);
         p.failed.store(0);
+        p.made.store(0);
     }
 }
 

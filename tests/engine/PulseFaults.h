@@ -42,6 +42,8 @@ public:
     void fail(PulseCall call, int times = 1, int skip = 0);
     // How many calls of `call` were made to fail so far.
     int failed(PulseCall call) const;
+    // How many calls of `call` were made, failed or not.
+    int made(PulseCall call) const;
     void clear();
 
 private:
