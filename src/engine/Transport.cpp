@@ -12,10 +12,18 @@
 
 namespace {
 
-QString minSec(qint64 ms)
+// "mm:ss", the minutes two digits or more. Made once a second while playing: by hand,
+// not through printf's format parsing.
+void appendMinSec(QString& text, qint64 ms)
 {
     const qint64 seconds = std::max<qint64>(ms, 0) / 1000;
-    return QString::asprintf("%02lld:%02lld", seconds / 60, seconds % 60);
+    const qint64 minutes = seconds / 60;
+    if (minutes < 10)
+        text += QLatin1Char('0');
+    text += QString::number(minutes);
+    text += QLatin1Char(':');
+    text += QLatin1Char(static_cast<char>('0' + seconds % 60 / 10));
+    text += QLatin1Char(static_cast<char>('0' + seconds % 10));
 }
 
 // Why a file did not open, in words for stderr.
@@ -434,7 +442,12 @@ qint64 Transport::PositionMs() const
 
 QString Transport::TimeText() const
 {
-    return minSec(PositionMs()) + QLatin1Char('-') + minSec(m_lengthMs);
+    QString text;
+    text.reserve(11);
+    appendMinSec(text, PositionMs());
+    text += QLatin1Char('-');
+    appendMinSec(text, m_lengthMs);
+    return text;
 }
 
 void Transport::SetState(TransportState state)

@@ -14,6 +14,9 @@
 #include "support/OneSongList.h"
 
 #include <QApplication>
+#include <QImage>
+#include <QPixmap>
+#include <QScreen>
 #include <QLabel>
 #include <QTimer>
 
@@ -48,12 +51,12 @@ int main(int argc, char** argv)
         form.show();
         QString firstClock;
         QTimer::singleShot(200, &form, [&] { form.BPlay->Click(); });
-        QTimer::singleShot(1300, &form, [&] { firstClock = form.LTime->text(); });
+        QTimer::singleShot(1300, &form, [&] { firstClock = form.LTime->Shown(); });
         // Says once, on its own line, when the clock has moved on and the bars have been
         // drawn: a script waits for that line to look at the strip while the song plays.
         QTimer playing;
         QObject::connect(&playing, &QTimer::timeout, &form, [&] {
-            if (firstClock.isEmpty() || form.LTime->text() == firstClock || form.FrameSink().FrameCount() <= 5)
+            if (firstClock.isEmpty() || form.LTime->Shown() == firstClock || form.FrameSink().FrameCount() <= 5)
                 return;
             std::printf("playing\n");
             std::fflush(stdout);
@@ -61,13 +64,27 @@ int main(int argc, char** argv)
         });
         playing.start(100);
         QTimer::singleShot(static_cast<int>(std::atof(argv[2]) * 1000), &form, [&] {
-            const QString clock = form.LTime->text();
+            const QString clock = form.LTime->Shown();
             std::printf("clock %s then %s, title \"%s\", %s, %s, %llu spectrum frames\n",
                         firstClock.toUtf8().constData(), clock.toUtf8().constData(),
                         form.LTitle->text().toUtf8().constData(), form.LKBPS->text().toUtf8().constData(),
                         form.LFrequency->text().toUtf8().constData(),
                         static_cast<unsigned long long>(form.FrameSink().FrameCount()));
             result = (clock != firstClock && form.FrameSink().FrameCount() > 5) ? 0 : 1;
+            // The clock as the X server holds it is the clock the toolkit paints: text,
+            // place and what lies under it (it may be put on the window directly).
+            const QRect clockArea(form.LTime->mapTo(&form, QPoint(0, 0)), form.LTime->size());
+            const QImage onScreen = form.screen()->grabWindow(form.winId(), clockArea.x(), clockArea.y(),
+                                                              clockArea.width(), clockArea.height())
+                                        .toImage()
+                                        .convertToFormat(QImage::Format_RGB32);
+            const QImage painted = form.grab(clockArea).toImage().convertToFormat(QImage::Format_RGB32);
+            if (onScreen != painted) {
+                std::printf("the clock on the screen is not the clock painted\n");
+                onScreen.save(QString::fromLocal8Bit(argv[1]) + "/clock-screen.png");
+                painted.save(QString::fromLocal8Bit(argv[1]) + "/clock-painted.png");
+                result = 1;
+            }
             form.close();
         });
         QApplication::exec();

@@ -292,7 +292,10 @@ void TFormMain::ShowPosition()
 
 void TFormMain::ShowClock()
 {
-    LTime->setText(m_transport.TimeText());
+    // Once a second while playing: straight onto the window where it can go so.
+    const QString text = m_transport.TimeText();
+    if (!LTime->ShowLive(text))
+        LTime->setText(text);
 }
 
 void TFormMain::ShowKnob()

@@ -1,6 +1,7 @@
 // The strip's pixels: whole texts in crisp fonts, the tool buttons' Office look in aqua on
 // the display panel's colour, button corners in that colour, glyphs centred.
 
+#include "ClockGlyphs.h"
 #include "Dxglyphs.h"
 #include "Panel.h"
 #include "PlayerFixture.h"
@@ -138,6 +139,44 @@ TEST_F(StripLook, LabelsMeasureAsciiTextAsTheWholeTextMeasures)
                 << what;
         }
     }
+}
+
+// The clock is drawn from a picture per character: the same pixels as the text laid out
+// whole, at 100 % and 200 %; a font without a fixed pitch is laid out as before.
+TEST_F(StripLook, TheClockFromItsCharactersIsTheClockLaidOut)
+{
+    ClockGlyphs glyphs;
+    const QFont clock = form->LTime->font();
+    for (const qreal ratio : {1.0, 2.0}) {
+        for (const QString& text : {QStringLiteral("00:00-00:00"), QStringLiteral("12:34-56:78"),
+                                    QStringLiteral("9.5/1 -")}) {
+            auto blank = [&] {
+                QImage image(QSize(90, 16) * ratio, QImage::Format_ARGB32_Premultiplied);
+                image.setDevicePixelRatio(ratio);
+                image.fill(Qt::transparent);
+                return image;
+            };
+            QImage whole = blank();
+            QImage pieces = blank();
+            {
+                QPainter painter(&whole);
+                painter.setFont(clock);
+                painter.setPen(Qt::white);
+                painter.drawText(3, 11, text);
+            }
+            {
+                QPainter painter(&pieces);
+                ASSERT_TRUE(glyphs.Draw(painter, 3, 11, clock, Qt::white, text)) << text.toStdString();
+            }
+            EXPECT_EQ(whole, pieces) << text.toStdString() << " at " << ratio;
+            int advance = 0;
+            ASSERT_TRUE(glyphs.Advance(clock, text, advance));
+            EXPECT_EQ(advance, QFontMetrics(clock).horizontalAdvance(text));
+        }
+    }
+    int advance = 0;
+    EXPECT_FALSE(glyphs.Advance(clock, QStringLiteral("00:00 AM"), advance)) << "not a clock's characters";
+    EXPECT_FALSE(glyphs.Advance(form->LTitle->font(), QStringLiteral("00:00"), advance)) << "no fixed pitch";
 }
 
 TEST_F(StripLook, ToolButtonsShowTheOfficeLookInAquaOnThePanelColour)
