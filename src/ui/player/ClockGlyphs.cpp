@@ -3,6 +3,8 @@
 #include <QFontMetrics>
 #include <QPainter>
 
+#include <algorithm>
+
 int ClockGlyphs::IndexOf(QChar c)
 {
     for (std::size_t i = 0; i < kCount; ++i) {
@@ -37,7 +39,7 @@ bool ClockGlyphs::Measure(const QFont& font)
         return false;
     m_ascent = metrics.ascent();
     m_height = metrics.height();
-    m_pad = m_height;  // room for ink beyond the cell
+    m_pad = std::max(2, m_height / 4);  // room for ink beyond the cell (the check says if it is enough)
     m_fixed = true;
     return true;
 }

@@ -108,8 +108,10 @@ void StripLabel::DrawText(QPainter& painter, const QString& text) const
 
 void StripLabel::paintEvent(QPaintEvent*)
 {
-    // Whatever made the toolkit paint the label may have changed what lies under it.
+    // Whatever made the toolkit paint the label may have changed what lies under it, or
+    // where the label lies.
     m_back = QImage();
+    m_placeKnown = false;
     QPainter painter(this);
     DrawText(painter, Shown());
 }
@@ -117,12 +119,14 @@ void StripLabel::paintEvent(QPaintEvent*)
 void StripLabel::moveEvent(QMoveEvent* event)
 {
     m_back = QImage();
+    m_placeKnown = false;
     QLabel::moveEvent(event);
 }
 
 void StripLabel::resizeEvent(QResizeEvent* event)
 {
     m_back = QImage();
+    m_placeKnown = false;
     QLabel::resizeEvent(event);
 }
 
@@ -133,8 +137,10 @@ QString StripLabel::Shown() const
 
 bool StripLabel::ShowLive(const QString& text)
 {
-    const bool can = !QAccessible::isActive() && isVisible() && !text.isEmpty()
-                     && (m_window.StillFor(this) || m_window.Attach(this)) && (!m_back.isNull() || PaintBack());
+    if (!(m_placeKnown && m_window.SameWindow(this)))
+        m_placeKnown = m_window.StillFor(this) || m_window.Attach(this);
+    const bool can = m_placeKnown && !QAccessible::isActive() && isVisible() && !text.isEmpty()
+                     && (!m_back.isNull() || PaintBack());
     if (!can) {
         m_live.clear();
         return false;

@@ -79,5 +79,8 @@ private:
     QImage m_back;        // what lies under the label; null: paint it again
     QImage m_frame;       // the live text over m_back, as last put on the window
     XWindowImage m_window;
+    // The label has not moved, changed size or scale since m_window was checked: the
+    // toolkit repaints a label that did, which clears this.
+    bool m_placeKnown = false;
     QPointer<QWindow> m_watched;  // told of exposures, after which the live text goes up again
 };

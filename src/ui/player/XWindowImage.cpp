@@ -81,6 +81,12 @@ bool XWindowImage::StillFor(const QWidget* area) const
         && area->devicePixelRatioF() == 1.0 && area->mapTo(top, QPoint(0, 0)) == m_at;
 }
 
+bool XWindowImage::SameWindow(const QWidget* area) const
+{
+    const QWidget* top = area->window();
+    return m_gc != 0 && top->testAttribute(Qt::WA_WState_Created) && top->internalWinId() == m_window;
+}
+
 void XWindowImage::Put(const std::uint8_t* bits, int width, int height) const
 {
     auto* connection = static_cast<xcb_connection_t*>(m_connection);

@@ -21,8 +21,11 @@ public:
     // Window thread: for `area` as it is now (its native window may have been made anew,
     // or the area moved). False when pictures cannot go this way.
     bool Attach(const QWidget* area);
-    // Window thread: still attached to `area`'s window at its place. Cheap.
+    // Window thread: still attached to `area`'s window at its place and scale.
     bool StillFor(const QWidget* area) const;
+    // Window thread: `area`'s window is still the one attached to (it may have been
+    // made anew). Cheaper than StillFor, for a caller that knows nothing moved.
+    bool SameWindow(const QWidget* area) const;
     // Any thread once attached (xcb serialises its users): `bits` top row first, four
     // bytes a pixel, rows `width` pixels long and unpadded, at the area's top left.
     void Put(const std::uint8_t* bits, int width, int height) const;
