@@ -12,18 +12,12 @@
 
 namespace {
 
-// "mm:ss", the minutes two digits or more. Made once a second while playing: by hand,
-// not through printf's format parsing.
+// "mm:ss" (more minute digits when there are more), by hand: made once a second.
 void appendMinSec(QString& text, qint64 ms)
 {
     const qint64 seconds = std::max<qint64>(ms, 0) / 1000;
-    const qint64 minutes = seconds / 60;
-    if (minutes < 10)
-        text += QLatin1Char('0');
-    text += QString::number(minutes);
-    text += QLatin1Char(':');
-    text += QLatin1Char(static_cast<char>('0' + seconds % 60 / 10));
-    text += QLatin1Char(static_cast<char>('0' + seconds % 10));
+    text += (seconds < 600 ? QStringLiteral("0") : QString()) + QString::number(seconds / 60) + QLatin1Char(':')
+            + QLatin1Char(static_cast<char>('0' + seconds % 60 / 10)) + QLatin1Char(static_cast<char>('0' + seconds % 10));
 }
 
 // Why a file did not open, in words for stderr.
@@ -443,7 +437,6 @@ qint64 Transport::PositionMs() const
 QString Transport::TimeText() const
 {
     QString text;
-    text.reserve(11);
     appendMinSec(text, PositionMs());
     text += QLatin1Char('-');
     appendMinSec(text, m_lengthMs);
