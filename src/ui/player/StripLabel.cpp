@@ -142,6 +142,10 @@ bool StripLabel::ShowLive(const QString& text)
     const bool can = m_placeKnown && !QAccessible::isActive() && isVisible() && !text.isEmpty()
                      && (!m_back.isNull() || PaintBack());
     if (!can) {
+        // The window may hold a live text the label's own text() does not say: the
+        // toolkit paints the label afresh, whatever text the caller sets.
+        if (!m_live.isEmpty())
+            update();
         m_live.clear();
         return false;
     }
