@@ -1,5 +1,6 @@
 #include "Desktop.h"
 
+#include "Artwork.h"
 #include "SaveProblems.h"
 #include "Main.h"
 #include "MediaControl.h"
@@ -126,7 +127,7 @@ void DesktopIntegration::SetApplicationIdentity()
     // the desktop file names.
     QIcon icon;
     for (int size : {16, 22, 24, 32, 48, 64, 128})
-        icon.addFile(QStringLiteral(":/desktop/sorvel-%1.png").arg(size), QSize(size, size));
+        icon.addPixmap(QPixmap::fromImage(ReadPng(QStringLiteral(":/desktop/sorvel-%1.png").arg(size))));
     QApplication::setWindowIcon(icon);
 }
 

@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 #include <QHash>
+#include <QImageReader>
 #include <QPainter>
 #include <QStyle>
 #include <QtMath>
@@ -21,9 +22,16 @@ QString doubleSizePath(const QString& path)
 
 } // namespace
 
+QImage ReadPng(const QString& path)
+{
+    QImageReader reader(path, "png");
+    reader.setAutoDetectImageFormat(false);
+    return reader.read();
+}
+
 QImage LoadArtwork(const QString& path)
 {
-    QImage image(path);
+    QImage image = ReadPng(path);
     if (!image.isNull())
         image.setText(kSourceKey, path);
     return image;
@@ -38,7 +46,7 @@ QImage ArtworkFor(const QImage& image, qreal devicePixelRatio)
     static QHash<QString, QImage> doubled;
     auto found = doubled.find(source);
     if (found == doubled.end()) {
-        QImage large(doubleSizePath(source));
+        QImage large = ReadPng(doubleSizePath(source));
         if (large.size() != image.size() * 2)
             large = QImage();
         else

@@ -10,6 +10,11 @@
 #include <QImage>
 #include <QLabel>
 
+// A PNG file's picture; a null image when it does not load. Read as PNG by name: a
+// reader left to find the kind asks every image plugin installed, loading each of them
+// (and libjpeg) for good.
+QImage ReadPng(const QString& path);
+
 // The picture at its size; a null image when the file does not load.
 QImage LoadArtwork(const QString& path);
 

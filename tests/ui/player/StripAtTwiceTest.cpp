@@ -11,6 +11,7 @@
 #include "support/PixelReference.h"
 
 #include <QDirIterator>
+#include <QFile>
 #include <QLabel>
 
 #include <cmath>
@@ -116,6 +117,11 @@ TEST_F(StripAtTwice, EveryPictureHasItsDrawingAtTwiceTheSize)
     EXPECT_EQ(pictures, 16);
     EXPECT_EQ(ArtworkFor(QImage(4, 4, QImage::Format_RGB32), 2.0).size(), QSize(4, 4))
         << "a picture not loaded from the resources is drawn as it is";
+    // Neither the window nor these loads asked the image plugins (each one, and libjpeg
+    // behind one, would stay mapped for the program's life).
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    ASSERT_TRUE(maps.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(maps.readAll().contains("/imageformats/"));
 }
 
 // At a ratio of 1 the panel's own drawing of the bars is the thread's, pixel for pixel; at
