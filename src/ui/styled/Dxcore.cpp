@@ -9,7 +9,6 @@
 #include <QPainter>
 #include <QFocusEvent>
 #include <QPointer>
-#include <QRegularExpression>
 #include <QtMath>
 
 #include <algorithm>
@@ -21,6 +20,18 @@ QString dxLibraryVersion()
 }
 
 namespace {
+
+// The caption as read aloud: every '&' that is not followed by another goes. (Not by a
+// regular expression: compiling one loads the expression engine's code for the one use.)
+QString CaptionWithoutMnemonic(const QString& caption)
+{
+    QString name;
+    name.reserve(caption.size());
+    for (qsizetype i = 0; i < caption.size(); ++i)
+        if (caption[i] != u'&' || (i + 1 < caption.size() && caption[i + 1] == u'&'))
+            name += caption[i];
+    return name;
+}
 
 // The accelerator of a caption: the character after the first single ampersand.
 QChar AccelChar(const QString& caption)
@@ -145,8 +156,7 @@ QPoint TdxCustomControl::CursorPos() const
 
 void TdxCustomControl::UpdateAccessibleName()
 {
-    QString name = m_Caption;
-    name.remove(QRegularExpression(QStringLiteral("&(?!&)")));
+    QString name = CaptionWithoutMnemonic(m_Caption);
     if (name.isEmpty())
         name = toolTip();
     if (name.isEmpty())

@@ -169,6 +169,11 @@ TEST_F(ControlStateTest, AccessibleNameIsCaptionElseHintElseName)
     EXPECT_EQ(b->accessibleName(), QStringLiteral("BNext"));
     b->SetHint(QStringLiteral("Next song"));
     EXPECT_EQ(b->accessibleName(), QStringLiteral("Next song"));
+    // A doubled ampersand is one drawn; a single one only marks the accelerator.
+    b->SetCaption(QStringLiteral("Rock && &Roll&"));
+    EXPECT_EQ(b->accessibleName(), QStringLiteral("Rock & Roll"));
+    b->SetCaption(QStringLiteral("&&&"));
+    EXPECT_EQ(b->accessibleName(), QStringLiteral("&&"));
 }
 
 TEST(ModalDialogTest, NonZeroModalResultClosesAModalDialog)
