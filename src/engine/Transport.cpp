@@ -12,6 +12,10 @@
 
 namespace {
 
+// The next song is opened this long before this one's end is heard: time enough for a
+// slow open and its first decoding. Not sooner: an open song holds its decoder and ring.
+constexpr qint64 kQueueAheadMs = 10000;
+
 // "mm:ss" (more minute digits when there are more), by hand: made once a second.
 void appendMinSec(QString& text, qint64 ms)
 {
@@ -494,11 +498,19 @@ void Transport::WatchForEnd()
     m_endTimer.stop();
     if (m_state != TransportState::Playing || !m_ogg.m_IsOpen() || m_opening)
         return;
-    // The next song goes behind this one as soon as this one plays: the output mixes up
-    // to a second ahead of what is heard, and a song it reaches the end of with nothing
-    // behind it is followed by silence, however soon the next one is queued after that.
+    // The next song goes behind this one in its last seconds. Till then the output is
+    // told to wait at this one's end rather than close it: a length that overstates the
+    // sound, found out when the decoder reaches the end, still gets its follower (the
+    // output mixes up to a second ahead of what is heard).
+    FSOUND_STREAM* const stream = m_ogg.m_hStream.load();
+    const int left = fsound::StreamMsUntilPlayedOut(stream);
+    const qint64 toHear = m_lengthMs - PositionMs();
+    if (left < 0 && m_songs && !m_queueTried && !m_ogg.m_HasQueued() && m_lengthMs > 0 && toHear > kQueueAheadMs) {
+        fsound::StreamAwaitFollower(stream, true);
+        m_endTimer.start(static_cast<int>(std::min<qint64>(toHear - kQueueAheadMs, INT32_MAX)));
+        return;
+    }
     QueueNext();
-    const int left = fsound::StreamMsUntilPlayedOut(m_ogg.m_hStream.load());
     if (left < 0)
         return;  // not all decoded yet: the engine says when it is
     UpdateLength();
@@ -511,6 +523,8 @@ void Transport::WatchForEnd()
 
 void Transport::QueueNext()
 {
+    if (!m_songs)
+        fsound::StreamAwaitFollower(m_ogg.m_hStream.load(), false);
     if (m_queueTried || !m_songs || m_ogg.m_HasQueued())
         return;
     m_queueTried = true;

@@ -392,6 +392,46 @@ TEST_F(TransportTest, TheQueuedSongMovesTheChoiceWhenItIsHeard)
     EXPECT_TRUE(boxes.isEmpty());
 }
 
+// A long song opens the next only in its last ten seconds (an open song holds its decoder
+// and its ring): by the clock, and at once after a seek there. A header that promises far
+// more than the file holds still gets its follower when the sound runs out.
+TEST_F(TransportTest, ALongSongQueuesTheNextOnlyNearItsEnd)
+{
+    songs.list = {tone("wav", 10.8), tone("flac", 1.0)};
+    QElapsedTimer clock;
+    clock.start();
+    transport->Play();
+    spinUntil([] { return false; }, 300ms);
+    EXPECT_FALSE(ogg->m_HasQueued()) << "opened ten seconds before its time";
+    ASSERT_TRUE(spinUntil([&] { return ogg->m_HasQueued(); }, 3s));
+    EXPECT_GE(clock.elapsed(), 700);
+    EXPECT_EQ(ogg->m_QueuedFileName(), songs.list[1]);
+
+    transport->Stop();
+    songs.current = 0;
+    transport->Play();
+    EXPECT_FALSE(ogg->m_HasQueued());
+    transport->SeekTo(9800);
+    EXPECT_TRUE(ogg->m_HasQueued());
+    ASSERT_TRUE(spinUntil([&] { return transport->SongPath() == songs.list[1]; }, 3s));
+    EXPECT_LE(transport->PositionMs(), 300);
+    transport->Stop();
+
+    // An AIFF whose header counts 30 s of the 1 s it holds.
+    const std::string path = scratch("promises-more.aiff");
+    ASSERT_TRUE(fixtures::WriteAiff(path, {44100, 2, 1.0}, fixtures::Tone(440)));
+    ASSERT_TRUE(fixtures::OverwriteBigEndian32(path, 22, 30 * 44100));
+    songs.list = {QString::fromStdString(path), tone("wav", 1.0)};
+    songs.current = 0;
+    clock.restart();
+    transport->Play();
+    ASSERT_GE(transport->LengthMs(), 29000) << "the fixture must overstate its length";
+    ASSERT_TRUE(spinUntil([&] { return transport->SongPath() == songs.list[1]; }, 4s));
+    EXPECT_LE(clock.elapsed(), 2500);
+    EXPECT_EQ(transport->State(), TransportState::Playing);
+    EXPECT_TRUE(boxes.isEmpty());
+}
+
 // Stop, next, a seek, pause and a change of the list drop the queued song and behave as
 // without one.
 TEST_F(TransportTest, WhatIsAskedWhileASongIsQueuedDropsIt)
