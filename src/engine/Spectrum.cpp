@@ -3,7 +3,6 @@
 #include "DecodeModule.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstdlib>
 #include <new>
 #include <cmath>
@@ -59,7 +58,8 @@ std::size_t PlayedHistory::SpanFor(int rate)
 {
     const auto steps = static_cast<std::size_t>(std::ceil(std::max(rate, 1) / 44100.0));
     const std::size_t need = static_cast<std::size_t>(std::max(rate, 1)) + 2 * kFftSize * steps;
-    return std::min(kSize, std::bit_ceil(need));
+    constexpr std::size_t kPage = 4096 / sizeof(float);
+    return std::min(kSize, (need + kPage - 1) / kPage * kPage);
 }
 
 void PlayedHistory::append(const float* stereo, std::size_t frames, float gain, int rate)
@@ -70,9 +70,14 @@ void PlayedHistory::append(const float* stereo, std::size_t frames, float gain, 
         m_span.store(span, std::memory_order_relaxed);
         w = 0;
     }
-    for (std::size_t i = 0; i < frames; ++i, ++w)
-        std::atomic_ref(m_samples[w % span]).store(0.5f * gain * (stereo[2 * i] + stereo[2 * i + 1]), std::memory_order_relaxed);
-    m_written.store(w, std::memory_order_release);
+    // One division a call, not one a sample.
+    std::size_t at = static_cast<std::size_t>(w % span);
+    for (std::size_t i = 0; i < frames; ++i) {
+        std::atomic_ref(m_samples[at]).store(0.5f * gain * (stereo[2 * i] + stereo[2 * i + 1]), std::memory_order_relaxed);
+        if (++at == span)
+            at = 0;
+    }
+    m_written.store(w + frames, std::memory_order_release);
 }
 
 bool PlayedHistory::latest(float* out, std::size_t latencyFrames, double step) const

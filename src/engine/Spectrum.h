@@ -36,7 +36,7 @@ class PlayedHistory {
 public:
     // Room for what a sound server keeps queued (a second) plus the windows' span, at
     // 192 kHz. The ring uses as much of it as the output's rate needs, and memory is
-    // taken only for what it uses: 256 KiB at 44.1 or 48 kHz, 1 MiB at 192 kHz.
+    // taken only for what it uses: 184 KiB at 44.1 kHz, 1 MiB at 192 kHz.
     static constexpr std::size_t kSize = 262144;
 
     PlayedHistory();
@@ -53,7 +53,7 @@ public:
     bool latest(float* out, std::size_t latencyFrames, double step = 1.0) const;
     void clear();
 
-    // The ring's length at `rate`: a power of two that holds a second and two windows.
+    // The ring's length at `rate`: a second and two windows, in whole pages.
     static std::size_t SpanFor(int rate);
 
 private:

@@ -17,7 +17,7 @@ TEST(PlayedHistory, TheRingHoldsASecondAndTwoWindowsAtEveryRate)
         EXPECT_GE(span, static_cast<std::size_t>(rate) + windows) << rate;
         EXPECT_LE(span, PlayedHistory::kSize) << rate;
     }
-    EXPECT_EQ(PlayedHistory::SpanFor(44100), 65536u);
+    EXPECT_EQ(PlayedHistory::SpanFor(44100), 47104u) << "a second and two windows, in whole pages";
 }
 
 // The newest samples come back in order however often the ring has wrapped, and a change
