@@ -189,6 +189,8 @@ Program::Program(std::unique_ptr<CMain> app) : m_app(std::move(app))
     transport.SetSongSource(m_link.get());
     QObject::connect(m_playlist.get(), &PlaylistModel::PlayRequested, &transport, &Transport::PlayPath);
     QObject::connect(m_playlist.get(), &PlaylistModel::SongsChanged, &transport, &Transport::SongListChanged);
+    // The master-volume bar follows a change made elsewhere as the sound server tells it.
+    QObject::connect(&transport, &Transport::SinkChanged, m_formPlayList.get(), &TFormPlayList::MasterVolumeChanged);
     // The lists are written while the windows still show, so a failure is said first.
     TFormPlayList* formPlayList = m_formPlayList.get();
     formMain->OnClosing = [formPlayList] { formPlayList->SaveLists(); };

@@ -24,8 +24,8 @@ namespace fsound {
 // allocate or call FFmpeg.
 using Callback = std::function<std::size_t(float* stereo, std::size_t frames, bool pad)>;
 
-// Called on the output's own thread, with its lock held, when connected() changes. It
-// must only record the news and return.
+// Called on the output's own thread, with its lock held, when connected() or
+// sinkChanges() changes. It must only record the news and return.
 using Listener = std::function<void()>;
 
 // One open output. Each driver's own type derives from it, and only that driver's
@@ -101,6 +101,10 @@ struct OutputDriver {
     // Any thread.
     void (*lock)(AudioOutput* output);
     void (*unlock)(AudioOutput* output);
+    // How many times the sound server said that one of its sinks changed (its volume set
+    // elsewhere, say) or that its default sink did, since the output opened. May be
+    // empty: nobody tells. Any thread.
+    unsigned (*sinkChanges)(const AudioOutput* output);
 };
 
 extern const OutputDriver kPulseDriver;
@@ -135,6 +139,7 @@ public:
     void setRate(int rate) { m_driver->setRate(m_output, rate); }
     void lock() { m_driver->lock(m_output); }
     void unlock() { m_driver->unlock(m_output); }
+    unsigned sinkChanges() const { return m_driver->sinkChanges ? m_driver->sinkChanges(m_output) : 0; }
 
 private:
     const OutputDriver* m_driver = nullptr;
@@ -166,6 +171,7 @@ struct DriverOf {
     static void setRate(AudioOutput* output, int rate) { of(output)->setRate(rate); }
     static void lock(AudioOutput* output) { of(output)->lock(); }
     static void unlock(AudioOutput* output) { of(output)->unlock(); }
+    static unsigned sinkChanges(const AudioOutput* output) { return of(output)->sinkChanges(); }
 
 private:
     static T* of(AudioOutput* output) { return static_cast<T*>(output); }

@@ -134,6 +134,12 @@ void TakeNews()
         lib->settleRates();
 }
 
+unsigned OutputSinkChanges()
+{
+    Library* lib = g_library.load();
+    return lib ? lib->output.sinkChanges() : 0;
+}
+
 bool OutputConnected()
 {
     Library* lib = g_library.load();

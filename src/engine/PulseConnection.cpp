@@ -63,6 +63,7 @@ void PulseOutput::destroyContext()
     if (!m_context)
         return;
     pa_context_set_state_callback(m_context, nullptr, nullptr);
+    pa_context_set_subscribe_callback(m_context, nullptr, nullptr);
     pa_context_disconnect(m_context);
     pa_context_unref(m_context);
     m_context = nullptr;
@@ -187,6 +188,14 @@ void PulseOutput::onContextState(pa_context* context, void* self)
     if (context != output->m_context || output->m_closing)
         return;
     const pa_context_state_t state = Pulse().context_get_state(context);
+    if (state == PA_CONTEXT_READY) {
+        // The master volume shown is the default sink's: a change to it made elsewhere
+        // is told as it happens, and on every new connection.
+        pa_context_set_subscribe_callback(context, &PulseOutput::onServerEvent, output);
+        if (pa_operation* op = pa_context_subscribe(
+                context, static_cast<pa_subscription_mask_t>(PA_SUBSCRIPTION_MASK_SINK | PA_SUBSCRIPTION_MASK_SERVER), nullptr, nullptr))
+            pa_operation_unref(op);
+    }
     if (state == PA_CONTEXT_READY && output->m_reconnecting && !output->m_stream) {
         if (!output->startStream())
             output->later(0, &PulseOutput::onAttemptFailed);
@@ -195,6 +204,20 @@ void PulseOutput::onContextState(pa_context* context, void* self)
             output->lost({});
         else if (output->m_reconnecting)
             output->later(0, &PulseOutput::onAttemptFailed);
+    }
+}
+
+void PulseOutput::onServerEvent(pa_context* context, pa_subscription_event_type_t type, std::uint32_t, void* self)
+{
+    auto* output = static_cast<PulseOutput*>(self);
+    if (context != output->m_context || output->m_closing)
+        return;
+    const auto facility = type & PA_SUBSCRIPTION_EVENT_FACILITY_MASK;
+    const auto kind = type & PA_SUBSCRIPTION_EVENT_TYPE_MASK;
+    if (facility == PA_SUBSCRIPTION_EVENT_SERVER || (facility == PA_SUBSCRIPTION_EVENT_SINK && kind == PA_SUBSCRIPTION_EVENT_CHANGE)) {
+        output->m_sinkChanges.fetch_add(1);
+        if (output->m_listener)
+            output->m_listener();
     }
 }
 

@@ -223,6 +223,7 @@ const OutputDriver kPulseDriver{
     .setRate = PulseOps::setRate,
     .lock = PulseOps::lock,
     .unlock = PulseOps::unlock,
+    .sinkChanges = PulseOps::sinkChanges,
 };
 
 } // namespace fsound

@@ -85,6 +85,7 @@ public:
     void setRate(int rate);
     bool connected() const { return m_connected.load(); }
     unsigned losses() const { return m_losses.load(); }
+    unsigned sinkChanges() const { return m_sinkChanges.load(); }
     std::string whyLost() const;
 
     void lock() { pa_threaded_mainloop_lock(m_loop); }
@@ -125,6 +126,7 @@ private:
     void stopWatching();
     void streamBack();
     static void onContextState(pa_context* context, void* self);
+    static void onServerEvent(pa_context* context, pa_subscription_event_type_t type, std::uint32_t, void* self);
     static void onAttempt(pa_mainloop_api* api, pa_time_event* event, const timeval*, void* self);
     static void onAttemptFailed(pa_mainloop_api* api, pa_time_event* event, const timeval*, void* self);
     static void onFolderChanged(pa_mainloop_api*, pa_io_event*, int fd, pa_io_event_flags_t, void* self);
@@ -182,6 +184,7 @@ private:
     pa_usec_t m_backoffUsec = 0;            // the lock: 0 once sound got through
     std::atomic<bool> m_connected{false};   // written under the lock
     std::atomic<unsigned> m_losses{0};      // written under the lock
+    std::atomic<unsigned> m_sinkChanges{0}; // written under the lock
     pa_volume_t m_volume = PA_VOLUME_NORM;  // the lock
     std::int64_t m_written = 0;             // the lock: frames written since the stream was made or flushed
     std::size_t m_leadInFrames = 0;         // the lock: silence still to go before the first sound

@@ -283,6 +283,7 @@ const OutputDriver kSdlDriver{
     .setRate = SdlOps::setRate,
     .lock = SdlOps::lock,
     .unlock = SdlOps::unlock,
+    .sinkChanges = nullptr,
 };
 
 } // namespace fsound

@@ -129,6 +129,7 @@ const OutputDriver kSilentDriver{
     .setRate = SilentOps::setRate,
     .lock = SilentOps::lock,
     .unlock = SilentOps::unlock,
+    .sinkChanges = nullptr,
 };
 
 } // namespace fsound

@@ -471,6 +471,10 @@ void Transport::TakeEngineNews()
     fsound::TakeNews();
     TakeSlowOpen();
     UpdateLength();
+    if (const unsigned changes = fsound::OutputSinkChanges(); changes != m_sinkChanges) {
+        m_sinkChanges = changes;
+        emit SinkChanged();
+    }
     const bool connected = fsound::OutputConnected();
     if (connected != m_outputConnected) {
         m_outputConnected = connected;

@@ -152,6 +152,9 @@ signals:
     // A song that cannot be played was passed over (stderr has said why).
     void SongSkipped(const QString& path);
     void VolumeChanged();
+    // The sound server said one of its sinks changed (its volume set elsewhere, say):
+    // the system's master volume may be another now.
+    void SinkChanged();
     // Kbps() and Khz() changed: a song held by Cue began to be heard.
     void StreamInfoChanged();
 
@@ -202,6 +205,7 @@ private:
     int m_khz = 0;
     double m_volume = 0.0;
     bool m_outputConnected = true;
+    unsigned m_sinkChanges = 0;
     bool m_waitingForOutput = false;  // the song goes on once the sound server is back
     bool m_queueTried = false;  // the song source was asked for this song's follower
     // A file that takes long to open (a slow disk, a damaged file FFmpeg probes at

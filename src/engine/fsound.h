@@ -174,6 +174,10 @@ void TakeNews();
 // at least once, even one that was over before the call, and said once on stderr for
 // each reason. Window thread.
 bool OutputConnected();
+// How many times the sound server said a sink or its default sink changed (a volume set
+// elsewhere); it only grows while one output stays open. 0 from an output nobody tells.
+// Window thread.
+unsigned OutputSinkChanges();
 
 
 // Why the last FSOUND_Stream_Open failed (None after one that succeeded). Any thread;

@@ -2,9 +2,9 @@
 
 #include "Cmain.h"
 
-#include <QSocketNotifier>
-
 #include <alsa/asoundlib.h>
+
+#include <dlfcn.h>
 
 #include <cstdint>
 #include <vector>
@@ -28,41 +28,115 @@ std::unique_ptr<IMasterMixer> openMixer()
 // A missing mixer is not worth a word: the bar then simply stands at its left end.
 void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
 
+// The mixer library, loaded for one use and let go after it: the bar reads the volume
+// now and then, and the library with its sound-server plugin and that plugin's own
+// connection would otherwise stay for the program's life (about 0.8 MB).
+class AlsaLibrary {
+public:
+    AlsaLibrary() : m_handle(::dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL))
+    {
+        if (!m_handle)
+            return;
+        const bool all = find(set_error_handler, "snd_lib_error_set_handler") && find(open, "snd_mixer_open")
+                         && find(attach, "snd_mixer_attach") && find(selem_register, "snd_mixer_selem_register")
+                         && find(load, "snd_mixer_load") && find(handle_events, "snd_mixer_handle_events")
+                         && find(close, "snd_mixer_close") && find(id_sizeof, "snd_mixer_selem_id_sizeof")
+                         && find(id_set_index, "snd_mixer_selem_id_set_index")
+                         && find(id_set_name, "snd_mixer_selem_id_set_name") && find(find_selem, "snd_mixer_find_selem")
+                         && find(has_volume, "snd_mixer_selem_has_playback_volume")
+                         && find(volume_range, "snd_mixer_selem_get_playback_volume_range")
+                         && find(volume_joined, "snd_mixer_selem_has_playback_volume_joined")
+                         && find(is_mono, "snd_mixer_selem_is_playback_mono")
+                         && find(has_channel, "snd_mixer_selem_has_playback_channel")
+                         && find(get_volume, "snd_mixer_selem_get_playback_volume")
+                         && find(set_volume, "snd_mixer_selem_set_playback_volume")
+                         && find(free_global, "snd_config_update_free_global");
+        if (!all) {
+            ::dlclose(m_handle);
+            m_handle = nullptr;
+            return;
+        }
+        set_error_handler(quietAlsa);
+    }
+    ~AlsaLibrary()
+    {
+        if (!m_handle)
+            return;
+        // The configuration it read and the plugins it opened go first, or the plugins
+        // would keep it loaded.
+        free_global();
+        ::dlclose(m_handle);
+    }
+    AlsaLibrary(const AlsaLibrary&) = delete;
+    AlsaLibrary& operator=(const AlsaLibrary&) = delete;
+    bool loaded() const { return m_handle != nullptr; }
+
+    decltype(&snd_lib_error_set_handler) set_error_handler = nullptr;
+    decltype(&snd_mixer_open) open = nullptr;
+    decltype(&snd_mixer_attach) attach = nullptr;
+    decltype(&snd_mixer_selem_register) selem_register = nullptr;
+    decltype(&snd_mixer_load) load = nullptr;
+    decltype(&snd_mixer_handle_events) handle_events = nullptr;
+    decltype(&snd_mixer_close) close = nullptr;
+    decltype(&snd_mixer_selem_id_sizeof) id_sizeof = nullptr;
+    decltype(&snd_mixer_selem_id_set_index) id_set_index = nullptr;
+    decltype(&snd_mixer_selem_id_set_name) id_set_name = nullptr;
+    decltype(&snd_mixer_find_selem) find_selem = nullptr;
+    decltype(&snd_mixer_selem_has_playback_volume) has_volume = nullptr;
+    decltype(&snd_mixer_selem_get_playback_volume_range) volume_range = nullptr;
+    decltype(&snd_mixer_selem_has_playback_volume_joined) volume_joined = nullptr;
+    decltype(&snd_mixer_selem_is_playback_mono) is_mono = nullptr;
+    decltype(&snd_mixer_selem_has_playback_channel) has_channel = nullptr;
+    decltype(&snd_mixer_selem_get_playback_volume) get_volume = nullptr;
+    decltype(&snd_mixer_selem_set_playback_volume) set_volume = nullptr;
+    decltype(&snd_config_update_free_global) free_global = nullptr;
+
+private:
+    template <typename F>
+    bool find(F& function, const char* name)
+    {
+        function = reinterpret_cast<F>(::dlsym(m_handle, name));
+        return function != nullptr;
+    }
+
+    void* m_handle;
+};
+
 class AlsaMasterMixer : public IMasterMixer {
 public:
     ~AlsaMasterMixer() override
     {
         if (m_handle)
-            snd_mixer_close(m_handle);
+            m_alsa.close(m_handle);
     }
 
     bool Open() override
     {
-        static const bool quiet = (snd_lib_error_set_handler(quietAlsa), true);
-        (void)quiet;
-        if (snd_mixer_open(&m_handle, 0) < 0) {
+        if (!m_alsa.loaded())
+            return false;
+        if (m_alsa.open(&m_handle, 0) < 0) {
             m_handle = nullptr;
             return false;
         }
-        if (snd_mixer_attach(m_handle, "default") < 0 || snd_mixer_selem_register(m_handle, nullptr, nullptr) < 0
-            || snd_mixer_load(m_handle) < 0)
+        if (m_alsa.attach(m_handle, "default") < 0 || m_alsa.selem_register(m_handle, nullptr, nullptr) < 0
+            || m_alsa.load(m_handle) < 0)
             return false;
-        snd_mixer_handle_events(m_handle);
-        snd_mixer_selem_id_t* id = nullptr;
-        snd_mixer_selem_id_alloca(&id);
-        snd_mixer_selem_id_set_index(id, 0);
-        snd_mixer_selem_id_set_name(id, "Master");
-        m_element = snd_mixer_find_selem(m_handle, id);
-        if (!m_element || !snd_mixer_selem_has_playback_volume(m_element))
+        m_alsa.handle_events(m_handle);
+        std::vector<unsigned char> idBytes(m_alsa.id_sizeof());
+        auto* id = reinterpret_cast<snd_mixer_selem_id_t*>(idBytes.data());
+        m_alsa.id_set_index(id, 0);
+        m_alsa.id_set_name(id, "Master");
+        m_element = m_alsa.find_selem(m_handle, id);
+        if (!m_element || !m_alsa.has_volume(m_element))
             return false;
-        if (snd_mixer_selem_get_playback_volume_range(m_element, &m_min, &m_max) < 0)
+        if (m_alsa.volume_range(m_element, &m_min, &m_max) < 0)
             return false;
-        if (snd_mixer_selem_has_playback_volume_joined(m_element) || snd_mixer_selem_is_playback_mono(m_element)) {
+        if (m_alsa.volume_joined(m_element) || m_alsa.is_mono(m_element)) {
             m_channels.push_back(SND_MIXER_SCHN_MONO);
         } else {
             for (int c = 0; c <= SND_MIXER_SCHN_LAST; ++c) {
                 const auto channel = static_cast<snd_mixer_selem_channel_id_t>(c);
-                if (snd_mixer_selem_has_playback_channel(m_element, channel))
+                if (m_alsa.has_channel(m_element, channel))
                     m_channels.push_back(channel);
             }
         }
@@ -76,49 +150,22 @@ public:
     long Value(int channel) const override
     {
         long value = m_min;
-        snd_mixer_selem_get_playback_volume(m_element, m_channels.at(static_cast<std::size_t>(channel)), &value);
+        m_alsa.get_volume(m_element, m_channels.at(static_cast<std::size_t>(channel)), &value);
         return value;
     }
 
     void SetValue(int channel, long value) override
     {
-        snd_mixer_selem_set_playback_volume(m_element, m_channels.at(static_cast<std::size_t>(channel)), value);
-    }
-
-    std::vector<int> EventDescriptors() const override
-    {
-        std::vector<int> fds;
-        const int count = m_handle ? snd_mixer_poll_descriptors_count(m_handle) : 0;
-        if (count <= 0)
-            return fds;
-        m_polls.resize(static_cast<std::size_t>(count));
-        const int got = snd_mixer_poll_descriptors(m_handle, m_polls.data(), static_cast<unsigned>(count));
-        for (int i = 0; i < got; ++i)
-            if (m_polls[static_cast<std::size_t>(i)].events & POLLIN)
-                fds.push_back(m_polls[static_cast<std::size_t>(i)].fd);
-        return fds;
-    }
-
-    bool TakeEvents() override
-    {
-        if (!m_handle || m_polls.empty())
-            return false;
-        // Ask what happened first: a plugin (the sound server's) clears its descriptor
-        // there, and a descriptor left readable would wake the window thread again at once.
-        for (pollfd& p : m_polls)
-            p.revents = POLLIN;
-        unsigned short revents = 0;
-        snd_mixer_poll_descriptors_revents(m_handle, m_polls.data(), static_cast<unsigned>(m_polls.size()), &revents);
-        return snd_mixer_handle_events(m_handle) > 0 || (revents & POLLIN);
+        m_alsa.set_volume(m_element, m_channels.at(static_cast<std::size_t>(channel)), value);
     }
 
 private:
+    AlsaLibrary m_alsa;  // first in, last out: the mixer is closed before the library goes
     snd_mixer_t* m_handle = nullptr;
     snd_mixer_elem_t* m_element = nullptr;
     long m_min = 0;
     long m_max = 0;
     std::vector<snd_mixer_selem_channel_id_t> m_channels;
-    mutable std::vector<pollfd> m_polls;
 };
 
 } // namespace
@@ -131,26 +178,6 @@ void SetMasterMixerFactory(MasterMixerFactory f)
 std::unique_ptr<IMasterMixer> MakeAlsaMasterMixer()
 {
     return std::make_unique<AlsaMasterMixer>();
-}
-
-MasterVolumeWatch::MasterVolumeWatch(QObject* parent) : QObject(parent)
-{
-    m_mixer = openMixer();
-    if (!m_mixer)
-        return;
-    for (const int fd : m_mixer->EventDescriptors()) {
-        auto notifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
-        connect(notifier.get(), &QSocketNotifier::activated, this, &MasterVolumeWatch::TakeEvents);
-        m_notifiers.push_back(std::move(notifier));
-    }
-}
-
-MasterVolumeWatch::~MasterVolumeWatch() = default;
-
-void MasterVolumeWatch::TakeEvents()
-{
-    if (m_mixer && m_mixer->TakeEvents())
-        emit Changed();
 }
 
 float CMain::GetMasterVolume()

@@ -17,6 +17,8 @@
 #include <thread>
 #include <vector>
 
+#include <poll.h>
+
 using namespace std::chrono_literals;
 using fixtures::Library;
 using fixtures::PulseCall;
@@ -250,6 +252,29 @@ TEST_F(PulseOutput, SteadyPlayAsksForTimingEveryFewSeconds)
     EXPECT_GE(m_faults.made(PulseCall::Write) - writes, 8);
     EXPECT_LE(m_faults.made(PulseCall::UpdateTiming) - asks, 2);
     EXPECT_NEAR(ms() - from, took.count(), 150);
+}
+
+// A sink's volume set elsewhere is told, and wakes whoever waits for the library's news
+// (the master-volume bar follows it); steady play alone tells nothing.
+TEST_F(PulseOutput, ASinkChangedElsewhereIsTold)
+{
+    FSOUND_Init(44100, 32, 0);
+    ASSERT_STREQ(fsound::OutputName(), "pulse");
+    open();
+    FSOUND_Stream_Play(FSOUND_FREE, m_stream);
+    heardUntil(500);
+    fsound::TakeNews();
+    const unsigned before = fsound::OutputSinkChanges();
+    std::this_thread::sleep_for(1s);
+    EXPECT_EQ(fsound::OutputSinkChanges(), before) << "steady play was told as a change";
+    for (const char* level : {"40%", "70%"}) {
+        const unsigned seen = fsound::OutputSinkChanges();
+        run(std::string("pactl set-sink-volume @DEFAULT_SINK@ ") + level);
+        EXPECT_TRUE(waitFor([&] { return fsound::OutputSinkChanges() > seen; }, 3s)) << level;
+        pollfd news{fsound::NewsDescriptor(), POLLIN, 0};
+        EXPECT_EQ(::poll(&news, 1, 1000), 1) << "nobody was woken";
+        fsound::TakeNews();
+    }
 }
 
 TEST_F(PulseOutput, MissingSinkPlaysOnTheDefaultAndIsSaidOnce)

@@ -4,32 +4,9 @@
 
 #include "MasterVolume.h"
 
-#include <unistd.h>
-
 #include <vector>
 
 struct MixerState {
-    // A pipe that stands in for the mixer's change notifications: Changed() writes it.
-    int Events[2] = {-1, -1};
-    MixerState()
-    {
-        if (::pipe(Events) != 0)
-            Events[0] = Events[1] = -1;
-    }
-    ~MixerState()
-    {
-        for (int fd : Events)
-            if (fd >= 0)
-                ::close(fd);
-    }
-    MixerState(const MixerState&) = delete;
-    MixerState& operator=(const MixerState&) = delete;
-    // A change made elsewhere: the mixer tells whoever watches it.
-    void Changed()
-    {
-        const char byte = 1;
-        [[maybe_unused]] const auto written = ::write(Events[1], &byte, 1);
-    }
     bool Present = true;
     long Minimum = 0;
     long Maximum = 65535;
@@ -53,12 +30,6 @@ public:
     int Channels() const override { return m_state.Uniform ? 1 : static_cast<int>(m_state.Values.size()); }
     long Value(int channel) const override { return m_state.Values.at(static_cast<std::size_t>(channel)); }
     void SetValue(int channel, long value) override { m_state.Values.at(static_cast<std::size_t>(channel)) = value; }
-    std::vector<int> EventDescriptors() const override { return {m_state.Events[0]}; }
-    bool TakeEvents() override
-    {
-        char bytes[64];
-        return ::read(m_state.Events[0], bytes, sizeof bytes) > 0;
-    }
 
 private:
     MixerState& m_state;

@@ -3,6 +3,10 @@
 #include "Cmain.h"
 #include "support/MixerDouble.h"
 
+#include <fstream>
+#include <iterator>
+#include <string>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -78,6 +82,10 @@ TEST(MasterVolume, SystemMixerAnswersWhateverTheMachineHas)
     // No sound server, no card, or a real one: asking never fails. (Setting is left to
     // the end-to-end test, which owns its sound server.)
     EXPECT_GE(app.GetMasterVolume(), 0.0f);
+    // The mixer library, its plugins and their connection are let go after each use.
+    std::ifstream maps("/proc/self/maps");
+    const std::string mapped((std::istreambuf_iterator<char>(maps)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(mapped.find("libasound"), std::string::npos);
 }
 
 } // namespace

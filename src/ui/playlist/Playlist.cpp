@@ -1,7 +1,6 @@
 #include "Playlist.h"
 
 #include "Cmain.h"
-#include "MasterVolume.h"
 #include "Dxbuttons.h"
 #include "G.h"
 #include "Placement.h"
@@ -133,18 +132,16 @@ TDropTreeView* TFormPlayList::ShownTree() const
 void TFormPlayList::ShowMasterVolume()
 {
     m_showVolumeQueued = false;
-    // From the first showing on, a change made elsewhere (the desktop's sound applet,
-    // another program) moves the knob as it happens; a knob the user holds stays put.
-    if (!m_volumeWatch) {
-        m_volumeWatch = new MasterVolumeWatch(this);
-        connect(m_volumeWatch, &MasterVolumeWatch::Changed, this, [this] {
-            if (!m_model.Store().VolumeDragging)
-                ShowMasterVolume();
-        });
-    }
     // A sound server may run above 100 % and a mixer may report nonsense; neither may put
     // the knob beside its track.
     SetMasterPercent(KnobBar::WholeValue(m_app.GetMasterVolume()));
+}
+
+void TFormPlayList::MasterVolumeChanged()
+{
+    // A hidden window reads it when it shows again.
+    if (isVisible() && !m_model.Store().VolumeDragging)
+        ShowMasterVolume();
 }
 
 void TFormPlayList::SetMasterPercent(std::int64_t percent)

@@ -20,7 +20,6 @@
 #include <memory>
 
 class CMain;
-class MasterVolumeWatch;
 struct G_STRUCT_tag;
 class QLabel;
 class QMenu;
@@ -109,6 +108,9 @@ public:
     // --- master volume ---
     void ShowMasterVolume();
     void ApplyKnobVolume();
+    // The master volume may have been changed elsewhere (the desktop's sound applet,
+    // another program): a shown window moves its knob at once, unless the user holds it.
+    void MasterVolumeChanged();
 
     // The smallest size at which no control is cut or covered: the title bar's badge,
     // volume bar, captions and close button, every tab, the list's header, a row and its
@@ -187,5 +189,4 @@ private:
     // from the knob's pixel, which is coarser than a percent.
     int m_masterPercent = 0;
     void SetMasterPercent(std::int64_t percent);
-    MasterVolumeWatch* m_volumeWatch = nullptr;  // made at the first showing
 };
