@@ -132,9 +132,22 @@ TDropTreeView* TFormPlayList::ShownTree() const
 void TFormPlayList::ShowMasterVolume()
 {
     m_showVolumeQueued = false;
+    m_volumeReadAt.start();
     // A sound server may run above 100 % and a mixer may report nonsense; neither may put
     // the knob beside its track.
     SetMasterPercent(KnobBar::WholeValue(m_app.GetMasterVolume()));
+}
+
+void TFormPlayList::RefreshMasterVolume()
+{
+    m_showVolumeQueued = false;
+    // Reading the mixer takes 10 to 30 ms (through the sound server, twice over), and a
+    // window that shows is painted and activated several times in a row: the first
+    // sound of a song started with the program waited behind three reads. What changes
+    // elsewhere is told (MasterVolumeChanged); a read less than a second old stands.
+    if (m_volumeReadAt.isValid() && m_volumeReadAt.elapsed() < kVolumeFreshMs)
+        return;
+    ShowMasterVolume();
 }
 
 void TFormPlayList::MasterVolumeChanged()
@@ -291,7 +304,7 @@ bool TFormPlayList::eventFilter(QObject* watched, QEvent* event)
 bool TFormPlayList::event(QEvent* event)
 {
     if (event->type() == QEvent::WindowActivate)
-        ShowMasterVolume();
+        RefreshMasterVolume();
     return QWidget::event(event);
 }
 
@@ -308,7 +321,7 @@ void TFormPlayList::paintEvent(QPaintEvent*)
     // would start another.
     if (!m_showVolumeQueued) {
         m_showVolumeQueued = true;
-        QMetaObject::invokeMethod(this, &TFormPlayList::ShowMasterVolume, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, &TFormPlayList::RefreshMasterVolume, Qt::QueuedConnection);
     }
 }
 

@@ -10,6 +10,7 @@
 #include "WindowPlacement.h"
 #include "PlaylistPages.h"
 
+#include <QElapsedTimer>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QWidget>
@@ -99,14 +100,19 @@ public:
     void EndTempUpdate();
     // Paths from the command line or a second start go to the temporary list; with
     // `play`, the first entry they lead to becomes current and plays from its beginning.
-    // "Temprary.txt" is written.
-    void OpenPaths(const QStringList& paths, bool play);
+    // "Temprary.txt" is written. A second start's song waits a moment for others coming
+    // at once; the program's own command line (`atStart`) has none to wait for.
+    void OpenPaths(const QStringList& paths, bool play, bool atStart = false);
     // The tree the shown tab holds: tabs 0 to 4 give TreeView1 to TreeView5, any other
     // tab TreeView1.
     TDropTreeView* ShownTree() const;
 
     // --- master volume ---
+    // Reads the master volume and moves the knob to it.
     void ShowMasterVolume();
+    // The same on activation and after painting, unless it was read less than a second
+    // ago.
+    void RefreshMasterVolume();
     void ApplyKnobVolume();
     // The master volume may have been changed elsewhere (the desktop's sound applet,
     // another program): a shown window moves its knob at once, unless the user holds it.
@@ -185,6 +191,8 @@ private:
     WindowSizeLoop m_sizeLoop;
     bool m_listsSaved = false;
     bool m_showVolumeQueued = false;
+    static constexpr qint64 kVolumeFreshMs = 1000;
+    QElapsedTimer m_volumeReadAt;  // since the master volume was read last
     // The master volume in whole percent as last read or set: the keys step from it, not
     // from the knob's pixel, which is coarser than a percent.
     int m_masterPercent = 0;

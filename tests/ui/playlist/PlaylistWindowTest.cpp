@@ -329,6 +329,16 @@ TEST_F(PlaylistWindow, MasterVolumeBarFollowsTheMixerAndSetsIt)
     form.show();
     // ... and the knob follows it as soon as the window has painted.
     ASSERT_TRUE(QTest::qWaitFor([&] { return form.ImgVolume->x() == 34 + 49 * 51 / 100; }, 2000));
+    // Painted and activated again at once, it does not read again (each read goes
+    // through the sound server, twice); a change told does.
+    const int reads = m_mixer.Opened;
+    form.repaint();
+    QApplication::processEvents();
+    QEvent activated(QEvent::WindowActivate);
+    QApplication::sendEvent(&form, &activated);
+    EXPECT_EQ(m_mixer.Opened, reads);
+    form.MasterVolumeChanged();
+    EXPECT_EQ(m_mixer.Opened, reads + 1);
 
     QTest::mouseClick(form.ShapeVolume, Qt::LeftButton, {}, QPoint(6, 2));
     EXPECT_EQ(form.ImgVolume->x(), 34);
