@@ -134,7 +134,7 @@ void DesktopIntegration::SetApplicationIdentity()
 void DesktopIntegration::Start(const QStringList& paths)
 {
     if (!paths.isEmpty())
-        m_formPlayList.OpenPaths(paths, true);
+        m_formPlayList.OpenPaths(paths, true, true);
     m_handOver.OnPaths = [this](const QStringList& handed, bool play) { m_formPlayList.OpenPaths(handed, play); };
 
     m_shutdown = std::make_unique<ShutdownRequests>();

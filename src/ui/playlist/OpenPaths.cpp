@@ -5,11 +5,11 @@
 
 #include <QTabWidget>
 
-void TFormPlayList::OpenPaths(const QStringList& paths, bool play)
+void TFormPlayList::OpenPaths(const QStringList& paths, bool play, bool atStart)
 {
     // The paths are walked on the drop walker; the first entry they lead to plays as
     // soon as it is met, and "Temprary.txt" is written once all of them are listed.
-    Pages->OpenHandedPaths(paths, play);
+    Pages->OpenHandedPaths(paths, play, atStart);
 }
 
 void TFormPlayList::ShowHandedEntry(int row)

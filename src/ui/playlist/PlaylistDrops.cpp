@@ -54,12 +54,13 @@ void PlaylistPages::WMDropFiles(QWidget* target, const QStringList& names)
         queueJob(DropJob::Target::List, names, PlaylistModel::ListPage, false);
 }
 
-void PlaylistPages::OpenHandedPaths(const QStringList& paths, bool play)
+void PlaylistPages::OpenHandedPaths(const QStringList& paths, bool play, bool atOnce)
 {
-    queueJob(DropJob::Target::List, paths, PlaylistModel::ListPage, play);
+    // The walk's batches come back through the event loop, after this.
+    m_jobs[queueJob(DropJob::Target::List, paths, PlaylistModel::ListPage, play)].AtOnce = play && atOnce;
 }
 
-void PlaylistPages::queueJob(DropJob::Target kind, const QStringList& names, int pageNo, bool play)
+std::uint64_t PlaylistPages::queueJob(DropJob::Target kind, const QStringList& names, int pageNo, bool play)
 {
     if (play) {
         // The last hand-over's song is the one wanted: earlier ones give up theirs.
@@ -72,6 +73,7 @@ void PlaylistPages::queueJob(DropJob::Target kind, const QStringList& names, int
     JobState& job = m_jobs[id];
     job.PageNo = pageNo;
     job.Play = play;
+    return id;
 }
 
 DropQueue& PlaylistPages::drops()
@@ -122,7 +124,7 @@ void PlaylistPages::receive(DropBatch& batch)
         // Played once no later hand-over wants its own song (many may come at once).
         job.Played = true;
         m_playPath = m_model.TempPath(first);
-        m_playTimer.start(kPlayDelayMs);
+        m_playTimer.start(job.AtOnce ? 0 : kPlayDelayMs);
     }
     if (!batch.Last)
         return;

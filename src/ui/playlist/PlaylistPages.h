@@ -91,8 +91,10 @@ public:
     // Paths handed to the program (command line, second start): added to the list as a
     // drop on it adds them. With `play`, the first entry they lead to, new or already
     // listed, goes to OnHandedEntry once it is met and no later hand-over asked to play
-    // for kPlayDelayMs: of many hand-overs at once, the last one's plays, once.
-    void OpenHandedPaths(const QStringList& paths, bool play);
+    // for kPlayDelayMs: of many hand-overs at once, the last one's plays, once. The
+    // program's own command line (`atOnce`) plays as soon as it is met: a song started
+    // with the program waited the delay for nothing.
+    void OpenHandedPaths(const QStringList& paths, bool play, bool atOnce = false);
     std::function<void(int row)> OnHandedEntry;
     static constexpr int kPlayDelayMs = 100;
     // True when every drop has been put on the list or its page, its song played and the
@@ -126,12 +128,13 @@ private:
     struct JobState {
         int PageNo = 0;
         bool Play = false;
+        bool AtOnce = false;
         bool Played = false;
         QStringList TooLong;
         QStringList LineBreaks;
     };
     void playHanded();
-    void queueJob(DropJob::Target kind, const QStringList& names, int pageNo, bool play);
+    std::uint64_t queueJob(DropJob::Target kind, const QStringList& names, int pageNo, bool play);
     DropQueue& drops();
     void receive(DropBatch& batch);
 

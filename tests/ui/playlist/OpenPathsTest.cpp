@@ -9,6 +9,7 @@
 #include "support/MixerDouble.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QTabWidget>
 
 namespace {
@@ -94,6 +95,29 @@ TEST_F(OpenPaths, OfManyHandOversAtOnceOnlyTheLastOnesSongPlays)
     ASSERT_TRUE(form.Pages->FinishDrops());
     EXPECT_EQ(form.ListView1->Captions(), (QStringList{a, b, c}));
     EXPECT_EQ(m_played, QStringList{c});
+}
+
+// The program's own command line plays its song as soon as the walk meets it; a second
+// start's song waits a moment for others coming at once.
+TEST_F(OpenPaths, TheProgramsOwnSongPlaysAsSoonAsListedAHandedOneAfterAMoment)
+{
+    const QString a = Make("a.mp3");
+    const QString b = Make("b.mp3");
+    TFormPlayList& form = Open();
+    QElapsedTimer sinceListed;
+    QObject::connect(&m_model, &QAbstractItemModel::rowsInserted, [&] { sinceListed.start(); });
+    qint64 waited = -1;
+    QObject::connect(&m_model, &PlaylistModel::PlayRequested, [&] { waited = sinceListed.elapsed(); });
+
+    form.OpenPaths({a}, true, true);
+    ASSERT_TRUE(form.Pages->FinishDrops());
+    EXPECT_EQ(m_played, QStringList{a});
+    EXPECT_LT(waited, PlaylistPages::kPlayDelayMs / 2);
+
+    form.OpenPaths({b}, true);
+    ASSERT_TRUE(form.Pages->FinishDrops());
+    EXPECT_EQ(m_played, (QStringList{a, b}));
+    EXPECT_GE(waited, PlaylistPages::kPlayDelayMs);
 }
 
 // A list that could not be written last time is offered back once the windows show.
