@@ -190,11 +190,17 @@ void PulseOutput::onContextState(pa_context* context, void* self)
     const pa_context_state_t state = Pulse().context_get_state(context);
     if (state == PA_CONTEXT_READY) {
         // The master volume shown is the default sink's: a change to it made elsewhere
-        // is told as it happens, and on every new connection.
+        // is told as it happens, and on every new connection. The sinks' levels now are
+        // where changes are counted from.
+        output->m_sinkLevels.clear();
+        if (pa_operation* op = pa_context_get_sink_info_list(context, &PulseOutput::onSinkSeen, output))
+            pa_operation_unref(op);
         pa_context_set_subscribe_callback(context, &PulseOutput::onServerEvent, output);
         if (pa_operation* op = pa_context_subscribe(
                 context, static_cast<pa_subscription_mask_t>(PA_SUBSCRIPTION_MASK_SINK | PA_SUBSCRIPTION_MASK_SERVER), nullptr, nullptr))
             pa_operation_unref(op);
+        if (output->m_reconnecting)
+            output->tellSinkChange();  // perhaps another server: its volume may be another
     }
     if (state == PA_CONTEXT_READY && output->m_reconnecting && !output->m_stream) {
         if (!output->startStream())
@@ -207,18 +213,49 @@ void PulseOutput::onContextState(pa_context* context, void* self)
     }
 }
 
-void PulseOutput::onServerEvent(pa_context* context, pa_subscription_event_type_t type, std::uint32_t, void* self)
+void PulseOutput::onServerEvent(pa_context* context, pa_subscription_event_type_t type, std::uint32_t index, void* self)
 {
     auto* output = static_cast<PulseOutput*>(self);
     if (context != output->m_context || output->m_closing)
         return;
     const auto facility = type & PA_SUBSCRIPTION_EVENT_FACILITY_MASK;
     const auto kind = type & PA_SUBSCRIPTION_EVENT_TYPE_MASK;
-    if (facility == PA_SUBSCRIPTION_EVENT_SERVER || (facility == PA_SUBSCRIPTION_EVENT_SINK && kind == PA_SUBSCRIPTION_EVENT_CHANGE)) {
-        output->m_sinkChanges.fetch_add(1);
-        if (output->m_listener)
-            output->m_listener();
+    if (facility == PA_SUBSCRIPTION_EVENT_SERVER) {
+        output->tellSinkChange();  // the default sink may be another
+    } else if (facility == PA_SUBSCRIPTION_EVENT_SINK && kind == PA_SUBSCRIPTION_EVENT_CHANGE) {
+        // A sink changes when a stream starts or stops on it too: its level says.
+        if (pa_operation* op = pa_context_get_sink_info_by_index(context, index, &PulseOutput::onSinkChanged, output))
+            pa_operation_unref(op);
+    } else if (facility == PA_SUBSCRIPTION_EVENT_SINK && kind == PA_SUBSCRIPTION_EVENT_REMOVE) {
+        output->m_sinkLevels.erase(index);
     }
+}
+
+void PulseOutput::onSinkSeen(pa_context*, const pa_sink_info* info, int last, void* self)
+{
+    if (last || !info)
+        return;
+    static_cast<PulseOutput*>(self)->m_sinkLevels[info->index] = {pa_cvolume_max(&info->volume), info->mute};
+}
+
+void PulseOutput::onSinkChanged(pa_context* context, const pa_sink_info* info, int last, void* self)
+{
+    auto* output = static_cast<PulseOutput*>(self);
+    if (last || !info || context != output->m_context || output->m_closing)
+        return;
+    const std::pair level{pa_cvolume_max(&info->volume), info->mute};
+    const auto seen = output->m_sinkLevels.find(info->index);
+    if (seen != output->m_sinkLevels.end() && seen->second == level)
+        return;
+    output->m_sinkLevels[info->index] = level;
+    output->tellSinkChange();
+}
+
+void PulseOutput::tellSinkChange()
+{
+    m_sinkChanges.fetch_add(1);
+    if (m_listener)
+        m_listener();
 }
 
 void PulseOutput::onAttempt(pa_mainloop_api* api, pa_time_event* event, const timeval*, void* self)

@@ -16,7 +16,9 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace fsound {
@@ -126,7 +128,10 @@ private:
     void stopWatching();
     void streamBack();
     static void onContextState(pa_context* context, void* self);
-    static void onServerEvent(pa_context* context, pa_subscription_event_type_t type, std::uint32_t, void* self);
+    static void onServerEvent(pa_context* context, pa_subscription_event_type_t type, std::uint32_t index, void* self);
+    static void onSinkSeen(pa_context* context, const pa_sink_info* info, int last, void* self);
+    static void onSinkChanged(pa_context* context, const pa_sink_info* info, int last, void* self);
+    void tellSinkChange();
     static void onAttempt(pa_mainloop_api* api, pa_time_event* event, const timeval*, void* self);
     static void onAttemptFailed(pa_mainloop_api* api, pa_time_event* event, const timeval*, void* self);
     static void onFolderChanged(pa_mainloop_api*, pa_io_event*, int fd, pa_io_event_flags_t, void* self);
@@ -185,6 +190,9 @@ private:
     std::atomic<bool> m_connected{false};   // written under the lock
     std::atomic<unsigned> m_losses{0};      // written under the lock
     std::atomic<unsigned> m_sinkChanges{0}; // written under the lock
+    // The lock: each sink's loudest channel and mute as last seen. A sink's change is
+    // told only when these moved: it also changes when a stream starts or stops on it.
+    std::map<std::uint32_t, std::pair<pa_volume_t, int>> m_sinkLevels;
     pa_volume_t m_volume = PA_VOLUME_NORM;  // the lock
     std::int64_t m_written = 0;             // the lock: frames written since the stream was made or flushed
     std::size_t m_leadInFrames = 0;         // the lock: silence still to go before the first sound

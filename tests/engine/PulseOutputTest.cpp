@@ -255,18 +255,23 @@ TEST_F(PulseOutput, SteadyPlayAsksForTimingEveryFewSeconds)
 }
 
 // A sink's volume set elsewhere is told, and wakes whoever waits for the library's news
-// (the master-volume bar follows it); steady play alone tells nothing.
+// (the master-volume bar follows it); playing, pausing and going on tell nothing,
+// though the sink changes its state with them.
 TEST_F(PulseOutput, ASinkChangedElsewhereIsTold)
 {
     FSOUND_Init(44100, 32, 0);
     ASSERT_STREQ(fsound::OutputName(), "pulse");
+    const unsigned before = fsound::OutputSinkChanges();
     open();
     FSOUND_Stream_Play(FSOUND_FREE, m_stream);
     heardUntil(500);
+    FSOUND_SetPaused(FSOUND_ALL, 1);
+    std::this_thread::sleep_for(300ms);
+    FSOUND_SetPaused(FSOUND_ALL, 0);
+    heardUntil(800);
+    std::this_thread::sleep_for(500ms);
+    EXPECT_EQ(fsound::OutputSinkChanges(), before) << "playing or pausing was told as a change";
     fsound::TakeNews();
-    const unsigned before = fsound::OutputSinkChanges();
-    std::this_thread::sleep_for(1s);
-    EXPECT_EQ(fsound::OutputSinkChanges(), before) << "steady play was told as a change";
     for (const char* level : {"40%", "70%"}) {
         const unsigned seen = fsound::OutputSinkChanges();
         run(std::string("pactl set-sink-volume @DEFAULT_SINK@ ") + level);
