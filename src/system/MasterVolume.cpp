@@ -33,8 +33,15 @@ void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
 // connection would otherwise stay for the program's life (about 0.8 MB).
 class AlsaLibrary {
 public:
-    AlsaLibrary() : m_handle(::dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL))
+    AlsaLibrary()
     {
+        // Another part of the program may use it already (SDL's output on ALSA): then
+        // its configuration and plugins are that part's too, and stay.
+        if (void* already = ::dlopen("libasound.so.2", RTLD_NOW | RTLD_NOLOAD)) {
+            m_shared = true;
+            ::dlclose(already);
+        }
+        m_handle = ::dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL);
         if (!m_handle)
             return;
         const bool all = find(set_error_handler, "snd_lib_error_set_handler") && find(open, "snd_mixer_open")
@@ -64,7 +71,8 @@ public:
             return;
         // The configuration it read and the plugins it opened go first, or the plugins
         // would keep it loaded.
-        free_global();
+        if (!m_shared)
+            free_global();
         ::dlclose(m_handle);
     }
     AlsaLibrary(const AlsaLibrary&) = delete;
@@ -99,7 +107,8 @@ private:
         return function != nullptr;
     }
 
-    void* m_handle;
+    void* m_handle = nullptr;
+    bool m_shared = false;
 };
 
 class AlsaMasterMixer : public IMasterMixer {

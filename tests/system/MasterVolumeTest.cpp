@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
+
 namespace {
 
 TEST(MasterVolume, ReadsTheFirstChannelAsAPercentage)
@@ -86,6 +88,26 @@ TEST(MasterVolume, SystemMixerAnswersWhateverTheMachineHas)
     std::ifstream maps("/proc/self/maps");
     const std::string mapped((std::istreambuf_iterator<char>(maps)), std::istreambuf_iterator<char>());
     EXPECT_EQ(mapped.find("libasound"), std::string::npos);
+}
+
+// Another part of the program using ALSA already (SDL's output on it) keeps the
+// configuration it loaded: a read of the master volume does not free it under it.
+TEST(MasterVolume, AnAlsaInUseElsewhereKeepsItsConfiguration)
+{
+    void* alsa = ::dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(alsa, nullptr);
+    auto update = reinterpret_cast<int (*)()>(::dlsym(alsa, "snd_config_update"));
+    auto config = static_cast<void**>(::dlsym(alsa, "snd_config"));
+    ASSERT_TRUE(update && config);
+    ASSERT_GE(update(), 0);
+    ASSERT_NE(*config, nullptr);
+    CMain app;
+    EXPECT_GE(app.GetMasterVolume(), 0.0f);
+    EXPECT_NE(*config, nullptr) << "the other user's configuration was freed";
+    // The other user lets it go when done, as the mixer does.
+    if (auto freeGlobal = reinterpret_cast<int (*)()>(::dlsym(alsa, "snd_config_update_free_global")))
+        freeGlobal();
+    ::dlclose(alsa);
 }
 
 } // namespace
