@@ -106,11 +106,15 @@ void PulseOutput::applyCork(bool wait)
 
 void PulseOutput::flush()
 {
+    // Counted from before the flush is sent: while its answer is awaited the lock is let
+    // go, and the server, emptied, asks for sound that is written then. Reset after the
+    // wait, those frames went uncounted, the latency read nothing unheard and the
+    // position ran ahead by what was written (a seek showed 0.74 s too far).
+    m_written = 0;
     pa_operation* op = Pulse().stream_flush(m_stream, &PulseOutput::onSuccess, this);
     if (!op)
         failedWhilePlaying("pa_stream_flush");
     waitFor(op);
-    m_written = 0;
     m_settleUntil = Clock::now() + std::chrono::microseconds(kSettleUsec);
 }
 
